@@ -1,0 +1,1 @@
+// module records: see issue work

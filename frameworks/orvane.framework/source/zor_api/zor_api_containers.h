@@ -1,0 +1,65 @@
+/* Containers family: id-keyed typed values, stored plug-in settings, the global settings. */
+#pragma once
+#include "zor_api_types.h"
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+enum {
+  ZOR_VALUE_NONE = 0,
+  ZOR_VALUE_BOOL = 1,
+  ZOR_VALUE_INT32 = 2,
+  ZOR_VALUE_INT64 = 3,
+  ZOR_VALUE_FLOAT = 4,
+  ZOR_VALUE_TIME = 5,
+  ZOR_VALUE_FILENAME = 6,
+  ZOR_VALUE_STRING = 7,
+  ZOR_VALUE_CONTAINER = 8
+};
+
+typedef struct HostContainerTable {
+  int32_t size;
+  HostContainer* (*alloc)(int32_t id);
+  void (*free)(HostContainer* c);
+  HostContainer* (*copy)(const HostContainer* c);
+  void (*assign)(HostContainer* dst, const HostContainer* src);
+  int32_t (*get_id)(const HostContainer* c);
+  void (*set_id)(HostContainer* c, int32_t id);
+  int32_t (*value_type)(const HostContainer* c, int32_t id);
+  bool (*remove)(HostContainer* c, int32_t id);
+  /* iteration in ascending id order */
+  int32_t (*count)(const HostContainer* c);
+  int32_t (*id_at)(const HostContainer* c, int32_t index);
+
+  /* reads answer the default when the entry is missing; numbers convert between numeric types */
+  bool (*get_bool)(const HostContainer* c, int32_t id, bool def);
+  int32_t (*get_int32)(const HostContainer* c, int32_t id, int32_t def);
+  int64_t (*get_int64)(const HostContainer* c, int32_t id, int64_t def);
+  double (*get_float)(const HostContainer* c, int32_t id, double def);
+  void (*get_time)(const HostContainer* c, int32_t id, int64_t* num, int64_t* den);
+  bool (*get_filename)(const HostContainer* c, int32_t id, HostFilename* out); /* missing: empty */
+  bool (*get_string)(const HostContainer* c, int32_t id, HostString* out);     /* missing: empty */
+  HostContainer* (*get_container)(HostContainer* c, int32_t id); /* borrowed; null when missing */
+
+  void (*set_bool)(HostContainer* c, int32_t id, bool v);
+  void (*set_int32)(HostContainer* c, int32_t id, int32_t v);
+  void (*set_int64)(HostContainer* c, int32_t id, int64_t v);
+  void (*set_float)(HostContainer* c, int32_t id, double v);
+  void (*set_time)(HostContainer* c, int32_t id, int64_t num, int64_t den);
+  void (*set_filename)(HostContainer* c, int32_t id, const HostFilename* v);
+  void (*set_string)(HostContainer* c, int32_t id, const HostString* v);
+  void (*set_container)(HostContainer* c, int32_t id, const HostContainer* v); /* copies */
+
+  /* stored settings per plug-in id, written to the prefs folder at once */
+  HostContainer* (*get_plugin_settings)(int32_t plugin_id); /* a copy for the caller, or null */
+  bool (*set_plugin_settings)(int32_t plugin_id, const HostContainer* settings, int32_t flags);
+
+  HostContainer* (*copy_global_settings)(void);
+  void (*restore_global_settings)(const HostContainer* settings);
+  void (*memory_statistics)(HostContainer* out);
+} HostContainerTable;
+
+#ifdef __cplusplus
+}
+#endif

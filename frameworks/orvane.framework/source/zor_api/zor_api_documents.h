@@ -1,0 +1,33 @@
+/* Documents family: scene documents, their active render settings and video post chain. */
+#pragma once
+#include "zor_api_types.h"
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+typedef struct HostDocumentTable {
+  int32_t size;
+  /* null when the scene cannot be loaded; the host prints why on the console */
+  HostDocument* (*load)(const HostFilename* name, int32_t flags);
+  void (*free)(HostDocument* doc);
+  HostRenderData* (*active_render_data)(HostDocument* doc); /* borrowed */
+  /* the live settings container of the render data; borrowed, copy it to keep it */
+  HostContainer* (*render_data_container)(HostRenderData* rd);
+  /* parameters are the render data's container entries, set with a type and flags */
+  int32_t (*get_parameter_int)(HostRenderData* rd, int32_t id, int32_t def);
+  bool (*set_parameter_int)(HostRenderData* rd, int32_t id, int32_t value, int32_t flags);
+  HostVideoPost* (*first_video_post)(HostRenderData* rd); /* borrowed; null when none */
+  HostVideoPost* (*next_video_post)(HostVideoPost* vp);
+  int32_t (*video_post_type)(const HostVideoPost* vp);
+  int32_t (*video_post_flags)(const HostVideoPost* vp);
+  void (*set_video_post_flags)(HostVideoPost* vp, int32_t flags);
+  HostContainer* (*video_post_container)(HostVideoPost* vp); /* borrowed, live */
+  bool (*set_video_post_parameter_int)(HostVideoPost* vp, int32_t id, int32_t value, int32_t flags);
+  double (*fps)(const HostDocument* doc);
+  void (*min_time)(const HostDocument* doc, int64_t* num, int64_t* den);
+} HostDocumentTable;
+
+#ifdef __cplusplus
+}
+#endif

@@ -1,0 +1,67 @@
+/* Paths and files family: file names, the file system, folder listings and byte files. */
+#pragma once
+#include "zor_api_types.h"
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+enum { ZOR_EXISTS_FILE = 0, ZOR_EXISTS_FOLDER = 1 };
+enum { ZOR_DELETE_FORCE = 4 };
+enum { ZOR_FILE_READ = 1, ZOR_FILE_WRITE = 2, ZOR_FILE_READWRITE = 3, ZOR_FILE_APPEND = 4 };
+/* folder ids for folder_by_id */
+enum { ZOR_FOLDER_STARTUP = 0, ZOR_FOLDER_PREFS = 1, ZOR_FOLDER_TEMP = 2, ZOR_FOLDER_HOME = 3 };
+
+typedef struct HostFileTable {
+  int32_t size;
+
+  /* file names */
+  HostFilename* (*fn_alloc)(void);
+  void (*fn_free)(HostFilename* f);
+  HostFilename* (*fn_copy)(const HostFilename* f);
+  void (*fn_assign)(HostFilename* dst, const HostFilename* src);
+  void (*fn_set_string)(HostFilename* f, const HostString* path);
+  void (*fn_get_string)(const HostFilename* f, HostString* out);
+  /* dst := base / name; dst may be base */
+  void (*fn_join)(HostFilename* dst, const HostFilename* base, const HostFilename* name);
+  void (*fn_directory)(const HostFilename* f, HostFilename* out); /* folder part */
+  void (*fn_file)(const HostFilename* f, HostFilename* out);      /* file part */
+  /* suffix without the dot, ASCII letters compared without case */
+  bool (*fn_check_suffix)(const HostFilename* f, const char* suffix);
+  void (*fn_set_suffix)(HostFilename* f, const char* suffix);
+  bool (*fn_equal)(const HostFilename* a, const HostFilename* b);
+  bool (*fn_is_empty)(const HostFilename* f);
+
+  /* file system */
+  bool (*exists)(const HostFilename* f, int32_t kind);
+  bool (*create_folder)(const HostFilename* f);
+  bool (*delete_file)(const HostFilename* f, int32_t flags);
+  void (*startup_folder)(HostFilename* out);
+  bool (*folder_by_id)(int32_t id, HostFilename* out);
+
+  /* folder listing, in the order the file system gives */
+  HostBrowse* (*browse_open)(const HostFilename* folder, int32_t flags);
+  bool (*browse_next)(HostBrowse* b);
+  void (*browse_name)(const HostBrowse* b, HostFilename* out);
+  bool (*browse_is_folder)(const HostBrowse* b);
+  int64_t (*browse_size)(const HostBrowse* b);
+  int64_t (*browse_time)(const HostBrowse* b); /* seconds since 1970 */
+  void (*browse_free)(HostBrowse* b);
+
+  /* byte files */
+  HostFile* (*file_alloc)(void);
+  void (*file_free)(HostFile* file);
+  bool (*file_open)(HostFile* file, const HostFilename* name, int32_t mode, int32_t error_dialog,
+                    int32_t byte_order, uint32_t type, uint32_t creator);
+  bool (*file_close)(HostFile* file);
+  int64_t (*file_length)(HostFile* file);
+  int64_t (*file_position)(HostFile* file);
+  bool (*file_seek)(HostFile* file, int64_t position);
+  /* false when fewer than length bytes could be read */
+  bool (*file_read)(HostFile* file, void* buffer, int64_t length);
+  bool (*file_write)(HostFile* file, const void* buffer, int64_t length);
+} HostFileTable;
+
+#ifdef __cplusplus
+}
+#endif

@@ -1,0 +1,126 @@
+/* User interaction family: console, message boxes, selections, status bar, events, dialogs and
+ * user areas. Dialogs are bound to one module object and one callback; the host delivers every
+ * message through that callback as a container whose id is the message code. */
+#pragma once
+#include "zor_api_types.h"
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+#define ZOR_FOURCC(a, b, c, d) \
+  ((int32_t)(((uint32_t)(a) << 24) | ((uint32_t)(b) << 16) | ((uint32_t)(c) << 8) | (uint32_t)(d)))
+
+/* message codes and the value ids read from them */
+enum {
+  ZOR_MSG_INIT = ZOR_FOURCC('b', 'I', 'N', 'I'),
+  ZOR_MSG_INIT_VALUES = ZOR_FOURCC('b', 'V', 'I', 'N'),
+  ZOR_MSG_COMMAND = ZOR_FOURCC('b', 'A', 'C', 'T'),
+  ZOR_MSG_SYNC = ZOR_FOURCC('s', 'y', 'n', 'c'),
+  ZOR_MSG_CORE = 0x4D63694D,
+  ZOR_MSG_CHECK_CLOSE = ZOR_FOURCC('c', 'h', 'k', 'c'),
+  ZOR_MSG_ASK_CLOSE = ZOR_FOURCC('a', 's', 'k', 'c'),
+  ZOR_MSG_DESTROY = ZOR_FOURCC('d', 's', 't', 'y'),
+  ZOR_MSG_INTERACT = ZOR_FOURCC('i', 'n', 't', 'a'),
+  ZOR_MSG_CALC_SIZE = ZOR_FOURCC('b', 'C', 'A', 'S'),
+  ZOR_MSG_SIZE_CHANGED = ZOR_FOURCC('b', 'I', 'S', 'I'),
+  ZOR_MSG_DRAW = ZOR_FOURCC('b', 'D', 'R', 'A'),
+  ZOR_MSG_INPUT = ZOR_FOURCC('b', 'I', 'P', 'N'),
+  ZOR_MSG_10020 = 10020,
+  ZOR_MSG_VALUE_GADGET_ID = ZOR_FOURCC('m', 'e', 'i', 'd'),
+  ZOR_MSG_VALUE_EVENT_ID = 0x4D636949
+};
+
+/* dialog types for dialog_open */
+enum { ZOR_DIALOG_MODAL = 10, ZOR_DIALOG_MODAL_RESIZABLE = 11, ZOR_DIALOG_ASYNC = 20 };
+/* standard button row flags */
+enum { ZOR_BUTTONS_OK = 1, ZOR_BUTTONS_CANCEL = 2 };
+/* message box types */
+enum { ZOR_MESSAGE_OK = 0, ZOR_MESSAGE_YES_NO = 1 };
+/* selection kinds for select_file */
+enum { ZOR_SELECT_LOAD = 0, ZOR_SELECT_SAVE = 1, ZOR_SELECT_FOLDER = 2 };
+/* custom gadget types */
+enum { ZOR_GADGET_FILENAME = 1000478, ZOR_GADGET_TREEVIEW = 1000479, ZOR_GADGET_BITMAPBUTTON = 1000480 };
+
+/* Answers the handler's result. user_area is null for dialog messages. */
+typedef bool (*HostDialogCallback)(HostDialog* dialog, HostUserArea* user_area,
+                                   const HostContainer* message);
+
+typedef struct HostGuiTable {
+  int32_t size;
+
+  /* console, message boxes, selections, status bar */
+  void (*console_print)(const HostString* text);
+  int32_t (*message_box)(const HostString* text, int32_t type);
+  /* false when the user cancels; for folders, name is the chosen folder */
+  bool (*select_file)(HostFilename* name, int32_t kind, const HostString* title);
+  void (*status_set_percent)(int32_t percent);
+  void (*status_set_text)(const HostString* text);
+  void (*status_clear)(void);
+  void (*set_mouse_pointer)(int32_t pointer);
+  /* any thread; delivered to the open dialogs on the main thread as ZOR_MSG_CORE */
+  void (*special_event)(int32_t id, int64_t p1, int64_t p2);
+
+  /* dialogs */
+  HostDialog* (*dialog_alloc)(HostDialogCallback callback, void* object);
+  void (*dialog_free)(HostDialog* dlg);
+  void* (*dialog_object)(HostDialog* dlg);
+  void (*dialog_set_plugin)(HostDialog* dlg, int32_t plugin_id, int32_t sub_id);
+  /* modal types return when the dialog has closed */
+  bool (*dialog_open)(HostDialog* dlg, int32_t type, int32_t x, int32_t y, int32_t width,
+                      int32_t height);
+  bool (*dialog_close)(HostDialog* dlg);
+  bool (*dialog_check_close)(HostDialog* dlg);
+  bool (*dialog_restore)(HostDialog* dlg, int32_t plugin_id, int32_t sub_id, void* secret);
+  void (*dialog_set_title)(HostDialog* dlg, const HostString* title);
+  void (*dialog_send_result)(HostDialog* dlg, const HostContainer* result);
+
+  /* layout, in the order the module builds it */
+  bool (*group_begin)(HostDialog* dlg, int32_t id, int32_t flags, int32_t columns, int32_t rows,
+                      const HostString* title, int32_t group_flags);
+  bool (*group_end)(HostDialog* dlg);
+  bool (*tab_group_begin)(HostDialog* dlg, int32_t id, int32_t flags);
+  bool (*add_static_text)(HostDialog* dlg, int32_t id, int32_t flags, int32_t width, int32_t height,
+                          const HostString* text);
+  bool (*add_checkbox)(HostDialog* dlg, int32_t id, int32_t flags, int32_t width, int32_t height,
+                       const HostString* text);
+  bool (*add_button)(HostDialog* dlg, int32_t id, int32_t flags, int32_t width, int32_t height,
+                     const HostString* text);
+  bool (*add_edit_text)(HostDialog* dlg, int32_t id, int32_t flags, int32_t width, int32_t height);
+  bool (*add_edit_number)(HostDialog* dlg, int32_t id, int32_t flags, int32_t width, int32_t height);
+  bool (*add_combo_box)(HostDialog* dlg, int32_t id, int32_t flags, int32_t width, int32_t height);
+  bool (*add_child)(HostDialog* dlg, int32_t id, int32_t child_id, const HostString* text);
+  HostGadget* (*add_custom_gadget)(HostDialog* dlg, int32_t id, int32_t type, int32_t flags,
+                                   int32_t width, int32_t height, const HostContainer* settings);
+  bool (*add_user_area)(HostDialog* dlg, int32_t id, int32_t flags, int32_t width, int32_t height);
+  bool (*attach_user_area)(HostDialog* dlg, int32_t id, HostUserArea* ua);
+  bool (*add_dialog_buttons)(HostDialog* dlg, int32_t flags);
+
+  /* gadget values */
+  bool (*set_bool)(HostDialog* dlg, int32_t id, bool value);
+  bool (*set_int32)(HostDialog* dlg, int32_t id, int32_t value);
+  bool (*set_float)(HostDialog* dlg, int32_t id, double value);
+  bool (*set_string)(HostDialog* dlg, int32_t id, const HostString* value);
+  bool (*get_bool)(HostDialog* dlg, int32_t id, bool* value);
+  bool (*get_int32)(HostDialog* dlg, int32_t id, int32_t* value);
+  bool (*get_float)(HostDialog* dlg, int32_t id, double* value);
+  bool (*get_string)(HostDialog* dlg, int32_t id, HostString* value);
+  bool (*enable)(HostDialog* dlg, int32_t id, bool enabled);
+  /* custom gadget data: a container keyed by the gadget type (ZOR_GADGET_FILENAME holds a file name) */
+  bool (*gadget_set_data)(HostGadget* gadget, const HostContainer* data);
+  bool (*gadget_get_data)(HostGadget* gadget, HostContainer* data);
+
+  /* user areas */
+  HostUserArea* (*user_area_alloc)(HostDialogCallback callback, void* object);
+  void (*user_area_free)(HostUserArea* ua);
+  void* (*user_area_object)(HostUserArea* ua);
+  void (*user_area_set_min_size)(HostUserArea* ua, int32_t width, int32_t height);
+  void (*user_area_get_size)(HostUserArea* ua, int32_t* width, int32_t* height);
+  void (*user_area_set_pen)(HostUserArea* ua, int32_t color_id);
+  void (*user_area_fill)(HostUserArea* ua, int32_t x1, int32_t y1, int32_t x2, int32_t y2);
+  void (*user_area_redraw)(HostUserArea* ua);
+} HostGuiTable;
+
+#ifdef __cplusplus
+}
+#endif

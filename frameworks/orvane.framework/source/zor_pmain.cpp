@@ -1,0 +1,1 @@
+// plug-in layer entry

@@ -1,0 +1,17 @@
+// What a HostFilename is inside zorhost. Paths are kept as the module gave them (Windows-style drive
+// paths included); native() maps them onto this machine's file system.
+#pragma once
+#include <filesystem>
+#include <string>
+
+#include "zor_api.h"
+
+struct HostFilename {
+  std::string path;  // UTF-8
+};
+
+namespace zorhost {
+std::filesystem::path native(const HostFilename* f);
+HostFilename* new_host_filename(std::string_view utf8);  // freed by the files family's fn_free
+const HostFileTable* files_table();
+}  // namespace zorhost

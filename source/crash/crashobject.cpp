@@ -1,0 +1,1 @@
+// crash test command
