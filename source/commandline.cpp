@@ -1,0 +1,1 @@
+// The command-line scan of host message 1002.
