@@ -1,0 +1,56 @@
+// A host container of id-keyed values. An owned container frees its host object; a borrowed one is a
+// view of a container the host lends (a message, a sub-container) and never frees it.
+#pragma once
+#include <cstdint>
+
+#include "zor_filename.h"
+
+class BaseContainer {
+ public:
+  explicit BaseContainer(int32_t id = 0) : _pendingId(id) {}
+  BaseContainer(const BaseContainer& other);  // a deep, owned copy, also of a borrowed one
+  BaseContainer(BaseContainer&& other) noexcept;
+  BaseContainer& operator=(const BaseContainer& other);
+  BaseContainer& operator=(BaseContainer&& other) noexcept;
+  ~BaseContainer();
+
+  static BaseContainer Borrow(HostContainer* container);
+  // Takes over a container the host handed to the caller (for instance a copy it made).
+  static BaseContainer Adopt(HostContainer* container);
+
+  bool IsValid() const { return Ensure() != nullptr; }
+
+  int32_t GetId() const;
+  void SetId(int32_t id);
+  int32_t GetType(int32_t id) const;  // ZOR_VALUE_*
+  bool Remove(int32_t id);
+
+  bool GetBool(int32_t id, bool def = false) const;
+  int32_t GetInt32(int32_t id, int32_t def = 0) const;
+  int64_t GetInt64(int32_t id, int64_t def = 0) const;
+  double GetFloat(int32_t id, double def = 0.0) const;
+  Filename GetFilename(int32_t id) const;  // empty when missing
+  String GetString(int32_t id) const;      // empty when missing
+  BaseContainer GetContainer(int32_t id);  // borrowed; not valid when missing
+
+  void SetBool(int32_t id, bool value);
+  void SetInt32(int32_t id, int32_t value);
+  void SetInt64(int32_t id, int64_t value);
+  void SetFloat(int32_t id, double value);
+  void SetFilename(int32_t id, const Filename& value);
+  void SetString(int32_t id, const String& value);
+  void SetContainer(int32_t id, const BaseContainer& value);  // stores a copy
+
+  HostContainer* Get() { return Ensure(); }
+  const HostContainer* Get() const { return Ensure(); }
+  // Gives the host object up; the caller (usually the host) owns it from now on.
+  HostContainer* Release();
+
+ private:
+  HostContainer* Ensure() const;
+  void Reset();
+
+  mutable HostContainer* _container = nullptr;
+  int32_t _pendingId = 0;  // the id an owned container is made with on first use
+  bool _borrowed = false;
+};

@@ -1,0 +1,69 @@
+// The file system, byte files and folder listings through the host.
+#pragma once
+#include <cstdint>
+
+#include "zor_filename.h"
+
+// A four-character type or creator code, first character in the most significant byte.
+constexpr uint32_t FourCC(const char (&code)[5]) {
+  return (static_cast<uint32_t>(static_cast<unsigned char>(code[0])) << 24) |
+         (static_cast<uint32_t>(static_cast<unsigned char>(code[1])) << 16) |
+         (static_cast<uint32_t>(static_cast<unsigned char>(code[2])) << 8) |
+         static_cast<uint32_t>(static_cast<unsigned char>(code[3]));
+}
+
+bool FileExists(const Filename& name);
+bool FolderExists(const Filename& name);
+bool CreateFolder(const Filename& name);
+bool DeleteFile(const Filename& name, int32_t flags = 0);  // ZOR_DELETE_FORCE to force
+Filename StartupFolder();
+bool FolderById(int32_t id, Filename& out);  // ZOR_FOLDER_*
+
+enum { ZOR_BYTEORDER_INTEL = 0, ZOR_BYTEORDER_MOTOROLA = 1 };
+
+class BaseFile {
+ public:
+  BaseFile() = default;
+  BaseFile(const BaseFile&) = delete;
+  BaseFile& operator=(const BaseFile&) = delete;
+  BaseFile(BaseFile&& other) noexcept;
+  BaseFile& operator=(BaseFile&& other) noexcept;
+  ~BaseFile();
+
+  // mode: ZOR_FILE_READ, ZOR_FILE_WRITE, ZOR_FILE_READWRITE or ZOR_FILE_APPEND
+  bool Open(const Filename& name, int32_t mode, int32_t errorDialog = 0,
+            int32_t byteOrder = ZOR_BYTEORDER_INTEL, uint32_t type = FourCC("ZORC"),
+            uint32_t creator = FourCC("ZOR1"));
+  bool Close();  // true when nothing was open or everything was written
+  int64_t GetLength() const;
+  int64_t GetPosition() const;
+  bool Seek(int64_t position);
+  bool Read(void* buffer, int64_t length);  // false when fewer bytes could be read
+  bool Write(const void* buffer, int64_t length);
+  bool IsOpen() const { return _open; }
+
+ private:
+  HostFile* _file = nullptr;
+  bool _open = false;
+};
+
+class BrowseFiles {
+ public:
+  BrowseFiles() = default;
+  BrowseFiles(const BrowseFiles&) = delete;
+  BrowseFiles& operator=(const BrowseFiles&) = delete;
+  BrowseFiles(BrowseFiles&& other) noexcept;
+  BrowseFiles& operator=(BrowseFiles&& other) noexcept;
+  ~BrowseFiles();
+
+  bool Init(const Filename& folder, int32_t flags = 0);
+  bool GetNext();
+  Filename GetFilename() const;  // the current entry's name
+  bool IsFolder() const;
+  int64_t GetSize() const;
+  int64_t GetTime() const;  // seconds since 1970
+
+ private:
+  void Reset();
+  HostBrowse* _browse = nullptr;
+};
