@@ -1,5 +1,60 @@
-// Placeholder until the resource folder rule is implemented.
 #include "zor_resource.h"
 
-bool InitModuleResources() { return false; }
-void FreeModuleResources() {}
+#include "zor_file.h"
+#include "zor_host.h"
+#include "zor_memory.h"
+
+namespace {
+
+// Kept in host memory like every object the module holds across host calls.
+Filename* g_resourceFolder = nullptr;
+HostResource* g_resources = nullptr;
+bool g_resourcesRequested = false;
+
+String WithoutSuffix(const String& name) {
+  int32_t dot = -1;
+  for (int32_t found = name.Find(String(".")); found >= 0; found = name.Find(String("."), found + 1)) {
+    dot = found;
+  }
+  return dot < 0 ? name : name.SubStr(0, dot);
+}
+
+}  // namespace
+
+// Stands in until the module frame's definition is linked in, which replaces it.
+__attribute__((weak)) Filename GetModulePath() {
+  return Filename();
+}
+
+Filename ModuleResourceFolder(const Filename& modulePath, const Filename& startupFolder) {
+  const Filename moduleFolder = modulePath.GetDirectory();
+  if (moduleFolder.GetDirectory() == startupFolder) {
+    const String moduleName = WithoutSuffix(modulePath.GetFile().GetString());
+    return startupFolder + Filename("resource") + Filename("modules") + Filename(moduleName);
+  }
+  return moduleFolder + Filename("res");
+}
+
+bool InitModuleResources() {
+  if (!g_resourcesRequested) {
+    if (!g_resourceFolder) {
+      g_resourceFolder = NewObj(Filename, ModuleResourceFolder(GetModulePath(), StartupFolder()));
+      if (!g_resourceFolder) return false;
+    }
+    g_resourcesRequested = true;
+    auto resourceOpen = HostOperation(&HostFunctionTable::plugins, &HostPluginTable::resource_open);
+    g_resources = resourceOpen ? resourceOpen(g_resourceFolder->Get()) : nullptr;
+  }
+  return g_resources != nullptr;
+}
+
+void FreeModuleResources() {
+  if (g_resources) {
+    if (auto resourceFree = HostOperation(&HostFunctionTable::plugins, &HostPluginTable::resource_free)) {
+      resourceFree(g_resources);
+    }
+    g_resources = nullptr;
+  }
+  DeleteObj(g_resourceFolder);
+  g_resourcesRequested = false;
+}
