@@ -1,13 +1,219 @@
-// Placeholder until this family is implemented: a table with no operations filled.
+#include <cstdlib>
+#include <system_error>
+
+#include "app/entry_guard.h"
+#include "app/host_options.h"
 #include "app/host_table.h"
+#include "files/file_objects.h"
+#include "files/filename_impl.h"
+#include "files/path_text.h"
+#include "memory/memory_tracker.h"
+#include "strings/string_impl.h"
+
+namespace fs = std::filesystem;
 
 namespace zorhost {
+
+fs::path drive_root(char letter) {
+  if (letter >= 'a' && letter <= 'z') letter = static_cast<char>(letter - 'a' + 'A');
+  const auto& drives = options().drives;
+  if (auto found = drives.find(letter); found != drives.end()) return found->second;
+  return options().prefs_dir / (std::string("drive_") + static_cast<char>(letter - 'A' + 'a'));
+}
+
+fs::path native(const HostFilename* f) {
+  if (!f) return {};
+  std::string path = f->path;
+  // Module code is written for Windows, where "\" separates folders; a backslash inside a Linux file
+  // name is rare enough that treating it as a separator serves modules better.
+  for (char& c : path) {
+    if (c == '\\') c = '/';
+  }
+  if (!has_drive(path)) return fs::path(path);
+  std::string rest = path.substr(2);
+  while (!rest.empty() && rest[0] == '/') rest.erase(0, 1);
+  const fs::path root = drive_root(path[0]);
+  return rest.empty() ? root : root / rest;
+}
+
+HostFilename* new_host_filename(std::string_view utf8) {
+  auto* f = new HostFilename{std::string(utf8)};
+  track_object(ObjectKind::Filename, f);
+  return f;
+}
+
+namespace {
+
+HostFilename* fn_alloc() {
+  return guarded("files.fn_alloc", static_cast<HostFilename*>(nullptr), [] { return new_host_filename(""); });
+}
+
+void fn_free(HostFilename* f) {
+  guarded_void("files.fn_free", [&] {
+    if (!f) return;
+    untrack_object(ObjectKind::Filename, f);
+    delete f;
+  });
+}
+
+HostFilename* fn_copy(const HostFilename* f) {
+  return guarded("files.fn_copy", static_cast<HostFilename*>(nullptr),
+                 [&] { return f ? new_host_filename(f->path) : nullptr; });
+}
+
+void fn_assign(HostFilename* dst, const HostFilename* src) {
+  guarded_void("files.fn_assign", [&] {
+    if (dst) dst->path = src ? src->path : std::string();
+  });
+}
+
+void fn_set_string(HostFilename* f, const HostString* path) {
+  guarded_void("files.fn_set_string", [&] {
+    if (f) f->path = to_utf8(path);
+  });
+}
+
+void fn_get_string(const HostFilename* f, HostString* out) {
+  guarded_void("files.fn_get_string", [&] {
+    if (out) out->text = f ? from_utf8(f->path) : std::u32string();
+  });
+}
+
+void fn_join(HostFilename* dst, const HostFilename* base, const HostFilename* name) {
+  guarded_void("files.fn_join", [&] {
+    if (!dst) return;
+    dst->path = join_path(base ? base->path : std::string(), name ? name->path : std::string());
+  });
+}
+
+void fn_directory(const HostFilename* f, HostFilename* out) {
+  guarded_void("files.fn_directory", [&] {
+    if (out) out->path = f ? directory_part(f->path) : std::string();
+  });
+}
+
+void fn_file(const HostFilename* f, HostFilename* out) {
+  guarded_void("files.fn_file", [&] {
+    if (out) out->path = f ? file_part(f->path) : std::string();
+  });
+}
+
+bool fn_check_suffix(const HostFilename* f, const char* suffix) {
+  return guarded("files.fn_check_suffix", false, [&] { return f && suffix && has_suffix(f->path, suffix); });
+}
+
+void fn_set_suffix(HostFilename* f, const char* suffix) {
+  guarded_void("files.fn_set_suffix", [&] {
+    if (f) f->path = with_suffix(f->path, suffix ? suffix : "");
+  });
+}
+
+bool fn_equal(const HostFilename* a, const HostFilename* b) {
+  return guarded("files.fn_equal", false, [&] { return (a ? a->path : "") == (b ? b->path : ""); });
+}
+
+bool fn_is_empty(const HostFilename* f) {
+  return guarded("files.fn_is_empty", true, [&] { return !f || f->path.empty(); });
+}
+
+bool file_exists(const HostFilename* f, int32_t kind) {
+  return guarded("files.exists", false, [&] {
+    if (!f || f->path.empty()) return false;
+    std::error_code error;
+    const auto status = fs::status(native(f), error);
+    if (error) return false;
+    return kind == ZOR_EXISTS_FOLDER ? fs::is_directory(status)
+                                     : fs::exists(status) && !fs::is_directory(status);
+  });
+}
+
+bool create_folder(const HostFilename* f) {
+  return guarded("files.create_folder", false, [&] {
+    if (!f || f->path.empty()) return false;
+    std::error_code error;
+    const fs::path path = native(f);
+    fs::create_directories(path, error);
+    return fs::is_directory(path, error);
+  });
+}
+
+bool delete_file(const HostFilename* f, int32_t flags) {
+  return guarded("files.delete_file", false, [&] {
+    if (!f || f->path.empty()) return false;
+    std::error_code error;
+    const fs::path path = native(f);
+    if (flags & ZOR_DELETE_FORCE) {
+      // a read-only file is no obstacle to a forced delete
+      fs::permissions(path, fs::perms::owner_write, fs::perm_options::add, error);
+      return fs::remove_all(path, error) > 0 && !error;
+    }
+    return fs::remove(path, error) && !error;
+  });
+}
+
+void startup_folder(HostFilename* out) {
+  guarded_void("files.startup_folder", [&] {
+    if (out) out->path = options().startup_dir.string();
+  });
+}
+
+bool folder_by_id(int32_t id, HostFilename* out) {
+  return guarded("files.folder_by_id", false, [&] {
+    if (!out) return false;
+    fs::path folder;
+    switch (id) {
+      case ZOR_FOLDER_STARTUP:
+        folder = options().startup_dir;
+        break;
+      case ZOR_FOLDER_PREFS:
+        folder = options().prefs_dir;
+        break;
+      case ZOR_FOLDER_TEMP:
+        folder = fs::temp_directory_path();
+        break;
+      case ZOR_FOLDER_HOME: {
+        const char* home = std::getenv("HOME");
+        if (!home || !*home) return false;
+        folder = home;
+        break;
+      }
+      default:
+        return false;
+    }
+    out->path = folder.string();
+    return true;
+  });
+}
+
+}  // namespace
+
 const HostFileTable* files_table() {
   static const HostFileTable table = [] {
     HostFileTable t{};
     t.size = static_cast<int32_t>(sizeof(HostFileTable));
+    t.fn_alloc = fn_alloc;
+    t.fn_free = fn_free;
+    t.fn_copy = fn_copy;
+    t.fn_assign = fn_assign;
+    t.fn_set_string = fn_set_string;
+    t.fn_get_string = fn_get_string;
+    t.fn_join = fn_join;
+    t.fn_directory = fn_directory;
+    t.fn_file = fn_file;
+    t.fn_check_suffix = fn_check_suffix;
+    t.fn_set_suffix = fn_set_suffix;
+    t.fn_equal = fn_equal;
+    t.fn_is_empty = fn_is_empty;
+    t.exists = file_exists;
+    t.create_folder = create_folder;
+    t.delete_file = delete_file;
+    t.startup_folder = startup_folder;
+    t.folder_by_id = folder_by_id;
+    fill_browse_operations(t);
+    fill_byte_file_operations(t);
     return t;
   }();
   return &table;
 }
+
 }  // namespace zorhost

@@ -1,13 +1,30 @@
-// Placeholder until this family is implemented: a table with no operations filled.
+#include "app/entry_guard.h"
 #include "app/host_table.h"
+#include "memory/memory_tracker.h"
 
 namespace zorhost {
+namespace {
+
+void* memory_alloc(int64_t size, int32_t line, const char* file) {
+  return guarded("memory.alloc", static_cast<void*>(nullptr),
+                 [&] { return tracked_alloc(size, line, file); });
+}
+
+void memory_free(void* block) {
+  guarded_void("memory.free", [&] { tracked_free(block); });
+}
+
+}  // namespace
+
 const HostMemoryTable* memory_table() {
   static const HostMemoryTable table = [] {
     HostMemoryTable t{};
     t.size = static_cast<int32_t>(sizeof(HostMemoryTable));
+    t.alloc = memory_alloc;
+    t.free = memory_free;
     return t;
   }();
   return &table;
 }
+
 }  // namespace zorhost

@@ -1,0 +1,46 @@
+// Every block a module allocates is counted with its size and source location, and every host object
+// handed to a module (strings, file names, containers, files, folder listings) is counted by kind, so
+// that what a module forgets to free can be listed at exit.
+#pragma once
+#include <cstdint>
+#include <cstdio>
+#include <map>
+#include <string>
+#include <vector>
+
+namespace zorhost {
+
+// zero-filled; null for a negative size or when no memory is left
+void* tracked_alloc(int64_t size, int32_t line, const char* file);
+// null is ignored; a block this tracker did not hand out is reported on stderr and left alone
+void tracked_free(void* block);
+
+enum class ObjectKind { String, Filename, Container, File, Browse };
+const char* object_kind_name(ObjectKind kind);  // plural, for reports: "strings"
+
+void track_object(ObjectKind kind, const void* object);
+// false when the object was not tracked (made inside the host, or already freed)
+bool untrack_object(ObjectKind kind, const void* object);
+
+struct MemoryStatistics {
+  int64_t live_blocks = 0;
+  int64_t live_bytes = 0;
+  int64_t peak_bytes = 0;
+  int64_t total_allocations = 0;
+  int64_t bad_frees = 0;  // double frees and unknown pointers
+};
+MemoryStatistics memory_statistics();
+
+struct LeakedBlock {
+  int64_t size = 0;
+  std::string file;
+  int32_t line = 0;
+};
+std::vector<LeakedBlock> leaked_blocks();  // sorted by file, line
+std::map<ObjectKind, int64_t> live_objects();
+
+// Lists every block never freed and every host object kind with live objects; true when anything
+// was listed.
+bool report_leaks(std::FILE* out);
+
+}  // namespace zorhost
