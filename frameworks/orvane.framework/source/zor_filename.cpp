@@ -30,6 +30,13 @@ Filename::Filename(const Filename& other) {
   if (auto fn_copy = ZOR_FILES(fn_copy)) _name = fn_copy(other._name);
 }
 
+Filename Filename::CopyOf(const HostFilename* name) {
+  Filename result;
+  if (name == nullptr) return result;
+  if (auto fn_copy = ZOR_FILES(fn_copy)) result._name = fn_copy(name);
+  return result;
+}
+
 Filename::Filename(Filename&& other) noexcept : _name(std::exchange(other._name, nullptr)) {}
 
 Filename& Filename::operator=(const Filename& other) {

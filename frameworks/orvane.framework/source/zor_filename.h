@@ -8,6 +8,8 @@ class Filename {
   Filename(const String& path);  // NOLINT: paths are often written as texts
   Filename(const char* utf8);    // NOLINT
   Filename(const Filename& other);
+  // A copy of a path object the host lends (the module's own file name at bind, for instance).
+  static Filename CopyOf(const HostFilename* name);
   Filename(Filename&& other) noexcept;
   Filename& operator=(const Filename& other);
   Filename& operator=(Filename&& other) noexcept;

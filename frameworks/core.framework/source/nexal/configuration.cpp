@@ -1,0 +1,60 @@
+#include "configuration.h"
+
+#include <cstring>
+
+#include "object.h"
+
+namespace nexal {
+
+bool ConfigVariableTable::Register(const char* name, bool* storage, bool defaultValue, int32_t type,
+                                   const char* help) {
+  if (storage != nullptr) *storage = defaultValue;
+  if (_count >= kCapacity) return defaultValue;
+  _entries[_count++] = NexalConfigEntry{name, help ? help : "", type, storage, 0};
+  return defaultValue;
+}
+
+namespace {
+constinit ConfigVariableTable g_configVariables;
+}  // namespace
+
+ConfigVariableTable& ConfigVariables() {
+  return g_configVariables;
+}
+
+bool StartConfigurationComponent() {
+  const NexalSystemInterface* system = SystemForCall();
+  if (system == nullptr || system->register_config == nullptr) return false;
+  ConfigVariableTable& table = ConfigVariables();
+  if (table.Count() > 0) system->register_config(table.Entries(), table.Count());
+  return true;
+}
+
+void EndConfigurationComponent() {
+  ConfigVariableTable& table = ConfigVariables();
+  const NexalSystemInterface* system = ResolvedSystem();
+  for (int32_t i = 0; i < table.Count(); ++i) {
+    NexalConfigEntry& entry = table.Entries()[i];
+    if (entry.state != 3 && entry.state != 4) continue;
+    // In these states the host has put a pointer to a reference-counted text into the storage.
+    void* text = nullptr;
+    std::memcpy(&text, entry.storage, sizeof text);
+    if (system && system->release_text && text) system->release_text(text);
+    std::memset(entry.storage, 0, sizeof text);
+    entry.state = 0;
+  }
+}
+
+}  // namespace nexal
+
+bool RegisterConfigVariable(const char* name, bool* storage, bool defaultValue, int32_t type,
+                            const char* help) {
+  return nexal::ConfigVariables().Register(name, storage, defaultValue, type, help);
+}
+
+bool g_enableDebugBreak =
+    RegisterConfigVariable("g_enableDebugBreak", &g_enableDebugBreak, true, nexal::CONFIG_BOOL,
+                           "enable debug breaks (when debugger is attached)");
+bool g_enableParallelFor =
+    RegisterConfigVariable("g_enableParallelFor", &g_enableParallelFor, true, nexal::CONFIG_BOOL,
+                           "enable parallel execution of all ParallelFor loops");
