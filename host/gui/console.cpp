@@ -1,13 +1,20 @@
 #include "gui/console.h"
 
 #include <cstdio>
+#include <mutex>
 #include <string>
+
+#include "gui/transcript.h"
 
 namespace zorhost {
 void console_line(std::string_view utf8) {
+  // Workers print too: one lock keeps each line whole and the transcript in the printed order.
+  static std::mutex mutex;
+  std::lock_guard lock(mutex);
   std::string line(utf8);
   line += '\n';
   std::fwrite(line.data(), 1, line.size(), stdout);
   std::fflush(stdout);
+  transcript::record({{"event", "console"}, {"text", std::string(utf8)}});
 }
 }  // namespace zorhost

@@ -1,7 +1,38 @@
-// Placeholder until the scripted user interface is implemented.
 #include "gui/ui_session.h"
 
+#include <cstdio>
+
+#include "app/host_options.h"
+#include "gui/dialog_model.h"
+#include "gui/transcript.h"
+#include "gui/ui_script.h"
+
 namespace zorhost {
-bool start_ui_session(const HostOptions&, std::string*) { return true; }
-void end_ui_session() {}
+namespace {
+ui::ScriptedDriver* g_scripted = nullptr;  // owned by the driver slot
+}
+
+bool start_ui_session(const HostOptions& options, std::string* error) {
+  std::vector<ui::ScriptStep> steps;
+  const bool have_script = !options.ui_script.empty();
+  if (have_script && !ui::load_ui_script(options.ui_script, &steps, error)) return false;
+  if (!options.transcript.empty() && !transcript::open(options.transcript, error)) return false;
+  auto driver =
+      std::make_unique<ui::ScriptedDriver>(std::move(steps), have_script, options.ui_script.string());
+  g_scripted = driver.get();
+  ui::set_driver(std::move(driver));
+  return true;
+}
+
+void end_ui_session() {
+  ui::close_all_dialogs();
+  ui::discard_pending_events();
+  if (g_scripted && g_scripted->unused_steps() > 0)
+    std::fprintf(stderr, "zorhost: UI script %s: %zu step(s) were not used\n",
+                 g_scripted->file_name().c_str(), g_scripted->unused_steps());
+  g_scripted = nullptr;
+  ui::set_driver(nullptr);
+  transcript::close();
+}
+
 }  // namespace zorhost

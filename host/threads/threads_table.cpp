@@ -1,13 +1,129 @@
-// Placeholder until this family is implemented: a table with no operations filled.
+#include <mutex>
+
+#include "app/entry_guard.h"
+#include "app/host_options.h"
 #include "app/host_table.h"
+#include "threads/thread_impl.h"
 
 namespace zorhost {
+namespace {
+
+// Modules take the global lock around work they share with their workers, sometimes nested.
+std::recursive_mutex g_global_lock;
+
+HostThread* thread_alloc(HostThreadRun run, HostThreadExtraBreak extra_break, HostThreadName name,
+                         void* object) {
+  return guarded("thread_alloc", static_cast<HostThread*>(nullptr), [&]() -> HostThread* {
+    if (!run) return nullptr;
+    auto* thread = new HostThread;
+    thread->run = run;
+    thread->extra_break = extra_break;
+    thread->name = name;
+    thread->object = object;
+    return thread;
+  });
+}
+
+void join(HostThread* thread) {
+  std::lock_guard lock(thread->join_mutex);
+  // A body that ends its own thread must not wait for itself.
+  if (thread->worker.joinable() && thread->worker.get_id() != std::this_thread::get_id())
+    thread->worker.join();
+}
+
+void thread_end(HostThread* thread, bool wait) {
+  guarded_void("thread_end", [&] {
+    if (!thread) return;
+    thread->stop_requested = true;
+    if (wait) join(thread);
+  });
+}
+
+void thread_free(HostThread* thread) {
+  guarded_void("thread_free", [&] {
+    if (!thread) return;
+    thread->stop_requested = true;
+    join(thread);
+    if (thread->worker.joinable()) {
+      // Freed by its own body: the thread cleans up after the body returns.
+      thread->worker.detach();
+      thread->free_on_exit = true;
+      return;
+    }
+    delete thread;
+  });
+}
+
+bool thread_start(HostThread* thread, int32_t mode, int32_t) {
+  return guarded("thread_start", false, [&] {
+    if (!thread || thread->running) return false;
+    join(thread);  // a finished earlier run
+    thread->stop_requested = false;
+    thread->running = true;
+    if (mode == ZOR_THREAD_SYNC) {
+      thread->run(thread->object);
+      thread->running = false;
+      return true;
+    }
+    thread->worker = std::thread([thread] {
+      thread->run(thread->object);
+      thread->running = false;
+      if (thread->free_on_exit) delete thread;
+    });
+    return true;
+  });
+}
+
+bool thread_is_running(HostThread* thread) {
+  return guarded("thread_is_running", false, [&] { return thread && thread->running.load(); });
+}
+
+bool thread_test_break(HostThread* thread) {
+  return guarded("thread_test_break", true, [&] {
+    if (!thread) return true;
+    if (thread->stop_requested) return true;
+    return thread->extra_break && thread->extra_break(thread->object);
+  });
+}
+
+void global_lock() {
+  guarded_void("lock", [] { g_global_lock.lock(); });
+}
+
+void global_unlock() {
+  guarded_void("unlock", [] { g_global_lock.unlock(); });
+}
+
+int32_t run_mode_flags() {
+  return guarded("run_mode_flags", 0, [] { return options().headless ? int32_t{ZOR_RUNMODE_NO_GUI} : 0; });
+}
+
+int32_t cpu_count() {
+  return guarded("cpu_count", 1, [] {
+    unsigned count = std::thread::hardware_concurrency();
+    return count == 0 ? 1 : static_cast<int32_t>(count);
+  });
+}
+
+}  // namespace
+
 const HostThreadTable* threads_table() {
   static const HostThreadTable table = [] {
     HostThreadTable t{};
     t.size = static_cast<int32_t>(sizeof(HostThreadTable));
+    t.alloc = thread_alloc;
+    t.free = thread_free;
+    t.start = thread_start;
+    t.end = thread_end;
+    t.is_running = thread_is_running;
+    t.test_break = thread_test_break;
+    t.lock = global_lock;
+    t.unlock = global_unlock;
+    t.run_mode_flags = run_mode_flags;
+    t.cpu_count = cpu_count;
     return t;
   }();
   return &table;
 }
+
 }  // namespace zorhost

@@ -1,0 +1,155 @@
+// The dialog model: dialogs, their layouts and gadget values, user areas and the messages the host sends
+// to the module. It knows nothing of how a dialog is shown; a driver (ui_driver.h) shows it and acts for
+// the user through the user_* operations below. Everything here runs on the main thread.
+#pragma once
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <variant>
+#include <vector>
+
+#include "containers/container_impl.h"
+#include "zor_api.h"
+
+namespace zorhost::ui {
+
+enum class GadgetKind {
+  Group,
+  GroupEnd,
+  TabGroup,
+  StaticText,
+  Checkbox,
+  Button,
+  EditText,
+  EditNumber,
+  ComboBox,
+  Custom,
+  UserArea
+};
+
+using GadgetValue = std::variant<std::monostate, bool, int32_t, double, std::string>;
+
+struct ComboChoice {
+  int32_t id = 0;
+  std::string text;
+};
+
+// What the user pressed last, or how the dialog went away; reported as the dialog's close result.
+enum class CloseReason { None, Ok, Cancel, Window, Module, Shutdown };
+
+}  // namespace zorhost::ui
+
+struct HostGadget {
+  HostDialog* dialog = nullptr;
+  zorhost::ui::GadgetKind kind = zorhost::ui::GadgetKind::StaticText;
+  int32_t id = 0;
+  int32_t flags = 0;
+  int32_t width = 0;
+  int32_t height = 0;
+  int32_t columns = 0;  // groups
+  int32_t rows = 0;
+  int32_t group_flags = 0;
+  int32_t custom_type = 0;  // custom gadgets
+  std::string text;         // label, or a group's title
+  zorhost::ui::GadgetValue value;
+  bool enabled = true;
+  std::vector<zorhost::ui::ComboChoice> choices;
+  std::unique_ptr<HostContainer> settings;  // custom gadgets: as the module gave them
+  std::unique_ptr<HostContainer> data;      // custom gadgets: their data container
+  HostUserArea* user_area = nullptr;
+};
+
+struct HostUserArea {
+  HostDialogCallback callback = nullptr;
+  void* object = nullptr;
+  HostDialog* dialog = nullptr;  // set when attached
+  int32_t gadget_id = 0;
+  int32_t min_width = 0;
+  int32_t min_height = 0;
+  int32_t width = 0;
+  int32_t height = 0;
+  int32_t pen = 0;
+  std::vector<std::array<int32_t, 5>> fills;  // pen, x1, y1, x2, y2
+  int32_t redraw_requests = 0;
+  bool shown = false;
+  bool drawing = false;
+};
+
+struct HostDialog {
+  HostDialogCallback callback = nullptr;
+  void* object = nullptr;
+  int32_t plugin_id = 0;
+  int32_t sub_id = 0;
+  std::string title;
+  std::vector<std::unique_ptr<HostGadget>> gadgets;  // in layout order
+  std::vector<HostUserArea*> user_areas;             // attached, not owned
+  int32_t type = 0;
+  bool open = false;
+  bool modal = false;
+  bool shown = false;  // the dialogOpen event was recorded; value changes are recorded from then on
+  std::unique_ptr<HostContainer> result;  // what the module handed back last
+  zorhost::ui::CloseReason last_press = zorhost::ui::CloseReason::None;
+  int64_t core_events = 0;  // delivered to this dialog
+  int32_t dispatch_depth = 0;
+  bool destroy_pending = false;  // closed inside a callback: "dsty" follows when it returns
+  bool free_pending = false;     // freed inside a callback: deleted when it returns
+};
+
+namespace zorhost::ui {
+
+// Dialog handles. free_dialog of an open dialog removes it without further messages.
+HostDialog* new_dialog(HostDialogCallback callback, void* object);
+void free_dialog(HostDialog* dialog);
+bool is_live(const HostDialog* dialog);
+std::vector<HostDialog*> open_dialogs();
+HostDialog* find_open_dialog(const std::string& title);
+
+// Layout. add_gadget answers the new gadget (owned by the dialog).
+HostGadget* add_gadget(HostDialog* dialog, GadgetKind kind, int32_t id, int32_t flags, int32_t width,
+                       int32_t height, std::string text = {});
+HostGadget* find_gadget(HostDialog* dialog, int32_t id);
+void add_dialog_buttons(HostDialog* dialog, int32_t flags);
+bool add_choice(HostDialog* dialog, int32_t combo_id, int32_t child_id, std::string text);
+bool attach_user_area(HostDialog* dialog, int32_t gadget_id, HostUserArea* area);
+
+// Values as the module sets and reads them; a file-name gadget's value lives in its data container.
+GadgetValue gadget_value(const HostGadget& gadget);
+bool set_value(HostDialog* dialog, int32_t id, GadgetValue value);  // by the module
+void set_gadget_data(HostGadget* gadget, const HostContainer& data);
+bool set_enabled(HostDialog* dialog, int32_t id, bool enabled);
+
+// Messages to the module; each answers the module's answer.
+bool send(HostDialog* dialog, int32_t code);
+bool send_command(HostDialog* dialog, int32_t gadget_id);
+bool send_core_event(HostDialog* dialog, int32_t event_id);
+bool send_to_user_area(HostUserArea* area, HostContainer& message);
+
+// Opening and closing. open_dialog asks the driver for modal ones and returns when they closed.
+bool open_dialog(HostDialog* dialog, int32_t type, int32_t width, int32_t height);
+bool close_dialog(HostDialog* dialog);  // by the module
+void close_all_dialogs();               // at shut-down: "dsty" to every open dialog
+
+// What a user does; drivers call these. False when the dialog or the gadget does not exist.
+bool user_set(HostDialog* dialog, int32_t id, const GadgetValue& value);
+bool user_click(HostDialog* dialog, int32_t id);
+bool user_press(HostDialog* dialog, CloseReason button);  // Ok or Cancel
+bool user_close_window(HostDialog* dialog);               // false when the module keeps it open
+
+// User areas.
+HostUserArea* new_user_area(HostDialogCallback callback, void* object);
+void free_user_area(HostUserArea* area);
+void redraw_user_area(HostUserArea* area);
+
+// Special events: posted from any thread, delivered on the main thread to every open dialog.
+void post_event(int32_t id, int64_t p1, int64_t p2);
+// Answers how many events were taken from the queue; at most max_events.
+int32_t deliver_pending_events(int32_t max_events = INT32_MAX);
+bool wait_for_event(int32_t timeout_ms);  // true when an event is pending
+void discard_pending_events();
+
+// Shared by drivers and the transcript.
+std::string kind_name(const HostGadget& gadget);
+std::string close_reason_name(CloseReason reason);
+
+}  // namespace zorhost::ui

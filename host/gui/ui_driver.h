@@ -1,0 +1,33 @@
+// A driver shows the dialog model to a user, or stands in for one. The scripted driver (ui_script.h)
+// answers from a UI script; others may show the model elsewhere. The model calls the driver only on the
+// main thread, except message_box, which any thread may show.
+#pragma once
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "zor_api.h"
+
+namespace zorhost::ui {
+
+class Driver {
+ public:
+  virtual ~Driver() = default;
+  // False when no one could answer a modal dialog; dialog_open then fails.
+  virtual bool can_open_modal() = 0;
+  // The modal dialog was built and shown; returns only when it has closed.
+  virtual void run_modal(HostDialog* dialog) = 0;
+  // A non-modal dialog was built and shown.
+  virtual void dialog_shown(HostDialog* dialog) = 0;
+  // Pending events were delivered and nothing else is running: a chance to act on open dialogs.
+  virtual void idle() = 0;
+  // The chosen path, or nothing when the selection was cancelled.
+  virtual std::optional<std::string> select_file(int32_t kind, const std::string& title) = 0;
+  virtual int32_t message_box(const std::string& text, int32_t type) = 0;
+};
+
+Driver& driver();
+void set_driver(std::unique_ptr<Driver> driver);  // null: back to the default, which answers nothing
+
+}  // namespace zorhost::ui

@@ -1,0 +1,70 @@
+// The UI script (--ui FILE): a JSON array of steps that answer, in order, the modal dialogs, the file and
+// folder selections and the actions on non-modal dialogs of one zorhost run.
+#pragma once
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "gui/dialog_model.h"
+#include "gui/ui_driver.h"
+
+namespace zorhost::ui {
+
+struct GadgetSetting {
+  int32_t id = 0;
+  GadgetValue value;
+};
+
+struct ScriptStep {
+  enum class Kind { Dialog, Folder, Act };
+  enum class Ending { None, Ok, Cancel, Wait, CancelAfterEvents };
+  Kind kind = Kind::Dialog;
+  int32_t number = 0;  // counted from 1 as written
+  std::vector<GadgetSetting> set;
+  std::vector<int32_t> click;
+  Ending ending = Ending::None;        // dialog
+  int64_t cancel_after_events = 0;     // dialog
+  std::optional<std::string> folder;   // folder: nothing cancels
+  std::string title;                   // act
+  std::optional<int32_t> tree_select;  // act
+  std::optional<int32_t> tree_double_click;
+};
+
+// False with a message naming the file and the step when the text is not a valid script.
+bool parse_ui_script(const std::string& text, const std::string& file_name, std::vector<ScriptStep>* steps,
+                     std::string* error);
+bool load_ui_script(const std::filesystem::path& file, std::vector<ScriptStep>* steps, std::string* error);
+
+const char* step_kind_name(ScriptStep::Kind kind);
+
+// Answers from the steps in order. have_script says whether a script was given at all: without one, a
+// headless host cannot open a modal dialog.
+class ScriptedDriver : public Driver {
+ public:
+  ScriptedDriver(std::vector<ScriptStep> steps, bool have_script, std::string file_name = {});
+  bool can_open_modal() override;
+  void run_modal(HostDialog* dialog) override;
+  void dialog_shown(HostDialog* dialog) override;
+  void idle() override;
+  std::optional<std::string> select_file(int32_t kind, const std::string& title) override;
+  int32_t message_box(const std::string& text, int32_t type) override;
+
+  size_t unused_steps() const { return steps_.size() - next_; }
+  const std::string& file_name() const { return file_name_; }
+
+ private:
+  const ScriptStep* take(ScriptStep::Kind kind, const std::string& what);
+  void apply_settings(HostDialog* dialog, const ScriptStep& step);
+  void settle(HostDialog* dialog, bool pressed);
+
+  std::vector<ScriptStep> steps_;
+  size_t next_ = 0;
+  bool have_script_ = false;
+  std::string file_name_;
+  bool in_idle_ = false;
+};
+
+}  // namespace zorhost::ui
