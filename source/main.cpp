@@ -1,16 +1,16 @@
 // The module's entry point: the frame handles the life cycle, the module adds its tools and messages.
 #include <cstdint>
 
+#include "commandline.h"
 #include "register.h"
 #include "zor_api.h"
 #include "zor_pmain.h"
 
 namespace {
 
-// The module's options on the host's command line. The scan and its batch actions are not wired in
-// yet: nothing is consumed and the host keeps offering the arguments to other modules.
-bool HandleCommandLine(HostArguments* /*arguments*/) {
-  return false;
+// The module's options on the host's command line; the scan consumes what it uses.
+bool HandleCommandLine(HostArguments* arguments) {
+  return ScanCommandLine(arguments);
 }
 
 bool HandleModuleMessage(int32_t id, void* data) {

@@ -3,6 +3,7 @@
 #include <initializer_list>
 
 #include "nexal/configuration.h"
+#include "renderator/renderator_dialog.h"
 #include "zor_pmain.h"
 
 bool g_nexalRelkitTools =
@@ -11,14 +12,14 @@ bool g_nexalRelkitTools =
 namespace {
 
 // The one place that fixes the order of registration; each tool adds its one line in its slot.
-// Until the Renderator's line exists no entry is Decisive, so a start with the switch on answers 1.
+// The Renderator's registration is Decisive: its answer is the start result.
 constexpr std::initializer_list<ToolRegistration> kTools = {
     // 1 crash test command: Required
     // 2 Translator Locator: Unchecked
     // 3 Import and Export Script Strings: Unchecked
     // 4 Attachment Scanner: Unchecked
     // 5 I/O handler browser: Required
-    // 6 Renderator command: Decisive
+    {RegisterRenderator, RegistrationRule::Decisive},  // 6 Renderator command
 };
 
 }  // namespace

@@ -1,0 +1,70 @@
+// The Renderator's result records and their plain-text report "_result.txt": the writer that the run
+// calls after every scene, and the reader that takes the reference times back from an earlier run.
+#pragma once
+#include <cstdint>
+
+#include "zor_filename.h"
+#include "zor_string.h"
+
+enum SceneStatus : int32_t {
+  SCENE_STATUS_PENDING = 0,
+  SCENE_STATUS_OK = 1,
+  SCENE_STATUS_ERROR = 2,
+  SCENE_STATUS_CREATED = 3,
+  SCENE_STATUS_SKIPPED = 4
+};
+
+struct SceneResult {
+  Filename file;   // full path of the scene file
+  double told;     // reference render time in seconds
+  double tnew;     // render time of this run in seconds
+  double diff;     // image difference ratio, 0 (identical) to 1
+  int32_t status;  // a SceneStatus
+};
+
+inline constexpr int32_t kResultListCapacity = 100000;
+
+// A fixed block of records taken from host memory in one allocation per run and never grown. Only
+// the records below the fill count are constructed; the rest of the block stays zeroed, which is what
+// a pending record with no file holds anyway.
+class ResultList {
+ public:
+  bool Allocate();
+  void Release();
+  bool IsAllocated() const { return records_ != nullptr; }
+  // false when the list is full or was never allocated
+  bool Append(const Filename& file);
+  int32_t GetCount() const { return count_; }
+  SceneResult& operator[](int32_t index) { return records_[index]; }
+  const SceneResult& operator[](int32_t index) const { return records_[index]; }
+  SceneResult* Records() { return records_; }
+
+ private:
+  SceneResult* records_ = nullptr;
+  int32_t count_ = 0;
+};
+
+const char* SceneStatusWord(int32_t status);
+
+// the text followed by blanks up to at least ten characters
+String ColumnText(const String& text);
+// seconds with two fraction digits, e.g. 12.34
+String TimeText(double seconds);
+// "+5.00%" / "-10.00%" / "0.00%", as a column
+String PercentText(double value);
+// the host API version as 16.050
+String HostVersionText(int32_t version);
+
+// One report line (without the line end) for the record at position index. A skipped record shows
+// its reference time as its time, so its tnew is set to told first.
+String ReportLine(int32_t index, SceneResult& record);
+String ReportHeader(int32_t hostVersion);
+
+// Replaces the report file's contents with the whole list; a file that cannot be opened is told to
+// the user in a message box and nothing is written.
+void WriteReport(ResultList& list, const Filename& reportFile);
+
+// Reads the reference times of an earlier report into told, matching result lines to records by
+// position. False when the file cannot be opened, a time after a status word is not a number, or it
+// has more result lines than the list has records.
+bool ReadReferenceReport(ResultList& list, const Filename& reportFile);

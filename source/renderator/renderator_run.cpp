@@ -1,0 +1,154 @@
+#include "renderator_run.h"
+
+#include "ge_mtools.h"
+#include "renderator_progress.h"
+#include "renderator_worker.h"
+#include "zor_file.h"
+#include "zor_general.h"
+#include "zor_gui.h"
+#include "zor_host.h"
+#include "zor_memory.h"
+
+RenderatorSettings g_renderatorSettings;
+RenderatorRunState* g_renderatorRun = nullptr;
+
+namespace {
+
+int32_t HostVersion() {
+  const HostFunctionTable* table = HostTable();
+  return table ? table->version : 0;
+}
+
+// Publishes the run state for the worker and the progress dialog, and withdraws it again.
+class PublishedRun {
+ public:
+  explicit PublishedRun(RenderatorRunState& run) { g_renderatorRun = &run; }
+  ~PublishedRun() { g_renderatorRun = nullptr; }
+  PublishedRun(const PublishedRun&) = delete;
+  PublishedRun& operator=(const PublishedRun&) = delete;
+};
+
+int32_t StartWorker(int32_t openGl) {
+  PreviewThread* thread = NewObj(PreviewThread, openGl);
+  if (!thread) return 0;
+  int32_t started = 0;
+  if (GeRunsWithoutGui()) {
+    started = thread->Start(ZOR_THREAD_SYNC) ? 1 : 0;
+  } else {
+    started = thread->Start(ZOR_THREAD_ASYNC) ? 1 : 0;
+    if (started) {
+      ZDialog* dialog = NewObj(ZDialog);
+      if (dialog) dialog->Open(-1, -1);
+      thread->End(true);
+      // A user who closed the dialog before the run ended has not seen how it ended: the final
+      // text (naming the scene at which it stopped) is shown once the worker is done.
+      if (!dialog || !dialog->SawRunEnd()) {
+        GeGlobalLockGuard lock;
+        GeMessageBox(g_renderatorRun->statusText);
+      }
+      DeleteObj(dialog);
+    }
+  }
+  DeleteObj(thread);
+  return started;
+}
+
+}  // namespace
+
+String SceneNumberText(int32_t index) {
+  return String::FromFloat(double(index) + 1.0, 4, 0, false, '0');
+}
+
+Filename NextResultFolder(const Filename& sceneFolder, int32_t hostVersion) {
+  const String prefix =
+      "_renderator_" + String::FromFloat(double(hostVersion) / 1000.0, 0, 3, false, '0') + "_";
+  for (int64_t n = 1;; ++n) {
+    const Filename candidate = sceneFolder + Filename(prefix + String::FromInt(n));
+    if (!FolderExists(candidate)) return candidate;
+  }
+}
+
+void CollectScenes(const Filename& folder, ResultList& list) {
+  BrowseFiles browse;
+  if (!browse.Init(folder)) return;
+  while (browse.GetNext()) {
+    const Filename entry = folder + browse.GetFilename();
+    if (browse.IsFolder()) {
+      CollectScenes(entry, list);
+    } else if (entry.CheckSuffix("zor")) {
+      // beyond the list's capacity further scenes are passed over
+      list.Append(entry);
+    }
+  }
+}
+
+namespace {
+// Records are exchanged in place by the host SDK's heapsort; a record's file name is a handle, so
+// moving its bytes moves the name with it.
+class SceneOrder : public GeSortAndSearchEx {
+ public:
+  int32_t Compare(const void* a, const void* b) override {
+    const SceneResult* first = static_cast<const SceneResult*>(a);
+    const SceneResult* second = static_cast<const SceneResult*>(b);
+    return first->file.GetString().Compare(second->file.GetString());
+  }
+};
+}  // namespace
+
+void SortScenes(ResultList& list) {
+  if (list.GetCount() < 2) return;
+  SceneOrder order;
+  order.Sort(list.Records(), list.GetCount(), int32_t(sizeof(SceneResult)));
+}
+
+int32_t RunRenderator(const Filename& sceneFolder, const Filename& referenceFolder, int32_t openGl) {
+  RenderatorRunState run;
+  run.referenceFolder = referenceFolder;
+  if (!run.results.Allocate()) {
+    GeMessageBox("Renderator: not enough memory for the result list");
+    return 0;
+  }
+
+  bool fallBack = false;
+  if (!referenceFolder.IsEmpty() && !FolderExists(referenceFolder)) {
+    GeMessageBox("Reference folder not found - falling back to reference building mode...");
+    fallBack = true;
+  }
+
+  // Continuing without a reference folder has no comparison base to fill: it is treated as a
+  // building run into a new result folder, like continuing after the fall-back.
+  run.continueBuild =
+      g_renderatorSettings.continueBuild == 1 && !fallBack && !referenceFolder.IsEmpty() ? 1 : 0;
+  if (run.continueBuild) {
+    run.resultFolder = referenceFolder;
+  } else {
+    run.resultFolder = NextResultFolder(sceneFolder, HostVersion());
+    if (!CreateFolder(run.resultFolder)) {
+      GeMessageBox("Error creating resultdir");
+      run.results.Release();
+      return 1;
+    }
+  }
+
+  GePrint("start renderator to: " + run.resultFolder.GetString());
+  run.reportFile = run.resultFolder + Filename("_result.txt");
+
+  CollectScenes(sceneFolder, run.results);
+  SortScenes(run.results);
+
+  PublishedRun published(run);
+  if (referenceFolder.IsEmpty() || !FolderExists(referenceFolder)) {
+    run.buildFlag = 1;
+  } else {
+    run.buildFlag = 0;
+    if (!ReadReferenceReport(run.results, referenceFolder + Filename("_result.txt"))) {
+      GeMessageBox("Outdated reference");
+      run.results.Release();
+      return 0;
+    }
+  }
+
+  const int32_t started = StartWorker(openGl);
+  run.results.Release();
+  return started;
+}
