@@ -18,6 +18,14 @@ enum {
   ZOR_VALUE_CONTAINER = 8
 };
 
+/* entries that memory_statistics fills, each a 64-bit integer */
+enum {
+  ZOR_MEMSTAT_BLOCKS = 1,     /* blocks allocated and not yet freed */
+  ZOR_MEMSTAT_BYTES = 2,      /* their bytes */
+  ZOR_MEMSTAT_PEAK_BYTES = 3, /* the most bytes allocated at one time */
+  ZOR_MEMSTAT_ALLOCATIONS = 4 /* allocations since start */
+};
+
 typedef struct HostContainerTable {
   int32_t size;
   HostContainer* (*alloc)(int32_t id);

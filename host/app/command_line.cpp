@@ -1,0 +1,176 @@
+#include "app/command_line.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cstdlib>
+#include <optional>
+#include <system_error>
+
+namespace fs = std::filesystem;
+
+namespace zorhost {
+
+HostOptions& options() {
+  static HostOptions instance;
+  return instance;
+}
+
+namespace {
+
+enum class Takes { Nothing, Value };
+
+struct OptionSpec {
+  const char* name;
+  Takes takes;
+};
+
+const OptionSpec kOptions[] = {
+    {"--startup", Takes::Value},      {"--prefs", Takes::Value},
+    {"--module", Takes::Value},       {"--headless", Takes::Nothing},
+    {"--ui", Takes::Value},           {"--command", Takes::Value},
+    {"--set", Takes::Value},          {"--drive", Takes::Value},
+    {"--transcript", Takes::Value},   {"--allow-faults", Takes::Nothing},
+    {"--host-version", Takes::Value}, {"--check-leaks", Takes::Nothing},
+    {"--help", Takes::Nothing},
+};
+
+const OptionSpec* find_option(const std::string& name) {
+  for (const OptionSpec& option : kOptions) {
+    if (name == option.name) return &option;
+  }
+  return nullptr;
+}
+
+ParsedCommandLine usage_error(std::string message) {
+  return {ParsedCommandLine::Status::UsageError, "zorhost: " + std::move(message)};
+}
+
+// Applies one option with its value; an error text when the value is not usable.
+std::optional<std::string> apply(const std::string& name, const std::string& value, HostOptions& out) {
+  if (name == "--startup") {
+    out.startup_dir = value;
+  } else if (name == "--prefs") {
+    out.prefs_dir = value;
+  } else if (name == "--module") {
+    out.modules.emplace_back(value);
+  } else if (name == "--headless") {
+    out.headless = true;
+  } else if (name == "--ui") {
+    out.ui_script = value;
+  } else if (name == "--command") {
+    out.commands.push_back(value);
+  } else if (name == "--set") {
+    const size_t equals = value.find('=');
+    if (equals == std::string::npos || equals == 0)
+      return "option --set needs NAME=VALUE, got '" + value + "'";
+    out.settings.emplace_back(value.substr(0, equals), value.substr(equals + 1));
+  } else if (name == "--drive") {
+    const char letter = value.empty() ? 0 : value[0];
+    const bool is_letter = (letter >= 'A' && letter <= 'Z') || (letter >= 'a' && letter <= 'z');
+    if (!is_letter || value.size() < 3 || value[1] != '=') {
+      return "option --drive needs LETTER=FOLDER, got '" + value + "'";
+    }
+    out.drives[static_cast<char>(letter & ~0x20)] = value.substr(2);
+  } else if (name == "--transcript") {
+    out.transcript = value;
+  } else if (name == "--allow-faults") {
+    out.allow_faults = true;
+  } else if (name == "--host-version") {
+    int32_t version = 0;
+    const auto result = std::from_chars(value.data(), value.data() + value.size(), version);
+    if (value.empty() || result.ec != std::errc() || result.ptr != value.data() + value.size()) {
+      return "option --host-version needs a number, got '" + value + "'";
+    }
+    out.host_version = version;
+  } else if (name == "--check-leaks") {
+    out.check_leaks = true;
+  }
+  return std::nullopt;
+}
+
+}  // namespace
+
+ParsedCommandLine parse_command_line(const std::vector<std::string>& arguments, HostOptions& out) {
+  bool options_ended = false;
+  for (size_t i = 0; i < arguments.size(); ++i) {
+    const std::string& argument = arguments[i];
+    if (options_ended || argument.rfind("--", 0) != 0) {
+      out.module_arguments.push_back(argument);
+      continue;
+    }
+    if (argument == "--") {  // everything after it belongs to the modules
+      options_ended = true;
+      continue;
+    }
+    const size_t equals = argument.find('=');
+    const std::string name = argument.substr(0, equals);
+    const OptionSpec* option = find_option(name);
+    if (!option) return usage_error("unknown option " + name);
+    std::string value;
+    if (option->takes == Takes::Nothing) {
+      if (equals != std::string::npos) return usage_error("option " + name + " takes no value");
+      if (name == "--help") return {ParsedCommandLine::Status::Help, {}};
+    } else if (equals != std::string::npos) {
+      value = argument.substr(equals + 1);
+    } else if (i + 1 < arguments.size() && arguments[i + 1].rfind("--", 0) != 0) {
+      value = arguments[++i];
+    } else {
+      return usage_error("option " + name + " needs a value");
+    }
+    if (auto error = apply(name, value, out)) return usage_error(*error);
+  }
+  return {};
+}
+
+void apply_option_defaults(HostOptions& out, const fs::path& executable_folder) {
+  std::error_code error;
+  if (out.startup_dir.empty()) out.startup_dir = executable_folder;
+  if (out.prefs_dir.empty()) {
+    const char* config = std::getenv("XDG_CONFIG_HOME");
+    const char* home = std::getenv("HOME");
+    if (config && *config) {
+      out.prefs_dir = fs::path(config) / "zorhost";
+    } else if (home && *home) {
+      out.prefs_dir = fs::path(home) / ".config" / "zorhost";
+    } else {
+      out.prefs_dir = fs::current_path(error) / ".zorhost";
+    }
+  }
+  // absolute, so that a module changing the working folder does not move the host's folders
+  out.startup_dir = fs::absolute(out.startup_dir, error);
+  out.prefs_dir = fs::absolute(out.prefs_dir, error);
+  for (auto& [letter, folder] : out.drives) folder = fs::absolute(folder, error);
+  if (!out.drives.count('C')) out.drives['C'] = out.prefs_dir / "drive_c";
+}
+
+std::vector<fs::path> find_modules(const fs::path& folder) {
+  std::vector<fs::path> modules;
+  std::error_code error;
+  fs::recursive_directory_iterator it(folder, fs::directory_options::follow_directory_symlink, error);
+  for (; !error && it != fs::recursive_directory_iterator(); it.increment(error)) {
+    if (it->path().extension() == ".zdl64" && !it->is_directory(error)) modules.push_back(it->path());
+  }
+  std::sort(modules.begin(), modules.end());
+  return modules;
+}
+
+std::string usage_text() {
+  return "usage: zorhost [host options] [arguments for the modules]\n"
+         "  --startup DIR         the start-up folder (default: the folder of zorhost)\n"
+         "  --prefs DIR           stored settings and configuration (default: $XDG_CONFIG_HOME/zorhost)\n"
+         "  --module FILE         load this module; repeatable (default: every *.zdl64 below "
+         "<startup>/plugins)\n"
+         "  --headless            run without a user interface\n"
+         "  --ui FILE             answer dialogs from a UI script\n"
+         "  --command NAME|ID     execute a registered command after start-up; repeatable\n"
+         "  --set NAME=VALUE      set a configuration variable, e.g. g_nexalRelkitTools=true\n"
+         "  --drive C=DIR         where the drive path C: points (default: <prefs>/drive_c)\n"
+         "  --transcript FILE     record what a user would have seen, as JSON lines\n"
+         "  --allow-faults        obey the faults section of scene files\n"
+         "  --host-version N      answer N as the host API version (default 16050)\n"
+         "  --check-leaks         list host allocations never freed at exit, and exit 4\n"
+         "  --help                show this text\n"
+         "Options take their value as '--opt value' or '--opt=value'; '--' ends the host options.\n";
+}
+
+}  // namespace zorhost

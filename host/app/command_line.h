@@ -1,0 +1,29 @@
+// zorhost's command line: host options start with "--" and take their value as "--opt value" or
+// "--opt=value"; every other argument is kept, in order, for the modules.
+#pragma once
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "app/host_options.h"
+
+namespace zorhost {
+
+struct ParsedCommandLine {
+  enum class Status { Run, Help, UsageError };
+  Status status = Status::Run;
+  std::string error;  // one line naming the option, for UsageError
+};
+
+ParsedCommandLine parse_command_line(const std::vector<std::string>& arguments, HostOptions& out);
+
+// Fills what the command line left open: the start-up folder (the executable's), the prefs folder
+// ($XDG_CONFIG_HOME/zorhost, else ~/.config/zorhost) and drive C: (<prefs>/drive_c).
+void apply_option_defaults(HostOptions& out, const std::filesystem::path& executable_folder);
+
+// Every *.zdl64 below the folder, searched recursively, sorted by path.
+std::vector<std::filesystem::path> find_modules(const std::filesystem::path& folder);
+
+std::string usage_text();
+
+}  // namespace zorhost
