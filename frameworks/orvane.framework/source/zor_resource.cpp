@@ -3,6 +3,7 @@
 #include "zor_file.h"
 #include "zor_host.h"
 #include "zor_memory.h"
+#include "zor_pmain.h"
 
 namespace {
 

@@ -2,10 +2,6 @@
 #pragma once
 #include "zor_filename.h"
 
-// The module's own file name as the host handed it over at bind; empty when none is held.
-// The module frame (zor_pmain) provides it.
-Filename GetModulePath();
-
 // A module that lies in a direct subfolder of the host's start-up folder is installed with the host
 // and keeps its resources in the host's tree: <startup>/resource/modules/<module name>. A module
 // anywhere else carries them beside itself in "res".

@@ -1,0 +1,478 @@
+// The plug-in layer's object model driven as the host drives it: messages through the one dialog
+// callback, modal closing rules, user areas, and the command registration record. The gui, general
+// and plug-in families are small recording fakes; text, paths and containers are zorhost's own.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <functional>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "app/host_table.h"
+#include "zor_command.h"
+#include "zor_container.h"
+#include "zor_gui.h"
+#include "zor_host.h"
+#include "zor_memory.h"
+#include "zor_string.h"
+
+namespace {
+
+struct Bound {
+  HostDialogCallback callback = nullptr;
+  void* object = nullptr;
+};
+
+// What the fake host saw, in order, plus the answers it gives.
+struct FakeHost {
+  std::map<HostDialog*, Bound> dialogs;
+  std::map<HostUserArea*, Bound> areas;
+  std::vector<std::string> calls;
+  std::vector<int32_t> sentResultIds;
+  int interactions = 0;
+  bool openSucceeds = true;
+  bool checkCloseAnswer = true;
+  int32_t areaWidth = 0;
+  int32_t areaHeight = 0;
+  std::function<void(HostDialog*)> whileOpen;  // the user's actions while a modal dialog is open
+  // registration
+  int registerCalls = 0;
+  bool registerAnswer = true;
+  int32_t registeredVersion = 0, registeredType = 0, registeredId = 0, registeredSize = 0;
+  std::string registeredName;
+  HostCommandRecord record{};
+  int freedBlocks = 0;
+};
+FakeHost* g_fake = nullptr;
+int g_nextHandle = 1;
+
+template <class Handle>
+Handle* NewHandle() {
+  return reinterpret_cast<Handle*>(static_cast<uintptr_t>(0x1000 * g_nextHandle++));
+}
+
+std::string Utf8(const HostString* text) {
+  String copy;
+  zorhost::strings_table()->assign(copy.Get(), text);
+  return copy.ToUtf8();
+}
+
+HostGuiTable MakeFakeGui() {
+  HostGuiTable gui{};
+  gui.size = sizeof(HostGuiTable);
+  gui.dialog_alloc = [](HostDialogCallback cb, void* object) {
+    HostDialog* handle = NewHandle<HostDialog>();
+    g_fake->dialogs[handle] = {cb, object};
+    return handle;
+  };
+  gui.dialog_free = [](HostDialog* dlg) { g_fake->dialogs.erase(dlg); };
+  gui.dialog_object = [](HostDialog* dlg) -> void* {
+    auto it = g_fake->dialogs.find(dlg);
+    return it == g_fake->dialogs.end() ? nullptr : it->second.object;
+  };
+  gui.dialog_set_plugin = [](HostDialog*, int32_t id, int32_t sub) {
+    g_fake->calls.push_back("plugin " + std::to_string(id) + " " + std::to_string(sub));
+  };
+  gui.dialog_open = [](HostDialog* dlg, int32_t type, int32_t x, int32_t y, int32_t w, int32_t h) {
+    g_fake->calls.push_back("open " + std::to_string(type) + " " + std::to_string(x) + " " +
+                            std::to_string(y) + " " + std::to_string(w) + " " + std::to_string(h));
+    if (!g_fake->openSucceeds) return false;
+    if (g_fake->whileOpen) g_fake->whileOpen(dlg);
+    return true;
+  };
+  gui.dialog_close = [](HostDialog*) {
+    g_fake->calls.push_back("close");
+    return true;
+  };
+  gui.dialog_check_close = [](HostDialog*) {
+    g_fake->calls.push_back("check");
+    return g_fake->checkCloseAnswer;
+  };
+  gui.dialog_set_title = [](HostDialog*, const HostString* title) {
+    g_fake->calls.push_back("title " + Utf8(title));
+  };
+  gui.dialog_send_result = [](HostDialog*, const HostContainer* result) {
+    g_fake->sentResultIds.push_back(zorhost::containers_table()->get_id(result));
+  };
+  gui.user_area_alloc = [](HostDialogCallback cb, void* object) {
+    HostUserArea* handle = NewHandle<HostUserArea>();
+    g_fake->areas[handle] = {cb, object};
+    return handle;
+  };
+  gui.user_area_free = [](HostUserArea* ua) { g_fake->areas.erase(ua); };
+  gui.user_area_object = [](HostUserArea* ua) -> void* {
+    auto it = g_fake->areas.find(ua);
+    return it == g_fake->areas.end() ? nullptr : it->second.object;
+  };
+  gui.user_area_set_min_size = [](HostUserArea*, int32_t w, int32_t h) {
+    g_fake->calls.push_back("minsize " + std::to_string(w) + " " + std::to_string(h));
+  };
+  gui.user_area_get_size = [](HostUserArea*, int32_t* w, int32_t* h) {
+    *w = g_fake->areaWidth;
+    *h = g_fake->areaHeight;
+  };
+  gui.user_area_set_pen = [](HostUserArea*, int32_t color) {
+    g_fake->calls.push_back("pen " + std::to_string(color));
+  };
+  gui.user_area_fill = [](HostUserArea*, int32_t x1, int32_t y1, int32_t x2, int32_t y2) {
+    g_fake->calls.push_back("fill " + std::to_string(x1) + " " + std::to_string(y1) + " " +
+                            std::to_string(x2) + " " + std::to_string(y2));
+  };
+  return gui;
+}
+
+// Installs the fakes over zorhost's families for one test.
+class PluginLayer : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    g_fake = &fake_;
+    table_ = zorhost::make_host_table(16050);
+    gui_ = MakeFakeGui();
+    general_ = *zorhost::general_table();
+    general_.size = sizeof(HostGeneralTable);
+    general_.interaction_done = [] { ++g_fake->interactions; };
+    plugins_ = HostPluginTable{};
+    plugins_.size = sizeof(HostPluginTable);
+    plugins_.register_plugin = [](int32_t version, int32_t type, int32_t id, const HostString* name,
+                                  const void* record, int32_t size) {
+      FakeHost& f = *g_fake;
+      ++f.registerCalls;
+      f.registeredVersion = version;
+      f.registeredType = type;
+      f.registeredId = id;
+      f.registeredSize = size;
+      f.registeredName = Utf8(name);
+      std::memcpy(&f.record, record, sizeof(HostCommandRecord));
+      return f.registerAnswer;
+    };
+    memory_ = *zorhost::memory_table();
+    memory_.alloc = [](int64_t size, int32_t, const char*) {
+      return std::calloc(1, static_cast<size_t>(size));
+    };
+    memory_.free = [](void* block) {
+      if (block) ++g_fake->freedBlocks;
+      std::free(block);
+    };
+    table_.gui = &gui_;
+    table_.general = &general_;
+    table_.plugins = &plugins_;
+    table_.memory = &memory_;
+    previous_ = HostTable();
+    SetHostTable(&table_);
+  }
+  void TearDown() override {
+    SetHostTable(previous_);
+    g_fake = nullptr;
+  }
+
+  // Delivers a message the way the host does: through the callback the object was bound with.
+  bool Send(HostDialog* dialog, int32_t id, std::map<int32_t, int32_t> values = {},
+            HostUserArea* area = nullptr) {
+    BaseContainer msg(id);
+    for (auto [key, value] : values) msg.SetInt32(key, value);
+    const Bound& bound = area ? fake_.areas.at(area) : fake_.dialogs.at(dialog);
+    return bound.callback(dialog, area, msg.Get());
+  }
+
+  FakeHost fake_;
+  HostFunctionTable table_{};
+  HostGuiTable gui_{};
+  HostGeneralTable general_{};
+  HostPluginTable plugins_{};
+  HostMemoryTable memory_{};
+  const HostFunctionTable* previous_ = nullptr;
+};
+
+class RecordingDialog : public GeModalDialog {
+ public:
+  bool BuildLayout() override {
+    ++built;
+    return true;
+  }
+  bool InitializeValues() override {
+    ++initialized;
+    return true;
+  }
+  bool OnCoreEvent(int32_t id, const BaseContainer&) override {
+    events.push_back(id);
+    return true;
+  }
+  bool OnGadgetCommand(int32_t id, const BaseContainer&) override {
+    commands.push_back(id);
+    if (keepOpen) SetCloseOnButton(false);
+    return true;
+  }
+  void OnWindowDestroyed() override { ++destroyed; }
+  int built = 0, initialized = 0, destroyed = 0;
+  bool keepOpen = false;
+  std::vector<int32_t> events, commands;
+};
+
+// A plain dialog, to see the non-modal dispatch without the modal rules.
+class PlainDialog : public GeDialog {
+ public:
+  bool BuildLayout() override {
+    ++built;
+    return true;
+  }
+  bool InitializeValues() override {
+    ++initialized;
+    return true;
+  }
+  bool OnCoreEvent(int32_t id, const BaseContainer&) override {
+    events.push_back(id);
+    return false;
+  }
+  void OnWindowDestroyed() override { ++destroyed; }
+  bool HandleMessage(const BaseContainer& msg, BaseContainer& result) override {
+    if (msg.GetId() == answerWithResultFor) result.SetId(4711);
+    return GeDialog::HandleMessage(msg, result);
+  }
+  int built = 0, initialized = 0, destroyed = 0;
+  int32_t answerWithResultFor = 0;
+  std::vector<int32_t> events;
+};
+
+TEST_F(PluginLayer, DialogBuildsItsLayoutOnceAndValuesOnlyWhenBuilt) {
+  PlainDialog dialog;
+  HostDialog* h = dialog.GetHandle();
+  ASSERT_NE(h, nullptr);
+
+  EXPECT_TRUE(Send(h, ZOR_MSG_INIT_VALUES));
+  EXPECT_EQ(dialog.initialized, 0) << "values before any layout";
+
+  EXPECT_TRUE(Send(h, ZOR_MSG_INIT));
+  EXPECT_TRUE(Send(h, ZOR_MSG_INIT));
+  EXPECT_EQ(dialog.built, 1) << "a second build request must not double the layout";
+  EXPECT_TRUE(Send(h, ZOR_MSG_INIT_VALUES));
+  EXPECT_EQ(dialog.initialized, 1);
+
+  EXPECT_FALSE(Send(h, ZOR_MSG_DESTROY));
+  EXPECT_EQ(dialog.destroyed, 1);
+  EXPECT_FALSE(dialog.IsLayoutBuilt());
+  EXPECT_TRUE(Send(h, ZOR_MSG_INIT_VALUES));
+  EXPECT_EQ(dialog.initialized, 1) << "values after the window went away";
+  EXPECT_TRUE(Send(h, ZOR_MSG_INIT));
+  EXPECT_EQ(dialog.built, 2) << "a new window builds its layout again";
+}
+
+TEST_F(PluginLayer, DialogRoutesEventsCommandsAndHostMessages) {
+  PlainDialog dialog;
+  HostDialog* h = dialog.GetHandle();
+
+  EXPECT_FALSE(Send(h, ZOR_MSG_CORE, {{ZOR_MSG_VALUE_EVENT_ID, 1001198}})) << "the handler's own answer";
+  EXPECT_FALSE(Send(h, ZOR_MSG_SYNC, {{ZOR_MSG_VALUE_EVENT_ID, 1001199}}));
+  EXPECT_EQ(dialog.events, (std::vector<int32_t>{1001198, 1001199}));
+
+  EXPECT_FALSE(Send(h, ZOR_MSG_COMMAND, {{ZOR_MSG_VALUE_GADGET_ID, 1000}})) << "default command answer";
+  EXPECT_FALSE(Send(h, ZOR_MSG_CHECK_CLOSE));
+  EXPECT_TRUE(Send(h, ZOR_MSG_10020));
+  EXPECT_FALSE(Send(h, ZOR_FOURCC('x', 'y', 'z', 'w')));
+
+  EXPECT_EQ(fake_.interactions, 0);
+  EXPECT_FALSE(Send(h, ZOR_MSG_INTERACT));
+  EXPECT_EQ(fake_.interactions, 1);
+  EXPECT_TRUE(fake_.sentResultIds.empty()) << "no handler touched the result container";
+}
+
+TEST_F(PluginLayer, CallbackHandsBackOnlyAChangedResultAndRefusesUnknownHandles) {
+  PlainDialog dialog;
+  HostDialog* h = dialog.GetHandle();
+  dialog.answerWithResultFor = ZOR_MSG_10020;
+
+  Send(h, ZOR_MSG_INIT);
+  EXPECT_TRUE(fake_.sentResultIds.empty());
+  EXPECT_TRUE(Send(h, ZOR_MSG_10020));
+  EXPECT_EQ(fake_.sentResultIds, (std::vector<int32_t>{4711}));
+
+  BaseContainer msg(ZOR_MSG_INIT);
+  HostDialog* stranger = reinterpret_cast<HostDialog*>(uintptr_t{0xdead0});
+  EXPECT_FALSE(GeDialogCallback(stranger, nullptr, msg.Get()));
+  HostUserArea* strangeArea = reinterpret_cast<HostUserArea*>(uintptr_t{0xbeef0});
+  EXPECT_FALSE(GeDialogCallback(h, strangeArea, msg.Get()))
+      << "a user-area message never falls back to the dialog";
+  EXPECT_EQ(dialog.built, 1);
+}
+
+TEST_F(PluginLayer, ModalOpenAnswersWhetherItClosedWithOk) {
+  RecordingDialog dialog;
+  fake_.whileOpen = [this](HostDialog* h) { Send(h, ZOR_MSG_COMMAND, {{ZOR_MSG_VALUE_GADGET_ID, 1}}); };
+  EXPECT_TRUE(dialog.Open(-1, -1, 0, 0, false));
+  EXPECT_EQ(fake_.calls, (std::vector<std::string>{"plugin 0 0", "open 10 -1 -1 0 0", "close"}));
+
+  fake_.calls.clear();
+  fake_.whileOpen = [this](HostDialog* h) { Send(h, ZOR_MSG_COMMAND, {{ZOR_MSG_VALUE_GADGET_ID, 2}}); };
+  EXPECT_FALSE(dialog.Open(10, 20, 300, 200, true));
+  EXPECT_EQ(fake_.calls, (std::vector<std::string>{"plugin 0 0", "open 11 10 20 300 200", "close"}));
+
+  // A dialog the host could not open answers false even if an earlier run ended with OK.
+  fake_.whileOpen = [this](HostDialog* h) { Send(h, ZOR_MSG_COMMAND, {{ZOR_MSG_VALUE_GADGET_ID, 1}}); };
+  ASSERT_TRUE(dialog.Open());
+  fake_.openSucceeds = false;
+  EXPECT_FALSE(dialog.Open());
+}
+
+TEST_F(PluginLayer, ModalButtonsCloseByTheirRules) {
+  RecordingDialog dialog;
+  HostDialog* h = dialog.GetHandle();
+
+  // A command that clears the close flag keeps OK from closing.
+  dialog.keepOpen = true;
+  EXPECT_TRUE(Send(h, ZOR_MSG_COMMAND, {{ZOR_MSG_VALUE_GADGET_ID, 1}}));
+  EXPECT_TRUE(fake_.calls.empty());
+  EXPECT_FALSE(dialog.GetResult());
+
+  // Cancel closes whatever the command did, with the result clear.
+  EXPECT_TRUE(Send(h, ZOR_MSG_COMMAND, {{ZOR_MSG_VALUE_GADGET_ID, 2}}));
+  EXPECT_EQ(fake_.calls, (std::vector<std::string>{"close"}));
+  EXPECT_FALSE(dialog.GetResult());
+
+  // The flag is set again before every command.
+  fake_.calls.clear();
+  dialog.keepOpen = false;
+  EXPECT_TRUE(Send(h, ZOR_MSG_COMMAND, {{ZOR_MSG_VALUE_GADGET_ID, 1003}}));
+  EXPECT_TRUE(fake_.calls.empty()) << "other gadgets leave the window open";
+  EXPECT_TRUE(Send(h, ZOR_MSG_COMMAND, {{ZOR_MSG_VALUE_GADGET_ID, 1}}));
+  EXPECT_EQ(fake_.calls, (std::vector<std::string>{"close"}));
+  EXPECT_TRUE(dialog.GetResult());
+  EXPECT_EQ(dialog.commands, (std::vector<int32_t>{1, 2, 1003, 1}));
+}
+
+TEST_F(PluginLayer, ModalCloseQuestionsDependOnTheResult) {
+  RecordingDialog dialog;
+  HostDialog* h = dialog.GetHandle();
+
+  EXPECT_FALSE(Send(h, ZOR_MSG_CHECK_CLOSE));
+  EXPECT_FALSE(Send(h, ZOR_MSG_ASK_CLOSE));
+  EXPECT_TRUE(fake_.calls.empty()) << "no host check while the result is clear";
+
+  dialog.Close(true);
+  fake_.calls.clear();
+  EXPECT_FALSE(Send(h, ZOR_MSG_ASK_CLOSE)) << "QueryClose's default";
+  fake_.checkCloseAnswer = false;
+  EXPECT_FALSE(Send(h, ZOR_MSG_CHECK_CLOSE));
+  EXPECT_TRUE(dialog.GetResult());
+  fake_.checkCloseAnswer = true;
+  EXPECT_TRUE(Send(h, ZOR_MSG_CHECK_CLOSE));
+  EXPECT_FALSE(dialog.GetResult());
+  EXPECT_EQ(fake_.calls, (std::vector<std::string>{"check", "check"}));
+
+  EXPECT_FALSE(Send(h, ZOR_MSG_INTERACT));
+  EXPECT_EQ(fake_.interactions, 0) << "a modal dialog answers without the host call";
+  // Everything else still goes through the plain dispatch.
+  EXPECT_TRUE(Send(h, ZOR_MSG_INIT));
+  EXPECT_TRUE(Send(h, ZOR_MSG_INIT));
+  EXPECT_EQ(dialog.built, 1);
+}
+
+class SizedArea : public GeUserArea {
+ public:
+  bool QueryMinSize(int32_t& w, int32_t& h) override {
+    w = 120;
+    h = 40;
+    return answerMinSize;
+  }
+  void OnResized(int32_t w, int32_t h) override { resized.push_back({w, h}); }
+  bool OnCoreEvent(int32_t, const BaseContainer&) override { return false; }
+  bool OnInit() override { return false; }
+  bool answerMinSize = false;
+  std::vector<std::pair<int32_t, int32_t>> resized;
+};
+
+TEST_F(PluginLayer, UserAreaDispatchAndDefaultPaint) {
+  PlainDialog dialog;
+  SizedArea area;
+  HostDialog* d = dialog.GetHandle();
+  HostUserArea* a = area.GetHandle();
+  ASSERT_NE(a, nullptr);
+
+  EXPECT_TRUE(Send(d, ZOR_MSG_CALC_SIZE, {}, a));
+  EXPECT_TRUE(fake_.calls.empty()) << "a refused minimum size leaves the host's alone";
+  area.answerMinSize = true;
+  EXPECT_TRUE(Send(d, ZOR_MSG_CALC_SIZE, {}, a));
+  EXPECT_EQ(fake_.calls, (std::vector<std::string>{"minsize 120 40"}));
+
+  fake_.calls.clear();
+  fake_.areaWidth = 640;
+  fake_.areaHeight = 480;
+  EXPECT_TRUE(Send(d, ZOR_MSG_SIZE_CHANGED, {}, a));
+  ASSERT_EQ(area.resized.size(), 1u);
+  EXPECT_EQ(area.resized[0], std::make_pair(640, 480));
+
+  EXPECT_TRUE(Send(d, ZOR_MSG_DRAW, {{1, 5}, {2, 6}, {3, 70}, {4, 80}}, a));
+  EXPECT_EQ(fake_.calls, (std::vector<std::string>{"pen 1000", "fill 5 6 70 80"}));
+
+  EXPECT_TRUE(Send(d, ZOR_MSG_INIT, {}, a)) << "the answer of OnInit is not used";
+  EXPECT_TRUE(Send(d, ZOR_MSG_INIT_VALUES, {}, a));
+  EXPECT_TRUE(Send(d, ZOR_MSG_10020, {}, a));
+  EXPECT_FALSE(Send(d, ZOR_MSG_INPUT, {}, a));
+  EXPECT_FALSE(Send(d, ZOR_MSG_CORE, {{ZOR_MSG_VALUE_EVENT_ID, 5}}, a)) << "answers the event handler";
+  EXPECT_FALSE(Send(d, ZOR_MSG_CHECK_CLOSE, {}, a));
+  EXPECT_EQ(dialog.built, 0) << "user-area messages never reach the dialog";
+}
+
+struct ProbeCommand : CommandData {
+  static inline int alive = 0;
+  static inline int executed = 0;
+  ProbeCommand() { ++alive; }
+  ~ProbeCommand() override { --alive; }
+  bool Execute(HostDocument*) override {
+    ++executed;
+    return true;
+  }
+};
+
+TEST_F(PluginLayer, CommandRecordForwardsToTheObjectAndDestroysIt) {
+  EXPECT_FALSE(RegisterCommandPlugin(1001198, String("Renderator"), 0, nullptr, String(), nullptr));
+  EXPECT_EQ(fake_.registerCalls, 0);
+
+  ProbeCommand* command = NewObj(ProbeCommand);
+  ASSERT_NE(command, nullptr);
+  int icon = 0;
+  ASSERT_TRUE(RegisterCommandPlugin(1001198, String("Renderator"), 7, &icon, String("help me"), command));
+  EXPECT_EQ(fake_.registerCalls, 1);
+  EXPECT_EQ(fake_.registeredVersion, 16000);
+  EXPECT_EQ(fake_.registeredType, 4);
+  EXPECT_EQ(fake_.registeredId, 1001198);
+  EXPECT_EQ(fake_.registeredSize, 384);
+  EXPECT_EQ(fake_.registeredName, "Renderator");
+
+  const HostCommandRecord& r = fake_.record;
+  EXPECT_EQ(r.info, 7);
+  EXPECT_EQ(r.object, command);
+  EXPECT_EQ(r.icon, &icon);
+  EXPECT_EQ(Utf8(r.help), "help me");
+  EXPECT_EQ(r.reserved_168, nullptr);
+  const auto* bytes = reinterpret_cast<const unsigned char*>(&r);
+  for (size_t i = 16; i < 64; ++i) ASSERT_EQ(bytes[i], 0) << "offset " << i;
+  for (size_t i = 72; i < 128; ++i) ASSERT_EQ(bytes[i], 0) << "offset " << i;
+  for (size_t i = 216; i < 384; ++i) ASSERT_EQ(bytes[i], 0) << "offset " << i;
+
+  EXPECT_TRUE(r.execute(r.object, nullptr));
+  EXPECT_EQ(ProbeCommand::executed, 1);
+  EXPECT_EQ(r.query_state(r.object, nullptr), 0x40000000);
+  EXPECT_TRUE(r.restore_dialog(r.object, nullptr));
+  HostString* text = r.query_text(r.object);
+  ASSERT_NE(text, nullptr);
+  EXPECT_EQ(Utf8(text), "");
+  zorhost::strings_table()->free(text);
+  EXPECT_FALSE(r.op2(r.object, nullptr, 0));
+  EXPECT_FALSE(r.op3(r.object, nullptr, 0));
+  EXPECT_FALSE(r.op5(r.object, nullptr, 0));
+  EXPECT_TRUE(r.op8(r.object, nullptr, 0));
+
+  EXPECT_EQ(ProbeCommand::alive, 1);
+  r.destroy(r.object);
+  EXPECT_EQ(ProbeCommand::alive, 0);
+  EXPECT_EQ(fake_.freedBlocks, 1) << "the object's host memory goes back";
+
+  // A refused registration leaves nothing behind.
+  fake_.registerAnswer = false;
+  EXPECT_FALSE(RegisterCommandPlugin(5, String("Taken"), 0, nullptr, String(), NewObj(ProbeCommand)));
+  EXPECT_EQ(ProbeCommand::alive, 0);
+  EXPECT_EQ(fake_.freedBlocks, 2);
+}
+
+}  // namespace
