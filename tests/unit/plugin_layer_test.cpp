@@ -17,6 +17,7 @@
 #include "zor_host.h"
 #include "zor_memory.h"
 #include "zor_string.h"
+#include "zor_thread.h"
 
 namespace {
 
@@ -473,6 +474,41 @@ TEST_F(PluginLayer, CommandRecordForwardsToTheObjectAndDestroysIt) {
   EXPECT_FALSE(RegisterCommandPlugin(5, String("Taken"), 0, nullptr, String(), NewObj(ProbeCommand)));
   EXPECT_EQ(ProbeCommand::alive, 0);
   EXPECT_EQ(fake_.freedBlocks, 2);
+}
+
+// Runs until asked to stop, or until its own extra break test says so.
+class CountingThread : public ZORThread {
+ public:
+  ~CountingThread() override { End(true); }
+  void Run() override {
+    while (!TestBreak()) {
+      GeGlobalLockGuard lock;
+      if (++rounds >= stopAfter) stopRequested = true;
+    }
+  }
+  bool TestExtraBreak() override { return stopRequested; }
+  const char* QueryName() override { return "Counting Thread"; }
+  int rounds = 0;
+  int stopAfter = 1 << 30;
+  bool stopRequested = false;
+};
+
+TEST_F(PluginLayer, ThreadsRunTheObjectUntilEndedOrTheirOwnBreak) {
+  {
+    CountingThread worker;
+    worker.stopAfter = 5;
+    ASSERT_TRUE(worker.Start(ZOR_THREAD_SYNC));
+    EXPECT_EQ(worker.rounds, 5) << "a synchronous start returns after the body ended through its extra break";
+  }
+  CountingThread worker;
+  ASSERT_TRUE(worker.Start());
+  while (true) {
+    GeGlobalLockGuard lock;
+    if (worker.rounds > 0) break;
+  }
+  worker.End(true);
+  EXPECT_FALSE(worker.IsRunning());
+  EXPECT_TRUE(worker.TestBreak());
 }
 
 }  // namespace
