@@ -6,12 +6,17 @@ namespace {
 
 const HostGuiTable* Gui() {
   const HostFunctionTable* host = HostTable();
-  return host ? host->gui : nullptr;
+  // A shorter family from an older host is not read past its end: the module then does without it.
+  if (!host || !host->gui || host->gui->size < static_cast<int32_t>(sizeof(HostGuiTable))) return nullptr;
+  return host->gui;
 }
 
 const HostThreadTable* Threads() {
   const HostFunctionTable* host = HostTable();
-  return host ? host->threads : nullptr;
+  // A shorter family from an older host is not read past its end: the module then does without it.
+  if (!host || !host->threads || host->threads->size < static_cast<int32_t>(sizeof(HostThreadTable)))
+    return nullptr;
+  return host->threads;
 }
 
 // Messages arrive as containers the host lends for the duration of the callback.

@@ -6,7 +6,10 @@ namespace {
 
 const HostThreadTable* Threads() {
   const HostFunctionTable* host = HostTable();
-  return host ? host->threads : nullptr;
+  // A shorter family from an older host is not read past its end: the module then does without it.
+  if (!host || !host->threads || host->threads->size < static_cast<int32_t>(sizeof(HostThreadTable)))
+    return nullptr;
+  return host->threads;
 }
 
 ZORThread* AsThread(void* object) {
