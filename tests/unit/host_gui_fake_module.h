@@ -1,0 +1,127 @@
+// A small stand-in for a module's dialog layer: it records every message the host sends and lets each
+// test decide how the "module" answers, calling the gui table the way a module would.
+#pragma once
+#include <unistd.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <nlohmann/json.hpp>
+#include <string>
+#include <vector>
+
+#include "app/host_options.h"
+#include "app/host_table.h"
+#include "files/filename_impl.h"
+#include "gui/dialog_model.h"
+#include "gui/ui_session.h"
+#include "strings/string_impl.h"
+
+namespace fake {
+
+inline const HostGuiTable* gui() {
+  return zorhost::gui_table();
+}
+inline const HostContainerTable* containers() {
+  return zorhost::containers_table();
+}
+
+struct Message {
+  int32_t code = 0;
+  int32_t gadget = 0;  // "bACT"
+  int32_t event = 0;   // core events
+};
+
+// Frees its HostString when it leaves scope.
+struct Text {
+  explicit Text(const std::string& utf8) : handle(zorhost::new_host_string(utf8)) {}
+  ~Text() { zorhost::strings_table()->free(handle); }
+  Text(const Text&) = delete;
+  Text& operator=(const Text&) = delete;
+  operator const HostString*() const { return handle; }
+  HostString* handle;
+};
+
+struct Dialog {
+  HostDialog* handle = nullptr;
+  std::vector<Message> received;
+  std::function<void(Dialog&)> build = [](Dialog&) {};
+  std::function<void(Dialog&)> init_values = [](Dialog&) {};
+  // Answers the module's answer; by default OK and Cancel close the dialog as a modal dialog does.
+  std::function<bool(Dialog&, const Message&)> on_message = [](Dialog& d, const Message& m) {
+    if (m.code == ZOR_MSG_COMMAND && (m.gadget == 1 || m.gadget == 2)) gui()->dialog_close(d.handle);
+    return m.code != ZOR_MSG_COMMAND;
+  };
+
+  Dialog() { handle = gui()->dialog_alloc(&Dialog::callback, this); }
+  ~Dialog() { gui()->dialog_free(handle); }
+  Dialog(const Dialog&) = delete;
+  Dialog& operator=(const Dialog&) = delete;
+
+  std::vector<int32_t> codes() const {
+    std::vector<int32_t> out;
+    for (const Message& m : received) out.push_back(m.code);
+    return out;
+  }
+  std::vector<int32_t> commands() const {
+    std::vector<int32_t> out;
+    for (const Message& m : received)
+      if (m.code == ZOR_MSG_COMMAND) out.push_back(m.gadget);
+    return out;
+  }
+  int32_t count(int32_t code) const {
+    int32_t n = 0;
+    for (const Message& m : received) n += m.code == code;
+    return n;
+  }
+
+  static bool callback(HostDialog* dialog, HostUserArea*, const HostContainer* message) {
+    auto* self = static_cast<Dialog*>(gui()->dialog_object(dialog));
+    Message m;
+    m.code = containers()->get_id(message);
+    m.gadget = containers()->get_int32(message, ZOR_MSG_VALUE_GADGET_ID, 0);
+    m.event = containers()->get_int32(message, ZOR_MSG_VALUE_EVENT_ID, 0);
+    self->received.push_back(m);
+    if (m.code == ZOR_MSG_INIT) self->build(*self);
+    if (m.code == ZOR_MSG_INIT_VALUES) self->init_values(*self);
+    return self->on_message(*self, m);
+  }
+};
+
+inline std::filesystem::path temp_file(const std::string& name, const std::string& content = {}) {
+  auto dir = std::filesystem::temp_directory_path() / ("zorhost_gui_test_" + std::to_string(getpid()));
+  std::filesystem::create_directories(dir);
+  auto path = dir / name;
+  if (!content.empty()) std::ofstream(path) << content;
+  return path;
+}
+
+// One UI session for the length of a test: a UI script and a transcript, ended however the test ends.
+struct Session {
+  std::filesystem::path transcript;
+  explicit Session(const std::string& script = {}, bool headless = false) {
+    zorhost::HostOptions options;
+    options.headless = headless;
+    zorhost::options().headless = headless;
+    if (!script.empty()) options.ui_script = temp_file("script.json", script);
+    transcript = temp_file("transcript.jsonl");
+    options.transcript = transcript;
+    std::string error;
+    started = zorhost::start_ui_session(options, &error);
+    if (!started) std::fprintf(stderr, "session: %s\n", error.c_str());
+  }
+  ~Session() {
+    zorhost::end_ui_session();
+    zorhost::options().headless = false;
+  }
+  std::vector<nlohmann::json> events() const {
+    std::vector<nlohmann::json> out;
+    std::ifstream in(transcript);
+    for (std::string line; std::getline(in, line);) out.push_back(nlohmann::json::parse(line));
+    return out;
+  }
+  bool started = false;
+};
+
+}  // namespace fake

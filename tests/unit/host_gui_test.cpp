@@ -1,0 +1,319 @@
+#include <gtest/gtest.h>
+
+#include "gui/console.h"
+#include "gui/dialog_model.h"
+#include "host_gui_fake_module.h"
+
+namespace {
+
+using fake::Dialog;
+using fake::gui;
+using fake::Session;
+using fake::Text;
+
+// A user area that records its messages and paints what it is asked to.
+struct Area {
+  HostUserArea* handle = nullptr;
+  std::vector<int32_t> codes;
+  std::vector<int32_t> draw_rect;
+  int32_t width_seen = 0;
+  Area() { handle = gui()->user_area_alloc(&Area::callback, this); }
+  ~Area() { gui()->user_area_free(handle); }
+  static bool callback(HostDialog*, HostUserArea* area, const HostContainer* message) {
+    auto* self = static_cast<Area*>(gui()->user_area_object(area));
+    int32_t code = fake::containers()->get_id(message);
+    self->codes.push_back(code);
+    if (code == ZOR_MSG_CALC_SIZE) gui()->user_area_set_min_size(area, 300, 40);
+    if (code == ZOR_MSG_SIZE_CHANGED) {
+      int32_t h = 0;
+      gui()->user_area_get_size(area, &self->width_seen, &h);
+    }
+    if (code == ZOR_MSG_DRAW) {
+      self->draw_rect.clear();
+      for (int32_t i = 1; i <= 4; ++i)
+        self->draw_rect.push_back(fake::containers()->get_int32(message, i, -1));
+      gui()->user_area_set_pen(area, 1000);
+      gui()->user_area_fill(area, self->draw_rect[0], self->draw_rect[1], self->draw_rect[2],
+                            self->draw_rect[3]);
+    }
+    return true;
+  }
+};
+
+void build_settings_layout(Dialog& d, Area& area, HostGadget** file_field) {
+  Text title("Settings"), label("Scene Path"), box("Continue"), none("None"), physical("Physical");
+  gui()->dialog_set_title(d.handle, title);
+  gui()->group_begin(d.handle, 0, 0x38, 2, 0, nullptr, 0);
+  gui()->add_static_text(d.handle, 0, 8, 0, 0, label);
+  HostContainer* settings = fake::containers()->alloc(0);
+  fake::containers()->set_bool(settings, 10000, true);
+  *file_field = gui()->add_custom_gadget(d.handle, 1000, ZOR_GADGET_FILENAME, 0x38, 800, 0, settings);
+  fake::containers()->free(settings);
+  gui()->group_end(d.handle);
+  gui()->add_checkbox(d.handle, 1002, 0x38, 0, 0, box);
+  gui()->add_combo_box(d.handle, 1004, 0x38, 0, 0);
+  gui()->add_child(d.handle, 1004, 0, none);
+  gui()->add_child(d.handle, 1004, 1, physical);
+  gui()->add_user_area(d.handle, 1100, 0, 100, 20);
+  gui()->attach_user_area(d.handle, 1100, area.handle);
+  gui()->add_dialog_buttons(d.handle, ZOR_BUTTONS_OK | ZOR_BUTTONS_CANCEL);
+}
+
+TEST(HostGuiDialogModel, RecordsLayoutValuesAndUserAreaInOrder) {
+  Session session;
+  Area area;
+  Dialog d;
+  HostGadget* file_field = nullptr;
+  d.build = [&](Dialog& self) { build_settings_layout(self, area, &file_field); };
+  d.init_values = [&](Dialog& self) {
+    HostContainer* data = fake::containers()->alloc(0);
+    HostFilename* name = zorhost::new_host_filename("/scenes/a");
+    fake::containers()->set_filename(data, ZOR_GADGET_FILENAME, name);
+    zorhost::files_table()->fn_free(name);
+    gui()->gadget_set_data(file_field, data);
+    fake::containers()->free(data);
+    gui()->set_bool(self.handle, 1002, true);
+    gui()->enable(self.handle, 1002, false);
+  };
+  ASSERT_TRUE(gui()->dialog_open(d.handle, ZOR_DIALOG_ASYNC, -1, -1, 500, 300));
+
+  EXPECT_EQ(d.codes(), (std::vector<int32_t>{ZOR_MSG_INIT, ZOR_MSG_INIT_VALUES}));
+  std::vector<std::pair<std::string, int32_t>> layout;
+  for (const auto& g : d.handle->gadgets) layout.emplace_back(zorhost::ui::kind_name(*g), g->id);
+  EXPECT_EQ(layout, (std::vector<std::pair<std::string, int32_t>>{{"group", 0},
+                                                                  {"staticText", 0},
+                                                                  {"fileName", 1000},
+                                                                  {"groupEnd", 0},
+                                                                  {"checkbox", 1002},
+                                                                  {"comboBox", 1004},
+                                                                  {"userArea", 1100},
+                                                                  {"button", 1},
+                                                                  {"button", 2}}));
+  EXPECT_EQ(d.handle->gadgets[0]->columns, 2);
+  EXPECT_EQ(d.handle->title, "Settings");
+
+  bool ticked = false;
+  int32_t choice = -1;
+  HostString* path = zorhost::strings_table()->alloc();
+  EXPECT_TRUE(gui()->get_bool(d.handle, 1002, &ticked));
+  EXPECT_TRUE(gui()->get_int32(d.handle, 1004, &choice));
+  EXPECT_TRUE(gui()->get_string(d.handle, 1000, path));
+  EXPECT_TRUE(ticked);
+  EXPECT_EQ(choice, 0) << "the first choice is selected by default";
+  EXPECT_EQ(zorhost::to_utf8(path), "/scenes/a");
+  zorhost::strings_table()->free(path);
+  EXPECT_FALSE(zorhost::ui::find_gadget(d.handle, 1002)->enabled);
+  EXPECT_FALSE(gui()->get_bool(d.handle, 4711, &ticked)) << "no such gadget";
+
+  // The data container reads back with the file name under the gadget's type.
+  HostContainer* data = fake::containers()->alloc(77);
+  ASSERT_TRUE(gui()->gadget_get_data(file_field, data));
+  EXPECT_EQ(fake::containers()->get_id(data), 77);
+  EXPECT_EQ(fake::containers()->value_type(data, ZOR_GADGET_FILENAME), ZOR_VALUE_FILENAME);
+  fake::containers()->free(data);
+
+  EXPECT_EQ(area.codes, (std::vector<int32_t>{ZOR_MSG_INIT, ZOR_MSG_INIT_VALUES, ZOR_MSG_CALC_SIZE,
+                                              ZOR_MSG_SIZE_CHANGED, ZOR_MSG_DRAW}));
+  EXPECT_EQ(area.width_seen, 300) << "the minimum width wins over the layout's 100";
+  EXPECT_EQ(area.draw_rect, (std::vector<int32_t>{0, 0, 299, 39}));
+  EXPECT_EQ(area.handle->fills.size(), 1u);
+  EXPECT_EQ(area.handle->fills[0][0], 1000);
+  gui()->user_area_redraw(area.handle);
+  EXPECT_EQ(area.handle->redraw_requests, 1);
+  EXPECT_EQ(area.handle->fills.size(), 2u);
+
+  // The module closes it; "dsty" comes once, and a closed dialog cannot be closed again.
+  EXPECT_TRUE(gui()->dialog_close(d.handle));
+  EXPECT_EQ(d.count(ZOR_MSG_DESTROY), 1);
+  EXPECT_FALSE(gui()->dialog_close(d.handle));
+
+  // Opened again, the module builds its layout anew and the host does not keep the old one.
+  ASSERT_TRUE(gui()->dialog_open(d.handle, ZOR_DIALOG_ASYNC, -1, -1, 500, 300));
+  EXPECT_EQ(d.handle->gadgets.size(), 9u);
+}
+
+TEST(HostGuiScript, AnswersModalDialogsWithSetClickAndPress) {
+  Session session(R"([
+    {"dialog": {"set": [[1000, "/work/scenes"], [1002, true], [1004, 1]], "click": [1002], "press": "ok"}},
+    {"dialog": {"press": "cancel"}}
+  ])");
+  ASSERT_TRUE(session.started);
+  Dialog d;
+  HostGadget* file_field = nullptr;
+  Area area;
+  d.build = [&](Dialog& self) { build_settings_layout(self, area, &file_field); };
+  // What the module reads when each command arrives shows that the value was set before "bACT".
+  std::vector<std::string> seen;
+  auto close_on_buttons = d.on_message;
+  d.on_message = [&](Dialog& self, const fake::Message& m) {
+    if (m.code == ZOR_MSG_COMMAND && m.gadget == 1000) {
+      HostString* s = zorhost::strings_table()->alloc();
+      gui()->get_string(self.handle, 1000, s);
+      seen.push_back(zorhost::to_utf8(s));
+      zorhost::strings_table()->free(s);
+    }
+    if (m.code == ZOR_MSG_COMMAND && m.gadget == 1004) {
+      int32_t v = -1;
+      gui()->get_int32(self.handle, 1004, &v);
+      seen.push_back(std::to_string(v));
+    }
+    return close_on_buttons(self, m);
+  };
+
+  ASSERT_TRUE(gui()->dialog_open(d.handle, ZOR_DIALOG_MODAL, -1, -1, 0, 0));
+  EXPECT_FALSE(d.handle->open);
+  EXPECT_EQ(d.commands(), (std::vector<int32_t>{1000, 1002, 1004, 1002, 1}));
+  EXPECT_EQ(seen, (std::vector<std::string>{"/work/scenes", "1"}));
+  EXPECT_EQ(d.codes().back(), ZOR_MSG_DESTROY);
+
+  d.received.clear();
+  ASSERT_TRUE(gui()->dialog_open(d.handle, ZOR_DIALOG_MODAL, -1, -1, 0, 0));
+  EXPECT_EQ(d.commands(), (std::vector<int32_t>{2}));
+
+  // No step is left: the dialog is cancelled all the same.
+  d.received.clear();
+  ASSERT_TRUE(gui()->dialog_open(d.handle, ZOR_DIALOG_MODAL, -1, -1, 0, 0));
+  EXPECT_EQ(d.commands(), (std::vector<int32_t>{2}));
+
+  auto events = session.events();
+  std::vector<std::string> results;
+  for (const auto& e : events)
+    if (e["event"] == "dialogClose") results.push_back(e["result"]);
+  EXPECT_EQ(results, (std::vector<std::string>{"ok", "cancel", "cancel"}));
+}
+
+TEST(HostGuiScript, ModuleThatIgnoresOkIsClosedByTheWindow) {
+  Session session(R"([{"dialog": {"press": "ok"}}])");
+  Dialog d;
+  d.build = [](Dialog& self) { gui()->add_dialog_buttons(self.handle, ZOR_BUTTONS_OK); };
+  d.on_message = [](Dialog&, const fake::Message&) { return false; };  // never closes, never refuses
+  ASSERT_TRUE(gui()->dialog_open(d.handle, ZOR_DIALOG_MODAL, -1, -1, 0, 0));
+  EXPECT_FALSE(d.handle->open);
+  auto codes = d.codes();
+  std::vector<int32_t> tail(codes.end() - 4, codes.end());
+  EXPECT_EQ(tail,
+            (std::vector<int32_t>{ZOR_MSG_COMMAND, ZOR_MSG_CHECK_CLOSE, ZOR_MSG_ASK_CLOSE, ZOR_MSG_DESTROY}));
+}
+
+TEST(HostGuiScript, HeadlessWithoutScriptRefusesModalDialogs) {
+  Session session({}, /*headless=*/true);
+  Dialog modal, modeless;
+  EXPECT_FALSE(gui()->dialog_open(modal.handle, ZOR_DIALOG_MODAL, -1, -1, 0, 0));
+  EXPECT_FALSE(gui()->dialog_open(modal.handle, ZOR_DIALOG_MODAL_RESIZABLE, -1, -1, 0, 0));
+  EXPECT_TRUE(modal.received.empty()) << "a refused dialog is never built";
+  EXPECT_TRUE(gui()->dialog_open(modeless.handle, ZOR_DIALOG_ASYNC, -1, -1, 0, 0));
+
+  HostFilename* name = zorhost::new_host_filename("");
+  Text title("Choose");
+  EXPECT_FALSE(gui()->select_file(name, ZOR_SELECT_FOLDER, title));
+  zorhost::files_table()->fn_free(name);
+}
+
+TEST(HostGuiScript, FolderStepsAnswerSelectionsInOrder) {
+  Session session(R"([{"folder": "/data/scenes"}, {"folder": null}, {"dialog": {"press": "ok"}},
+                      {"folder": "/after"}])");
+  Text title("Scene folder");
+  HostFilename* name = zorhost::new_host_filename("");
+  EXPECT_TRUE(gui()->select_file(name, ZOR_SELECT_FOLDER, title));
+  EXPECT_EQ(name->path, "/data/scenes");
+  EXPECT_FALSE(gui()->select_file(name, ZOR_SELECT_LOAD, title));
+  // The next step belongs to a dialog: this selection finds none and is cancelled, the step stays.
+  EXPECT_FALSE(gui()->select_file(name, ZOR_SELECT_FOLDER, title));
+  Dialog d;
+  ASSERT_TRUE(gui()->dialog_open(d.handle, ZOR_DIALOG_MODAL, -1, -1, 0, 0));
+  EXPECT_EQ(d.commands(), (std::vector<int32_t>{1}));
+  EXPECT_TRUE(gui()->select_file(name, ZOR_SELECT_FOLDER, title));
+  EXPECT_EQ(name->path, "/after");
+  zorhost::files_table()->fn_free(name);
+}
+
+TEST(HostGuiScript, ActStepsDriveTheOpenNonModalDialog) {
+  Session session(R"([{"act": {"title": "Browser", "set": [[10, "handler://"]], "click": [11]}}])");
+  Dialog d;
+  d.build = [](Dialog& self) {
+    Text title("Browser");
+    gui()->dialog_set_title(self.handle, title);
+    gui()->add_edit_text(self.handle, 10, 0, 0, 0);
+    gui()->add_button(self.handle, 11, 0, 0, 0, title);
+  };
+  ASSERT_TRUE(gui()->dialog_open(d.handle, ZOR_DIALOG_ASYNC, -1, -1, 0, 0));
+  EXPECT_EQ(d.commands(), (std::vector<int32_t>{10, 11}));
+  EXPECT_EQ(std::get<std::string>(zorhost::ui::find_gadget(d.handle, 10)->value), "handler://");
+}
+
+TEST(HostGuiScript, BadScriptsNameTheFileAndTheStep) {
+  zorhost::HostOptions options;
+  std::string error;
+  options.ui_script = fake::temp_file("broken.json", "[{\"dialog\": {\"press\": \"ok\"}");
+  EXPECT_FALSE(zorhost::start_ui_session(options, &error));
+  EXPECT_NE(error.find("broken.json"), std::string::npos) << error;
+  EXPECT_NE(error.find("not valid JSON"), std::string::npos) << error;
+
+  options.ui_script = fake::temp_file("unknown.json", R"([{"folder": "/x"}, {"window": {}}])");
+  EXPECT_FALSE(zorhost::start_ui_session(options, &error));
+  EXPECT_NE(error.find("unknown.json"), std::string::npos) << error;
+  EXPECT_NE(error.find("step 2"), std::string::npos) << error;
+  EXPECT_NE(error.find("window"), std::string::npos) << error;
+
+  options.ui_script = fake::temp_file("two_endings.json", R"([{"dialog": {"press": "ok", "wait": true}}])");
+  EXPECT_FALSE(zorhost::start_ui_session(options, &error));
+  EXPECT_NE(error.find("step 1"), std::string::npos) << error;
+}
+
+TEST(HostGuiTranscript, LinesAreJsonInTheOrderEventsHappened) {
+  Session session(R"([{"dialog": {"set": [[5, true]], "press": "ok"}}])");
+  zorhost::console_line("start renderator to: /tmp/x");
+  Dialog d;
+  d.build = [](Dialog& self) {
+    Text title("Progress"), status("waiting"), box("Check");
+    gui()->dialog_set_title(self.handle, title);
+    gui()->add_static_text(self.handle, 5000, 0x18, 800, 0, status);
+    gui()->add_checkbox(self.handle, 5, 0, 0, 0, box);
+    gui()->add_dialog_buttons(self.handle, ZOR_BUTTONS_OK);
+  };
+  auto close_on_buttons = d.on_message;
+  d.on_message = [&](Dialog& self, const fake::Message& m) {
+    if (m.code == ZOR_MSG_COMMAND && m.gadget == 5) {
+      Text done("scene 1 of 2");
+      gui()->set_string(self.handle, 5000, done);
+      gui()->set_string(self.handle, 5000, done);  // unchanged: no second event
+      Text warning("Reference folder not found");
+      gui()->message_box(warning, ZOR_MESSAGE_OK);
+    }
+    return close_on_buttons(self, m);
+  };
+  testing::internal::CaptureStderr();
+  ASSERT_TRUE(gui()->dialog_open(d.handle, ZOR_DIALOG_MODAL, -1, -1, 0, 0));
+  std::string err = testing::internal::GetCapturedStderr();
+  EXPECT_NE(err.find("MessageBox: Reference folder not found\n"), std::string::npos) << err;
+  gui()->status_set_percent(50);
+  Text status_text("Rendering");
+  gui()->status_set_text(status_text);
+
+  auto events = session.events();
+  std::vector<std::string> kinds;
+  for (const auto& e : events) kinds.push_back(e["event"]);
+  ASSERT_EQ(kinds, (std::vector<std::string>{"console", "dialogOpen", "gadget", "message", "dialogClose",
+                                             "status", "status"}));
+  EXPECT_EQ(events[0]["text"], "start renderator to: /tmp/x");
+  const auto& open = events[1];
+  EXPECT_EQ(open["title"], "Progress");
+  EXPECT_EQ(open["modal"], true);
+  ASSERT_EQ(open["gadgets"].size(), 3u);
+  EXPECT_EQ(open["gadgets"][0], (nlohmann::json{{"id", 5000},
+                                                {"kind", "staticText"},
+                                                {"text", "waiting"},
+                                                {"value", "waiting"},
+                                                {"enabled", true}}));
+  EXPECT_EQ(open["gadgets"][1]["value"], false) << "values as they were when the dialog was shown";
+  EXPECT_EQ(open["gadgets"][2]["text"], "OK");
+  EXPECT_EQ(
+      events[2],
+      (nlohmann::json{{"event", "gadget"}, {"title", "Progress"}, {"id", 5000}, {"value", "scene 1 of 2"}}));
+  EXPECT_EQ(events[3]["text"], "Reference folder not found");
+  EXPECT_EQ(events[4]["result"], "ok");
+  EXPECT_EQ(events[5]["percent"], 50);
+  EXPECT_EQ(events[6]["text"], "Rendering");
+}
+
+}  // namespace
