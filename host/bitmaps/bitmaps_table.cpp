@@ -1,13 +1,130 @@
-// Placeholder until this family is implemented: a table with no operations filled.
+// The bitmaps family: 24-bit RGB images in memory, loaded from and saved to TIFF files.
+#include <limits>
+#include <new>
+
 #include "app/host_table.h"
+#include "bitmaps/bitmap_impl.h"
+#include "files/filename_impl.h"
 
 namespace zorhost {
+namespace {
+
+constexpr int32_t kMaxEdge = 1 << 15;
+
+HostBitmap* fn_alloc() {
+  try {
+    return new HostBitmap;
+  } catch (...) {
+    return nullptr;
+  }
+}
+
+void fn_free(HostBitmap* bmp) {
+  delete bmp;
+}
+
+int32_t fn_init(HostBitmap* bmp, int32_t width, int32_t height, int32_t depth, int32_t /*flags*/) {
+  if (!bmp) return ZOR_IMAGE_NO_MEMORY;
+  if (depth != 24) return ZOR_IMAGE_WRONG_FORMAT;
+  if (width <= 0 || height <= 0 || width > kMaxEdge || height > kMaxEdge) {
+    return ZOR_IMAGE_NO_MEMORY;
+  }
+  try {
+    bmp->pixels.assign(static_cast<size_t>(width) * height * 3, 0);
+  } catch (const std::bad_alloc&) {
+    return ZOR_IMAGE_NO_MEMORY;
+  }
+  bmp->width = width;
+  bmp->height = height;
+  bmp->depth = depth;
+  return ZOR_IMAGE_OK;
+}
+
+int32_t fn_width(const HostBitmap* bmp) {
+  return bmp ? bmp->width : 0;
+}
+int32_t fn_height(const HostBitmap* bmp) {
+  return bmp ? bmp->height : 0;
+}
+int32_t fn_depth(const HostBitmap* bmp) {
+  return bmp ? bmp->depth : 0;
+}
+
+int32_t fn_load(HostBitmap* bmp, const HostFilename* name, int32_t /*frame*/, int32_t /*flags*/) {
+  if (!bmp || !name) return ZOR_IMAGE_NOT_EXISTING;
+  try {
+    return load_tiff(*bmp, native(name));
+  } catch (const std::bad_alloc&) {
+    return ZOR_IMAGE_NO_MEMORY;
+  } catch (...) {
+    return ZOR_IMAGE_WRONG_FORMAT;
+  }
+}
+
+int32_t fn_save(HostBitmap* bmp, const HostFilename* name, int32_t format, const HostContainer* /*options*/,
+                int32_t /*flags*/) {
+  if (!bmp || !name || bmp->depth == 0) return ZOR_IMAGE_NOT_EXISTING;
+  if (format != ZOR_FILTER_TIFF) return ZOR_IMAGE_WRONG_FORMAT;
+  try {
+    return save_tiff(*bmp, native(name));
+  } catch (const std::bad_alloc&) {
+    return ZOR_IMAGE_NO_MEMORY;
+  } catch (...) {
+    return ZOR_IMAGE_NOT_EXISTING;
+  }
+}
+
+bool row_in_bounds(const HostBitmap* bmp, int32_t x, int32_t y, int32_t count, const void* buffer,
+                   int32_t increment, int32_t color_mode) {
+  return bmp && buffer && bmp->depth != 0 && color_mode == ZOR_COLOR_MODE_RGB && increment >= 3 && x >= 0 &&
+         y >= 0 && y < bmp->height && count >= 0 && static_cast<int64_t>(x) + count <= bmp->width;
+}
+
+bool fn_get_row(const HostBitmap* bmp, int32_t x, int32_t y, int32_t count, uint8_t* buffer,
+                int32_t increment, int32_t color_mode) {
+  if (!row_in_bounds(bmp, x, y, count, buffer, increment, color_mode)) return false;
+  const uint8_t* src = bmp->row(y) + static_cast<size_t>(x) * 3;
+  for (int32_t i = 0; i < count; ++i) {
+    uint8_t* dst = buffer + static_cast<size_t>(i) * increment;
+    dst[0] = src[3 * i];
+    dst[1] = src[3 * i + 1];
+    dst[2] = src[3 * i + 2];
+  }
+  return true;
+}
+
+bool fn_set_row(HostBitmap* bmp, int32_t x, int32_t y, int32_t count, const uint8_t* buffer,
+                int32_t increment, int32_t color_mode) {
+  if (!row_in_bounds(bmp, x, y, count, buffer, increment, color_mode)) return false;
+  uint8_t* dst = bmp->row(y) + static_cast<size_t>(x) * 3;
+  for (int32_t i = 0; i < count; ++i) {
+    const uint8_t* src = buffer + static_cast<size_t>(i) * increment;
+    dst[3 * i] = src[0];
+    dst[3 * i + 1] = src[1];
+    dst[3 * i + 2] = src[2];
+  }
+  return true;
+}
+
+}  // namespace
+
 const HostBitmapTable* bitmaps_table() {
   static const HostBitmapTable table = [] {
     HostBitmapTable t{};
     t.size = static_cast<int32_t>(sizeof(HostBitmapTable));
+    t.alloc = fn_alloc;
+    t.free = fn_free;
+    t.init = fn_init;
+    t.width = fn_width;
+    t.height = fn_height;
+    t.depth = fn_depth;
+    t.load = fn_load;
+    t.save = fn_save;
+    t.get_row = fn_get_row;
+    t.set_row = fn_set_row;
     return t;
   }();
   return &table;
 }
+
 }  // namespace zorhost

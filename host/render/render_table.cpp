@@ -1,13 +1,146 @@
-// Placeholder until this family is implemented: a table with no operations filled.
+// The render family: checks the request, reads the meshes, hands the frame to the engine that the
+// settings name, and runs the video posts that work on the finished image.
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cmath>
+#include <new>
+#include <random>
+
 #include "app/host_table.h"
+#include "bitmaps/bitmap_impl.h"
+#include "gui/console.h"
+#include "render/shading.h"
 
 namespace zorhost {
+namespace {
+
+constexpr double kDefaultGrainStrength = 0.05;
+
+// Resolution entries may be floats or integers; both are cut to whole pixels.
+int settings_size(const HostContainer& settings, int32_t id) {
+  auto it = settings.values.find(id);
+  if (it == settings.values.end()) return 0;
+  if (auto* i = std::get_if<int32_t>(&it->second)) return *i;
+  if (auto* f = std::get_if<double>(&it->second)) {
+    return std::isfinite(*f) && std::fabs(*f) < 1e9 ? static_cast<int>(*f) : 0;
+  }
+  if (auto* l = std::get_if<int64_t>(&it->second)) {
+    return *l > 0 && *l < (1 << 30) ? static_cast<int>(*l) : 0;
+  }
+  return 0;
+}
+
+int32_t settings_engine(const HostContainer& settings) {
+  auto it = settings.values.find(kSettingEngine);
+  if (it == settings.values.end()) return ZOR_ENGINE_STANDARD;
+  if (auto* i = std::get_if<int32_t>(&it->second)) return *i;
+  if (auto* l = std::get_if<int64_t>(&it->second)) return static_cast<int32_t>(*l);
+  if (auto* f = std::get_if<double>(&it->second)) return static_cast<int32_t>(*f);
+  return -1;
+}
+
+// Grain is meant to look like film, so it differs on every render; a fresh clock-based seed (plus a
+// counter, for two renders within one clock tick) gives that.
+void apply_film_grain(const HostVideoPost& vp, HostBitmap& bmp) {
+  static std::atomic<uint64_t> renders{0};
+  double strength = kDefaultGrainStrength;
+  auto it = vp.settings.values.find(kFilmGrainStrength);
+  if (it != vp.settings.values.end()) {
+    if (auto* f = std::get_if<double>(&it->second)) strength = *f;
+  }
+  uint64_t seed = static_cast<uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count()) ^
+                  (renders++ * 0x9E3779B97F4A7C15ull);
+  std::mt19937_64 random(seed);
+  std::uniform_real_distribution<double> noise(-strength * 255, strength * 255);
+  for (size_t i = 0; i < bmp.pixels.size(); i += 3) {
+    double n = noise(random);
+    for (size_t c = 0; c < 3; ++c) {
+      bmp.pixels[i + c] = static_cast<uint8_t>(std::clamp(std::lround(bmp.pixels[i + c] + n), 0L, 255L));
+    }
+  }
+}
+
+int32_t render(HostDocument* doc, const HostContainer* settings, HostBitmap* target, HostThread* thread,
+               HostRenderProgress progress, void* progress_user) {
+  if (!doc || !target) return ZOR_RENDER_FAILED;
+  if (!settings) settings = &doc->render_data.settings;
+  int width = settings_size(*settings, kSettingWidth);
+  int height = settings_size(*settings, kSettingHeight);
+  if (width <= 0 || height <= 0) {
+    console_line("Render failed: " + doc->file.string() + ": the render size " + std::to_string(width) +
+                 " x " + std::to_string(height) + " is not valid");
+    return ZOR_RENDER_FAILED;
+  }
+  if (target->depth == 0 || target->width != width || target->height != height) {
+    console_line("Render failed: " + doc->file.string() + ": the bitmap is " + std::to_string(target->width) +
+                 " x " + std::to_string(target->height) + " but the render settings ask for " +
+                 std::to_string(width) + " x " + std::to_string(height));
+    return ZOR_RENDER_FAILED;
+  }
+  int32_t engine = settings_engine(*settings);
+  int32_t (*engine_function)(const RenderJob&) = nullptr;
+  switch (engine) {
+    case ZOR_ENGINE_STANDARD:
+    case ZOR_ENGINE_LEGACY:
+      engine_function = render_standard;
+      break;
+    case ZOR_ENGINE_PREVIEW:
+      engine_function = render_preview;
+      break;
+    case ZOR_ENGINE_PHYSICAL:
+      engine_function = render_physical;
+      break;
+    case ZOR_ENGINE_HARDWARE:
+      engine_function = render_hardware;
+      break;
+    default:
+      console_line("Render failed: " + doc->file.string() + ": unknown render engine " +
+                   std::to_string(engine));
+      return ZOR_RENDER_FAILED;
+  }
+  Geometry geometry;
+  std::string error;
+  if (!build_geometry(doc->scene, geometry, error)) {
+    console_line("Render failed: " + doc->file.string() + ": " + error);
+    return ZOR_RENDER_ASSET_MISSING;
+  }
+  RenderJob job{doc, settings, target, thread, progress, progress_user, &geometry};
+  int32_t result = engine_function(job);
+  if (result != ZOR_RENDER_OK) return result;
+  for (const auto& vp : doc->render_data.video_posts) {
+    if (vp->type == kVideoPostFilmGrain && !(vp->flags & kVideoPostFlagOff)) {
+      apply_film_grain(*vp, *target);
+    }
+  }
+  return ZOR_RENDER_OK;
+}
+
+int32_t fn_render_document(HostDocument* doc, const HostContainer* settings, HostBitmap* target,
+                           int32_t /*flags*/, HostThread* thread, HostRenderProgress progress,
+                           void* progress_user) {
+  try {
+    return render(doc, settings, target, thread, progress, progress_user);
+  } catch (const std::bad_alloc&) {
+    return ZOR_RENDER_OUT_OF_MEMORY;
+  } catch (const std::exception& e) {
+    console_line(std::string("Render failed: ") + e.what());
+    return ZOR_RENDER_FAILED;
+  } catch (...) {
+    return ZOR_RENDER_FAILED;
+  }
+}
+
+}  // namespace
+
 const HostRenderTable* render_table() {
   static const HostRenderTable table = [] {
     HostRenderTable t{};
     t.size = static_cast<int32_t>(sizeof(HostRenderTable));
+    t.render_document = fn_render_document;
     return t;
   }();
   return &table;
 }
+
 }  // namespace zorhost

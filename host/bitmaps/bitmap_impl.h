@@ -1,0 +1,29 @@
+// What a HostBitmap is inside zorhost: 8-bit RGB pixels, rows top to bottom, no padding.
+#pragma once
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "zor_api.h"
+
+struct HostBitmap {
+  int32_t width = 0;
+  int32_t height = 0;
+  int32_t depth = 0;            // 0 until initialised
+  std::vector<uint8_t> pixels;  // width * height * 3
+
+  uint8_t* row(int32_t y) { return pixels.data() + static_cast<size_t>(y) * width * 3; }
+  const uint8_t* row(int32_t y) const { return pixels.data() + static_cast<size_t>(y) * width * 3; }
+};
+
+namespace zorhost {
+
+// Writes 8-bit RGB TIFF through a temporary file in the same folder that is renamed at the end.
+int32_t save_tiff(const HostBitmap& bmp, const std::filesystem::path& file);
+// Reads 8-bit RGB, RGBA or grey TIFF into bmp (depth 24); other files are refused.
+int32_t load_tiff(HostBitmap& bmp, const std::filesystem::path& file);
+
+const HostBitmapTable* bitmaps_table();
+
+}  // namespace zorhost
