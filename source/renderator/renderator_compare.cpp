@@ -27,6 +27,10 @@ uint64_t DifferenceRow(const uint8_t* image, uint8_t* reference, int64_t bytes) 
 bool CompareImages(const BaseBitmap& newImage, const Filename& referenceFile, BaseBitmap& reference,
                    double& diff) {
   if (!reference.IsValid() || reference.Load(referenceFile, -1, 0) != ZOR_IMAGE_OK) return false;
+  return DifferenceInPlace(newImage, reference, diff);
+}
+
+bool DifferenceInPlace(const BaseBitmap& newImage, BaseBitmap& reference, double& diff) {
   diff = 0.0;
   const int32_t width = newImage.GetBw();
   const int32_t height = newImage.GetBh();

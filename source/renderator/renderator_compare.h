@@ -13,5 +13,9 @@ class Filename;
 bool CompareImages(const BaseBitmap& newImage, const Filename& referenceFile, BaseBitmap& reference,
                    double& diff);
 
+// The comparison proper, on a reference already loaded: false when the sizes differ or there is no
+// memory for the row buffer.
+bool DifferenceInPlace(const BaseBitmap& newImage, BaseBitmap& reference, double& diff);
+
 // The per-row work: writes |reference - image| into reference and answers the sum of the differences.
 uint64_t DifferenceRow(const uint8_t* image, uint8_t* reference, int64_t bytes);

@@ -1,0 +1,195 @@
+// The Renderator's report: the exact text of its lines, and reading reference times back from reports
+// written by hand, including the ways a hand-edited or damaged report can mislead the reader.
+#include "renderator/renderator_report.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include "app/host_table.h"
+#include "zor_host.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+class RenderatorReport : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    static const HostFunctionTable table = zorhost::make_host_table(16050);
+    previous_ = HostTable();
+    SetHostTable(&table);
+    folder_ = fs::temp_directory_path() /
+              ("renderator_report_" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
+               "_" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    fs::remove_all(folder_);
+    fs::create_directories(folder_);
+    ASSERT_TRUE(list_.Allocate());
+  }
+  void TearDown() override {
+    list_.Release();
+    fs::remove_all(folder_);
+    SetHostTable(previous_);
+  }
+
+  SceneResult& Add(const char* path, int32_t status, double tnew = 0.0, double told = 0.0,
+                   double diff = 0.0) {
+    EXPECT_TRUE(list_.Append(Filename(path)));
+    SceneResult& record = list_[list_.GetCount() - 1];
+    record.status = status;
+    record.tnew = tnew;
+    record.told = told;
+    record.diff = diff;
+    return record;
+  }
+
+  std::string Line(int32_t index) { return ReportLine(index, list_[index]).ToUtf8(); }
+
+  Filename WriteText(const std::string& name, const std::string& text) {
+    std::ofstream(folder_ / name, std::ios::binary) << text;
+    return Filename((folder_ / name).c_str());
+  }
+
+  std::string ReadText(const std::string& name) {
+    std::ifstream in(folder_ / name, std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+  }
+
+  // records with the given paths, all pending
+  void Scenes(int count) {
+    for (int i = 0; i < count; ++i) Add(("/s/" + std::to_string(i) + ".zor").c_str(), SCENE_STATUS_PENDING);
+  }
+
+  const HostFunctionTable* previous_ = nullptr;
+  fs::path folder_;
+  ResultList list_;
+};
+
+const std::string kBlanks30(30, ' ');
+
+TEST_F(RenderatorReport, LinesHoldTenCharacterColumnsPercentagesAndStatusWords) {
+  EXPECT_EQ(ReportHeader(16050).ToUtf8(), "16.050    Status    Tnew      Told      Trel      Diff      Name");
+
+  Add("/s/a.zor", SCENE_STATUS_OK, 2.5, 2.0, 0.0);
+  Add("/s/b.zor", SCENE_STATUS_OK, 1.2, 0.0, 0.0123);
+  Add("/s/c.zor", SCENE_STATUS_OK, 0.9, 1.0, 255.0 / 76500.0);
+  Add("/s/d.zor", SCENE_STATUS_SKIPPED, 0.0, 3.25);
+  Add("/s/e.zor", SCENE_STATUS_PENDING);
+  Add("/s/f.zor", SCENE_STATUS_ERROR, 0.5);
+  Add("/s/g.zor", SCENE_STATUS_CREATED, 12.34);
+  Add("/s/h.zor", SCENE_STATUS_OK, 123456789.5, 0.0, 1.0);
+
+  EXPECT_EQ(Line(0), "1         OK        2.50      2.00      +25.00%   None      /s/a.zor");
+  // no reference time: Told shows 0.00 and Trel stays blank
+  EXPECT_EQ(Line(1), "2         OK        1.20      0.00                +1.23%    /s/b.zor");
+  EXPECT_EQ(Line(2), "3         OK        0.90      1.00      -10.00%   +0.33%    /s/c.zor");
+  // a skipped scene shows its reference time as its time
+  EXPECT_EQ(Line(3), "4         SKIPPED   3.25      " + kBlanks30 + "/s/d.zor");
+  EXPECT_EQ(list_[3].tnew, 3.25);
+  EXPECT_EQ(Line(4), "5         PENDING   0.00      " + kBlanks30 + "/s/e.zor");
+  EXPECT_EQ(Line(5), "6         ERROR     0.50      " + kBlanks30 + "/s/f.zor");
+  EXPECT_EQ(Line(6), "7         CREATED   12.34     " + kBlanks30 + "/s/g.zor");
+  // a column longer than ten characters is written whole and shifts the rest
+  EXPECT_EQ(Line(7), "8         OK        123456789.500.00                +100.00%  /s/h.zor");
+  EXPECT_EQ(ReportLine(1999999999, list_[4]).ToUtf8().substr(0, 20), "2000000000PENDING   ");
+
+  EXPECT_EQ(PercentText(0.0).ToUtf8(), "0.00%     ");
+  EXPECT_EQ(PercentText(0.05).ToUtf8(), "+5.00%    ");
+  EXPECT_EQ(TimeText(0.005).ToUtf8(), "0.01");
+}
+
+TEST_F(RenderatorReport, WrittenReportIsReadBackByPosition) {
+  const Filename report = Filename((folder_ / "_result.txt").c_str());
+  WriteReport(list_, report);
+  EXPECT_EQ(ReadText("_result.txt"), "16.050    Status    Tnew      Told      Trel      Diff      Name\n");
+
+  Add("/s/a.zor", SCENE_STATUS_CREATED, 1.5);
+  Add("/s/b b.zor", SCENE_STATUS_OK, 0.25, 1.0);
+  Add("/s/c.zor", SCENE_STATUS_SKIPPED, 0.0, 7.0);
+  Add("/s/d.zor", SCENE_STATUS_ERROR, 0.0);
+  WriteReport(list_, report);
+  const std::string written = ReadText("_result.txt");
+  EXPECT_EQ(std::count(written.begin(), written.end(), '\n'), 5);
+
+  ResultList next;
+  ASSERT_TRUE(next.Allocate());
+  for (int i = 0; i < 5; ++i) next.Append(Filename("/t/x.zor"));
+  EXPECT_TRUE(ReadReferenceReport(next, report));
+  EXPECT_EQ(next[0].told, 1.5);
+  EXPECT_EQ(next[1].told, 0.25);
+  EXPECT_EQ(next[2].told, 7.0);
+  EXPECT_EQ(next[3].told, 0.0);
+  EXPECT_EQ(next[4].told, 0.0);  // beyond the last result line
+  next.Release();
+
+  // one record fewer than result lines: unusable
+  ResultList shorter;
+  ASSERT_TRUE(shorter.Allocate());
+  for (int i = 0; i < 3; ++i) shorter.Append(Filename("/t/x.zor"));
+  EXPECT_FALSE(ReadReferenceReport(shorter, report));
+  shorter.Release();
+
+  EXPECT_FALSE(ReadReferenceReport(list_, Filename((folder_ / "missing.txt").c_str())));
+}
+
+TEST_F(RenderatorReport, ReaderIsMisledByStatusWordsInNamesAndStopsAtJunk) {
+  Scenes(3);
+  // a name containing " OK " followed by a word that is not a number
+  EXPECT_FALSE(ReadReferenceReport(
+      list_,
+      WriteText("a.txt", "16.050 Status\n1 CREATED 1.00 /s/my OK scene.zor\n2 CREATED 2.00 /s/b.zor\n")));
+  EXPECT_EQ(list_[0].told, 1.0);  // what was read before stays
+
+  // ... and followed by a number: later records are one position off
+  list_[0].told = list_[1].told = list_[2].told = 0.0;
+  EXPECT_TRUE(ReadReferenceReport(
+      list_,
+      WriteText("b.txt", "16.050 Status\n1 CREATED 1.00 /s/my OK 9 scene.zor\n2 CREATED 2.00 /s/b.zor\n")));
+  EXPECT_EQ(list_[0].told, 1.0);
+  EXPECT_EQ(list_[1].told, 9.0);
+  EXPECT_EQ(list_[2].told, 2.0);
+
+  // junk right after a status word, and a report cut off after one
+  EXPECT_FALSE(ReadReferenceReport(list_, WriteText("c.txt", "1 OK 1.5x 1.0 None /s/a.zor\n")));
+  EXPECT_FALSE(ReadReferenceReport(list_, WriteText("d.txt", "1 OK")));
+
+  // pending lines are passed over; the result lines around them count in order
+  list_[0].told = list_[1].told = list_[2].told = 0.0;
+  EXPECT_TRUE(ReadReferenceReport(
+      list_, WriteText("e.txt", "h\n1 CREATED 4.00 /a\n2 PENDING 0.00 /b\n3\tSKIPPED\t5.5\t/c\r\n")));
+  EXPECT_EQ(list_[0].told, 4.0);
+  EXPECT_EQ(list_[1].told, 5.5);
+  EXPECT_EQ(list_[2].told, 0.0);
+}
+
+TEST_F(RenderatorReport, TokensAreCutAt255CharactersAndJoinedAcrossBlocks) {
+  Scenes(2);
+  // 255 characters, then "OK" glued on: the long run is split and its rest is a status word
+  const std::string glued = std::string(255, 'x') + "OK 3.5\n";
+  // a status word and its time that straddle the first 4096-byte block boundary
+  std::string padded(4095 - glued.size(), ' ');
+  const std::string text = glued + padded + "CREATED 6.25\n";
+  ASSERT_EQ(text.find("CREATED"), 4095u);
+  EXPECT_TRUE(ReadReferenceReport(list_, WriteText("long.txt", text)));
+  EXPECT_EQ(list_[0].told, 3.5);
+  EXPECT_EQ(list_[1].told, 6.25);
+
+  // 254 characters + "OK" stays one token of 256 -> cut to 255 + "K": no status word
+  list_[0].told = 0.0;
+  EXPECT_TRUE(ReadReferenceReport(list_, WriteText("short.txt", std::string(254, 'x') + "OK 3.5\n")));
+  EXPECT_EQ(list_[0].told, 0.0);
+}
+
+TEST_F(RenderatorReport, ListHoldsAtMostItsCapacity) {
+  for (int32_t i = 0; i < kResultListCapacity; ++i) ASSERT_TRUE(list_.Append(Filename()));
+  EXPECT_FALSE(list_.Append(Filename("/one/too/many.zor")));
+  EXPECT_EQ(list_.GetCount(), kResultListCapacity);
+}
+
+}  // namespace
