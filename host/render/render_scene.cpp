@@ -151,8 +151,9 @@ std::unique_ptr<Accelerator> build_accelerator(const Geometry& geometry, Acceler
 CameraModel::CameraModel(const SceneCamera& camera, int w, int h) : width(w), height(h) {
   origin = camera.position;
   forward = normalize(camera.target - camera.position);
-  Vec3 r = normalize(cross(forward, camera.up));  // right-handed, y up: x to the right on screen
-  Vec3 u = cross(r, forward);
+  // Left-handed, y up: looking along +z, +x is on the right of the image.
+  Vec3 r = normalize(cross(camera.up, forward));
+  Vec3 u = cross(forward, r);
   double half_height = std::tan(camera.fov_degrees * std::numbers::pi / 360.0);
   double half_width = half_height * w / h;
   right = r * half_width;
