@@ -1,7 +1,5 @@
 #include "configuration.h"
 
-#include <cstring>
-
 #include "object.h"
 
 namespace nexal {
@@ -36,11 +34,9 @@ void EndConfigurationComponent() {
   for (int32_t i = 0; i < table.Count(); ++i) {
     NexalConfigEntry& entry = table.Entries()[i];
     if (entry.state != 3 && entry.state != 4) continue;
-    // In these states the host has put a pointer to a reference-counted text into the storage.
-    void* text = nullptr;
-    std::memcpy(&text, entry.storage, sizeof text);
-    if (system && system->release_text && text) system->release_text(text);
-    std::memset(entry.storage, 0, sizeof text);
+    // In these states the storage holds a reference-counted text the host put there; the host knows
+    // its shape, so it gets the storage itself back to release.
+    if (system && system->release_text) system->release_text(entry.storage);
     entry.state = 0;
   }
 }

@@ -1,0 +1,323 @@
+// The two output paths' line formats, the debugger-break policy, bounded formatting, configuration
+// variables and calls through references the host left unresolved.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "app/host_table.h"
+#include "nexal/configuration.h"
+#include "nexal/debugglobals.h"
+#include "nexal/object.h"
+#include "zor_host.h"
+#include "zor_misc/memory/debugglobals.h"
+
+namespace {
+
+std::vector<std::string> g_pieces;  // plug-in path: what the host's debug output received
+std::string g_coreOutput;           // core path: what the system interface's output received
+uint32_t g_hostMask = nexal::kInitialOutputMask;
+int g_maskQueries = 0;
+int g_breaks = 0;
+bool g_debugger = false;
+std::vector<NexalConfigEntry*> g_registered;
+std::vector<void*> g_releasedTexts;
+
+void CapturePiece(const char* text) {
+  g_pieces.emplace_back(text);
+}
+void CaptureCore(const char* line) {
+  g_coreOutput += line;
+}
+uint32_t HostMask() {
+  return ++g_maskQueries, g_hostMask;
+}
+void RegisterEntries(NexalConfigEntry* entries, int32_t count) {
+  for (int32_t i = 0; i < count; ++i) g_registered.push_back(&entries[i]);
+}
+void ReleaseText(void* text) {
+  g_releasedTexts.push_back(text);
+}
+
+// 01:01:01 in UTC.
+std::time_t FixedTime() {
+  return 3661;
+}
+bool Debugger() {
+  return g_debugger;
+}
+void CountBreak() {
+  ++g_breaks;
+}
+
+class Diagnostics : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    setenv("TZ", "UTC", 1);
+    tzset();
+    g_pieces.clear();
+    g_coreOutput.clear();
+    g_hostMask = nexal::kInitialOutputMask;
+    g_maskQueries = g_breaks = 0;
+    g_registered.clear();
+    g_releasedTexts.clear();
+    UseDebugger(false);
+    _general = *zorhost::make_host_table(16050).general;
+    _general.debug_output = CapturePiece;
+    _table = zorhost::make_host_table(16050);
+    _table.general = &_general;
+    _previousTable = HostTable();
+    SetHostTable(&_table);
+    _system.output = CaptureCore;
+    _system.output_mask = HostMask;
+    _system.register_config = RegisterEntries;
+    _system.release_text = ReleaseText;
+    _previousSystem = nexal::Reference(nexal::Ref::System).resolved;
+  }
+  void TearDown() override {
+    SetHostTable(_previousTable);
+    nexal::Reference(nexal::Ref::System).resolved = _previousSystem;
+    nexal::SetDiagnosticsEnvironment(nexal::SystemDiagnosticsEnvironment());
+  }
+  void UseDebugger(bool attached) {
+    g_debugger = attached;
+    nexal::SetDiagnosticsEnvironment({Debugger, FixedTime, CountBreak});
+  }
+  void ResolveSystem() { nexal::Reference(nexal::Ref::System).resolved = &_system; }
+  static std::string Joined() {
+    std::string all;
+    for (const auto& piece : g_pieces) all += piece;
+    return all;
+  }
+
+  HostGeneralTable _general{};
+  HostFunctionTable _table{};
+  const HostFunctionTable* _previousTable = nullptr;
+  NexalSystemInterface _system{};
+  const void* _previousSystem = nullptr;
+};
+
+class LongText : public nexal::OutputText {
+ public:
+  explicit LongText(std::string text) : _text(std::move(text)) {}
+  int64_t GetCStringLength() const override { return static_cast<int64_t>(_text.size()); }
+  void GetCString(char* buffer, int64_t size) const override {
+    const size_t n = std::min(_text.size(), static_cast<size_t>(size - 1));
+    _text.copy(buffer, n);
+    buffer[n] = 0;
+  }
+
+ private:
+  std::string _text;
+};
+
+}  // namespace
+
+TEST_F(Diagnostics, PluginPathLineFormats) {
+  DebugOutputLine(nexal::OUTPUT_WARNING, "low disk", 12, "/src/renderator/run.cpp");
+  EXPECT_EQ(g_pieces, (std::vector<std::string>{"WARNING: ", "low disk", "\n"}));
+
+  g_pieces.clear();
+  DebugOutputLine(nexal::OUTPUT_CRITICALSTOP, "Stop", 42, "/src/renderator/run.cpp");
+  EXPECT_EQ(Joined(), "CRITICAL: Stop [01:01:01 /src/renderator/run.cpp L42]\n");
+  EXPECT_EQ(g_breaks, 0);
+
+  g_pieces.clear();
+  DebugOutputLine(0x20000001, "scene 1", 0, "");
+  DebugOutputLine(1, " done", 0, "");
+  EXPECT_EQ(Joined(), "scene 1 done\n");
+
+  // Warning and critical together read as a warning; no level at all writes nothing.
+  g_pieces.clear();
+  DebugOutputLine(nexal::OUTPUT_WARNING | nexal::OUTPUT_CRITICAL, "x", 0, "");
+  DebugOutputLine(nexal::OUTPUT_WITHLOCATION, "silent", 1, "f.cpp");
+  EXPECT_EQ(Joined(), "WARNING: x\n");
+
+  // A piece longer than the buffer is cut at 2047 bytes and still written.
+  g_pieces.clear();
+  DebugOutputLine(1, std::string(3000, 'a').c_str(), 0, "");
+  ASSERT_EQ(g_pieces.size(), 2u);
+  EXPECT_EQ(g_pieces[0], std::string(2047, 'a'));
+
+  // With a debugger attached a critical stop traps; the format does not change on this path.
+  UseDebugger(true);
+  g_pieces.clear();
+  ZOR_STOP();
+  EXPECT_EQ(g_breaks, 1);
+  EXPECT_NE(Joined().find("CRITICAL: Stop [01:01:01 "), std::string::npos);
+  ZOR_ASSERT(g_breaks == 1);
+  EXPECT_EQ(g_breaks, 1);
+  ZOR_ASSERT(g_breaks == 0);
+  EXPECT_EQ(g_breaks, 2);
+  EXPECT_NE(Joined().find("CRITICAL: Assertion failed: g_breaks == 0 [01:01:01 "), std::string::npos);
+}
+
+TEST_F(Diagnostics, CorePathLineFormatsWithAndWithoutDebugger) {
+  ResolveSystem();
+  nexal::CoreOutputLine(nexal::OUTPUT_CRITICALSTOP, "Stop", 42, "/work/src/nexal/url.cpp");
+  EXPECT_EQ(g_coreOutput, "CRITICAL: Stop [url.cpp(42)]\n");
+  g_coreOutput.clear();
+  nexal::CoreOutputLine(nexal::OUTPUT_WARNING | nexal::OUTPUT_WITHLOCATION, "odd", 7, "C:\\src\\scan.cpp");
+  EXPECT_EQ(g_coreOutput, "WARNING: odd [scan.cpp(7)]\n");
+  g_coreOutput.clear();
+  nexal::CoreOutputLine(nexal::OUTPUT_WARNING, "plain", 7, "/a/b.cpp");
+  nexal::CoreOutputLine(0x20000001, "one ", 0, "");
+  nexal::CoreOutputLine(1, "line", 0, "");
+  EXPECT_EQ(g_coreOutput, "WARNING: plain\none line\n");
+  EXPECT_EQ(g_breaks, 0);
+
+  UseDebugger(true);
+  g_coreOutput.clear();
+  const int32_t stopLine = __LINE__ + 1;
+  NEXAL_STOP();
+  const std::string expected = std::string(__FILE__) + "(" + std::to_string(stopLine) + "): CRITICAL: Stop\n";
+  EXPECT_EQ(g_coreOutput, expected);
+  EXPECT_EQ(g_breaks, 1);
+
+  // The core layer obeys g_enableDebugBreak.
+  g_enableDebugBreak = false;
+  NEXAL_STOP();
+  g_enableDebugBreak = true;
+  EXPECT_EQ(g_breaks, 1);
+}
+
+TEST_F(Diagnostics, CorePathMaskAndFallbackToStandardOutput) {
+  // Unresolved: standard output, no host mask asked.
+  testing::internal::CaptureStdout();
+  nexal::CoreOutputLine(nexal::OUTPUT_CRITICALSTOP, "early", 3, "dir/boot.cpp");
+  EXPECT_EQ(testing::internal::GetCapturedStdout(), "CRITICAL: early [boot.cpp(3)]\n");
+  EXPECT_EQ(g_maskQueries, 0);
+
+  // The host's mask is asked while bit 29 is set; once it answers without it, never again.
+  ResolveSystem();
+  nexal::CoreOutputLine(1, "a", 0, "");
+  nexal::CoreOutputLine(1, "b", 0, "");
+  EXPECT_EQ(g_maskQueries, 2);
+  g_hostMask = nexal::OUTPUT_NORMAL;
+  nexal::CoreOutputLine(nexal::OUTPUT_WARNING, "hidden", 0, "");
+  nexal::CoreOutputLine(1, "c", 0, "");
+  EXPECT_EQ(g_maskQueries, 3);
+  EXPECT_EQ(g_coreOutput, "a\nb\nc\n");
+}
+
+TEST_F(Diagnostics, CoreOutputStringLongAndMissing) {
+  ResolveSystem();
+  const LongText text(std::string(5000, 'z'));
+  nexal::CoreOutputString(nexal::OUTPUT_NORMAL, &text, 0, "");
+  EXPECT_EQ(g_coreOutput, std::string(5000, 'z') + "\n");
+  g_coreOutput.clear();
+  nexal::CoreOutputString(nexal::OUTPUT_NORMAL, nullptr, 9, "/x/print.cpp");
+  EXPECT_EQ(g_coreOutput, "CRITICAL: Console output failed [print.cpp(9)]\n");
+}
+
+TEST_F(Diagnostics, FormatBoundedCutsAndCounts) {
+  char buffer[8];
+  EXPECT_EQ(FormatBounded(buffer, sizeof buffer, "%d-%s", 12, "ab"), 5);
+  EXPECT_STREQ(buffer, "12-ab");
+  EXPECT_EQ(FormatBounded(buffer, sizeof buffer, "%s", "1234567"), 7);
+  EXPECT_EQ(FormatBounded(buffer, sizeof buffer, "%s", "12345678"), 7);
+  EXPECT_STREQ(buffer, "1234567");
+  buffer[0] = 'q';
+  EXPECT_EQ(FormatBounded(buffer, 0, "%s", "x"), 0);
+  EXPECT_EQ(buffer[0], 'q');
+  EXPECT_EQ(FormatBounded(buffer, 1, "%s", "x"), 0);
+  EXPECT_EQ(buffer[0], 0);
+}
+
+TEST_F(Diagnostics, ConfigurationVariablesAndTheirComponent) {
+  // The module's own variables are registered with their defaults.
+  nexal::ConfigVariableTable& table = nexal::ConfigVariables();
+  const NexalConfigEntry* debugBreak = nullptr;
+  const NexalConfigEntry* parallelFor = nullptr;
+  for (int32_t i = 0; i < table.Count(); ++i) {
+    const std::string name = table.Entries()[i].name;
+    if (name == "g_enableDebugBreak") debugBreak = &table.Entries()[i];
+    if (name == "g_enableParallelFor") parallelFor = &table.Entries()[i];
+  }
+  ASSERT_NE(debugBreak, nullptr);
+  ASSERT_NE(parallelFor, nullptr);
+  EXPECT_EQ(debugBreak->type, 1);
+  EXPECT_STREQ(debugBreak->help, "enable debug breaks (when debugger is attached)");
+  EXPECT_STREQ(parallelFor->help, "enable parallel execution of all ParallelFor loops");
+  EXPECT_EQ(debugBreak->storage, &g_enableDebugBreak);
+  EXPECT_TRUE(g_enableParallelFor);
+
+  // The 257th variable is not registered but still gets its default.
+  nexal::ConfigVariableTable local;
+  bool storage[257] = {};
+  for (int i = 0; i < 257; ++i)
+    EXPECT_TRUE(local.Register("v", &storage[i], true, nexal::CONFIG_BOOL, nullptr));
+  EXPECT_EQ(local.Count(), 256);
+  EXPECT_TRUE(storage[256]);
+  EXPECT_EQ(local.Entries()[255].storage, &storage[255]);
+  EXPECT_EQ(local.Entries()[0].state, 0);
+
+  // Starting the component hands every entry to the host; ending it releases the texts it left.
+  ResolveSystem();
+  EXPECT_EQ(nexal::ModuleRecord().start_components(), 1);
+  ASSERT_EQ(static_cast<int32_t>(g_registered.size()), table.Count());
+  EXPECT_EQ(g_registered.front(), &table.Entries()[0]);
+  NexalConfigEntry& entry = table.Entries()[0];
+  entry.state = 3;
+  nexal::ModuleRecord().end_components();
+  EXPECT_EQ(g_releasedTexts, std::vector<void*>{entry.storage});
+  EXPECT_EQ(entry.state, 0);
+  nexal::ModuleRecord().end_components();
+  EXPECT_EQ(g_releasedTexts.size(), 1u);
+}
+
+namespace {
+int32_t g_resolveCalls = 0;
+int32_t ResolveNothing(NexalReference*) {
+  return ++g_resolveCalls, 0;
+}
+int32_t ResolveToSystem(NexalReference* reference) {
+  static const NexalSystemInterface stand_in{};
+  ++g_resolveCalls;
+  reference->resolved = &stand_in;
+  return 1;
+}
+}  // namespace
+
+TEST_F(Diagnostics, CallsThroughUnresolvedReferencesFailCleanly) {
+  g_resolveCalls = 0;
+  NexalReference& url = *nexal::FindReference("nexal.UrlInterface#1");
+  ASSERT_EQ(url.resolved, nullptr);
+  const NexalInitializer* previous = nexal::ModuleRecord().initializer;
+
+  nexal::ModuleRecord().initializer = nullptr;
+  testing::internal::CaptureStdout();
+  EXPECT_EQ(nexal::ResolveForCall(url), nullptr);
+  std::string printed = testing::internal::GetCapturedStdout();
+  EXPECT_NE(printed.find("CRITICAL: Assertion failed: g_frameworksModule.GetInitializer() ["),
+            std::string::npos);
+  EXPECT_NE(printed.find("CRITICAL: Method invocation of unresolvable interface nexal.UrlInterface#1\n"),
+            std::string::npos);
+  EXPECT_NE(printed.find("CRITICAL: Stop ["), std::string::npos);
+  // With no system interface a core allocation fails instead of crashing.
+  testing::internal::CaptureStdout();
+  EXPECT_EQ(NEXAL_ALLOC(16), nullptr);
+  EXPECT_NE(testing::internal::GetCapturedStdout().find("unresolvable interface nexal.System#1"),
+            std::string::npos);
+
+  const NexalInitializer refusing{ResolveNothing};
+  nexal::ModuleRecord().initializer = &refusing;
+  testing::internal::CaptureStdout();
+  EXPECT_EQ(nexal::ResolveForCall(url), nullptr);
+  printed = testing::internal::GetCapturedStdout();
+  EXPECT_EQ(printed.find("Assertion failed"), std::string::npos);
+  EXPECT_NE(printed.find("unresolvable interface nexal.UrlInterface#1"), std::string::npos);
+  EXPECT_EQ(g_resolveCalls, 1);
+
+  const NexalInitializer resolving{ResolveToSystem};
+  nexal::ModuleRecord().initializer = &resolving;
+  NexalReference& system = nexal::Reference(nexal::Ref::System);
+  testing::internal::CaptureStdout();
+  EXPECT_NE(nexal::ResolveForCall(system), nullptr);
+  EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
+  EXPECT_EQ(g_resolveCalls, 2);
+
+  nexal::ModuleRecord().initializer = previous;
+  EXPECT_EQ(nexal::FindReference("nexal.Nothing#1"), nullptr);
+}
