@@ -10,6 +10,7 @@
 #include "nexal/configuration.h"
 #include "nexal/debugglobals.h"
 #include "nexal/object.h"
+#include "system.h"
 #include "zor_host.h"
 #include "zor_misc/memory/debugglobals.h"
 
@@ -206,6 +207,11 @@ TEST_F(Diagnostics, CoreOutputStringLongAndMissing) {
   const LongText text(std::string(5000, 'z'));
   nexal::CoreOutputString(nexal::OUTPUT_NORMAL, &text, 0, "");
   EXPECT_EQ(g_coreOutput, std::string(5000, 'z') + "\n");
+  g_coreOutput.clear();
+  const String plugin((std::string(3000, 'y') + "\xC3\xA9").c_str());
+  CoreOutputText(nexal::OUTPUT_WARNING, plugin, 0, "");
+  EXPECT_EQ(g_coreOutput, "WARNING: " + std::string(3000, 'y') + "\xC3\xA9\n");
+
   g_coreOutput.clear();
   nexal::CoreOutputString(nexal::OUTPUT_NORMAL, nullptr, 9, "/x/print.cpp");
   EXPECT_EQ(g_coreOutput, "CRITICAL: Console output failed [print.cpp(9)]\n");
