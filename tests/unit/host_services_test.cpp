@@ -1,0 +1,578 @@
+// The host's service families through their tables, as a module sees them.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <set>
+#include <string>
+
+#include "app/command_line.h"
+#include "app/host_options.h"
+#include "app/host_table.h"
+#include "core/core_framework.h"
+#include "files/filename_impl.h"
+#include "memory/memory_tracker.h"
+#include "strings/string_impl.h"
+
+namespace fs = std::filesystem;
+using namespace zorhost;
+
+namespace {
+
+const HostStringTable& S() {
+  return *strings_table();
+}
+const HostFileTable& F() {
+  return *files_table();
+}
+const HostContainerTable& C() {
+  return *containers_table();
+}
+
+// A host string that frees itself.
+struct Text {
+  HostString* s = S().alloc();
+  explicit Text(const char* utf8 = "", int32_t conversion = ZOR_STRING_UTF8) {
+    S().set_text(s, utf8, -1, conversion);
+  }
+  ~Text() { S().free(s); }
+  std::string get(int32_t conversion = ZOR_STRING_UTF8) const {
+    std::string out(S().get_text_length(s, conversion) + 1, '\0');
+    out.resize(S().get_text(s, out.data(), static_cast<int32_t>(out.size()), conversion));
+    return out;
+  }
+};
+
+struct Name {
+  HostFilename* f = F().fn_alloc();
+  explicit Name(const std::string& path = "") {
+    Text text(path.c_str());
+    F().fn_set_string(f, text.s);
+  }
+  ~Name() { F().fn_free(f); }
+  std::string get() const {
+    Text text;
+    F().fn_get_string(f, text.s);
+    return text.get();
+  }
+};
+
+std::string format(double value, int int_digits, int fraction_digits, bool exponent = false,
+                   char32_t fill = U' ') {
+  Text out;
+  S().from_float(out.s, value, int_digits, fraction_digits, exponent, fill);
+  return out.get();
+}
+
+fs::path fresh_folder(const std::string& name) {
+  const fs::path folder = fs::temp_directory_path() / ("zorhost_test_" + std::to_string(::getpid())) / name;
+  fs::remove_all(folder);
+  fs::create_directories(folder);
+  return folder;
+}
+
+}  // namespace
+
+TEST(HostStrings, FloatFormattingRoundsHalfAwayFromZeroAndPads) {
+  EXPECT_EQ(format(12.344, -5, 2), "12.34");
+  EXPECT_EQ(format(16.05, -4, 3), "16.050");
+  EXPECT_EQ(format(1, 4, 0, false, U'0'), "0001");
+  EXPECT_EQ(format(12345, 4, 0), "12345");
+  EXPECT_EQ(format(0.005, -5, 2), "0.01");
+  EXPECT_EQ(format(-0.1 * 100, -5, 2), "-10.00");
+  EXPECT_EQ(format(2.675, 0, 2), "2.68");   // decimal half, although the double lies below it
+  EXPECT_EQ(format(-2.5, 0, 0), "-3");      // away from zero, not to even
+  EXPECT_EQ(format(9.996, 0, 2), "10.00");  // carry into a new integer digit
+  EXPECT_EQ(format(-0.001, 0, 2), "0.00");  // no negative zero
+  EXPECT_EQ(format(-7, 3, 0, false, U'0'), "-007");
+  EXPECT_EQ(format(7, 3, 1, false, U' '), "  7.0");
+  EXPECT_EQ(format(12345.678, 0, 2, true), "1.23E+04");
+  EXPECT_EQ(format(9.999, 0, 2, true), "1.00E+01");
+  EXPECT_EQ(format(0.00012, 0, 1, true), "1.2E-04");
+}
+
+TEST(HostStrings, NumbersParseOnlyWhenTheWholeTextIsANumber) {
+  int32_t error = -1;
+  EXPECT_EQ(S().to_int(Text("-42").s, &error), -42);
+  EXPECT_EQ(error, 0);
+  EXPECT_EQ(S().to_int(Text("+7").s, &error), 7);
+  EXPECT_EQ(error, 0);
+  EXPECT_EQ(S().to_int(Text("-9223372036854775808").s, &error), INT64_MIN);
+  EXPECT_EQ(error, 0);
+  for (const char* bad : {"", " 1", "1 ", "12a", "1.5", "+-1", "-", "9223372036854775808", "0x10"}) {
+    error = 0;
+    S().to_int(Text(bad).s, &error);
+    EXPECT_NE(error, 0) << "'" << bad << "'";
+  }
+  EXPECT_DOUBLE_EQ(S().to_float(Text("1.25").s, &error), 1.25);
+  EXPECT_EQ(error, 0);
+  EXPECT_DOUBLE_EQ(S().to_float(Text("-.5e1").s, &error), -5.0);
+  EXPECT_EQ(error, 0);
+  EXPECT_DOUBLE_EQ(S().to_float(Text("3").s, &error), 3.0);
+  EXPECT_EQ(error, 0);
+  for (const char* bad : {"", "1.5 ", " 1.5", "inf", "nan", "1e", ".", "1.5Outdated", "--1"}) {
+    error = 0;
+    S().to_float(Text(bad).s, &error);
+    EXPECT_NE(error, 0) << "'" << bad << "'";
+  }
+  S().to_float(Text("x").s, nullptr);  // a caller that does not ask for the error
+}
+
+TEST(HostStrings, EscapedAndUtf8ConversionsRoundTrip) {
+  const std::u32string original = U"Gr\u00fc\u00dfe \u65e5\u672c \U0001F600 C:\\users\\u1234x \\ \\U0001F600";
+  Text text;
+  text.s->text = original;
+  const std::string escaped = text.get(ZOR_STRING_7BIT_ESCAPED);
+  for (unsigned char c : escaped) EXPECT_LT(c, 0x80);
+  EXPECT_NE(escaped.find("\\u00FC"), std::string::npos);
+  EXPECT_NE(escaped.find("\\U0001F600"), std::string::npos);
+  EXPECT_NE(escaped.find("C:\\users"), std::string::npos) << "a plain backslash stays readable";
+
+  Text back(escaped.c_str(), ZOR_STRING_UTF8);
+  EXPECT_EQ(back.s->text, original);
+  Text back3(escaped.c_str(), ZOR_STRING_7BIT_ESCAPED);
+  EXPECT_EQ(back3.s->text, original);
+  Text from_utf8_text(text.get(ZOR_STRING_UTF8).c_str());
+  EXPECT_EQ(from_utf8_text.s->text, original);
+
+  // invalid UTF-8 bytes are kept as the Latin-1 characters of the same value
+  Text latin1("caf\xe9");
+  EXPECT_EQ(latin1.s->text, U"caf\u00e9");
+
+  // a short buffer never cuts a character or an escape
+  char buffer[9];
+  Text accents("\xc3\xa9\xc3\xa9\xc3\xa9\xc3\xa9\xc3\xa9");
+  EXPECT_EQ(S().get_text(accents.s, buffer, sizeof buffer, ZOR_STRING_UTF8), 8);
+  EXPECT_EQ(S().get_text(accents.s, buffer, sizeof buffer, ZOR_STRING_7BIT_ESCAPED), 6);
+  EXPECT_STREQ(buffer, "\\u00E9");
+  EXPECT_EQ(S().get_text(accents.s, buffer, 0, ZOR_STRING_UTF8), 0);
+}
+
+TEST(HostStrings, CompareByCodePointAndEditing) {
+  const auto cmp = [](const char* a, const char* b) { return S().compare(Text(a).s, Text(b).s); };
+  EXPECT_LT(cmp("Z", "a"), 0);
+  EXPECT_LT(cmp("z", "\xc3\xa9"), 0);
+  EXPECT_LT(cmp("\xef\xbf\xbf", "\xf0\x9f\x98\x80"), 0);  // U+FFFF before U+1F600
+  EXPECT_LT(cmp("ab", "abc"), 0);
+  EXPECT_GT(cmp("b", "abc"), 0);
+  EXPECT_EQ(cmp("same", "same"), 0);
+  EXPECT_FALSE(S().equal(Text("Case").s, Text("case").s));
+
+  Text s("hello world");
+  EXPECT_EQ(S().find(s.s, Text("o").s, 5), 7);
+  EXPECT_EQ(S().find(s.s, Text("o").s, 8), -1);
+  S().sub(s.s, 6, 100, s.s);
+  EXPECT_EQ(s.get(), "world");
+  S().append(s.s, s.s);
+  EXPECT_EQ(s.get(), "worldworld");
+  EXPECT_EQ(S().char_at(s.s, 100), 0u);
+  Text end;
+  S().line_end(end.s);
+  EXPECT_EQ(end.get(), "\n");
+}
+
+TEST(HostFiles, NamesAndDrivePaths) {
+  options().prefs_dir = "/prefs";
+  options().drives = {{'D', "/data"}};
+  const auto joined = [](const char* a, const char* b) {
+    Name base(a), name(b), out;
+    F().fn_join(out.f, base.f, name.f);
+    return out.get();
+  };
+  EXPECT_EQ(joined("/a/b", "c.txt"), "/a/b/c.txt");
+  EXPECT_EQ(joined("/a/b/", "c.txt"), "/a/b/c.txt");
+  EXPECT_EQ(joined("C:\\dir", "file"), "C:\\dir\\file");
+  EXPECT_EQ(joined("/a", "/abs"), "/abs");
+  EXPECT_EQ(joined("", "rel"), "rel");
+
+  const auto part = [](const char* path, bool directory) {
+    Name in(path), out;
+    directory ? F().fn_directory(in.f, out.f) : F().fn_file(in.f, out.f);
+    return out.get();
+  };
+  EXPECT_EQ(part("/a/b/c.tif", true), "/a/b");
+  EXPECT_EQ(part("/a/b/c.tif", false), "c.tif");
+  EXPECT_EQ(part("C:\\x\\y.txt", true), "C:\\x");
+  EXPECT_EQ(part("C:\\y.txt", true), "C:\\");
+  EXPECT_EQ(part("/top", true), "/");
+  EXPECT_EQ(part("/a/b/", false), "b");
+  EXPECT_EQ(part("plain", true), "");
+
+  Name script("out/script_US.TXT");
+  EXPECT_TRUE(F().fn_check_suffix(script.f, "txt"));
+  EXPECT_TRUE(F().fn_check_suffix(script.f, ".Txt"));
+  EXPECT_FALSE(F().fn_check_suffix(script.f, "tx"));
+  EXPECT_FALSE(F().fn_check_suffix(Name("dir.d/h").f, "d"));
+  EXPECT_FALSE(F().fn_check_suffix(Name(".profile").f, "profile"));
+  F().fn_set_suffix(script.f, "tif");
+  EXPECT_EQ(script.get(), "out/script_US.tif");
+  F().fn_set_suffix(script.f, "");
+  EXPECT_EQ(script.get(), "out/script_US");
+  Name dotted("v1.2/name");
+  F().fn_set_suffix(dotted.f, "h");
+  EXPECT_EQ(dotted.get(), "v1.2/name.h");
+
+  EXPECT_TRUE(F().fn_equal(Name("/a/B").f, Name("/a/B").f));
+  EXPECT_FALSE(F().fn_equal(Name("/a/B").f, Name("/a/b").f));
+  EXPECT_TRUE(F().fn_is_empty(Name().f));
+
+  options().drives['C'] = "/drive_c";
+  EXPECT_EQ(native(Name("C:\\dir\\file").f), fs::path("/drive_c/dir/file"));
+  EXPECT_EQ(native(Name("c:/dir/file").f), fs::path("/drive_c/dir/file"));
+  EXPECT_EQ(native(Name("C:").f), fs::path("/drive_c"));
+  EXPECT_EQ(native(Name("D:\\x").f), fs::path("/data/x"));
+  EXPECT_EQ(native(Name("E:\\x").f), fs::path("/prefs/drive_e/x"));
+  EXPECT_EQ(native(Name("/usr/lib").f), fs::path("/usr/lib"));
+}
+
+TEST(HostFiles, FoldersBrowseAndDelete) {
+  const fs::path root = fresh_folder("browse");
+  options().drives['C'] = root;
+  Name nested("C:\\one\\two\\three");
+  ASSERT_TRUE(F().create_folder(nested.f));
+  EXPECT_TRUE(fs::is_directory(root / "one/two/three"));
+  EXPECT_TRUE(F().exists(nested.f, ZOR_EXISTS_FOLDER));
+  EXPECT_FALSE(F().exists(nested.f, ZOR_EXISTS_FILE));
+  std::ofstream(root / "one" / "data.bin") << "12345";
+
+  HostBrowse* browse = F().browse_open(Name((root / "one").string()).f, 0);
+  ASSERT_NE(browse, nullptr);
+  std::set<std::string> seen;
+  while (F().browse_next(browse)) {
+    Name name;
+    F().browse_name(browse, name.f);
+    seen.insert(name.get());
+    if (name.get() == "data.bin") {
+      EXPECT_FALSE(F().browse_is_folder(browse));
+      EXPECT_EQ(F().browse_size(browse), 5);
+      EXPECT_GT(F().browse_time(browse), 1600000000);
+    } else {
+      EXPECT_TRUE(F().browse_is_folder(browse));
+    }
+  }
+  EXPECT_FALSE(F().browse_next(browse));
+  F().browse_free(browse);
+  EXPECT_EQ(seen, (std::set<std::string>{"two", "data.bin"}));
+  EXPECT_EQ(F().browse_open(Name((root / "missing").string()).f, 0), nullptr);
+
+  Name one("C:/one");
+  EXPECT_FALSE(F().delete_file(one.f, 0)) << "a folder with content needs force";
+  EXPECT_TRUE(F().delete_file(one.f, ZOR_DELETE_FORCE));
+  EXPECT_FALSE(fs::exists(root / "one"));
+  EXPECT_FALSE(F().delete_file(one.f, 0));
+}
+
+TEST(HostFiles, ByteFilesInEveryMode) {
+  const fs::path root = fresh_folder("bytes");
+  Name name((root / "f.bin").string());
+  HostFile* file = F().file_alloc();
+  const auto open = [&](int32_t mode) {
+    return F().file_open(file, name.f, mode, 0, 0, 0x5A4F5243u, 0x5A4F5231u);
+  };
+
+  EXPECT_FALSE(open(ZOR_FILE_READ)) << "missing file";
+  ASSERT_TRUE(open(ZOR_FILE_WRITE));
+  EXPECT_TRUE(F().file_write(file, "abcdef", 6));
+  EXPECT_EQ(F().file_length(file), 6);
+  EXPECT_TRUE(F().file_close(file));
+
+  ASSERT_TRUE(open(ZOR_FILE_WRITE));  // truncates
+  EXPECT_TRUE(F().file_write(file, "xyz", 3));
+  F().file_close(file);
+  EXPECT_EQ(fs::file_size(root / "f.bin"), 3u);
+
+  ASSERT_TRUE(open(ZOR_FILE_APPEND));
+  EXPECT_TRUE(F().file_write(file, "12", 2));
+  F().file_close(file);
+
+  ASSERT_TRUE(open(ZOR_FILE_READWRITE));
+  EXPECT_TRUE(F().file_seek(file, 1));
+  EXPECT_TRUE(F().file_write(file, "Y", 1));
+  EXPECT_TRUE(F().file_seek(file, 0));
+  char buffer[8] = {};
+  EXPECT_TRUE(F().file_read(file, buffer, 5));
+  EXPECT_STREQ(buffer, "xYz12");
+  EXPECT_EQ(F().file_position(file), 5);
+  EXPECT_FALSE(F().file_read(file, buffer, 1)) << "reading past the end";
+  F().file_close(file);
+
+  ASSERT_TRUE(open(ZOR_FILE_READ));
+  EXPECT_FALSE(F().file_write(file, "no", 2));
+  F().file_free(file);  // closes what is open
+  EXPECT_FALSE(F().file_open(nullptr, name.f, ZOR_FILE_READ, 0, 0, 0, 0));
+}
+
+TEST(HostContainers, TypedValuesConversionsAndDeepCopies) {
+  HostContainer* c = C().alloc(7);
+  C().set_bool(c, 1, true);
+  C().set_int32(c, 2, -5);
+  C().set_int64(c, 3, int64_t{1} << 40);
+  C().set_float(c, 4, 2.75);
+  C().set_time(c, 5, 3, 30);
+  C().set_filename(c, 6, Name("C:\\scenes").f);
+  C().set_string(c, 7, Text("t\xc3\xa9xt").s);
+  HostContainer* inner = C().alloc(99);
+  C().set_int32(inner, 1, 11);
+  C().set_container(c, 8, inner);
+  C().set_int32(inner, 1, 12);  // stored as a copy
+  C().free(inner);
+
+  for (int32_t id = 1; id <= 8; ++id) EXPECT_EQ(C().value_type(c, id), id) << id;
+  EXPECT_EQ(C().value_type(c, 9), ZOR_VALUE_NONE);
+  EXPECT_EQ(C().count(c), 8);
+  EXPECT_EQ(C().id_at(c, 7), 8);
+  EXPECT_EQ(C().id_at(c, 8), -1);
+
+  EXPECT_EQ(C().get_int32(c, 4, 0), 2);  // numbers convert
+  EXPECT_DOUBLE_EQ(C().get_float(c, 2, 0), -5.0);
+  EXPECT_EQ(C().get_int64(c, 3, 0), int64_t{1} << 40);
+  EXPECT_EQ(C().get_int32(c, 3, 0), INT32_MAX);
+  EXPECT_EQ(C().get_int32(c, 42, 17), 17);
+  EXPECT_EQ(C().get_int32(c, 7, 17), 17) << "a text is not a number";
+  EXPECT_TRUE(C().get_bool(c, 2, false));
+  int64_t num = 0, den = 0;
+  C().get_time(c, 5, &num, &den);
+  EXPECT_EQ(num * 1000 + den, 3030);
+  Text text;
+  EXPECT_TRUE(C().get_string(c, 7, text.s));
+  EXPECT_EQ(text.get(), "t\xc3\xa9xt");
+  EXPECT_FALSE(C().get_string(c, 42, text.s));
+  EXPECT_EQ(text.get(), "");
+  Name path;
+  EXPECT_TRUE(C().get_filename(c, 6, path.f));
+  EXPECT_EQ(path.get(), "C:\\scenes");
+
+  HostContainer* copy = C().copy(c);
+  C().set_int32(C().get_container(c, 8), 1, 13);
+  EXPECT_EQ(C().get_int32(C().get_container(copy, 8), 1, 0), 11) << "copies are deep";
+  EXPECT_EQ(C().get_int32(C().get_container(c, 8), 1, 0), 13);
+  EXPECT_EQ(C().get_id(copy), 7);
+  C().set_container(c, 9, c);  // into itself
+  EXPECT_EQ(C().count(C().get_container(c, 9)), 8);
+  EXPECT_TRUE(C().remove(c, 9));
+  EXPECT_FALSE(C().remove(c, 9));
+  C().free(copy);
+  C().free(c);
+}
+
+TEST(HostContainers, StoredSettingsLiveInThePrefsFolder) {
+  const fs::path prefs = fresh_folder("prefs");
+  options().prefs_dir = prefs;
+  EXPECT_EQ(C().get_plugin_settings(1001198), nullptr);
+
+  HostContainer* settings = C().alloc(0);
+  C().set_filename(settings, 1, Name("C:\\scenes").f);
+  C().set_bool(settings, 2, true);
+  C().set_float(settings, 3, 2.0);
+  C().set_int64(settings, 4, -(int64_t{1} << 40));
+  C().set_time(settings, 5, 1, 25);
+  C().set_string(settings, 6, Text("\xe6\x97\xa5").s);
+  HostContainer* sub = C().alloc(0);
+  C().set_int32(sub, -3, 4);
+  C().set_container(settings, 7, sub);
+  C().free(sub);
+  ASSERT_TRUE(C().set_plugin_settings(1001198, settings, 0));
+  C().free(settings);
+  ASSERT_TRUE(fs::exists(prefs / "settings" / "1001198.json"));
+  for (const auto& entry : fs::directory_iterator(prefs / "settings")) {
+    EXPECT_EQ(entry.path().extension(), ".json") << "no temporary file left behind";
+  }
+
+  // another prefs folder sees nothing: what comes back is read from disk
+  options().prefs_dir = fresh_folder("other_prefs");
+  EXPECT_EQ(C().get_plugin_settings(1001198), nullptr);
+  options().prefs_dir = prefs;
+  HostContainer* back = C().get_plugin_settings(1001198);
+  ASSERT_NE(back, nullptr);
+  Name path;
+  C().get_filename(back, 1, path.f);
+  EXPECT_EQ(path.get(), "C:\\scenes");
+  EXPECT_EQ(C().value_type(back, 2), ZOR_VALUE_BOOL);
+  EXPECT_EQ(C().value_type(back, 3), ZOR_VALUE_FLOAT) << "2.0 must not come back as an integer";
+  EXPECT_EQ(C().get_int64(back, 4, 0), -(int64_t{1} << 40));
+  int64_t num = 0, den = 0;
+  C().get_time(back, 5, &num, &den);
+  EXPECT_EQ(den, 25);
+  Text text;
+  C().get_string(back, 6, text.s);
+  EXPECT_EQ(text.get(), "\xe6\x97\xa5");
+  EXPECT_EQ(C().get_int32(C().get_container(back, 7), -3, 0), 4);
+  C().free(back);
+
+  std::ofstream(prefs / "settings" / "5.json") << "{ broken";
+  EXPECT_EQ(C().get_plugin_settings(5), nullptr);
+
+  HostContainer* global = C().copy_global_settings();
+  C().set_int32(global, 1, 77);
+  C().restore_global_settings(global);
+  C().free(global);
+  global = C().copy_global_settings();
+  EXPECT_EQ(C().get_int32(global, 1, 0), 77);
+  C().free(global);
+}
+
+TEST(HostMemory, BlocksAndObjectsAreCountedWithTheirOrigin) {
+  const HostMemoryTable& M = *memory_table();
+  const auto before = memory_statistics();
+  const auto objects_before = live_objects();
+  void* block = M.alloc(24, 77, "tool/leaky.cpp");
+  ASSERT_NE(block, nullptr);
+  EXPECT_EQ(static_cast<unsigned char*>(block)[23], 0);
+  HostString* forgotten = S().alloc();
+  HostContainer* stats = C().alloc(0);
+  C().memory_statistics(stats);
+  EXPECT_EQ(C().get_int64(stats, ZOR_MEMSTAT_BLOCKS, 0), before.live_blocks + 1);
+  EXPECT_EQ(C().get_int64(stats, ZOR_MEMSTAT_BYTES, 0), before.live_bytes + 24);
+  C().free(stats);
+
+  bool listed = false;
+  for (const auto& leak : leaked_blocks())
+    listed |= leak.file == "tool/leaky.cpp" && leak.line == 77 && leak.size == 24;
+  EXPECT_TRUE(listed);
+  EXPECT_EQ(live_objects()[ObjectKind::String],
+            objects_before.count(ObjectKind::String) ? objects_before.at(ObjectKind::String) + 1 : 1);
+
+  char* report = nullptr;
+  size_t size = 0;
+  FILE* out = open_memstream(&report, &size);
+  EXPECT_TRUE(report_leaks(out));
+  std::fclose(out);
+  EXPECT_NE(std::string(report).find("24 bytes allocated at tool/leaky.cpp:77"), std::string::npos) << report;
+  EXPECT_NE(std::string(report).find("strings never freed"), std::string::npos) << report;
+  std::free(report);
+
+  M.free(block);
+  S().free(forgotten);
+  M.free(block);  // double free: reported, not a crash
+  M.free(nullptr);
+  const auto after = memory_statistics();
+  EXPECT_EQ(after.live_blocks, before.live_blocks);
+  EXPECT_EQ(after.bad_frees, before.bad_frees + 1);
+  EXPECT_EQ(live_objects(), objects_before);
+  EXPECT_EQ(M.alloc(-1, 1, "x"), nullptr);
+
+  const NexalSourceLocation where{"core/object.cpp", 5};
+  void* core_block = system_interface()->alloc(8, &where);
+  bool core_listed = false;
+  for (const auto& leak : leaked_blocks()) core_listed |= leak.file == "core/object.cpp" && leak.line == 5;
+  EXPECT_TRUE(core_listed);
+  system_interface()->free(core_block);
+}
+
+TEST(HostCore, ReferencesResolveAndConfigurationTakesSetValues) {
+  NexalReference references[] = {
+      {NEXAL_SYSTEM_ID, nexal_id_hash(NEXAL_SYSTEM_ID), NEXAL_REF_STATIC_INTERFACE, NEXAL_SYSTEM_METHODS,
+       nullptr},
+      {"nexal.NoSuchInterface#1", nexal_id_hash("nexal.NoSuchInterface#1"), NEXAL_REF_STATIC_INTERFACE, 3,
+       nullptr},
+      {NEXAL_SYSTEM_ID, nexal_id_hash(NEXAL_SYSTEM_ID), NEXAL_REF_STATIC_INTERFACE, NEXAL_SYSTEM_METHODS + 1,
+       nullptr},
+  };
+  NexalModuleRecord older{nullptr, "older", 0, nullptr, 0, nullptr, nullptr, nullptr};
+  NexalModuleRecord record{&older, "net.nexal.zor.test", 0, references, 3, nullptr, nullptr, nullptr};
+  const auto unresolved = resolve_core_references(&record);
+  EXPECT_EQ(references[0].resolved, system_interface());
+  EXPECT_EQ(references[1].resolved, nullptr);
+  EXPECT_EQ(references[2].resolved, nullptr) << "the host has fewer methods than the module would call";
+  EXPECT_EQ(unresolved, (std::vector<std::string>{"nexal.NoSuchInterface#1", NEXAL_SYSTEM_ID}));
+  ASSERT_NE(record.initializer, nullptr);
+  EXPECT_EQ(older.initializer, record.initializer);
+  EXPECT_EQ(record.initializer->resolve(&references[1]), 0);
+  EXPECT_EQ(system_interface()->output_mask(), 0x20000007u);
+
+  options().settings = {
+      {"g_tools", "true"}, {"g_debug", "0"}, {"g_bad", "maybe"}, {"g_other", "1"}, {"g_tools", "1"}};
+  reset_configuration();
+  uint8_t tools = 0, debug = 1, bad = 1;
+  NexalConfigEntry entries[] = {
+      {"g_tools", "", 5, &tools, 0}, {"g_debug", "help", 1, &debug, 0}, {"g_bad", "", 1, &bad, 0}};
+  system_interface()->register_config(entries, 3);
+  EXPECT_EQ(tools, 1);
+  EXPECT_EQ(debug, 0);
+  EXPECT_EQ(bad, 1) << "a value that is no bool leaves the default";
+  EXPECT_EQ(unregistered_settings(), std::vector<std::string>{"g_other"});
+  options().settings.clear();
+  reset_configuration();
+}
+
+TEST(HostOptions, CommandLineForms) {
+  const auto parse = [](std::vector<std::string> arguments, HostOptions& out) {
+    return parse_command_line(arguments, out);
+  };
+  HostOptions o;
+  auto result = parse({"--prefs",
+                       "/p",
+                       "--startup=/s",
+                       "-renderator",
+                       "--module",
+                       "a.zdl64",
+                       "--module=b.zdl64",
+                       "--headless",
+                       "--set",
+                       "g_x=true",
+                       "--set=g_y=a=b",
+                       "--drive",
+                       "d=/data",
+                       "--command",
+                       "Renderator",
+                       "--command=1001198",
+                       "--host-version=15999",
+                       "--check-leaks",
+                       "--allow-faults",
+                       "--ui",
+                       "u.json",
+                       "--transcript=t.jsonl",
+                       "scenes",
+                       "--",
+                       "--not-an-option"},
+                      o);
+  ASSERT_EQ(result.status, ParsedCommandLine::Status::Run) << result.error;
+  EXPECT_EQ(o.prefs_dir, "/p");
+  EXPECT_EQ(o.startup_dir, "/s");
+  EXPECT_EQ(o.modules, (std::vector<fs::path>{"a.zdl64", "b.zdl64"}));
+  EXPECT_TRUE(o.headless && o.check_leaks && o.allow_faults);
+  EXPECT_EQ(o.settings, (std::vector<std::pair<std::string, std::string>>{{"g_x", "true"}, {"g_y", "a=b"}}));
+  EXPECT_EQ(o.drives.at('D'), "/data");
+  EXPECT_EQ(o.commands, (std::vector<std::string>{"Renderator", "1001198"}));
+  EXPECT_EQ(o.host_version, 15999);
+  EXPECT_EQ(o.ui_script, "u.json");
+  EXPECT_EQ(o.transcript, "t.jsonl");
+  EXPECT_EQ(o.module_arguments, (std::vector<std::string>{"-renderator", "scenes", "--not-an-option"}));
+
+  HostOptions help;
+  EXPECT_EQ(parse({"x", "--help"}, help).status, ParsedCommandLine::Status::Help);
+
+  const std::pair<std::vector<std::string>, const char*> errors[] = {
+      {{"--bogus"}, "--bogus"},           {{"--bogus=1"}, "--bogus"},
+      {{"--prefs"}, "--prefs"},           {{"--prefs", "--headless"}, "--prefs"},
+      {{"--headless=yes"}, "--headless"}, {{"--set", "novalue"}, "--set"},
+      {{"--drive", "CC=/x"}, "--drive"},  {{"--host-version", "new"}, "--host-version"},
+  };
+  for (const auto& [arguments, option] : errors) {
+    HostOptions out;
+    result = parse(arguments, out);
+    EXPECT_EQ(result.status, ParsedCommandLine::Status::UsageError) << arguments[0];
+    EXPECT_NE(result.error.find(option), std::string::npos) << result.error;
+    EXPECT_EQ(result.error.find('\n'), std::string::npos);
+  }
+
+  HostOptions defaults;
+  setenv("XDG_CONFIG_HOME", "/cfg", 1);
+  apply_option_defaults(defaults, "/opt/zor");
+  EXPECT_EQ(defaults.startup_dir, "/opt/zor");
+  EXPECT_EQ(defaults.prefs_dir, "/cfg/zorhost");
+  EXPECT_EQ(defaults.drives.at('C'), "/cfg/zorhost/drive_c");
+  unsetenv("XDG_CONFIG_HOME");
+  HostOptions home_defaults;
+  setenv("HOME", "/home/u", 1);
+  apply_option_defaults(home_defaults, "/opt/zor");
+  EXPECT_EQ(home_defaults.prefs_dir, "/home/u/.config/zorhost");
+
+  const fs::path plugins = fresh_folder("plugins");
+  fs::create_directories(plugins / "sub");
+  for (const char* file : {"b.zdl64", "sub/a.zdl64", "readme.txt"}) std::ofstream(plugins / file) << "x";
+  EXPECT_EQ(find_modules(plugins), (std::vector<fs::path>{plugins / "b.zdl64", plugins / "sub/a.zdl64"}));
+  EXPECT_TRUE(find_modules(plugins / "missing").empty());
+}
