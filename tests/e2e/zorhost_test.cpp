@@ -1,0 +1,127 @@
+// zorhost as a user runs it: exit statuses and the one-line reasons for bad inputs, and a clean run
+// of the real module.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+struct Outcome {
+  int status = -1;
+  std::string out;
+  std::string err;
+};
+
+std::string read_file(const fs::path& path) {
+  std::ifstream in(path);
+  std::stringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+class Zorhost : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+    folder_ = fs::temp_directory_path() / ("zorhost_e2e_" + std::to_string(::getpid())) / info->name();
+    fs::remove_all(folder_);
+    fs::create_directories(folder_ / "prefs");
+  }
+  void TearDown() override { fs::remove_all(folder_); }
+
+  // Runs zorhost with --prefs in the test folder; arguments are passed single-quoted.
+  Outcome zorhost(const std::vector<std::string>& arguments, bool with_prefs = true) {
+    std::string command = std::string("'") + ZORHOST_PATH + "'";
+    if (with_prefs) command += " --prefs '" + (folder_ / "prefs").string() + "'";
+    for (const std::string& argument : arguments) command += " '" + argument + "'";
+    command +=
+        " >'" + (folder_ / "out.txt").string() + "' 2>'" + (folder_ / "err.txt").string() + "' </dev/null";
+    const int raw = std::system(command.c_str());
+    Outcome run;
+    run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : 128 + WTERMSIG(raw);
+    run.out = read_file(folder_ / "out.txt");
+    run.err = read_file(folder_ / "err.txt");
+    return run;
+  }
+
+  fs::path folder_;
+};
+
+bool contains(const std::string& text, const std::string& part) {
+  return text.find(part) != std::string::npos;
+}
+
+}  // namespace
+
+TEST_F(Zorhost, BadModulesAndOptionsAreNamedWithTheirExitStatus) {
+  const std::string missing = (folder_ / "missing.zdl64").string();
+  Outcome run = zorhost({"--module", missing});
+  EXPECT_EQ(run.status, 3);
+  EXPECT_TRUE(contains(run.err, missing) && contains(run.err, "no such file")) << run.err;
+
+  const fs::path text = folder_ / "x.zdl64";
+  std::ofstream(text) << "not a library\n";
+  run = zorhost({"--module=" + text.string()});
+  EXPECT_EQ(run.status, 3);
+  EXPECT_TRUE(contains(run.err, text.string()) && contains(run.err, "not a loadable module")) << run.err;
+
+  const std::string libm = "/lib/x86_64-linux-gnu/libm.so.6";
+  if (fs::exists(libm)) {
+    run = zorhost({"--module", libm});
+    EXPECT_EQ(run.status, 3);
+    EXPECT_TRUE(contains(run.err, libm) && contains(run.err, "zor_main")) << run.err;
+  }
+
+  run = zorhost({"--module", RELKIT_MODULE_PATH, "--host-version", "15000"});
+  EXPECT_EQ(run.status, 3);
+  EXPECT_TRUE(contains(run.err, "host API version 15000 is too old for this module")) << run.err;
+
+  run = zorhost({"--frobnicate"});
+  EXPECT_EQ(run.status, 2);
+  EXPECT_EQ(run.err, "zorhost: unknown option --frobnicate\n");
+
+  run = zorhost({"--module"});
+  EXPECT_EQ(run.status, 2);
+  EXPECT_TRUE(contains(run.err, "--module")) << run.err;
+
+  run = zorhost({"--module", RELKIT_MODULE_PATH, "--headless", "--command", "No Such Command"});
+  EXPECT_EQ(run.status, 2) << run.err;
+  EXPECT_TRUE(contains(run.err, "No Such Command")) << run.err;
+
+  run = zorhost({"--help"}, false);
+  EXPECT_EQ(run.status, 0);
+  EXPECT_TRUE(contains(run.out, "--check-leaks")) << run.out;
+}
+
+TEST_F(Zorhost, RealModuleRunsHeadlessAndCleanly) {
+  Outcome run = zorhost({"--module", RELKIT_MODULE_PATH, "--headless", "--check-leaks", "--set",
+                         "g_nexalRelkitTools=true", "--set", "g_noSuchVariable=1", "stray-argument"});
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_TRUE(contains(run.err, "zorhost: relkit.zdl64: command 1001198 Renderator")) << run.err;
+  EXPECT_TRUE(contains(run.err, "zorhost: warning: argument 'stray-argument' was not used")) << run.err;
+  EXPECT_TRUE(contains(run.err, "g_noSuchVariable")) << run.err;
+  EXPECT_FALSE(contains(run.err, "leak")) << run.err;
+
+  // without the tools switch the module loads but registers nothing
+  run = zorhost({"--module", RELKIT_MODULE_PATH, "--headless"});
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_FALSE(contains(run.err, "command 1001198")) << run.err;
+}
+
+TEST_F(Zorhost, ModulesAreFoundBelowTheStartupFolder) {
+  fs::create_directories(folder_ / "startup" / "plugins" / "relkit");
+  fs::create_symlink(RELKIT_MODULE_PATH, folder_ / "startup" / "plugins" / "relkit" / "relkit.zdl64");
+  const Outcome run =
+      zorhost({"--startup", (folder_ / "startup").string(), "--headless", "--set=g_nexalRelkitTools=1"});
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_TRUE(contains(run.err, "command 1001198 Renderator")) << run.err;
+}
