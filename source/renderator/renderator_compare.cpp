@@ -1,25 +1,40 @@
 #include "renderator_compare.h"
 
+#include <cstring>
+
 #include "zor_bitmap.h"
 #include "zor_filename.h"
 #include "zor_memory.h"
 
 uint64_t DifferenceRow(const uint8_t* image, uint8_t* reference, int64_t bytes) {
-  // Bytes are summed in short chunks whose total cannot overflow 32 bits, which lets the compiler
-  // keep the inner loop in wide vector registers; the image total is kept in 64 bits.
-  constexpr int64_t kChunk = 1 << 16;
+  // Sixteen bytes at a time in the compiler's portable vector types: the plain byte loop is not
+  // vectorised at our optimisation level and was five times slower. Differences are summed in 16-bit
+  // lanes, which hold 257 rounds of the largest difference, then added to the 64-bit total.
+  typedef uint8_t Bytes16 __attribute__((vector_size(16)));
+  typedef uint16_t Words16 __attribute__((vector_size(32)));
+  constexpr int64_t kLanes = 16;
+  constexpr int32_t kRoundsPerFlush = 257;
   uint64_t sum = 0;
-  for (int64_t start = 0; start < bytes; start += kChunk) {
-    const int64_t end = start + kChunk < bytes ? start + kChunk : bytes;
-    uint32_t chunkSum = 0;
-    for (int64_t k = start; k < end; ++k) {
-      const uint8_t a = image[k];
-      const uint8_t b = reference[k];
-      const uint8_t d = a > b ? uint8_t(a - b) : uint8_t(b - a);
-      reference[k] = d;
-      chunkSum += d;
+  int64_t k = 0;
+  while (bytes - k >= kLanes) {
+    Words16 lanes = {};
+    for (int32_t round = 0; round < kRoundsPerFlush && bytes - k >= kLanes; ++round, k += kLanes) {
+      Bytes16 a;
+      Bytes16 r;
+      std::memcpy(&a, image + k, kLanes);
+      std::memcpy(&r, reference + k, kLanes);
+      const Bytes16 d = (a > r ? a : r) - (a > r ? r : a);
+      std::memcpy(reference + k, &d, kLanes);
+      lanes += __builtin_convertvector(d, Words16);
     }
-    sum += chunkSum;
+    for (int32_t j = 0; j < kLanes; ++j) sum += lanes[j];
+  }
+  for (; k < bytes; ++k) {
+    const uint8_t a = image[k];
+    const uint8_t r = reference[k];
+    const uint8_t d = a > r ? uint8_t(a - r) : uint8_t(r - a);
+    reference[k] = d;
+    sum += d;
   }
   return sum;
 }

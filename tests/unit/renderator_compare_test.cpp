@@ -4,8 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <functional>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -143,10 +145,25 @@ TEST_F(RenderatorCompare, LargeImageTotalExceeds32Bits) {
   ASSERT_GT(total, 4294967295.0);
   EXPECT_DOUBLE_EQ(diff, total / (765.0 * width * height));
 
-  // the row work on its own, across its internal chunks
+  // the row work on its own: whole and partial vector blocks, and lanes flushed before they overflow
   std::vector<uint8_t> image(200001, 0);
   std::vector<uint8_t> other(200001, 255);
   EXPECT_EQ(DifferenceRow(image.data(), other.data(), int64_t(other.size())), uint64_t(200001) * 255);
+  std::mt19937 random(7);
+  for (int64_t length : {0, 1, 15, 16, 17, 4111, 4112, 4113, 12003}) {
+    std::vector<uint8_t> a(length);
+    std::vector<uint8_t> b(length);
+    for (auto& v : a) v = uint8_t(random());
+    for (auto& v : b) v = uint8_t(random());
+    std::vector<uint8_t> expected(length);
+    uint64_t expectedSum = 0;
+    for (int64_t k = 0; k < length; ++k) {
+      expected[k] = uint8_t(std::abs(int(a[k]) - int(b[k])));
+      expectedSum += expected[k];
+    }
+    EXPECT_EQ(DifferenceRow(a.data(), b.data(), length), expectedSum) << length;
+    EXPECT_EQ(b, expected) << length;
+  }
 }
 
 }  // namespace
