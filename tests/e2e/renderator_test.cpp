@@ -398,4 +398,24 @@ TEST_F(Renderator, CancellingTheProgressDialogEndsTheRunAtTheSceneInProgress) {
   EXPECT_EQ(rows[3][1], "PENDING");
 }
 
+TEST_F(Renderator, OverrideChoiceAppliesOnlyWithoutOpenGl) {
+  WriteScene("a.zor", Scene(3));
+  const auto runWith = [&](bool openGl) {
+    const json ui = json::array(
+        {{{"dialog", {{"set", {{1000, Path(scenes_)}, {1004, 2}, {1005, openGl}}}, {"press", "ok"}}}},
+         {{"dialog", {{"wait", true}}}}});
+    return Host({}, ui, "Renderator");
+  };
+  // the scene has no physical video post to take the acceleration structure
+  HostRun physical = runWith(false);
+  ASSERT_EQ(physical.exitCode, 0) << physical.err;
+  const std::vector<std::string> printed = physical.Texts("console");
+  EXPECT_NE(std::find(printed.begin(), printed.end(), "Could not create physical VP"), printed.end());
+  EXPECT_EQ(physical.Texts("message"), std::vector<std::string>{"Renderator successful!"});
+
+  HostRun hardware = runWith(true);
+  const std::vector<std::string> quiet = hardware.Texts("console");
+  EXPECT_EQ(std::find(quiet.begin(), quiet.end(), "Could not create physical VP"), quiet.end());
+}
+
 }  // namespace
