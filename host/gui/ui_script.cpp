@@ -170,7 +170,10 @@ bool parse_ui_script(const std::string& text, const std::string& file_name, std:
     if (!entry.is_object() || entry.size() != 1)
       return where.fail(error,
                         "unknown step: a step is an object with one of \"dialog\", \"folder\", \"act\"");
-    const auto& [key, body] = *entry.items().begin();
+    // items() hands out a proxy; copying its iterator's key and keeping a reference into the entry keeps
+    // both alive for the whole step.
+    const std::string key = entry.begin().key();
+    const json& body = entry.begin().value();
     if (key == "dialog") {
       step.kind = ScriptStep::Kind::Dialog;
       if (!parse_dialog(body, &step, where, error)) return false;
