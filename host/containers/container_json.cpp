@@ -33,27 +33,31 @@ json value_to_json(const ContainerValue& value) {
       value);
 }
 
-int32_t parse_id(const std::string& key) {
+std::string member_path(const std::string& parent, const std::string& key) {
+  return parent.empty() ? key : parent + "." + key;
+}
+
+int32_t parse_id(const std::string& key, const std::string& where) {
   int32_t id = 0;
   const auto result = std::from_chars(key.data(), key.data() + key.size(), id);
   if (result.ec != std::errc() || result.ptr != key.data() + key.size()) {
-    throw std::runtime_error("'" + key + "' is not a container id");
+    throw ContainerJsonError(where, "container keys must be 32-bit integer ids");
   }
   return id;
 }
 
-ContainerValue value_from_json(const json& value, int32_t id) {
-  const auto bad = [id](const std::string& what) {
-    return std::runtime_error("value of id " + std::to_string(id) + ": " + what);
-  };
+ContainerValue value_from_json(const json& value, int32_t id, const std::string& where) {
+  const auto bad = [&where](const std::string& what) { return ContainerJsonError(where, what); };
   switch (value.type()) {
     case json::value_t::boolean:
       return value.get<bool>();
     case json::value_t::number_integer:
     case json::value_t::number_unsigned: {
+      // A plain integer is a 32-bit one; wider ones are written as {"int64": "N"}.
+      if (value.is_number_unsigned() && value.get<uint64_t>() > static_cast<uint64_t>(INT32_MAX))
+        throw bad("integer does not fit in 32 bits");
       const auto wide = value.get<int64_t>();
-      if (value.is_number_unsigned() && value.get<uint64_t>() > INT64_MAX) throw bad("integer out of range");
-      if (wide < INT32_MIN || wide > INT32_MAX) return wide;
+      if (wide < INT32_MIN || wide > INT32_MAX) throw bad("integer does not fit in 32 bits");
       return static_cast<int32_t>(wide);
     }
     case json::value_t::number_float:
@@ -63,14 +67,18 @@ ContainerValue value_from_json(const json& value, int32_t id) {
     case json::value_t::object: {
       if (value.size() == 1 && value.contains("time")) {
         const json& time = value["time"];
+        const std::string time_where = member_path(where, "time");
         if (!time.is_array() || time.size() != 2 || !time[0].is_number_integer() ||
             !time[1].is_number_integer()) {
-          throw bad("\"time\" needs [numerator, denominator]");
+          throw ContainerJsonError(time_where, "must be [numerator, denominator] integers");
         }
-        return TimeValue{time[0].get<int64_t>(), time[1].get<int64_t>()};
+        const TimeValue result{time[0].get<int64_t>(), time[1].get<int64_t>()};
+        if (result.den <= 0) throw ContainerJsonError(time_where, "denominator must be positive");
+        return result;
       }
       if (value.size() == 1 && value.contains("file")) {
-        if (!value["file"].is_string()) throw bad("\"file\" needs a path text");
+        if (!value["file"].is_string())
+          throw ContainerJsonError(member_path(where, "file"), "must be a string");
         return FilenameValue{value["file"].get<std::string>()};
       }
       if (value.size() == 1 && value.contains("int64")) {
@@ -84,10 +92,10 @@ ContainerValue value_from_json(const json& value, int32_t id) {
           throw bad("\"int64\" needs an integer");
         return parsed;
       }
-      return std::make_shared<HostContainer>(container_from_json(value, id));
+      return std::make_shared<HostContainer>(container_from_json(value, id, where));
     }
     default:
-      throw bad("no container value has this form");
+      throw bad("is not a container value (boolean, number, string, time, file or object)");
   }
 }
 
@@ -99,12 +107,13 @@ nlohmann::json container_to_json(const HostContainer& container) {
   return object;
 }
 
-HostContainer container_from_json(const nlohmann::json& object, int32_t id) {
-  if (!object.is_object()) throw std::runtime_error("a container must be an object keyed by ids");
+HostContainer container_from_json(const nlohmann::json& object, int32_t id, const std::string& path) {
+  if (!object.is_object()) throw ContainerJsonError(path, "must be an object of ids");
   HostContainer container(id);
   for (const auto& [key, value] : object.items()) {
-    const int32_t value_id = parse_id(key);
-    container.values[value_id] = value_from_json(value, value_id);
+    const std::string where = member_path(path, key);
+    const int32_t value_id = parse_id(key, where);
+    container.values[value_id] = value_from_json(value, value_id, where);
   }
   return container;
 }

@@ -5,6 +5,7 @@
 #include <nlohmann/json.hpp>
 #include <sstream>
 
+#include "containers/container_json.h"
 #include "documents/obj_mesh.h"
 #include "documents/scene_document.h"
 #include "gui/console.h"
@@ -62,74 +63,12 @@ Vec3 color(const json& value, const std::string& where) {
   return c;
 }
 
-int32_t container_id(const std::string& key, const std::string& where) {
-  size_t used = 0;
-  long long id = 0;
-  try {
-    id = std::stoll(key, &used);
-  } catch (const std::exception&) {
-    used = 0;
-  }
-  if (used == 0 || used != key.size() || id < std::numeric_limits<int32_t>::min() ||
-      id > std::numeric_limits<int32_t>::max()) {
-    fail(where, "container keys must be 32-bit integer ids");
-  }
-  return static_cast<int32_t>(id);
-}
-
-void read_container(const json& object, const std::string& where, HostContainer& out);
-
-// The value's form gives its type: see the scene file format.
-ContainerValue container_value(const json& value, int32_t id, const std::string& where) {
-  switch (value.type()) {
-    case json::value_t::boolean:
-      return value.get<bool>();
-    case json::value_t::number_integer:
-    case json::value_t::number_unsigned: {
-      if (value.is_number_unsigned() &&
-          value.get<uint64_t>() > static_cast<uint64_t>(std::numeric_limits<int32_t>::max())) {
-        fail(where, "integer does not fit in 32 bits");
-      }
-      int64_t v = value.get<int64_t>();
-      if (v < std::numeric_limits<int32_t>::min() || v > std::numeric_limits<int32_t>::max()) {
-        fail(where, "integer does not fit in 32 bits");
-      }
-      return static_cast<int32_t>(v);
-    }
-    case json::value_t::number_float:
-      return value.get<double>();
-    case json::value_t::string:
-      return StringValue{from_utf8(value.get<std::string>())};
-    case json::value_t::object: {
-      if (value.size() == 1 && value.contains("time")) {
-        const json& t = value["time"];
-        std::string tw = member_path(where, "time");
-        if (!t.is_array() || t.size() != 2 || !t[0].is_number_integer() || !t[1].is_number_integer()) {
-          fail(tw, "must be [numerator, denominator] integers");
-        }
-        TimeValue time{t[0].get<int64_t>(), t[1].get<int64_t>()};
-        if (time.den <= 0) fail(tw, "denominator must be positive");
-        return time;
-      }
-      if (value.size() == 1 && value.contains("file")) {
-        if (!value["file"].is_string()) fail(member_path(where, "file"), "must be a string");
-        return FilenameValue{value["file"].get<std::string>()};
-      }
-      auto sub = std::make_shared<HostContainer>(id);
-      read_container(value, where, *sub);
-      return sub;
-    }
-    default:
-      fail(where, "is not a container value (boolean, number, string, time, file or object)");
-  }
-}
-
+// The typed container form is shared with stored settings; its errors carry their JSON path.
 void read_container(const json& object, const std::string& where, HostContainer& out) {
-  if (!object.is_object()) fail(where, "must be an object of ids");
-  for (const auto& [key, value] : object.items()) {
-    std::string at = member_path(where, key);
-    int32_t id = container_id(key, at);
-    out.values[id] = container_value(value, id, at);
+  try {
+    out = container_from_json(object, out.id, where);
+  } catch (const ContainerJsonError& e) {
+    fail(e.where, e.what_is_wrong);
   }
 }
 
