@@ -1,4 +1,5 @@
 // The bitmaps family: 24-bit RGB images in memory, loaded from and saved to TIFF files.
+#include <cstring>
 #include <limits>
 #include <new>
 
@@ -84,6 +85,11 @@ bool fn_get_row(const HostBitmap* bmp, int32_t x, int32_t y, int32_t count, uint
                 int32_t increment, int32_t color_mode) {
   if (!row_in_bounds(bmp, x, y, count, buffer, increment, color_mode)) return false;
   const uint8_t* src = bmp->row(y) + static_cast<size_t>(x) * 3;
+  // Packed pixels in both: one copy of the row, the common case of image comparison.
+  if (increment == 3) {
+    std::memcpy(buffer, src, static_cast<size_t>(count) * 3);
+    return true;
+  }
   for (int32_t i = 0; i < count; ++i) {
     uint8_t* dst = buffer + static_cast<size_t>(i) * increment;
     dst[0] = src[3 * i];
@@ -97,6 +103,10 @@ bool fn_set_row(HostBitmap* bmp, int32_t x, int32_t y, int32_t count, const uint
                 int32_t increment, int32_t color_mode) {
   if (!row_in_bounds(bmp, x, y, count, buffer, increment, color_mode)) return false;
   uint8_t* dst = bmp->row(y) + static_cast<size_t>(x) * 3;
+  if (increment == 3) {
+    std::memcpy(dst, buffer, static_cast<size_t>(count) * 3);
+    return true;
+  }
   for (int32_t i = 0; i < count; ++i) {
     const uint8_t* src = buffer + static_cast<size_t>(i) * increment;
     dst[3 * i] = src[0];
