@@ -10,8 +10,8 @@ extern "C" {
 #endif
 
 enum {
-  NEXAL_REF_STATIC_INTERFACE = 0,  /* a table of functions with a method count */
-  NEXAL_REF_INTERFACE = 1,         /* methods an object carries */
+  NEXAL_REF_STATIC_INTERFACE = 0, /* a table of functions with a method count */
+  NEXAL_REF_INTERFACE = 1,        /* methods an object carries */
   NEXAL_REF_OBJECT_CLASS = 2,
   NEXAL_REF_DATA_TYPE = 3
 };
@@ -21,20 +21,20 @@ enum {
 #define NEXAL_ID_SHARED_BIT (1ull << 51)
 
 typedef struct NexalReference {
-  const char* id;          /* "nexal.UrlInterface#1" */
+  const char* id; /* "nexal.UrlInterface#1" */
   uint64_t id_hash;
   int32_t kind;
-  int32_t method_count;    /* for static interfaces: functions the module may call */
-  const void* resolved;    /* written by the host; null while unresolved */
+  int32_t method_count; /* for static interfaces: functions the module may call */
+  const void* resolved; /* written by the host; null while unresolved */
 } NexalReference;
 
 /* a configuration variable as the host's configuration sees it */
 typedef struct NexalConfigEntry {
   const char* name;
   const char* help;
-  int32_t type;   /* 1 bool, 5 bool switch of a module; the host's meaning */
-  void* storage;  /* one byte for the bool types */
-  int32_t state;  /* 0 at registration; 3 and 4: storage holds a reference-counted text */
+  int32_t type;  /* 1 bool, 5 bool switch of a module; the host's meaning */
+  void* storage; /* one byte for the bool types */
+  int32_t state; /* 0 at registration; 3 and 4: storage holds a reference-counted text */
 } NexalConfigEntry;
 
 struct NexalModuleRecord;
@@ -46,7 +46,7 @@ typedef struct NexalInitializer {
 
 typedef struct NexalModuleRecord {
   struct NexalModuleRecord* previous;
-  const char* id;                  /* "net.nexal.zor.relkit" */
+  const char* id; /* "net.nexal.zor.relkit" */
   uint64_t id_hash;
   NexalReference* references;
   int32_t reference_count;

@@ -20,8 +20,8 @@ typedef struct HostBitmapTable {
   int32_t (*depth)(const HostBitmap* bmp);
   int32_t (*load)(HostBitmap* bmp, const HostFilename* name, int32_t frame, int32_t flags);
   /* written through a temporary file and renamed */
-  int32_t (*save)(HostBitmap* bmp, const HostFilename* name, int32_t format,
-                  const HostContainer* options, int32_t flags);
+  int32_t (*save)(HostBitmap* bmp, const HostFilename* name, int32_t format, const HostContainer* options,
+                  int32_t flags);
   /* count pixels of row y from x, increment bytes per pixel in the buffer */
   bool (*get_row)(const HostBitmap* bmp, int32_t x, int32_t y, int32_t count, uint8_t* buffer,
                   int32_t increment, int32_t color_mode);

@@ -43,8 +43,7 @@ enum { ZOR_SELECT_LOAD = 0, ZOR_SELECT_SAVE = 1, ZOR_SELECT_FOLDER = 2 };
 enum { ZOR_GADGET_FILENAME = 1000478, ZOR_GADGET_TREEVIEW = 1000479, ZOR_GADGET_BITMAPBUTTON = 1000480 };
 
 /* Answers the handler's result. user_area is null for dialog messages. */
-typedef bool (*HostDialogCallback)(HostDialog* dialog, HostUserArea* user_area,
-                                   const HostContainer* message);
+typedef bool (*HostDialogCallback)(HostDialog* dialog, HostUserArea* user_area, const HostContainer* message);
 
 typedef struct HostGuiTable {
   int32_t size;
@@ -67,8 +66,7 @@ typedef struct HostGuiTable {
   void* (*dialog_object)(HostDialog* dlg);
   void (*dialog_set_plugin)(HostDialog* dlg, int32_t plugin_id, int32_t sub_id);
   /* modal types return when the dialog has closed */
-  bool (*dialog_open)(HostDialog* dlg, int32_t type, int32_t x, int32_t y, int32_t width,
-                      int32_t height);
+  bool (*dialog_open)(HostDialog* dlg, int32_t type, int32_t x, int32_t y, int32_t width, int32_t height);
   bool (*dialog_close)(HostDialog* dlg);
   bool (*dialog_check_close)(HostDialog* dlg);
   bool (*dialog_restore)(HostDialog* dlg, int32_t plugin_id, int32_t sub_id, void* secret);
@@ -90,8 +88,8 @@ typedef struct HostGuiTable {
   bool (*add_edit_number)(HostDialog* dlg, int32_t id, int32_t flags, int32_t width, int32_t height);
   bool (*add_combo_box)(HostDialog* dlg, int32_t id, int32_t flags, int32_t width, int32_t height);
   bool (*add_child)(HostDialog* dlg, int32_t id, int32_t child_id, const HostString* text);
-  HostGadget* (*add_custom_gadget)(HostDialog* dlg, int32_t id, int32_t type, int32_t flags,
-                                   int32_t width, int32_t height, const HostContainer* settings);
+  HostGadget* (*add_custom_gadget)(HostDialog* dlg, int32_t id, int32_t type, int32_t flags, int32_t width,
+                                   int32_t height, const HostContainer* settings);
   bool (*add_user_area)(HostDialog* dlg, int32_t id, int32_t flags, int32_t width, int32_t height);
   bool (*attach_user_area)(HostDialog* dlg, int32_t id, HostUserArea* ua);
   bool (*add_dialog_buttons)(HostDialog* dlg, int32_t flags);
