@@ -132,7 +132,9 @@ bool create_folder(const HostFilename* f) {
     if (!f || f->path.empty()) return false;
     std::error_code error;
     const fs::path path = native(f);
-    fs::create_directories(path, error);
+    // One level, as the file system's own call does: a folder whose parent is missing is a mistyped
+    // path more often than a wish, and the caller reports it.
+    fs::create_directory(path, error);
     return fs::is_directory(path, error);
   });
 }

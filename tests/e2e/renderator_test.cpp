@@ -282,6 +282,10 @@ TEST_F(Renderator, FailuresAreReportedAndTheRunGoesOn) {
   std::ofstream(blocked / (kResultPrefix + "1")) << "in the way";
   HostRun noFolder = Host({"-renderator", Path(blocked)});
   EXPECT_NE(noFolder.err.find("MessageBox: Error creating resultdir"), std::string::npos) << noFolder.err;
+  // a mistyped scene folder makes no folders
+  HostRun missing = Host({"-renderator", Path(root_ / "no_such_folder" / "scenes")});
+  EXPECT_NE(missing.err.find("MessageBox: Error creating resultdir"), std::string::npos) << missing.err;
+  EXPECT_FALSE(fs::exists(root_ / "no_such_folder"));
 
   // the command line's own errors and help
   HostRun usage = Host({"-help", "-renderator"});

@@ -231,6 +231,10 @@ TEST(HostFiles, FoldersBrowseAndDelete) {
   const fs::path root = fresh_folder("browse");
   options().drives['C'] = root;
   Name nested("C:\\one\\two\\three");
+  EXPECT_FALSE(F().create_folder(nested.f));  // its parents do not exist yet
+  EXPECT_FALSE(fs::exists(root / "one"));
+  ASSERT_TRUE(F().create_folder(Name("C:\\one").f));
+  ASSERT_TRUE(F().create_folder(Name("C:\\one\\two").f));
   ASSERT_TRUE(F().create_folder(nested.f));
   EXPECT_TRUE(fs::is_directory(root / "one/two/three"));
   EXPECT_TRUE(F().exists(nested.f, ZOR_EXISTS_FOLDER));
