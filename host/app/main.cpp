@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "app/command_line.h"
+#include "app/crash_handler.h"
 #include "app/host_app.h"
 
 int main(int argc, char** argv) {
@@ -25,6 +26,7 @@ int main(int argc, char** argv) {
     const auto executable = std::filesystem::read_symlink("/proc/self/exe", error);
     zorhost::apply_option_defaults(zorhost::options(),
                                    error ? std::filesystem::current_path() : executable.parent_path());
+    zorhost::install_crash_handler(zorhost::options().prefs_dir);
     zorhost::Host host;
     return host.run();
   } catch (const std::exception& e) {

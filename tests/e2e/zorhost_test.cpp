@@ -4,6 +4,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -124,4 +125,24 @@ TEST_F(Zorhost, ModulesAreFoundBelowTheStartupFolder) {
       zorhost({"--startup", (folder_ / "startup").string(), "--headless", "--set=g_nexalRelkitTools=1"});
   EXPECT_EQ(run.status, 0) << run.err;
   EXPECT_TRUE(contains(run.err, "command 1001198 Renderator")) << run.err;
+}
+
+TEST_F(Zorhost, AFaultInAModuleIsReportedAndEndsTheProcessWithItsSignal) {
+  Outcome run = zorhost({"--module", CRASHING_MODULE_PATH, "--headless"});
+  EXPECT_EQ(run.status, 128 + SIGSEGV) << run.err;
+  EXPECT_TRUE(contains(run.err, "crashed with SIGSEGV in ") && contains(run.err, "crashing_module.zdl64"))
+      << run.err;
+
+  std::vector<fs::path> reports;
+  for (const auto& entry : fs::directory_iterator(folder_ / "prefs" / "crashes"))
+    reports.push_back(entry.path());
+  ASSERT_EQ(reports.size(), 1u);
+  const std::string name = reports[0].filename().string();
+  EXPECT_TRUE(name.size() > 20 && name.substr(name.size() - 4) == ".txt") << name;  // <time>-<pid>.txt
+  EXPECT_TRUE(contains(run.err, reports[0].string())) << run.err;
+  const std::string report = read_file(reports[0]);
+  EXPECT_TRUE(contains(report, "signal: 11 (SIGSEGV)")) << report;
+  EXPECT_TRUE(contains(report, "address: 0x0\n")) << report;  // the null pointer the module wrote to
+  EXPECT_TRUE(contains(report, "module: ") && contains(report, "crashing_module.zdl64")) << report;
+  EXPECT_TRUE(contains(report, "backtrace:\n")) << report;
 }
