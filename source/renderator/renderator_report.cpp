@@ -170,6 +170,7 @@ String ReportLine(int32_t index, SceneResult& record) {
 
 void WriteReport(ResultList& list, const Filename& reportFile) {
   BaseFile file;
+  if (!file.Allocate()) return;  // no file object from the host: nothing to say, the next write tries again
   if (!file.Open(reportFile, ZOR_FILE_WRITE, 1, 1, FourCC("TEXT"), FourCC("ttxt"))) {
     GeMessageBox(String("Couldn't write file 'Result.txt'"));
     return;

@@ -56,6 +56,11 @@ enum class SceneOutcome { kNext, kNextWithoutReport, kEndRun };
 
 }  // namespace
 
+int32_t ScenePercent(int32_t index, int32_t count) {
+  // In integers: a quotient of doubles falls just below some whole percentages (29 of 100 gives 28).
+  return count > 0 ? int32_t((int64_t(index) + 1) * 100 / count) : 0;
+}
+
 void ApplyRendererChoice(RenderData& renderData, int32_t openGl, int32_t overrideChoice) {
   if (openGl != 0) {
     renderData.SetParameterInt(kSettingRenderEngine, ZOR_ENGINE_HARDWARE, kSetParameterFlags);
@@ -116,7 +121,7 @@ void PreviewThread::Run() {
 
   // One scene; every early return that ends the run leaves i at this scene.
   auto processScene = [&](SceneResult& record) -> SceneOutcome {
-    const int32_t percent = int32_t(double(i + 1) / double(count) * 100.0);
+    const int32_t percent = ScenePercent(i, count);
     GeStatusSetPercent(percent);
     const ScenePaths paths = PathsFor(run, i);
     bool referenceMissing = false;
@@ -195,8 +200,9 @@ void PreviewThread::Run() {
   for (; i < count; ++i) {
     if (TestBreak()) break;
     const SceneOutcome outcome = processScene(results[i]);
-    // the bitmaps and the document of the scene are freed by now
-    GeCleanup();
+    // The clean-up call follows a freed document: skipped scenes and scenes that did not load had
+    // none, and a scene that ends the run is cleaned up with the end of the run.
+    if (outcome == SceneOutcome::kNext) GeCleanup();
     if (outcome == SceneOutcome::kEndRun) break;
     // A break that came while this scene was worked on (the user closed the progress dialog) ends
     // the run at this scene, so that the final text names the scene that was in progress.

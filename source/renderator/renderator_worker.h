@@ -20,6 +20,10 @@ class PreviewThread : public ZORThread {
   int32_t openGl_;
 };
 
+// The progress of the scene at 0-based position index of count: (index + 1) / count in whole percent,
+// truncated.
+int32_t ScenePercent(int32_t index, int32_t count);
+
 // Picks the renderer on the document's render settings: the hardware renderer for OpenGL, else the
 // physical renderer with the chosen acceleration structure when an override is chosen.
 void ApplyRendererChoice(RenderData& renderData, int32_t openGl, int32_t overrideChoice);

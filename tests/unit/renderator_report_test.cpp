@@ -11,6 +11,7 @@
 #include <string>
 
 #include "app/host_table.h"
+#include "renderator/renderator_worker.h"
 #include "zor_host.h"
 
 namespace {
@@ -193,3 +194,14 @@ TEST_F(RenderatorReport, ListHoldsAtMostItsCapacity) {
 }
 
 }  // namespace
+
+TEST(RenderatorProgress, PercentagesAreTruncatedWholePercentsEvenWhereDoublesFallShort) {
+  // 29/100 and 57/100 are the places where a quotient of doubles times 100 lands just below.
+  EXPECT_EQ(ScenePercent(28, 100), 29);
+  EXPECT_EQ(ScenePercent(56, 100), 57);
+  EXPECT_EQ(ScenePercent(0, 3), 33);
+  EXPECT_EQ(ScenePercent(1, 3), 66);
+  EXPECT_EQ(ScenePercent(2, 3), 100);
+  EXPECT_EQ(ScenePercent(99998, 100000), 99);
+  EXPECT_EQ(ScenePercent(99999, 100000), 100);
+}

@@ -56,14 +56,18 @@ BaseFile::~BaseFile() {
   if (auto file_free = ZOR_FILES(file_free)) file_free(_file);
 }
 
-bool BaseFile::Open(const Filename& name, int32_t mode, int32_t errorDialog, int32_t byteOrder, uint32_t type,
-                    uint32_t creator) {
-  Close();
+bool BaseFile::Allocate() {
   if (_file == nullptr) {
     if (auto file_alloc = ZOR_FILES(file_alloc)) _file = file_alloc();
   }
+  return _file != nullptr;
+}
+
+bool BaseFile::Open(const Filename& name, int32_t mode, int32_t errorDialog, int32_t byteOrder, uint32_t type,
+                    uint32_t creator) {
+  Close();
   auto file_open = ZOR_FILES(file_open);
-  if (_file == nullptr || file_open == nullptr || name.Get() == nullptr) return false;
+  if (!Allocate() || file_open == nullptr || name.Get() == nullptr) return false;
   _open = file_open(_file, name.Get(), mode, errorDialog, byteOrder, type, creator);
   return _open;
 }

@@ -30,6 +30,9 @@ class BaseFile {
   BaseFile& operator=(BaseFile&& other) noexcept;
   ~BaseFile();
 
+  // Makes the host's file object ahead of Open, for callers that treat "no file object" and "cannot
+  // open" differently; Open makes it itself when needed.
+  bool Allocate();
   // mode: ZOR_FILE_READ, ZOR_FILE_WRITE, ZOR_FILE_READWRITE or ZOR_FILE_APPEND
   bool Open(const Filename& name, int32_t mode, int32_t errorDialog = 0,
             int32_t byteOrder = ZOR_BYTEORDER_INTEL, uint32_t type = FourCC("ZORC"),
