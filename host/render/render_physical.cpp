@@ -88,9 +88,7 @@ Vec3 trace_path(const RenderScene& scene, Ray ray, PixelRandom& random) {
 int32_t render_physical(const RenderJob& job) {
   PhysicalSettings settings = read_settings(*job.document);
   RenderScene scene;
-  scene.model = &job.document->scene;
-  scene.geometry = std::move(*job.geometry);
-  scene.accelerator = build_accelerator(scene.geometry, settings.accelerator);
+  prepare_scene(job, settings.accelerator, scene);
   HostBitmap& target = *job.target;
   CameraModel camera(scene.model->camera, target.width, target.height);
   return run_tiles(job, [&](int x0, int y0, int x1, int y1) {

@@ -10,9 +10,7 @@ Vec3 preview_shade(const SceneModel& model, const SceneMaterial& material, Vec3 
 
 int32_t render_preview(const RenderJob& job) {
   RenderScene scene;
-  scene.model = &job.document->scene;
-  scene.geometry = std::move(*job.geometry);
-  scene.accelerator = build_fast_bvh(scene.geometry);
+  prepare_scene(job, AcceleratorKind::fast_build, scene);
   HostBitmap& target = *job.target;
   CameraModel camera(scene.model->camera, target.width, target.height);
   return run_tiles(job, [&](int x0, int y0, int x1, int y1) {

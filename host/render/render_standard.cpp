@@ -26,9 +26,7 @@ Vec3 trace(const RenderScene& scene, const Ray& ray, int depth) {
 
 int32_t render_standard(const RenderJob& job) {
   RenderScene scene;
-  scene.model = &job.document->scene;
-  scene.geometry = std::move(*job.geometry);
-  scene.accelerator = build_sah_bvh(scene.geometry);
+  prepare_scene(job, AcceleratorKind::sah, scene);
   HostBitmap& target = *job.target;
   CameraModel camera(scene.model->camera, target.width, target.height);
   return run_tiles(job, [&](int x0, int y0, int x1, int y1) {

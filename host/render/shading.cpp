@@ -103,4 +103,10 @@ int32_t run_tiles(const RenderJob& job, const TileFunction& render_tile) {
   return stop ? ZOR_RENDER_USER_BREAK : ZOR_RENDER_OK;
 }
 
+void prepare_scene(const RenderJob& job, AcceleratorKind kind, RenderScene& scene) {
+  scene.model = &job.document->scene;
+  scene.geometry = std::move(*job.geometry);
+  scene.accelerator = build_accelerator(scene.geometry, kind);
+}
+
 }  // namespace zorhost

@@ -23,6 +23,10 @@ struct RenderJob {
   Geometry* geometry = nullptr;
 };
 
+// Takes the job's geometry into scene and builds the engine's acceleration structure over it. Filled
+// in place: the structure refers to the scene's own geometry, so the scene must not move afterwards.
+void prepare_scene(const RenderJob& job, AcceleratorKind kind, RenderScene& scene);
+
 // Light arriving at `position` with surface normal `normal`, times the cosine term. Shadow rays are
 // traced when `scene` is given; without it every light is seen.
 Vec3 direct_light(const SceneModel& model, const RenderScene* scene, Vec3 position, Vec3 normal);
