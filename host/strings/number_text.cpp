@@ -115,15 +115,30 @@ std::u32string format_float(double value, int32_t int_digits, int32_t fraction_d
   return out;
 }
 
-std::optional<int64_t> parse_int(std::u32string_view text) {
+// A number's text split into its sign and the ASCII text after it; none for other characters.
+struct SignedText {
+  bool negative = false;
+  std::string rest;
+};
+
+std::optional<SignedText> split_sign(std::u32string_view text) {
   auto narrow = ascii(text);
   if (!narrow) return std::nullopt;
+  SignedText out;
   std::string_view s = *narrow;
-  bool negative = false;
   if (!s.empty() && (s[0] == '+' || s[0] == '-')) {
-    negative = s[0] == '-';
+    out.negative = s[0] == '-';
     s.remove_prefix(1);
   }
+  out.rest = std::string(s);
+  return out;
+}
+
+std::optional<int64_t> parse_int(std::u32string_view text) {
+  const auto split = split_sign(text);
+  if (!split) return std::nullopt;
+  const bool negative = split->negative;
+  const std::string_view s = split->rest;
   if (s.empty() || !is_digit(s[0])) return std::nullopt;
   // parse with the sign so that the most negative value fits
   const std::string signed_text = (negative ? "-" : "") + std::string(s);
@@ -134,14 +149,10 @@ std::optional<int64_t> parse_int(std::u32string_view text) {
 }
 
 std::optional<double> parse_float(std::u32string_view text) {
-  auto narrow = ascii(text);
-  if (!narrow) return std::nullopt;
-  std::string_view s = *narrow;
-  bool negative = false;
-  if (!s.empty() && (s[0] == '+' || s[0] == '-')) {
-    negative = s[0] == '-';
-    s.remove_prefix(1);
-  }
+  const auto split = split_sign(text);
+  if (!split) return std::nullopt;
+  const bool negative = split->negative;
+  const std::string_view s = split->rest;
   // from_chars also takes "inf", "nan" and hex forms; a report number is none of them
   if (s.empty() || !(is_digit(s[0]) || (s[0] == '.' && s.size() > 1 && is_digit(s[1])))) return std::nullopt;
   double value = 0;
