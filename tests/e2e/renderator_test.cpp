@@ -315,11 +315,15 @@ TEST_F(Renderator, SettingsDialogProgressDialogAndContinuedBuild) {
   ASSERT_EQ(printed.size(), 5u);
   EXPECT_EQ(printed[1], "[1/4 - 25%] Processing file a.zor...");
   EXPECT_EQ(printed[4], "[4/4 - 100%] Processing file d.zor...");
+  // (when the machine is busy the worker may already have written the final text by the time the
+  // last status event reaches the dialog, which then shows that)
+  const std::string finalText = "Renderator successful!";
   const std::vector<std::string> shown = first.GadgetTexts(5000);
   ASSERT_FALSE(shown.empty());
   for (const std::string& text : shown)
-    EXPECT_NE(std::find(printed.begin(), printed.end(), text), printed.end());
-  EXPECT_EQ(shown.back(), printed[4]);
+    EXPECT_TRUE(std::find(printed.begin(), printed.end(), text) != printed.end() || text == finalText)
+        << text;
+  EXPECT_TRUE(shown.back() == printed[4] || shown.back() == finalText) << shown.back();
   EXPECT_EQ(first.Texts("message"), std::vector<std::string>{"Renderator successful!"});
   ASSERT_EQ(Report(Result(1)).size(), 4u);
 
@@ -362,7 +366,8 @@ TEST_F(Renderator, SettingsDialogProgressDialogAndContinuedBuild) {
   EXPECT_EQ(resumed[1], "[1/4 - 25%] Skipping file a.zor...");
   EXPECT_EQ(resumed[2], "[2/4 - 50%] Skipping file b.zor...");
   EXPECT_EQ(resumed[3], "[3/4 - 75%] Processing file c.zor...");
-  EXPECT_EQ(third.GadgetTexts(5000).back(), "[4/4 - 100%] Processing file d.zor...");
+  const std::string lastShown = third.GadgetTexts(5000).back();
+  EXPECT_TRUE(lastShown == "[4/4 - 100%] Processing file d.zor..." || lastShown == finalText) << lastShown;
   EXPECT_FALSE(fs::exists(Result(2)));
   const auto after = Report(Result(1));
   ASSERT_EQ(after.size(), 4u);
