@@ -3,28 +3,27 @@
 #include <limits>
 #include <new>
 
+#include "app/entry_guard.h"
 #include "app/host_table.h"
 #include "bitmaps/bitmap_impl.h"
 #include "files/filename_impl.h"
+#include "memory/memory_tracker.h"
 
 namespace zorhost {
 namespace {
 
 constexpr int32_t kMaxEdge = 1 << 15;
 
-HostBitmap* fn_alloc() {
-  try {
-    return new HostBitmap;
-  } catch (...) {
-    return nullptr;
-  }
+HostBitmap* bitmaps_alloc() {
+  return guarded("bitmaps.alloc", static_cast<HostBitmap*>(nullptr),
+                 [] { return tracked(ObjectKind::Bitmap, new HostBitmap); });
 }
 
-void fn_free(HostBitmap* bmp) {
-  delete bmp;
+void bitmaps_free(HostBitmap* bmp) {
+  guarded_void("bitmaps.free", [&] { delete_tracked(ObjectKind::Bitmap, bmp); });
 }
 
-int32_t fn_init(HostBitmap* bmp, int32_t width, int32_t height, int32_t depth, int32_t /*flags*/) {
+int32_t init(HostBitmap* bmp, int32_t width, int32_t height, int32_t depth) {
   if (!bmp) return ZOR_IMAGE_NO_MEMORY;
   if (depth != 24) return ZOR_IMAGE_WRONG_FORMAT;
   if (width <= 0 || height <= 0 || width > kMaxEdge || height > kMaxEdge) {
@@ -41,38 +40,49 @@ int32_t fn_init(HostBitmap* bmp, int32_t width, int32_t height, int32_t depth, i
   return ZOR_IMAGE_OK;
 }
 
-int32_t fn_width(const HostBitmap* bmp) {
-  return bmp ? bmp->width : 0;
-}
-int32_t fn_height(const HostBitmap* bmp) {
-  return bmp ? bmp->height : 0;
-}
-int32_t fn_depth(const HostBitmap* bmp) {
-  return bmp ? bmp->depth : 0;
+int32_t bitmaps_init(HostBitmap* bmp, int32_t width, int32_t height, int32_t depth, int32_t /*flags*/) {
+  return guarded("bitmaps.init", int32_t{ZOR_IMAGE_NO_MEMORY},
+                 [&] { return init(bmp, width, height, depth); });
 }
 
-int32_t fn_load(HostBitmap* bmp, const HostFilename* name, int32_t /*frame*/, int32_t /*flags*/) {
-  if (!bmp || !name) return ZOR_IMAGE_NOT_EXISTING;
-  try {
-    return load_tiff(*bmp, native(name));
-  } catch (const std::bad_alloc&) {
-    return ZOR_IMAGE_NO_MEMORY;
-  } catch (...) {
-    return ZOR_IMAGE_WRONG_FORMAT;
-  }
+int32_t bitmaps_width(const HostBitmap* bmp) {
+  return guarded("bitmaps.width", 0, [&] { return bmp ? bmp->width : 0; });
+}
+int32_t bitmaps_height(const HostBitmap* bmp) {
+  return guarded("bitmaps.height", 0, [&] { return bmp ? bmp->height : 0; });
+}
+int32_t bitmaps_depth(const HostBitmap* bmp) {
+  return guarded("bitmaps.depth", 0, [&] { return bmp ? bmp->depth : 0; });
 }
 
-int32_t fn_save(HostBitmap* bmp, const HostFilename* name, int32_t format, const HostContainer* /*options*/,
-                int32_t /*flags*/) {
-  if (!bmp || !name || bmp->depth == 0) return ZOR_IMAGE_NOT_EXISTING;
-  if (format != ZOR_FILTER_TIFF) return ZOR_IMAGE_WRONG_FORMAT;
-  try {
-    return save_tiff(*bmp, native(name));
-  } catch (const std::bad_alloc&) {
-    return ZOR_IMAGE_NO_MEMORY;
-  } catch (...) {
-    return ZOR_IMAGE_NOT_EXISTING;
-  }
+// What a file cannot give is a result the module reports: only a failure of the host itself is an
+// internal error.
+int32_t bitmaps_load(HostBitmap* bmp, const HostFilename* name, int32_t /*frame*/, int32_t /*flags*/) {
+  return guarded("bitmaps.load", int32_t{ZOR_IMAGE_WRONG_FORMAT}, [&]() -> int32_t {
+    if (!bmp || !name) return ZOR_IMAGE_NOT_EXISTING;
+    try {
+      return load_tiff(*bmp, native(name));
+    } catch (const std::bad_alloc&) {
+      return ZOR_IMAGE_NO_MEMORY;
+    } catch (...) {
+      return ZOR_IMAGE_WRONG_FORMAT;
+    }
+  });
+}
+
+int32_t bitmaps_save(HostBitmap* bmp, const HostFilename* name, int32_t format,
+                     const HostContainer* /*options*/, int32_t /*flags*/) {
+  return guarded("bitmaps.save", int32_t{ZOR_IMAGE_NOT_EXISTING}, [&]() -> int32_t {
+    if (!bmp || !name || bmp->depth == 0) return ZOR_IMAGE_NOT_EXISTING;
+    if (format != ZOR_FILTER_TIFF) return ZOR_IMAGE_WRONG_FORMAT;
+    try {
+      return save_tiff(*bmp, native(name));
+    } catch (const std::bad_alloc&) {
+      return ZOR_IMAGE_NO_MEMORY;
+    } catch (...) {
+      return ZOR_IMAGE_NOT_EXISTING;
+    }
+  });
 }
 
 bool row_in_bounds(const HostBitmap* bmp, int32_t x, int32_t y, int32_t count, const void* buffer,
@@ -81,8 +91,8 @@ bool row_in_bounds(const HostBitmap* bmp, int32_t x, int32_t y, int32_t count, c
          y >= 0 && y < bmp->height && count >= 0 && static_cast<int64_t>(x) + count <= bmp->width;
 }
 
-bool fn_get_row(const HostBitmap* bmp, int32_t x, int32_t y, int32_t count, uint8_t* buffer,
-                int32_t increment, int32_t color_mode) {
+bool get_row(const HostBitmap* bmp, int32_t x, int32_t y, int32_t count, uint8_t* buffer, int32_t increment,
+             int32_t color_mode) {
   if (!row_in_bounds(bmp, x, y, count, buffer, increment, color_mode)) return false;
   const uint8_t* src = bmp->row(y) + static_cast<size_t>(x) * 3;
   // Packed pixels in both: one copy of the row, the common case of image comparison.
@@ -99,8 +109,8 @@ bool fn_get_row(const HostBitmap* bmp, int32_t x, int32_t y, int32_t count, uint
   return true;
 }
 
-bool fn_set_row(HostBitmap* bmp, int32_t x, int32_t y, int32_t count, const uint8_t* buffer,
-                int32_t increment, int32_t color_mode) {
+bool set_row(HostBitmap* bmp, int32_t x, int32_t y, int32_t count, const uint8_t* buffer, int32_t increment,
+             int32_t color_mode) {
   if (!row_in_bounds(bmp, x, y, count, buffer, increment, color_mode)) return false;
   uint8_t* dst = bmp->row(y) + static_cast<size_t>(x) * 3;
   if (increment == 3) {
@@ -116,24 +126,34 @@ bool fn_set_row(HostBitmap* bmp, int32_t x, int32_t y, int32_t count, const uint
   return true;
 }
 
+bool bitmaps_get_row(const HostBitmap* bmp, int32_t x, int32_t y, int32_t count, uint8_t* buffer,
+                     int32_t increment, int32_t color_mode) {
+  return guarded("bitmaps.get_row", false,
+                 [&] { return get_row(bmp, x, y, count, buffer, increment, color_mode); });
+}
+
+bool bitmaps_set_row(HostBitmap* bmp, int32_t x, int32_t y, int32_t count, const uint8_t* buffer,
+                     int32_t increment, int32_t color_mode) {
+  return guarded("bitmaps.set_row", false,
+                 [&] { return set_row(bmp, x, y, count, buffer, increment, color_mode); });
+}
+
 }  // namespace
 
 const HostBitmapTable* bitmaps_table() {
-  static const HostBitmapTable table = [] {
-    HostBitmapTable t{};
-    t.size = static_cast<int32_t>(sizeof(HostBitmapTable));
-    t.alloc = fn_alloc;
-    t.free = fn_free;
-    t.init = fn_init;
-    t.width = fn_width;
-    t.height = fn_height;
-    t.depth = fn_depth;
-    t.load = fn_load;
-    t.save = fn_save;
-    t.get_row = fn_get_row;
-    t.set_row = fn_set_row;
-    return t;
-  }();
+  static const HostBitmapTable table{
+      .size = sizeof(HostBitmapTable),
+      .alloc = bitmaps_alloc,
+      .free = bitmaps_free,
+      .init = bitmaps_init,
+      .width = bitmaps_width,
+      .height = bitmaps_height,
+      .depth = bitmaps_depth,
+      .load = bitmaps_load,
+      .save = bitmaps_save,
+      .get_row = bitmaps_get_row,
+      .set_row = bitmaps_set_row,
+  };
   return &table;
 }
 

@@ -1,108 +1,101 @@
 // The documents family: scenes loaded from .zor files, with their live render data and video posts.
-#include <cmath>
-#include <type_traits>
-
 #include "app/entry_guard.h"
 #include "app/host_table.h"
+#include "containers/container_integer.h"
 #include "documents/scene_document.h"
 #include "files/filename_impl.h"
 #include "gui/console.h"
+#include "memory/memory_tracker.h"
 
 namespace zorhost {
 namespace {
 
-int32_t container_int(const HostContainer& c, int32_t id, int32_t def) {
-  auto it = c.values.find(id);
-  if (it == c.values.end()) return def;
-  return std::visit(
-      [def](const auto& v) -> int32_t {
-        using T = std::decay_t<decltype(v)>;
-        if constexpr (std::is_same_v<T, bool>) {
-          return v ? 1 : 0;
-        } else if constexpr (std::is_same_v<T, int32_t> || std::is_same_v<T, int64_t>) {
-          return static_cast<int32_t>(v);
-        } else if constexpr (std::is_same_v<T, double>) {
-          return std::isfinite(v) ? static_cast<int32_t>(v) : def;
-        } else {
-          return def;
-        }
-      },
-      it->second);
-}
-
-HostDocument* fn_load(const HostFilename* name, int32_t /*flags*/) {
-  try {
+HostDocument* documents_load(const HostFilename* name, int32_t /*flags*/) {
+  return guarded("documents.load", static_cast<HostDocument*>(nullptr), [&]() -> HostDocument* {
     if (!name) return nullptr;
-    return load_scene(native(name)).release();
-  } catch (const std::exception& e) {
-    console_line(std::string("Scene not loaded: ") + e.what());
-    return nullptr;
-  } catch (...) {
-    return nullptr;
-  }
+    try {
+      return tracked(ObjectKind::Document, load_scene(native(name)).release());
+    } catch (const std::exception& e) {
+      // a scene that cannot be read is the user's to fix, not an internal error
+      console_line(std::string("Scene not loaded: ") + e.what());
+      return nullptr;
+    }
+  });
 }
 
-void fn_free(HostDocument* doc) {
-  delete doc;
+void documents_free(HostDocument* doc) {
+  guarded_void("documents.free", [&] { delete_tracked(ObjectKind::Document, doc); });
 }
 
-HostRenderData* fn_active_render_data(HostDocument* doc) {
-  return doc ? &doc->render_data : nullptr;
+HostRenderData* documents_active_render_data(HostDocument* doc) {
+  return guarded("documents.active_render_data", static_cast<HostRenderData*>(nullptr),
+                 [&] { return doc ? &doc->render_data : nullptr; });
 }
 
-HostContainer* fn_render_data_container(HostRenderData* rd) {
-  return rd ? &rd->settings : nullptr;
+HostContainer* documents_render_data_container(HostRenderData* rd) {
+  return guarded("documents.render_data_container", static_cast<HostContainer*>(nullptr),
+                 [&] { return rd ? &rd->settings : nullptr; });
 }
 
-int32_t fn_get_parameter_int(HostRenderData* rd, int32_t id, int32_t def) {
-  return rd ? container_int(rd->settings, id, def) : def;
+int32_t documents_get_parameter_int(HostRenderData* rd, int32_t id, int32_t def) {
+  return guarded("documents.get_parameter_int", def,
+                 [&] { return rd ? container_integer<int32_t>(rd->settings, id).value_or(def) : def; });
 }
 
-bool fn_set_parameter_int(HostRenderData* rd, int32_t id, int32_t value, int32_t /*flags*/) {
-  return guarded("set_parameter_int", false, [&] {
+bool documents_set_parameter_int(HostRenderData* rd, int32_t id, int32_t value, int32_t /*flags*/) {
+  return guarded("documents.set_parameter_int", false, [&] {
     if (!rd) return false;
     rd->settings.values[id] = value;
     return true;
   });
 }
 
-HostVideoPost* fn_first_video_post(HostRenderData* rd) {
-  return rd && !rd->video_posts.empty() ? rd->video_posts.front().get() : nullptr;
+HostVideoPost* documents_first_video_post(HostRenderData* rd) {
+  return guarded("documents.first_video_post", static_cast<HostVideoPost*>(nullptr),
+                 [&] { return rd && !rd->video_posts.empty() ? rd->video_posts.front().get() : nullptr; });
 }
 
-HostVideoPost* fn_next_video_post(HostVideoPost* vp) {
-  return vp ? vp->next : nullptr;
-}
-int32_t fn_video_post_type(const HostVideoPost* vp) {
-  return vp ? vp->type : 0;
-}
-int32_t fn_video_post_flags(const HostVideoPost* vp) {
-  return vp ? vp->flags : 0;
+HostVideoPost* documents_next_video_post(HostVideoPost* vp) {
+  return guarded("documents.next_video_post", static_cast<HostVideoPost*>(nullptr),
+                 [&] { return vp ? vp->next : nullptr; });
 }
 
-void fn_set_video_post_flags(HostVideoPost* vp, int32_t flags) {
-  if (vp) vp->flags = flags;
+int32_t documents_video_post_type(const HostVideoPost* vp) {
+  return guarded("documents.video_post_type", 0, [&] { return vp ? vp->type : 0; });
 }
 
-HostContainer* fn_video_post_container(HostVideoPost* vp) {
-  return vp ? &vp->settings : nullptr;
+int32_t documents_video_post_flags(const HostVideoPost* vp) {
+  return guarded("documents.video_post_flags", 0, [&] { return vp ? vp->flags : 0; });
 }
 
-bool fn_set_video_post_parameter_int(HostVideoPost* vp, int32_t id, int32_t value, int32_t /*flags*/) {
-  return guarded("set_video_post_parameter_int", false, [&] {
+void documents_set_video_post_flags(HostVideoPost* vp, int32_t flags) {
+  guarded_void("documents.set_video_post_flags", [&] {
+    if (vp) vp->flags = flags;
+  });
+}
+
+HostContainer* documents_video_post_container(HostVideoPost* vp) {
+  return guarded("documents.video_post_container", static_cast<HostContainer*>(nullptr),
+                 [&] { return vp ? &vp->settings : nullptr; });
+}
+
+bool documents_set_video_post_parameter_int(HostVideoPost* vp, int32_t id, int32_t value, int32_t /*flags*/) {
+  return guarded("documents.set_video_post_parameter_int", false, [&] {
     if (!vp) return false;
     vp->settings.values[id] = value;
     return true;
   });
 }
 
-double fn_fps(const HostDocument* doc) {
-  return doc ? doc->fps : 0;
+double documents_fps(const HostDocument* doc) {
+  return guarded("documents.fps", 0.0, [&] { return doc ? doc->fps : 0.0; });
 }
 
-void fn_min_time(const HostDocument* doc, int64_t* num, int64_t* den) {
-  if (num) *num = doc ? doc->min_time_num : 0;
-  if (den) *den = doc ? doc->min_time_den : 1;
+void documents_min_time(const HostDocument* doc, int64_t* num, int64_t* den) {
+  guarded_void("documents.min_time", [&] {
+    if (num) *num = doc ? doc->min_time_num : 0;
+    if (den) *den = doc ? doc->min_time_den : 1;
+  });
 }
 
 }  // namespace
@@ -112,26 +105,24 @@ const SceneFaults* scene_faults(const HostDocument* doc) {
 }
 
 const HostDocumentTable* documents_table() {
-  static const HostDocumentTable table = [] {
-    HostDocumentTable t{};
-    t.size = static_cast<int32_t>(sizeof(HostDocumentTable));
-    t.load = fn_load;
-    t.free = fn_free;
-    t.active_render_data = fn_active_render_data;
-    t.render_data_container = fn_render_data_container;
-    t.get_parameter_int = fn_get_parameter_int;
-    t.set_parameter_int = fn_set_parameter_int;
-    t.first_video_post = fn_first_video_post;
-    t.next_video_post = fn_next_video_post;
-    t.video_post_type = fn_video_post_type;
-    t.video_post_flags = fn_video_post_flags;
-    t.set_video_post_flags = fn_set_video_post_flags;
-    t.video_post_container = fn_video_post_container;
-    t.set_video_post_parameter_int = fn_set_video_post_parameter_int;
-    t.fps = fn_fps;
-    t.min_time = fn_min_time;
-    return t;
-  }();
+  static const HostDocumentTable table{
+      .size = sizeof(HostDocumentTable),
+      .load = documents_load,
+      .free = documents_free,
+      .active_render_data = documents_active_render_data,
+      .render_data_container = documents_render_data_container,
+      .get_parameter_int = documents_get_parameter_int,
+      .set_parameter_int = documents_set_parameter_int,
+      .first_video_post = documents_first_video_post,
+      .next_video_post = documents_next_video_post,
+      .video_post_type = documents_video_post_type,
+      .video_post_flags = documents_video_post_flags,
+      .set_video_post_flags = documents_set_video_post_flags,
+      .video_post_container = documents_video_post_container,
+      .set_video_post_parameter_int = documents_set_video_post_parameter_int,
+      .fps = documents_fps,
+      .min_time = documents_min_time,
+  };
   return &table;
 }
 

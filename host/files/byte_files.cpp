@@ -18,8 +18,17 @@ int64_t seconds_since_1970(fs::file_time_type time) {
   return std::chrono::duration_cast<std::chrono::seconds>(system.time_since_epoch()).count();
 }
 
+bool close_stream(HostFile* file) {
+  if (!file->stream) return false;
+  const bool ok = std::fclose(file->stream) == 0;
+  file->stream = nullptr;
+  return ok;
+}
+
+}  // namespace
+
 // The flags are the real host's listing options; this host always lists every entry.
-HostBrowse* browse_open(const HostFilename* folder, int32_t /*flags*/) {
+HostBrowse* files_browse_open(const HostFilename* folder, int32_t /*flags*/) {
   return guarded("files.browse_open", static_cast<HostBrowse*>(nullptr), [&]() -> HostBrowse* {
     if (!folder) return nullptr;
     std::error_code error;
@@ -27,12 +36,11 @@ HostBrowse* browse_open(const HostFilename* folder, int32_t /*flags*/) {
     if (error) return nullptr;
     auto* browse = new HostBrowse;
     browse->iterator = std::move(iterator);
-    track_object(ObjectKind::Browse, browse);
-    return browse;
+    return tracked(ObjectKind::Browse, browse);
   });
 }
 
-bool browse_next(HostBrowse* b) {
+bool files_browse_next(HostBrowse* b) {
   return guarded("files.browse_next", false, [&] {
     if (!b) return false;
     std::error_code error;
@@ -54,48 +62,34 @@ bool browse_next(HostBrowse* b) {
   });
 }
 
-void browse_name(const HostBrowse* b, HostFilename* out) {
+void files_browse_name(const HostBrowse* b, HostFilename* out) {
   guarded_void("files.browse_name", [&] {
     if (out) out->path = b && b->has_entry ? b->name : std::string();
   });
 }
 
-bool browse_is_folder(const HostBrowse* b) {
+bool files_browse_is_folder(const HostBrowse* b) {
   return guarded("files.browse_is_folder", false, [&] { return b && b->has_entry && b->is_folder; });
 }
 
-int64_t browse_size(const HostBrowse* b) {
+int64_t files_browse_size(const HostBrowse* b) {
   return guarded("files.browse_size", int64_t{0}, [&] { return b && b->has_entry ? b->size : 0; });
 }
 
-int64_t browse_time(const HostBrowse* b) {
+int64_t files_browse_time(const HostBrowse* b) {
   return guarded("files.browse_time", int64_t{0}, [&] { return b && b->has_entry ? b->time : 0; });
 }
 
-void browse_free(HostBrowse* b) {
-  guarded_void("files.browse_free", [&] {
-    if (!b) return;
-    untrack_object(ObjectKind::Browse, b);
-    delete b;
-  });
+void files_browse_free(HostBrowse* b) {
+  guarded_void("files.browse_free", [&] { delete_tracked(ObjectKind::Browse, b); });
 }
 
-HostFile* file_alloc() {
-  return guarded("files.file_alloc", static_cast<HostFile*>(nullptr), [] {
-    auto* file = new HostFile;
-    track_object(ObjectKind::File, file);
-    return file;
-  });
+HostFile* files_file_alloc() {
+  return guarded("files.file_alloc", static_cast<HostFile*>(nullptr),
+                 [] { return tracked(ObjectKind::File, new HostFile); });
 }
 
-bool close_stream(HostFile* file) {
-  if (!file->stream) return false;
-  const bool ok = std::fclose(file->stream) == 0;
-  file->stream = nullptr;
-  return ok;
-}
-
-void file_free(HostFile* file) {
+void files_file_free(HostFile* file) {
   guarded_void("files.file_free", [&] {
     if (!file) return;
     close_stream(file);
@@ -106,8 +100,8 @@ void file_free(HostFile* file) {
 
 // Byte order is the caller's business (bytes are written as given); type and creator codes only
 // matter to file systems that keep them.
-bool file_open(HostFile* file, const HostFilename* name, int32_t mode, int32_t error_dialog,
-               int32_t /*byte_order*/, uint32_t /*type*/, uint32_t /*creator*/) {
+bool files_file_open(HostFile* file, const HostFilename* name, int32_t mode, int32_t error_dialog,
+                     int32_t /*byte_order*/, uint32_t /*type*/, uint32_t /*creator*/) {
   return guarded("files.file_open", false, [&] {
     if (!file || !name) return false;
     close_stream(file);
@@ -146,11 +140,11 @@ bool file_open(HostFile* file, const HostFilename* name, int32_t mode, int32_t e
   });
 }
 
-bool file_close(HostFile* file) {
+bool files_file_close(HostFile* file) {
   return guarded("files.file_close", false, [&] { return file && close_stream(file); });
 }
 
-int64_t file_length(HostFile* file) {
+int64_t files_file_length(HostFile* file) {
   return guarded("files.file_length", int64_t{-1}, [&]() -> int64_t {
     if (!file || !file->stream) return -1;
     std::fflush(file->stream);
@@ -160,57 +154,33 @@ int64_t file_length(HostFile* file) {
   });
 }
 
-int64_t file_position(HostFile* file) {
+int64_t files_file_position(HostFile* file) {
   return guarded("files.file_position", int64_t{-1}, [&]() -> int64_t {
     if (!file || !file->stream) return -1;
     return static_cast<int64_t>(std::ftell(file->stream));
   });
 }
 
-bool file_seek(HostFile* file, int64_t position) {
+bool files_file_seek(HostFile* file, int64_t position) {
   return guarded("files.file_seek", false, [&] {
     return file && file->stream && position >= 0 &&
            std::fseek(file->stream, static_cast<long>(position), SEEK_SET) == 0;
   });
 }
 
-bool file_read(HostFile* file, void* buffer, int64_t length) {
+bool files_file_read(HostFile* file, void* buffer, int64_t length) {
   return guarded("files.file_read", false, [&] {
     if (!file || !file->stream || length < 0 || (!buffer && length > 0)) return false;
     return std::fread(buffer, 1, static_cast<size_t>(length), file->stream) == static_cast<size_t>(length);
   });
 }
 
-bool file_write(HostFile* file, const void* buffer, int64_t length) {
+bool files_file_write(HostFile* file, const void* buffer, int64_t length) {
   return guarded("files.file_write", false, [&] {
     if (!file || !file->stream || file->mode == ZOR_FILE_READ || length < 0 || (!buffer && length > 0))
       return false;
     return std::fwrite(buffer, 1, static_cast<size_t>(length), file->stream) == static_cast<size_t>(length);
   });
-}
-
-}  // namespace
-
-void fill_browse_operations(HostFileTable& t) {
-  t.browse_open = browse_open;
-  t.browse_next = browse_next;
-  t.browse_name = browse_name;
-  t.browse_is_folder = browse_is_folder;
-  t.browse_size = browse_size;
-  t.browse_time = browse_time;
-  t.browse_free = browse_free;
-}
-
-void fill_byte_file_operations(HostFileTable& t) {
-  t.file_alloc = file_alloc;
-  t.file_free = file_free;
-  t.file_open = file_open;
-  t.file_close = file_close;
-  t.file_length = file_length;
-  t.file_position = file_position;
-  t.file_seek = file_seek;
-  t.file_read = file_read;
-  t.file_write = file_write;
 }
 
 }  // namespace zorhost

@@ -23,8 +23,23 @@ struct HostFile {
 };
 
 namespace zorhost {
-// the operations of the table that work on folder listings and byte files
-void fill_browse_operations(HostFileTable& table);
-void fill_byte_file_operations(HostFileTable& table);
+// the files family's entry points for folder listings and byte files
+HostBrowse* files_browse_open(const HostFilename* folder, int32_t flags);
+bool files_browse_next(HostBrowse* b);
+void files_browse_name(const HostBrowse* b, HostFilename* out);
+bool files_browse_is_folder(const HostBrowse* b);
+int64_t files_browse_size(const HostBrowse* b);
+int64_t files_browse_time(const HostBrowse* b);
+void files_browse_free(HostBrowse* b);
+HostFile* files_file_alloc();
+void files_file_free(HostFile* file);
+bool files_file_open(HostFile* file, const HostFilename* name, int32_t mode, int32_t error_dialog,
+                     int32_t byte_order, uint32_t type, uint32_t creator);
+bool files_file_close(HostFile* file);
+int64_t files_file_length(HostFile* file);
+int64_t files_file_position(HostFile* file);
+bool files_file_seek(HostFile* file, int64_t position);
+bool files_file_read(HostFile* file, void* buffer, int64_t length);
+bool files_file_write(HostFile* file, const void* buffer, int64_t length);
 std::filesystem::path drive_root(char letter);
 }  // namespace zorhost

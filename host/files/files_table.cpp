@@ -37,86 +37,80 @@ fs::path native(const HostFilename* f) {
 }
 
 HostFilename* new_host_filename(std::string_view utf8) {
-  auto* f = new HostFilename{std::string(utf8)};
-  track_object(ObjectKind::Filename, f);
-  return f;
+  return tracked(ObjectKind::Filename, new HostFilename{std::string(utf8)});
 }
 
 namespace {
 
-HostFilename* fn_alloc() {
+HostFilename* files_fn_alloc() {
   return guarded("files.fn_alloc", static_cast<HostFilename*>(nullptr), [] { return new_host_filename(""); });
 }
 
-void fn_free(HostFilename* f) {
-  guarded_void("files.fn_free", [&] {
-    if (!f) return;
-    untrack_object(ObjectKind::Filename, f);
-    delete f;
-  });
+void files_fn_free(HostFilename* f) {
+  guarded_void("files.fn_free", [&] { delete_tracked(ObjectKind::Filename, f); });
 }
 
-HostFilename* fn_copy(const HostFilename* f) {
+HostFilename* files_fn_copy(const HostFilename* f) {
   return guarded("files.fn_copy", static_cast<HostFilename*>(nullptr),
                  [&] { return f ? new_host_filename(f->path) : nullptr; });
 }
 
-void fn_assign(HostFilename* dst, const HostFilename* src) {
+void files_fn_assign(HostFilename* dst, const HostFilename* src) {
   guarded_void("files.fn_assign", [&] {
     if (dst) dst->path = src ? src->path : std::string();
   });
 }
 
-void fn_set_string(HostFilename* f, const HostString* path) {
+void files_fn_set_string(HostFilename* f, const HostString* path) {
   guarded_void("files.fn_set_string", [&] {
     if (f) f->path = to_utf8(path);
   });
 }
 
-void fn_get_string(const HostFilename* f, HostString* out) {
+void files_fn_get_string(const HostFilename* f, HostString* out) {
   guarded_void("files.fn_get_string", [&] {
     if (out) out->text = f ? from_utf8(f->path) : std::u32string();
   });
 }
 
-void fn_join(HostFilename* dst, const HostFilename* base, const HostFilename* name) {
+void files_fn_join(HostFilename* dst, const HostFilename* base, const HostFilename* name) {
   guarded_void("files.fn_join", [&] {
     if (!dst) return;
     dst->path = join_path(base ? base->path : std::string(), name ? name->path : std::string());
   });
 }
 
-void fn_directory(const HostFilename* f, HostFilename* out) {
+void files_fn_directory(const HostFilename* f, HostFilename* out) {
   guarded_void("files.fn_directory", [&] {
     if (out) out->path = f ? directory_part(f->path) : std::string();
   });
 }
 
-void fn_file(const HostFilename* f, HostFilename* out) {
+void files_fn_file(const HostFilename* f, HostFilename* out) {
   guarded_void("files.fn_file", [&] {
     if (out) out->path = f ? file_part(f->path) : std::string();
   });
 }
 
-bool fn_check_suffix(const HostFilename* f, const char* suffix) {
+bool files_fn_check_suffix(const HostFilename* f, const char* suffix) {
   return guarded("files.fn_check_suffix", false, [&] { return f && suffix && has_suffix(f->path, suffix); });
 }
 
-void fn_set_suffix(HostFilename* f, const char* suffix) {
+void files_fn_set_suffix(HostFilename* f, const char* suffix) {
   guarded_void("files.fn_set_suffix", [&] {
     if (f) f->path = with_suffix(f->path, suffix ? suffix : "");
   });
 }
 
-bool fn_equal(const HostFilename* a, const HostFilename* b) {
+bool files_fn_equal(const HostFilename* a, const HostFilename* b) {
   return guarded("files.fn_equal", false, [&] { return (a ? a->path : "") == (b ? b->path : ""); });
 }
 
-bool fn_is_empty(const HostFilename* f) {
+bool files_fn_is_empty(const HostFilename* f) {
   return guarded("files.fn_is_empty", true, [&] { return !f || f->path.empty(); });
 }
 
-bool file_exists(const HostFilename* f, int32_t kind) {
+bool files_exists(const HostFilename* f, int32_t kind) {
   return guarded("files.exists", false, [&] {
     if (!f || f->path.empty()) return false;
     std::error_code error;
@@ -127,7 +121,7 @@ bool file_exists(const HostFilename* f, int32_t kind) {
   });
 }
 
-bool create_folder(const HostFilename* f) {
+bool files_create_folder(const HostFilename* f) {
   return guarded("files.create_folder", false, [&] {
     if (!f || f->path.empty()) return false;
     std::error_code error;
@@ -139,7 +133,7 @@ bool create_folder(const HostFilename* f) {
   });
 }
 
-bool delete_file(const HostFilename* f, int32_t flags) {
+bool files_delete_file(const HostFilename* f, int32_t flags) {
   return guarded("files.delete_file", false, [&] {
     if (!f || f->path.empty()) return false;
     std::error_code error;
@@ -153,13 +147,13 @@ bool delete_file(const HostFilename* f, int32_t flags) {
   });
 }
 
-void startup_folder(HostFilename* out) {
+void files_startup_folder(HostFilename* out) {
   guarded_void("files.startup_folder", [&] {
     if (out) out->path = options().startup_dir.string();
   });
 }
 
-bool folder_by_id(int32_t id, HostFilename* out) {
+bool files_folder_by_id(int32_t id, HostFilename* out) {
   return guarded("files.folder_by_id", false, [&] {
     if (!out) return false;
     fs::path folder;
@@ -190,31 +184,43 @@ bool folder_by_id(int32_t id, HostFilename* out) {
 }  // namespace
 
 const HostFileTable* files_table() {
-  static const HostFileTable table = [] {
-    HostFileTable t{};
-    t.size = static_cast<int32_t>(sizeof(HostFileTable));
-    t.fn_alloc = fn_alloc;
-    t.fn_free = fn_free;
-    t.fn_copy = fn_copy;
-    t.fn_assign = fn_assign;
-    t.fn_set_string = fn_set_string;
-    t.fn_get_string = fn_get_string;
-    t.fn_join = fn_join;
-    t.fn_directory = fn_directory;
-    t.fn_file = fn_file;
-    t.fn_check_suffix = fn_check_suffix;
-    t.fn_set_suffix = fn_set_suffix;
-    t.fn_equal = fn_equal;
-    t.fn_is_empty = fn_is_empty;
-    t.exists = file_exists;
-    t.create_folder = create_folder;
-    t.delete_file = delete_file;
-    t.startup_folder = startup_folder;
-    t.folder_by_id = folder_by_id;
-    fill_browse_operations(t);
-    fill_byte_file_operations(t);
-    return t;
-  }();
+  static const HostFileTable table{
+      .size = sizeof(HostFileTable),
+      .fn_alloc = files_fn_alloc,
+      .fn_free = files_fn_free,
+      .fn_copy = files_fn_copy,
+      .fn_assign = files_fn_assign,
+      .fn_set_string = files_fn_set_string,
+      .fn_get_string = files_fn_get_string,
+      .fn_join = files_fn_join,
+      .fn_directory = files_fn_directory,
+      .fn_file = files_fn_file,
+      .fn_check_suffix = files_fn_check_suffix,
+      .fn_set_suffix = files_fn_set_suffix,
+      .fn_equal = files_fn_equal,
+      .fn_is_empty = files_fn_is_empty,
+      .exists = files_exists,
+      .create_folder = files_create_folder,
+      .delete_file = files_delete_file,
+      .startup_folder = files_startup_folder,
+      .folder_by_id = files_folder_by_id,
+      .browse_open = files_browse_open,
+      .browse_next = files_browse_next,
+      .browse_name = files_browse_name,
+      .browse_is_folder = files_browse_is_folder,
+      .browse_size = files_browse_size,
+      .browse_time = files_browse_time,
+      .browse_free = files_browse_free,
+      .file_alloc = files_file_alloc,
+      .file_free = files_file_free,
+      .file_open = files_file_open,
+      .file_close = files_file_close,
+      .file_length = files_file_length,
+      .file_position = files_file_position,
+      .file_seek = files_file_seek,
+      .file_read = files_file_read,
+      .file_write = files_file_write,
+  };
   return &table;
 }
 

@@ -7,7 +7,7 @@
 namespace zorhost {
 namespace {
 
-void debug_output(const char* text) {
+void general_debug_output(const char* text) {
   guarded_void("general.debug_output", [&] {
     if (!text) return;
     std::fputs(text, stderr);
@@ -15,7 +15,7 @@ void debug_output(const char* text) {
   });
 }
 
-int64_t timer_ms() {
+int64_t general_timer_ms() {
   return guarded("general.timer_ms", int64_t{0}, [] {
     const auto now = std::chrono::steady_clock::now().time_since_epoch();
     return static_cast<int64_t>(std::chrono::duration_cast<std::chrono::milliseconds>(now).count());
@@ -24,21 +24,23 @@ int64_t timer_ms() {
 
 // Documents hold nothing that outlives them here, and dialogs need no follow-up after an interaction:
 // both hooks exist for the real host's caches.
-void cleanup() {}
-void interaction_done() {}
+void general_cleanup() {
+  guarded_void("general.cleanup", [] {});
+}
+void general_interaction_done() {
+  guarded_void("general.interaction_done", [] {});
+}
 
 }  // namespace
 
 const HostGeneralTable* general_table() {
-  static const HostGeneralTable table = [] {
-    HostGeneralTable t{};
-    t.size = static_cast<int32_t>(sizeof(HostGeneralTable));
-    t.debug_output = debug_output;
-    t.timer_ms = timer_ms;
-    t.cleanup = cleanup;
-    t.interaction_done = interaction_done;
-    return t;
-  }();
+  static const HostGeneralTable table{
+      .size = sizeof(HostGeneralTable),
+      .debug_output = general_debug_output,
+      .timer_ms = general_timer_ms,
+      .cleanup = general_cleanup,
+      .interaction_done = general_interaction_done,
+  };
   return &table;
 }
 

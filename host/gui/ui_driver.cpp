@@ -2,6 +2,8 @@
 
 #include <atomic>
 
+#include "app/host_options.h"
+#include "gui/status_line.h"
 #include "gui/ui_script.h"
 
 namespace zorhost::ui {
@@ -14,6 +16,10 @@ ScriptedDriver& default_driver() {
 std::unique_ptr<Driver> g_installed;
 std::atomic<Driver*> g_current{nullptr};
 }  // namespace
+
+void Driver::show_status(const std::string& text) {
+  stderr_status_line().show(text, options().headless);
+}
 
 Driver& driver() {
   Driver* current = g_current.load();

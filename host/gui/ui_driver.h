@@ -1,6 +1,6 @@
 // A driver shows the dialog model to a user, or stands in for one. The scripted driver (ui_script.h)
 // answers from a UI script; others may show the model elsewhere. The model calls the driver only on the
-// main thread, except message_box, which any thread may show.
+// main thread, except message_box and the status, which any thread may show.
 #pragma once
 #include <cstdint>
 #include <memory>
@@ -25,6 +25,9 @@ class Driver {
   // The chosen path, or nothing when the selection was cancelled.
   virtual std::optional<std::string> select_file(int32_t kind, const std::string& title) = 0;
   virtual int32_t message_box(const std::string& text, int32_t type) = 0;
+  // The status bar: a text, or an empty text when it is cleared; progress comes as its percent text.
+  // The default shows it on stderr (status_line.h), as the scripted driver does.
+  virtual void show_status(const std::string& text);
 };
 
 Driver& driver();

@@ -17,13 +17,11 @@ void memory_free(void* block) {
 }  // namespace
 
 const HostMemoryTable* memory_table() {
-  static const HostMemoryTable table = [] {
-    HostMemoryTable t{};
-    t.size = static_cast<int32_t>(sizeof(HostMemoryTable));
-    t.alloc = memory_alloc;
-    t.free = memory_free;
-    return t;
-  }();
+  static const HostMemoryTable table{
+      .size = sizeof(HostMemoryTable),
+      .alloc = memory_alloc,
+      .free = memory_free,
+  };
   return &table;
 }
 

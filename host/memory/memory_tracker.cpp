@@ -9,7 +9,7 @@
 namespace zorhost {
 namespace {
 
-constexpr int kObjectKinds = 5;
+constexpr int kObjectKinds = static_cast<int>(ObjectKind::Resource) + 1;
 
 struct BlockInfo {
   int64_t size;
@@ -76,6 +76,18 @@ const char* object_kind_name(ObjectKind kind) {
       return "files";
     case ObjectKind::Browse:
       return "folder listings";
+    case ObjectKind::Bitmap:
+      return "bitmaps";
+    case ObjectKind::Document:
+      return "documents";
+    case ObjectKind::Dialog:
+      return "dialogs";
+    case ObjectKind::UserArea:
+      return "user areas";
+    case ObjectKind::Thread:
+      return "threads";
+    case ObjectKind::Resource:
+      return "resources";
   }
   return "objects";
 }

@@ -1,6 +1,6 @@
-// Every block a module allocates is counted with its size and source location, and every host object
-// handed to a module (strings, file names, containers, files, folder listings) is counted by kind, so
-// that what a module forgets to free can be listed at exit.
+// Every block a module allocates is counted with its size and source location, and every kind of host
+// object a module can hold is counted by kind, so that what a module forgets to free can be listed at
+// exit.
 #pragma once
 #include <cstdint>
 #include <cstdio>
@@ -15,12 +15,39 @@ void* tracked_alloc(int64_t size, int32_t line, const char* file);
 // null is ignored; a block this tracker did not hand out is reported on stderr and left alone
 void tracked_free(void* block);
 
-enum class ObjectKind { String, Filename, Container, File, Browse };
+enum class ObjectKind {
+  String,
+  Filename,
+  Container,
+  File,
+  Browse,
+  Bitmap,
+  Document,
+  Dialog,
+  UserArea,
+  Thread,
+  Resource,
+};
 const char* object_kind_name(ObjectKind kind);  // plural, for reports: "strings"
 
 void track_object(ObjectKind kind, const void* object);
 // false when the object was not tracked (made inside the host, or already freed)
 bool untrack_object(ObjectKind kind, const void* object);
+
+// The object, counted: `return tracked(ObjectKind::Bitmap, new HostBitmap);`
+template <class T>
+T* tracked(ObjectKind kind, T* object) {
+  track_object(kind, object);
+  return object;
+}
+
+// Uncounts and deletes an object of a family's own free; null is ignored.
+template <class T>
+void delete_tracked(ObjectKind kind, T* object) {
+  if (!object) return;
+  untrack_object(kind, object);
+  delete object;
+}
 
 struct MemoryStatistics {
   int64_t live_blocks = 0;

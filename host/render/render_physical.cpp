@@ -6,6 +6,7 @@
 #include <cmath>
 #include <numbers>
 
+#include "containers/container_integer.h"
 #include "render/shading.h"
 
 namespace zorhost {
@@ -21,12 +22,7 @@ struct PhysicalSettings {
 };
 
 int32_t settings_int(const HostContainer& c, int32_t id, int32_t def) {
-  auto it = c.values.find(id);
-  if (it == c.values.end()) return def;
-  if (auto* i = std::get_if<int32_t>(&it->second)) return *i;
-  if (auto* f = std::get_if<double>(&it->second)) return static_cast<int32_t>(*f);
-  if (auto* b = std::get_if<bool>(&it->second)) return *b ? 1 : 0;
-  return def;
+  return container_integer<int32_t>(c, id).value_or(def);
 }
 
 PhysicalSettings read_settings(const HostDocument& doc) {

@@ -7,8 +7,10 @@
 #include <new>
 #include <random>
 
+#include "app/entry_guard.h"
 #include "app/host_table.h"
 #include "bitmaps/bitmap_impl.h"
+#include "containers/container_integer.h"
 #include "gui/console.h"
 #include "render/shading.h"
 
@@ -19,25 +21,13 @@ constexpr double kDefaultGrainStrength = 0.05;
 
 // Resolution entries may be floats or integers; both are cut to whole pixels.
 int settings_size(const HostContainer& settings, int32_t id) {
-  auto it = settings.values.find(id);
-  if (it == settings.values.end()) return 0;
-  if (auto* i = std::get_if<int32_t>(&it->second)) return *i;
-  if (auto* f = std::get_if<double>(&it->second)) {
-    return std::isfinite(*f) && std::fabs(*f) < 1e9 ? static_cast<int>(*f) : 0;
-  }
-  if (auto* l = std::get_if<int64_t>(&it->second)) {
-    return *l > 0 && *l < (1 << 30) ? static_cast<int>(*l) : 0;
-  }
-  return 0;
+  return container_integer<int32_t>(settings, id).value_or(0);
 }
 
+// No entry is the standard engine; an entry that is no number names no engine.
 int32_t settings_engine(const HostContainer& settings) {
-  auto it = settings.values.find(kSettingEngine);
-  if (it == settings.values.end()) return ZOR_ENGINE_STANDARD;
-  if (auto* i = std::get_if<int32_t>(&it->second)) return *i;
-  if (auto* l = std::get_if<int64_t>(&it->second)) return static_cast<int32_t>(*l);
-  if (auto* f = std::get_if<double>(&it->second)) return static_cast<int32_t>(*f);
-  return -1;
+  if (!settings.values.contains(kSettingEngine)) return ZOR_ENGINE_STANDARD;
+  return container_integer<int32_t>(settings, kSettingEngine).value_or(-1);
 }
 
 // Grain is meant to look like film, so it differs on every render; a fresh clock-based seed (plus a
@@ -116,30 +106,28 @@ int32_t render(HostDocument* doc, const HostContainer* settings, HostBitmap* tar
   return ZOR_RENDER_OK;
 }
 
-int32_t fn_render_document(HostDocument* doc, const HostContainer* settings, HostBitmap* target,
-                           int32_t /*flags*/, HostThread* thread, HostRenderProgress progress,
-                           void* progress_user) {
-  try {
-    return render(doc, settings, target, thread, progress, progress_user);
-  } catch (const std::bad_alloc&) {
-    return ZOR_RENDER_OUT_OF_MEMORY;
-  } catch (const std::exception& e) {
-    console_line(std::string("Render failed: ") + e.what());
-    return ZOR_RENDER_FAILED;
-  } catch (...) {
-    return ZOR_RENDER_FAILED;
-  }
+int32_t render_render_document(HostDocument* doc, const HostContainer* settings, HostBitmap* target,
+                               int32_t /*flags*/, HostThread* thread, HostRenderProgress progress,
+                               void* progress_user) {
+  return guarded("render.render_document", int32_t{ZOR_RENDER_FAILED}, [&]() -> int32_t {
+    try {
+      return render(doc, settings, target, thread, progress, progress_user);
+    } catch (const std::bad_alloc&) {
+      return ZOR_RENDER_OUT_OF_MEMORY;  // a scene too big for this machine is a result, not a fault
+    } catch (const std::exception& e) {
+      console_line(std::string("Render failed: ") + e.what());
+      return ZOR_RENDER_FAILED;
+    }
+  });
 }
 
 }  // namespace
 
 const HostRenderTable* render_table() {
-  static const HostRenderTable table = [] {
-    HostRenderTable t{};
-    t.size = static_cast<int32_t>(sizeof(HostRenderTable));
-    t.render_document = fn_render_document;
-    return t;
-  }();
+  static const HostRenderTable table{
+      .size = sizeof(HostRenderTable),
+      .render_document = render_render_document,
+  };
   return &table;
 }
 

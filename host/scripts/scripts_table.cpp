@@ -3,11 +3,7 @@
 
 namespace zorhost {
 const HostScriptTable* scripts_table() {
-  static const HostScriptTable table = [] {
-    HostScriptTable t{};
-    t.size = static_cast<int32_t>(sizeof(HostScriptTable));
-    return t;
-  }();
+  static const HostScriptTable table{.size = sizeof(HostScriptTable)};
   return &table;
 }
 }  // namespace zorhost

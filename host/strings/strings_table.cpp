@@ -11,41 +11,32 @@
 namespace zorhost {
 
 HostString* new_host_string(std::string_view utf8) {
-  auto* s = new HostString{from_utf8(utf8)};
-  track_object(ObjectKind::String, s);
-  return s;
+  return tracked(ObjectKind::String, new HostString{from_utf8(utf8)});
 }
 
 namespace {
 
-HostString* string_alloc() {
+HostString* strings_alloc() {
   return guarded("strings.alloc", static_cast<HostString*>(nullptr), [] { return new_host_string(""); });
 }
 
-void string_free(HostString* s) {
-  guarded_void("strings.free", [&] {
-    if (!s) return;
-    untrack_object(ObjectKind::String, s);
-    delete s;
-  });
+void strings_free(HostString* s) {
+  guarded_void("strings.free", [&] { delete_tracked(ObjectKind::String, s); });
 }
 
-HostString* string_copy(const HostString* s) {
+HostString* strings_copy(const HostString* s) {
   return guarded("strings.copy", static_cast<HostString*>(nullptr), [&]() -> HostString* {
-    if (!s) return nullptr;
-    auto* copy = new HostString{s->text};
-    track_object(ObjectKind::String, copy);
-    return copy;
+    return s ? tracked(ObjectKind::String, new HostString{s->text}) : nullptr;
   });
 }
 
-void string_assign(HostString* dst, const HostString* src) {
+void strings_assign(HostString* dst, const HostString* src) {
   guarded_void("strings.assign", [&] {
     if (dst) dst->text = src ? src->text : std::u32string();
   });
 }
 
-void string_set_text(HostString* s, const char* text, int32_t length, int32_t conversion) {
+void strings_set_text(HostString* s, const char* text, int32_t length, int32_t conversion) {
   guarded_void("strings.set_text", [&] {
     if (!s) return;
     if (!text) {
@@ -57,7 +48,7 @@ void string_set_text(HostString* s, const char* text, int32_t length, int32_t co
   });
 }
 
-int32_t string_get_text(const HostString* s, char* buffer, int32_t buffer_size, int32_t conversion) {
+int32_t strings_get_text(const HostString* s, char* buffer, int32_t buffer_size, int32_t conversion) {
   return guarded("strings.get_text", 0, [&]() -> int32_t {
     if (!buffer || buffer_size <= 0) return 0;
     const std::string text =
@@ -68,36 +59,36 @@ int32_t string_get_text(const HostString* s, char* buffer, int32_t buffer_size, 
   });
 }
 
-int32_t string_get_text_length(const HostString* s, int32_t conversion) {
+int32_t strings_get_text_length(const HostString* s, int32_t conversion) {
   return guarded("strings.get_text_length", 0, [&]() -> int32_t {
     return s ? static_cast<int32_t>(encode_text(s->text, conversion).size()) : 0;
   });
 }
 
-int32_t string_length(const HostString* s) {
+int32_t strings_length(const HostString* s) {
   return guarded("strings.length", 0, [&] { return s ? static_cast<int32_t>(s->text.size()) : 0; });
 }
 
-uint32_t string_char_at(const HostString* s, int32_t index) {
+uint32_t strings_char_at(const HostString* s, int32_t index) {
   return guarded("strings.char_at", 0u, [&]() -> uint32_t {
     if (!s || index < 0 || static_cast<size_t>(index) >= s->text.size()) return 0;
     return static_cast<uint32_t>(s->text[index]);
   });
 }
 
-void string_append(HostString* dst, const HostString* src) {
+void strings_append(HostString* dst, const HostString* src) {
   guarded_void("strings.append", [&] {
     if (dst && src) dst->text += std::u32string(src->text);  // src may be dst
   });
 }
 
-void string_append_text(HostString* dst, const char* utf8) {
+void strings_append_text(HostString* dst, const char* utf8) {
   guarded_void("strings.append_text", [&] {
     if (dst && utf8) dst->text += from_utf8(utf8);
   });
 }
 
-void string_sub(const HostString* s, int32_t start, int32_t count, HostString* out) {
+void strings_sub(const HostString* s, int32_t start, int32_t count, HostString* out) {
   guarded_void("strings.sub", [&] {
     if (!out) return;
     if (!s) {
@@ -111,7 +102,7 @@ void string_sub(const HostString* s, int32_t start, int32_t count, HostString* o
   });
 }
 
-int32_t string_find(const HostString* s, const HostString* needle, int32_t start) {
+int32_t strings_find(const HostString* s, const HostString* needle, int32_t start) {
   return guarded("strings.find", -1, [&]() -> int32_t {
     if (!s || !needle) return -1;
     const size_t from = static_cast<size_t>(std::max(start, 0));
@@ -121,33 +112,35 @@ int32_t string_find(const HostString* s, const HostString* needle, int32_t start
   });
 }
 
-int32_t string_compare(const HostString* a, const HostString* b) {
-  return guarded("strings.compare", 0, [&]() -> int32_t {
-    const std::u32string_view left = a ? std::u32string_view(a->text) : std::u32string_view();
-    const std::u32string_view right = b ? std::u32string_view(b->text) : std::u32string_view();
-    const int result = left.compare(right);  // char32_t compares as unsigned code points
-    return result < 0 ? -1 : result > 0 ? 1 : 0;
-  });
+int32_t compare_texts(const HostString* a, const HostString* b) {
+  const std::u32string_view left = a ? std::u32string_view(a->text) : std::u32string_view();
+  const std::u32string_view right = b ? std::u32string_view(b->text) : std::u32string_view();
+  const int result = left.compare(right);  // char32_t compares as unsigned code points
+  return result < 0 ? -1 : result > 0 ? 1 : 0;
 }
 
-bool string_equal(const HostString* a, const HostString* b) {
-  return string_compare(a, b) == 0;
+int32_t strings_compare(const HostString* a, const HostString* b) {
+  return guarded("strings.compare", 0, [&] { return compare_texts(a, b); });
 }
 
-void string_from_int(HostString* out, int64_t value) {
+bool strings_equal(const HostString* a, const HostString* b) {
+  return guarded("strings.equal", false, [&] { return compare_texts(a, b) == 0; });
+}
+
+void strings_from_int(HostString* out, int64_t value) {
   guarded_void("strings.from_int", [&] {
     if (out) out->text = from_utf8(std::to_string(value));
   });
 }
 
-void string_from_float(HostString* out, double value, int32_t int_digits, int32_t fraction_digits,
-                       bool exponent, uint32_t fill) {
+void strings_from_float(HostString* out, double value, int32_t int_digits, int32_t fraction_digits,
+                        bool exponent, uint32_t fill) {
   guarded_void("strings.from_float", [&] {
     if (out) out->text = format_float(value, int_digits, fraction_digits, exponent, fill ? fill : U' ');
   });
 }
 
-int64_t string_to_int(const HostString* s, int32_t* error) {
+int64_t strings_to_int(const HostString* s, int32_t* error) {
   return guarded("strings.to_int", int64_t{0}, [&]() -> int64_t {
     const auto value = s ? parse_int(s->text) : std::nullopt;
     if (error) *error = value ? 0 : 1;
@@ -155,7 +148,7 @@ int64_t string_to_int(const HostString* s, int32_t* error) {
   });
 }
 
-double string_to_float(const HostString* s, int32_t* error) {
+double strings_to_float(const HostString* s, int32_t* error) {
   return guarded("strings.to_float", 0.0, [&]() -> double {
     const auto value = s ? parse_float(s->text) : std::nullopt;
     if (error) *error = value ? 0 : 1;
@@ -163,7 +156,7 @@ double string_to_float(const HostString* s, int32_t* error) {
   });
 }
 
-void string_line_end(HostString* out) {
+void strings_line_end(HostString* out) {
   guarded_void("strings.line_end", [&] {
     if (out) out->text.assign(1, U'\n');
   });
@@ -172,31 +165,29 @@ void string_line_end(HostString* out) {
 }  // namespace
 
 const HostStringTable* strings_table() {
-  static const HostStringTable table = [] {
-    HostStringTable t{};
-    t.size = static_cast<int32_t>(sizeof(HostStringTable));
-    t.alloc = string_alloc;
-    t.free = string_free;
-    t.copy = string_copy;
-    t.assign = string_assign;
-    t.set_text = string_set_text;
-    t.get_text = string_get_text;
-    t.get_text_length = string_get_text_length;
-    t.length = string_length;
-    t.char_at = string_char_at;
-    t.append = string_append;
-    t.append_text = string_append_text;
-    t.sub = string_sub;
-    t.find = string_find;
-    t.compare = string_compare;
-    t.equal = string_equal;
-    t.from_int = string_from_int;
-    t.from_float = string_from_float;
-    t.to_int = string_to_int;
-    t.to_float = string_to_float;
-    t.line_end = string_line_end;
-    return t;
-  }();
+  static const HostStringTable table{
+      .size = sizeof(HostStringTable),
+      .alloc = strings_alloc,
+      .free = strings_free,
+      .copy = strings_copy,
+      .assign = strings_assign,
+      .set_text = strings_set_text,
+      .get_text = strings_get_text,
+      .get_text_length = strings_get_text_length,
+      .length = strings_length,
+      .char_at = strings_char_at,
+      .append = strings_append,
+      .append_text = strings_append_text,
+      .sub = strings_sub,
+      .find = strings_find,
+      .compare = strings_compare,
+      .equal = strings_equal,
+      .from_int = strings_from_int,
+      .from_float = strings_from_float,
+      .to_int = strings_to_int,
+      .to_float = strings_to_float,
+      .line_end = strings_line_end,
+  };
   return &table;
 }
 

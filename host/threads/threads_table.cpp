@@ -3,6 +3,7 @@
 #include "app/entry_guard.h"
 #include "app/host_options.h"
 #include "app/host_table.h"
+#include "memory/memory_tracker.h"
 #include "threads/thread_impl.h"
 
 namespace zorhost {
@@ -11,16 +12,16 @@ namespace {
 // Modules take the global lock around work they share with their workers, sometimes nested.
 std::recursive_mutex g_global_lock;
 
-HostThread* thread_alloc(HostThreadRun run, HostThreadExtraBreak extra_break, HostThreadName name,
-                         void* object) {
-  return guarded("thread_alloc", static_cast<HostThread*>(nullptr), [&]() -> HostThread* {
+HostThread* threads_alloc(HostThreadRun run, HostThreadExtraBreak extra_break, HostThreadName name,
+                          void* object) {
+  return guarded("threads.alloc", static_cast<HostThread*>(nullptr), [&]() -> HostThread* {
     if (!run) return nullptr;
     auto* thread = new HostThread;
     thread->run = run;
     thread->extra_break = extra_break;
     thread->name = name;
     thread->object = object;
-    return thread;
+    return tracked(ObjectKind::Thread, thread);
   });
 }
 
@@ -31,17 +32,18 @@ void join(HostThread* thread) {
     thread->worker.join();
 }
 
-void thread_end(HostThread* thread, bool wait) {
-  guarded_void("thread_end", [&] {
+void threads_end(HostThread* thread, bool wait) {
+  guarded_void("threads.end", [&] {
     if (!thread) return;
     thread->stop_requested = true;
     if (wait) join(thread);
   });
 }
 
-void thread_free(HostThread* thread) {
-  guarded_void("thread_free", [&] {
+void threads_free(HostThread* thread) {
+  guarded_void("threads.free", [&] {
     if (!thread) return;
+    untrack_object(ObjectKind::Thread, thread);
     thread->stop_requested = true;
     join(thread);
     if (thread->worker.joinable()) {
@@ -54,8 +56,8 @@ void thread_free(HostThread* thread) {
   });
 }
 
-bool thread_start(HostThread* thread, int32_t mode, int32_t) {
-  return guarded("thread_start", false, [&] {
+bool threads_start(HostThread* thread, int32_t mode, int32_t) {
+  return guarded("threads.start", false, [&] {
     if (!thread || thread->running) return false;
     join(thread);  // a finished earlier run
     thread->stop_requested = false;
@@ -74,32 +76,33 @@ bool thread_start(HostThread* thread, int32_t mode, int32_t) {
   });
 }
 
-bool thread_is_running(HostThread* thread) {
-  return guarded("thread_is_running", false, [&] { return thread && thread->running.load(); });
+bool threads_is_running(HostThread* thread) {
+  return guarded("threads.is_running", false, [&] { return thread && thread->running.load(); });
 }
 
-bool thread_test_break(HostThread* thread) {
-  return guarded("thread_test_break", true, [&] {
+bool threads_test_break(HostThread* thread) {
+  return guarded("threads.test_break", true, [&] {
     if (!thread) return true;
     if (thread->stop_requested) return true;
     return thread->extra_break && thread->extra_break(thread->object);
   });
 }
 
-void global_lock() {
-  guarded_void("lock", [] { g_global_lock.lock(); });
+void threads_lock() {
+  guarded_void("threads.lock", [] { g_global_lock.lock(); });
 }
 
-void global_unlock() {
-  guarded_void("unlock", [] { g_global_lock.unlock(); });
+void threads_unlock() {
+  guarded_void("threads.unlock", [] { g_global_lock.unlock(); });
 }
 
-int32_t run_mode_flags() {
-  return guarded("run_mode_flags", 0, [] { return options().headless ? int32_t{ZOR_RUNMODE_NO_GUI} : 0; });
+int32_t threads_run_mode_flags() {
+  return guarded("threads.run_mode_flags", 0,
+                 [] { return options().headless ? int32_t{ZOR_RUNMODE_NO_GUI} : 0; });
 }
 
-int32_t cpu_count() {
-  return guarded("cpu_count", 1, [] {
+int32_t threads_cpu_count() {
+  return guarded("threads.cpu_count", 1, [] {
     unsigned count = std::thread::hardware_concurrency();
     return count == 0 ? 1 : static_cast<int32_t>(count);
   });
@@ -108,21 +111,19 @@ int32_t cpu_count() {
 }  // namespace
 
 const HostThreadTable* threads_table() {
-  static const HostThreadTable table = [] {
-    HostThreadTable t{};
-    t.size = static_cast<int32_t>(sizeof(HostThreadTable));
-    t.alloc = thread_alloc;
-    t.free = thread_free;
-    t.start = thread_start;
-    t.end = thread_end;
-    t.is_running = thread_is_running;
-    t.test_break = thread_test_break;
-    t.lock = global_lock;
-    t.unlock = global_unlock;
-    t.run_mode_flags = run_mode_flags;
-    t.cpu_count = cpu_count;
-    return t;
-  }();
+  static const HostThreadTable table{
+      .size = sizeof(HostThreadTable),
+      .alloc = threads_alloc,
+      .free = threads_free,
+      .start = threads_start,
+      .end = threads_end,
+      .is_running = threads_is_running,
+      .test_break = threads_test_break,
+      .lock = threads_lock,
+      .unlock = threads_unlock,
+      .run_mode_flags = threads_run_mode_flags,
+      .cpu_count = threads_cpu_count,
+  };
   return &table;
 }
 

@@ -1,0 +1,31 @@
+#include "gui/status_line.h"
+
+#include <unistd.h>
+
+namespace zorhost::ui {
+
+void StatusLine::show(const std::string& text, bool headless) {
+  std::lock_guard lock(mutex_);
+  if (terminal_) {
+    if (text.empty() && headless && !shown_.empty()) {
+      std::fputc('\n', out_);
+    } else {
+      std::fprintf(out_, "\r\033[K%s", text.c_str());
+    }
+  } else if (!text.empty() && text != shown_) {
+    std::fprintf(out_, "%s\n", text.c_str());
+  }
+  std::fflush(out_);
+  shown_ = text;
+}
+
+std::string percent_status_text(int32_t percent) {
+  return "[" + std::to_string(percent) + "%]";
+}
+
+StatusLine& stderr_status_line() {
+  static StatusLine line(stderr, isatty(fileno(stderr)) != 0);
+  return line;
+}
+
+}  // namespace zorhost::ui

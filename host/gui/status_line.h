@@ -1,0 +1,30 @@
+// The status bar as text on a stream (stderr for the scripted driver). On a terminal it is one line
+// redrawn in place. Anywhere else (a log file, a pipe) every change is a line of its own, so that a run
+// that stops early still says where it was. A headless run has no other place to show its last status:
+// on a terminal, clearing the status then leaves the last text standing instead of erasing it.
+#pragma once
+#include <cstdio>
+#include <mutex>
+#include <string>
+
+namespace zorhost::ui {
+
+class StatusLine {
+ public:
+  StatusLine(std::FILE* out, bool terminal) : out_(out), terminal_(terminal) {}
+  // An empty text clears the status. Any thread.
+  void show(const std::string& text, bool headless);
+
+ private:
+  std::mutex mutex_;
+  std::FILE* out_;
+  bool terminal_;
+  std::string shown_;  // what the stream shows as the status now
+};
+
+std::string percent_status_text(int32_t percent);  // "[40%]"
+
+// The status line on the process's stderr.
+StatusLine& stderr_status_line();
+
+}  // namespace zorhost::ui
