@@ -6,7 +6,7 @@ namespace zorhost::ui {
 
 void StatusLine::show(const std::string& text, bool headless) {
   std::lock_guard lock(mutex_);
-  if (terminal_) {
+  if (terminal_.value_or(isatty(fileno(out_)) != 0)) {
     if (text.empty() && headless && !shown_.empty()) {
       std::fputc('\n', out_);
     } else {
@@ -24,7 +24,7 @@ std::string percent_status_text(int32_t percent) {
 }
 
 StatusLine& stderr_status_line() {
-  static StatusLine line(stderr, isatty(fileno(stderr)) != 0);
+  static StatusLine line(stderr);
   return line;
 }
 

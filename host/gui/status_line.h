@@ -5,20 +5,23 @@
 #pragma once
 #include <cstdio>
 #include <mutex>
+#include <optional>
 #include <string>
 
 namespace zorhost::ui {
 
 class StatusLine {
  public:
-  StatusLine(std::FILE* out, bool terminal) : out_(out), terminal_(terminal) {}
+  // Without a terminal flag the stream is asked each time: a test may redirect stderr.
+  explicit StatusLine(std::FILE* out, std::optional<bool> terminal = std::nullopt)
+      : out_(out), terminal_(terminal) {}
   // An empty text clears the status. Any thread.
   void show(const std::string& text, bool headless);
 
  private:
   std::mutex mutex_;
   std::FILE* out_;
-  bool terminal_;
+  std::optional<bool> terminal_;
   std::string shown_;  // what the stream shows as the status now
 };
 

@@ -1,0 +1,55 @@
+// The status bar as the scripted driver shows it on stderr: redrawn in place on a terminal, a line per
+// change anywhere else, and in a headless run the last text stays.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "app/host_options.h"
+#include "app/host_table.h"
+#include "gui/status_line.h"
+#include "strings/string_impl.h"
+
+namespace {
+
+// What a StatusLine writes for a sequence of texts.
+std::string shown(bool terminal, bool headless, std::initializer_list<std::string> texts) {
+  char* buffer = nullptr;
+  size_t size = 0;
+  std::FILE* out = open_memstream(&buffer, &size);
+  {
+    zorhost::ui::StatusLine line(out, terminal);
+    for (const std::string& text : texts) line.show(text, headless);
+  }
+  std::fclose(out);
+  std::string result(buffer, size);
+  std::free(buffer);
+  return result;
+}
+
+}  // namespace
+
+TEST(HostStatus, ALineForEveryChangeUnlessATerminalRedrawsIt) {
+  const std::initializer_list<std::string> run = {"[5%]", "Scene 1", "Scene 1", "", "Scene 2", "", ""};
+  // a log or a pipe: each change once, a clear says nothing
+  EXPECT_EQ(shown(false, true, run), "[5%]\nScene 1\nScene 2\n");
+  EXPECT_EQ(shown(false, false, run), "[5%]\nScene 1\nScene 2\n");
+  // a terminal: one line in place; a headless run leaves its last text standing when it is cleared
+  EXPECT_EQ(shown(true, true, {"[5%]", "Scene 1", "", ""}), "\r\033[K[5%]\r\033[KScene 1\n\r\033[K");
+  EXPECT_EQ(shown(true, false, {"Scene 1", ""}), "\r\033[KScene 1\r\033[K");
+}
+
+TEST(HostStatus, AHeadlessRunSaysItsStatusOnARedirectedStderr) {
+  const HostGuiTable& gui = *zorhost::gui_table();
+  zorhost::options().headless = true;
+  HostString* text = zorhost::new_host_string("[2/3 - 66%] Comparing file b.zor...");
+  testing::internal::CaptureStderr();
+  gui.status_clear();  // whatever an earlier test left
+  gui.status_set_percent(66);
+  gui.status_set_text(text);
+  gui.status_clear();
+  EXPECT_EQ(testing::internal::GetCapturedStderr(), "[66%]\n[2/3 - 66%] Comparing file b.zor...\n");
+  zorhost::strings_table()->free(text);
+  zorhost::options().headless = false;
+}
