@@ -6,7 +6,6 @@
 #include "files/filename_impl.h"
 #include "gui/console.h"
 #include "gui/dialog_model.h"
-#include "gui/status_line.h"
 #include "gui/transcript.h"
 #include "gui/ui_driver.h"
 #include "memory/memory_tracker.h"
@@ -20,12 +19,6 @@ using ui::GadgetValue;
 
 bool live(HostDialog* dialog) {
   return ui::is_live(dialog);
-}
-
-// Every status change is also a transcript event, whichever driver shows it.
-void show_status(const std::string& text, const nlohmann::json& event) {
-  ui::driver().show_status(text);
-  transcript::record(event);
 }
 
 void gui_console_print(const HostString* text) {
@@ -47,19 +40,24 @@ bool gui_select_file(HostFilename* name, int32_t kind, const HostString* title) 
 
 void gui_status_set_percent(int32_t percent) {
   guarded_void("gui.status_set_percent", [&] {
-    show_status(ui::percent_status_text(percent), {{"event", "status"}, {"percent", percent}});
+    ui::driver().show_progress(percent);
+    transcript::record({{"event", "status"}, {"percent", percent}});
   });
 }
 
 void gui_status_set_text(const HostString* text) {
   guarded_void("gui.status_set_text", [&] {
     const std::string line = to_utf8(text);
-    show_status(line, {{"event", "status"}, {"text", line}});
+    ui::driver().show_status(line);
+    transcript::record({{"event", "status"}, {"text", line}});
   });
 }
 
 void gui_status_clear() {
-  guarded_void("gui.status_clear", [&] { show_status("", {{"event", "status"}, {"text", ""}}); });
+  guarded_void("gui.status_clear", [&] {
+    ui::driver().show_status("");
+    transcript::record({{"event", "status"}, {"text", ""}});
+  });
 }
 
 // there is no pointer to show

@@ -19,10 +19,6 @@ void StatusLine::show(const std::string& text, bool headless) {
   shown_ = text;
 }
 
-std::string percent_status_text(int32_t percent) {
-  return "[" + std::to_string(percent) + "%]";
-}
-
 StatusLine& stderr_status_line() {
   static StatusLine line(stderr);
   return line;

@@ -25,8 +25,6 @@ class StatusLine {
   std::string shown_;  // what the stream shows as the status now
 };
 
-std::string percent_status_text(int32_t percent);  // "[40%]"
-
 // The status line on the process's stderr.
 StatusLine& stderr_status_line();
 

@@ -17,6 +17,10 @@ std::unique_ptr<Driver> g_installed;
 std::atomic<Driver*> g_current{nullptr};
 }  // namespace
 
+void Driver::show_progress(int32_t percent) {
+  stderr_status_line().show("[" + std::to_string(percent) + "%]", options().headless);
+}
+
 void Driver::show_status(const std::string& text) {
   stderr_status_line().show(text, options().headless);
 }

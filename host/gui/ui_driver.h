@@ -25,8 +25,9 @@ class Driver {
   // The chosen path, or nothing when the selection was cancelled.
   virtual std::optional<std::string> select_file(int32_t kind, const std::string& title) = 0;
   virtual int32_t message_box(const std::string& text, int32_t type) = 0;
-  // The status bar: a text, or an empty text when it is cleared; progress comes as its percent text.
-  // The default shows it on stderr (status_line.h), as the scripted driver does.
+  // The status bar: the progress of the work in percent, or a text (empty when it is cleared). The
+  // defaults show both on stderr (status_line.h), as the scripted driver does.
+  virtual void show_progress(int32_t percent);
   virtual void show_status(const std::string& text);
 };
 

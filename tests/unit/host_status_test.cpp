@@ -4,11 +4,14 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
+#include <optional>
 #include <string>
 
 #include "app/host_options.h"
 #include "app/host_table.h"
 #include "gui/status_line.h"
+#include "gui/ui_driver.h"
 #include "strings/string_impl.h"
 
 namespace {
@@ -27,6 +30,23 @@ std::string shown(bool terminal, bool headless, std::initializer_list<std::strin
   std::free(buffer);
   return result;
 }
+
+// A driver that shows the status somewhere of its own.
+class StatusRecorder : public zorhost::ui::Driver {
+ public:
+  explicit StatusRecorder(std::string& log) : log_(log) {}
+  bool can_open_modal() override { return false; }
+  void run_modal(HostDialog*) override {}
+  void dialog_shown(HostDialog*) override {}
+  void idle() override {}
+  std::optional<std::string> select_file(int32_t, const std::string&) override { return std::nullopt; }
+  int32_t message_box(const std::string&, int32_t) override { return 0; }
+  void show_progress(int32_t percent) override { log_ += std::to_string(percent) + "% "; }
+  void show_status(const std::string& text) override { log_ += "'" + text + "' "; }
+
+ private:
+  std::string& log_;
+};
 
 }  // namespace
 
@@ -52,4 +72,19 @@ TEST(HostStatus, AHeadlessRunSaysItsStatusOnARedirectedStderr) {
   EXPECT_EQ(testing::internal::GetCapturedStderr(), "[66%]\n[2/3 - 66%] Comparing file b.zor...\n");
   zorhost::strings_table()->free(text);
   zorhost::options().headless = false;
+}
+
+TEST(HostStatus, AnotherDriverShowsTheStatusInsteadOfStderr) {
+  std::string log;
+  zorhost::ui::set_driver(std::make_unique<StatusRecorder>(log));
+  const HostGuiTable& gui = *zorhost::gui_table();
+  HostString* text = zorhost::new_host_string("Rendering");
+  testing::internal::CaptureStderr();
+  gui.status_set_percent(40);
+  gui.status_set_text(text);
+  gui.status_clear();
+  EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+  zorhost::ui::set_driver(nullptr);
+  EXPECT_EQ(log, "40% 'Rendering' '' ");
+  zorhost::strings_table()->free(text);
 }
