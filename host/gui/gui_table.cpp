@@ -60,7 +60,7 @@ void gui_status_clear() {
   });
 }
 
-// there is no pointer to show
+// There is no pointer to show.
 void gui_set_mouse_pointer(int32_t) {
   guarded_void("gui.set_mouse_pointer", [] {});
 }
