@@ -1,7 +1,7 @@
 // Reading TIFF files into 8-bit RGB bitmaps. A reference image is loaded next to the image just
 // rendered, so a load holds the bitmap being filled and at most one strip (or tile row) of the file
 // besides: the common forms are decoded straight into the bitmap's rows, the others go through
-// libtiff's RGBA conversion one strip at a time. The file is read, never mapped: mapped pages count
+// libtiff's RGBA conversion one strip at a time. Striped files are read, not mapped: mapped pages count
 // as the process's memory as much as a buffer does.
 #include <tiffio.h>
 
@@ -37,7 +37,7 @@ struct TiffCloser {
 };
 using TiffHandle = std::unique_ptr<TIFF, TiffCloser>;
 
-TiffHandle open_for_reading(const std::filesystem::path& file) {
+TiffHandle open_for_reading(const std::filesystem::path& file, bool mapped) {
   silence_open_errors();
   std::unique_ptr<TIFFOpenOptions, void (*)(TIFFOpenOptions*)> options(TIFFOpenOptionsAlloc(),
                                                                        TIFFOpenOptionsFree);
@@ -45,7 +45,7 @@ TiffHandle open_for_reading(const std::filesystem::path& file) {
   TIFFOpenOptionsSetErrorHandlerExtR(options.get(), swallow_message, nullptr);
   TIFFOpenOptionsSetWarningHandlerExtR(options.get(), swallow_message, nullptr);
   // "m": read with read(2) rather than mapping the whole file.
-  return TiffHandle(TIFFOpenExt(file.c_str(), "rm", options.get()));
+  return TiffHandle(TIFFOpenExt(file.c_str(), mapped ? "r" : "rm", options.get()));
 }
 
 struct Layout {
@@ -180,10 +180,16 @@ bool read_through_rgba(TIFF* t, const Layout& l, HostBitmap& bmp) {
 int32_t load_tiff(HostBitmap& bmp, const std::filesystem::path& file) {
   std::error_code ec;
   if (!std::filesystem::is_regular_file(file, ec)) return ZOR_IMAGE_NOT_EXISTING;
-  TiffHandle tif = open_for_reading(file);
+  TiffHandle tif = open_for_reading(file, false);
   if (!tif) return ZOR_IMAGE_WRONG_FORMAT;
   Layout layout;
   if (!read_layout(tif.get(), layout) || !accepted(layout)) return ZOR_IMAGE_WRONG_FORMAT;
+  // libtiff refuses uncompressed tiles read without a mapping (it expects a whole tile where the
+  // RGBA conversion asks for less); tiled files are rare enough to be mapped.
+  if (layout.tiled) {
+    tif = open_for_reading(file, true);
+    if (!tif) return ZOR_IMAGE_WRONG_FORMAT;
+  }
   // Filled aside: a load that fails leaves the bitmap as it was.
   HostBitmap loaded;
   loaded.width = static_cast<int32_t>(layout.width);
