@@ -19,8 +19,8 @@ struct HostBitmap {
 
 namespace zorhost {
 
-// size bytes of zeroed pixel memory, set up for images of many megabytes (bitmap_memory.cpp)
-std::vector<uint8_t> new_pixels(size_t bytes);
+// Makes pixels bytes long and zero, in memory set up for images of many megabytes (bitmap_memory.cpp).
+void init_pixels(std::vector<uint8_t>& pixels, size_t bytes);
 
 // Writes 8-bit RGB TIFF through a temporary file in the same folder that is renamed at the end.
 int32_t save_tiff(const HostBitmap& bmp, const std::filesystem::path& file);

@@ -21,12 +21,17 @@ void ask_for_large_pages(void* start, size_t bytes) {
 
 }  // namespace
 
-std::vector<uint8_t> new_pixels(size_t bytes) {
-  std::vector<uint8_t> pixels;
-  pixels.reserve(bytes);
-  if (bytes >= 2 * kLargePage) ask_for_large_pages(pixels.data(), bytes);
-  pixels.resize(bytes);
-  return pixels;
+void init_pixels(std::vector<uint8_t>& pixels, size_t bytes) {
+  // A bitmap initialised again at its size or smaller keeps its memory.
+  if (pixels.capacity() >= bytes) {
+    pixels.assign(bytes, 0);
+    return;
+  }
+  std::vector<uint8_t> fresh;
+  fresh.reserve(bytes);
+  if (bytes >= 2 * kLargePage) ask_for_large_pages(fresh.data(), bytes);
+  fresh.resize(bytes);
+  pixels = std::move(fresh);
 }
 
 }  // namespace zorhost

@@ -31,7 +31,7 @@ int32_t fn_init(HostBitmap* bmp, int32_t width, int32_t height, int32_t depth, i
     return ZOR_IMAGE_NO_MEMORY;
   }
   try {
-    bmp->pixels = new_pixels(static_cast<size_t>(width) * height * 3);
+    init_pixels(bmp->pixels, static_cast<size_t>(width) * height * 3);
   } catch (const std::bad_alloc&) {
     return ZOR_IMAGE_NO_MEMORY;
   }

@@ -195,7 +195,7 @@ int32_t load_tiff(HostBitmap& bmp, const std::filesystem::path& file) {
   loaded.width = static_cast<int32_t>(layout.width);
   loaded.height = static_cast<int32_t>(layout.height);
   loaded.depth = 24;
-  loaded.pixels = new_pixels(size_t(layout.width) * layout.height * 3);
+  init_pixels(loaded.pixels, size_t(layout.width) * layout.height * 3);
   const bool read =
       direct(layout) ? read_direct(tif.get(), layout, loaded) : read_through_rgba(tif.get(), layout, loaded);
   if (!read) return ZOR_IMAGE_WRONG_FORMAT;
