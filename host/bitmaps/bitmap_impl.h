@@ -19,9 +19,13 @@ struct HostBitmap {
 
 namespace zorhost {
 
+// Makes pixels bytes long and zero, in memory set up for images of many megabytes (bitmap_memory.cpp).
+void init_pixels(std::vector<uint8_t>& pixels, size_t bytes);
+
 // Writes 8-bit RGB TIFF through a temporary file in the same folder that is renamed at the end.
 int32_t save_tiff(const HostBitmap& bmp, const std::filesystem::path& file);
-// Reads 8-bit RGB, RGBA or grey TIFF into bmp (depth 24); other files are refused.
+// Reads 8-bit RGB, RGBA, grey or palette TIFF into bmp (depth 24); other files are refused. The file
+// is read strip by strip into the bitmap's rows; a failed load leaves bmp as it was.
 int32_t load_tiff(HostBitmap& bmp, const std::filesystem::path& file);
 
 const HostBitmapTable* bitmaps_table();

@@ -30,7 +30,7 @@ int32_t init(HostBitmap* bmp, int32_t width, int32_t height, int32_t depth) {
     return ZOR_IMAGE_NO_MEMORY;
   }
   try {
-    bmp->pixels.assign(static_cast<size_t>(width) * height * 3, 0);
+    init_pixels(bmp->pixels, static_cast<size_t>(width) * height * 3);
   } catch (const std::bad_alloc&) {
     return ZOR_IMAGE_NO_MEMORY;
   }

@@ -80,42 +80,4 @@ int32_t save_tiff(const HostBitmap& bmp, const std::filesystem::path& file) {
   return ZOR_IMAGE_OK;
 }
 
-int32_t load_tiff(HostBitmap& bmp, const std::filesystem::path& file) {
-  silence_libtiff();
-  std::error_code ec;
-  if (!std::filesystem::is_regular_file(file, ec)) return ZOR_IMAGE_NOT_EXISTING;
-  TiffHandle tif(TIFFOpen(file.c_str(), "r"));
-  if (!tif) return ZOR_IMAGE_WRONG_FORMAT;
-  TIFF* t = tif.get();
-  uint32_t width = 0, height = 0;
-  uint16_t bits = 0, samples = 0, photometric = 0;
-  if (!TIFFGetField(t, TIFFTAG_IMAGEWIDTH, &width) || !TIFFGetField(t, TIFFTAG_IMAGELENGTH, &height) ||
-      !TIFFGetFieldDefaulted(t, TIFFTAG_BITSPERSAMPLE, &bits) ||
-      !TIFFGetFieldDefaulted(t, TIFFTAG_SAMPLESPERPIXEL, &samples) ||
-      !TIFFGetField(t, TIFFTAG_PHOTOMETRIC, &photometric)) {
-    return ZOR_IMAGE_WRONG_FORMAT;
-  }
-  bool rgb = photometric == PHOTOMETRIC_RGB && (samples == 3 || samples == 4);
-  bool grey = photometric == PHOTOMETRIC_MINISBLACK && samples == 1;
-  if (bits != 8 || !(rgb || grey) || width == 0 || height == 0 || width > (1u << 15) || height > (1u << 15)) {
-    return ZOR_IMAGE_WRONG_FORMAT;
-  }
-  std::vector<uint32_t> raster(static_cast<size_t>(width) * height);
-  if (!TIFFReadRGBAImageOriented(t, width, height, raster.data(), ORIENTATION_TOPLEFT, 0)) {
-    return ZOR_IMAGE_WRONG_FORMAT;
-  }
-  HostBitmap loaded;
-  loaded.width = static_cast<int32_t>(width);
-  loaded.height = static_cast<int32_t>(height);
-  loaded.depth = 24;
-  loaded.pixels.resize(raster.size() * 3);
-  for (size_t i = 0; i < raster.size(); ++i) {
-    loaded.pixels[3 * i] = static_cast<uint8_t>(TIFFGetR(raster[i]));
-    loaded.pixels[3 * i + 1] = static_cast<uint8_t>(TIFFGetG(raster[i]));
-    loaded.pixels[3 * i + 2] = static_cast<uint8_t>(TIFFGetB(raster[i]));
-  }
-  bmp = std::move(loaded);
-  return ZOR_IMAGE_OK;
-}
-
 }  // namespace zorhost
