@@ -4,6 +4,7 @@
 #include <new>
 
 #include "zor_file.h"
+#include "zor_general.h"
 #include "zor_gui.h"
 #include "zor_host.h"
 #include "zor_memory.h"
@@ -19,11 +20,6 @@ String Blanks(int32_t count) {
   String blanks;
   for (int32_t i = 0; i < count; ++i) blanks += " ";
   return blanks;
-}
-
-int32_t HostVersion() {
-  const HostFunctionTable* table = HostTable();
-  return table ? table->version : 0;
 }
 
 bool IsResultWord(const char* token) {
@@ -185,7 +181,7 @@ void WriteReport(ResultList& list, const Filename& reportFile) {
     const int32_t endBytes = lineEnd.GetCString(buffer, kLineLimit + 1, ZOR_STRING_UTF8);
     file.Write(buffer, endBytes);
   };
-  writeLine(ReportHeader(HostVersion()));
+  writeLine(ReportHeader(GetHostApiVersion()));
   for (int32_t k = 0; k < list.GetCount(); ++k) writeLine(ReportLine(k, list[k]));
   file.Close();
 }

@@ -29,6 +29,11 @@ inline constexpr int32_t kResultListCapacity = 100000;
 // a pending record with no file holds anyway.
 class ResultList {
  public:
+  ResultList() = default;
+  ~ResultList() { Release(); }
+  ResultList(const ResultList&) = delete;
+  ResultList& operator=(const ResultList&) = delete;
+
   bool Allocate();
   void Release();
   bool IsAllocated() const { return records_ != nullptr; }
