@@ -19,6 +19,7 @@
 //   build/bin/renderator_bench --benchmark_filter=Scale --benchmark_repetitions=3    tiny scenes
 //   build/bin/renderator_bench --benchmark_filter=Samples --benchmark_repetitions=3  the example scenes
 #include <benchmark/benchmark.h>
+#include <unistd.h>
 
 #include <atomic>
 #include <chrono>
@@ -137,7 +138,9 @@ void InstallTimedHost() {
 }
 
 fs::path BenchFolder(const std::string& name) {
-  const fs::path folder = fs::temp_directory_path() / ("relkit_renderator_bench_" + name);
+  // one folder per process, so that two benchmarks running side by side do not share scenes
+  const fs::path folder =
+      fs::temp_directory_path() / ("relkit_renderator_bench_" + name + "_" + std::to_string(::getpid()));
   fs::remove_all(folder);
   fs::create_directories(folder);
   return folder;
