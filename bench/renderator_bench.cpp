@@ -13,6 +13,8 @@
 //   own_share  own time as a fraction of the whole run
 //   own_cpu_ms the running thread's CPU time less its time in those host calls: the Renderator's own
 //              work, also on a machine whose other work makes wall times wander
+// Goals: own time per scene at 10,000 scenes within 3 times that at 100; own share of a run of the
+// example scenes under 5 %.
 // Console lines are counted and dropped so that ten thousand of them do not bury the results.
 //
 // One run per repetition (each is long enough on its own), e.g.
