@@ -111,13 +111,10 @@ void RenderatorSettingsDialog::UpdateEnabling() {
 
 bool RenderatorData::Execute(HostDocument*) {
   BaseContainer stored = GetStoredPluginSettings(kRenderatorPluginId);
-  RenderatorSettingsDialog* dialog = NewObj(RenderatorSettingsDialog, stored.GetFilename(kStoredScenePath),
-                                            stored.GetFilename(kStoredReferencePath));
-  if (!dialog) return true;
-  if (!dialog->Open(-1, -1)) {
-    DeleteObj(dialog);
-    return true;
-  }
+  OwnedObj<RenderatorSettingsDialog> dialog =
+      NewOwnedObj(RenderatorSettingsDialog, stored.GetFilename(kStoredScenePath),
+                  stored.GetFilename(kStoredReferencePath));
+  if (!dialog || !dialog->Open(-1, -1)) return true;
   stored.SetFilename(kStoredScenePath, dialog->GetScenePath());
   stored.SetFilename(kStoredReferencePath, dialog->GetReferencePath());
   stored.SetBool(kStoredContinue, g_renderatorSettings.continueBuild != 0);
@@ -127,7 +124,6 @@ bool RenderatorData::Execute(HostDocument*) {
   if (!dialog->GetScenePath().IsEmpty()) {
     RunRenderator(dialog->GetScenePath(), dialog->GetReferencePath(), dialog->GetOpenGl());
   }
-  DeleteObj(dialog);
   return true;
 }
 

@@ -4,6 +4,7 @@
 #include <new>
 
 #include "zor_file.h"
+#include "zor_general.h"
 #include "zor_gui.h"
 #include "zor_host.h"
 #include "zor_memory.h"
@@ -19,11 +20,6 @@ String Blanks(int32_t count) {
   String blanks;
   for (int32_t i = 0; i < count; ++i) blanks += " ";
   return blanks;
-}
-
-int32_t HostVersion() {
-  const HostFunctionTable* table = HostTable();
-  return table ? table->version : 0;
 }
 
 bool IsResultWord(const char* token) {
@@ -85,6 +81,114 @@ class ReportTokenizer {
 
 }  // namespace
 
+// What one report line was made from. A record's file is set when it is appended and never changes
+// afterwards, so its host object identifies it; sorting moves the object along with the record.
+struct ReportCache::LineSource {
+  const HostFilename* file;
+  double told;
+  double tnew;
+  double diff;
+  int32_t status;
+  int64_t length;  // bytes of the line, its line end included
+
+  bool Matches(const SceneResult& record) const {
+    // bitwise, so that a value that does not equal itself cannot force a new line every time
+    return file == record.file.Get() && status == record.status &&
+           std::memcmp(&told, &record.told, sizeof told) == 0 &&
+           std::memcmp(&tnew, &record.tnew, sizeof tnew) == 0 &&
+           std::memcmp(&diff, &record.diff, sizeof diff) == 0;
+  }
+};
+
+void ReportCache::Release() {
+  Free(sources_);
+  Free(bytes_);
+  sourceCount_ = 0;
+  sourceCapacity_ = 0;
+  size_ = 0;
+  capacity_ = 0;
+  headerVersion_ = 0;
+  headerLength_ = 0;
+}
+
+bool ReportCache::GrowSources(int32_t count) {
+  if (count <= sourceCapacity_) return true;
+  const int32_t capacity = count > 2 * sourceCapacity_ ? count : 2 * sourceCapacity_;
+  auto* grown = static_cast<LineSource*>(ZOR_ALLOC(int64_t(sizeof(LineSource)) * capacity));
+  if (!grown) return false;
+  if (sourceCount_ > 0) std::memcpy(grown, sources_, sizeof(LineSource) * size_t(sourceCount_));
+  Free(sources_);
+  sources_ = grown;
+  sourceCapacity_ = capacity;
+  return true;
+}
+
+// Replaces oldLength bytes at offset with the line, moving what follows.
+bool ReportCache::Splice(int64_t offset, int64_t oldLength, const char* line, int64_t length) {
+  const int64_t size = size_ - oldLength + length;
+  if (size > capacity_) {
+    const int64_t capacity = size > 2 * capacity_ ? size : 2 * capacity_;
+    char* grown = static_cast<char*>(ZOR_ALLOC(capacity));
+    if (!grown) return false;
+    if (size_ > 0) std::memcpy(grown, bytes_, size_t(size_));
+    Free(bytes_);
+    bytes_ = grown;
+    capacity_ = capacity;
+  }
+  const int64_t tail = size_ - offset - oldLength;
+  if (tail > 0 && length != oldLength) {
+    std::memmove(bytes_ + offset + length, bytes_ + offset + oldLength, size_t(tail));
+  }
+  std::memcpy(bytes_ + offset, line, size_t(length));
+  size_ = size;
+  return true;
+}
+
+bool ReportCache::Update(ResultList& list, int32_t hostVersion) {
+  char lineEnd[16];
+  const int32_t lineEndBytes = String::LineEnd().GetCString(lineEnd, sizeof lineEnd, ZOR_STRING_UTF8);
+  char line[kLineLimit + sizeof lineEnd];
+  // A line longer than the limit is cut, but its line end is always written, so that the next record
+  // still starts a line of its own and the report stays readable by position.
+  auto format = [&](const String& text) -> int64_t {
+    const int32_t bytes = text.GetCString(line, kLineLimit + 1, ZOR_STRING_UTF8);
+    std::memcpy(line + bytes, lineEnd, size_t(lineEndBytes));
+    return int64_t(bytes) + lineEndBytes;
+  };
+
+  const int32_t count = list.GetCount();
+  bool ok = GrowSources(count);
+  if (ok && (headerLength_ == 0 || headerVersion_ != hostVersion)) {
+    const int64_t length = format(ReportHeader(hostVersion));
+    ok = Splice(0, headerLength_, line, length);
+    headerLength_ = length;
+    headerVersion_ = hostVersion;
+  }
+  int64_t offset = headerLength_;
+  for (int32_t k = 0; ok && k < count; ++k) {
+    SceneResult& record = list[k];
+    // the line shows a skipped scene's reference time as its time; set it first so that the record
+    // matches what its line was made from
+    if (record.status == SCENE_STATUS_SKIPPED) record.tnew = record.told;
+    LineSource& source = sources_[k];
+    const bool known = k < sourceCount_;
+    if (!known || !source.Matches(record)) {
+      const int64_t length = format(ReportLine(k, record));
+      ok = Splice(offset, known ? source.length : 0, line, length);
+      source = LineSource{record.file.Get(), record.told, record.tnew, record.diff, record.status, length};
+    }
+    offset += source.length;
+  }
+  if (!ok) {
+    Release();
+    return false;
+  }
+  // records beyond the count (a list that was emptied and filled again) no longer have a line
+  size_ = offset;
+  sourceCount_ = count;
+  return true;
+}
+
 bool ResultList::Allocate() {
   Release();
   records_ = static_cast<SceneResult*>(ZOR_ALLOC(int64_t(sizeof(SceneResult)) * kResultListCapacity));
@@ -95,6 +199,7 @@ void ResultList::Release() {
   for (int32_t i = 0; i < count_; ++i) records_[i].~SceneResult();
   count_ = 0;
   Free(records_);
+  report_.Release();
 }
 
 bool ResultList::Append(const Filename& file) {
@@ -175,18 +280,22 @@ void WriteReport(ResultList& list, const Filename& reportFile) {
     GeMessageBox(String("Couldn't write file 'Result.txt'"));
     return;
   }
-  const String lineEnd = String::LineEnd();
-  char buffer[kLineLimit + 1];
-  // A line longer than the limit is cut, but its line end is written on its own so that the next
-  // record still starts a line of its own and the report stays readable by position.
-  auto writeLine = [&](const String& line) {
-    const int32_t bytes = line.GetCString(buffer, kLineLimit + 1, ZOR_STRING_UTF8);
-    file.Write(buffer, bytes);
-    const int32_t endBytes = lineEnd.GetCString(buffer, kLineLimit + 1, ZOR_STRING_UTF8);
-    file.Write(buffer, endBytes);
-  };
-  writeLine(ReportHeader(HostVersion()));
-  for (int32_t k = 0; k < list.GetCount(); ++k) writeLine(ReportLine(k, list[k]));
+  ReportCache& cache = list.Report();
+  if (cache.Update(list, GetHostApiVersion())) {
+    file.Write(cache.Data(), cache.Size());
+  } else {
+    // Without memory for the cache the report is still written whole, line by line.
+    const String lineEnd = String::LineEnd();
+    char buffer[kLineLimit + 1];
+    auto writeLine = [&](const String& line) {
+      const int32_t bytes = line.GetCString(buffer, kLineLimit + 1, ZOR_STRING_UTF8);
+      file.Write(buffer, bytes);
+      const int32_t endBytes = lineEnd.GetCString(buffer, kLineLimit + 1, ZOR_STRING_UTF8);
+      file.Write(buffer, endBytes);
+    };
+    writeLine(ReportHeader(GetHostApiVersion()));
+    for (int32_t k = 0; k < list.GetCount(); ++k) writeLine(ReportLine(k, list[k]));
+  }
   file.Close();
 }
 

@@ -14,11 +14,6 @@ RenderatorRunState* g_renderatorRun = nullptr;
 
 namespace {
 
-int32_t HostVersion() {
-  const HostFunctionTable* table = HostTable();
-  return table ? table->version : 0;
-}
-
 // Publishes the run state for the worker and the progress dialog, and withdraws it again.
 class PublishedRun {
  public:
@@ -29,28 +24,20 @@ class PublishedRun {
 };
 
 int32_t StartWorker(int32_t openGl) {
-  PreviewThread* thread = NewObj(PreviewThread, openGl);
+  OwnedObj<PreviewThread> thread = NewOwnedObj(PreviewThread, openGl);
   if (!thread) return 0;
-  int32_t started = 0;
-  if (GeRunsWithoutGui()) {
-    started = thread->Start(ZOR_THREAD_SYNC) ? 1 : 0;
-  } else {
-    started = thread->Start(ZOR_THREAD_ASYNC) ? 1 : 0;
-    if (started) {
-      ZDialog* dialog = NewObj(ZDialog);
-      if (dialog) dialog->Open(-1, -1);
-      thread->End(true);
-      // A user who closed the dialog before the run ended has not seen how it ended: the final
-      // text (naming the scene at which it stopped) is shown once the worker is done.
-      if (!dialog || !dialog->SawRunEnd()) {
-        GeGlobalLockGuard lock;
-        GeMessageBox(g_renderatorRun->statusText);
-      }
-      DeleteObj(dialog);
-    }
+  if (GeRunsWithoutGui()) return thread->Start(ZOR_THREAD_SYNC) ? 1 : 0;
+  if (!thread->Start(ZOR_THREAD_ASYNC)) return 0;
+  OwnedObj<ZDialog> dialog = NewOwnedObj(ZDialog);
+  if (dialog) dialog->Open(-1, -1);
+  thread->End(true);
+  // A user who closed the dialog before the run ended has not seen how it ended: the final text
+  // (naming the scene at which it stopped) is shown once the worker is done.
+  if (!dialog || !dialog->SawRunEnd()) {
+    GeGlobalLockGuard lock;
+    GeMessageBox(g_renderatorRun->statusText);
   }
-  DeleteObj(thread);
-  return started;
+  return 1;
 }
 
 }  // namespace
@@ -102,6 +89,8 @@ void SortScenes(ResultList& list) {
 }
 
 int32_t RunRenderator(const Filename& sceneFolder, const Filename& referenceFolder, int32_t openGl) {
+  // The state, and with it the result list, is released when the run returns, whichever way; the
+  // worker has ended by then and the state was withdrawn from it first.
   RenderatorRunState run;
   run.referenceFolder = referenceFolder;
   if (!run.results.Allocate()) {
@@ -122,10 +111,9 @@ int32_t RunRenderator(const Filename& sceneFolder, const Filename& referenceFold
   if (run.continueBuild) {
     run.resultFolder = referenceFolder;
   } else {
-    run.resultFolder = NextResultFolder(sceneFolder, HostVersion());
+    run.resultFolder = NextResultFolder(sceneFolder, GetHostApiVersion());
     if (!CreateFolder(run.resultFolder)) {
       GeMessageBox("Error creating resultdir");
-      run.results.Release();
       return 1;
     }
   }
@@ -143,12 +131,9 @@ int32_t RunRenderator(const Filename& sceneFolder, const Filename& referenceFold
     run.buildFlag = 0;
     if (!ReadReferenceReport(run.results, referenceFolder + Filename("_result.txt"))) {
       GeMessageBox("Outdated reference");
-      run.results.Release();
       return 0;
     }
   }
 
-  const int32_t started = StartWorker(openGl);
-  run.results.Release();
-  return started;
+  return StartWorker(openGl);
 }

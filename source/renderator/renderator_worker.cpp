@@ -11,23 +11,51 @@
 
 namespace {
 
-// Host ids of the render settings, video posts and render calls the run touches.
-enum : int32_t {
-  kSettingWidth = 5008,
-  kSettingHeight = 5009,
-  kSettingRenderEngine = 5300,
-  kSettingPhysicalEnable = 6023,
-  kPhysicalStructure = 4000,
-  kPhysicalSampler = 3100,
-  kVideoPostPhysical = 1023342,
-  kVideoPostFilmGrain = 1001015,
-  kFilmGrainOffBit = 4,
-  kSetParameterFlags = 4,
-  kLoadSceneFlags = 3,
-  kRenderFlags = 1,
-  kRenderFlagsCluster = 0x201,
-  kWarmUpSize = 16
-};
+// Render settings entries the run writes into its copies before each render, so that a scene renders
+// under the same conditions in every run whatever its file saved. What each entry does is the host's
+// business; the ids the host documents by role are named by it, the others by their id and the value
+// the run pins.
+//   resolution: cut to whole pixels, because the image bitmap is allocated with the integer size
+constexpr int32_t kSettingWidth = 5008;
+constexpr int32_t kSettingHeight = 5009;
+//   the renderer: the legacy engine is replaced by the standard one (0), which renders its scenes
+constexpr int32_t kSettingRenderEngine = 5300;
+//   switched on together with the physical renderer when an override asks for it
+constexpr int32_t kSettingPhysicalEnable = 6023;
+//   the output format: TIFF, the format in which the run saves its images
+constexpr int32_t kSettingSaveFormat = 5033;
+//   pinned off (false) for every render; 5202 is written first and once more after the others
+constexpr int32_t kSettingOff5202 = 5202;
+constexpr int32_t kSettingOff5076 = 5076;
+constexpr int32_t kSettingOff6014 = 6014;
+constexpr int32_t kSettingOff5036 = 5036;
+constexpr int32_t kSettingOff5024 = 5024;
+//   pinned integers for every render: 5016 to 1, 5035 and 5077 to 0
+constexpr int32_t kSettingOne5016 = 5016;
+constexpr int32_t kSettingZero5035 = 5035;
+constexpr int32_t kSettingZero5077 = 5077;
+//   the warm-up render only: 5401 off and 7011 on; its image is never looked at
+constexpr int32_t kWarmUpOff5401 = 5401;
+constexpr int32_t kWarmUpOn7011 = 7011;
+// The warm-up render's size: small, it only brings the host's caches up before the timed render.
+constexpr int32_t kWarmUpSize = 16;
+
+// The physical renderer's video post: its acceleration structure follows the override choice, and a
+// sampler setting of 2 is brought down to 1 for every scene.
+constexpr int32_t kVideoPostPhysical = 1023342;
+constexpr int32_t kPhysicalStructure = 4000;
+constexpr int32_t kPhysicalSampler = 3100;
+constexpr int32_t kPhysicalSamplerReplaced = 2;
+constexpr int32_t kPhysicalSamplerUsed = 1;
+// Film grain differs on every render, so it is switched off: a flag bit on the video post itself.
+constexpr int32_t kVideoPostFilmGrain = 1001015;
+constexpr int32_t kFilmGrainOffBit = 4;
+
+constexpr int32_t kSetParameterFlags = 4;
+constexpr int32_t kLoadSceneFlags = 3;
+constexpr int32_t kRenderFlags = 1;
+constexpr int32_t kRenderFlagsCluster = 0x201;
+constexpr int32_t kImageDepth = 24;
 
 struct ScenePaths {
   Filename image;
@@ -50,9 +78,6 @@ String StatusText(int32_t index, int32_t count, int32_t percent, const char* act
   text += "...";
   return text;
 }
-
-// What happened to one scene: next scene with or without rewriting the report, or the run ends at it.
-enum class SceneOutcome { kNext, kNextWithoutReport, kEndRun };
 
 }  // namespace
 
@@ -78,128 +103,129 @@ void ApplyRendererChoice(RenderData& renderData, int32_t openGl, int32_t overrid
 }
 
 void NormaliseRenderSettings(BaseContainer& settings, RenderData& renderData, bool warmUp) {
-  settings.SetBool(5202, false);
+  settings.SetBool(kSettingOff5202, false);
   BaseVideoPost grain = renderData.FindVideoPost(kVideoPostFilmGrain);
   if (grain.IsValid()) grain.SetFlags(grain.GetFlags() | kFilmGrainOffBit);
   settings.SetFloat(kSettingWidth, double(int32_t(settings.GetFloat(kSettingWidth))));
   settings.SetFloat(kSettingHeight, double(int32_t(settings.GetFloat(kSettingHeight))));
-  settings.SetInt32(5016, 1);
-  settings.SetInt32(5035, 0);
-  settings.SetBool(5076, false);
-  settings.SetBool(6014, false);
-  settings.SetBool(5036, false);
-  settings.SetInt32(5077, 0);
-  settings.SetInt32(5033, ZOR_FILTER_TIFF);
-  settings.SetBool(5202, false);
-  settings.SetBool(5024, false);
+  settings.SetInt32(kSettingOne5016, 1);
+  settings.SetInt32(kSettingZero5035, 0);
+  settings.SetBool(kSettingOff5076, false);
+  settings.SetBool(kSettingOff6014, false);
+  settings.SetBool(kSettingOff5036, false);
+  settings.SetInt32(kSettingZero5077, 0);
+  settings.SetInt32(kSettingSaveFormat, ZOR_FILTER_TIFF);
+  settings.SetBool(kSettingOff5202, false);
+  settings.SetBool(kSettingOff5024, false);
   if (settings.GetInt32(kSettingRenderEngine) == ZOR_ENGINE_LEGACY)
-    settings.SetInt32(kSettingRenderEngine, 0);
+    settings.SetInt32(kSettingRenderEngine, ZOR_ENGINE_STANDARD);
   BaseVideoPost physical = renderData.FindVideoPost(kVideoPostPhysical);
   if (physical.IsValid()) {
     BaseContainer physicalSettings = physical.GetDataInstance();
-    if (physicalSettings.IsValid() && physicalSettings.GetInt32(kPhysicalSampler) == 2) {
-      physicalSettings.SetInt32(kPhysicalSampler, 1);
+    if (physicalSettings.IsValid() &&
+        physicalSettings.GetInt32(kPhysicalSampler) == kPhysicalSamplerReplaced) {
+      physicalSettings.SetInt32(kPhysicalSampler, kPhysicalSamplerUsed);
     }
   }
   if (!warmUp) return;
   settings.SetInt32(kSettingWidth, kWarmUpSize);
   settings.SetInt32(kSettingHeight, kWarmUpSize);
-  settings.SetBool(5401, false);
-  settings.SetBool(7011, true);
+  settings.SetBool(kWarmUpOff5401, false);
+  settings.SetBool(kWarmUpOn7011, true);
 }
 
 PreviewThread::~PreviewThread() {
   End(true);
 }
 
+PreviewThread::SceneOutcome PreviewThread::ProcessScene(RenderatorRunState& run, int32_t index,
+                                                        SceneResult& record) {
+  const int32_t count = run.results.GetCount();
+  const int32_t percent = ScenePercent(index, count);
+  GeStatusSetPercent(percent);
+  const ScenePaths paths = PathsFor(run, index);
+  bool referenceMissing = false;
+  if (run.continueBuild == 1) {
+    if (FileExists(paths.referenceImage)) {
+      record.status = SCENE_STATUS_SKIPPED;
+    } else {
+      referenceMissing = true;
+    }
+  }
+  const char* action = run.buildFlag == 1 || referenceMissing  ? "Processing file "
+                       : record.status == SCENE_STATUS_SKIPPED ? "Skipping file "
+                                                               : "Comparing file ";
+  String status;
+  {
+    GeGlobalLockGuard lock;
+    run.statusText = StatusText(index, count, percent, action, record.file);
+    status = run.statusText;
+    GePrint(run.statusText);
+  }
+  GeSpecialEventAdd(kRenderatorStatusEvent);
+  GeStatusSetText(status);
+  if (record.status == SCENE_STATUS_SKIPPED) return SceneOutcome::kNextWithoutReport;
+
+  record.status = SCENE_STATUS_ERROR;
+  BaseDocument document = BaseDocument::Load(record.file, kLoadSceneFlags);
+  if (!document.IsValid()) return SceneOutcome::kNextWithoutReport;
+
+  RenderData renderData = document.GetActiveRenderData();
+  ApplyRendererChoice(renderData, openGl_, g_renderatorSettings.overrideChoice);
+  BaseContainer real = renderData.GetDataCopy();
+  BaseContainer warmUp = real;
+  NormaliseRenderSettings(warmUp, renderData, true);
+  NormaliseRenderSettings(real, renderData, false);
+
+  {
+    BaseBitmap warmUpImage;
+    if (!warmUpImage.IsValid() ||
+        warmUpImage.Init(kWarmUpSize, kWarmUpSize, kImageDepth, 0) != ZOR_IMAGE_OK) {
+      return SceneOutcome::kEndRun;
+    }
+    RenderDocument(document, warmUp, warmUpImage, kRenderFlags, GetHandle());
+  }
+
+  BaseBitmap image;
+  const int32_t width = int32_t(real.GetFloat(kSettingWidth));
+  const int32_t height = int32_t(real.GetFloat(kSettingHeight));
+  if (!image.IsValid() || image.Init(width, height, kImageDepth, 0) != ZOR_IMAGE_OK)
+    return SceneOutcome::kEndRun;
+
+  const int64_t t0 = GeGetTimer();
+  const bool comparing = run.buildFlag == 0 && !referenceMissing;
+  if (comparing && !FileExists(paths.referenceImage)) return SceneOutcome::kEndRun;
+
+  const int32_t flags = g_renderatorSettings.clusterRender ? kRenderFlagsCluster : kRenderFlags;
+  if (RenderDocument(document, real, image, flags, GetHandle()) != ZOR_RENDER_OK) return SceneOutcome::kNext;
+  const int64_t t1 = GeGetTimer();
+  // seconds cut to hundredths
+  record.tnew = double(int64_t(double(t1 - t0) * 0.1)) / 100.0;
+  BaseContainer noOptions;
+  if (image.Save(paths.image, ZOR_FILTER_TIFF, &noOptions, 0) != ZOR_IMAGE_OK) return SceneOutcome::kEndRun;
+  record.status = SCENE_STATUS_OK;
+  if (!comparing) {
+    record.status = SCENE_STATUS_CREATED;
+    return SceneOutcome::kNext;
+  }
+  BaseBitmap reference;
+  double diff = 0.0;
+  if (!CompareImages(image, paths.referenceImage, reference, diff)) return SceneOutcome::kEndRun;
+  record.diff = diff;
+  const bool saved = reference.Save(paths.differenceImage, ZOR_FILTER_TIFF, &noOptions, 0) == ZOR_IMAGE_OK;
+  record.status = saved ? SCENE_STATUS_OK : SCENE_STATUS_ERROR;
+  return SceneOutcome::kNext;
+}
+
 void PreviewThread::Run() {
   RenderatorRunState& run = *g_renderatorRun;
   ResultList& results = run.results;
   const int32_t count = results.GetCount();
-  const bool continueBuild = run.continueBuild == 1;
   int32_t i = 0;
-
-  // One scene; every early return that ends the run leaves i at this scene.
-  auto processScene = [&](SceneResult& record) -> SceneOutcome {
-    const int32_t percent = ScenePercent(i, count);
-    GeStatusSetPercent(percent);
-    const ScenePaths paths = PathsFor(run, i);
-    bool referenceMissing = false;
-    if (continueBuild) {
-      if (FileExists(paths.referenceImage)) {
-        record.status = SCENE_STATUS_SKIPPED;
-      } else {
-        referenceMissing = true;
-      }
-    }
-    const char* action = run.buildFlag == 1 || referenceMissing  ? "Processing file "
-                         : record.status == SCENE_STATUS_SKIPPED ? "Skipping file "
-                                                                 : "Comparing file ";
-    String status;
-    {
-      GeGlobalLockGuard lock;
-      run.statusText = StatusText(i, count, percent, action, record.file);
-      status = run.statusText;
-      GePrint(run.statusText);
-    }
-    GeSpecialEventAdd(kRenderatorStatusEvent);
-    GeStatusSetText(status);
-    if (record.status == SCENE_STATUS_SKIPPED) return SceneOutcome::kNextWithoutReport;
-
-    record.status = SCENE_STATUS_ERROR;
-    BaseDocument document = BaseDocument::Load(record.file, kLoadSceneFlags);
-    if (!document.IsValid()) return SceneOutcome::kNextWithoutReport;
-
-    RenderData renderData = document.GetActiveRenderData();
-    ApplyRendererChoice(renderData, openGl_, g_renderatorSettings.overrideChoice);
-    BaseContainer real = renderData.GetDataCopy();
-    BaseContainer warmUp = real;
-    NormaliseRenderSettings(warmUp, renderData, true);
-    NormaliseRenderSettings(real, renderData, false);
-
-    {
-      BaseBitmap warmUpImage;
-      if (!warmUpImage.IsValid() || warmUpImage.Init(kWarmUpSize, kWarmUpSize, 24, 0) != ZOR_IMAGE_OK) {
-        return SceneOutcome::kEndRun;
-      }
-      RenderDocument(document, warmUp, warmUpImage, kRenderFlags, GetHandle());
-    }
-
-    BaseBitmap image;
-    const int32_t width = int32_t(real.GetFloat(kSettingWidth));
-    const int32_t height = int32_t(real.GetFloat(kSettingHeight));
-    if (!image.IsValid() || image.Init(width, height, 24, 0) != ZOR_IMAGE_OK) return SceneOutcome::kEndRun;
-
-    const int64_t t0 = GeGetTimer();
-    const bool comparing = run.buildFlag == 0 && !referenceMissing;
-    if (comparing && !FileExists(paths.referenceImage)) return SceneOutcome::kEndRun;
-
-    const int32_t flags = g_renderatorSettings.clusterRender ? kRenderFlagsCluster : kRenderFlags;
-    BaseBitmap reference;
-    if (RenderDocument(document, real, image, flags, GetHandle()) == ZOR_RENDER_OK) {
-      const int64_t t1 = GeGetTimer();
-      record.tnew = double(int64_t(double(t1 - t0) * 0.1)) / 100.0;
-      BaseContainer noOptions;
-      if (image.Save(paths.image, ZOR_FILTER_TIFF, &noOptions, 0) != ZOR_IMAGE_OK)
-        return SceneOutcome::kEndRun;
-      record.status = SCENE_STATUS_OK;
-      if (comparing) {
-        double diff = 0.0;
-        if (!CompareImages(image, paths.referenceImage, reference, diff)) return SceneOutcome::kEndRun;
-        record.diff = diff;
-        const bool saved =
-            reference.Save(paths.differenceImage, ZOR_FILTER_TIFF, &noOptions, 0) == ZOR_IMAGE_OK;
-        record.status = saved ? SCENE_STATUS_OK : SCENE_STATUS_ERROR;
-      } else {
-        record.status = SCENE_STATUS_CREATED;
-      }
-    }
-    return SceneOutcome::kNext;
-  };
-
   for (; i < count; ++i) {
     if (TestBreak()) break;
-    const SceneOutcome outcome = processScene(results[i]);
+    // A scene that ends the run leaves i at that scene, which the final text names.
+    const SceneOutcome outcome = ProcessScene(run, i, results[i]);
     // The clean-up call follows a freed document: skipped scenes and scenes that did not load had
     // none, and a scene that ends the run is cleaned up with the end of the run.
     if (outcome == SceneOutcome::kNext) GeCleanup();

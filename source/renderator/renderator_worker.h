@@ -6,6 +6,8 @@
 
 class BaseContainer;
 class RenderData;
+struct RenderatorRunState;
+struct SceneResult;
 
 // Runs the scenes of the published run state one after the other; see RunRenderator.
 class PreviewThread : public ZORThread {
@@ -17,6 +19,11 @@ class PreviewThread : public ZORThread {
   const char* QueryName() override { return "Renderator Thread"; }
 
  private:
+  // What happened to one scene: next scene with or without rewriting the report, or the run ends at it.
+  enum class SceneOutcome { kNext, kNextWithoutReport, kEndRun };
+  // Skips, or loads, renders, saves and compares the scene at position index; sets its status.
+  SceneOutcome ProcessScene(RenderatorRunState& run, int32_t index, SceneResult& record);
+
   int32_t openGl_;
 };
 

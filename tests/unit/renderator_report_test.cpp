@@ -11,6 +11,7 @@
 #include <string>
 
 #include "app/host_table.h"
+#include "renderator/renderator_run.h"
 #include "renderator/renderator_worker.h"
 #include "zor_host.h"
 
@@ -137,6 +138,60 @@ TEST_F(RenderatorReport, WrittenReportIsReadBackByPosition) {
   shorter.Release();
 
   EXPECT_FALSE(ReadReferenceReport(list_, Filename((folder_ / "missing.txt").c_str())));
+}
+
+// The writer keeps the lines of its last write and formats only records that changed since; every
+// rewrite must still be what formatting the whole list from scratch gives.
+TEST_F(RenderatorReport, RewritesMatchAFreshFormattingOfTheSameRecords) {
+  const Filename report = Filename((folder_ / "_result.txt").c_str());
+  auto fresh = [&] {
+    std::string text = ReportHeader(16050).ToUtf8() + "\n";
+    for (int32_t k = 0; k < list_.GetCount(); ++k) text += ReportLine(k, list_[k]).ToUtf8() + "\n";
+    return text;
+  };
+  auto rewrite = [&](const char* step) {
+    WriteReport(list_, report);
+    EXPECT_EQ(ReadText("_result.txt"), fresh()) << step;
+  };
+
+  // out of order, so that sorting later moves records that already have lines
+  for (const char* path : {"/s/e.zor", "/s/d.zor", "/s/c.zor", "/s/b.zor", "/s/a.zor"}) {
+    Add(path, SCENE_STATUS_PENDING);
+  }
+  rewrite("all pending");
+  SortScenes(list_);
+  rewrite("sorted");
+
+  list_[0].status = SCENE_STATUS_CREATED;
+  list_[0].tnew = 1.25;
+  rewrite("first scene done");
+
+  // an earlier line grows (a time wider than its column) and every later line moves
+  list_[1].status = SCENE_STATUS_OK;
+  list_[1].told = 2.0;
+  list_[1].tnew = 123456789.5;
+  list_[1].diff = 0.0123;
+  list_[3].status = SCENE_STATUS_SKIPPED;
+  list_[3].told = 7.0;
+  rewrite("a wide line and a skipped one");
+  EXPECT_EQ(list_[3].tnew, 7.0);
+
+  // ... and shrinks again; a line before it changes in the same write
+  list_[0].status = SCENE_STATUS_ERROR;
+  list_[1].tnew = 2.5;
+  list_[1].diff = 0.0;
+  rewrite("lines changed back");
+
+  list_[4].status = SCENE_STATUS_ERROR;
+  rewrite("the run ended at the last scene");
+
+  // a list filled again from the start after a release is written whole, nothing of the old one left
+  list_.Release();
+  ASSERT_TRUE(list_.Allocate());
+  Add("/t/only.zor", SCENE_STATUS_CREATED, 0.5);
+  rewrite("a new list");
+  list_.Append(Filename("/t/second.zor"));
+  rewrite("a record appended");
 }
 
 TEST_F(RenderatorReport, ReaderIsMisledByStatusWordsInNamesAndStopsAtJunk) {

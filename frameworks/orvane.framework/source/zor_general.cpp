@@ -7,6 +7,11 @@ int64_t GeGetTimer() {
   return timer_ms ? timer_ms() : 0;
 }
 
+int32_t GetHostApiVersion() {
+  const HostFunctionTable* table = HostTable();
+  return table ? table->version : 0;
+}
+
 void GeCleanup() {
   if (auto cleanup = ZOR_GENERAL(cleanup)) cleanup();
 }

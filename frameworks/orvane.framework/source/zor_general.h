@@ -5,5 +5,7 @@
 #include "zor_string.h"
 
 int64_t GeGetTimer();  // milliseconds
+// the API version the host answers, e.g. 16050; 0 before the module is bound
+int32_t GetHostApiVersion();
 void GeCleanup();
 void GePrint(const String& text);  // one line on the host console

@@ -2,6 +2,7 @@
 #pragma once
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <new>
 #include <utility>
 
@@ -41,3 +42,21 @@ void DeleteObj(T*& p) {
 }
 
 #define NewObj(Type, ...) NewObjAt<Type>(__LINE__, __FILE__ __VA_OPT__(, ) __VA_ARGS__)
+
+// Ownership of an object made by NewObj, so that every way out of a scope gives it back to the host.
+struct ObjDeleter {
+  template <class T>
+  void operator()(T* p) const noexcept {
+    DeleteObj(p);
+  }
+};
+template <class T>
+using OwnedObj = std::unique_ptr<T, ObjDeleter>;
+
+template <class T, class... Args>
+OwnedObj<T> NewOwnedObjAt(int32_t line, const char* file, Args&&... args) noexcept {
+  return OwnedObj<T>(NewObjAt<T>(line, file, std::forward<Args>(args)...));
+}
+
+// empty when the host has no memory for it
+#define NewOwnedObj(Type, ...) NewOwnedObjAt<Type>(__LINE__, __FILE__ __VA_OPT__(, ) __VA_ARGS__)
