@@ -3,6 +3,7 @@
 #include <charconv>
 #include <stdexcept>
 
+#include "containers/json_input.h"
 #include "strings/string_impl.h"
 
 namespace zorhost {
@@ -46,7 +47,9 @@ int32_t parse_id(const std::string& key, const std::string& where) {
   return id;
 }
 
-ContainerValue value_from_json(const json& value, int32_t id, const std::string& where) {
+HostContainer read_container(const json& object, int32_t id, const std::string& path, int depth);
+
+ContainerValue value_from_json(const json& value, int32_t id, const std::string& where, int depth) {
   const auto bad = [&where](const std::string& what) { return ContainerJsonError(where, what); };
   switch (value.type()) {
     case json::value_t::boolean:
@@ -68,8 +71,11 @@ ContainerValue value_from_json(const json& value, int32_t id, const std::string&
       if (value.size() == 1 && value.contains("time")) {
         const json& time = value["time"];
         const std::string time_where = member_path(where, "time");
-        if (!time.is_array() || time.size() != 2 || !time[0].is_number_integer() ||
-            !time[1].is_number_integer()) {
+        const auto is_int64 = [](const json& n) {
+          return n.is_number_integer() &&
+                 (!n.is_number_unsigned() || n.get<uint64_t>() <= static_cast<uint64_t>(INT64_MAX));
+        };
+        if (!time.is_array() || time.size() != 2 || !is_int64(time[0]) || !is_int64(time[1])) {
           throw ContainerJsonError(time_where, "must be [numerator, denominator] integers");
         }
         const TimeValue result{time[0].get<int64_t>(), time[1].get<int64_t>()};
@@ -83,6 +89,8 @@ ContainerValue value_from_json(const json& value, int32_t id, const std::string&
       }
       if (value.size() == 1 && value.contains("int64")) {
         const json& number = value["int64"];
+        if (number.is_number_unsigned() && number.get<uint64_t>() > static_cast<uint64_t>(INT64_MAX))
+          throw bad("integer does not fit in 64 bits");
         if (number.is_number_integer()) return number.get<int64_t>();
         if (!number.is_string()) throw bad("\"int64\" needs an integer");
         const std::string text = number.get<std::string>();
@@ -92,11 +100,26 @@ ContainerValue value_from_json(const json& value, int32_t id, const std::string&
           throw bad("\"int64\" needs an integer");
         return parsed;
       }
-      return std::make_shared<HostContainer>(container_from_json(value, id, where));
+      return std::make_shared<HostContainer>(read_container(value, id, where, depth + 1));
     }
     default:
       throw bad("is not a container value (boolean, number, string, time, file or object)");
   }
+}
+
+// Outside JSON is refused deeper than this while it is parsed; the reader keeps the same limit so that
+// it never recurses without bound whatever JSON it is given.
+HostContainer read_container(const json& object, int32_t id, const std::string& path, int depth) {
+  if (!object.is_object()) throw ContainerJsonError(path, "must be an object of ids");
+  if (depth > kMaxJsonDepth)
+    throw ContainerJsonError(path, "nested more than " + std::to_string(kMaxJsonDepth) + " levels deep");
+  HostContainer container(id);
+  for (const auto& [key, value] : object.items()) {
+    const std::string where = member_path(path, key);
+    const int32_t value_id = parse_id(key, where);
+    container.values[value_id] = value_from_json(value, value_id, where, depth);
+  }
+  return container;
 }
 
 }  // namespace
@@ -108,14 +131,7 @@ nlohmann::json container_to_json(const HostContainer& container) {
 }
 
 HostContainer container_from_json(const nlohmann::json& object, int32_t id, const std::string& path) {
-  if (!object.is_object()) throw ContainerJsonError(path, "must be an object of ids");
-  HostContainer container(id);
-  for (const auto& [key, value] : object.items()) {
-    const std::string where = member_path(path, key);
-    const int32_t value_id = parse_id(key, where);
-    container.values[value_id] = value_from_json(value, value_id, where);
-  }
-  return container;
+  return read_container(object, id, path, 1);
 }
 
 }  // namespace zorhost

@@ -24,6 +24,10 @@ bool start_ui_session(const HostOptions& options, std::string* error) {
   return true;
 }
 
+bool ui_script_failed() {
+  return g_scripted && g_scripted->failed();
+}
+
 void end_ui_session() {
   ui::close_all_dialogs();
   ui::discard_pending_events();

@@ -247,7 +247,7 @@ TEST(HostGuiScript, BadScriptsNameTheFileAndTheStep) {
   options.ui_script = fake::temp_file("broken.json", "[{\"dialog\": {\"press\": \"ok\"}");
   EXPECT_FALSE(zorhost::start_ui_session(options, &error));
   EXPECT_NE(error.find("broken.json"), std::string::npos) << error;
-  EXPECT_NE(error.find("not valid JSON"), std::string::npos) << error;
+  EXPECT_NE(error.find("line 1, column 28: invalid JSON"), std::string::npos) << error;
 
   options.ui_script = fake::temp_file("unknown.json", R"([{"folder": "/x"}, {"window": {}}])");
   EXPECT_FALSE(zorhost::start_ui_session(options, &error));
