@@ -127,9 +127,8 @@ bool parse_dialog(const json& body, ScriptStep* step, const StepError& where, st
   if (body.contains("cancelAfterEvents")) {
     ++endings;
     const json& count = body["cancelAfterEvents"];
-    const bool fits = count.is_number_unsigned()
-                          ? count.get<uint64_t>() <= static_cast<uint64_t>(INT64_MAX)
-                          : count.is_number_integer() && count.get<int64_t>() >= 0;
+    const bool fits = count.is_number_unsigned() ? count.get<uint64_t>() <= static_cast<uint64_t>(INT64_MAX)
+                                                 : count.is_number_integer() && count.get<int64_t>() >= 0;
     if (!fits) return where.fail(error, "\"cancelAfterEvents\" must be a count of events");
     step->ending = ScriptStep::Ending::CancelAfterEvents;
     step->cancel_after_events = count.get<int64_t>();
@@ -275,8 +274,7 @@ std::string value_problem(const HostGadget& gadget, const GadgetValue& value) {
              " (its choices: " + (ids.empty() ? "none" : ids) + ")";
     }
     case GadgetKind::Custom:
-      if (gadget.custom_type == ZOR_GADGET_FILENAME)
-        return text ? std::string() : wants("a text");
+      if (gadget.custom_type == ZOR_GADGET_FILENAME) return text ? std::string() : wants("a text");
       break;
     default:
       break;

@@ -297,7 +297,8 @@ TEST(HostGuiScript, WrongValuesStopTheScriptBeforeAnythingIsSet) {
     EXPECT_TRUE(zorhost::ui_script_failed());
     // Cancel is the only command the module got: no value of the step, no OK.
     EXPECT_EQ(d.commands(), (std::vector<int32_t>{2})) << c.set;
-    EXPECT_EQ(zorhost::ui::gadget_value(*zorhost::ui::find_gadget(d.handle, 1002)), zorhost::ui::GadgetValue{false})
+    EXPECT_EQ(zorhost::ui::gadget_value(*zorhost::ui::find_gadget(d.handle, 1002)),
+              zorhost::ui::GadgetValue{false})
         << c.set;
     EXPECT_EQ(session.events().back()["result"], "cancel");
   }
@@ -326,7 +327,8 @@ TEST(HostGuiScript, WrongValuesStopTheScriptBeforeAnythingIsSet) {
   // What no gadget could take is refused with the script, before any module runs.
   zorhost::HostOptions options;
   std::string error;
-  options.ui_script = fake::temp_file("wide.json", R"([{"dialog": {"set": [[1004, 4294967297]], "press": "ok"}}])");
+  options.ui_script =
+      fake::temp_file("wide.json", R"([{"dialog": {"set": [[1004, 4294967297]], "press": "ok"}}])");
   EXPECT_FALSE(zorhost::start_ui_session(options, &error));
   EXPECT_NE(error.find("step 1"), std::string::npos) << error;
   EXPECT_NE(error.find("4294967297 for gadget 1004 does not fit in a 32-bit integer"), std::string::npos)
