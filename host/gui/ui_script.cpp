@@ -252,7 +252,7 @@ std::string value_problem(const HostGadget& gadget, const GadgetValue& value) {
   const bool flag = std::holds_alternative<bool>(value);
   const bool number = std::holds_alternative<int32_t>(value) || std::holds_alternative<double>(value);
   const auto wants = [&](const std::string& what) {
-    return "gadget " + std::to_string(gadget.id) + " is a " + kind + " and takes " + what + ", not " +
+    return "gadget " + std::to_string(gadget.id) + " (" + kind + ") takes " + what + ", not " +
            value_text(value);
   };
   switch (gadget.kind) {
@@ -279,8 +279,8 @@ std::string value_problem(const HostGadget& gadget, const GadgetValue& value) {
     default:
       break;
   }
-  return "gadget " + std::to_string(gadget.id) + " is a " + kind + ", which a user does not set" +
-         (gadget.kind == GadgetKind::Button ? " (a button is clicked)" : "");
+  return "gadget " + std::to_string(gadget.id) + " (" + kind + ") cannot be set by a user" +
+         (gadget.kind == GadgetKind::Button ? ": a button is clicked" : "");
 }
 
 ScriptedDriver::ScriptedDriver(std::vector<ScriptStep> steps, bool have_script, std::string file_name)

@@ -269,13 +269,13 @@ TEST(HostGuiScript, WrongValuesStopTheScriptBeforeAnythingIsSet) {
     std::string said;
   };
   const Case cases[] = {
-      {"[1002, true], [1000, 5]", "gadget 1000 is a fileName and takes a text, not 5"},
-      {"[1002, \"yes\"]", "gadget 1002 is a checkbox and takes true or false, not \"yes\""},
+      {"[1002, true], [1000, 5]", "gadget 1000 (fileName) takes a text, not 5"},
+      {"[1002, \"yes\"]", "gadget 1002 (checkbox) takes true or false, not \"yes\""},
       {"[1004, 77]", "combo box 1004 has no choice 77 (its choices: 0, 1)"},
       {"[1004, -5]", "combo box 1004 has no choice -5"},
-      {"[1004, 1.0]", "gadget 1004 is a comboBox and takes the id of one of its choices (0, 1), not 1.0"},
-      {"[1100, 3]", "gadget 1100 is a userArea, which a user does not set"},
-      {"[1, true]", "gadget 1 is a button, which a user does not set (a button is clicked)"},
+      {"[1004, 1.0]", "gadget 1004 (comboBox) takes the id of one of its choices (0, 1), not 1.0"},
+      {"[1100, 3]", "gadget 1100 (userArea) cannot be set by a user"},
+      {"[1, true]", "gadget 1 (button) cannot be set by a user: a button is clicked"},
   };
   for (const Case& c : cases) {
     Session session(R"([{"dialog": {"set": [)" + c.set + R"(], "press": "ok"}}, {"folder": "/later"}])");
@@ -319,7 +319,7 @@ TEST(HostGuiScript, WrongValuesStopTheScriptBeforeAnythingIsSet) {
     testing::internal::CaptureStderr();
     ASSERT_TRUE(gui()->dialog_open(d.handle, ZOR_DIALOG_ASYNC, -1, -1, 0, 0));
     const std::string err = testing::internal::GetCapturedStderr();
-    EXPECT_NE(err.find("gadget 10 is a editText and takes a text, not false"), std::string::npos) << err;
+    EXPECT_NE(err.find("gadget 10 (editText) takes a text, not false"), std::string::npos) << err;
     EXPECT_TRUE(d.commands().empty());
     EXPECT_TRUE(zorhost::ui_script_failed());
   }
