@@ -196,7 +196,12 @@ void Host::messages() {
 }
 
 int Host::commands() {
-  return execute_commands(options().commands) ? kExitOk : kExitUsage;
+  for (const std::string& command : options().commands) {
+    // A wrong UI script step ends the run: the later commands would only meet cancelled dialogs.
+    if (ui_script_failed()) break;
+    if (!execute_commands({command})) return kExitUsage;
+  }
+  return ui_script_failed() ? kExitUsage : kExitOk;
 }
 
 void Host::end() {

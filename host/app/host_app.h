@@ -30,7 +30,7 @@ class Host {
   void resolve();     // core references and initializers of every module record
   int start();        // configuration, UI session, start action, resources; kExitUsage for a bad UI session
   void messages();    // the command line for the modules, warnings for unused arguments, what registered
-  int commands();     // the --command list; kExitUsage when one is unknown
+  int commands();     // the --command list; kExitUsage when one is unknown or a UI script step was wrong
   void end();         // plug-ins destroyed, end action, components ended, UI session ended
   void unload();      // dlclose
   int check_leaks();  // kExitLeaks when checking is on and something was never freed

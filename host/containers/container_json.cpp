@@ -2,7 +2,9 @@
 
 #include <charconv>
 #include <stdexcept>
+#include <string_view>
 
+#include "containers/json_input.h"
 #include "strings/string_impl.h"
 
 namespace zorhost {
@@ -33,21 +35,31 @@ json value_to_json(const ContainerValue& value) {
       value);
 }
 
-std::string member_path(const std::string& parent, const std::string& key) {
-  return parent.empty() ? key : parent + "." + key;
-}
+// Where a value sits, as a chain up to the container's own path. The text is made only for an error:
+// building it for every value would cost each value the length of its path.
+struct Place {
+  const Place* parent = nullptr;
+  std::string_view key;
+  std::string text() const {
+    if (!parent) return std::string(key);
+    std::string above = parent->text();
+    return above.empty() ? std::string(key) : above + "." + std::string(key);
+  }
+};
 
-int32_t parse_id(const std::string& key, const std::string& where) {
+int32_t parse_id(const std::string& key, const Place& where) {
   int32_t id = 0;
   const auto result = std::from_chars(key.data(), key.data() + key.size(), id);
   if (result.ec != std::errc() || result.ptr != key.data() + key.size()) {
-    throw ContainerJsonError(where, "container keys must be 32-bit integer ids");
+    throw ContainerJsonError(where.text(), "container keys must be 32-bit integer ids");
   }
   return id;
 }
 
-ContainerValue value_from_json(const json& value, int32_t id, const std::string& where) {
-  const auto bad = [&where](const std::string& what) { return ContainerJsonError(where, what); };
+void read_container(const json& object, const Place& where, int depth, HostContainer& container);
+
+ContainerValue value_from_json(const json& value, int32_t id, const Place& where, int depth) {
+  const auto bad = [&where](const std::string& what) { return ContainerJsonError(where.text(), what); };
   switch (value.type()) {
     case json::value_t::boolean:
       return value.get<bool>();
@@ -67,22 +79,27 @@ ContainerValue value_from_json(const json& value, int32_t id, const std::string&
     case json::value_t::object: {
       if (value.size() == 1 && value.contains("time")) {
         const json& time = value["time"];
-        const std::string time_where = member_path(where, "time");
-        if (!time.is_array() || time.size() != 2 || !time[0].is_number_integer() ||
-            !time[1].is_number_integer()) {
-          throw ContainerJsonError(time_where, "must be [numerator, denominator] integers");
+        const Place time_where{&where, "time"};
+        const auto is_int64 = [](const json& n) {
+          return n.is_number_integer() &&
+                 (!n.is_number_unsigned() || n.get<uint64_t>() <= static_cast<uint64_t>(INT64_MAX));
+        };
+        if (!time.is_array() || time.size() != 2 || !is_int64(time[0]) || !is_int64(time[1])) {
+          throw ContainerJsonError(time_where.text(), "must be [numerator, denominator] integers");
         }
         const TimeValue result{time[0].get<int64_t>(), time[1].get<int64_t>()};
-        if (result.den <= 0) throw ContainerJsonError(time_where, "denominator must be positive");
+        if (result.den <= 0) throw ContainerJsonError(time_where.text(), "denominator must be positive");
         return result;
       }
       if (value.size() == 1 && value.contains("file")) {
         if (!value["file"].is_string())
-          throw ContainerJsonError(member_path(where, "file"), "must be a string");
+          throw ContainerJsonError(Place{&where, "file"}.text(), "must be a string");
         return FilenameValue{value["file"].get<std::string>()};
       }
       if (value.size() == 1 && value.contains("int64")) {
         const json& number = value["int64"];
+        if (number.is_number_unsigned() && number.get<uint64_t>() > static_cast<uint64_t>(INT64_MAX))
+          throw bad("integer does not fit in 64 bits");
         if (number.is_number_integer()) return number.get<int64_t>();
         if (!number.is_string()) throw bad("\"int64\" needs an integer");
         const std::string text = number.get<std::string>();
@@ -92,10 +109,28 @@ ContainerValue value_from_json(const json& value, int32_t id, const std::string&
           throw bad("\"int64\" needs an integer");
         return parsed;
       }
-      return std::make_shared<HostContainer>(container_from_json(value, id, where));
+      // Filled where it stays: a HostContainer is copied deeply, never moved, so one made first and
+      // handed over would copy every level below it again at each level above.
+      auto sub = std::make_shared<HostContainer>(id);
+      read_container(value, where, depth + 1, *sub);
+      return sub;
     }
     default:
       throw bad("is not a container value (boolean, number, string, time, file or object)");
+  }
+}
+
+// Outside JSON is refused deeper than this while it is parsed; the reader keeps the same limit so that
+// it never recurses without bound whatever JSON it is given.
+void read_container(const json& object, const Place& where, int depth, HostContainer& container) {
+  if (!object.is_object()) throw ContainerJsonError(where.text(), "must be an object of ids");
+  if (depth > kMaxJsonDepth)
+    throw ContainerJsonError(where.text(),
+                             "nested more than " + std::to_string(kMaxJsonDepth) + " levels deep");
+  for (auto member = object.begin(); member != object.end(); ++member) {
+    const Place place{&where, member.key()};
+    const int32_t value_id = parse_id(member.key(), place);
+    container.values[value_id] = value_from_json(member.value(), value_id, place, depth);
   }
 }
 
@@ -108,13 +143,8 @@ nlohmann::json container_to_json(const HostContainer& container) {
 }
 
 HostContainer container_from_json(const nlohmann::json& object, int32_t id, const std::string& path) {
-  if (!object.is_object()) throw ContainerJsonError(path, "must be an object of ids");
   HostContainer container(id);
-  for (const auto& [key, value] : object.items()) {
-    const std::string where = member_path(path, key);
-    const int32_t value_id = parse_id(key, where);
-    container.values[value_id] = value_from_json(value, value_id, where);
-  }
+  read_container(object, Place{nullptr, path}, 1, container);
   return container;
 }
 

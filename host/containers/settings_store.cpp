@@ -7,10 +7,12 @@
 #include <cstring>
 #include <fstream>
 #include <mutex>
+#include <set>
 #include <sstream>
 
 #include "app/host_options.h"
 #include "containers/container_json.h"
+#include "containers/json_input.h"
 
 namespace fs = std::filesystem;
 
@@ -31,6 +33,20 @@ bool write_all(int fd, const std::string& text) {
     written += static_cast<size_t>(n);
   }
   return true;
+}
+
+// Files already reported as unreadable (under the store's lock). Every read comes from disk, so a
+// plug-in that reads its settings often would otherwise repeat the same warning each time.
+std::set<fs::path> g_warned;
+
+// A file that cannot be read is left in place for the user to look at; the plug-in goes on as if
+// nothing were stored, and its next store replaces the file.
+void warn_unreadable(const fs::path& path, const std::string& problem) {
+  if (!g_warned.insert(path).second) return;
+  std::fprintf(stderr,
+               "zorhost: warning: stored settings %s: %s; ignored, the plug-in starts with no stored "
+               "settings\n",
+               path.c_str(), problem.c_str());
 }
 
 }  // namespace
@@ -68,13 +84,25 @@ fs::path plugin_settings_path(int32_t plugin_id) {
 std::unique_ptr<HostContainer> load_plugin_settings(int32_t plugin_id) {
   const fs::path path = plugin_settings_path(plugin_id);
   std::lock_guard lock(store_mutex());
-  std::ifstream in(path);
-  if (!in) return nullptr;
+  std::string text;
+  std::string problem;
+  if (!read_input_file(path, &text, &problem)) {
+    if (problem == "does not exist") return nullptr;  // nothing stored yet
+    warn_unreadable(path, problem);
+    return nullptr;
+  }
+  nlohmann::json document;
+  JsonInputError parse_error;
+  if (!parse_json_input(text, &document, &parse_error)) {
+    warn_unreadable(path, parse_error.text());
+    return nullptr;
+  }
   try {
-    const auto document = nlohmann::json::parse(in);
-    return std::make_unique<HostContainer>(container_from_json(document, plugin_id));
-  } catch (const std::exception& e) {
-    std::fprintf(stderr, "zorhost: warning: stored settings %s cannot be read: %s\n", path.c_str(), e.what());
+    auto settings = std::make_unique<HostContainer>(container_from_json(document, plugin_id));
+    g_warned.erase(path);
+    return settings;
+  } catch (const ContainerJsonError& e) {
+    warn_unreadable(path, e.where.empty() ? e.what_is_wrong : e.where + ": " + e.what_is_wrong);
     return nullptr;
   }
 }

@@ -6,6 +6,7 @@
 #include <sstream>
 
 #include "containers/container_json.h"
+#include "containers/json_input.h"
 #include "documents/obj_mesh.h"
 #include "documents/scene_document.h"
 #include "gui/console.h"
@@ -315,34 +316,13 @@ void report(const std::filesystem::path& file, const std::string& message) {
   console_line("Scene not loaded: " + file.string() + ": " + message);
 }
 
-// nlohmann counts the bytes it has read; lines and columns are counted here from the same text.
-std::string position_text(const std::string& text, size_t byte) {
-  size_t end = std::min(byte == 0 ? 0 : byte - 1, text.size());
-  size_t line = 1;
-  size_t line_start = 0;
-  for (size_t i = 0; i < end; ++i) {
-    if (text[i] == '\n') {
-      ++line;
-      line_start = i + 1;
-    }
-  }
-  return "line " + std::to_string(line) + ", column " + std::to_string(end - line_start + 1);
-}
-
-// The library's message starts with its own tag and position; keep only the reason.
-std::string parse_reason(const std::string& what) {
-  size_t at = what.find(": ");
-  return at == std::string::npos ? what : what.substr(at + 2);
-}
-
 }  // namespace
 
 std::unique_ptr<HostDocument> load_scene_text(const std::string& text, const std::filesystem::path& file) {
   json root;
-  try {
-    root = json::parse(text);
-  } catch (const json::parse_error& e) {
-    report(file, position_text(text, e.byte) + ": invalid JSON: " + parse_reason(e.what()));
+  JsonInputError parse_error;
+  if (!parse_json_input(text, &root, &parse_error)) {
+    report(file, parse_error.text());
     return nullptr;
   }
   auto doc = std::make_unique<HostDocument>();

@@ -365,18 +365,19 @@ bool close_dialog(HostDialog* dialog) {
   return true;
 }
 
+void force_close(HostDialog* dialog, CloseReason reason) {
+  if (!is_live(dialog) || !dialog->open) return;
+  send(dialog, ZOR_MSG_CHECK_CLOSE);  // asked, but the answer cannot keep it open
+  if (!is_live(dialog) || !dialog->open) return;
+  remove_from_open(dialog);
+  record_close(*dialog, reason);
+  dialog->shown = false;
+  send(dialog, ZOR_MSG_DESTROY);
+}
+
 void close_all_dialogs() {
   std::vector<HostDialog*> dialogs = g_open;
-  for (auto it = dialogs.rbegin(); it != dialogs.rend(); ++it) {
-    HostDialog* dialog = *it;
-    if (!is_live(dialog) || !dialog->open) continue;
-    send(dialog, ZOR_MSG_CHECK_CLOSE);  // asked, but at shut-down the answer cannot keep it open
-    if (!is_live(dialog) || !dialog->open) continue;
-    remove_from_open(dialog);
-    record_close(*dialog, CloseReason::Shutdown);
-    dialog->shown = false;
-    send(dialog, ZOR_MSG_DESTROY);
-  }
+  for (auto it = dialogs.rbegin(); it != dialogs.rend(); ++it) force_close(*it, CloseReason::Shutdown);
 }
 
 bool user_set(HostDialog* dialog, int32_t id, const GadgetValue& value) {

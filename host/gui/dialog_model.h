@@ -129,6 +129,9 @@ bool send_to_user_area(HostUserArea* area, HostContainer& message);
 bool open_dialog(HostDialog* dialog, int32_t type, int32_t width, int32_t height);
 bool close_dialog(HostDialog* dialog);  // by the module
 void close_all_dialogs();               // at shut-down: "dsty" to every open dialog
+// Closes a dialog whatever the module answers, for a driver that must end it: the module is asked as
+// for any close, but its answer cannot keep the dialog open. Nothing if it is not open.
+void force_close(HostDialog* dialog, CloseReason reason);
 
 // What a user does; drivers call these. False when the dialog or the gadget does not exist.
 bool user_set(HostDialog* dialog, int32_t id, const GadgetValue& value);

@@ -1,39 +1,59 @@
 #include "gui/ui_script.h"
 
 #include <cstdio>
-#include <fstream>
 #include <mutex>
 #include <nlohmann/json.hpp>
-#include <sstream>
 
 #include "app/host_options.h"
+#include "containers/json_input.h"
 #include "gui/transcript.h"
+#include "threads/thread_impl.h"
 
 namespace zorhost::ui {
 namespace {
 
 using nlohmann::json;
 
-// Every problem of a script names the file and the step, so the author finds it at once.
+// Every problem of a script names the file and the step, so the author finds it at once. The step is
+// shown as written, cut short: a step may be as large as the file.
 class StepError {
  public:
   StepError(const std::string& file_name, int32_t number, const json& step)
-      : prefix_("UI script " + file_name + ": step " + std::to_string(number) + " " +
-                step.dump(-1, ' ', false, json::error_handler_t::replace) + ": ") {}
+      : file_name_(file_name), number_(number), step_(step) {}
   bool fail(std::string* error, const std::string& what) const {
-    if (error) *error = prefix_ + what;
+    constexpr size_t kShown = 160;
+    std::string shown = step_.dump(-1, ' ', false, json::error_handler_t::replace);
+    if (shown.size() > kShown) shown = shown.substr(0, kShown) + "...";
+    if (error)
+      *error = "UI script " + file_name_ + ": step " + std::to_string(number_) + " " + shown + ": " + what;
     return false;
   }
 
  private:
-  std::string prefix_;
+  const std::string& file_name_;
+  int32_t number_;
+  const json& step_;
 };
 
+bool to_int32(const json& value, int32_t* out) {
+  if (!value.is_number_integer()) return false;
+  if (value.is_number_unsigned()) {
+    if (value.get<uint64_t>() > static_cast<uint64_t>(INT32_MAX)) return false;
+  } else if (value.get<int64_t>() < INT32_MIN || value.get<int64_t>() > INT32_MAX) {
+    return false;
+  }
+  *out = static_cast<int32_t>(value.get<int64_t>());
+  return true;
+}
+
+// A value as the script gives it; the gadget it is for decides later whether it fits.
 bool to_gadget_value(const json& value, GadgetValue* out) {
+  int32_t number = 0;
   if (value.is_boolean()) {
     *out = value.get<bool>();
   } else if (value.is_number_integer()) {
-    *out = value.get<int32_t>();
+    if (!to_int32(value, &number)) return false;
+    *out = number;
   } else if (value.is_number_float()) {
     *out = value.get<double>();
   } else if (value.is_string()) {
@@ -50,11 +70,14 @@ bool parse_set_and_click(const json& body, ScriptStep* step, const StepError& wh
     if (!set.is_array()) return where.fail(error, "\"set\" must be a list of [ID, VALUE] pairs");
     for (const json& pair : set) {
       GadgetSetting setting;
-      if (!pair.is_array() || pair.size() != 2 || !pair[0].is_number_integer() ||
-          !to_gadget_value(pair[1], &setting.value))
-        return where.fail(error,
-                          "\"set\" must be a list of [ID, VALUE] pairs with a text, boolean or number");
-      setting.id = pair[0].get<int32_t>();
+      if (!pair.is_array() || pair.size() != 2 || !to_int32(pair[0], &setting.id))
+        return where.fail(error, "\"set\" must be a list of [ID, VALUE] pairs with 32-bit integer ids");
+      if (pair[1].is_number_integer() && !to_gadget_value(pair[1], &setting.value))
+        return where.fail(error, "the value " + pair[1].dump() + " for gadget " + std::to_string(setting.id) +
+                                     " does not fit in a 32-bit integer");
+      if (!to_gadget_value(pair[1], &setting.value))
+        return where.fail(error, "the value for gadget " + std::to_string(setting.id) +
+                                     " must be a text, true/false or a number");
       step->set.push_back(std::move(setting));
     }
   }
@@ -62,8 +85,9 @@ bool parse_set_and_click(const json& body, ScriptStep* step, const StepError& wh
     const json& click = body["click"];
     if (!click.is_array()) return where.fail(error, "\"click\" must be a list of gadget ids");
     for (const json& id : click) {
-      if (!id.is_number_integer()) return where.fail(error, "\"click\" must be a list of gadget ids");
-      step->click.push_back(id.get<int32_t>());
+      int32_t gadget = 0;
+      if (!to_int32(id, &gadget)) return where.fail(error, "\"click\" must be a list of gadget ids");
+      step->click.push_back(gadget);
     }
   }
   return true;
@@ -103,8 +127,9 @@ bool parse_dialog(const json& body, ScriptStep* step, const StepError& where, st
   if (body.contains("cancelAfterEvents")) {
     ++endings;
     const json& count = body["cancelAfterEvents"];
-    if (!count.is_number_integer() || count.get<int64_t>() < 0)
-      return where.fail(error, "\"cancelAfterEvents\" must be a count of events");
+    const bool fits = count.is_number_unsigned() ? count.get<uint64_t>() <= static_cast<uint64_t>(INT64_MAX)
+                                                 : count.is_number_integer() && count.get<int64_t>() >= 0;
+    if (!fits) return where.fail(error, "\"cancelAfterEvents\" must be a count of events");
     step->ending = ScriptStep::Ending::CancelAfterEvents;
     step->cancel_after_events = count.get<int64_t>();
   }
@@ -124,15 +149,32 @@ bool parse_act(const json& body, ScriptStep* step, const StepError& where, std::
   if (!parse_set_and_click(body, step, where, error)) return false;
   for (const char* key : {"treeSelect", "treeDoubleClick"}) {
     if (!body.contains(key)) continue;
-    const json& row = body[key];
-    if (!row.is_number_integer() || row.get<int64_t>() < 0)
+    int32_t row = -1;
+    if (!to_int32(body[key], &row) || row < 0)
       return where.fail(error, std::string("\"") + key + "\" must be a row number from 0");
-    (std::string(key) == "treeSelect" ? step->tree_select : step->tree_double_click) = row.get<int32_t>();
+    (std::string(key) == "treeSelect" ? step->tree_select : step->tree_double_click) = row;
   }
   return true;
 }
 
 std::mutex g_message_box_mutex;
+
+std::string dialog_name(const HostDialog& dialog) {
+  return dialog.title.empty() ? std::string("the untitled dialog") : "dialog \"" + dialog.title + "\"";
+}
+
+std::string value_text(const GadgetValue& value) {
+  return std::visit(
+      [](const auto& v) -> std::string {
+        using T = std::decay_t<decltype(v)>;
+        if constexpr (std::is_same_v<T, std::monostate>) {
+          return "nothing";
+        } else {
+          return json(v).dump(-1, ' ', false, json::error_handler_t::replace);
+        }
+      },
+      value);
+}
 
 }  // namespace
 
@@ -151,10 +193,9 @@ const char* step_kind_name(ScriptStep::Kind kind) {
 bool parse_ui_script(const std::string& text, const std::string& file_name, std::vector<ScriptStep>* steps,
                      std::string* error) {
   json script;
-  try {
-    script = json::parse(text);
-  } catch (const json::parse_error& e) {
-    if (error) *error = "UI script " + file_name + " is not valid JSON: " + e.what();
+  JsonInputError parse_error;
+  if (!parse_json_input(text, &script, &parse_error)) {
+    if (error) *error = "UI script " + file_name + ": " + parse_error.text();
     return false;
   }
   if (!script.is_array()) {
@@ -196,14 +237,50 @@ bool parse_ui_script(const std::string& text, const std::string& file_name, std:
 }
 
 bool load_ui_script(const std::filesystem::path& file, std::vector<ScriptStep>* steps, std::string* error) {
-  std::ifstream in(file, std::ios::binary);
-  if (!in) {
-    if (error) *error = "cannot read the UI script " + file.string();
+  std::string text;
+  std::string problem;
+  if (!read_input_file(file, &text, &problem)) {
+    if (error) *error = "UI script " + file.string() + ": " + problem;
     return false;
   }
-  std::ostringstream text;
-  text << in.rdbuf();
-  return parse_ui_script(text.str(), file.string(), steps, error);
+  return parse_ui_script(text, file.string(), steps, error);
+}
+
+std::string value_problem(const HostGadget& gadget, const GadgetValue& value) {
+  const std::string kind = kind_name(gadget);
+  const bool text = std::holds_alternative<std::string>(value);
+  const bool flag = std::holds_alternative<bool>(value);
+  const bool number = std::holds_alternative<int32_t>(value) || std::holds_alternative<double>(value);
+  const auto wants = [&](const std::string& what) {
+    return "gadget " + std::to_string(gadget.id) + " (" + kind + ") takes " + what + ", not " +
+           value_text(value);
+  };
+  switch (gadget.kind) {
+    case GadgetKind::EditText:
+      return text ? std::string() : wants("a text");
+    case GadgetKind::Checkbox:
+      return flag ? std::string() : wants("true or false");
+    case GadgetKind::EditNumber:
+      return number ? std::string() : wants("a number");
+    case GadgetKind::ComboBox: {
+      std::string ids;
+      for (const ComboChoice& choice : gadget.choices)
+        ids += (ids.empty() ? "" : ", ") + std::to_string(choice.id);
+      const auto* chosen = std::get_if<int32_t>(&value);
+      if (!chosen) return wants("the id of one of its choices (" + ids + ")");
+      for (const ComboChoice& choice : gadget.choices)
+        if (choice.id == *chosen) return {};
+      return "combo box " + std::to_string(gadget.id) + " has no choice " + std::to_string(*chosen) +
+             " (its choices: " + (ids.empty() ? "none" : ids) + ")";
+    }
+    case GadgetKind::Custom:
+      if (gadget.custom_type == ZOR_GADGET_FILENAME) return text ? std::string() : wants("a text");
+      break;
+    default:
+      break;
+  }
+  return "gadget " + std::to_string(gadget.id) + " (" + kind + ") cannot be set by a user" +
+         (gadget.kind == GadgetKind::Button ? ": a button is clicked" : "");
 }
 
 ScriptedDriver::ScriptedDriver(std::vector<ScriptStep> steps, bool have_script, std::string file_name)
@@ -213,7 +290,17 @@ bool ScriptedDriver::can_open_modal() {
   return have_script_ || !options().headless;
 }
 
+void ScriptedDriver::fail(const ScriptStep& step, const std::string& what) {
+  std::fprintf(stderr, "zorhost: UI script %s: step %d: %s; the script stops here\n", file_name_.c_str(),
+               step.number, what.c_str());
+  failed_ = true;
+}
+
 const ScriptStep* ScriptedDriver::take(ScriptStep::Kind kind, const std::string& what) {
+  if (failed_) {
+    std::fprintf(stderr, "zorhost: the UI script has stopped: %s cancelled\n", what.c_str());
+    return nullptr;
+  }
   if (next_ >= steps_.size()) {
     if (have_script_)
       std::fprintf(stderr, "zorhost: no UI script step is left for %s: cancelled\n", what.c_str());
@@ -229,65 +316,105 @@ const ScriptStep* ScriptedDriver::take(ScriptStep::Kind kind, const std::string&
   return &step;
 }
 
-void ScriptedDriver::apply_settings(HostDialog* dialog, const ScriptStep& step) {
+// All values of a step are checked before the first is set, so that a wrong one leaves the module with
+// nothing of the step.
+bool ScriptedDriver::check_settings(HostDialog* dialog, const ScriptStep& step) {
   for (const GadgetSetting& setting : step.set) {
-    if (!is_live(dialog) || !dialog->open) return;
-    if (!user_set(dialog, setting.id, setting.value))
+    const HostGadget* gadget = find_gadget(dialog, setting.id);
+    if (!gadget) continue;  // said when it is set; the dialog may still grow it
+    const std::string problem = value_problem(*gadget, setting.value);
+    if (!problem.empty()) {
+      fail(step, dialog_name(*dialog) + ": " + problem);
+      return false;
+    }
+  }
+  return true;
+}
+
+// False when a value did not fit after all (the module changed its layout while the step was set).
+bool ScriptedDriver::apply_settings(HostDialog* dialog, const ScriptStep& step) {
+  for (const GadgetSetting& setting : step.set) {
+    if (!is_live(dialog) || !dialog->open) return true;
+    const HostGadget* gadget = find_gadget(dialog, setting.id);
+    if (!gadget) {
       std::fprintf(stderr, "zorhost: UI script step %d: dialog \"%s\" has no gadget %d\n", step.number,
                    dialog->title.c_str(), setting.id);
+      continue;
+    }
+    if (const std::string problem = value_problem(*gadget, setting.value); !problem.empty()) {
+      fail(step, dialog_name(*dialog) + ": " + problem);
+      return false;
+    }
+    user_set(dialog, setting.id, setting.value);
   }
   for (int32_t id : step.click) {
-    if (!is_live(dialog) || !dialog->open) return;
+    if (!is_live(dialog) || !dialog->open) return true;
     if (!user_click(dialog, id))
       std::fprintf(stderr, "zorhost: UI script step %d: dialog \"%s\" has no gadget %d\n", step.number,
                    dialog->title.c_str(), id);
   }
+  return true;
+}
+
+void ScriptedDriver::cancel(HostDialog* dialog) {
+  if (!is_live(dialog) || !dialog->open) return;
+  user_press(dialog, CloseReason::Cancel);
+  settle(dialog, true, nullptr);
 }
 
 void ScriptedDriver::run_modal(HostDialog* dialog) {
-  const ScriptStep* step = take(ScriptStep::Kind::Dialog, "dialog \"" + dialog->title + "\"");
-  if (!step) {
-    user_press(dialog, CloseReason::Cancel);
-    settle(dialog, true);
+  const ScriptStep* step = take(ScriptStep::Kind::Dialog, dialog_name(*dialog));
+  if (!step || !check_settings(dialog, *step) || !apply_settings(dialog, *step)) {
+    cancel(dialog);
     return;
   }
-  apply_settings(dialog, *step);
   switch (step->ending) {
     case ScriptStep::Ending::Ok:
     case ScriptStep::Ending::Cancel:
+      if (!is_live(dialog) || !dialog->open) return;
       user_press(dialog, step->ending == ScriptStep::Ending::Ok ? CloseReason::Ok : CloseReason::Cancel);
-      settle(dialog, true);
+      settle(dialog, true, nullptr);
       return;
     case ScriptStep::Ending::CancelAfterEvents: {
       const int64_t start = is_live(dialog) ? dialog->core_events : 0;
       while (is_live(dialog) && dialog->open) {
-        if (dialog->core_events - start >= step->cancel_after_events) {
-          user_press(dialog, CloseReason::Cancel);
-          settle(dialog, true);
+        const int64_t seen = dialog->core_events - start;
+        if (seen >= step->cancel_after_events) {
+          cancel(dialog);
           return;
         }
         // One at a time, so that Cancel comes right after the Nth event and not after a whole batch.
-        if (deliver_pending_events(1) == 0) {
-          idle();
+        if (deliver_pending_events(1) > 0) continue;
+        idle();
+        if (!is_live(dialog) || !dialog->open) return;
+        if (running_module_threads() > 0) {
           wait_for_event(100);
+        } else if (!wait_for_event(0)) {
+          fail(*step, dialog_name(*dialog) + " had " + std::to_string(seen) + " of " +
+                          std::to_string(step->cancel_after_events) +
+                          " events and nothing is left that could send more: cancelled now");
+          cancel(dialog);
+          return;
         }
       }
       return;
     }
     case ScriptStep::Ending::Wait:
     case ScriptStep::Ending::None:
-      settle(dialog, false);
+      settle(dialog, false, step);
       return;
   }
 }
 
 // Keeps delivering events until the module closes the dialog. After a press that the module did not
-// answer by closing, the user closes the window instead; if the module keeps it open even then, only its
-// own events can end the dialog.
-void ScriptedDriver::settle(HostDialog* dialog, bool pressed) {
+// answer by closing, the user closes the window instead. Events can close it only while some are
+// waiting or a module thread still runs that may post more; once neither is so, only the user could,
+// and waiting longer would wait for ever. Then a waiting step is a mistake of the script (said, and the
+// dialog cancelled), and a dialog that keeps itself open even against its window's close is closed.
+void ScriptedDriver::settle(HostDialog* dialog, bool pressed, const ScriptStep* waiting_step) {
   bool window_tried = !pressed;
   while (is_live(dialog) && dialog->open) {
-    int32_t delivered = deliver_pending_events();
+    const int32_t delivered = deliver_pending_events();
     idle();
     if (!is_live(dialog) || !dialog->open) return;
     if (delivered > 0) continue;
@@ -296,7 +423,21 @@ void ScriptedDriver::settle(HostDialog* dialog, bool pressed) {
       user_close_window(dialog);
       continue;
     }
-    wait_for_event(100);
+    // The threads first: a thread posts before it ends, so with none running the queue is complete.
+    if (running_module_threads() > 0) {
+      wait_for_event(100);
+      continue;
+    }
+    if (wait_for_event(0)) continue;
+    if (waiting_step) {
+      fail(*waiting_step, "waits for " + dialog_name(*dialog) +
+                              " to close, but only the user could close it: cancelled now");
+      cancel(dialog);
+    } else {
+      std::fprintf(stderr, "zorhost: %s keeps itself open: closed\n", dialog_name(*dialog).c_str());
+      force_close(dialog, CloseReason::Window);
+    }
+    return;
   }
 }
 
@@ -307,12 +448,12 @@ void ScriptedDriver::dialog_shown(HostDialog*) {
 void ScriptedDriver::idle() {
   if (in_idle_) return;  // acting may send messages that end up here again
   in_idle_ = true;
-  while (next_ < steps_.size() && steps_[next_].kind == ScriptStep::Kind::Act) {
+  while (!failed_ && next_ < steps_.size() && steps_[next_].kind == ScriptStep::Kind::Act) {
     const ScriptStep& step = steps_[next_];
     HostDialog* dialog = find_open_dialog(step.title);
     if (!dialog) break;
     ++next_;
-    apply_settings(dialog, step);
+    if (!check_settings(dialog, step) || !apply_settings(dialog, step)) break;
     if (step.tree_select || step.tree_double_click)
       std::fprintf(stderr, "zorhost: UI script step %d: tree views cannot be driven yet; row ignored\n",
                    step.number);

@@ -1,5 +1,11 @@
 // The UI script (--ui FILE): a JSON array of steps that answer, in order, the modal dialogs, the file and
 // folder selections and the actions on non-modal dialogs of one zorhost run.
+//
+// A script that cannot be read or parsed is refused before any module starts. A step that turns out to
+// be wrong only when its dialog is there (a value of the wrong type for its gadget, a combo box choice
+// the box does not have, a wait for a dialog that nothing but the user could close) stops the script:
+// the dialog is cancelled without any of the step's values, every later dialog and selection is
+// cancelled too, and the run ends with the usage status.
 #pragma once
 #include <filesystem>
 #include <memory>
@@ -54,17 +60,26 @@ class ScriptedDriver : public Driver {
 
   size_t unused_steps() const { return steps_.size() - next_; }
   const std::string& file_name() const { return file_name_; }
+  // A step was wrong for what it met; the script is not used any more.
+  bool failed() const { return failed_; }
 
  private:
   const ScriptStep* take(ScriptStep::Kind kind, const std::string& what);
-  void apply_settings(HostDialog* dialog, const ScriptStep& step);
-  void settle(HostDialog* dialog, bool pressed);
+  bool check_settings(HostDialog* dialog, const ScriptStep& step);
+  bool apply_settings(HostDialog* dialog, const ScriptStep& step);
+  void cancel(HostDialog* dialog);
+  void settle(HostDialog* dialog, bool pressed, const ScriptStep* waiting_step);
+  void fail(const ScriptStep& step, const std::string& what);
 
   std::vector<ScriptStep> steps_;
   size_t next_ = 0;
   bool have_script_ = false;
   std::string file_name_;
   bool in_idle_ = false;
+  bool failed_ = false;
 };
+
+// Why a user could not give this value to this gadget; empty when it fits.
+std::string value_problem(const HostGadget& gadget, const GadgetValue& value);
 
 }  // namespace zorhost::ui

@@ -24,10 +24,14 @@ bool start_ui_session(const HostOptions& options, std::string* error) {
   return true;
 }
 
+bool ui_script_failed() {
+  return g_scripted && g_scripted->failed();
+}
+
 void end_ui_session() {
   ui::close_all_dialogs();
   ui::discard_pending_events();
-  if (g_scripted && g_scripted->unused_steps() > 0)
+  if (g_scripted && !g_scripted->failed() && g_scripted->unused_steps() > 0)
     std::fprintf(stderr, "zorhost: UI script %s: %zu step(s) were not used\n",
                  g_scripted->file_name().c_str(), g_scripted->unused_steps());
   g_scripted = nullptr;

@@ -11,5 +11,7 @@ struct HostOptions;
 // the file and the problem when either cannot be used.
 bool start_ui_session(const HostOptions& options, std::string* error);
 void end_ui_session();
+// A step of the UI script was wrong for the dialog it met: the run should stop and end with status 2.
+bool ui_script_failed();
 
 }  // namespace zorhost

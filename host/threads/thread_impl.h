@@ -21,4 +21,7 @@ struct HostThread {
 
 namespace zorhost {
 const HostThreadTable* threads_table();
+// Module threads running on their own thread (not on the caller's). Each is counted until its body
+// has returned, so when none runs, everything they posted is already in the event queue.
+int32_t running_module_threads();
 }  // namespace zorhost

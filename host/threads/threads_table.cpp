@@ -12,6 +12,8 @@ namespace {
 // Modules take the global lock around work they share with their workers, sometimes nested.
 std::recursive_mutex g_global_lock;
 
+std::atomic<int32_t> g_running_threads{0};
+
 HostThread* threads_alloc(HostThreadRun run, HostThreadExtraBreak extra_break, HostThreadName name,
                           void* object) {
   return guarded("threads.alloc", static_cast<HostThread*>(nullptr), [&]() -> HostThread* {
@@ -67,11 +69,19 @@ bool threads_start(HostThread* thread, int32_t mode, int32_t) {
       thread->running = false;
       return true;
     }
-    thread->worker = std::thread([thread] {
-      thread->run(thread->object);
+    g_running_threads.fetch_add(1);
+    try {
+      thread->worker = std::thread([thread] {
+        thread->run(thread->object);
+        thread->running = false;
+        g_running_threads.fetch_sub(1);  // after the body: whatever it posted is in the queue by now
+        if (thread->free_on_exit) delete thread;
+      });
+    } catch (...) {
+      g_running_threads.fetch_sub(1);
       thread->running = false;
-      if (thread->free_on_exit) delete thread;
-    });
+      throw;
+    }
     return true;
   });
 }
@@ -125,6 +135,10 @@ const HostThreadTable* threads_table() {
       .cpu_count = threads_cpu_count,
   };
   return &table;
+}
+
+int32_t running_module_threads() {
+  return g_running_threads.load();
 }
 
 }  // namespace zorhost

@@ -146,3 +146,52 @@ TEST_F(Zorhost, AFaultInAModuleIsReportedAndEndsTheProcessWithItsSignal) {
   EXPECT_TRUE(contains(report, "module: ") && contains(report, "crashing_module.zdl64")) << report;
   EXPECT_TRUE(contains(report, "backtrace:\n")) << report;
 }
+
+// UI scripts a careless or hostile author wrote: each ends the run with the usage status and a line
+// that names the file and the step, never with a crash, a hang or an "internal error", and the
+// Renderator's settings dialog is never confirmed by them, so nothing is stored.
+TEST_F(Zorhost, BadUiScriptsEndWithStatusTwoAndStoreNothing) {
+  const fs::path script = folder_ / "ui.json";
+  const fs::path stored = folder_ / "prefs" / "settings" / "1001198.json";
+  const auto renderator = [&](const std::string& steps, int commands = 1) {
+    std::ofstream(script, std::ios::trunc) << steps;
+    std::vector<std::string> arguments = {"--module", RELKIT_MODULE_PATH, "--set", "g_nexalRelkitTools=true",
+                                          "--ui",     script.string()};
+    for (int i = 0; i < commands; ++i) arguments.insert(arguments.end(), {"--command", "Renderator"});
+    return zorhost(arguments);
+  };
+  const std::string wrong_values[] = {
+      R"([{"dialog": {"set": [[1000, 5]], "press": "ok"}}])",
+      R"([{"dialog": {"set": [[1001, "/r"], [1005, "yes"]], "press": "ok"}}])",
+      R"([{"dialog": {"set": [[1004, 77]], "press": "ok"}}])",
+      R"([{"dialog": {"set": [[1004, -5]], "press": "ok"}}])",
+      R"([{"dialog": {"set": [[1004, 4294967297]], "press": "ok"}}])",
+      R"([{"dialog": {"set": [[1000, 1e400]], "press": "ok"}}])",
+      // the settings dialog closes only by a button: a wait for it would never end
+      R"([{"dialog": {"wait": true}}])",
+      "[{\"dialog\": {\"set\": [[1000, " + std::string(100000, '[') + std::string(100000, ']') +
+          "]], \"press\": \"ok\"}}]",
+  };
+  for (const std::string& steps : wrong_values) {
+    // a second command would only meet a stopped script: it does not run
+    const Outcome run = renderator(steps, 2);
+    const std::string shown = steps.substr(0, 60);
+    EXPECT_EQ(run.status, 2) << shown << "\n" << run.err;
+    EXPECT_TRUE(contains(run.err, "UI script " + script.string() + ": ")) << run.err;
+    EXPECT_TRUE(contains(run.err, "step 1") || contains(run.err, "line 1, column")) << run.err;
+    EXPECT_FALSE(contains(run.err, "internal error") || contains(run.err, "has stopped")) << run.err;
+    EXPECT_FALSE(fs::exists(stored)) << shown;
+  }
+
+  Outcome run = zorhost({"--headless", "--ui", folder_.string()});
+  EXPECT_EQ(run.status, 2);
+  EXPECT_EQ(run.err, "zorhost: UI script " + folder_.string() + ": is a folder, not a file\n");
+  run = zorhost({"--headless", "--ui", (folder_ / "none.json").string()});
+  EXPECT_EQ(run.status, 2);
+  EXPECT_TRUE(contains(run.err, "none.json: does not exist")) << run.err;
+
+  // the same dialog answered well stores what it was given
+  run = renderator(R"([{"dialog": {"set": [[1001, "/reference"], [1004, 2]], "press": "ok"}}])");
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_TRUE(contains(read_file(stored), "/reference")) << read_file(stored);
+}

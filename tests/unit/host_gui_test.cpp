@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <thread>
+
 #include "gui/console.h"
 #include "gui/dialog_model.h"
 #include "host_gui_fake_module.h"
@@ -247,7 +250,7 @@ TEST(HostGuiScript, BadScriptsNameTheFileAndTheStep) {
   options.ui_script = fake::temp_file("broken.json", "[{\"dialog\": {\"press\": \"ok\"}");
   EXPECT_FALSE(zorhost::start_ui_session(options, &error));
   EXPECT_NE(error.find("broken.json"), std::string::npos) << error;
-  EXPECT_NE(error.find("not valid JSON"), std::string::npos) << error;
+  EXPECT_NE(error.find("line 1, column 28: invalid JSON"), std::string::npos) << error;
 
   options.ui_script = fake::temp_file("unknown.json", R"([{"folder": "/x"}, {"window": {}}])");
   EXPECT_FALSE(zorhost::start_ui_session(options, &error));
@@ -258,6 +261,163 @@ TEST(HostGuiScript, BadScriptsNameTheFileAndTheStep) {
   options.ui_script = fake::temp_file("two_endings.json", R"([{"dialog": {"press": "ok", "wait": true}}])");
   EXPECT_FALSE(zorhost::start_ui_session(options, &error));
   EXPECT_NE(error.find("step 1"), std::string::npos) << error;
+}
+
+TEST(HostGuiScript, WrongValuesStopTheScriptBeforeAnythingIsSet) {
+  struct Case {
+    std::string set;
+    std::string said;
+  };
+  const Case cases[] = {
+      {"[1002, true], [1000, 5]", "gadget 1000 (fileName) takes a text, not 5"},
+      {"[1002, \"yes\"]", "gadget 1002 (checkbox) takes true or false, not \"yes\""},
+      {"[1004, 77]", "combo box 1004 has no choice 77 (its choices: 0, 1)"},
+      {"[1004, -5]", "combo box 1004 has no choice -5"},
+      {"[1004, 1.0]", "gadget 1004 (comboBox) takes the id of one of its choices (0, 1), not 1.0"},
+      {"[1100, 3]", "gadget 1100 (userArea) cannot be set by a user"},
+      {"[1, true]", "gadget 1 (button) cannot be set by a user: a button is clicked"},
+  };
+  for (const Case& c : cases) {
+    Session session(R"([{"dialog": {"set": [)" + c.set + R"(], "press": "ok"}}, {"folder": "/later"}])");
+    ASSERT_TRUE(session.started) << c.set;
+    Dialog d;
+    HostGadget* file_field = nullptr;
+    Area area;
+    d.build = [&](Dialog& self) { build_settings_layout(self, area, &file_field); };
+    testing::internal::CaptureStderr();
+    ASSERT_TRUE(gui()->dialog_open(d.handle, ZOR_DIALOG_MODAL, -1, -1, 0, 0));
+    HostFilename* name = zorhost::new_host_filename("");
+    Text title("Scenes");
+    EXPECT_FALSE(gui()->select_file(name, ZOR_SELECT_FOLDER, title)) << "the script has stopped";
+    zorhost::files_table()->fn_free(name);
+    const std::string err = testing::internal::GetCapturedStderr();
+
+    EXPECT_NE(err.find("step 1: dialog \"Settings\": " + c.said), std::string::npos) << err;
+    EXPECT_NE(err.find("the script stops here"), std::string::npos) << err;
+    EXPECT_TRUE(zorhost::ui_script_failed());
+    // Cancel is the only command the module got: no value of the step, no OK.
+    EXPECT_EQ(d.commands(), (std::vector<int32_t>{2})) << c.set;
+    EXPECT_EQ(zorhost::ui::gadget_value(*zorhost::ui::find_gadget(d.handle, 1002)),
+              zorhost::ui::GadgetValue{false})
+        << c.set;
+    EXPECT_EQ(session.events().back()["result"], "cancel");
+  }
+
+  // A wrong value for a non-modal dialog stops the script the same way.
+  {
+    Session session(R"([{"act": {"title": "Browser", "set": [[10, ["handler"]]]}}])");
+    EXPECT_FALSE(session.started) << "a list is no value for any gadget";
+  }
+  {
+    Session session(R"([{"act": {"title": "Browser", "set": [[10, false]]}}])");
+    Dialog d;
+    d.build = [](Dialog& self) {
+      Text title("Browser");
+      gui()->dialog_set_title(self.handle, title);
+      gui()->add_edit_text(self.handle, 10, 0, 0, 0);
+    };
+    testing::internal::CaptureStderr();
+    ASSERT_TRUE(gui()->dialog_open(d.handle, ZOR_DIALOG_ASYNC, -1, -1, 0, 0));
+    const std::string err = testing::internal::GetCapturedStderr();
+    EXPECT_NE(err.find("gadget 10 (editText) takes a text, not false"), std::string::npos) << err;
+    EXPECT_TRUE(d.commands().empty());
+    EXPECT_TRUE(zorhost::ui_script_failed());
+  }
+
+  // What no gadget could take is refused with the script, before any module runs.
+  zorhost::HostOptions options;
+  std::string error;
+  options.ui_script =
+      fake::temp_file("wide.json", R"([{"dialog": {"set": [[1004, 4294967297]], "press": "ok"}}])");
+  EXPECT_FALSE(zorhost::start_ui_session(options, &error));
+  EXPECT_NE(error.find("step 1"), std::string::npos) << error;
+  EXPECT_NE(error.find("4294967297 for gadget 1004 does not fit in a 32-bit integer"), std::string::npos)
+      << error;
+}
+
+// A module thread that posts `events` core events, each after a short pause, then ends.
+struct Poster {
+  int events = 0;
+  HostThread* thread = nullptr;
+  explicit Poster(int count) : events(count) {
+    thread = zorhost::threads_table()->alloc(&Poster::run, nullptr, nullptr, this);
+    zorhost::threads_table()->start(thread, ZOR_THREAD_ASYNC, 0);
+  }
+  ~Poster() { zorhost::threads_table()->free(thread); }
+  static void run(void* object) {
+    for (int i = 0; i < static_cast<Poster*>(object)->events; ++i) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(150));
+      gui()->special_event(4711, i, 0);
+    }
+  }
+};
+
+TEST(HostGuiScript, WaitingEndsWhenNothingButTheUserCouldCloseTheDialog) {
+  const auto titled = [](const char* name) {
+    return [name](Dialog& self) {
+      Text title(name);
+      gui()->dialog_set_title(self.handle, title);
+      gui()->add_dialog_buttons(self.handle, ZOR_BUTTONS_OK | ZOR_BUTTONS_CANCEL);
+    };
+  };
+  {
+    // The module closes the dialog on the last event of its worker: the wait lasts as long as that.
+    Session session(R"([{"dialog": {"wait": true}}])");
+    Dialog d;
+    d.build = titled("Progress");
+    int seen = 0;
+    d.on_message = [&seen](Dialog& self, const fake::Message& m) {
+      if (m.code == ZOR_MSG_CORE && ++seen == 3) gui()->dialog_close(self.handle);
+      return true;
+    };
+    Poster worker(3);
+    ASSERT_TRUE(gui()->dialog_open(d.handle, ZOR_DIALOG_MODAL, -1, -1, 0, 0));
+    EXPECT_EQ(seen, 3);
+    EXPECT_TRUE(d.commands().empty());
+    EXPECT_FALSE(zorhost::ui_script_failed());
+  }
+  {
+    // A settings dialog closes only when the user presses a button: waiting for it is a wrong script.
+    Session session(R"([{"dialog": {"wait": true}}, {"dialog": {"press": "ok"}}])");
+    Dialog d;
+    d.build = titled("Settings");
+    testing::internal::CaptureStderr();
+    ASSERT_TRUE(gui()->dialog_open(d.handle, ZOR_DIALOG_MODAL, -1, -1, 0, 0));
+    const std::string err = testing::internal::GetCapturedStderr();
+    EXPECT_NE(err.find("step 1: waits for dialog \"Settings\" to close, but only the user could close it"),
+              std::string::npos)
+        << err;
+    EXPECT_EQ(d.commands(), (std::vector<int32_t>{2}));
+    EXPECT_TRUE(zorhost::ui_script_failed());
+  }
+  {
+    // The worker ends after one event; the third never comes.
+    Session session(R"([{"dialog": {"cancelAfterEvents": 3}}])");
+    Dialog d;
+    d.build = titled("Progress");
+    Poster worker(1);
+    testing::internal::CaptureStderr();
+    ASSERT_TRUE(gui()->dialog_open(d.handle, ZOR_DIALOG_MODAL, -1, -1, 0, 0));
+    const std::string err = testing::internal::GetCapturedStderr();
+    EXPECT_NE(err.find("dialog \"Progress\" had 1 of 3 events"), std::string::npos) << err;
+    EXPECT_EQ(d.count(ZOR_MSG_CORE), 1);
+    EXPECT_EQ(d.commands(), (std::vector<int32_t>{2}));
+  }
+  {
+    // A module that answers OK, Cancel and the window's close by staying open is closed all the same;
+    // the script did nothing wrong.
+    Session session(R"([{"dialog": {"press": "ok"}}])");
+    Dialog d;
+    d.build = titled("Stubborn");
+    d.on_message = [](Dialog&, const fake::Message&) { return true; };
+    testing::internal::CaptureStderr();
+    ASSERT_TRUE(gui()->dialog_open(d.handle, ZOR_DIALOG_MODAL, -1, -1, 0, 0));
+    const std::string err = testing::internal::GetCapturedStderr();
+    EXPECT_NE(err.find("dialog \"Stubborn\" keeps itself open: closed"), std::string::npos) << err;
+    EXPECT_FALSE(d.handle->open);
+    EXPECT_EQ(d.codes().back(), ZOR_MSG_DESTROY);
+    EXPECT_FALSE(zorhost::ui_script_failed());
+  }
 }
 
 TEST(HostGuiTranscript, LinesAreJsonInTheOrderEventsHappened) {
