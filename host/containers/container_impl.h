@@ -31,6 +31,9 @@ struct HostContainer {
   explicit HostContainer(int32_t container_id) : id(container_id) {}
   HostContainer(const HostContainer& other);  // deep copy of sub-containers
   HostContainer& operator=(const HostContainer& other);
+  // Moving hands the sub-containers over; only a copy must duplicate them.
+  HostContainer(HostContainer&&) noexcept = default;
+  HostContainer& operator=(HostContainer&&) noexcept = default;
 };
 
 namespace zorhost {

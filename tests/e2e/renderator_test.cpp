@@ -2,6 +2,7 @@
 // compares them with earlier ones, and reports through its dialogs, transcript and report files.
 #include <gtest/gtest.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cmath>
@@ -85,9 +86,9 @@ struct HostRun {
 class Renderator : public ::testing::Test {
  protected:
   void SetUp() override {
-    root_ =
-        fs::temp_directory_path() /
-        ("renderator_e2e_" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
+    root_ = fs::temp_directory_path() /
+            ("renderator_e2e_" + std::to_string(::getpid()) + "_" +
+             std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
     fs::remove_all(root_);
     fs::create_directories(root_ / "startup");
     fs::create_directories(root_ / "prefs");

@@ -3,6 +3,7 @@
 #include "renderator/renderator_compare.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
@@ -29,7 +30,7 @@ class RenderatorCompare : public ::testing::Test {
     previous_ = HostTable();
     SetHostTable(&table);
     folder_ = fs::temp_directory_path() /
-              ("renderator_compare_" +
+              ("renderator_compare_" + std::to_string(::getpid()) + "_" +
                std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
     fs::remove_all(folder_);
     fs::create_directories(folder_);

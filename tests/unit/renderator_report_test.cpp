@@ -3,6 +3,7 @@
 #include "renderator/renderator_report.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <filesystem>
@@ -25,9 +26,8 @@ class RenderatorReport : public ::testing::Test {
     static const HostFunctionTable table = zorhost::make_host_table(16050);
     previous_ = HostTable();
     SetHostTable(&table);
-    folder_ = fs::temp_directory_path() /
-              ("renderator_report_" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
-               "_" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    folder_ = fs::temp_directory_path() / ("renderator_report_" + std::to_string(::getpid()) + "_" +
+                                           ::testing::UnitTest::GetInstance()->current_test_info()->name());
     fs::remove_all(folder_);
     fs::create_directories(folder_);
     ASSERT_TRUE(list_.Allocate());
