@@ -6,6 +6,7 @@
 #include "app/host_table.h"
 #include "files/file_objects.h"
 #include "files/filename_impl.h"
+#include "files/folder_ops.h"
 #include "files/path_text.h"
 #include "memory/memory_tracker.h"
 #include "strings/string_impl.h"
@@ -130,12 +131,8 @@ bool file_exists(const HostFilename* f, int32_t kind) {
 bool create_folder(const HostFilename* f) {
   return guarded("files.create_folder", false, [&] {
     if (!f || f->path.empty()) return false;
-    std::error_code error;
-    const fs::path path = native(f);
-    // One level, as the file system's own call does: a folder whose parent is missing is a mistyped
-    // path more often than a wish, and the caller reports it.
-    fs::create_directory(path, error);
-    return fs::is_directory(path, error);
+    // a folder whose parent is missing is a mistyped path more often than a wish
+    return create_single_folder(native(f));
   });
 }
 
@@ -211,6 +208,7 @@ const HostFileTable* files_table() {
     t.delete_file = delete_file;
     t.startup_folder = startup_folder;
     t.folder_by_id = folder_by_id;
+    t.folder_identity = folder_identity;
     fill_browse_operations(t);
     fill_byte_file_operations(t);
     return t;
