@@ -162,13 +162,16 @@ bool file_open(HostFile* file, const HostFilename* name, int32_t mode, int32_t e
     const fs::path path = native(name);
     if (mode == ZOR_FILE_WRITE || mode == ZOR_FILE_READWRITE) {
       auto replacing = std::make_unique<ReplacingFile>();
-      const int fd = replacing->open(path, mode == ZOR_FILE_READWRITE) ? ::dup(replacing->fd()) : -1;
-      if (fd >= 0) file->stream = ::fdopen(fd, "r+b");
-      if (!file->stream) {
-        if (fd >= 0) {
+      if (replacing->open(path, mode == ZOR_FILE_READWRITE)) {
+        // the stream closes its own descriptor; the replacing file keeps the temporary locked
+        const int fd = ::dup(replacing->fd());
+        if (fd >= 0) file->stream = ::fdopen(fd, "r+b");
+        if (!file->stream) {
           replacing->fail(errno);
-          ::close(fd);
+          if (fd >= 0) ::close(fd);
         }
+      }
+      if (!file->stream) {
         if (error_dialog) replacing->report();
         return false;
       }

@@ -187,14 +187,10 @@ bool ReplacingFile::commit() {
     discard();
     return false;
   }
+  // The folder is not synced: after a power loss the rename may be undone, which leaves the previous
+  // whole file; syncing it would double the cost of every write for the newest version only.
   ::close(lock_fd_);
   lock_fd_ = -1;
-  // the rename itself is only durable once the folder is synced
-  const int folder = ::open(folder_of(final_).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (folder >= 0) {
-    ::fsync(folder);
-    ::close(folder);
-  }
   return true;
 }
 

@@ -29,7 +29,7 @@ class ReplacingFile {
   bool write(const void* data, std::size_t size);
   // A failure the caller met while writing through fd(); commit then refuses.
   void fail(int error_number, const std::string& what = "");
-  // sync, close, rename over the final name, sync the folder; false (temporary removed) on any failure
+  // sync, close, rename over the final name; false (temporary removed) on any failure
   bool commit();
   // removes the temporary; the final file stays as it was
   void discard();
