@@ -1,3 +1,4 @@
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -150,6 +151,26 @@ void file_free(HostFile* file) {
   });
 }
 
+// Opens an existing regular file for reading, or one for appending (made when missing). Anything else
+// is refused: a pipe would block the open until someone writes to it, and a folder is no file.
+std::FILE* open_regular(const fs::path& path, bool append, std::string& why) {
+  const int flags = append ? O_WRONLY | O_APPEND | O_CREAT : O_RDONLY;
+  const int fd = ::open(path.c_str(), flags | O_NONBLOCK | O_CLOEXEC, 0666);
+  struct stat status {};
+  if (fd >= 0 && ::fstat(fd, &status) == 0 && !S_ISREG(status.st_mode)) {
+    why = S_ISDIR(status.st_mode) ? std::strerror(EISDIR) : "not a regular file";
+    ::close(fd);
+    return nullptr;
+  }
+  std::FILE* stream = nullptr;
+  if (fd >= 0 && ::fcntl(fd, F_SETFL, flags & O_APPEND) == 0) stream = ::fdopen(fd, append ? "ab" : "rb");
+  if (!stream) {
+    why = std::strerror(errno);
+    if (fd >= 0) ::close(fd);
+  }
+  return stream;
+}
+
 // Writing and read-write go to a temporary that replaces the file at the close (read-write starts
 // from a copy of it); appending writes in place, since what was there before is never touched.
 // Byte order is the caller's business (bytes are written as given); type and creator codes only
@@ -177,17 +198,11 @@ bool file_open(HostFile* file, const HostFilename* name, int32_t mode, int32_t e
       }
       file->replacing = std::move(replacing);
     } else {
-      const char* how = mode == ZOR_FILE_READ ? "rb" : mode == ZOR_FILE_APPEND ? "ab" : nullptr;
-      if (!how) return false;
-      std::error_code error;
-      if (fs::is_directory(path, error)) {
-        errno = EISDIR;
-      } else {
-        file->stream = std::fopen(path.c_str(), how);
-      }
+      if (mode != ZOR_FILE_READ && mode != ZOR_FILE_APPEND) return false;
+      std::string why;
+      file->stream = open_regular(path, mode == ZOR_FILE_APPEND, why);
       if (!file->stream) {
-        if (error_dialog)
-          std::fprintf(stderr, "zorhost: cannot open %s: %s\n", path.c_str(), std::strerror(errno));
+        if (error_dialog) std::fprintf(stderr, "zorhost: cannot open %s: %s\n", path.c_str(), why.c_str());
         return false;
       }
     }

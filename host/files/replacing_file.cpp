@@ -73,9 +73,9 @@ ReplacingFile::~ReplacingFile() {
 
 void ReplacingFile::fail(int error_number, const std::string& what) {
   if (!error_.empty()) return;
-  error_ = "cannot write " + final_.string() + ": ";
-  if (!what.empty()) error_ += what + ": ";
-  error_ += std::strerror(error_number);
+  error_ = "cannot write " + final_.string();
+  if (!what.empty()) error_ += ": " + what;
+  if (error_number != 0) error_ += std::string(": ") + std::strerror(error_number);
 }
 
 void ReplacingFile::report() {
@@ -97,6 +97,11 @@ bool ReplacingFile::open(const fs::path& final_path, bool keep_contents) {
     fail(EISDIR);
     return false;
   }
+  // a device or a pipe must never be renamed over; such names are refused
+  if (exists && !S_ISREG(existing.st_mode)) {
+    fail(0, "not a regular file");
+    return false;
+  }
   // a write-protected file stays protected, although its folder would allow replacing it
   if (exists && ::access(final_.c_str(), W_OK) != 0) {
     fail(errno);
@@ -114,7 +119,11 @@ bool ReplacingFile::open(const fs::path& final_path, bool keep_contents) {
       const int error = errno;
       ::close(fd);
       if (error != EWOULDBLOCK || std::chrono::steady_clock::now() > give_up) {
-        fail(error == EWOULDBLOCK ? EBUSY : error, "it is being written by another writer");
+        if (error == EWOULDBLOCK) {
+          fail(0, "another writer still writes it");
+        } else {
+          fail(error, "cannot lock " + temporary_.string());
+        }
         return false;
       }
       std::this_thread::sleep_for(std::chrono::milliseconds(10));

@@ -27,7 +27,8 @@ class ReplacingFile {
   int fd() const { return fd_; }
   // every byte or false, with error() set
   bool write(const void* data, std::size_t size);
-  // A failure the caller met while writing through fd(); commit then refuses.
+  // A failure the caller met while writing through fd(); commit then refuses. error_number 0: no
+  // system error, what says it all.
   void fail(int error_number, const std::string& what = "");
   // sync, close, rename over the final name; false (temporary removed) on any failure
   bool commit();

@@ -9,12 +9,14 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <functional>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "app/host_options.h"
@@ -139,6 +141,22 @@ TEST(HostFileSafety, AFailedWriteLeavesTheOldFileAndNoTemporary) {
   }();
   EXPECT_NE(said.find("cannot write " + report.string() + ": File too large"), std::string::npos) << said;
 
+  // two writers of one file take turns with its temporary: the second waits for the first to finish
+  {
+    ReplacingFile first;
+    ASSERT_TRUE(first.open(report));
+    ASSERT_TRUE(first.write("first\n", 6));
+    std::thread second([&] {
+      ReplacingFile other;
+      EXPECT_TRUE(other.open(report) && other.write("second\n", 7) && other.commit()) << other.error();
+    });
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    EXPECT_TRUE(first.commit()) << first.error();
+    second.join();
+    EXPECT_EQ(read_file(report), "second\n");
+    std::ofstream(report) << "new report\n";
+  }
+
   // editing in place works on a copy: the file changes at the close, not before
   {
     Name name(report);
@@ -153,8 +171,20 @@ TEST(HostFileSafety, AFailedWriteLeavesTheOldFileAndNoTemporary) {
     EXPECT_EQ(read_file(report), "NEW report\n");
   }
 
-  // a name that is a folder, a folder that does not exist
+  // a name that is a folder or a pipe (which must neither block the open nor be replaced), a folder
+  // that does not exist
   EXPECT_EQ(write_through_table(root, "x").first, false);
+  ASSERT_EQ(::mkfifo((root / "pipe").c_str(), 0644), 0);
+  {
+    Name name(root / "pipe");
+    HostFile* file = F().file_alloc();
+    EXPECT_FALSE(F().file_open(file, name.f, ZOR_FILE_READ, 1, 0, 0, 0));
+    EXPECT_FALSE(F().file_open(file, name.f, ZOR_FILE_APPEND, 1, 0, 0, 0));
+    F().file_free(file);
+  }
+  EXPECT_EQ(write_through_table(root / "pipe", "x").first, false);
+  EXPECT_TRUE(fs::is_fifo(root / "pipe"));
+  fs::remove(root / "pipe");
   EXPECT_EQ(write_through_table(root / "missing" / "f.txt", "x").first, false);
   EXPECT_FALSE(fs::exists(root / "missing"));
   HostBitmap tiny;
