@@ -1,5 +1,5 @@
 // The Renderator's files and folders against what goes wrong around a run: the process killed in the
-// middle, several runs started together on one scene folder, scene folders that links make endless.
+// middle, scene folders that links make endless, a result folder that cannot be made.
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
@@ -10,7 +10,6 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
-#include <set>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -182,29 +181,6 @@ TEST_F(RenderatorFiles, AKilledRunLeavesEveryFileWholeAndTheReportComplete) {
   }
   EXPECT_GE(images, created);
   std::printf("killed after %d of %d scenes; %d images on disk\n", created, kScenes, images);
-}
-
-TEST_F(RenderatorFiles, RunsStartedTogetherEachGetAFolderOfTheirOwn) {
-  WriteScenes(scenes_, 2);
-  constexpr int kRuns = 6;
-  std::vector<pid_t> hosts;
-  for (int i = 0; i < kRuns; ++i) hosts.push_back(Start({scenes_.string()}, std::to_string(i)));
-  std::set<std::string> folders;
-  for (int i = 0; i < kRuns; ++i) {
-    EXPECT_EQ(Wait(hosts[i]), 0) << Err(std::to_string(i));
-    const std::string out = Out(std::to_string(i));
-    const size_t at = out.find("start renderator to: ");
-    ASSERT_NE(at, std::string::npos) << out;
-    folders.insert(out.substr(at + 21, out.find('\n', at) - at - 21));
-  }
-  EXPECT_EQ(folders.size(), size_t(kRuns)) << "two runs shared a result folder";
-  for (int n = 1; n <= kRuns; ++n) {
-    EXPECT_EQ(folders.count(Result(n).string()), 1u) << n;
-    const std::vector<std::string> lines = Lines(ReadFile(Result(n) / "_result.txt"));
-    ASSERT_EQ(lines.size(), 3u) << n;
-    EXPECT_EQ(Words(lines[1]).at(1), "CREATED");
-    EXPECT_EQ(Words(lines[2]).at(1), "CREATED");
-  }
 }
 
 TEST_F(RenderatorFiles, HostileFoldersEndWithAnAnswer) {
