@@ -1,10 +1,6 @@
 #include "containers/settings_store.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <cstring>
+#include <cstdio>
 #include <fstream>
 #include <mutex>
 #include <set>
@@ -13,6 +9,7 @@
 #include "app/host_options.h"
 #include "containers/container_json.h"
 #include "containers/json_input.h"
+#include "files/replacing_file.h"
 
 namespace fs = std::filesystem;
 
@@ -22,17 +19,6 @@ namespace {
 std::mutex& store_mutex() {
   static std::mutex mutex;
   return mutex;
-}
-
-bool write_all(int fd, const std::string& text) {
-  size_t written = 0;
-  while (written < text.size()) {
-    const ssize_t n = ::write(fd, text.data() + written, text.size() - written);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
-    written += static_cast<size_t>(n);
-  }
-  return true;
 }
 
 // Files already reported as unreadable (under the store's lock). Every read comes from disk, so a
@@ -53,28 +39,19 @@ void warn_unreadable(const fs::path& path, const std::string& problem) {
 
 bool write_file_atomically(const fs::path& path, const std::string& text, std::string* error) {
   std::error_code ec;
-  fs::create_directories(path.parent_path(), ec);
-  const fs::path temporary = path.string() + ".tmp-" + std::to_string(::getpid());
-  const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-  if (fd < 0) {
-    if (error) *error = temporary.string() + ": " + std::strerror(errno);
-    return false;
+  const fs::path folder = path.parent_path();
+  // a folder that cannot be made is the cause to name, not the temporary that then cannot be opened
+  if (!folder.empty() && !fs::is_directory(folder, ec)) {
+    fs::create_directories(folder, ec);
+    if (ec) {
+      if (error) *error = "cannot create folder " + folder.string() + ": " + ec.message();
+      return false;
+    }
   }
-  const bool ok = write_all(fd, text) && ::fsync(fd) == 0;
-  const int saved = errno;
-  ::close(fd);
-  if (!ok || ::rename(temporary.c_str(), path.c_str()) != 0) {
-    if (error) *error = path.string() + ": " + std::strerror(ok ? errno : saved);
-    ::unlink(temporary.c_str());
-    return false;
-  }
-  // the rename itself is only durable once the folder is synced
-  const int folder = ::open(path.parent_path().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (folder >= 0) {
-    ::fsync(folder);
-    ::close(folder);
-  }
-  return true;
+  ReplacingFile file;
+  if (file.open(path) && file.write(text.data(), text.size()) && file.commit()) return true;
+  if (error) *error = file.error();
+  return false;
 }
 
 fs::path plugin_settings_path(int32_t plugin_id) {

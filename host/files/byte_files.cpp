@@ -1,3 +1,7 @@
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cerrno>
 #include <chrono>
 #include <cstring>
@@ -18,11 +22,62 @@ int64_t seconds_since_1970(fs::file_time_type time) {
   return std::chrono::duration_cast<std::chrono::seconds>(system.time_since_epoch()).count();
 }
 
+// Writes are buffered in large pieces; errors of buffered writes surface at the flush and the close.
+constexpr size_t kWriteBuffer = size_t{1} << 16;
+
+void say_failure(const std::filesystem::path& path, int error) {
+  std::fprintf(stderr, "zorhost: cannot write %s: %s\n", path.c_str(), std::strerror(error));
+}
+
+// Ends what is open. A written file replaces the final one only when every write, the flush, the sync
+// and the close succeeded; otherwise the old file stays and the reason is on stderr.
 bool close_stream(HostFile* file) {
   if (!file->stream) return false;
-  const bool ok = std::fclose(file->stream) == 0;
+  bool ok = !file->failed;
+  int error = 0;
+  if (std::fflush(file->stream) != 0 && ok) {
+    ok = false;
+    error = errno;
+  }
+  if (ok && !file->replacing && file->mode != ZOR_FILE_READ && ::fsync(fileno(file->stream)) != 0) {
+    ok = false;
+    error = errno;
+  }
+  if (std::fclose(file->stream) != 0 && ok) {
+    ok = false;
+    error = errno;
+  }
   file->stream = nullptr;
+  if (file->replacing) {
+    if (!ok && !file->failed) file->replacing->fail(error);
+    ok = file->replacing->commit() && ok;
+    file->replacing->report();
+    file->replacing.reset();
+  } else if (!ok && !file->failed) {
+    say_failure(file->path, error);
+  }
+  file->failed = false;
   return ok;
+}
+
+// Opens an existing regular file for reading, or one for appending (made when missing). Anything else
+// is refused: a pipe would block the open until someone writes to it, and a folder is no file.
+std::FILE* open_regular(const fs::path& path, bool append, std::string& why) {
+  const int flags = append ? O_WRONLY | O_APPEND | O_CREAT : O_RDONLY;
+  const int fd = ::open(path.c_str(), flags | O_NONBLOCK | O_CLOEXEC, 0666);
+  struct stat status {};
+  if (fd >= 0 && ::fstat(fd, &status) == 0 && !S_ISREG(status.st_mode)) {
+    why = S_ISDIR(status.st_mode) ? std::strerror(EISDIR) : "not a regular file";
+    ::close(fd);
+    return nullptr;
+  }
+  std::FILE* stream = nullptr;
+  if (fd >= 0 && ::fcntl(fd, F_SETFL, flags & O_APPEND) == 0) stream = ::fdopen(fd, append ? "ab" : "rb");
+  if (!stream) {
+    why = std::strerror(errno);
+    if (fd >= 0) ::close(fd);
+  }
+  return stream;
 }
 
 }  // namespace
@@ -32,11 +87,19 @@ HostBrowse* files_browse_open(const HostFilename* folder, int32_t /*flags*/) {
   return guarded("files.browse_open", static_cast<HostBrowse*>(nullptr), [&]() -> HostBrowse* {
     if (!folder) return nullptr;
     std::error_code error;
-    fs::directory_iterator iterator(native(folder), error);
-    if (error) return nullptr;
+    const fs::path path = native(folder);
+    fs::directory_iterator iterator(path, error);
+    if (error) {
+      // A folder that is not there is the caller's question; one that is there but cannot be listed
+      // is a fact the user has to learn of, with its reason.
+      if (error != std::errc::no_such_file_or_directory && error != std::errc::not_a_directory)
+        std::fprintf(stderr, "zorhost: cannot list folder %s: %s\n", path.c_str(), error.message().c_str());
+      return nullptr;
+    }
     auto* browse = new HostBrowse;
     browse->iterator = std::move(iterator);
-    return tracked(ObjectKind::Browse, browse);
+    track_object(ObjectKind::Browse, browse);
+    return browse;
   });
 }
 
@@ -54,6 +117,7 @@ bool files_browse_next(HostBrowse* b) {
     const fs::directory_entry& entry = *b->iterator;
     b->name = entry.path().filename().string();
     b->is_folder = entry.is_directory(error);
+    b->is_link = entry.is_symlink(error);
     b->size = b->is_folder ? 0 : static_cast<int64_t>(entry.file_size(error));
     if (error) b->size = 0;
     const auto time = entry.last_write_time(error);
@@ -72,6 +136,10 @@ bool files_browse_is_folder(const HostBrowse* b) {
   return guarded("files.browse_is_folder", false, [&] { return b && b->has_entry && b->is_folder; });
 }
 
+bool files_browse_is_link(const HostBrowse* b) {
+  return guarded("files.browse_is_link", false, [&] { return b && b->has_entry && b->is_link; });
+}
+
 int64_t files_browse_size(const HostBrowse* b) {
   return guarded("files.browse_size", int64_t{0}, [&] { return b && b->has_entry ? b->size : 0; });
 }
@@ -81,12 +149,19 @@ int64_t files_browse_time(const HostBrowse* b) {
 }
 
 void files_browse_free(HostBrowse* b) {
-  guarded_void("files.browse_free", [&] { delete_tracked(ObjectKind::Browse, b); });
+  guarded_void("files.browse_free", [&] {
+    if (!b) return;
+    untrack_object(ObjectKind::Browse, b);
+    delete b;
+  });
 }
 
 HostFile* files_file_alloc() {
-  return guarded("files.file_alloc", static_cast<HostFile*>(nullptr),
-                 [] { return tracked(ObjectKind::File, new HostFile); });
+  return guarded("files.file_alloc", static_cast<HostFile*>(nullptr), [] {
+    auto* file = new HostFile;
+    track_object(ObjectKind::File, file);
+    return file;
+  });
 }
 
 void files_file_free(HostFile* file) {
@@ -98,6 +173,8 @@ void files_file_free(HostFile* file) {
   });
 }
 
+// Writing and read-write go to a temporary that replaces the file at the close (read-write starts
+// from a copy of it); appending writes in place, since what was there before is never touched.
 // Byte order is the caller's business (bytes are written as given); type and creator codes only
 // matter to file systems that keep them.
 bool files_file_open(HostFile* file, const HostFilename* name, int32_t mode, int32_t error_dialog,
@@ -106,36 +183,35 @@ bool files_file_open(HostFile* file, const HostFilename* name, int32_t mode, int
     if (!file || !name) return false;
     close_stream(file);
     const fs::path path = native(name);
-    const char* how = nullptr;
-    switch (mode) {
-      case ZOR_FILE_READ:
-        how = "rb";
-        break;
-      case ZOR_FILE_WRITE:
-        how = "wb";
-        break;
-      case ZOR_FILE_READWRITE:
-        how = fs::exists(path) ? "r+b" : "w+b";
-        break;
-      case ZOR_FILE_APPEND:
-        how = "ab";
-        break;
-      default:
+    if (mode == ZOR_FILE_WRITE || mode == ZOR_FILE_READWRITE) {
+      auto replacing = std::make_unique<ReplacingFile>();
+      if (replacing->open(path, mode == ZOR_FILE_READWRITE)) {
+        // the stream closes its own descriptor; the replacing file keeps the temporary locked
+        const int fd = ::dup(replacing->fd());
+        if (fd >= 0) file->stream = ::fdopen(fd, "r+b");
+        if (!file->stream) {
+          replacing->fail(errno);
+          if (fd >= 0) ::close(fd);
+        }
+      }
+      if (!file->stream) {
+        if (error_dialog) replacing->report();
         return false;
-    }
-    std::error_code error;
-    if (fs::is_directory(path, error)) {
-      errno = EISDIR;
+      }
+      file->replacing = std::move(replacing);
     } else {
-      file->stream = std::fopen(path.c_str(), how);
+      if (mode != ZOR_FILE_READ && mode != ZOR_FILE_APPEND) return false;
+      std::string why;
+      file->stream = open_regular(path, mode == ZOR_FILE_APPEND, why);
+      if (!file->stream) {
+        if (error_dialog) std::fprintf(stderr, "zorhost: cannot open %s: %s\n", path.c_str(), why.c_str());
+        return false;
+      }
     }
-    if (!file->stream) {
-      if (error_dialog)
-        std::fprintf(stderr, "zorhost: cannot open %s: %s\n", path.c_str(), std::strerror(errno));
-      return false;
-    }
+    if (mode != ZOR_FILE_READ) std::setvbuf(file->stream, nullptr, _IOFBF, kWriteBuffer);
     file->path = path;
     file->mode = mode;
+    file->failed = false;
     return true;
   });
 }
@@ -148,9 +224,9 @@ int64_t files_file_length(HostFile* file) {
   return guarded("files.file_length", int64_t{-1}, [&]() -> int64_t {
     if (!file || !file->stream) return -1;
     std::fflush(file->stream);
-    std::error_code error;
-    const auto size = fs::file_size(file->path, error);
-    return error ? -1 : static_cast<int64_t>(size);
+    struct stat status {};
+    if (::fstat(fileno(file->stream), &status) != 0) return -1;
+    return static_cast<int64_t>(status.st_size);
   });
 }
 
@@ -179,7 +255,19 @@ bool files_file_write(HostFile* file, const void* buffer, int64_t length) {
   return guarded("files.file_write", false, [&] {
     if (!file || !file->stream || file->mode == ZOR_FILE_READ || length < 0 || (!buffer && length > 0))
       return false;
-    return std::fwrite(buffer, 1, static_cast<size_t>(length), file->stream) == static_cast<size_t>(length);
+    if (file->failed) return false;
+    if (std::fwrite(buffer, 1, static_cast<size_t>(length), file->stream) == static_cast<size_t>(length))
+      return true;
+    // the file is not put in place at the close; the old one stays
+    const int error = errno;
+    file->failed = true;
+    if (file->replacing) {
+      file->replacing->fail(error);
+      file->replacing->report();
+    } else {
+      say_failure(file->path, error);
+    }
+    return false;
   });
 }
 

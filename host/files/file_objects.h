@@ -2,8 +2,10 @@
 #pragma once
 #include <cstdio>
 #include <filesystem>
+#include <memory>
 #include <string>
 
+#include "files/replacing_file.h"
 #include "zor_api.h"
 
 struct HostBrowse {
@@ -12,6 +14,7 @@ struct HostBrowse {
   bool has_entry = false;
   std::string name;  // of the current entry
   bool is_folder = false;
+  bool is_link = false;
   int64_t size = 0;
   int64_t time = 0;  // seconds since 1970
 };
@@ -20,6 +23,10 @@ struct HostFile {
   std::FILE* stream = nullptr;
   std::filesystem::path path;
   int32_t mode = 0;
+  // for writing and read-write: the temporary that replaces the file at the close
+  std::unique_ptr<zorhost::ReplacingFile> replacing;
+  // the first write or close error, already said on stderr
+  bool failed = false;
 };
 
 namespace zorhost {
@@ -28,6 +35,7 @@ HostBrowse* files_browse_open(const HostFilename* folder, int32_t flags);
 bool files_browse_next(HostBrowse* b);
 void files_browse_name(const HostBrowse* b, HostFilename* out);
 bool files_browse_is_folder(const HostBrowse* b);
+bool files_browse_is_link(const HostBrowse* b);
 int64_t files_browse_size(const HostBrowse* b);
 int64_t files_browse_time(const HostBrowse* b);
 void files_browse_free(HostBrowse* b);

@@ -6,6 +6,7 @@
 #include "app/host_table.h"
 #include "files/file_objects.h"
 #include "files/filename_impl.h"
+#include "files/folder_ops.h"
 #include "files/path_text.h"
 #include "memory/memory_tracker.h"
 #include "strings/string_impl.h"
@@ -124,12 +125,8 @@ bool files_exists(const HostFilename* f, int32_t kind) {
 bool files_create_folder(const HostFilename* f) {
   return guarded("files.create_folder", false, [&] {
     if (!f || f->path.empty()) return false;
-    std::error_code error;
-    const fs::path path = native(f);
-    // One level, as the file system's own call does: a folder whose parent is missing is a mistyped
-    // path more often than a wish, and the caller reports it.
-    fs::create_directory(path, error);
-    return fs::is_directory(path, error);
+    // a folder whose parent is missing is a mistyped path more often than a wish
+    return create_single_folder(native(f));
   });
 }
 
@@ -220,6 +217,8 @@ const HostFileTable* files_table() {
       .file_seek = files_file_seek,
       .file_read = files_file_read,
       .file_write = files_file_write,
+      .browse_is_link = files_browse_is_link,
+      .folder_identity = files_folder_identity,
   };
   return &table;
 }

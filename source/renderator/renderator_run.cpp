@@ -55,20 +55,6 @@ Filename NextResultFolder(const Filename& sceneFolder, int32_t hostVersion) {
   }
 }
 
-void CollectScenes(const Filename& folder, ResultList& list) {
-  BrowseFiles browse;
-  if (!browse.Init(folder)) return;
-  while (browse.GetNext()) {
-    const Filename entry = folder + browse.GetFilename();
-    if (browse.IsFolder()) {
-      CollectScenes(entry, list);
-    } else if (entry.CheckSuffix("zor")) {
-      // beyond the list's capacity further scenes are passed over
-      list.Append(entry);
-    }
-  }
-}
-
 namespace {
 // Records are exchanged in place by the host SDK's heapsort; a record's file name is a handle, so
 // moving its bytes moves the name with it.
@@ -111,10 +97,15 @@ int32_t RunRenderator(const Filename& sceneFolder, const Filename& referenceFold
   if (run.continueBuild) {
     run.resultFolder = referenceFolder;
   } else {
-    run.resultFolder = NextResultFolder(sceneFolder, GetHostApiVersion());
-    if (!CreateFolder(run.resultFolder)) {
-      GeMessageBox("Error creating resultdir");
-      return 1;
+    // Another run may take the same number between the test and the creation; the creation then
+    // fails on a folder that exists, which is left to that run, and the next number is tried.
+    for (;;) {
+      run.resultFolder = NextResultFolder(sceneFolder, GetHostApiVersion());
+      if (CreateFolder(run.resultFolder)) break;
+      if (!FolderExists(run.resultFolder)) {
+        GeMessageBox("Error creating resultdir");
+        return 1;
+      }
     }
   }
 

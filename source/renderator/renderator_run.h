@@ -37,7 +37,8 @@ inline constexpr int32_t kRenderatorEndEvent = 1001199;
 // 1 after "Error creating resultdir". openGl selects the hardware renderer for every scene.
 int32_t RunRenderator(const Filename& sceneFolder, const Filename& referenceFolder, int32_t openGl);
 
-// Appends every scene file (suffix "zor") below folder, sub-folders included, in listing order.
+// Appends every scene file (suffix "zor") below folder, sub-folders included, each folder once however
+// many links lead to it; the links passed over are named on the console.
 void CollectScenes(const Filename& folder, ResultList& list);
 // Sorts by the full path text with the host's string comparison.
 void SortScenes(ResultList& list);

@@ -130,7 +130,8 @@ TEST(EntryGuard, EveryOperationOfEveryFamilyIsGuardedUnderItsOwnLabel) {
                 fn_directory, fn_file, fn_check_suffix, fn_set_suffix, fn_equal, fn_is_empty, exists,
                 create_folder, delete_file, startup_folder, folder_by_id, browse_open, browse_next,
                 browse_name, browse_is_folder, browse_size, browse_time, browse_free, file_alloc, file_free,
-                file_open, file_close, file_length, file_position, file_seek, file_read, file_write);
+                file_open, file_close, file_length, file_position, file_seek, file_read, file_write,
+                browse_is_link, folder_identity);
   }
   {
     FamilyCheck check("containers", table.containers);

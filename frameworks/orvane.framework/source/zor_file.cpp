@@ -36,6 +36,11 @@ bool FolderById(int32_t id, Filename& out) {
   return folder_by_id && out.Get() && folder_by_id(id, out.Get());
 }
 
+bool GetFolderIdentity(const Filename& folder, FolderIdentity& out) {
+  auto folder_identity = ZOR_FILES(folder_identity);
+  return folder_identity && !folder.IsEmpty() && folder_identity(folder.Get(), &out.device, &out.inode);
+}
+
 // --- BaseFile ---
 
 BaseFile::BaseFile(BaseFile&& other) noexcept
@@ -151,6 +156,11 @@ Filename BrowseFiles::GetFilename() const {
 bool BrowseFiles::IsFolder() const {
   auto browse_is_folder = ZOR_FILES(browse_is_folder);
   return _browse && browse_is_folder && browse_is_folder(_browse);
+}
+
+bool BrowseFiles::IsLink() const {
+  auto browse_is_link = ZOR_FILES(browse_is_link);
+  return _browse && browse_is_link && browse_is_link(_browse);
 }
 
 int64_t BrowseFiles::GetSize() const {

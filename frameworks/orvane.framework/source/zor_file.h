@@ -19,6 +19,15 @@ bool DeleteFile(const Filename& name, int32_t flags = 0);  // ZOR_DELETE_FORCE t
 Filename StartupFolder();
 bool FolderById(int32_t id, Filename& out);  // ZOR_FOLDER_*
 
+// Which folder a path leads to, links followed: equal for two paths of the same folder.
+struct FolderIdentity {
+  uint64_t device = 0;
+  uint64_t inode = 0;
+  bool operator==(const FolderIdentity&) const = default;
+};
+// false when the folder cannot be reached or the host cannot tell
+bool GetFolderIdentity(const Filename& folder, FolderIdentity& out);
+
 enum { ZOR_BYTEORDER_INTEL = 0, ZOR_BYTEORDER_MOTOROLA = 1 };
 
 class BaseFile {
@@ -63,6 +72,7 @@ class BrowseFiles {
   bool GetNext();
   Filename GetFilename() const;  // the current entry's name
   bool IsFolder() const;
+  bool IsLink() const;  // a symbolic link; IsFolder tells what it points to
   int64_t GetSize() const;
   int64_t GetTime() const;  // seconds since 1970
 

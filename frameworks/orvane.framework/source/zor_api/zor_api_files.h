@@ -60,6 +60,12 @@ typedef struct HostFileTable {
   /* false when fewer than length bytes could be read */
   bool (*file_read)(HostFile* file, void* buffer, int64_t length);
   bool (*file_write)(HostFile* file, const void* buffer, int64_t length);
+
+  /* the current entry is a symbolic link; browse_is_folder tells what it points to */
+  bool (*browse_is_link)(const HostBrowse* b);
+  /* device and file number of a folder, links followed: two paths of one folder answer the same;
+     false when the folder cannot be reached */
+  bool (*folder_identity)(const HostFilename* folder, uint64_t* device, uint64_t* inode);
 } HostFileTable;
 
 #ifdef __cplusplus
