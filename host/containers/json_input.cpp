@@ -107,17 +107,20 @@ std::string JsonInputError::text() const {
 }
 
 bool read_input_file(const std::filesystem::path& file, std::string* text, std::string* error) {
-  const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
+  // Not blocking in the open: a pipe under the name would wait there for a writer that never comes.
+  const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   if (fd < 0) {
     *error = errno == ENOENT ? "does not exist" : std::string("cannot be read: ") + std::strerror(errno);
     return false;
   }
   struct stat info {};
-  if (::fstat(fd, &info) == 0 && S_ISDIR(info.st_mode)) {
+  if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+    const bool folder = S_ISDIR(info.st_mode);
     ::close(fd);
-    *error = "is a folder, not a file";
+    *error = folder ? "is a folder, not a file" : "is not a regular file";
     return false;
   }
+  ::fcntl(fd, F_SETFL, 0);
   text->clear();
   char buffer[65536];
   for (;;) {
@@ -133,6 +136,13 @@ bool read_input_file(const std::filesystem::path& file, std::string* text, std::
   }
   ::close(fd);
   return true;
+}
+
+JsonInputError too_deep_error(const std::string& text) {
+  JsonInputError error;
+  place(text, first_too_deep(text), &error);
+  error.problem = "nested more than " + std::to_string(kMaxJsonDepth) + " levels deep";
+  return error;
 }
 
 bool parse_json_input(const std::string& text, nlohmann::json* out, JsonInputError* error) {
@@ -152,8 +162,7 @@ bool parse_json_input(const std::string& text, nlohmann::json* out, JsonInputErr
     *out = json::parse(text, limit);
     return true;
   } catch (const TooDeep&) {
-    place(text, first_too_deep(text), error);
-    error->problem = "nested more than " + std::to_string(kMaxJsonDepth) + " levels deep";
+    *error = too_deep_error(text);
   } catch (const json::parse_error& e) {
     place(text, e.byte == 0 ? 0 : e.byte - 1, error);
     error->problem = "invalid JSON: " + reason(e.what());

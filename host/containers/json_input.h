@@ -28,6 +28,10 @@ struct JsonInputError {
 // "cannot be read: <system error>"), without the file's name.
 bool read_input_file(const std::filesystem::path& file, std::string* text, std::string* error);
 
+// The error of a text that nests deeper than kMaxJsonDepth, placed at the first container too deep,
+// for readers that parse with a handler of their own and stop at that depth.
+JsonInputError too_deep_error(const std::string& text);
+
 // False, leaving out untouched, when the text is not JSON within the limits above.
 bool parse_json_input(const std::string& text, nlohmann::json* out, JsonInputError* error);
 

@@ -59,10 +59,6 @@ bool resolve_core_reference(NexalReference* reference) {
   return true;
 }
 
-const NexalInitializer* core_initializer() {
-  return &kInitializer;
-}
-
 std::vector<std::string> resolve_core_references(NexalModuleRecord* head) {
   std::vector<std::string> unresolved;
   int walked = 0;

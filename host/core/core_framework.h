@@ -15,7 +15,6 @@ std::vector<std::string> resolve_core_references(NexalModuleRecord* head);
 // Resolves one reference; false when the host does not implement it.
 bool resolve_core_reference(NexalReference* reference);
 
-const NexalInitializer* core_initializer();
 const NexalSystemInterface* system_interface();
 
 // Names of --set variables that no module has registered so far.

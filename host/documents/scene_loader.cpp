@@ -1,9 +1,13 @@
 // Reading .zor scene files. Everything a renderer relies on is checked here, so that a render never
 // meets a half-valid scene; the one exception is a mesh file that disappears after loading.
+#include <charconv>
+#include <cmath>
 #include <fstream>
 #include <limits>
 #include <nlohmann/json.hpp>
 #include <sstream>
+#include <unordered_map>
+#include <vector>
 
 #include "containers/container_json.h"
 #include "containers/json_input.h"
@@ -17,14 +21,25 @@ namespace {
 
 using nlohmann::json;
 
-// A semantic problem at a place in the document, named by its JSON path.
+// Coordinates, sizes, colours and intensities stay within this magnitude, so that the renderers'
+// products and squares of them remain finite.
+constexpr double kMaxMagnitude = 1e9;
+constexpr int32_t kMaxResolution = 16384;
+
+// A semantic problem at a place in the document, named by its JSON path. A value error is about the
+// number at that place; its message shows the number as the file writes it.
 struct SceneError {
   std::string where;
   std::string what;
+  bool about_value = false;
 };
 
 [[noreturn]] void fail(const std::string& where, const std::string& what) {
   throw SceneError{where, what};
+}
+
+[[noreturn]] void fail_value(const std::string& where, const std::string& what) {
+  throw SceneError{where, what, true};
 }
 
 std::string member_path(const std::string& parent, const std::string& key) {
@@ -37,7 +52,36 @@ std::string index_path(const std::string& parent, size_t index) {
 
 double number(const json& value, const std::string& where) {
   if (!value.is_number()) fail(where, "must be a number");
-  return value.get<double>();
+  double v = value.get<double>();
+  if (!(std::fabs(v) <= kMaxMagnitude)) fail_value(where, "must be between -1e9 and 1e9");
+  return v;
+}
+
+// A whole number from `low` to `high`. Integers past 64 bits and exponent forms arrive as doubles.
+int64_t whole(const json& value, const std::string& where, int64_t low, int64_t high) {
+  if (!value.is_number()) fail(where, "must be an integer");
+  int64_t v = 0;
+  bool fits = true;
+  if (value.is_number_float()) {
+    double d = value.get<double>();
+    fits = d >= -0x1p63 && d < 0x1p63 && d == std::trunc(d);
+    if (fits) v = static_cast<int64_t>(d);
+  } else if (value.is_number_unsigned()) {
+    fits = value.get<uint64_t>() <= static_cast<uint64_t>(std::numeric_limits<int64_t>::max());
+    if (fits) v = static_cast<int64_t>(value.get<uint64_t>());
+  } else {
+    v = value.get<int64_t>();
+  }
+  if (!fits || v < low || v > high) {
+    fail_value(where, "must be a whole number from " + std::to_string(low) + " to " + std::to_string(high));
+  }
+  return v;
+}
+
+int32_t whole32(const json& value, const std::string& where,
+                int32_t low = std::numeric_limits<int32_t>::min(),
+                int32_t high = std::numeric_limits<int32_t>::max()) {
+  return static_cast<int32_t>(whole(value, where, low, high));
 }
 
 Vec3 vec3(const json& value, const std::string& where) {
@@ -54,44 +98,89 @@ const json& required(const json& object, const char* key, const std::string& par
 
 double positive(const json& value, const std::string& where) {
   double v = number(value, where);
-  if (!(v > 0)) fail(where, "must be positive");
+  if (!(v > 0)) fail_value(where, "must be positive");
   return v;
 }
 
 Vec3 color(const json& value, const std::string& where) {
   Vec3 c = vec3(value, where);
-  if (c.x < 0 || c.y < 0 || c.z < 0) fail(where, "colour components must not be negative");
+  const double parts[] = {c.x, c.y, c.z};
+  for (size_t i = 0; i < 3; ++i) {
+    if (parts[i] < 0) fail_value(index_path(where, i), "colour components must not be negative");
+  }
   return c;
 }
 
-// The typed container form is shared with stored settings; its errors carry their JSON path.
+// A container key: a decimal 32-bit id.
+bool parse_key(const std::string& key, int32_t& id) {
+  auto [end, ec] = std::from_chars(key.data(), key.data() + key.size(), id);
+  return ec == std::errc() && end == key.data() + key.size();
+}
+
+// The typed container form is shared with stored settings; its errors carry their JSON path. An error
+// at a member whose key is an id is about the value there, and shows it when it is a number.
 void read_container(const json& object, const std::string& where, HostContainer& out) {
   try {
     out = container_from_json(object, out.id, where);
   } catch (const ContainerJsonError& e) {
+    int32_t id = 0;
+    if (parse_key(e.where.substr(e.where.rfind('.') + 1), id)) fail_value(e.where, e.what_is_wrong);
     fail(e.where, e.what_is_wrong);
   }
 }
 
-void check_resolution(const HostContainer& settings, int32_t id, const std::string& where) {
-  auto it = settings.values.find(id);
-  if (it == settings.values.end()) fail(where, "is missing");
-  double v = 0;
-  if (auto* i = std::get_if<int32_t>(&it->second)) {
-    v = *i;
-  } else if (auto* f = std::get_if<double>(&it->second)) {
-    v = *f;
-  } else {
-    fail(where, "must be a number");
+// The settings entries that the renderers read as numbers are checked in the JSON they were read
+// from, so that an error shows the value as written. Answers the member whose key names `id` (keys
+// are read as numbers, so "05008" names 5008 too; the last one wins, as in the container) and sets
+// `where` to its path.
+const json* setting(const json& object, int32_t id, const std::string& parent, std::string& where) {
+  const json* found = nullptr;
+  where = member_path(parent, std::to_string(id));
+  for (const auto& [key, value] : object.items()) {
+    int32_t parsed = 0;
+    if (parse_key(key, parsed) && parsed == id) {
+      found = &value;
+      where = member_path(parent, key);
+    }
   }
-  if (!(v >= 1) || v > 16384) fail(where, "must be at least 1 and at most 16384");
+  return found;
+}
+
+void check_resolution(const json& settings, int32_t id) {
+  std::string where;
+  const json* value = setting(settings, id, "renderSettings", where);
+  if (!value) fail(where, "is missing");
+  if (!value->is_number()) fail(where, "must be a number");
+  double v = value->get<double>();
+  if (!(v >= 1 && v <= kMaxResolution)) fail_value(where, "must be at least 1 and at most 16384");
 }
 
 void read_render_settings(const json& root, HostDocument& doc) {
   const json& settings = required(root, "renderSettings", "");
   read_container(settings, "renderSettings", doc.render_data.settings);
-  check_resolution(doc.render_data.settings, kSettingWidth, "renderSettings.5008");
-  check_resolution(doc.render_data.settings, kSettingHeight, "renderSettings.5009");
+  check_resolution(settings, kSettingWidth);
+  check_resolution(settings, kSettingHeight);
+  // Unknown engines load and fail when rendered; an id that is not a 32-bit integer cannot be one.
+  std::string where;
+  if (const json* engine = setting(settings, kSettingEngine, "renderSettings", where))
+    whole32(*engine, where);
+}
+
+// The physical video post's samples and acceleration structure, and the film grain's strength.
+void check_video_post_settings(HostVideoPost& vp, const json& settings, const std::string& parent) {
+  std::string where;
+  if (vp.type == kVideoPostPhysical) {
+    if (const json* samples = setting(settings, kPhysicalSamples, parent, where)) whole32(*samples, where);
+    if (const json* accelerator = setting(settings, kPhysicalAccelerator, parent, where)) {
+      whole32(*accelerator, where, 0, 2);
+    }
+  } else if (vp.type == kVideoPostFilmGrain) {
+    if (const json* strength = setting(settings, kFilmGrainStrength, parent, where)) {
+      double v = number(*strength, where);
+      if (v < 0 || v > 1) fail_value(where, "must be between 0 and 1");
+      vp.settings.values[kFilmGrainStrength] = v;  // the renderer reads the strength as a float only
+    }
+  }
 }
 
 void read_video_posts(const json& root, HostDocument& doc) {
@@ -104,17 +193,12 @@ void read_video_posts(const json& root, HostDocument& doc) {
     std::string where = index_path("videoPosts", i);
     if (!entry.is_object()) fail(where, "must be an object");
     auto vp = std::make_unique<HostVideoPost>();
-    const json& type = required(entry, "type", where);
-    if (!type.is_number_integer()) fail(member_path(where, "type"), "must be an integer");
-    vp->type = type.get<int32_t>();
-    if (entry.contains("flags")) {
-      if (!entry["flags"].is_number_integer()) {
-        fail(member_path(where, "flags"), "must be an integer");
-      }
-      vp->flags = entry["flags"].get<int32_t>();
-    }
+    vp->type = whole32(required(entry, "type", where), member_path(where, "type"));
+    if (entry.contains("flags")) vp->flags = whole32(entry["flags"], member_path(where, "flags"));
     if (entry.contains("settings")) {
-      read_container(entry["settings"], member_path(where, "settings"), vp->settings);
+      std::string settings_where = member_path(where, "settings");
+      read_container(entry["settings"], settings_where, vp->settings);
+      check_video_post_settings(*vp, entry["settings"], settings_where);
     }
     if (!chain.empty()) chain.back()->next = vp.get();
     chain.push_back(std::move(vp));
@@ -129,7 +213,7 @@ void read_camera(const json& root, SceneModel& scene) {
   if (camera.contains("up")) scene.camera.up = vec3(camera["up"], "camera.up");
   if (camera.contains("fov")) scene.camera.fov_degrees = number(camera["fov"], "camera.fov");
   if (!(scene.camera.fov_degrees > 0 && scene.camera.fov_degrees < 180)) {
-    fail("camera.fov", "must be between 0 and 180 degrees");
+    fail_value("camera.fov", "must be between 0 and 180 degrees");
   }
   Vec3 forward = scene.camera.target - scene.camera.position;
   if (length(forward) == 0) fail("camera.target", "must differ from camera.position");
@@ -147,7 +231,11 @@ void read_lights(const json& root, SceneModel& scene) {
     std::string where = index_path("lights", i);
     if (!entry.is_object()) fail(where, "must be an object");
     SceneLight light;
-    std::string type = entry.value("type", std::string("point"));
+    std::string type = "point";
+    if (entry.contains("type")) {
+      if (!entry["type"].is_string()) fail(member_path(where, "type"), "must be a string");
+      type = entry["type"].get<std::string>();
+    }
     if (type == "point") {
       light.kind = SceneLight::Kind::point;
       light.position = vec3(required(entry, "position", where), member_path(where, "position"));
@@ -181,7 +269,7 @@ void read_materials(const json& root, SceneModel& scene) {
     if (entry.contains("reflect")) {
       material.reflect = number(entry["reflect"], where + ".reflect");
       if (material.reflect < 0 || material.reflect > 1) {
-        fail(where + ".reflect", "must be between 0 and 1");
+        fail_value(where + ".reflect", "must be between 0 and 1");
       }
     }
     scene.materials.push_back(material);
@@ -223,8 +311,9 @@ void read_objects(const json& root, const std::filesystem::path& scene_file, Sce
       object.kind = SceneObject::Kind::box;
       object.center = vec3(required(entry, "center", where), where + ".center");
       object.size = vec3(required(entry, "size", where), where + ".size");
-      if (!(object.size.x > 0 && object.size.y > 0 && object.size.z > 0)) {
-        fail(where + ".size", "must be positive");
+      const double edges[] = {object.size.x, object.size.y, object.size.z};
+      for (size_t e = 0; e < 3; ++e) {
+        if (!(edges[e] > 0)) fail_value(index_path(where + ".size", e), "must be positive");
       }
     } else if (type == "mesh") {
       object.kind = SceneObject::Kind::mesh;
@@ -238,8 +327,9 @@ void read_objects(const json& root, const std::filesystem::path& scene_file, Sce
         const json& scale = entry["scale"];
         if (scale.is_array()) {
           object.mesh_scale = vec3(scale, where + ".scale");
-          if (!(object.mesh_scale.x > 0 && object.mesh_scale.y > 0 && object.mesh_scale.z > 0)) {
-            fail(where + ".scale", "must be positive");
+          const double factors[] = {object.mesh_scale.x, object.mesh_scale.y, object.mesh_scale.z};
+          for (size_t f = 0; f < 3; ++f) {
+            if (!(factors[f] > 0)) fail_value(index_path(where + ".scale", f), "must be positive");
           }
         } else {
           double s = positive(scale, where + ".scale");
@@ -259,13 +349,6 @@ void read_objects(const json& root, const std::filesystem::path& scene_file, Sce
   }
 }
 
-int32_t checked_int32(const json& value, const std::string& where) {
-  if (!value.is_number_integer()) fail(where, "must be an integer");
-  int64_t v = value.get<int64_t>();
-  if (v < 0 || v > std::numeric_limits<int32_t>::max()) fail(where, "out of range");
-  return static_cast<int32_t>(v);
-}
-
 void read_faults(const json& root, SceneFaults& faults) {
   auto it = root.find("faults");
   if (it == root.end()) return;
@@ -277,9 +360,9 @@ void read_faults(const json& root, SceneFaults& faults) {
       if (!value.is_string()) fail(where, "must be a string");
       faults.crash = value.get<std::string>();
     } else if (key == "lowMemoryEvents") {
-      faults.low_memory_events = checked_int32(value, where);
+      faults.low_memory_events = whole32(value, where, 0);
     } else if (key == "delayMs") {
-      faults.delay_ms = checked_int32(value, where);
+      faults.delay_ms = whole32(value, where, 0);
     } else {
       fail(where, "unknown fault");
     }
@@ -290,17 +373,15 @@ void read_document(const json& root, HostDocument& doc) {
   if (!root.is_object()) fail("(top level)", "a scene file holds one JSON object");
   const json& version = required(root, "zor", "");
   if (!version.is_number_integer() || version.get<int64_t>() != 1) {
-    fail("zor", "unsupported scene format version (this host reads 1)");
+    fail_value("zor", "unsupported scene format version (this host reads 1)");
   }
   if (root.contains("fps")) doc.fps = positive(root["fps"], "fps");
   if (root.contains("minTime")) {
     const json& t = root["minTime"];
-    if (!t.is_array() || t.size() != 2 || !t[0].is_number_integer() || !t[1].is_number_integer() ||
-        t[1].get<int64_t>() <= 0) {
-      fail("minTime", "must be [numerator, denominator] with a positive denominator");
-    }
-    doc.min_time_num = t[0].get<int64_t>();
-    doc.min_time_den = t[1].get<int64_t>();
+    if (!t.is_array() || t.size() != 2) fail("minTime", "must be [numerator, denominator]");
+    constexpr int64_t kMin = std::numeric_limits<int64_t>::min(), kMax = std::numeric_limits<int64_t>::max();
+    doc.min_time_num = whole(t[0], "minTime[0]", kMin, kMax);
+    doc.min_time_den = whole(t[1], "minTime[1]", 1, kMax);
   }
   read_render_settings(root, doc);
   read_video_posts(root, doc);
@@ -316,13 +397,159 @@ void report(const std::filesystem::path& file, const std::string& message) {
   console_line("Scene not loaded: " + file.string() + ": " + message);
 }
 
+// Numbers as the file writes them, keyed by JSON path ("renderSettings.5300"), so that a value out of
+// range for its field is reported as written, not as the double or integer it became.
+using NumberTexts = std::unordered_map<std::string, std::string>;
+
+// Builds the document like the library's own parser (a later duplicate key wins) while keeping the
+// JSON path of the value being read and the text of every number.
+class SceneJsonBuilder {
+ public:
+  SceneJsonBuilder(json& root, NumberTexts& numbers) : root_(root), numbers_(numbers) {}
+
+  bool null() { return put(nullptr); }
+  bool boolean(bool value) { return put(value); }
+  bool number_integer(json::number_integer_t value) { return number(value, std::to_string(value)); }
+  bool number_unsigned(json::number_unsigned_t value) { return number(value, std::to_string(value)); }
+  bool number_float(json::number_float_t value, const std::string& text) { return number(value, text); }
+  bool string(std::string& value) { return put(std::move(value)); }
+  bool binary(json::binary_t& value) { return put(json::binary(std::move(value))); }
+  bool start_object(std::size_t) { return open(json::object()); }
+  bool key(std::string& name) {
+    levels_.back().key = std::move(name);
+    return true;
+  }
+  bool end_object() { return close(); }
+  bool start_array(std::size_t) { return open(json::array()); }
+  bool end_array() { return close(); }
+
+  bool parse_error(std::size_t byte, const std::string& token, const json::exception& e) {
+    error_byte_ = byte;
+    // The library's message starts with its own tag and position; keep only the reason.
+    std::string what = e.what();
+    size_t at = what.find(": ");
+    error_ = "invalid JSON: " + (at == std::string::npos ? what : what.substr(at + 2));
+    // The one range error of the syntax: a number beyond what a double holds.
+    if (e.id == 406) {
+      std::string where = path();
+      error_ = (where.empty() ? "(top level)" : where) + " is " + token + ": the number is out of range";
+    }
+    return false;
+  }
+
+  bool too_deep() const { return too_deep_; }
+  size_t error_byte() const { return error_byte_; }
+  const std::string& error() const { return error_; }
+
+ private:
+  struct Level {
+    json* container;
+    std::string key;   // objects: the member being read
+    size_t index = 0;  // arrays: the element being read
+  };
+
+  // The path of the value about to be stored, in the loader's notation. An array that is not the
+  // innermost level holds the value being read as its last element already.
+  std::string path() const {
+    std::string result;
+    for (size_t i = 0; i < levels_.size(); ++i) {
+      const Level& level = levels_[i];
+      if (level.container->is_array()) {
+        size_t index = i + 1 < levels_.size() ? level.index - 1 : level.index;
+        result += "[" + std::to_string(index) + "]";
+      } else {
+        if (!result.empty()) result += ".";
+        result += level.key;
+      }
+    }
+    return result;
+  }
+
+  template <typename Number>
+  bool number(Number value, std::string text) {
+    numbers_[path()] = std::move(text);
+    return put(value);
+  }
+
+  // Stores a value where the parser is and answers where it went.
+  template <typename Value>
+  json* store(Value&& value) {
+    if (levels_.empty()) {
+      root_ = json(std::forward<Value>(value));
+      return &root_;
+    }
+    Level& level = levels_.back();
+    if (level.container->is_array()) {
+      ++level.index;  // elements stored so far
+      level.container->push_back(json(std::forward<Value>(value)));
+      return &level.container->back();
+    }
+    json& slot = (*level.container)[level.key];
+    slot = json(std::forward<Value>(value));
+    return &slot;
+  }
+  template <typename Value>
+  bool put(Value&& value) {
+    store(std::forward<Value>(value));
+    return true;
+  }
+  bool open(json empty) {
+    if (levels_.size() >= static_cast<size_t>(kMaxJsonDepth)) {
+      too_deep_ = true;
+      return false;
+    }
+    json* container = store(std::move(empty));
+    levels_.push_back({container, {}, 0});
+    return true;
+  }
+  bool close() {
+    levels_.pop_back();
+    return true;
+  }
+
+  json& root_;
+  NumberTexts& numbers_;
+  std::vector<Level> levels_;
+  size_t error_byte_ = 0;
+  std::string error_;
+  bool too_deep_ = false;
+};
+
+// nlohmann counts the bytes it has read; lines and columns are counted here from the same text.
+std::string position_text(const std::string& text, size_t byte) {
+  size_t end = std::min(byte == 0 ? 0 : byte - 1, text.size());
+  size_t line = 1;
+  size_t line_start = 0;
+  for (size_t i = 0; i < end; ++i) {
+    if (text[i] == '\n') {
+      ++line;
+      line_start = i + 1;
+    }
+  }
+  return "line " + std::to_string(line) + ", column " + std::to_string(end - line_start + 1);
+}
+
+// Parses the text of a scene file into `root`, with the text of its numbers. On failure answers
+// false and a message that starts with the line and column.
+bool parse_scene_json(const std::string& text, json& root, NumberTexts& numbers, std::string& error) {
+  SceneJsonBuilder builder(root, numbers);
+  if (json::sax_parse(text, &builder)) return true;
+  if (builder.too_deep()) {
+    error = too_deep_error(text).text();
+    return false;
+  }
+  error = position_text(text, builder.error_byte()) + ": " + builder.error();
+  return false;
+}
+
 }  // namespace
 
 std::unique_ptr<HostDocument> load_scene_text(const std::string& text, const std::filesystem::path& file) {
   json root;
-  JsonInputError parse_error;
-  if (!parse_json_input(text, &root, &parse_error)) {
-    report(file, parse_error.text());
+  NumberTexts numbers;
+  std::string error;
+  if (!parse_scene_json(text, root, numbers, error)) {
+    report(file, error);
     return nullptr;
   }
   auto doc = std::make_unique<HostDocument>();
@@ -330,7 +557,9 @@ std::unique_ptr<HostDocument> load_scene_text(const std::string& text, const std
   try {
     read_document(root, *doc);
   } catch (const SceneError& e) {
-    report(file, e.where + ": " + e.what);
+    auto written = e.about_value ? numbers.find(e.where) : numbers.end();
+    report(file,
+           e.where + (written != numbers.end() ? " is " + written->second : std::string()) + ": " + e.what);
     return nullptr;
   } catch (const json::exception& e) {
     // value conversions that the checks above did not foresee
@@ -341,19 +570,13 @@ std::unique_ptr<HostDocument> load_scene_text(const std::string& text, const std
 }
 
 std::unique_ptr<HostDocument> load_scene(const std::filesystem::path& file) {
-  std::ifstream in(file, std::ios::binary);
-  std::error_code ec;
-  if (!in || std::filesystem::is_directory(file, ec)) {
-    report(file, "cannot be opened");
+  std::string text;
+  std::string problem;
+  if (!read_input_file(file, &text, &problem)) {
+    report(file, problem);
     return nullptr;
   }
-  std::ostringstream text;
-  text << in.rdbuf();
-  if (!in.good() && !in.eof()) {
-    report(file, "cannot be read");
-    return nullptr;
-  }
-  return load_scene_text(text.str(), file);
+  return load_scene_text(text, file);
 }
 
 }  // namespace zorhost

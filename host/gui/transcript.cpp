@@ -31,11 +31,6 @@ void close() {
   g_file = nullptr;
 }
 
-bool is_open() {
-  std::lock_guard lock(g_mutex);
-  return g_file != nullptr;
-}
-
 void record(const nlohmann::json& event) {
   std::lock_guard lock(g_mutex);
   if (!g_file) return;

@@ -10,7 +10,6 @@ namespace zorhost::transcript {
 // False with a message naming the file when it cannot be written.
 bool open(const std::filesystem::path& file, std::string* error);
 void close();
-bool is_open();
 
 // Thread-safe; does nothing while no transcript is open. The object must carry an "event" field.
 void record(const nlohmann::json& event);

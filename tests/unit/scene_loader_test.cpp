@@ -2,6 +2,9 @@
 // for every way a scene file can be wrong.
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <sstream>
+
 #include "documents/scene_faults.h"
 #include "scene_test_support.h"
 
@@ -38,7 +41,7 @@ TEST(SceneLoader, SyntaxErrorsNameLineAndColumn) {
   testing::internal::CaptureStdout();
   EXPECT_EQ(scene_test::load(dir.path() / "missing.zor"), nullptr);
   out = testing::internal::GetCapturedStdout();
-  EXPECT_NE(out.find("missing.zor: cannot be opened"), std::string::npos) << out;
+  EXPECT_NE(out.find("missing.zor: does not exist"), std::string::npos) << out;
 }
 
 TEST(SceneLoader, SemanticErrorsNameTheJsonPath) {
@@ -60,29 +63,96 @@ TEST(SceneLoader, SemanticErrorsNameTheJsonPath) {
            "0", R"(, { "type": "sphere", "center": [0,0,0], "radius": 1, "material": "blue" })"),
        "objects[3].material: unknown material \"blue\""},
       {scene_test::scene_text("0", R"(, { "type": "sphere", "center": [0,0,0], "radius": -2 })"),
-       "objects[3].radius: must be positive"},
+       "objects[3].radius is -2: must be positive"},
       {scene_test::scene_text("0", R"(, { "type": "box", "center": [0,0,0], "size": [1,0,1] })"),
-       "objects[3].size: must be positive"},
+       "objects[3].size[1] is 0: must be positive"},
       {scene_test::scene_text("0", R"(, { "type": "cone" })"),
        "objects[3].type: unknown object type \"cone\""},
       {scene_test::scene_text("0", R"(, { "type": "mesh", "file": "meshes/nothing.obj" })"),
        "objects[3].file: mesh file not found"},
-      {scene_test::scene_text("0", "", "[]", "0, \"5009\": 32.0"), "renderSettings.5008: must be at least 1"},
+      {scene_test::scene_text("0", "", "[]", "0, \"5009\": 32.0"),
+       "renderSettings.5008 is 0: must be at least 1"},
       {scene_test::scene_text("0", "", "[]", "48.0"), "renderSettings.5009: is missing"},
       {scene_test::scene_text("0", "", "[]", "48.0, \"5009\": 32, \"abc\": 1"),
        "renderSettings.abc: container keys must be 32-bit integer ids"},
       {scene_test::scene_text("0", "", "[]", "48.0, \"5009\": 32, \"7\": [1, 2]"),
        "renderSettings.7: is not a container value"},
-      {scene_test::scene_text("0", "", "[]", "48.0, \"5009\": 32, \"7\": 3000000000"),
-       "renderSettings.7: integer does not fit in 32 bits"},
       {scene_test::scene_text("0", "", R"([ { "flags": 0 } ])"), "videoPosts[0].type: is missing"},
-      {R"({ "zor": 2 })", "zor: unsupported scene format version"},
+      {R"({ "zor": 2 })", "zor is 2: unsupported scene format version"},
       {"[1, 2]", "a scene file holds one JSON object"},
   };
   for (const Case& c : cases) {
     std::string out = load_failure(dir, c.text);
     EXPECT_NE(out.find(c.expected), std::string::npos) << "expected: " << c.expected << "\ngot: " << out;
   }
+}
+
+// A number out of range for its field is named by its path and shown as the file writes it, whether
+// the JSON syntax, the container form or the field's own range rejects it.
+TEST(SceneLoader, NumbersOutOfRangeAreShownAsWritten) {
+  ScratchFolder dir;
+  const std::string base = scene_test::scene_text();
+  auto with = [&base](const std::string& member) {
+    std::string text = base;
+    return text.insert(text.rfind('}'), ", " + member);
+  };
+  auto physical = [](const std::string& settings) {
+    return scene_test::scene_text("0", "", R"([ { "type": 1023342, "settings": { )" + settings + " } } ]");
+  };
+  struct Case {
+    std::string text, expected;
+  };
+  std::vector<Case> cases = {
+      // beyond a double: the parser stops at the number, with its position
+      {with(R"("fps": 1e400)"), "fps is 1e400: the number is out of range"},
+      {with(R"("background": [0, -1E+400, 0])"), "background[1] is -1E+400: the number is out of range"},
+      {scene_test::scene_text("0", "", "[]", "48.0, \"5009\": 32.0, \"12\": { \"3\": [1, 2.5e999] }"),
+       "renderSettings.12.3[1] is 2.5e999"},
+      {"1e400", "(top level) is 1e400"},
+      // past the field's range
+      {scene_test::scene_text("1e20"), "renderSettings.5300 is 1e20: must be a whole number"},
+      {scene_test::scene_text("2.5"), "renderSettings.5300 is 2.5: must be a whole number"},
+      {scene_test::scene_text("0", "", "[]", "1e5, \"5009\": 32"), "renderSettings.5008 is 1e5: must be at"},
+      {scene_test::scene_text("0", "", "[]", "48, \"5009\": 32, \"7\": 3000000000"),
+       "renderSettings.7 is 3000000000: integer does not fit in 32 bits"},
+      {scene_test::scene_text("0", "", R"([ { "type": 99999999999999999999 } ])"),
+       "videoPosts[0].type is 99999999999999999999: must be a whole number"},
+      {scene_test::scene_text("0", "", R"([ { "type": 1, "flags": 4294967296 } ])"),
+       "videoPosts[0].flags is 4294967296"},
+      {physical(R"("3100": 4, "4000": 3)"),
+       "videoPosts[0].settings.4000 is 3: must be a whole number from 0 to 2"},
+      {physical(R"("3100": -9e18)"), "videoPosts[0].settings.3100 is -9e18"},
+      {scene_test::scene_text("0", "", R"([ { "type": 1001015, "settings": { "1000": 1.5 } } ])"),
+       "videoPosts[0].settings.1000 is 1.5: must be between 0 and 1"},
+      {with(R"("minTime": [9223372036854775808, 1])"), "minTime[0] is 9223372036854775808"},
+      {with(R"("minTime": [0, 0])"), "minTime[1] is 0: must be a whole number from 1"},
+      {with(R"("faults": { "delayMs": -1 })"), "faults.delayMs is -1: must be a whole number from 0"},
+      {with(R"("faults": { "lowMemoryEvents": 1e10 })"), "faults.lowMemoryEvents is 1e10"},
+      {scene_test::scene_text("0", R"(, { "type": "sphere", "center": [0, 0, 0], "radius": 1e-400 })"),
+       "objects[3].radius is 1e-400: must be positive"},
+      {scene_test::scene_text("0", R"(, { "type": "sphere", "center": [0, 0, -2e9], "radius": 1 })"),
+       "objects[3].center[2] is -2e9: must be between -1e9 and 1e9"},
+      {with(R"("materials": { "red": { "color": [0.8, -0.10, 0.1] } })"),
+       "materials.red.color[1] is -0.10: colour components must not be negative"},
+      {with(R"("camera": { "position": [0, 2, -6], "target": [0, 0, 0], "fov": 180.0 })"),
+       "camera.fov is 180.0: must be between 0 and 180 degrees"},
+  };
+  for (const Case& c : cases) {
+    std::string out = load_failure(dir, c.text);
+    EXPECT_NE(out.find(c.expected), std::string::npos) << "expected: " << c.expected << "\ngot: " << out;
+  }
+  // the parser's position is kept: the number sits on line 3
+  std::string out = load_failure(dir, "{\n  \"zor\": 1,\n  \"fps\": 1e400\n}");
+  EXPECT_NE(out.find("line 3, column"), std::string::npos) << out;
+
+  // whole numbers in float form and film grain strengths written as integers are accepted
+  auto doc = scene_test::load(dir.write(
+      "fine.zor", scene_test::scene_text("1023342.0", "",
+                                         R"([ { "type": 1023342, "settings": { "3100": 8e0, "4000": 2 } },
+                                              { "type": 1001015, "settings": { "1000": 1 } } ])")));
+  ASSERT_NE(doc, nullptr);
+  EXPECT_EQ(zorhost::documents_table()->get_parameter_int(&doc->render_data, 5300, 0), 1023342);
+  EXPECT_EQ(std::get<double>(doc->render_data.video_posts[1]->settings.values.at(1000)), 1.0);
 }
 
 TEST(SceneLoader, BrokenMeshFilesAreNamed) {
@@ -172,6 +242,39 @@ TEST(SceneLoader, FaultsSectionIsKeptAndChecked) {
   bad.insert(bad.rfind('}'), R"(, "faults": { "delayMs": "soon" })");
   std::string out = load_failure(dir, bad);
   EXPECT_NE(out.find("faults.delayMs: must be an integer"), std::string::npos) << out;
+}
+
+// The complete example of the format's documentation is a scene that loads as documented.
+TEST(SceneLoader, DocumentedExampleLoads) {
+  std::ifstream doc_file(std::string(RELKIT_SOURCE_DIR) + "/docs/scene-format.md");
+  ASSERT_TRUE(doc_file) << "docs/scene-format.md";
+  std::stringstream doc_text;
+  doc_text << doc_file.rdbuf();
+  const std::string text = doc_text.str();
+  size_t section = text.find("## A complete example");
+  ASSERT_NE(section, std::string::npos);
+  size_t start = text.find("```json\n", section);
+  ASSERT_NE(start, std::string::npos);
+  start += 8;
+  size_t end = text.find("```", start);
+  ASSERT_NE(end, std::string::npos);
+
+  ScratchFolder dir;
+  std::filesystem::create_directories(dir.path() / "meshes");
+  std::filesystem::copy_file(std::string(RELKIT_SOURCE_DIR) + "/examples/scenes/meshes/cube.obj",
+                             dir.path() / "meshes" / "cube.obj");
+  testing::internal::CaptureStdout();
+  auto doc = scene_test::load(dir.write("example.zor", text.substr(start, end - start)));
+  std::string out = testing::internal::GetCapturedStdout();
+  ASSERT_NE(doc, nullptr) << out;
+  using Kind = zorhost::SceneObject::Kind;
+  std::vector<Kind> kinds;
+  for (const auto& object : doc->scene.objects) kinds.push_back(object.kind);
+  EXPECT_EQ(kinds, (std::vector<Kind>{Kind::plane, Kind::sphere, Kind::box, Kind::mesh}));
+  EXPECT_EQ(doc->scene.lights.size(), 2u);
+  EXPECT_EQ(doc->scene.objects[3].mesh_file, dir.path() / "meshes" / "cube.obj");
+  EXPECT_EQ(doc->render_data.video_posts.size(), 2u);
+  EXPECT_EQ(doc->fps, 25);
 }
 
 }  // namespace

@@ -1,1 +1,0 @@
-// crash test command
