@@ -2,10 +2,8 @@
 // meets a half-valid scene; the one exception is a mesh file that disappears after loading.
 #include <charconv>
 #include <cmath>
-#include <fstream>
 #include <limits>
 #include <nlohmann/json.hpp>
-#include <sstream>
 #include <unordered_map>
 #include <vector>
 
