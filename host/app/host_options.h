@@ -21,7 +21,7 @@ struct HostOptions {
   std::map<char, std::filesystem::path> drives;               // --drive C=DIR (upper-case letter)
   std::filesystem::path transcript;                           // --transcript
   bool allow_faults = false;                                  // --allow-faults
-  int32_t host_version = ZOR_HOST_API_VERSION;               // --host-version
+  int32_t host_version = ZOR_HOST_API_VERSION;                // --host-version
   bool check_leaks = false;                                   // --check-leaks
   std::vector<std::string> module_arguments;                  // everything that is not a host option
 };

@@ -172,9 +172,7 @@ TEST(ShortHost, AFamilyOneSlotShortLosesOnlyThatOperation) {
   CountingThread thread;
   ASSERT_TRUE(thread.Start(ZOR_THREAD_SYNC));
   EXPECT_EQ(thread.runs, 1);
-  {
-    GeGlobalLockGuard lock;
-  }
+  { GeGlobalLockGuard lock; }
 
   BaseBitmap bitmap;
   ASSERT_EQ(bitmap.Init(2, 1, 24), ZOR_IMAGE_OK);

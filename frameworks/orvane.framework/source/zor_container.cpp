@@ -77,7 +77,8 @@ void BaseContainer::SetId(int32_t id) {
 }
 
 int32_t BaseContainer::GetType(int32_t id) const {
-  return _container ? HostCall(int32_t{ZOR_VALUE_NONE}, &Containers::value_type, _container, id) : ZOR_VALUE_NONE;
+  return _container ? HostCall(int32_t{ZOR_VALUE_NONE}, &Containers::value_type, _container, id)
+                    : ZOR_VALUE_NONE;
 }
 
 bool BaseContainer::Remove(int32_t id) {

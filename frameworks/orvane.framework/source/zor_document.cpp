@@ -96,6 +96,6 @@ void BaseDocument::Free() {
 int32_t RenderDocument(BaseDocument& document, const BaseContainer& settings, BaseBitmap& target,
                        int32_t flags, HostThread* thread, HostRenderProgress progress, void* progressUser) {
   if (!document.IsValid() || !target.IsValid()) return ZOR_RENDER_FAILED;
-  return HostCall(int32_t{ZOR_RENDER_FAILED}, &HostRenderTable::render_document, document.Get(), settings.Get(),
-                  target.Get(), flags, thread, progress, progressUser);
+  return HostCall(int32_t{ZOR_RENDER_FAILED}, &HostRenderTable::render_document, document.Get(),
+                  settings.Get(), target.Get(), flags, thread, progress, progressUser);
 }

@@ -32,7 +32,7 @@ class BaseFile {
   bool Open(const Filename& name, int32_t mode, int32_t errorDialog = 0,
             int32_t byteOrder = ZOR_BYTEORDER_INTEL, uint32_t type = FourCC("ZORC"),
             uint32_t creator = FourCC("ZOR1"));
-  bool Close();  // true when nothing was open or everything was written
+  bool Close();                 // true when nothing was open or everything was written
   int64_t GetLength() const;    // -1 when no file is open or the host cannot tell
   int64_t GetPosition() const;  // -1 likewise
   bool Seek(int64_t position);

@@ -119,7 +119,8 @@ bool GeDialog::RestoreDialog(int32_t pluginId, void* secret) {
 
 bool GeDialog::GroupBegin(int32_t id, int32_t flags, int32_t columns, int32_t rows, const String& title,
                           int32_t groupFlags) {
-  return dialog_ && HostCall(false, &Gui::group_begin, dialog_, id, flags, columns, rows, title.Get(), groupFlags);
+  return dialog_ &&
+         HostCall(false, &Gui::group_begin, dialog_, id, flags, columns, rows, title.Get(), groupFlags);
 }
 
 bool GeDialog::GroupEnd() {
@@ -161,7 +162,8 @@ bool GeDialog::AddChild(int32_t id, int32_t childId, const String& text) {
 GadgetRef GeDialog::AddCustomGadget(int32_t id, int32_t type, int32_t flags, int32_t width, int32_t height,
                                     const BaseContainer& settings) {
   if (!dialog_) return GadgetRef();
-  return GadgetRef(HostCall(nullptr, &Gui::add_custom_gadget, dialog_, id, type, flags, width, height, settings.Get()));
+  return GadgetRef(
+      HostCall(nullptr, &Gui::add_custom_gadget, dialog_, id, type, flags, width, height, settings.Get()));
 }
 
 bool GeDialog::AddUserArea(int32_t id, int32_t flags, int32_t width, int32_t height) {
@@ -169,7 +171,8 @@ bool GeDialog::AddUserArea(int32_t id, int32_t flags, int32_t width, int32_t hei
 }
 
 bool GeDialog::AttachUserArea(GeUserArea& area, int32_t id) {
-  return dialog_ && area.GetHandle() && HostCall(false, &Gui::attach_user_area, dialog_, id, area.GetHandle());
+  return dialog_ && area.GetHandle() &&
+         HostCall(false, &Gui::attach_user_area, dialog_, id, area.GetHandle());
 }
 
 bool GeDialog::AddDlgGroup(int32_t flags) {

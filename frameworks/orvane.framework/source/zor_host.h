@@ -13,18 +13,23 @@ void SetHostTable(const HostFunctionTable* table);
 namespace zor_host_detail {
 
 // The root slot that holds each family, found from the family's type.
-constexpr auto FamilySlot(const HostStringTable*) { return &HostFunctionTable::strings; }
-constexpr auto FamilySlot(const HostMemoryTable*) { return &HostFunctionTable::memory; }
-constexpr auto FamilySlot(const HostFileTable*) { return &HostFunctionTable::files; }
-constexpr auto FamilySlot(const HostContainerTable*) { return &HostFunctionTable::containers; }
-constexpr auto FamilySlot(const HostDocumentTable*) { return &HostFunctionTable::documents; }
-constexpr auto FamilySlot(const HostRenderTable*) { return &HostFunctionTable::render; }
-constexpr auto FamilySlot(const HostBitmapTable*) { return &HostFunctionTable::bitmaps; }
-constexpr auto FamilySlot(const HostGuiTable*) { return &HostFunctionTable::gui; }
-constexpr auto FamilySlot(const HostThreadTable*) { return &HostFunctionTable::threads; }
-constexpr auto FamilySlot(const HostPluginTable*) { return &HostFunctionTable::plugins; }
-constexpr auto FamilySlot(const HostScriptTable*) { return &HostFunctionTable::scripts; }
-constexpr auto FamilySlot(const HostGeneralTable*) { return &HostFunctionTable::general; }
+#define ZOR_FAMILY_SLOT(Family, slot)        \
+  constexpr auto FamilySlot(const Family*) { \
+    return &HostFunctionTable::slot;         \
+  }
+ZOR_FAMILY_SLOT(HostStringTable, strings)
+ZOR_FAMILY_SLOT(HostMemoryTable, memory)
+ZOR_FAMILY_SLOT(HostFileTable, files)
+ZOR_FAMILY_SLOT(HostContainerTable, containers)
+ZOR_FAMILY_SLOT(HostDocumentTable, documents)
+ZOR_FAMILY_SLOT(HostRenderTable, render)
+ZOR_FAMILY_SLOT(HostBitmapTable, bitmaps)
+ZOR_FAMILY_SLOT(HostGuiTable, gui)
+ZOR_FAMILY_SLOT(HostThreadTable, threads)
+ZOR_FAMILY_SLOT(HostPluginTable, plugins)
+ZOR_FAMILY_SLOT(HostScriptTable, scripts)
+ZOR_FAMILY_SLOT(HostGeneralTable, general)
+#undef ZOR_FAMILY_SLOT
 
 // Whether the size the host wrote into a table covers the whole slot. Only the slot's address is
 // taken, never its content, so a table shorter than this module's header is not read past its end.
@@ -32,7 +37,8 @@ template <class Table, class Slot>
 bool Covers(const Table& table, Slot Table::*slot) {
   const std::ptrdiff_t offset =
       reinterpret_cast<const char*>(&(table.*slot)) - reinterpret_cast<const char*>(&table);
-  return table.size >= 0 && static_cast<std::size_t>(table.size) >= static_cast<std::size_t>(offset) + sizeof(Slot);
+  return table.size >= 0 &&
+         static_cast<std::size_t>(table.size) >= static_cast<std::size_t>(offset) + sizeof(Slot);
 }
 
 }  // namespace zor_host_detail

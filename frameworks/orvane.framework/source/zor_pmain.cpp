@@ -13,7 +13,8 @@ int32_t Bind(void* table, void* moduleFile) {
   if (++g_bindCount != 1) return ZOR_MAIN_OK;
   const auto* host = static_cast<const HostFunctionTable*>(table);
   SetHostTable(host);
-  if (host == nullptr || host->version < ZOR_HOST_API_MINIMUM || moduleFile == nullptr) return ZOR_MAIN_BIND_REFUSED;
+  if (host == nullptr || host->version < ZOR_HOST_API_MINIMUM || moduleFile == nullptr)
+    return ZOR_MAIN_BIND_REFUSED;
   g_modulePath = NewObj(Filename);
   if (g_modulePath == nullptr) return ZOR_MAIN_OK;
   *g_modulePath = Filename::CopyOf(static_cast<const HostFilename*>(moduleFile));

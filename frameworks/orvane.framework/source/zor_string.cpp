@@ -59,7 +59,8 @@ String String::FromInt(int64_t value) {
 
 String String::FromFloat(double value, int32_t intDigits, int32_t fracDigits, bool exponent, uint32_t fill) {
   String result;
-  if (result.Ensure()) HostCall(&Strings::from_float, result._text, value, intDigits, fracDigits, exponent, fill);
+  if (result.Ensure())
+    HostCall(&Strings::from_float, result._text, value, intDigits, fracDigits, exponent, fill);
   return result;
 }
 

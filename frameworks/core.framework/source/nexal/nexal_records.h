@@ -98,7 +98,8 @@ static_assert(offsetof(NexalReference, id) == 0 && offsetof(NexalReference, id_h
                   offsetof(NexalReference, resolved) == 24 && sizeof(NexalReference) == 32,
               "NexalReference layout");
 static_assert(offsetof(NexalModuleRecord, previous) == 0 && offsetof(NexalModuleRecord, id) == 8 &&
-                  offsetof(NexalModuleRecord, id_hash) == 16 && offsetof(NexalModuleRecord, references) == 24 &&
+                  offsetof(NexalModuleRecord, id_hash) == 16 &&
+                  offsetof(NexalModuleRecord, references) == 24 &&
                   offsetof(NexalModuleRecord, reference_count) == 32 &&
                   offsetof(NexalModuleRecord, start_components) == 40 &&
                   offsetof(NexalModuleRecord, end_components) == 48 &&

@@ -61,10 +61,10 @@ enum {
 /* zor_main's answers */
 enum {
   ZOR_MAIN_OK = 1,
-  ZOR_MAIN_FAILED = 0,         /* start: a tool that had to register did not */
-  ZOR_MAIN_NOT_HANDLED = -1,   /* an unknown action, a message the module does not claim */
-  ZOR_MAIN_BIND_REFUSED = -3,  /* bind: API version below ZOR_HOST_API_MINIMUM, or no module file name */
-  ZOR_MAIN_QUERY_ANSWER = 5    /* ZOR_ACTION_QUERY; its meaning is the host's */
+  ZOR_MAIN_FAILED = 0,        /* start: a tool that had to register did not */
+  ZOR_MAIN_NOT_HANDLED = -1,  /* an unknown action, a message the module does not claim */
+  ZOR_MAIN_BIND_REFUSED = -3, /* bind: API version below ZOR_HOST_API_MINIMUM, or no module file name */
+  ZOR_MAIN_QUERY_ANSWER = 5   /* ZOR_ACTION_QUERY; its meaning is the host's */
 };
 /* host messages (action ZOR_ACTION_MESSAGE, p1) */
 enum { ZOR_HOSTMSG_QUERY = 0, ZOR_HOSTMSG_RESOURCES = 1, ZOR_HOSTMSG_COMMANDLINE = 1002 };

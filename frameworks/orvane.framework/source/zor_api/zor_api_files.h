@@ -46,7 +46,7 @@ typedef struct HostFileTable {
 
   /* folder listing, in the order the file system gives */
   HostBrowse* (*browse_open)(const HostFilename* folder, int32_t flags); /* caller frees: browse_free */
-  bool (*browse_next)(HostBrowse* b); /* false after the last entry */
+  bool (*browse_next)(HostBrowse* b);                                    /* false after the last entry */
   void (*browse_name)(const HostBrowse* b, HostFilename* out);
   bool (*browse_is_folder)(const HostBrowse* b);
   int64_t (*browse_size)(const HostBrowse* b); /* 0 before the first entry */

@@ -33,10 +33,10 @@ enum {
 enum {
   ZOR_VIDEOPOST_PHYSICAL = 1023342,
   ZOR_VIDEOPOST_FILM_GRAIN = 1001015,
-  ZOR_VIDEOPOST_FLAG_OFF = 4,     /* the renderer skips a video post with this flag */
-  ZOR_PHYSICAL_SAMPLER = 3100,    /* physical video post: the sampler (zorhost: samples per pixel) */
-  ZOR_PHYSICAL_STRUCTURE = 4000,  /* physical video post: the acceleration structure, 0 standard */
-  ZOR_FILM_GRAIN_STRENGTH = 1000  /* film grain video post: its strength */
+  ZOR_VIDEOPOST_FLAG_OFF = 4,    /* the renderer skips a video post with this flag */
+  ZOR_PHYSICAL_SAMPLER = 3100,   /* physical video post: the sampler (zorhost: samples per pixel) */
+  ZOR_PHYSICAL_STRUCTURE = 4000, /* physical video post: the acceleration structure, 0 standard */
+  ZOR_FILM_GRAIN_STRENGTH = 1000 /* film grain video post: its strength */
 };
 
 /* Called from any of the renderer's threads, one call at a time, before render_document answers. */

@@ -27,7 +27,7 @@ typedef struct HostStringTable {
   int32_t (*get_text)(const HostString* s, char* buffer, int32_t buffer_size, int32_t conversion);
   /* Bytes the whole text needs in this conversion, without the terminating zero. */
   int32_t (*get_text_length)(const HostString* s, int32_t conversion);
-  int32_t (*length)(const HostString* s); /* in characters */
+  int32_t (*length)(const HostString* s);                  /* in characters */
   uint32_t (*char_at)(const HostString* s, int32_t index); /* 0 outside the text */
   void (*append)(HostString* dst, const HostString* src);
   void (*append_text)(HostString* dst, const char* utf8);
