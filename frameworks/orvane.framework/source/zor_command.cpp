@@ -18,7 +18,7 @@ bool CommandData::ReservedOperation3(HostDocument*, int32_t) {
   return false;
 }
 int32_t CommandData::QueryState(HostDocument*) {
-  return kCommandStateEnabled;
+  return ZOR_COMMAND_STATE_ENABLED;
 }
 bool CommandData::ReservedOperation5(HostDocument*, int32_t) {
   return false;

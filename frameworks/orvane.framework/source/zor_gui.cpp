@@ -298,7 +298,7 @@ bool GeUserArea::QueryMinSize(int32_t&, int32_t&) {
 void GeUserArea::OnResized(int32_t, int32_t) {}
 
 void GeUserArea::Paint(int32_t x1, int32_t y1, int32_t x2, int32_t y2) {
-  SetPen(kColorBackground);
+  SetPen(ZOR_COLOR_BACKGROUND);
   FillRect(x1, y1, x2, y2);
 }
 

@@ -38,6 +38,8 @@ enum { ZOR_BUTTONS_OK = 1, ZOR_BUTTONS_CANCEL = 2 };
 enum { ZOR_MESSAGE_OK = 0, ZOR_MESSAGE_YES_NO = 1 };
 /* selection kinds for select_file */
 enum { ZOR_SELECT_LOAD = 0, ZOR_SELECT_SAVE = 1, ZOR_SELECT_FOLDER = 2 };
+/* host colour ids for user_area_set_pen */
+enum { ZOR_COLOR_BACKGROUND = 1000 };
 /* custom gadget types */
 enum { ZOR_GADGET_FILENAME = 1000478, ZOR_GADGET_TREEVIEW = 1000479, ZOR_GADGET_BITMAPBUTTON = 1000480 };
 

@@ -11,6 +11,8 @@ extern "C" {
 #endif
 
 enum { ZOR_PLUGIN_API_VERSION = 16000, ZOR_PLUGIN_TYPE_COMMAND = 4, ZOR_COMMAND_RECORD_SIZE = 384 };
+/* what query_state answers for a command nobody disabled */
+enum { ZOR_COMMAND_STATE_ENABLED = 0x40000000 };
 
 /* Every callback gets the registered object and is called on the main thread; destroy is the last. The
  * unnamed operations keep their slot numbers. */
