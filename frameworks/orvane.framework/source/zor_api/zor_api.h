@@ -12,16 +12,17 @@
  * - Booleans: true for success or yes, false for failure or no. Exception: a thread's test_break
  *   answers true when it cannot tell, so that a worker stops rather than runs on unchecked.
  * - Reads with a default argument answer the default when the value is missing or of no usable type.
- * - Lengths, positions and indices: -1 (or another negative value) on failure or when absent. Counts of
- *   something a valid object holds cannot fail; of a null object they are 0.
+ * - Lengths, positions and indices: -1 on failure or when absent. Counts of what a valid object
+ *   holds cannot fail; of a null object they are 0.
  * - Status codes: the family's own enum, named with the operation (ZOR_IMAGE_*: 1 success, negative
  *   failure; ZOR_RENDER_*: 0 success, positive failure). Both are given by the host's API.
  * - Operations that answer nothing do nothing with a null handle.
  * - A null handle argument is a failure answered as above, never a crash; a null object of the
  *   strings, file-name and container families reads as an empty object.
- * - Texts that the host hands out (const char*) stay the host's; objects that an operation makes
- *   ("alloc", "copy", "load", a "caller frees" note) belong to the caller, who frees them with the
- *   family's free; "borrowed" results belong to the object they came from and live as long as it.
+ * - Ownership: what a caller passes in stays the caller's (the host copies what it keeps, unless a
+ *   slot says otherwise); objects that an operation makes ("alloc", "copy", "load", a "caller frees"
+ *   note) belong to the caller, who frees them with the family's free; "borrowed" results belong to
+ *   the object they came from and live as long as it.
  *
  * Threads: unless a slot says otherwise, an operation may be called from any thread, provided that
  * one host object is used by one thread at a time. The Renderator's worker thread calls the documents,
