@@ -108,7 +108,7 @@ int Host::bind() {
     module->own_name = std::make_unique<HostFilename>(HostFilename{fs::absolute(module->path).string()});
     const int32_t answer = call(*module, ZOR_ACTION_BIND, &table_, nullptr, module->own_name.get());
     if (answer != 1) {
-      if (answer == -3 && table_.version < ZOR_HOST_API_MINIMUM) {
+      if (answer == ZOR_MAIN_BIND_REFUSED && table_.version < ZOR_HOST_API_MINIMUM) {
         report(module->path.string(),
                "host API version " + std::to_string(table_.version) + " is too old for this module");
       } else {

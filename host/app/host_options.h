@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "zor_api.h"
+
 namespace zorhost {
 
 struct HostOptions {
@@ -19,7 +21,7 @@ struct HostOptions {
   std::map<char, std::filesystem::path> drives;               // --drive C=DIR (upper-case letter)
   std::filesystem::path transcript;                           // --transcript
   bool allow_faults = false;                                  // --allow-faults
-  int32_t host_version = 16050;                               // --host-version
+  int32_t host_version = ZOR_HOST_API_VERSION;                // --host-version
   bool check_leaks = false;                                   // --check-leaks
   std::vector<std::string> module_arguments;                  // everything that is not a host option
 };

@@ -16,9 +16,6 @@
 namespace zorhost {
 namespace {
 
-// all three levels on; bit 29 stays set as the module's own initial mask has it
-constexpr uint32_t kOutputMask = 0x20000007;
-
 struct CoreState {
   std::mutex mutex;
   std::string pending_line;  // output without a line end waits for the rest of its line
@@ -55,7 +52,7 @@ void system_output(const char* text) {
 }
 
 uint32_t system_output_mask() {
-  return kOutputMask;
+  return NEXAL_OUTPUT_MASK_INITIAL;
 }
 
 std::optional<bool> parse_bool(const std::string& text) {
@@ -65,7 +62,7 @@ std::optional<bool> parse_bool(const std::string& text) {
 }
 
 void apply_setting(NexalConfigEntry& entry, const std::string& value) {
-  if (entry.type != 1 && entry.type != 5) {
+  if (entry.type != NEXAL_CONFIG_BOOL && entry.type != NEXAL_CONFIG_MODULE_SWITCH) {
     std::fprintf(stderr, "zorhost: warning: --set %s: variables of type %d cannot be set\n", entry.name,
                  entry.type);
     return;

@@ -13,17 +13,14 @@
 
 namespace zorhost {
 
-// Render settings entries and video post types the renderers read.
+// Short names for the shared render ids, for the table and the loader.
 enum : int32_t {
-  kSettingWidth = 5008,
-  kSettingHeight = 5009,
-  kSettingEngine = 5300,
-  kVideoPostPhysical = 1023342,
-  kVideoPostFilmGrain = 1001015,
-  kPhysicalSamples = 3100,
-  kPhysicalAccelerator = 4000,
-  kFilmGrainStrength = 1000,
-  kVideoPostFlagOff = 4,
+  kSettingWidth = ZOR_RENDER_SETTING_WIDTH,
+  kSettingHeight = ZOR_RENDER_SETTING_HEIGHT,
+  kSettingEngine = ZOR_RENDER_SETTING_ENGINE,
+  kVideoPostFilmGrain = ZOR_VIDEOPOST_FILM_GRAIN,
+  kFilmGrainStrength = ZOR_FILM_GRAIN_STRENGTH,
+  kVideoPostFlagOff = ZOR_VIDEOPOST_FLAG_OFF,
 };
 
 struct SceneCamera {

@@ -55,7 +55,9 @@ bool register_command(int32_t api_version, int32_t type, int32_t id, const std::
   if (type != ZOR_PLUGIN_TYPE_COMMAND)
     return refuse(name, id, "type " + std::to_string(type) + " is not a command");
   if (!record || record_size != ZOR_COMMAND_RECORD_SIZE)
-    return refuse(name, id, "the record has " + std::to_string(record_size) + " bytes, not 384");
+    return refuse(name, id,
+                  "the record has " + std::to_string(record_size) + " bytes, not " +
+                      std::to_string(ZOR_COMMAND_RECORD_SIZE));
   CommandEntry entry;
   entry.id = id;
   entry.name = name;

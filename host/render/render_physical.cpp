@@ -28,9 +28,9 @@ int32_t settings_int(const HostContainer& c, int32_t id, int32_t def) {
 PhysicalSettings read_settings(const HostDocument& doc) {
   PhysicalSettings s;
   for (const auto& vp : doc.render_data.video_posts) {
-    if (vp->type != kVideoPostPhysical) continue;
-    s.samples = std::clamp(settings_int(vp->settings, kPhysicalSamples, kDefaultSamples), 1, kMaxSamples);
-    int accel = settings_int(vp->settings, kPhysicalAccelerator, 0);
+    if (vp->type != ZOR_VIDEOPOST_PHYSICAL) continue;
+    s.samples = std::clamp(settings_int(vp->settings, ZOR_PHYSICAL_SAMPLER, kDefaultSamples), 1, kMaxSamples);
+    int accel = settings_int(vp->settings, ZOR_PHYSICAL_STRUCTURE, 0);
     s.accelerator = accel == 1   ? AcceleratorKind::fast_build
                     : accel == 2 ? AcceleratorKind::compact
                                  : AcceleratorKind::sah;

@@ -276,7 +276,7 @@ String ReportLine(int32_t index, SceneResult& record) {
 void WriteReport(ResultList& list, const Filename& reportFile) {
   BaseFile file;
   if (!file.Allocate()) return;  // no file object from the host: nothing to say, the next write tries again
-  if (!file.Open(reportFile, ZOR_FILE_WRITE, 1, 1, FourCC("TEXT"), FourCC("ttxt"))) {
+  if (!file.Open(reportFile, ZOR_FILE_WRITE, 1, ZOR_BYTEORDER_MOTOROLA, FourCC("TEXT"), FourCC("ttxt"))) {
     GeMessageBox(String("Couldn't write file 'Result.txt'"));
     return;
   }
@@ -301,7 +301,7 @@ void WriteReport(ResultList& list, const Filename& reportFile) {
 
 bool ReadReferenceReport(ResultList& list, const Filename& reportFile) {
   BaseFile file;
-  if (!file.Open(reportFile, ZOR_FILE_READ, 0, 2, FourCC("ZORC"), FourCC("ZOR1"))) {
+  if (!file.Open(reportFile, ZOR_FILE_READ, 0, ZOR_BYTEORDER_INTEL, FourCC("ZORC"), FourCC("ZOR1"))) {
     return false;
   }
   ReportTokenizer tokens(file);

@@ -16,12 +16,12 @@ namespace {
 // business; the ids the host documents by role are named by it, the others by their id and the value
 // the run pins.
 //   resolution: cut to whole pixels, because the image bitmap is allocated with the integer size
-constexpr int32_t kSettingWidth = 5008;
-constexpr int32_t kSettingHeight = 5009;
+constexpr int32_t kSettingWidth = ZOR_RENDER_SETTING_WIDTH;
+constexpr int32_t kSettingHeight = ZOR_RENDER_SETTING_HEIGHT;
 //   the renderer: the legacy engine is replaced by the standard one (0), which renders its scenes
-constexpr int32_t kSettingRenderEngine = 5300;
+constexpr int32_t kSettingRenderEngine = ZOR_RENDER_SETTING_ENGINE;
 //   switched on together with the physical renderer when an override asks for it
-constexpr int32_t kSettingPhysicalEnable = 6023;
+constexpr int32_t kSettingPhysicalEnable = ZOR_RENDER_SETTING_PHYSICAL_ENABLE;
 //   the output format: TIFF, the format in which the run saves its images
 constexpr int32_t kSettingSaveFormat = 5033;
 //   pinned off (false) for every render; 5202 is written first and once more after the others
@@ -42,14 +42,14 @@ constexpr int32_t kWarmUpSize = 16;
 
 // The physical renderer's video post: its acceleration structure follows the override choice, and a
 // sampler setting of 2 is brought down to 1 for every scene.
-constexpr int32_t kVideoPostPhysical = 1023342;
-constexpr int32_t kPhysicalStructure = 4000;
-constexpr int32_t kPhysicalSampler = 3100;
+constexpr int32_t kVideoPostPhysical = ZOR_VIDEOPOST_PHYSICAL;
+constexpr int32_t kPhysicalStructure = ZOR_PHYSICAL_STRUCTURE;
+constexpr int32_t kPhysicalSampler = ZOR_PHYSICAL_SAMPLER;
 constexpr int32_t kPhysicalSamplerReplaced = 2;
 constexpr int32_t kPhysicalSamplerUsed = 1;
 // Film grain differs on every render, so it is switched off: a flag bit on the video post itself.
-constexpr int32_t kVideoPostFilmGrain = 1001015;
-constexpr int32_t kFilmGrainOffBit = 4;
+constexpr int32_t kVideoPostFilmGrain = ZOR_VIDEOPOST_FILM_GRAIN;
+constexpr int32_t kFilmGrainOffBit = ZOR_VIDEOPOST_FLAG_OFF;
 
 constexpr int32_t kSetParameterFlags = 4;
 constexpr int32_t kLoadSceneFlags = 3;

@@ -125,8 +125,8 @@ TEST(WrappersMemory, NoHostOrAnOlderShorterFamilyMeansNoOperationNotACrash) {
   HostFunctionTable table = zorhost::make_host_table(16050);
   table.memory = &shortMemory;
   WithHost host(&table);
-  EXPECT_NE(ZOR_MEMORY(alloc), nullptr);
-  EXPECT_EQ(ZOR_MEMORY(free), nullptr);
+  EXPECT_NE(HostOperation(&HostMemoryTable::alloc), nullptr);
+  EXPECT_EQ(HostOperation(&HostMemoryTable::free), nullptr);
 }
 
 TEST(WrappersString, TextOperationsAndIndependentCopies) {

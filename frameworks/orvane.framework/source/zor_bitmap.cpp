@@ -6,10 +6,10 @@
 #include "zor_filename.h"
 #include "zor_host.h"
 
-#define ZOR_BITMAPS(op) HostOperation(&HostFunctionTable::bitmaps, &HostBitmapTable::op)
+using Bitmaps = HostBitmapTable;
 
 BaseBitmap::BaseBitmap() {
-  if (auto alloc = ZOR_BITMAPS(alloc)) bitmap_ = alloc();
+  bitmap_ = HostCall(nullptr, &Bitmaps::alloc);
 }
 
 BaseBitmap::~BaseBitmap() {
@@ -27,48 +27,42 @@ BaseBitmap& BaseBitmap::operator=(BaseBitmap&& other) noexcept {
 }
 
 void BaseBitmap::Reset() {
-  if (bitmap_) {
-    if (auto free = ZOR_BITMAPS(free)) free(bitmap_);
-  }
+  if (bitmap_) HostCall(&Bitmaps::free, bitmap_);
   bitmap_ = nullptr;
 }
 
 int32_t BaseBitmap::Init(int32_t width, int32_t height, int32_t depth, int32_t flags) {
-  auto init = ZOR_BITMAPS(init);
-  if (!bitmap_ || !init) return ZOR_IMAGE_NO_MEMORY;
-  return init(bitmap_, width, height, depth, flags);
+  if (!bitmap_) return ZOR_IMAGE_NO_MEMORY;
+  return HostCall(int32_t{ZOR_IMAGE_NO_MEMORY}, &Bitmaps::init, bitmap_, width, height, depth, flags);
 }
 
 int32_t BaseBitmap::Load(const Filename& name, int32_t frame, int32_t flags) {
-  auto load = ZOR_BITMAPS(load);
-  if (!bitmap_ || !load) return ZOR_IMAGE_NO_MEMORY;
-  return load(bitmap_, name.Get(), frame, flags);
+  if (!bitmap_) return ZOR_IMAGE_NO_MEMORY;
+  return HostCall(int32_t{ZOR_IMAGE_NO_MEMORY}, &Bitmaps::load, bitmap_, name.Get(), frame, flags);
 }
 
 int32_t BaseBitmap::Save(const Filename& name, int32_t format, const BaseContainer* options, int32_t flags) {
-  auto save = ZOR_BITMAPS(save);
-  if (!bitmap_ || !save) return ZOR_IMAGE_NO_MEMORY;
-  return save(bitmap_, name.Get(), format, options ? options->Get() : nullptr, flags);
+  if (!bitmap_) return ZOR_IMAGE_NO_MEMORY;
+  return HostCall(int32_t{ZOR_IMAGE_NO_MEMORY}, &Bitmaps::save, bitmap_, name.Get(), format,
+                  options ? options->Get() : nullptr, flags);
 }
 
 int32_t BaseBitmap::GetBw() const {
-  return bitmap_ && ZOR_BITMAPS(width) ? ZOR_BITMAPS(width)(bitmap_) : 0;
+  return bitmap_ ? HostCall(0, &Bitmaps::width, bitmap_) : 0;
 }
 int32_t BaseBitmap::GetBh() const {
-  return bitmap_ && ZOR_BITMAPS(height) ? ZOR_BITMAPS(height)(bitmap_) : 0;
+  return bitmap_ ? HostCall(0, &Bitmaps::height, bitmap_) : 0;
 }
 int32_t BaseBitmap::GetBt() const {
-  return bitmap_ && ZOR_BITMAPS(depth) ? ZOR_BITMAPS(depth)(bitmap_) : 0;
+  return bitmap_ ? HostCall(0, &Bitmaps::depth, bitmap_) : 0;
 }
 
 bool BaseBitmap::GetPixelRow(int32_t x, int32_t y, int32_t count, uint8_t* buffer, int32_t increment,
                              int32_t colorMode) const {
-  auto getRow = ZOR_BITMAPS(get_row);
-  return bitmap_ && getRow && getRow(bitmap_, x, y, count, buffer, increment, colorMode);
+  return bitmap_ && HostCall(false, &Bitmaps::get_row, bitmap_, x, y, count, buffer, increment, colorMode);
 }
 
 bool BaseBitmap::SetPixelRow(int32_t x, int32_t y, int32_t count, const uint8_t* buffer, int32_t increment,
                              int32_t colorMode) {
-  auto setRow = ZOR_BITMAPS(set_row);
-  return bitmap_ && setRow && setRow(bitmap_, x, y, count, buffer, increment, colorMode);
+  return bitmap_ && HostCall(false, &Bitmaps::set_row, bitmap_, x, y, count, buffer, increment, colorMode);
 }

@@ -18,7 +18,7 @@ bool CommandData::ReservedOperation3(HostDocument*, int32_t) {
   return false;
 }
 int32_t CommandData::QueryState(HostDocument*) {
-  return kCommandStateEnabled;
+  return ZOR_COMMAND_STATE_ENABLED;
 }
 bool CommandData::ReservedOperation5(HostDocument*, int32_t) {
   return false;
@@ -77,9 +77,7 @@ bool RestoreCommandDialog(void* object, void* secret) {
 HostString* QueryCommandText(void* object) {
   try {
     const String text = AsCommand(object)->QueryText();
-    const HostFunctionTable* host = HostTable();
-    if (!host || !host->strings || !host->strings->copy) return nullptr;
-    return host->strings->copy(text.Get());
+    return HostCall(nullptr, &HostStringTable::copy, text.Get());
   } catch (...) {
     return nullptr;
   }
@@ -117,16 +115,11 @@ void FillCommandRecord(HostCommandRecord& record, int32_t info, void* icon, Host
 bool RegisterCommandPlugin(int32_t id, const String& name, int32_t info, void* icon, const String& help,
                            CommandData* object) {
   if (!object) return false;
-  const HostFunctionTable* host = HostTable();
-  if (!host || !host->plugins || !host->plugins->register_plugin) {
-    DestroyCommand(object);
-    return false;
-  }
   object->registeredHelp_ = help;
   HostCommandRecord record;
   FillCommandRecord(record, info, icon, const_cast<HostString*>(object->registeredHelp_.Get()), object);
-  const bool registered = host->plugins->register_plugin(ZOR_PLUGIN_API_VERSION, ZOR_PLUGIN_TYPE_COMMAND, id,
-                                                         name.Get(), &record, ZOR_COMMAND_RECORD_SIZE);
+  const bool registered = HostCall(false, &HostPluginTable::register_plugin, ZOR_PLUGIN_API_VERSION,
+                                   ZOR_PLUGIN_TYPE_COMMAND, id, name.Get(), &record, ZOR_COMMAND_RECORD_SIZE);
   if (!registered) DestroyCommand(object);
   return registered;
 }

@@ -40,9 +40,6 @@ class CommandData : public BaseData {
   String registeredHelp_;
 };
 
-// The state the host shows for a command nobody disabled.
-inline constexpr int32_t kCommandStateEnabled = 0x40000000;
-
 // Fills a registration record for the object: the destroy callback, the object, the help text and
 // icon, and the forwarding callbacks. Exposed so that the record can be checked without a host.
 void FillCommandRecord(HostCommandRecord& record, int32_t info, void* icon, HostString* help,

@@ -4,12 +4,9 @@
 
 #include "zor_filename.h"
 
-// A four-character type or creator code, first character in the most significant byte.
+// A four-character type or creator code written as a text literal: FourCC("TEXT").
 constexpr uint32_t FourCC(const char (&code)[5]) {
-  return (static_cast<uint32_t>(static_cast<unsigned char>(code[0])) << 24) |
-         (static_cast<uint32_t>(static_cast<unsigned char>(code[1])) << 16) |
-         (static_cast<uint32_t>(static_cast<unsigned char>(code[2])) << 8) |
-         static_cast<uint32_t>(static_cast<unsigned char>(code[3]));
+  return static_cast<uint32_t>(ZOR_FOURCC(code[0], code[1], code[2], code[3]));
 }
 
 bool FileExists(const Filename& name);
@@ -28,8 +25,6 @@ struct FolderIdentity {
 // false when the folder cannot be reached or the host cannot tell
 bool GetFolderIdentity(const Filename& folder, FolderIdentity& out);
 
-enum { ZOR_BYTEORDER_INTEL = 0, ZOR_BYTEORDER_MOTOROLA = 1 };
-
 class BaseFile {
  public:
   BaseFile() = default;
@@ -46,9 +41,9 @@ class BaseFile {
   bool Open(const Filename& name, int32_t mode, int32_t errorDialog = 0,
             int32_t byteOrder = ZOR_BYTEORDER_INTEL, uint32_t type = FourCC("ZORC"),
             uint32_t creator = FourCC("ZOR1"));
-  bool Close();  // true when nothing was open or everything was written
-  int64_t GetLength() const;
-  int64_t GetPosition() const;
+  bool Close();                 // true when nothing was open or everything was written
+  int64_t GetLength() const;    // -1 when no file is open or the host cannot tell
+  int64_t GetPosition() const;  // -1 likewise
   bool Seek(int64_t position);
   bool Read(void* buffer, int64_t length);  // false when fewer bytes could be read
   bool Write(const void* buffer, int64_t length);
@@ -72,9 +67,9 @@ class BrowseFiles {
   bool GetNext();
   Filename GetFilename() const;  // the current entry's name
   bool IsFolder() const;
-  bool IsLink() const;  // a symbolic link; IsFolder tells what it points to
-  int64_t GetSize() const;
-  int64_t GetTime() const;  // seconds since 1970
+  bool IsLink() const;      // a symbolic link; IsFolder tells what it points to
+  int64_t GetSize() const;  // 0 before the first entry
+  int64_t GetTime() const;  // seconds since 1970; 0 before the first entry
 
  private:
   void Reset();

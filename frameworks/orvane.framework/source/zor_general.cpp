@@ -3,8 +3,7 @@
 #include "zor_host.h"
 
 int64_t GeGetTimer() {
-  auto timer_ms = ZOR_GENERAL(timer_ms);
-  return timer_ms ? timer_ms() : 0;
+  return HostCall(int64_t{0}, &HostGeneralTable::timer_ms);
 }
 
 int32_t GetHostApiVersion() {
@@ -13,10 +12,9 @@ int32_t GetHostApiVersion() {
 }
 
 void GeCleanup() {
-  if (auto cleanup = ZOR_GENERAL(cleanup)) cleanup();
+  HostCall(&HostGeneralTable::cleanup);
 }
 
 void GePrint(const String& text) {
-  auto console_print = ZOR_GUI(console_print);
-  if (console_print && text.Get()) console_print(text.Get());
+  if (text.Get()) HostCall(&HostGuiTable::console_print, text.Get());
 }

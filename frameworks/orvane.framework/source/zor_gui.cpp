@@ -4,20 +4,7 @@
 
 namespace {
 
-const HostGuiTable* Gui() {
-  const HostFunctionTable* host = HostTable();
-  // A shorter family from an older host is not read past its end: the module then does without it.
-  if (!host || !host->gui || host->gui->size < static_cast<int32_t>(sizeof(HostGuiTable))) return nullptr;
-  return host->gui;
-}
-
-const HostThreadTable* Threads() {
-  const HostFunctionTable* host = HostTable();
-  // A shorter family from an older host is not read past its end: the module then does without it.
-  if (!host || !host->threads || host->threads->size < static_cast<int32_t>(sizeof(HostThreadTable)))
-    return nullptr;
-  return host->threads;
-}
+using Gui = HostGuiTable;
 
 // Messages arrive as containers the host lends for the duration of the callback.
 BaseContainer BorrowMessage(const HostContainer* msg) {
@@ -30,15 +17,11 @@ BaseContainer BorrowMessage(const HostContainer* msg) {
 // GadgetRef
 
 bool GadgetRef::SetData(const BaseContainer& data) {
-  const HostGuiTable* gui = Gui();
-  if (!gadget_ || !gui || !gui->gadget_set_data) return false;
-  return gui->gadget_set_data(gadget_, data.Get());
+  return gadget_ && HostCall(false, &Gui::gadget_set_data, gadget_, data.Get());
 }
 
 bool GadgetRef::GetData(BaseContainer& data) {
-  const HostGuiTable* gui = Gui();
-  if (!gadget_ || !gui || !gui->gadget_get_data) return false;
-  return gui->gadget_get_data(gadget_, data.Get());
+  return gadget_ && HostCall(false, &Gui::gadget_get_data, gadget_, data.Get());
 }
 
 bool GadgetRef::SetFilename(const Filename& name) {
@@ -58,13 +41,11 @@ bool GadgetRef::GetFilename(Filename& name) {
 // GeDialog
 
 GeDialog::GeDialog() {
-  const HostGuiTable* gui = Gui();
-  if (gui && gui->dialog_alloc) dialog_ = gui->dialog_alloc(&GeDialogCallback, this);
+  dialog_ = HostCall(nullptr, &Gui::dialog_alloc, &GeDialogCallback, this);
 }
 
 GeDialog::~GeDialog() {
-  const HostGuiTable* gui = Gui();
-  if (dialog_ && gui && gui->dialog_free) gui->dialog_free(dialog_);
+  if (dialog_) HostCall(&Gui::dialog_free, dialog_);
 }
 
 bool GeDialog::BuildLayout() {
@@ -109,11 +90,9 @@ bool GeDialog::HandleMessage(const BaseContainer& msg, BaseContainer&) {
     case ZOR_MSG_10020:
       HandleMessage10020(msg);
       return true;
-    case ZOR_MSG_INTERACT: {
-      const HostFunctionTable* host = HostTable();
-      if (host && host->general && host->general->interaction_done) host->general->interaction_done();
+    case ZOR_MSG_INTERACT:
+      HostCall(&HostGeneralTable::interaction_done);
       return false;
-    }
     default:
       return false;
   }
@@ -121,159 +100,131 @@ bool GeDialog::HandleMessage(const BaseContainer& msg, BaseContainer&) {
 
 bool GeDialog::Open(int32_t type, int32_t pluginId, int32_t x, int32_t y, int32_t defaultWidth,
                     int32_t defaultHeight, int32_t subId) {
-  const HostGuiTable* gui = Gui();
-  if (!dialog_ || !gui || !gui->dialog_open) return false;
-  if (gui->dialog_set_plugin) gui->dialog_set_plugin(dialog_, pluginId, subId);
-  return gui->dialog_open(dialog_, type, x, y, defaultWidth, defaultHeight);
+  if (!dialog_) return false;
+  HostCall(&Gui::dialog_set_plugin, dialog_, pluginId, subId);
+  return HostCall(false, &Gui::dialog_open, dialog_, type, x, y, defaultWidth, defaultHeight);
 }
 
 bool GeDialog::CloseWindow() {
-  const HostGuiTable* gui = Gui();
-  return dialog_ && gui && gui->dialog_close && gui->dialog_close(dialog_);
+  return dialog_ && HostCall(false, &Gui::dialog_close, dialog_);
 }
 
 void GeDialog::SetTitle(const String& title) {
-  const HostGuiTable* gui = Gui();
-  if (dialog_ && gui && gui->dialog_set_title) gui->dialog_set_title(dialog_, title.Get());
+  if (dialog_) HostCall(&Gui::dialog_set_title, dialog_, title.Get());
 }
 
 bool GeDialog::RestoreDialog(int32_t pluginId, void* secret) {
-  const HostGuiTable* gui = Gui();
-  return dialog_ && gui && gui->dialog_restore && gui->dialog_restore(dialog_, pluginId, 0, secret);
+  return dialog_ && HostCall(false, &Gui::dialog_restore, dialog_, pluginId, 0, secret);
 }
 
 bool GeDialog::GroupBegin(int32_t id, int32_t flags, int32_t columns, int32_t rows, const String& title,
                           int32_t groupFlags) {
-  const HostGuiTable* gui = Gui();
-  return dialog_ && gui && gui->group_begin &&
-         gui->group_begin(dialog_, id, flags, columns, rows, title.Get(), groupFlags);
+  return dialog_ &&
+         HostCall(false, &Gui::group_begin, dialog_, id, flags, columns, rows, title.Get(), groupFlags);
 }
 
 bool GeDialog::GroupEnd() {
-  const HostGuiTable* gui = Gui();
-  return dialog_ && gui && gui->group_end && gui->group_end(dialog_);
+  return dialog_ && HostCall(false, &Gui::group_end, dialog_);
 }
 
 bool GeDialog::TabGroupBegin(int32_t id, int32_t flags) {
-  const HostGuiTable* gui = Gui();
-  return dialog_ && gui && gui->tab_group_begin && gui->tab_group_begin(dialog_, id, flags);
+  return dialog_ && HostCall(false, &Gui::tab_group_begin, dialog_, id, flags);
 }
 
 bool GeDialog::AddStaticText(int32_t id, int32_t flags, int32_t width, int32_t height, const String& text) {
-  const HostGuiTable* gui = Gui();
-  return dialog_ && gui && gui->add_static_text &&
-         gui->add_static_text(dialog_, id, flags, width, height, text.Get());
+  return dialog_ && HostCall(false, &Gui::add_static_text, dialog_, id, flags, width, height, text.Get());
 }
 
 bool GeDialog::AddCheckbox(int32_t id, int32_t flags, int32_t width, int32_t height, const String& text) {
-  const HostGuiTable* gui = Gui();
-  return dialog_ && gui && gui->add_checkbox &&
-         gui->add_checkbox(dialog_, id, flags, width, height, text.Get());
+  return dialog_ && HostCall(false, &Gui::add_checkbox, dialog_, id, flags, width, height, text.Get());
 }
 
 bool GeDialog::AddButton(int32_t id, int32_t flags, int32_t width, int32_t height, const String& text) {
-  const HostGuiTable* gui = Gui();
-  return dialog_ && gui && gui->add_button && gui->add_button(dialog_, id, flags, width, height, text.Get());
+  return dialog_ && HostCall(false, &Gui::add_button, dialog_, id, flags, width, height, text.Get());
 }
 
 bool GeDialog::AddEditText(int32_t id, int32_t flags, int32_t width, int32_t height) {
-  const HostGuiTable* gui = Gui();
-  return dialog_ && gui && gui->add_edit_text && gui->add_edit_text(dialog_, id, flags, width, height);
+  return dialog_ && HostCall(false, &Gui::add_edit_text, dialog_, id, flags, width, height);
 }
 
 bool GeDialog::AddEditNumber(int32_t id, int32_t flags, int32_t width, int32_t height) {
-  const HostGuiTable* gui = Gui();
-  return dialog_ && gui && gui->add_edit_number && gui->add_edit_number(dialog_, id, flags, width, height);
+  return dialog_ && HostCall(false, &Gui::add_edit_number, dialog_, id, flags, width, height);
 }
 
 bool GeDialog::AddComboBox(int32_t id, int32_t flags, int32_t width, int32_t height) {
-  const HostGuiTable* gui = Gui();
-  return dialog_ && gui && gui->add_combo_box && gui->add_combo_box(dialog_, id, flags, width, height);
+  return dialog_ && HostCall(false, &Gui::add_combo_box, dialog_, id, flags, width, height);
 }
 
 bool GeDialog::AddChild(int32_t id, int32_t childId, const String& text) {
-  const HostGuiTable* gui = Gui();
-  return dialog_ && gui && gui->add_child && gui->add_child(dialog_, id, childId, text.Get());
+  return dialog_ && HostCall(false, &Gui::add_child, dialog_, id, childId, text.Get());
 }
 
 GadgetRef GeDialog::AddCustomGadget(int32_t id, int32_t type, int32_t flags, int32_t width, int32_t height,
                                     const BaseContainer& settings) {
-  const HostGuiTable* gui = Gui();
-  if (!dialog_ || !gui || !gui->add_custom_gadget) return GadgetRef();
-  return GadgetRef(gui->add_custom_gadget(dialog_, id, type, flags, width, height, settings.Get()));
+  if (!dialog_) return GadgetRef();
+  return GadgetRef(
+      HostCall(nullptr, &Gui::add_custom_gadget, dialog_, id, type, flags, width, height, settings.Get()));
 }
 
 bool GeDialog::AddUserArea(int32_t id, int32_t flags, int32_t width, int32_t height) {
-  const HostGuiTable* gui = Gui();
-  return dialog_ && gui && gui->add_user_area && gui->add_user_area(dialog_, id, flags, width, height);
+  return dialog_ && HostCall(false, &Gui::add_user_area, dialog_, id, flags, width, height);
 }
 
 bool GeDialog::AttachUserArea(GeUserArea& area, int32_t id) {
-  const HostGuiTable* gui = Gui();
-  return dialog_ && area.GetHandle() && gui && gui->attach_user_area &&
-         gui->attach_user_area(dialog_, id, area.GetHandle());
+  return dialog_ && area.GetHandle() &&
+         HostCall(false, &Gui::attach_user_area, dialog_, id, area.GetHandle());
 }
 
 bool GeDialog::AddDlgGroup(int32_t flags) {
-  const HostGuiTable* gui = Gui();
-  return dialog_ && gui && gui->add_dialog_buttons && gui->add_dialog_buttons(dialog_, flags);
+  return dialog_ && HostCall(false, &Gui::add_dialog_buttons, dialog_, flags);
 }
 
 bool GeDialog::SetBool(int32_t id, bool value) {
-  const HostGuiTable* gui = Gui();
-  return dialog_ && gui && gui->set_bool && gui->set_bool(dialog_, id, value);
+  return dialog_ && HostCall(false, &Gui::set_bool, dialog_, id, value);
 }
 
 bool GeDialog::SetInt32(int32_t id, int32_t value) {
-  const HostGuiTable* gui = Gui();
-  return dialog_ && gui && gui->set_int32 && gui->set_int32(dialog_, id, value);
+  return dialog_ && HostCall(false, &Gui::set_int32, dialog_, id, value);
 }
 
 bool GeDialog::SetFloat(int32_t id, double value) {
-  const HostGuiTable* gui = Gui();
-  return dialog_ && gui && gui->set_float && gui->set_float(dialog_, id, value);
+  return dialog_ && HostCall(false, &Gui::set_float, dialog_, id, value);
 }
 
 bool GeDialog::SetString(int32_t id, const String& value) {
-  const HostGuiTable* gui = Gui();
-  return dialog_ && gui && gui->set_string && gui->set_string(dialog_, id, value.Get());
+  return dialog_ && HostCall(false, &Gui::set_string, dialog_, id, value.Get());
 }
 
 bool GeDialog::GetBool(int32_t id, bool& value) const {
-  const HostGuiTable* gui = Gui();
   bool answer = value;
-  if (!dialog_ || !gui || !gui->get_bool || !gui->get_bool(dialog_, id, &answer)) return false;
+  if (!dialog_ || !HostCall(false, &Gui::get_bool, dialog_, id, &answer)) return false;
   value = answer;
   return true;
 }
 
 bool GeDialog::GetInt32(int32_t id, int32_t& value) const {
-  const HostGuiTable* gui = Gui();
   int32_t answer = value;
-  if (!dialog_ || !gui || !gui->get_int32 || !gui->get_int32(dialog_, id, &answer)) return false;
+  if (!dialog_ || !HostCall(false, &Gui::get_int32, dialog_, id, &answer)) return false;
   value = answer;
   return true;
 }
 
 bool GeDialog::GetFloat(int32_t id, double& value) const {
-  const HostGuiTable* gui = Gui();
   double answer = value;
-  if (!dialog_ || !gui || !gui->get_float || !gui->get_float(dialog_, id, &answer)) return false;
+  if (!dialog_ || !HostCall(false, &Gui::get_float, dialog_, id, &answer)) return false;
   value = answer;
   return true;
 }
 
 bool GeDialog::GetString(int32_t id, String& value) const {
-  const HostGuiTable* gui = Gui();
   String answer;
-  if (!dialog_ || !gui || !gui->get_string || !gui->get_string(dialog_, id, answer.Get())) return false;
+  if (!dialog_ || !HostCall(false, &Gui::get_string, dialog_, id, answer.Get())) return false;
   value = answer;
   return true;
 }
 
 bool GeDialog::Enable(int32_t id, bool enabled) {
-  const HostGuiTable* gui = Gui();
-  return dialog_ && gui && gui->enable && gui->enable(dialog_, id, enabled);
+  return dialog_ && HostCall(false, &Gui::enable, dialog_, id, enabled);
 }
 
 // ---------------------------------------------------------------------------------------------------
@@ -288,8 +239,7 @@ bool GeModalDialog::HandleMessage(const BaseContainer& msg, BaseContainer& resul
       return false;
     case ZOR_MSG_CHECK_CLOSE: {
       if (!result_) return false;
-      const HostGuiTable* gui = Gui();
-      if (!gui || !gui->dialog_check_close || !gui->dialog_check_close(GetHandle())) return false;
+      if (!HostCall(false, &Gui::dialog_check_close, GetHandle())) return false;
       result_ = false;
       return true;
     }
@@ -329,13 +279,11 @@ bool GeModalDialog::Close(bool result) {
 // GeUserArea
 
 GeUserArea::GeUserArea() {
-  const HostGuiTable* gui = Gui();
-  if (gui && gui->user_area_alloc) area_ = gui->user_area_alloc(&GeDialogCallback, this);
+  area_ = HostCall(nullptr, &Gui::user_area_alloc, &GeDialogCallback, this);
 }
 
 GeUserArea::~GeUserArea() {
-  const HostGuiTable* gui = Gui();
-  if (area_ && gui && gui->user_area_free) gui->user_area_free(area_);
+  if (area_) HostCall(&Gui::user_area_free, area_);
 }
 
 bool GeUserArea::OnInit() {
@@ -350,7 +298,7 @@ bool GeUserArea::QueryMinSize(int32_t&, int32_t&) {
 void GeUserArea::OnResized(int32_t, int32_t) {}
 
 void GeUserArea::Paint(int32_t x1, int32_t y1, int32_t x2, int32_t y2) {
-  SetPen(kColorBackground);
+  SetPen(ZOR_COLOR_BACKGROUND);
   FillRect(x1, y1, x2, y2);
 }
 
@@ -367,7 +315,6 @@ bool GeUserArea::OnCoreEvent(int32_t, const BaseContainer&) {
 void GeUserArea::HandleMessage10020(const BaseContainer&) {}
 
 bool GeUserArea::HandleMessage(const BaseContainer& msg, BaseContainer&) {
-  const HostGuiTable* gui = Gui();
   switch (msg.GetId()) {
     case ZOR_MSG_INIT:
       OnInit();
@@ -378,15 +325,13 @@ bool GeUserArea::HandleMessage(const BaseContainer& msg, BaseContainer&) {
     case ZOR_MSG_CALC_SIZE: {
       int32_t width = 0;
       int32_t height = 0;
-      if (QueryMinSize(width, height) && area_ && gui && gui->user_area_set_min_size) {
-        gui->user_area_set_min_size(area_, width, height);
-      }
+      if (QueryMinSize(width, height) && area_) HostCall(&Gui::user_area_set_min_size, area_, width, height);
       return true;
     }
     case ZOR_MSG_SIZE_CHANGED: {
       int32_t width = 0;
       int32_t height = 0;
-      if (area_ && gui && gui->user_area_get_size) gui->user_area_get_size(area_, &width, &height);
+      if (area_) HostCall(&Gui::user_area_get_size, area_, &width, &height);
       OnResized(width, height);
       return true;
     }
@@ -407,18 +352,15 @@ bool GeUserArea::HandleMessage(const BaseContainer& msg, BaseContainer&) {
 }
 
 void GeUserArea::SetPen(int32_t colorId) {
-  const HostGuiTable* gui = Gui();
-  if (area_ && gui && gui->user_area_set_pen) gui->user_area_set_pen(area_, colorId);
+  if (area_) HostCall(&Gui::user_area_set_pen, area_, colorId);
 }
 
 void GeUserArea::FillRect(int32_t x1, int32_t y1, int32_t x2, int32_t y2) {
-  const HostGuiTable* gui = Gui();
-  if (area_ && gui && gui->user_area_fill) gui->user_area_fill(area_, x1, y1, x2, y2);
+  if (area_) HostCall(&Gui::user_area_fill, area_, x1, y1, x2, y2);
 }
 
 void GeUserArea::Redraw() {
-  const HostGuiTable* gui = Gui();
-  if (area_ && gui && gui->user_area_redraw) gui->user_area_redraw(area_);
+  if (area_) HostCall(&Gui::user_area_redraw, area_);
 }
 
 // ---------------------------------------------------------------------------------------------------
@@ -426,22 +368,20 @@ void GeUserArea::Redraw() {
 
 bool GeDialogCallback(HostDialog* dialog, HostUserArea* userArea, const HostContainer* msg) {
   try {
-    const HostGuiTable* gui = Gui();
-    if (!gui || !msg) return false;
+    if (!msg) return false;
     GeUserArea* area = nullptr;
     GeDialog* owner = nullptr;
     if (userArea) {
-      if (gui->user_area_object) area = static_cast<GeUserArea*>(gui->user_area_object(userArea));
+      area = static_cast<GeUserArea*>(HostCall(nullptr, &Gui::user_area_object, userArea));
       if (!area) return false;
     } else {
-      if (dialog && gui->dialog_object) owner = static_cast<GeDialog*>(gui->dialog_object(dialog));
+      if (dialog) owner = static_cast<GeDialog*>(HostCall(nullptr, &Gui::dialog_object, dialog));
       if (!owner) return false;
     }
     const BaseContainer message = BorrowMessage(msg);
     BaseContainer result(-1);
     const bool answer = area ? area->HandleMessage(message, result) : owner->HandleMessage(message, result);
-    if (result.GetId() != -1 && dialog && gui->dialog_send_result)
-      gui->dialog_send_result(dialog, result.Get());
+    if (result.GetId() != -1 && dialog) HostCall(&Gui::dialog_send_result, dialog, result.Get());
     return answer;
   } catch (...) {
     return false;
@@ -452,15 +392,12 @@ bool GeDialogCallback(HostDialog* dialog, HostUserArea* userArea, const HostCont
 // User interaction helpers
 
 int32_t GeMessageBox(const String& text, int32_t type) {
-  const HostGuiTable* gui = Gui();
-  return gui && gui->message_box ? gui->message_box(text.Get(), type) : 0;
+  return HostCall(0, &Gui::message_box, text.Get(), type);
 }
 
 bool GeSelectFile(Filename& name, int32_t kind, const String& title) {
-  const HostGuiTable* gui = Gui();
-  if (!gui || !gui->select_file) return false;
   Filename chosen = name;
-  if (!gui->select_file(chosen.Get(), kind, title.Get())) return false;
+  if (!HostCall(false, &Gui::select_file, chosen.Get(), kind, title.Get())) return false;
   name = chosen;
   return true;
 }
@@ -470,33 +407,27 @@ bool GeSelectFolder(Filename& folder, const String& title) {
 }
 
 void GeStatusSetPercent(int32_t percent) {
-  const HostGuiTable* gui = Gui();
-  if (gui && gui->status_set_percent) gui->status_set_percent(percent);
+  HostCall(&Gui::status_set_percent, percent);
 }
 
 void GeStatusSetText(const String& text) {
-  const HostGuiTable* gui = Gui();
-  if (gui && gui->status_set_text) gui->status_set_text(text.Get());
+  HostCall(&Gui::status_set_text, text.Get());
 }
 
 void GeStatusClear() {
-  const HostGuiTable* gui = Gui();
-  if (gui && gui->status_clear) gui->status_clear();
+  HostCall(&Gui::status_clear);
 }
 
 void GeSetMousePointer(int32_t pointer) {
-  const HostGuiTable* gui = Gui();
-  if (gui && gui->set_mouse_pointer) gui->set_mouse_pointer(pointer);
+  HostCall(&Gui::set_mouse_pointer, pointer);
 }
 
 void GeSpecialEventAdd(int32_t id, int64_t p1, int64_t p2) {
-  const HostGuiTable* gui = Gui();
-  if (gui && gui->special_event) gui->special_event(id, p1, p2);
+  HostCall(&Gui::special_event, id, p1, p2);
 }
 
 int32_t GeGetRunModeFlags() {
-  const HostThreadTable* threads = Threads();
-  return threads && threads->run_mode_flags ? threads->run_mode_flags() : 0;
+  return HostCall(0, &HostThreadTable::run_mode_flags);
 }
 
 bool GeRunsWithoutGui() {

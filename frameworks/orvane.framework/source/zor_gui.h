@@ -138,9 +138,6 @@ class GeUserArea {
   HostUserArea* area_ = nullptr;
 };
 
-// The host colour a user area is cleared with.
-inline constexpr int32_t kColorBackground = 1000;
-
 // The one callback every dialog and user area of the module is bound to.
 bool GeDialogCallback(HostDialog* dialog, HostUserArea* userArea, const HostContainer* msg);
 

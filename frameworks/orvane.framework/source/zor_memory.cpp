@@ -4,11 +4,10 @@
 
 void* Allocate(int64_t size, int32_t line, const char* file) {
   if (size < 0) return nullptr;
-  auto alloc = ZOR_MEMORY(alloc);
-  return alloc ? alloc(size, line, file) : nullptr;
+  return HostCall(nullptr, &HostMemoryTable::alloc, size, line, file);
 }
 
 void FreeBlock(void* block) {
   if (block == nullptr) return;
-  if (auto free = ZOR_MEMORY(free)) free(block);
+  HostCall(&HostMemoryTable::free, block);
 }

@@ -43,19 +43,14 @@ bool InitModuleResources() {
       if (!g_resourceFolder) return false;
     }
     g_resourcesRequested = true;
-    auto resourceOpen = HostOperation(&HostFunctionTable::plugins, &HostPluginTable::resource_open);
-    g_resources = resourceOpen ? resourceOpen(g_resourceFolder->Get()) : nullptr;
+    g_resources = HostCall(nullptr, &HostPluginTable::resource_open, g_resourceFolder->Get());
   }
   return g_resources != nullptr;
 }
 
 void FreeModuleResources() {
-  if (g_resources) {
-    if (auto resourceFree = HostOperation(&HostFunctionTable::plugins, &HostPluginTable::resource_free)) {
-      resourceFree(g_resources);
-    }
-    g_resources = nullptr;
-  }
+  if (g_resources) HostCall(&HostPluginTable::resource_free, g_resources);
+  g_resources = nullptr;
   DeleteObj(g_resourceFolder);
   g_resourcesRequested = false;
 }

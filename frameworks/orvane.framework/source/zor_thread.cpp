@@ -4,13 +4,7 @@
 
 namespace {
 
-const HostThreadTable* Threads() {
-  const HostFunctionTable* host = HostTable();
-  // A shorter family from an older host is not read past its end: the module then does without it.
-  if (!host || !host->threads || host->threads->size < static_cast<int32_t>(sizeof(HostThreadTable)))
-    return nullptr;
-  return host->threads;
-}
+using Threads = HostThreadTable;
 
 ZORThread* AsThread(void* object) {
   return static_cast<ZORThread*>(object);
@@ -44,14 +38,11 @@ const char* QueryThreadName(void* object) {
 }  // namespace
 
 ZORThread::ZORThread() {
-  const HostThreadTable* threads = Threads();
-  if (threads && threads->alloc)
-    thread_ = threads->alloc(&RunThread, &TestThreadExtraBreak, &QueryThreadName, this);
+  thread_ = HostCall(nullptr, &Threads::alloc, &RunThread, &TestThreadExtraBreak, &QueryThreadName, this);
 }
 
 ZORThread::~ZORThread() {
-  const HostThreadTable* threads = Threads();
-  if (thread_ && threads && threads->free) threads->free(thread_);
+  if (thread_) HostCall(&Threads::free, thread_);
 }
 
 bool ZORThread::TestExtraBreak() {
@@ -59,31 +50,25 @@ bool ZORThread::TestExtraBreak() {
 }
 
 bool ZORThread::Start(int32_t mode, int32_t priority) {
-  const HostThreadTable* threads = Threads();
-  return thread_ && threads && threads->start && threads->start(thread_, mode, priority);
+  return thread_ && HostCall(false, &Threads::start, thread_, mode, priority);
 }
 
 void ZORThread::End(bool wait) {
-  const HostThreadTable* threads = Threads();
-  if (thread_ && threads && threads->end) threads->end(thread_, wait);
+  if (thread_) HostCall(&Threads::end, thread_, wait);
 }
 
 bool ZORThread::IsRunning() const {
-  const HostThreadTable* threads = Threads();
-  return thread_ && threads && threads->is_running && threads->is_running(thread_);
+  return thread_ && HostCall(false, &Threads::is_running, thread_);
 }
 
 bool ZORThread::TestBreak() const {
-  const HostThreadTable* threads = Threads();
-  return thread_ && threads && threads->test_break && threads->test_break(thread_);
+  return thread_ && HostCall(false, &Threads::test_break, thread_);
 }
 
 void GeGlobalLock() {
-  const HostThreadTable* threads = Threads();
-  if (threads && threads->lock) threads->lock();
+  HostCall(&Threads::lock);
 }
 
 void GeGlobalUnlock() {
-  const HostThreadTable* threads = Threads();
-  if (threads && threads->unlock) threads->unlock();
+  HostCall(&Threads::unlock);
 }

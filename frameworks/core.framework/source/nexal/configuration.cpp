@@ -8,7 +8,7 @@ bool ConfigVariableTable::Register(const char* name, bool* storage, bool default
                                    const char* help) {
   if (storage != nullptr) *storage = defaultValue;
   if (_count >= kCapacity) return defaultValue;
-  _entries[_count++] = NexalConfigEntry{name, help ? help : "", type, storage, 0};
+  _entries[_count++] = NexalConfigEntry{name, help ? help : "", type, storage, NEXAL_CONFIG_STATE_REGISTERED};
   return defaultValue;
 }
 
@@ -33,11 +33,11 @@ void EndConfigurationComponent() {
   const NexalSystemInterface* system = ResolvedSystem();
   for (int32_t i = 0; i < table.Count(); ++i) {
     NexalConfigEntry& entry = table.Entries()[i];
-    if (entry.state != 3 && entry.state != 4) continue;
+    if (entry.state != NEXAL_CONFIG_STATE_TEXT && entry.state != NEXAL_CONFIG_STATE_SHARED_TEXT) continue;
     // In these states the storage holds a reference-counted text the host put there; the host knows
     // its shape, so it gets the storage itself back to release.
     if (system && system->release_text) system->release_text(entry.storage);
-    entry.state = 0;
+    entry.state = NEXAL_CONFIG_STATE_REGISTERED;
   }
 }
 

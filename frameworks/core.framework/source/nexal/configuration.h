@@ -7,7 +7,10 @@
 
 namespace nexal {
 
-enum ConfigType : int32_t { CONFIG_BOOL = 1, CONFIG_MODULE_SWITCH = 5 };
+enum ConfigType : int32_t {
+  CONFIG_BOOL = NEXAL_CONFIG_BOOL,
+  CONFIG_MODULE_SWITCH = NEXAL_CONFIG_MODULE_SWITCH
+};
 
 // Constant-initialisable, so that registrations from any library's static initialisers find it ready.
 class ConfigVariableTable {

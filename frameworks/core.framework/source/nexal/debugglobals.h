@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <ctime>
 
+#include "nexal_records.h"
+
 namespace nexal {
 
 enum OutputFlags : uint32_t {
@@ -15,7 +17,7 @@ enum OutputFlags : uint32_t {
   OUTPUT_WITHLOCATION = 0x40000000,
   OUTPUT_CRITICALSTOP = OUTPUT_CRITICAL | OUTPUT_WITHLOCATION,
 };
-inline constexpr uint32_t kInitialOutputMask = 0x20000007;
+inline constexpr uint32_t kInitialOutputMask = NEXAL_OUTPUT_MASK_INITIAL;
 
 struct DiagnosticsEnvironment {
   bool (*debuggerAttached)();  // asked once per output path, on its first message

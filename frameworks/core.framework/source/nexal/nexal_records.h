@@ -2,6 +2,7 @@
  * resolves each reference at load by writing a pointer to its implementation's function table. This
  * byte layout is read by the host; it is declared once, here. */
 #pragma once
+#include <assert.h> /* static_assert in C as in C++ */
 #include <stddef.h>
 #include <stdint.h>
 
@@ -28,13 +29,26 @@ typedef struct NexalReference {
   const void* resolved; /* written by the host; null while unresolved */
 } NexalReference;
 
+/* configuration variable types (their meaning is the host's) and the states of an entry */
+enum {
+  NEXAL_CONFIG_BOOL = 1,          /* storage: one byte */
+  NEXAL_CONFIG_MODULE_SWITCH = 5, /* storage: one byte */
+  NEXAL_CONFIG_STATE_REGISTERED = 0,
+  NEXAL_CONFIG_STATE_TEXT = 3,       /* storage holds a reference-counted text the host put there */
+  NEXAL_CONFIG_STATE_SHARED_TEXT = 4 /* the same */
+};
+
+/* The output mask that both output paths start with: all three levels on, bit 29 set while the mask is
+ * still the initial one. A host without an opinion of its own answers it too. */
+#define NEXAL_OUTPUT_MASK_INITIAL 0x20000007u
+
 /* a configuration variable as the host's configuration sees it */
 typedef struct NexalConfigEntry {
   const char* name;
   const char* help;
-  int32_t type;  /* 1 bool, 5 bool switch of a module; the host's meaning */
-  void* storage; /* one byte for the bool types */
-  int32_t state; /* 0 at registration; 3 and 4: storage holds a reference-counted text */
+  int32_t type;  /* NEXAL_CONFIG_ */
+  void* storage; /* the module's; one byte for the bool types */
+  int32_t state; /* NEXAL_CONFIG_STATE_ */
 } NexalConfigEntry;
 
 struct NexalModuleRecord;
@@ -77,6 +91,26 @@ typedef struct NexalSystemInterface {
 
 #define NEXAL_SYSTEM_ID "nexal.System#1"
 #define NEXAL_SYSTEM_METHODS 6
+
+/* The host reads these records byte by byte; their layout must not drift. */
+static_assert(offsetof(NexalReference, id) == 0 && offsetof(NexalReference, id_hash) == 8 &&
+                  offsetof(NexalReference, kind) == 16 && offsetof(NexalReference, method_count) == 20 &&
+                  offsetof(NexalReference, resolved) == 24 && sizeof(NexalReference) == 32,
+              "NexalReference layout");
+static_assert(offsetof(NexalModuleRecord, previous) == 0 && offsetof(NexalModuleRecord, id) == 8 &&
+                  offsetof(NexalModuleRecord, id_hash) == 16 &&
+                  offsetof(NexalModuleRecord, references) == 24 &&
+                  offsetof(NexalModuleRecord, reference_count) == 32 &&
+                  offsetof(NexalModuleRecord, start_components) == 40 &&
+                  offsetof(NexalModuleRecord, end_components) == 48 &&
+                  offsetof(NexalModuleRecord, initializer) == 56 && sizeof(NexalModuleRecord) == 64,
+              "NexalModuleRecord layout");
+static_assert(offsetof(NexalConfigEntry, name) == 0 && offsetof(NexalConfigEntry, help) == 8 &&
+                  offsetof(NexalConfigEntry, type) == 16 && offsetof(NexalConfigEntry, storage) == 24 &&
+                  offsetof(NexalConfigEntry, state) == 32 && sizeof(NexalConfigEntry) == 40,
+              "NexalConfigEntry layout");
+static_assert(offsetof(NexalSourceLocation, line) == 8 && sizeof(NexalSourceLocation) == 16,
+              "NexalSourceLocation layout");
 
 static inline uint64_t nexal_id_hash(const char* id) {
   uint64_t h = 0, length = 0;

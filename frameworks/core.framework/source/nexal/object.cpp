@@ -13,20 +13,6 @@ NexalModuleRecord* g_privateModules = nullptr;
 namespace nexal {
 namespace {
 
-// The host reads these records byte by byte; their layout must not drift from the C declaration.
-static_assert(offsetof(NexalReference, id) == 0 && offsetof(NexalReference, id_hash) == 8 &&
-              offsetof(NexalReference, kind) == 16 && offsetof(NexalReference, method_count) == 20 &&
-              offsetof(NexalReference, resolved) == 24 && sizeof(NexalReference) == 32);
-static_assert(offsetof(NexalModuleRecord, previous) == 0 && offsetof(NexalModuleRecord, id) == 8 &&
-              offsetof(NexalModuleRecord, id_hash) == 16 && offsetof(NexalModuleRecord, references) == 24 &&
-              offsetof(NexalModuleRecord, reference_count) == 32 &&
-              offsetof(NexalModuleRecord, start_components) == 40 &&
-              offsetof(NexalModuleRecord, end_components) == 48 &&
-              offsetof(NexalModuleRecord, initializer) == 56 && sizeof(NexalModuleRecord) == 64);
-static_assert(offsetof(NexalConfigEntry, storage) == 24 && offsetof(NexalConfigEntry, state) == 32 &&
-              sizeof(NexalConfigEntry) == 40);
-static_assert(sizeof(NexalSourceLocation) == 16);
-
 constexpr int32_t kReferenceCount = static_cast<int32_t>(Ref::Count);
 
 // Hashes are filled in when the record is linked; everything else is constant.

@@ -1,4 +1,5 @@
-/* Paths and files family: file names, the file system, folder listings and byte files. */
+/* Paths and files family: file names, the file system, folder listings and byte files. Any thread,
+ * one file name, listing or file object at a time. */
 #pragma once
 #include "zor_api_types.h"
 
@@ -9,16 +10,20 @@ extern "C" {
 enum { ZOR_EXISTS_FILE = 0, ZOR_EXISTS_FOLDER = 1 };
 enum { ZOR_DELETE_FORCE = 4 };
 enum { ZOR_FILE_READ = 1, ZOR_FILE_WRITE = 2, ZOR_FILE_READWRITE = 3, ZOR_FILE_APPEND = 4 };
+/* byte order of a byte file's numbers (file_open); bytes themselves are written as given */
+enum { ZOR_BYTEORDER_NATIVE = 0, ZOR_BYTEORDER_MOTOROLA = 1, ZOR_BYTEORDER_INTEL = 2 };
 /* folder ids for folder_by_id */
 enum { ZOR_FOLDER_STARTUP = 0, ZOR_FOLDER_PREFS = 1, ZOR_FOLDER_TEMP = 2, ZOR_FOLDER_HOME = 3 };
 
+/* Append only; never reorder. Operations with an "out" argument write into an object the caller
+ * owns; none of them hands ownership over unless it says so. */
 typedef struct HostFileTable {
   int32_t size;
 
   /* file names */
-  HostFilename* (*fn_alloc)(void);
+  HostFilename* (*fn_alloc)(void); /* empty; the caller frees it with fn_free */
   void (*fn_free)(HostFilename* f);
-  HostFilename* (*fn_copy)(const HostFilename* f);
+  HostFilename* (*fn_copy)(const HostFilename* f); /* the caller frees it with fn_free */
   void (*fn_assign)(HostFilename* dst, const HostFilename* src);
   void (*fn_set_string)(HostFilename* f, const HostString* path);
   void (*fn_get_string)(const HostFilename* f, HostString* out);
@@ -30,9 +35,9 @@ typedef struct HostFileTable {
   bool (*fn_check_suffix)(const HostFilename* f, const char* suffix);
   void (*fn_set_suffix)(HostFilename* f, const char* suffix);
   bool (*fn_equal)(const HostFilename* a, const HostFilename* b);
-  bool (*fn_is_empty)(const HostFilename* f);
+  bool (*fn_is_empty)(const HostFilename* f); /* true for null */
 
-  /* file system */
+  /* file system; false is a failure that the caller reports */
   bool (*exists)(const HostFilename* f, int32_t kind);
   bool (*create_folder)(const HostFilename* f);
   bool (*delete_file)(const HostFilename* f, int32_t flags);
@@ -40,22 +45,22 @@ typedef struct HostFileTable {
   bool (*folder_by_id)(int32_t id, HostFilename* out);
 
   /* folder listing, in the order the file system gives */
-  HostBrowse* (*browse_open)(const HostFilename* folder, int32_t flags);
-  bool (*browse_next)(HostBrowse* b);
+  HostBrowse* (*browse_open)(const HostFilename* folder, int32_t flags); /* caller frees: browse_free */
+  bool (*browse_next)(HostBrowse* b);                                    /* false after the last entry */
   void (*browse_name)(const HostBrowse* b, HostFilename* out);
   bool (*browse_is_folder)(const HostBrowse* b);
-  int64_t (*browse_size)(const HostBrowse* b);
-  int64_t (*browse_time)(const HostBrowse* b); /* seconds since 1970 */
+  int64_t (*browse_size)(const HostBrowse* b); /* 0 before the first entry */
+  int64_t (*browse_time)(const HostBrowse* b); /* seconds since 1970; 0 before the first entry */
   void (*browse_free)(HostBrowse* b);
 
   /* byte files */
-  HostFile* (*file_alloc)(void);
+  HostFile* (*file_alloc)(void); /* the caller frees it with file_free, which closes it first */
   void (*file_free)(HostFile* file);
   bool (*file_open)(HostFile* file, const HostFilename* name, int32_t mode, int32_t error_dialog,
                     int32_t byte_order, uint32_t type, uint32_t creator);
-  bool (*file_close)(HostFile* file);
-  int64_t (*file_length)(HostFile* file);
-  int64_t (*file_position)(HostFile* file);
+  bool (*file_close)(HostFile* file); /* false when none was open or the written bytes could not be flushed */
+  int64_t (*file_length)(HostFile* file);   /* -1 when not open */
+  int64_t (*file_position)(HostFile* file); /* -1 when not open */
   bool (*file_seek)(HostFile* file, int64_t position);
   /* false when fewer than length bytes could be read */
   bool (*file_read)(HostFile* file, void* buffer, int64_t length);

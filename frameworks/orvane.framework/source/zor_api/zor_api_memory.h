@@ -1,4 +1,4 @@
-/* Memory family: every block carries the source location that asked for it. */
+/* Memory family: every block carries the source location that asked for it. Any thread. */
 #pragma once
 #include "zor_api_types.h"
 
@@ -6,9 +6,10 @@
 extern "C" {
 #endif
 
+/* Append only; never reorder. */
 typedef struct HostMemoryTable {
   int32_t size;
-  /* zero-filled; null when no memory */
+  /* zero-filled; null when no memory; the caller frees it; the host copies file */
   void* (*alloc)(int64_t size, int32_t line, const char* file);
   void (*free)(void* block); /* null is ignored */
 } HostMemoryTable;

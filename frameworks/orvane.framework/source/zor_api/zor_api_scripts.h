@@ -7,6 +7,7 @@
 extern "C" {
 #endif
 
+/* Append only; never reorder. */
 typedef struct HostScriptTable {
   int32_t size;
 } HostScriptTable;

@@ -1,4 +1,5 @@
-/* Strings family: unicode text objects, 8-bit conversion and number formatting. */
+/* Strings family: unicode text objects, 8-bit conversion and number formatting. Any thread, one
+ * string object at a time. */
 #pragma once
 #include "zor_api_types.h"
 
@@ -12,20 +13,22 @@ enum {
   ZOR_STRING_7BIT_ESCAPED = 3 /* 7-bit text, everything else as an escape */
 };
 
+/* Append only; never reorder. */
 typedef struct HostStringTable {
   int32_t size;
-  HostString* (*alloc)(void);
+  HostString* (*alloc)(void); /* empty; the caller frees it */
   void (*free)(HostString* s);
-  HostString* (*copy)(const HostString* s);
+  HostString* (*copy)(const HostString* s); /* the caller frees it */
   void (*assign)(HostString* dst, const HostString* src);
   /* length < 0: text is zero-terminated */
   void (*set_text)(HostString* s, const char* text, int32_t length, int32_t conversion);
-  /* Writes at most buffer_size - 1 bytes and a terminating zero; answers the bytes written. */
+  /* Writes at most buffer_size - 1 bytes and a terminating zero into the caller's buffer; answers the
+   * bytes written. */
   int32_t (*get_text)(const HostString* s, char* buffer, int32_t buffer_size, int32_t conversion);
   /* Bytes the whole text needs in this conversion, without the terminating zero. */
   int32_t (*get_text_length)(const HostString* s, int32_t conversion);
-  int32_t (*length)(const HostString* s); /* in characters */
-  uint32_t (*char_at)(const HostString* s, int32_t index);
+  int32_t (*length)(const HostString* s);                  /* in characters */
+  uint32_t (*char_at)(const HostString* s, int32_t index); /* 0 outside the text */
   void (*append)(HostString* dst, const HostString* src);
   void (*append_text)(HostString* dst, const char* utf8);
   /* out := count characters of s from start (clamped to the text) */

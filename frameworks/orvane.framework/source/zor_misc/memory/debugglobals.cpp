@@ -40,11 +40,9 @@ int32_t FormatBoundedV(char* buffer, int32_t size, const char* format, va_list a
 
 // One piece of a message, handed to the host as it is.
 void WritePiece(const char* piece) {
-  auto debug_output = ZOR_GENERAL(debug_output);
-  if (debug_output == nullptr) return;
   char buffer[kPieceBuffer];
   FormatBounded(buffer, kPieceBuffer, "%s", piece);
-  debug_output(buffer);
+  HostCall(&HostGeneralTable::debug_output, buffer);
 }
 
 }  // namespace
