@@ -48,7 +48,7 @@ void BM_Engine(benchmark::State& state) {
   for (auto _ : state) {
     for (auto& doc : docs) {
       HostContainer settings = doc->render_data.settings;
-      settings.values[zorhost::kSettingEngine] = engine;
+      settings.values[ZOR_RENDER_SETTING_ENGINE] = engine;
       HostBitmap bmp;
       zorhost::bitmaps_table()->init(&bmp, size_of(*doc, 5008), size_of(*doc, 5009), 24, 0);
       int32_t result =

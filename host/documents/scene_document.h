@@ -13,16 +13,6 @@
 
 namespace zorhost {
 
-// Short names for the shared render ids, for the table and the loader.
-enum : int32_t {
-  kSettingWidth = ZOR_RENDER_SETTING_WIDTH,
-  kSettingHeight = ZOR_RENDER_SETTING_HEIGHT,
-  kSettingEngine = ZOR_RENDER_SETTING_ENGINE,
-  kVideoPostFilmGrain = ZOR_VIDEOPOST_FILM_GRAIN,
-  kFilmGrainStrength = ZOR_FILM_GRAIN_STRENGTH,
-  kVideoPostFlagOff = ZOR_VIDEOPOST_FLAG_OFF,
-};
-
 struct SceneCamera {
   Vec3 position;
   Vec3 target;

@@ -156,27 +156,28 @@ void check_resolution(const json& settings, int32_t id) {
 void read_render_settings(const json& root, HostDocument& doc) {
   const json& settings = required(root, "renderSettings", "");
   read_container(settings, "renderSettings", doc.render_data.settings);
-  check_resolution(settings, kSettingWidth);
-  check_resolution(settings, kSettingHeight);
+  check_resolution(settings, ZOR_RENDER_SETTING_WIDTH);
+  check_resolution(settings, ZOR_RENDER_SETTING_HEIGHT);
   // Unknown engines load and fail when rendered; an id that is not a 32-bit integer cannot be one.
   std::string where;
-  if (const json* engine = setting(settings, kSettingEngine, "renderSettings", where))
+  if (const json* engine = setting(settings, ZOR_RENDER_SETTING_ENGINE, "renderSettings", where))
     whole32(*engine, where);
 }
 
 // The physical video post's samples and acceleration structure, and the film grain's strength.
 void check_video_post_settings(HostVideoPost& vp, const json& settings, const std::string& parent) {
   std::string where;
-  if (vp.type == kVideoPostPhysical) {
-    if (const json* samples = setting(settings, kPhysicalSamples, parent, where)) whole32(*samples, where);
-    if (const json* accelerator = setting(settings, kPhysicalAccelerator, parent, where)) {
+  if (vp.type == ZOR_VIDEOPOST_PHYSICAL) {
+    if (const json* samples = setting(settings, ZOR_PHYSICAL_SAMPLER, parent, where))
+      whole32(*samples, where);
+    if (const json* accelerator = setting(settings, ZOR_PHYSICAL_STRUCTURE, parent, where)) {
       whole32(*accelerator, where, 0, 2);
     }
-  } else if (vp.type == kVideoPostFilmGrain) {
-    if (const json* strength = setting(settings, kFilmGrainStrength, parent, where)) {
+  } else if (vp.type == ZOR_VIDEOPOST_FILM_GRAIN) {
+    if (const json* strength = setting(settings, ZOR_FILM_GRAIN_STRENGTH, parent, where)) {
       double v = number(*strength, where);
       if (v < 0 || v > 1) fail_value(where, "must be between 0 and 1");
-      vp.settings.values[kFilmGrainStrength] = v;  // the renderer reads the strength as a float only
+      vp.settings.values[ZOR_FILM_GRAIN_STRENGTH] = v;  // the renderer reads the strength as a float only
     }
   }
 }

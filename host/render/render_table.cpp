@@ -26,8 +26,8 @@ int settings_size(const HostContainer& settings, int32_t id) {
 
 // No entry is the standard engine; an entry that is no number names no engine.
 int32_t settings_engine(const HostContainer& settings) {
-  if (!settings.values.contains(kSettingEngine)) return ZOR_ENGINE_STANDARD;
-  return container_integer<int32_t>(settings, kSettingEngine).value_or(-1);
+  if (!settings.values.contains(ZOR_RENDER_SETTING_ENGINE)) return ZOR_ENGINE_STANDARD;
+  return container_integer<int32_t>(settings, ZOR_RENDER_SETTING_ENGINE).value_or(-1);
 }
 
 // Grain is meant to look like film, so it differs on every render; a fresh clock-based seed (plus a
@@ -35,7 +35,7 @@ int32_t settings_engine(const HostContainer& settings) {
 void apply_film_grain(const HostVideoPost& vp, HostBitmap& bmp) {
   static std::atomic<uint64_t> renders{0};
   double strength = kDefaultGrainStrength;
-  auto it = vp.settings.values.find(kFilmGrainStrength);
+  auto it = vp.settings.values.find(ZOR_FILM_GRAIN_STRENGTH);
   if (it != vp.settings.values.end()) {
     if (auto* f = std::get_if<double>(&it->second)) strength = *f;
   }
@@ -55,8 +55,8 @@ int32_t render(HostDocument* doc, const HostContainer* settings, HostBitmap* tar
                HostRenderProgress progress, void* progress_user) {
   if (!doc || !target) return ZOR_RENDER_FAILED;
   if (!settings) settings = &doc->render_data.settings;
-  int width = settings_size(*settings, kSettingWidth);
-  int height = settings_size(*settings, kSettingHeight);
+  int width = settings_size(*settings, ZOR_RENDER_SETTING_WIDTH);
+  int height = settings_size(*settings, ZOR_RENDER_SETTING_HEIGHT);
   if (width <= 0 || height <= 0) {
     console_line("Render failed: " + doc->file.string() + ": the render size " + std::to_string(width) +
                  " x " + std::to_string(height) + " is not valid");
@@ -99,7 +99,7 @@ int32_t render(HostDocument* doc, const HostContainer* settings, HostBitmap* tar
   int32_t result = engine_function(job);
   if (result != ZOR_RENDER_OK) return result;
   for (const auto& vp : doc->render_data.video_posts) {
-    if (vp->type == kVideoPostFilmGrain && !(vp->flags & kVideoPostFlagOff)) {
+    if (vp->type == ZOR_VIDEOPOST_FILM_GRAIN && !(vp->flags & ZOR_VIDEOPOST_FLAG_OFF)) {
       apply_film_grain(*vp, *target);
     }
   }

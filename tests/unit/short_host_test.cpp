@@ -136,7 +136,8 @@ TEST(ShortHost, AFamilyOneSlotShortLosesOnlyThatOperation) {
     return Shortened<Family>(*family, sizeof(Family) - sizeof(void*));
   };
   auto strings = withoutLast(table.strings);  // no line_end
-  auto files = withoutLast(table.files);      // no file_write
+  // the files family of a host from before file_write (and the operations appended after it)
+  Shortened<HostFileTable> files(*table.files, offsetof(HostFileTable, file_write));
   auto gui = withoutLast(table.gui);          // no user_area_redraw
   auto threads = withoutLast(table.threads);  // no cpu_count
   auto bitmaps = withoutLast(table.bitmaps);  // no set_row
@@ -158,6 +159,8 @@ TEST(ShortHost, AFamilyOneSlotShortLosesOnlyThatOperation) {
     EXPECT_FALSE(file.Write("data", 4)) << "writing is past the end of this host's table";
     EXPECT_EQ(file.GetLength(), 0);
   }
+  FolderIdentity identity;
+  EXPECT_FALSE(GetFolderIdentity(Filename(path.parent_path().c_str()), identity));
   EXPECT_TRUE(FileExists(Filename(path.c_str())));
   std::filesystem::remove(path);
 
