@@ -52,7 +52,8 @@ void system_output(const char* text) {
 }
 
 uint32_t system_output_mask() {
-  return NEXAL_OUTPUT_MASK_INITIAL;
+  return guarded("nexal.System.output_mask", uint32_t{NEXAL_OUTPUT_MASK_INITIAL},
+                 [] { return uint32_t{NEXAL_OUTPUT_MASK_INITIAL}; });
 }
 
 std::optional<bool> parse_bool(const std::string& text) {
@@ -96,7 +97,9 @@ void system_register_config(NexalConfigEntry* entries, int32_t count) {
 
 // Texts in configuration storage would come from the host's own configuration, which only ever sets
 // bools here; there is nothing to release.
-void system_release_text(void*) {}
+void system_release_text(void*) {
+  guarded_void("nexal.System.release_text", [] {});
+}
 
 const NexalSystemInterface kSystem{system_alloc,           system_free,
                                    system_output,          system_output_mask,
