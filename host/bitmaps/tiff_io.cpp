@@ -11,23 +11,11 @@
 #include <system_error>
 
 #include "bitmaps/bitmap_impl.h"
+#include "bitmaps/tiff_handle.h"
 #include "files/replacing_file.h"
 
 namespace zorhost {
 namespace {
-
-void silence_libtiff() {
-  static std::once_flag once;
-  std::call_once(once, [] {
-    TIFFSetWarningHandler(nullptr);
-    TIFFSetErrorHandler(nullptr);
-  });
-}
-
-struct TiffCloser {
-  void operator()(TIFF* tif) const { TIFFClose(tif); }
-};
-using TiffHandle = std::unique_ptr<TIFF, TiffCloser>;
 
 // Images go out in strips of many rows, each strip one write of about this size.
 constexpr size_t kStripBytes = size_t{4} << 20;
@@ -98,6 +86,14 @@ int32_t save_tiff(const HostBitmap& bmp, const std::filesystem::path& file) {
   const bool ok = out.commit();
   out.report();
   return ok ? ZOR_IMAGE_OK : ZOR_IMAGE_NOT_EXISTING;
+}
+
+void silence_libtiff() {
+  static std::once_flag once;
+  std::call_once(once, [] {
+    TIFFSetWarningHandler(nullptr);
+    TIFFSetErrorHandler(nullptr);
+  });
 }
 
 }  // namespace zorhost

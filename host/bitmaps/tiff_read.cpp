@@ -12,6 +12,7 @@
 #include <system_error>
 
 #include "bitmaps/bitmap_impl.h"
+#include "bitmaps/tiff_handle.h"
 
 namespace zorhost {
 namespace {
@@ -23,22 +24,8 @@ int swallow_message(TIFF*, void*, const char*, const char*, va_list) {
   return 1;
 }
 
-// Messages about a file libtiff could not even start on go to the process-wide handlers.
-void silence_open_errors() {
-  static std::once_flag once;
-  std::call_once(once, [] {
-    TIFFSetWarningHandler(nullptr);
-    TIFFSetErrorHandler(nullptr);
-  });
-}
-
-struct TiffCloser {
-  void operator()(TIFF* tif) const { TIFFClose(tif); }
-};
-using TiffHandle = std::unique_ptr<TIFF, TiffCloser>;
-
 TiffHandle open_for_reading(const std::filesystem::path& file, bool mapped) {
-  silence_open_errors();
+  silence_libtiff();
   std::unique_ptr<TIFFOpenOptions, void (*)(TIFFOpenOptions*)> options(TIFFOpenOptionsAlloc(),
                                                                        TIFFOpenOptionsFree);
   if (!options) return nullptr;

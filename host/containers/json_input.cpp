@@ -21,8 +21,9 @@ constexpr size_t kNowhere = std::string::npos;
 // The parser stops at the first problem it meets; the walks below find the same place again, going
 // through the text as the parser does (strings skipped whole) up to that point, where everything
 // before was valid JSON.
-size_t first_too_deep(const std::string& text) {
-  int depth = 0;
+// `stop` sees the index of every character outside strings and may move it on past what it read.
+template <class Stop>
+size_t first_outside_strings(const std::string& text, Stop stop) {
   bool in_string = false;
   for (size_t i = 0; i < text.size(); ++i) {
     const char c = text[i];
@@ -34,13 +35,21 @@ size_t first_too_deep(const std::string& text) {
       }
     } else if (c == '"') {
       in_string = true;
-    } else if (c == '[' || c == '{') {
-      if (++depth > kMaxJsonDepth) return i;
-    } else if ((c == ']' || c == '}') && depth > 0) {
-      --depth;
+    } else if (stop(i)) {
+      return i;
     }
   }
   return kNowhere;
+}
+
+size_t first_too_deep(const std::string& text) {
+  int depth = 0;
+  return first_outside_strings(text, [&](size_t& i) {
+    const char c = text[i];
+    if (c == '[' || c == '{') return ++depth > kMaxJsonDepth;
+    if ((c == ']' || c == '}') && depth > 0) --depth;
+    return false;
+  });
 }
 
 bool is_number_char(char c) {
@@ -48,26 +57,16 @@ bool is_number_char(char c) {
 }
 
 size_t first_overflowing_number(const std::string& text) {
-  bool in_string = false;
-  for (size_t i = 0; i < text.size(); ++i) {
+  return first_outside_strings(text, [&](size_t& i) {
     const char c = text[i];
-    if (in_string) {
-      if (c == '\\') {
-        ++i;
-      } else if (c == '"') {
-        in_string = false;
-      }
-    } else if (c == '"') {
-      in_string = true;
-    } else if (c == '-' || (c >= '0' && c <= '9')) {
-      size_t end = i;
-      while (end < text.size() && is_number_char(text[end])) ++end;
-      const std::string token = text.substr(i, end - i);
-      if (!std::isfinite(std::strtod(token.c_str(), nullptr))) return i;
-      i = end - 1;
-    }
-  }
-  return kNowhere;
+    if (c != '-' && (c < '0' || c > '9')) return false;
+    size_t end = i;
+    while (end < text.size() && is_number_char(text[end])) ++end;
+    const std::string token = text.substr(i, end - i);
+    if (!std::isfinite(std::strtod(token.c_str(), nullptr))) return true;
+    i = end - 1;
+    return false;
+  });
 }
 
 void place(const std::string& text, size_t index, JsonInputError* error) {
@@ -136,6 +135,13 @@ bool read_input_file(const std::filesystem::path& file, std::string* text, std::
   }
   ::close(fd);
   return true;
+}
+
+JsonInputError error_at(const std::string& text, size_t index, std::string problem) {
+  JsonInputError error;
+  place(text, index, &error);
+  error.problem = std::move(problem);
+  return error;
 }
 
 JsonInputError too_deep_error(const std::string& text) {

@@ -28,6 +28,9 @@ struct JsonInputError {
 // "cannot be read: <system error>"), without the file's name.
 bool read_input_file(const std::filesystem::path& file, std::string* text, std::string* error);
 
+// An error placed at a byte of the text (counted from 0), for readers with a handler of their own.
+JsonInputError error_at(const std::string& text, size_t index, std::string problem);
+
 // The error of a text that nests deeper than kMaxJsonDepth, placed at the first container too deep,
 // for readers that parse with a handler of their own and stop at that depth.
 JsonInputError too_deep_error(const std::string& text);

@@ -514,20 +514,6 @@ class SceneJsonBuilder {
   bool too_deep_ = false;
 };
 
-// nlohmann counts the bytes it has read; lines and columns are counted here from the same text.
-std::string position_text(const std::string& text, size_t byte) {
-  size_t end = std::min(byte == 0 ? 0 : byte - 1, text.size());
-  size_t line = 1;
-  size_t line_start = 0;
-  for (size_t i = 0; i < end; ++i) {
-    if (text[i] == '\n') {
-      ++line;
-      line_start = i + 1;
-    }
-  }
-  return "line " + std::to_string(line) + ", column " + std::to_string(end - line_start + 1);
-}
-
 // Parses the text of a scene file into `root`, with the text of its numbers. On failure answers
 // false and a message that starts with the line and column.
 bool parse_scene_json(const std::string& text, json& root, NumberTexts& numbers, std::string& error) {
@@ -537,7 +523,9 @@ bool parse_scene_json(const std::string& text, json& root, NumberTexts& numbers,
     error = too_deep_error(text).text();
     return false;
   }
-  error = position_text(text, builder.error_byte()) + ": " + builder.error();
+  // the parser counts the bytes it has read, the error's byte is the last of them
+  const size_t byte = builder.error_byte();
+  error = error_at(text, byte == 0 ? 0 : byte - 1, builder.error()).text();
   return false;
 }
 
