@@ -15,33 +15,17 @@
 #include <string>
 #include <vector>
 
+#include "e2e/text_files.h"
+
 namespace {
 
 namespace fs = std::filesystem;
 using json = nlohmann::json;
 
-const std::string kResultPrefix = "_renderator_16.050_";
-
-std::string ReadFile(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
-
-std::vector<std::string> Lines(const std::string& text) {
-  std::vector<std::string> lines;
-  std::stringstream in(text);
-  for (std::string line; std::getline(in, line);) lines.push_back(line);
-  return lines;
-}
-
-std::vector<std::string> Words(const std::string& line) {
-  std::vector<std::string> words;
-  std::stringstream in(line);
-  for (std::string word; in >> word;) words.push_back(word);
-  return words;
-}
+using e2e::kResultPrefix;
+using e2e::Lines;
+using e2e::ReadFile;
+using e2e::Words;
 
 std::string Quote(const std::string& text) {
   return "'" + text + "'";
