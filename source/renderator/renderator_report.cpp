@@ -6,7 +6,6 @@
 #include "zor_file.h"
 #include "zor_general.h"
 #include "zor_gui.h"
-#include "zor_host.h"
 #include "zor_memory.h"
 
 namespace {
