@@ -15,6 +15,7 @@
 #include <thread>
 #include <vector>
 
+#include "e2e/run_folders.h"
 #include "e2e/text_files.h"
 
 namespace {
@@ -32,21 +33,9 @@ const char* kTinyScene = R"({ "zor": 1, "renderSettings": { "5008": 8.0, "5009":
   "lights": [ { "type": "point", "position": [4, 6, -4], "color": [1, 1, 1], "intensity": 40 } ],
   "objects": [ { "type": "sphere", "center": [0, 1, 0], "radius": 1 } ] })";
 
-class RenderatorFiles : public ::testing::Test {
+class RenderatorFiles : public e2e::RunFoldersTest {
  protected:
-  void SetUp() override {
-    root_ =
-        fs::temp_directory_path() /
-        ("renderator_files_" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
-    fs::remove_all(root_);
-    fs::create_directories(root_ / "startup");
-    fs::create_directories(root_ / "prefs");
-    scenes_ = root_ / "scenes";
-    fs::create_directories(scenes_);
-  }
-  void TearDown() override {
-    if (!HasFailure()) fs::remove_all(root_);
-  }
+  RenderatorFiles() : RunFoldersTest("renderator_files_") {}
 
   // Starts zorhost headless on a Renderator run; its output goes to out<tag>.txt and err<tag>.txt.
   pid_t Start(const std::vector<std::string>& runArgs, const std::string& tag) {
@@ -105,9 +94,6 @@ class RenderatorFiles : public ::testing::Test {
       std::ofstream(folder / ("s" + std::to_string(10000 + i) + ".zor")) << kTinyScene;
   }
   fs::path Result(int n) const { return scenes_ / (kResultPrefix + std::to_string(n)); }
-
-  fs::path root_;
-  fs::path scenes_;
 };
 
 TEST_F(RenderatorFiles, AKilledRunLeavesEveryFileWholeAndTheReportComplete) {

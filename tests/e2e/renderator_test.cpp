@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "e2e/run_folders.h"
 #include "e2e/text_files.h"
 
 namespace {
@@ -67,21 +68,9 @@ struct HostRun {
   }
 };
 
-class Renderator : public ::testing::Test {
+class Renderator : public e2e::RunFoldersTest {
  protected:
-  void SetUp() override {
-    root_ = fs::temp_directory_path() /
-            ("renderator_e2e_" + std::to_string(::getpid()) + "_" +
-             std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
-    fs::remove_all(root_);
-    fs::create_directories(root_ / "startup");
-    fs::create_directories(root_ / "prefs");
-    scenes_ = root_ / "scenes";
-    fs::create_directories(scenes_);
-  }
-  void TearDown() override {
-    if (!HasFailure()) fs::remove_all(root_);
-  }
+  Renderator() : RunFoldersTest("renderator_e2e_") {}
 
   // A small scene: one sphere on a floor, lit by one point light at lightX.
   static std::string Scene(double lightX, int width = 64, int height = 48) {
@@ -148,9 +137,6 @@ class Renderator : public ::testing::Test {
     for (size_t i = 1; i < lines.size(); ++i) rows.push_back(Words(lines[i]));
     return rows;
   }
-
-  fs::path root_;
-  fs::path scenes_;
 };
 
 std::string Path(const fs::path& p) {

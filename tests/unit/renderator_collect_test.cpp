@@ -13,6 +13,8 @@
 
 #include "app/host_table.h"
 #include "renderator/renderator_run.h"
+#include "scratch_folder.h"
+#include "with_host.h"
 #include "zor_host.h"
 
 namespace {
@@ -21,20 +23,8 @@ namespace fs = std::filesystem;
 
 class RenderatorCollect : public ::testing::Test {
  protected:
-  void SetUp() override {
-    static const HostFunctionTable table = zorhost::make_host_table(16050);
-    previous_ = HostTable();
-    SetHostTable(&table);
-    root_ = fs::temp_directory_path() / ("renderator_collect_" + std::to_string(::getpid()));
-    fs::remove_all(root_);
-    fs::create_directories(root_);
-    ASSERT_TRUE(list_.Allocate());
-  }
-  void TearDown() override {
-    list_.Release();
-    fs::remove_all(root_);
-    SetHostTable(previous_);
-  }
+  void SetUp() override { ASSERT_TRUE(list_.Allocate()); }
+  void TearDown() override { list_.Release(); }
 
   void Scene(const fs::path& relative) {
     fs::create_directories((root_ / relative).parent_path());
@@ -58,8 +48,9 @@ class RenderatorCollect : public ::testing::Test {
     return {found, printed};
   }
 
-  const HostFunctionTable* previous_ = nullptr;
-  fs::path root_;
+  test_support::WithHost host_{test_support::RealHostTable()};
+  test_support::ScratchFolder scratch_;
+  const fs::path root_ = scratch_.path();
   ResultList list_;
 };
 

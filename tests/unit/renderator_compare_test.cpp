@@ -3,7 +3,6 @@
 #include "renderator/renderator_compare.h"
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
@@ -14,6 +13,8 @@
 
 #include "app/host_table.h"
 #include "renderator/renderator_report.h"
+#include "scratch_folder.h"
+#include "with_host.h"
 #include "zor_bitmap.h"
 #include "zor_container.h"
 #include "zor_host.h"
@@ -25,21 +26,6 @@ using PixelFunction = std::function<uint8_t(int32_t x, int32_t y, int32_t channe
 
 class RenderatorCompare : public ::testing::Test {
  protected:
-  void SetUp() override {
-    static const HostFunctionTable table = zorhost::make_host_table(16050);
-    previous_ = HostTable();
-    SetHostTable(&table);
-    folder_ = fs::temp_directory_path() /
-              ("renderator_compare_" + std::to_string(::getpid()) + "_" +
-               std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
-    fs::remove_all(folder_);
-    fs::create_directories(folder_);
-  }
-  void TearDown() override {
-    fs::remove_all(folder_);
-    SetHostTable(previous_);
-  }
-
   static BaseBitmap Make(int32_t width, int32_t height, const PixelFunction& pixel) {
     BaseBitmap bitmap;
     EXPECT_EQ(bitmap.Init(width, height, 24, 0), ZOR_IMAGE_OK);
@@ -69,8 +55,9 @@ class RenderatorCompare : public ::testing::Test {
     return bytes;
   }
 
-  const HostFunctionTable* previous_ = nullptr;
-  fs::path folder_;
+  test_support::WithHost host_{test_support::RealHostTable()};
+  test_support::ScratchFolder scratch_;
+  const fs::path folder_ = scratch_.path();
 };
 
 const PixelFunction kBlack = [](int32_t, int32_t, int32_t) -> uint8_t { return 0; };

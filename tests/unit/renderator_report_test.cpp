@@ -3,7 +3,6 @@
 #include "renderator/renderator_report.h"
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <filesystem>
@@ -14,6 +13,8 @@
 #include "app/host_table.h"
 #include "renderator/renderator_run.h"
 #include "renderator/renderator_worker.h"
+#include "scratch_folder.h"
+#include "with_host.h"
 #include "zor_host.h"
 
 namespace {
@@ -22,21 +23,8 @@ namespace fs = std::filesystem;
 
 class RenderatorReport : public ::testing::Test {
  protected:
-  void SetUp() override {
-    static const HostFunctionTable table = zorhost::make_host_table(16050);
-    previous_ = HostTable();
-    SetHostTable(&table);
-    folder_ = fs::temp_directory_path() / ("renderator_report_" + std::to_string(::getpid()) + "_" +
-                                           ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(folder_);
-    fs::create_directories(folder_);
-    ASSERT_TRUE(list_.Allocate());
-  }
-  void TearDown() override {
-    list_.Release();
-    fs::remove_all(folder_);
-    SetHostTable(previous_);
-  }
+  void SetUp() override { ASSERT_TRUE(list_.Allocate()); }
+  void TearDown() override { list_.Release(); }
 
   SceneResult& Add(const char* path, int32_t status, double tnew = 0.0, double told = 0.0,
                    double diff = 0.0) {
@@ -68,8 +56,9 @@ class RenderatorReport : public ::testing::Test {
     for (int i = 0; i < count; ++i) Add(("/s/" + std::to_string(i) + ".zor").c_str(), SCENE_STATUS_PENDING);
   }
 
-  const HostFunctionTable* previous_ = nullptr;
-  fs::path folder_;
+  test_support::WithHost host_{test_support::RealHostTable()};
+  test_support::ScratchFolder scratch_;
+  const fs::path folder_ = scratch_.path();
   ResultList list_;
 };
 

@@ -1,9 +1,7 @@
 // Helpers for the scene, render and bitmap tests: a scratch folder, scene text, a rendered frame.
 #pragma once
 #include <gtest/gtest.h>
-#include <unistd.h>
 
-#include <atomic>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -13,32 +11,11 @@
 #include "bitmaps/bitmap_impl.h"
 #include "documents/scene_document.h"
 #include "files/filename_impl.h"
+#include "scratch_folder.h"
 
 namespace scene_test {
 
-class ScratchFolder {
- public:
-  ScratchFolder() {
-    static std::atomic<int> counter{0};
-    path_ = std::filesystem::temp_directory_path() /
-            ("zorhost_scene_test_" + std::to_string(::getpid()) + "_" + std::to_string(counter++));
-    std::filesystem::create_directories(path_);
-  }
-  ~ScratchFolder() {
-    std::error_code ec;
-    std::filesystem::remove_all(path_, ec);
-  }
-  const std::filesystem::path& path() const { return path_; }
-  std::filesystem::path write(const std::string& name, const std::string& text) const {
-    std::filesystem::path file = path_ / name;
-    std::filesystem::create_directories(file.parent_path());
-    std::ofstream(file, std::ios::binary) << text;
-    return file;
-  }
-
- private:
-  std::filesystem::path path_;
-};
+using test_support::ScratchFolder;
 
 // A HostFilename owned by the test.
 struct Filename {

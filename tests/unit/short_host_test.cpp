@@ -14,6 +14,7 @@
 #include "app/host_table.h"
 #include "files/filename_impl.h"
 #include "memory/memory_tracker.h"
+#include "with_host.h"
 #include "zor_bitmap.h"
 #include "zor_command.h"
 #include "zor_container.h"
@@ -27,6 +28,8 @@
 #include "zor_thread.h"
 
 namespace {
+
+using test_support::WithHost;
 
 // A copy of the first `bytes` of a table, its size field saying so.
 template <class Table>
@@ -42,15 +45,6 @@ class Shortened {
 
  private:
   std::unique_ptr<unsigned char[]> _bytes;
-};
-
-class WithHost {
- public:
-  explicit WithHost(const HostFunctionTable* table) : _previous(HostTable()) { SetHostTable(table); }
-  ~WithHost() { SetHostTable(_previous); }
-
- private:
-  const HostFunctionTable* _previous;
 };
 
 class CountingThread : public ZORThread {

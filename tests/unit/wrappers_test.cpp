@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "app/host_table.h"
+#include "with_host.h"
 #include "zor_container.h"
 #include "zor_file.h"
 #include "zor_filename.h"
@@ -18,6 +19,9 @@
 #include "zor_string.h"
 
 namespace {
+
+using test_support::RealHostTable;
+using test_support::WithHost;
 
 struct RecordedBlock {
   void* block;
@@ -37,21 +41,6 @@ void RecordingFree(void* block) {
   for (auto& b : g_blocks)
     if (b.block == block) b.freed = true;
   std::free(block);
-}
-
-// Installs a host table for one test and puts the previous one back.
-class WithHost {
- public:
-  explicit WithHost(const HostFunctionTable* table) : _previous(HostTable()) { SetHostTable(table); }
-  ~WithHost() { SetHostTable(_previous); }
-
- private:
-  const HostFunctionTable* _previous;
-};
-
-const HostFunctionTable* RealHost() {
-  static const HostFunctionTable table = zorhost::make_host_table(16050);
-  return &table;
 }
 
 struct Tracked {
@@ -130,7 +119,7 @@ TEST(WrappersMemory, NoHostOrAnOlderShorterFamilyMeansNoOperationNotACrash) {
 }
 
 TEST(WrappersString, TextOperationsAndIndependentCopies) {
-  WithHost host(RealHost());
+  WithHost host(RealHostTable());
   String a("Render");
   String b = a;
   b += "ator";
@@ -172,7 +161,7 @@ TEST(WrappersString, TextOperationsAndIndependentCopies) {
 }
 
 TEST(WrappersFile, PathsFilesAndListings) {
-  WithHost host(RealHost());
+  WithHost host(RealHostTable());
   namespace fs = std::filesystem;
   const fs::path folder = fs::temp_directory_path() / ("relkit_wrappers_" + std::to_string(::getpid()));
   fs::remove_all(folder);
@@ -222,7 +211,7 @@ TEST(WrappersFile, PathsFilesAndListings) {
 }
 
 TEST(WrappersContainer, DeepCopiesBorrowedViewsAndRelease) {
-  WithHost host(RealHost());
+  WithHost host(RealHostTable());
   BaseContainer settings(1001198);
   settings.SetBool(1, true);
   settings.SetInt32(2, 7);
