@@ -98,8 +98,7 @@ HostBrowse* files_browse_open(const HostFilename* folder, int32_t /*flags*/) {
     }
     auto* browse = new HostBrowse;
     browse->iterator = std::move(iterator);
-    track_object(ObjectKind::Browse, browse);
-    return browse;
+    return tracked(ObjectKind::Browse, browse);
   });
 }
 
@@ -149,27 +148,19 @@ int64_t files_browse_time(const HostBrowse* b) {
 }
 
 void files_browse_free(HostBrowse* b) {
-  guarded_void("files.browse_free", [&] {
-    if (!b) return;
-    untrack_object(ObjectKind::Browse, b);
-    delete b;
-  });
+  guarded_void("files.browse_free", [&] { delete_tracked(ObjectKind::Browse, b); });
 }
 
 HostFile* files_file_alloc() {
-  return guarded("files.file_alloc", static_cast<HostFile*>(nullptr), [] {
-    auto* file = new HostFile;
-    track_object(ObjectKind::File, file);
-    return file;
-  });
+  return guarded("files.file_alloc", static_cast<HostFile*>(nullptr),
+                 [] { return tracked(ObjectKind::File, new HostFile); });
 }
 
 void files_file_free(HostFile* file) {
   guarded_void("files.file_free", [&] {
     if (!file) return;
     close_stream(file);
-    untrack_object(ObjectKind::File, file);
-    delete file;
+    delete_tracked(ObjectKind::File, file);
   });
 }
 
