@@ -12,6 +12,15 @@ namespace {
 
 constexpr int32_t kColumnWidth = 10;
 constexpr int32_t kLineLimit = 255;  // bytes of one report line in 8-bit text
+constexpr int32_t kLineEndLimit = 16;
+
+// One report line as written: its text cut at the limit, then the line end. The line end is always
+// written, so that the next record still starts a line of its own and the report stays readable by
+// position. `out` holds kLineLimit + kLineEndLimit bytes; answers the bytes it holds.
+int64_t FormatLine(const String& text, const String& lineEnd, char* out) {
+  const int32_t bytes = text.GetCString(out, kLineLimit + 1, ZOR_STRING_UTF8);
+  return bytes + int64_t(lineEnd.GetCString(out + bytes, kLineEndLimit, ZOR_STRING_UTF8));
+}
 constexpr int64_t kReadBlockSize = 4096;
 constexpr int32_t kTokenLimit = 255;
 
@@ -144,16 +153,9 @@ bool ReportCache::Splice(int64_t offset, int64_t oldLength, const char* line, in
 }
 
 bool ReportCache::Update(ResultList& list, int32_t hostVersion) {
-  char lineEnd[16];
-  const int32_t lineEndBytes = String::LineEnd().GetCString(lineEnd, sizeof lineEnd, ZOR_STRING_UTF8);
-  char line[kLineLimit + sizeof lineEnd];
-  // A line longer than the limit is cut, but its line end is always written, so that the next record
-  // still starts a line of its own and the report stays readable by position.
-  auto format = [&](const String& text) -> int64_t {
-    const int32_t bytes = text.GetCString(line, kLineLimit + 1, ZOR_STRING_UTF8);
-    std::memcpy(line + bytes, lineEnd, size_t(lineEndBytes));
-    return int64_t(bytes) + lineEndBytes;
-  };
+  const String lineEnd = String::LineEnd();
+  char line[kLineLimit + kLineEndLimit];
+  auto format = [&](const String& text) { return FormatLine(text, lineEnd, line); };
 
   const int32_t count = list.GetCount();
   bool ok = GrowSources(count);
@@ -285,15 +287,10 @@ void WriteReport(ResultList& list, const Filename& reportFile) {
   } else {
     // Without memory for the cache the report is still written whole, line by line.
     const String lineEnd = String::LineEnd();
-    char buffer[kLineLimit + 1];
-    auto writeLine = [&](const String& line) {
-      const int32_t bytes = line.GetCString(buffer, kLineLimit + 1, ZOR_STRING_UTF8);
-      file.Write(buffer, bytes);
-      const int32_t endBytes = lineEnd.GetCString(buffer, kLineLimit + 1, ZOR_STRING_UTF8);
-      file.Write(buffer, endBytes);
-    };
-    writeLine(ReportHeader(GetHostApiVersion()));
-    for (int32_t k = 0; k < list.GetCount(); ++k) writeLine(ReportLine(k, list[k]));
+    char line[kLineLimit + kLineEndLimit];
+    file.Write(line, FormatLine(ReportHeader(GetHostApiVersion()), lineEnd, line));
+    for (int32_t k = 0; k < list.GetCount(); ++k)
+      file.Write(line, FormatLine(ReportLine(k, list[k]), lineEnd, line));
   }
   file.Close();
 }
