@@ -144,3 +144,17 @@ void BaseContainer::SetString(int32_t id, const String& value) {
 void BaseContainer::SetContainer(int32_t id, const BaseContainer& value) {
   if (Ensure() && value.Get()) HostCall(&Containers::set_container, _container, id, value.Get());
 }
+
+BaseContainer GetGlobalSettingsCopy() {
+  return BaseContainer::Adopt(HostCall(nullptr, &Containers::copy_global_settings));
+}
+
+void SetGlobalSettings(const BaseContainer& settings) {
+  HostCall(&Containers::restore_global_settings, settings.Get());
+}
+
+BaseContainer GetMemoryStatistics() {
+  BaseContainer statistics;
+  HostCall(&Containers::memory_statistics, statistics.Get());
+  return statistics;
+}

@@ -54,3 +54,9 @@ class BaseContainer {
   int32_t _pendingId = 0;  // the id an owned container is made with on first use
   bool _borrowed = false;
 };
+
+// The host's global settings: a copy the caller owns, and the write back of such a copy.
+BaseContainer GetGlobalSettingsCopy();
+void SetGlobalSettings(const BaseContainer& settings);
+// The host's memory statistics (ZOR_MEMSTAT_ entries); empty when the host cannot tell.
+BaseContainer GetMemoryStatistics();

@@ -88,6 +88,16 @@ double BaseDocument::GetFps() const {
   return document_ ? HostCall(0.0, &Documents::fps, document_) : 0.0;
 }
 
+void BaseDocument::GetMinTime(int64_t& num, int64_t& den) const {
+  num = 0;
+  den = 1;
+  if (document_) HostCall(&Documents::min_time, document_, &num, &den);
+}
+
+bool BaseDocument::SetMinTime(int64_t num, int64_t den) {
+  return document_ && HostCall(false, &Documents::set_min_time, document_, num, den);
+}
+
 void BaseDocument::Free() {
   if (document_) HostCall(&Documents::free, document_);
   document_ = nullptr;

@@ -59,6 +59,9 @@ class BaseDocument {
   bool IsValid() const { return document_ != nullptr; }
   RenderData GetActiveRenderData() const;
   double GetFps() const;
+  // the document's first frame time as a fraction num / den; 0 / 1 when the host cannot tell
+  void GetMinTime(int64_t& num, int64_t& den) const;
+  bool SetMinTime(int64_t num, int64_t den);
   void Free();
   HostDocument* Get() const { return document_; }
 

@@ -15,6 +15,10 @@ void GeCleanup() {
   HostCall(&HostGeneralTable::cleanup);
 }
 
+void GeCheck(uint32_t marker) {
+  HostCall(&HostGeneralTable::check, marker);
+}
+
 void GePrint(const String& text) {
   if (text.Get()) HostCall(&HostGuiTable::console_print, text.Get());
 }

@@ -426,6 +426,10 @@ void GeSpecialEventAdd(int32_t id, int64_t p1, int64_t p2) {
   HostCall(&Gui::special_event, id, p1, p2);
 }
 
+BaseContainer GeSendCoreMessage(int32_t code, const BaseContainer& message) {
+  return BaseContainer::Adopt(HostCall(nullptr, &Gui::send_core_message, code, message.Get()));
+}
+
 int32_t GeGetRunModeFlags() {
   return HostCall(0, &HostThreadTable::run_mode_flags);
 }

@@ -152,6 +152,9 @@ void GeStatusClear();
 void GeSetMousePointer(int32_t pointer);
 // Posted from any thread; open dialogs receive it as a core event on the main thread.
 void GeSpecialEventAdd(int32_t id, int64_t p1 = 0, int64_t p2 = 0);
+// A core message (code ZOR_CORE_MESSAGE) to the host and its plug-ins; the answer, which is an empty
+// container when nobody answered.
+BaseContainer GeSendCoreMessage(int32_t code, const BaseContainer& message);
 int32_t GeGetRunModeFlags();
 // True when the host runs without a user interface: long work then runs on the caller's thread.
 bool GeRunsWithoutGui();

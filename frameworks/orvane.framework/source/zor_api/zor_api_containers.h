@@ -21,10 +21,11 @@ enum {
 
 /* entries that memory_statistics fills, each a 64-bit integer */
 enum {
-  ZOR_MEMSTAT_BLOCKS = 1,     /* blocks allocated and not yet freed */
-  ZOR_MEMSTAT_BYTES = 2,      /* their bytes */
-  ZOR_MEMSTAT_PEAK_BYTES = 3, /* the most bytes allocated at one time */
-  ZOR_MEMSTAT_ALLOCATIONS = 4 /* allocations since start */
+  ZOR_MEMSTAT_BLOCKS = 1,      /* blocks allocated and not yet freed */
+  ZOR_MEMSTAT_BYTES = 2,       /* their bytes */
+  ZOR_MEMSTAT_PEAK_BYTES = 3,  /* the most bytes allocated at one time */
+  ZOR_MEMSTAT_ALLOCATIONS = 4, /* allocations since start */
+  ZOR_MEMSTAT_LOW_MEMORY = 7   /* low-memory situations since start */
 };
 
 /* Append only; never reorder. */

@@ -30,6 +30,8 @@ typedef struct HostDocumentTable {
   bool (*set_video_post_parameter_int)(HostVideoPost* vp, int32_t id, int32_t value, int32_t flags);
   double (*fps)(const HostDocument* doc);
   void (*min_time)(const HostDocument* doc, int64_t* num, int64_t* den);
+  /* den must be positive; answers false and changes nothing otherwise */
+  bool (*set_min_time)(HostDocument* doc, int64_t num, int64_t den);
 } HostDocumentTable;
 
 #ifdef __cplusplus

@@ -6,6 +6,8 @@
 extern "C" {
 #endif
 
+enum { ZOR_CHECK_MARKER = 0xDEADBEEFu };
+
 /* Append only; never reorder. */
 typedef struct HostGeneralTable {
   int32_t size;
@@ -16,6 +18,10 @@ typedef struct HostGeneralTable {
   void (*cleanup)(void);
   /* after a dialog interaction ("inta"); main thread */
   void (*interaction_done)(void);
+  /* A consistency check of the host's own state at a point the caller chooses (the crash checker calls
+   * it around every load, render and save). marker must be ZOR_CHECK_MARKER; the host reports a wrong
+   * one and what the check found on its error output. Any thread. */
+  void (*check)(uint32_t marker);
 } HostGeneralTable;
 
 #ifdef __cplusplus

@@ -34,6 +34,15 @@ enum {
 enum { ZOR_DIALOG_MODAL = 10, ZOR_DIALOG_MODAL_RESIZABLE = 11, ZOR_DIALOG_ASYNC = 20 };
 /* standard button row flags */
 enum { ZOR_BUTTONS_OK = 1, ZOR_BUTTONS_CANCEL = 2 };
+/* core messages (send_core_message): the code, and the ids of the containers the host knows */
+enum {
+  ZOR_CORE_MESSAGE = 0x434D6369,
+  /* request for the host information; the answer's string entry ZOR_HOST_INFO_BUILD names the build */
+  ZOR_CORE_HOST_INFO = 0x674F474C,
+  ZOR_HOST_INFO_BUILD = 2010,
+  /* a crash-checking run: boolean entry 1 true when it starts a scene, false when the run has ended */
+  ZOR_CORE_CRASH_CHECK = 200000254
+};
 /* message box types */
 enum { ZOR_MESSAGE_OK = 0, ZOR_MESSAGE_YES_NO = 1 };
 /* selection kinds for select_file */
@@ -125,6 +134,10 @@ typedef struct HostGuiTable {
   void (*user_area_set_pen)(HostUserArea* ua, int32_t color_id);
   void (*user_area_fill)(HostUserArea* ua, int32_t x1, int32_t y1, int32_t x2, int32_t y2);
   void (*user_area_redraw)(HostUserArea* ua);
+
+  /* A core message to the host and its other plug-ins: code is a ZOR_CORE_ code, message is lent for the
+   * call. Answers a new container the caller frees, or null when nobody answered. Any thread. */
+  HostContainer* (*send_core_message)(int32_t code, const HostContainer* message);
 } HostGuiTable;
 
 #ifdef __cplusplus
