@@ -2,6 +2,7 @@
 
 #include <initializer_list>
 
+#include "attachment_scanner/attachment_scanner_command.h"
 #include "nexal/configuration.h"
 #include "renderator/renderator_dialog.h"
 #include "zor_pmain.h"
@@ -17,7 +18,7 @@ constexpr std::initializer_list<ToolRegistration> kTools = {
     // 1 crash test command: Required
     // 2 Translator Locator: Unchecked
     // 3 Import and Export Script Strings: Unchecked
-    // 4 Attachment Scanner: Unchecked
+    {RegisterAttachmentScanner, RegistrationRule::Unchecked},  // 4 Attachment Scanner
     // 5 I/O handler browser: Required
     {RegisterRenderator, RegistrationRule::Decisive},  // 6 Renderator command
 };

@@ -59,7 +59,7 @@ class FolderSet {
 };
 
 struct Collection {
-  ResultList& list;
+  SceneSink& sink;
   FolderSet collected;  // folders whose scene files are in the list
   FolderSet searched;   // folders searched for links
 };
@@ -97,7 +97,7 @@ void CollectTree(const Filename& folder, Collection& c) {
       if (!browse.IsLink() && Enter(c.collected, entry, false, true)) CollectTree(entry, c);
     } else if (entry.CheckSuffix("zor")) {
       // beyond the list's capacity further scenes are passed over
-      c.list.Append(entry);
+      c.sink.Append(entry);
     }
   }
 }
@@ -122,10 +122,26 @@ void FollowLinks(const Filename& folder, Collection& c) {
 
 }  // namespace
 
-void CollectScenes(const Filename& folder, ResultList& list) {
-  Collection c{list, {}, {}};
+void CollectSceneFiles(const Filename& folder, SceneSink& sink) {
+  Collection c{sink, {}, {}};
   Enter(c.collected, folder, false, false);
   Enter(c.searched, folder, false, false);
   CollectTree(folder, c);
   FollowLinks(folder, c);
+}
+
+namespace {
+class ResultListSink final : public SceneSink {
+ public:
+  explicit ResultListSink(ResultList& list) : list_(list) {}
+  bool Append(const Filename& file) override { return list_.Append(file); }
+
+ private:
+  ResultList& list_;
+};
+}  // namespace
+
+void CollectScenes(const Filename& folder, ResultList& list) {
+  ResultListSink sink(list);
+  CollectSceneFiles(folder, sink);
 }

@@ -89,22 +89,15 @@ class ReportTokenizer {
 
 }  // namespace
 
-// What one report line was made from. A record's file is set when it is appended and never changes
-// afterwards, so its host object identifies it; sorting moves the object along with the record.
+// What one report line was made from, and its length in bytes (its line end included).
 struct ReportCache::LineSource {
-  const HostFilename* file;
-  double told;
-  double tnew;
-  double diff;
-  int32_t status;
-  int64_t length;  // bytes of the line, its line end included
+  ReportLineKey key;
+  int64_t length;
 
-  bool Matches(const SceneResult& record) const {
+  bool Matches(const ReportLineKey& other) const {
     // bitwise, so that a value that does not equal itself cannot force a new line every time
-    return file == record.file.Get() && status == record.status &&
-           std::memcmp(&told, &record.told, sizeof told) == 0 &&
-           std::memcmp(&tnew, &record.tnew, sizeof tnew) == 0 &&
-           std::memcmp(&diff, &record.diff, sizeof diff) == 0;
+    return key.identity == other.identity && key.flags == other.flags &&
+           std::memcmp(key.values, other.values, sizeof key.values) == 0;
   }
 };
 
@@ -152,12 +145,12 @@ bool ReportCache::Splice(int64_t offset, int64_t oldLength, const char* line, in
   return true;
 }
 
-bool ReportCache::Update(ResultList& list, int32_t hostVersion) {
+bool ReportCache::Update(ReportLineSource& lines, int32_t hostVersion) {
   const String lineEnd = String::LineEnd();
   char line[kLineLimit + kLineEndLimit];
   auto format = [&](const String& text) { return FormatLine(text, lineEnd, line); };
 
-  const int32_t count = list.GetCount();
+  const int32_t count = lines.LineCount();
   bool ok = GrowSources(count);
   if (ok && (headerLength_ == 0 || headerVersion_ != hostVersion)) {
     const int64_t length = format(ReportHeader(hostVersion));
@@ -167,16 +160,13 @@ bool ReportCache::Update(ResultList& list, int32_t hostVersion) {
   }
   int64_t offset = headerLength_;
   for (int32_t k = 0; ok && k < count; ++k) {
-    SceneResult& record = list[k];
-    // the line shows a skipped scene's reference time as its time; set it first so that the record
-    // matches what its line was made from
-    if (record.status == SCENE_STATUS_SKIPPED) record.tnew = record.told;
+    const ReportLineKey key = lines.LineKey(k);
     LineSource& source = sources_[k];
     const bool known = k < sourceCount_;
-    if (!known || !source.Matches(record)) {
-      const int64_t length = format(ReportLine(k, record));
+    if (!known || !source.Matches(key)) {
+      const int64_t length = format(lines.Line(k));
       ok = Splice(offset, known ? source.length : 0, line, length);
-      source = LineSource{record.file.Get(), record.told, record.tnew, record.diff, record.status, length};
+      source = LineSource{key, length};
     }
     offset += source.length;
   }
@@ -184,7 +174,7 @@ bool ReportCache::Update(ResultList& list, int32_t hostVersion) {
     Release();
     return false;
   }
-  // records beyond the count (a list that was emptied and filled again) no longer have a line
+  // lines beyond the count (a list that was emptied and filled again) are gone
   size_ = offset;
   sourceCount_ = count;
   return true;
@@ -274,25 +264,49 @@ String ReportLine(int32_t index, SceneResult& record) {
   return line;
 }
 
-void WriteReport(ResultList& list, const Filename& reportFile) {
+void WriteReportLines(ReportLineSource& lines, ReportCache& cache, const Filename& reportFile) {
   BaseFile file;
   if (!file.Allocate()) return;  // no file object from the host: nothing to say, the next write tries again
   if (!file.Open(reportFile, ZOR_FILE_WRITE, 1, ZOR_BYTEORDER_MOTOROLA, FourCC("TEXT"), FourCC("ttxt"))) {
     GeMessageBox(String("Couldn't write file 'Result.txt'"));
     return;
   }
-  ReportCache& cache = list.Report();
-  if (cache.Update(list, GetHostApiVersion())) {
+  if (cache.Update(lines, GetHostApiVersion())) {
     file.Write(cache.Data(), cache.Size());
   } else {
     // Without memory for the cache the report is still written whole, line by line.
     const String lineEnd = String::LineEnd();
     char line[kLineLimit + kLineEndLimit];
     file.Write(line, FormatLine(ReportHeader(GetHostApiVersion()), lineEnd, line));
-    for (int32_t k = 0; k < list.GetCount(); ++k)
-      file.Write(line, FormatLine(ReportLine(k, list[k]), lineEnd, line));
+    for (int32_t k = 0; k < lines.LineCount(); ++k) {
+      lines.LineKey(k);
+      file.Write(line, FormatLine(lines.Line(k), lineEnd, line));
+    }
   }
   file.Close();
+}
+
+namespace {
+class ResultListLines final : public ReportLineSource {
+ public:
+  explicit ResultListLines(ResultList& list) : list_(list) {}
+  int32_t LineCount() override { return list_.GetCount(); }
+  ReportLineKey LineKey(int32_t index) override {
+    SceneResult& record = list_[index];
+    // the line shows a skipped scene's reference time as its time
+    if (record.status == SCENE_STATUS_SKIPPED) record.tnew = record.told;
+    return ReportLineKey{record.file.Get(), {record.told, record.tnew, record.diff}, record.status};
+  }
+  String Line(int32_t index) override { return ReportLine(index, list_[index]); }
+
+ private:
+  ResultList& list_;
+};
+}  // namespace
+
+void WriteReport(ResultList& list, const Filename& reportFile) {
+  ResultListLines lines(list);
+  WriteReportLines(lines, list.Report(), reportFile);
 }
 
 bool ReadReferenceReport(ResultList& list, const Filename& reportFile) {

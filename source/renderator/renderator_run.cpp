@@ -54,6 +54,19 @@ Filename NextResultFolder(const Filename& sceneFolder, int32_t hostVersion) {
   }
 }
 
+bool CreateNumberedResultFolder(const Filename& sceneFolder, Filename& resultFolder) {
+  // Another run may take the same number between the test and the creation; the creation then
+  // fails on a folder that exists, which is left to that run, and the next number is tried.
+  for (;;) {
+    resultFolder = NextResultFolder(sceneFolder, GetHostApiVersion());
+    if (CreateFolder(resultFolder)) return true;
+    if (!FolderExists(resultFolder)) {
+      GeMessageBox("Error creating resultdir");
+      return false;
+    }
+  }
+}
+
 namespace {
 // Records are exchanged in place by the host SDK's heapsort; a record's file name is a handle, so
 // moving its bytes moves the name with it.
@@ -96,16 +109,7 @@ int32_t RunRenderator(const Filename& sceneFolder, const Filename& referenceFold
   if (run.continueBuild) {
     run.resultFolder = referenceFolder;
   } else {
-    // Another run may take the same number between the test and the creation; the creation then
-    // fails on a folder that exists, which is left to that run, and the next number is tried.
-    for (;;) {
-      run.resultFolder = NextResultFolder(sceneFolder, GetHostApiVersion());
-      if (CreateFolder(run.resultFolder)) break;
-      if (!FolderExists(run.resultFolder)) {
-        GeMessageBox("Error creating resultdir");
-        return 1;
-      }
-    }
+    if (!CreateNumberedResultFolder(sceneFolder, run.resultFolder)) return 1;
   }
 
   GePrint("start renderator to: " + run.resultFolder.GetString());

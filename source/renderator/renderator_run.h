@@ -37,6 +37,17 @@ inline constexpr int32_t kRenderatorEndEvent = 1001199;
 // 1 after "Error creating resultdir". openGl selects the hardware renderer for every scene.
 int32_t RunRenderator(const Filename& sceneFolder, const Filename& referenceFolder, int32_t openGl);
 
+// Where collected scene files go; false when the list is full, and further scenes are passed over.
+class SceneSink {
+ public:
+  virtual bool Append(const Filename& file) = 0;
+
+ protected:
+  ~SceneSink() = default;
+};
+// Appends every scene file (suffix "zor") below folder, sub-folders included, each folder once however
+// many links lead to it; the links passed over are named on the console.
+void CollectSceneFiles(const Filename& folder, SceneSink& sink);
 // Appends every scene file (suffix "zor") below folder, sub-folders included, each folder once however
 // many links lead to it; the links passed over are named on the console.
 void CollectScenes(const Filename& folder, ResultList& list);
@@ -47,3 +58,6 @@ void SortScenes(ResultList& list);
 String SceneNumberText(int32_t index);
 // The first "_renderator_<version>_<N>" below the scene folder that does not exist yet.
 Filename NextResultFolder(const Filename& sceneFolder, int32_t hostVersion);
+// Creates the next numbered result folder below the scene folder; false (after the message "Error
+// creating resultdir") when it cannot be created.
+bool CreateNumberedResultFolder(const Filename& sceneFolder, Filename& resultFolder);

@@ -101,6 +101,12 @@ double BaseContainer::GetFloat(int32_t id, double def) const {
   return _container ? HostCall(def, &Containers::get_float, _container, id, def) : def;
 }
 
+void BaseContainer::GetTime(int32_t id, int64_t& num, int64_t& den) const {
+  num = 0;
+  den = 1;
+  if (_container) HostCall(&Containers::get_time, _container, id, &num, &den);
+}
+
 Filename BaseContainer::GetFilename(int32_t id) const {
   Filename result;
   if (_container && result.Get()) HostCall(false, &Containers::get_filename, _container, id, result.Get());
@@ -123,6 +129,10 @@ void BaseContainer::SetBool(int32_t id, bool value) {
 
 void BaseContainer::SetInt32(int32_t id, int32_t value) {
   if (Ensure()) HostCall(&Containers::set_int32, _container, id, value);
+}
+
+void BaseContainer::SetTime(int32_t id, int64_t num, int64_t den) {
+  if (Ensure()) HostCall(&Containers::set_time, _container, id, num, den);
 }
 
 void BaseContainer::SetInt64(int32_t id, int64_t value) {

@@ -29,6 +29,8 @@ class BaseContainer {
   int32_t GetInt32(int32_t id, int32_t def = 0) const;
   int64_t GetInt64(int32_t id, int64_t def = 0) const;
   double GetFloat(int32_t id, double def = 0.0) const;
+  // a time as the fraction num / den; 0 / 1 when missing
+  void GetTime(int32_t id, int64_t& num, int64_t& den) const;
   Filename GetFilename(int32_t id) const;  // empty when missing
   String GetString(int32_t id) const;      // empty when missing
   BaseContainer GetContainer(int32_t id);  // borrowed; not valid when missing
@@ -37,6 +39,7 @@ class BaseContainer {
   void SetInt32(int32_t id, int32_t value);
   void SetInt64(int32_t id, int64_t value);
   void SetFloat(int32_t id, double value);
+  void SetTime(int32_t id, int64_t num, int64_t den);
   void SetFilename(int32_t id, const Filename& value);
   void SetString(int32_t id, const String& value);
   void SetContainer(int32_t id, const BaseContainer& value);  // stores a copy

@@ -1,0 +1,234 @@
+// The Attachment Scanner end to end: a zorhost child process that really crashes on a scene, and the
+// runs after it that continue where it stopped without redoing or losing what was finished.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <tiffio.h>
+
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <nlohmann/json.hpp>
+#include <string>
+#include <vector>
+
+#include "e2e/host_process.h"
+#include "e2e/run_folders.h"
+#include "e2e/text_files.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using json = nlohmann::json;
+using e2e::HostOutcome;
+using e2e::Lines;
+using e2e::ReadFile;
+using e2e::Words;
+
+// A small scene; faults (a JSON object) are added when given.
+std::string Scene(const json& faults = json(), const json& minTime = json::array({0, 1})) {
+  json scene = {
+      {"zor", 1},
+      {"fps", 30},
+      {"minTime", minTime},
+      {"renderSettings", {{"5008", 32.0}, {"5009", 24.0}, {"5300", 0}}},
+      {"camera", {{"position", {0, 2, -6}}, {"target", {0, 0.8, 0}}, {"fov", 40}}},
+      {"lights",
+       json::array({{{"type", "point"}, {"position", {4, 6, -4}}, {"color", {1, 1, 1}}, {"intensity", 40}}})},
+      {"objects", json::array({{{"type", "sphere"}, {"center", {0, 1, 0}}, {"radius", 1}},
+                               {{"type", "plane"}, {"point", {0, 0, 0}}, {"normal", {0, 1, 0}}}})}};
+  if (!faults.is_null()) scene["faults"] = faults;
+  return scene.dump(2);
+}
+
+// The width and height of a TIFF that libtiff reads whole, or {0, 0}.
+std::pair<uint32_t, uint32_t> TiffSize(const fs::path& file) {
+  TIFFSetErrorHandler(nullptr);
+  TIFF* tiff = TIFFOpen(file.c_str(), "r");
+  if (!tiff) return {0, 0};
+  uint32_t width = 0;
+  uint32_t height = 0;
+  TIFFGetField(tiff, TIFFTAG_IMAGEWIDTH, &width);
+  TIFFGetField(tiff, TIFFTAG_IMAGELENGTH, &height);
+  std::vector<uint32_t> pixels(size_t(width) * height);
+  const bool read = width > 0 && TIFFReadRGBAImage(tiff, width, height, pixels.data(), 0) == 1;
+  TIFFClose(tiff);
+  return read ? std::pair{width, height} : std::pair<uint32_t, uint32_t>{0, 0};
+}
+
+// A file's identity: a rewrite through a temporary file and a rename gives a new one.
+ino_t Inode(const fs::path& file) {
+  struct stat info {};
+  return ::stat(file.c_str(), &info) == 0 ? info.st_ino : 0;
+}
+
+std::vector<std::string> ProcessedScenes(const std::string& console) {
+  std::vector<std::string> scenes;
+  for (const std::string& line : Lines(console)) {
+    const size_t at = line.find("] Processing file ");
+    if (at != std::string::npos) scenes.push_back(line.substr(at + 18, line.size() - at - 18 - 3));
+  }
+  return scenes;
+}
+
+class AttachmentScanner : public e2e::RunFoldersTest {
+ protected:
+  AttachmentScanner() : RunFoldersTest("attachment_scanner_e2e_") {}
+
+  void WriteScene(const fs::path& relative, const std::string& text) {
+    fs::create_directories((scenes_ / relative).parent_path());
+    std::ofstream(scenes_ / relative) << text;
+  }
+  std::string Path(const fs::path& relative) const { return (scenes_ / relative).string(); }
+
+  // The command with its settings dialog answered: the given values set (none: the stored ones kept)
+  // and OK; then the progress dialog, unless headless, waited for or cancelled.
+  HostOutcome Scan(const json& values, const std::vector<std::string>& options,
+                   const json& progress = json()) {
+    json dialog = {{"press", "ok"}};
+    if (!values.is_null()) dialog["set"] = values;
+    json ui = json::array({{{"dialog", dialog}}});
+    if (!progress.is_null()) ui.push_back({{"dialog", progress}});
+    std::vector<std::string> arguments = options;
+    arguments.insert(arguments.end(), {"--command", "Attachment Scanner"});
+    return e2e::RunHost(root_, arguments, ui);
+  }
+
+  // the report's rows as words, header left out
+  std::vector<std::vector<std::string>> Report() const {
+    std::vector<std::vector<std::string>> rows;
+    const std::vector<std::string> lines = Lines(ReadFile(reference_ / "_result.txt"));
+    for (size_t i = 1; i < lines.size(); ++i) rows.push_back(Words(lines[i]));
+    return rows;
+  }
+
+  fs::path reference_;
+};
+
+TEST_F(AttachmentScanner, ACrashEndsTheRunAndTheNextRunFinishesTheRestWithoutRedoingAnything) {
+  // sorted: a/1/same.zor, a/2/same.zor, b/plain.zor, c/crash.zor, d/last.zor
+  WriteScene("d/last.zor", Scene());
+  WriteScene("a/2/same.zor", Scene());
+  WriteScene("c/crash.zor", Scene({{"crash", "render"}}));
+  WriteScene("b/plain.zor", Scene());
+  WriteScene("a/1/same.zor", Scene());
+  reference_ = root_ / "results";
+  const json folders = {{1000, scenes_.string()}, {1001, reference_.string()}};
+
+  const HostOutcome crashed = Scan(folders, {"--allow-faults"}, {{"wait", true}});
+  ASSERT_GE(crashed.status, 128) << "the scene should have crashed the host\n" << crashed.err;
+  const std::vector<std::string> started = ProcessedScenes(crashed.out);
+  ASSERT_EQ(started.size(), 4u) << crashed.out;
+  EXPECT_EQ(started.back(), Path("c/crash.zor"));
+  EXPECT_TRUE(crashed.Said("start renderator to: " + reference_.string())) << crashed.out;
+  EXPECT_TRUE(crashed.Said("[1/5] Processing file " + Path("a/1/same.zor") + "...")) << crashed.out;
+  ASSERT_TRUE(fs::is_directory(root_ / "prefs" / "crashes"));
+
+  // the same file name in two folders gives two images, each named after its folder
+  std::map<fs::path, ino_t> identities;
+  for (const std::string& tag :
+       {std::string("1.same.zor"), std::string("2.same.zor"), std::string("b.plain.zor")}) {
+    for (const char* suffix : {".soft.tif", ".tif"}) {
+      const fs::path image = reference_ / (tag + suffix);
+      EXPECT_EQ(TiffSize(image), (std::pair<uint32_t, uint32_t>{256, 256})) << image;
+      identities[image] = Inode(image);
+    }
+  }
+  // the crash came in the full render: the preview was saved whole, the full image never appeared
+  EXPECT_EQ(TiffSize(reference_ / "c.crash.zor.soft.tif").first, 256u);
+  EXPECT_FALSE(fs::exists(reference_ / "c.crash.zor.tif"));
+  // the report as written after the third scene: every scene has a row
+  std::vector<std::vector<std::string>> rows = Report();
+  ASSERT_EQ(rows.size(), 5u);
+  for (size_t i = 0; i < 5; ++i) {
+    EXPECT_EQ(rows[i][0], std::to_string(i + 1));
+    EXPECT_EQ(rows[i][1], i < 3 ? "OK" : "ERROR");
+  }
+  EXPECT_EQ(rows[0].back(), "same.zor");
+  EXPECT_EQ(rows[3][2], "0.00");
+  EXPECT_EQ(rows[3].end()[-2], "None");
+
+  // the settings chosen before the crash are what the next invocation opens with
+  const std::string stored = ReadFile(root_ / "prefs" / "settings" / "200000252.json");
+  EXPECT_NE(stored.find(reference_.string()), std::string::npos) << stored;
+
+  fs::rename(scenes_ / "c" / "crash.zor", root_ / "crash.zor");
+  const HostOutcome rerun = Scan(json(), {"--allow-faults"}, {{"wait", true}});
+  ASSERT_EQ(rerun.status, 0) << rerun.err;
+  EXPECT_EQ(ProcessedScenes(rerun.out), std::vector<std::string>{Path("d/last.zor")}) << rerun.out;
+  EXPECT_TRUE(rerun.Complained("MessageBox: Renderator successful!")) << rerun.err;
+  for (const auto& [image, inode] : identities) EXPECT_EQ(Inode(image), inode) << image << " was rewritten";
+  EXPECT_EQ(TiffSize(reference_ / "d.last.zor.tif").first, 256u);
+  rows = Report();
+  ASSERT_EQ(rows.size(), 4u);
+  // skipped scenes were not saved by this run: their rows say so
+  EXPECT_EQ(rows[0][1], "ERROR");
+  EXPECT_EQ(rows[0][2], "0.00");
+  EXPECT_EQ(rows[3][1], "OK");
+  EXPECT_EQ(rows[3].back(), "last.zor");
+
+  // nothing left to do: the report stays as it was
+  const std::string report = ReadFile(reference_ / "_result.txt");
+  const ino_t reportInode = Inode(reference_ / "_result.txt");
+  const HostOutcome idle = Scan(json(), {}, {{"wait", true}});
+  ASSERT_EQ(idle.status, 0) << idle.err;
+  EXPECT_TRUE(ProcessedScenes(idle.out).empty()) << idle.out;
+  EXPECT_TRUE(idle.Complained("MessageBox: Renderator successful!")) << idle.err;
+  EXPECT_EQ(ReadFile(reference_ / "_result.txt"), report);
+  EXPECT_EQ(Inode(reference_ / "_result.txt"), reportInode);
+
+  // a preview without its full image is a scene not finished: both images are made again
+  fs::remove(reference_ / "b.plain.zor.tif");
+  const HostOutcome again = Scan(json(), {"--headless"});
+  ASSERT_EQ(again.status, 0) << again.err;
+  EXPECT_EQ(ProcessedScenes(again.out), std::vector<std::string>{Path("b/plain.zor")}) << again.out;
+  EXPECT_NE(Inode(reference_ / "b.plain.zor.soft.tif"), identities[reference_ / "b.plain.zor.soft.tif"]);
+  EXPECT_EQ(TiffSize(reference_ / "b.plain.zor.tif").first, 256u);
+}
+
+TEST_F(AttachmentScanner, HeadlessRunsInTheCommandAndCancellingStopsAtTheNextScene) {
+  for (int i = 0; i < 6; ++i) WriteScene("s" + std::to_string(i) + ".zor", Scene({{"delayMs", 300}}));
+  reference_ = root_ / "cancelled";
+  const json folders = {{1000, scenes_.string()}, {1001, reference_.string()}};
+
+  // Cancel once the first status has reached the dialog: the scene in progress may still finish, but
+  // no later one starts, and the closed dialog shows no final message.
+  const HostOutcome cancelled = Scan(folders, {"--allow-faults"}, {{"cancelAfterEvents", 1}});
+  ASSERT_EQ(cancelled.status, 0) << cancelled.err;
+  EXPECT_LE(ProcessedScenes(cancelled.out).size(), 2u) << cancelled.out;
+  EXPECT_FALSE(cancelled.Complained("MessageBox: Renderator successful!")) << cancelled.err;
+  EXPECT_FALSE(cancelled.Complained("MessageBox: An error occured")) << cancelled.err;
+
+  // headless: no progress dialog, the command returns when every scene is done, the console tells
+  fs::remove_all(reference_);
+  const HostOutcome headless = Scan(folders, {"--headless"});
+  ASSERT_EQ(headless.status, 0) << headless.err;
+  EXPECT_EQ(ProcessedScenes(headless.out).size(), 6u) << headless.out;
+  EXPECT_TRUE(headless.Said("Renderator successful!")) << headless.out;
+  for (const json& event : headless.transcript)
+    EXPECT_NE(event.value("title", ""), "Renderator Crash Checker") << event.dump();
+  EXPECT_EQ(Report().size(), 6u);
+}
+
+TEST_F(AttachmentScanner, BrokenScenesAreNamedAndTheRunGoesOn) {
+  WriteScene("a_at_1000.zor", Scene(json(), json::array({-1000, 30})));
+  WriteScene("b_at_1001.zor", Scene(json(), json::array({-1001, 30})));
+  WriteScene("c_broken.zor", "{ \"zor\": 1, ");
+  WriteScene("d_fine.zor", Scene());
+  reference_ = root_ / "results";
+
+  const HostOutcome run = Scan({{1000, scenes_.string()}, {1001, reference_.string()}}, {"--headless"});
+  ASSERT_EQ(run.status, 0) << run.err;
+  // the minimum time is repaired below frame -1000 only, and the scene still renders
+  EXPECT_TRUE(run.Said("Document MinTime Error: -1001")) << run.out;
+  EXPECT_FALSE(run.Said("Document MinTime Error: -1000")) << run.out;
+  EXPECT_TRUE(run.Said("Error loading document")) << run.out;
+  EXPECT_TRUE(fs::exists(reference_ / "scenes.b_at_1001.zor.tif"));
+  const auto rows = Report();
+  ASSERT_EQ(rows.size(), 4u);
+  EXPECT_EQ(rows[0][1], "OK");
+  EXPECT_EQ(rows[1][1], "OK");
+  EXPECT_EQ(rows[2][1], "ERROR");
+  EXPECT_EQ(rows[3][1], "OK");
+}
+
+}  // namespace
