@@ -16,6 +16,29 @@
 
 namespace e2e {
 
+// Starts args[0] with the arguments after it, its standard output and error going to the two files.
+inline pid_t SpawnProcess(std::vector<std::string> args, const std::filesystem::path& out,
+                          const std::filesystem::path& err) {
+  const pid_t pid = ::fork();
+  if (pid == 0) {
+    ::dup2(::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), 1);
+    ::dup2(::open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), 2);
+    std::vector<char*> argv;
+    for (std::string& a : args) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    ::execv(argv[0], argv.data());
+    ::_exit(127);
+  }
+  return pid;
+}
+
+// the exit status, or 128 + the signal that ended the process
+inline int WaitForProcess(pid_t pid) {
+  int status = 0;
+  ::waitpid(pid, &status, 0);
+  return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+}
+
 struct HostOutcome {
   int status = -1;  // the exit status, or 128 + the signal that ended the process
   std::string out;
@@ -60,20 +83,9 @@ inline HostOutcome RunHost(const std::filesystem::path& root, const std::vector<
   }
   args.insert(args.end(), arguments.begin(), arguments.end());
 
-  const pid_t pid = ::fork();
-  if (pid == 0) {
-    ::dup2(::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), 1);
-    ::dup2(::open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), 2);
-    std::vector<char*> argv;
-    for (std::string& a : args) argv.push_back(a.data());
-    argv.push_back(nullptr);
-    ::execv(argv[0], argv.data());
-    ::_exit(127);
-  }
-  int status = 0;
-  ::waitpid(pid, &status, 0);
+  const int status = WaitForProcess(SpawnProcess(args, out, err));
   HostOutcome outcome;
-  outcome.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+  outcome.status = status;
   outcome.out = ReadFile(out);
   outcome.err = ReadFile(err);
   for (const std::string& line : Lines(ReadFile(transcript)))

@@ -15,6 +15,7 @@
 #include <thread>
 #include <vector>
 
+#include "e2e/host_process.h"
 #include "e2e/run_folders.h"
 #include "e2e/text_files.h"
 
@@ -51,26 +52,9 @@ class RenderatorFiles : public e2e::RunFoldersTest {
                                      "--headless",
                                      "-renderator"};
     args.insert(args.end(), runArgs.begin(), runArgs.end());
-    const std::string out = (root_ / ("out" + tag + ".txt")).string();
-    const std::string err = (root_ / ("err" + tag + ".txt")).string();
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-      ::dup2(::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), 1);
-      ::dup2(::open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), 2);
-      std::vector<char*> argv;
-      for (std::string& a : args) argv.push_back(a.data());
-      argv.push_back(nullptr);
-      ::execv(argv[0], argv.data());
-      ::_exit(127);
-    }
-    return pid;
+    return e2e::SpawnProcess(args, root_ / ("out" + tag + ".txt"), root_ / ("err" + tag + ".txt"));
   }
-  // the exit status, or 128 + the signal that ended it
-  static int Wait(pid_t pid) {
-    int status = 0;
-    ::waitpid(pid, &status, 0);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-  }
+  static int Wait(pid_t pid) { return e2e::WaitForProcess(pid); }
   // waits at most seconds, then kills
   static int WaitOrKill(pid_t pid, int seconds) {
     const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
