@@ -8,6 +8,7 @@
 #include <system_error>
 
 #include "app/command_line.h"
+#include "app/crash_handler.h"
 #include "app/host_table.h"
 #include "core/core_framework.h"
 #include "files/filename_impl.h"
@@ -98,6 +99,8 @@ int Host::load() {
     }
     module->records = static_cast<NexalModuleRecord* const*>(dlsym(module->handle, "g_privateModules"));
     modules_.push_back(std::move(module));
+    // before the module runs any code: a fault in it is then named by its file
+    refresh_crash_module_table();
   }
   return kExitOk;
 }
@@ -235,6 +238,7 @@ void Host::unload() {
     if ((*it)->handle) dlclose((*it)->handle);
   }
   modules_.clear();
+  refresh_crash_module_table();
 }
 
 int Host::check_leaks() {

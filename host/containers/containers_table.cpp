@@ -269,6 +269,7 @@ void containers_memory_statistics(HostContainer* out) {
     out->values[ZOR_MEMSTAT_BYTES] = statistics.live_bytes;
     out->values[ZOR_MEMSTAT_PEAK_BYTES] = statistics.peak_bytes;
     out->values[ZOR_MEMSTAT_ALLOCATIONS] = statistics.total_allocations;
+    out->values[ZOR_MEMSTAT_LOW_MEMORY] = statistics.low_memory_events;
   });
 }
 

@@ -1,4 +1,5 @@
 // The documents family: scenes loaded from .zor files, with their live render data and video posts.
+#include "app/crash_handler.h"
 #include "app/entry_guard.h"
 #include "app/host_table.h"
 #include "containers/container_integer.h"
@@ -13,6 +14,7 @@ namespace {
 HostDocument* documents_load(const HostFilename* name, int32_t /*flags*/) {
   return guarded("documents.load", static_cast<HostDocument*>(nullptr), [&]() -> HostDocument* {
     if (!name) return nullptr;
+    CrashActivity activity("loading", native(name).string());
     try {
       return tracked(ObjectKind::Document, load_scene(native(name)).release());
     } catch (const std::exception& e) {
@@ -98,6 +100,15 @@ void documents_min_time(const HostDocument* doc, int64_t* num, int64_t* den) {
   });
 }
 
+bool documents_set_min_time(HostDocument* doc, int64_t num, int64_t den) {
+  return guarded("documents.set_min_time", false, [&] {
+    if (!doc || den <= 0) return false;
+    doc->min_time_num = num;
+    doc->min_time_den = den;
+    return true;
+  });
+}
+
 }  // namespace
 
 const SceneFaults* scene_faults(const HostDocument* doc) {
@@ -122,6 +133,7 @@ const HostDocumentTable* documents_table() {
       .set_video_post_parameter_int = documents_set_video_post_parameter_int,
       .fps = documents_fps,
       .min_time = documents_min_time,
+      .set_min_time = documents_set_min_time,
   };
   return &table;
 }

@@ -358,6 +358,10 @@ void read_faults(const json& root, SceneFaults& faults) {
     if (key == "crash") {
       if (!value.is_string()) fail(where, "must be a string");
       faults.crash = value.get<std::string>();
+      if (faults.crash != kCrashOnLoad && faults.crash != kCrashOnRender) {
+        std::string shown = faults.crash.size() > 40 ? faults.crash.substr(0, 40) + "..." : faults.crash;
+        fail(where, "unknown place to crash \"" + shown + "\" (must be \"load\" or \"render\")");
+      }
     } else if (key == "lowMemoryEvents") {
       faults.low_memory_events = whole32(value, where, 0);
     } else if (key == "delayMs") {
@@ -553,6 +557,7 @@ std::unique_ptr<HostDocument> load_scene_text(const std::string& text, const std
     report(file, std::string("invalid value: ") + e.what());
     return nullptr;
   }
+  act_on_load_faults(doc->faults, file.string());
   return doc;
 }
 

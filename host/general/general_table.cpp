@@ -3,6 +3,7 @@
 
 #include "app/entry_guard.h"
 #include "app/host_table.h"
+#include "general/host_check.h"
 
 namespace zorhost {
 namespace {
@@ -31,6 +32,19 @@ void general_interaction_done() {
   guarded_void("general.interaction_done", [] {});
 }
 
+// Findings go to stderr, one line each, and nothing is said when all is well: a crash-checking run
+// calls this around every step of every scene.
+void general_check(uint32_t marker) {
+  guarded_void("general.check", [&] {
+    if (marker != ZOR_CHECK_MARKER) {
+      std::fprintf(stderr, "zorhost: check called with marker 0x%08X instead of 0x%08X\n",
+                   static_cast<unsigned>(marker), static_cast<unsigned>(ZOR_CHECK_MARKER));
+    }
+    for (const std::string& problem : check_host_state())
+      std::fprintf(stderr, "zorhost: check: %s\n", problem.c_str());
+  });
+}
+
 }  // namespace
 
 const HostGeneralTable* general_table() {
@@ -40,6 +54,7 @@ const HostGeneralTable* general_table() {
       .timer_ms = general_timer_ms,
       .cleanup = general_cleanup,
       .interaction_done = general_interaction_done,
+      .check = general_check,
   };
   return &table;
 }

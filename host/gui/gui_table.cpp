@@ -5,6 +5,7 @@
 #include "containers/container_integer.h"
 #include "files/filename_impl.h"
 #include "gui/console.h"
+#include "gui/core_messages.h"
 #include "gui/dialog_model.h"
 #include "gui/transcript.h"
 #include "gui/ui_driver.h"
@@ -359,6 +360,11 @@ void gui_user_area_redraw(HostUserArea* area) {
   guarded_void("gui.user_area_redraw", [&] { ui::redraw_user_area(area); });
 }
 
+HostContainer* gui_send_core_message(int32_t code, const HostContainer* message) {
+  return guarded("gui.send_core_message", static_cast<HostContainer*>(nullptr),
+                 [&] { return answer_core_message(code, message); });
+}
+
 }  // namespace
 
 const HostGuiTable* gui_table() {
@@ -415,6 +421,7 @@ const HostGuiTable* gui_table() {
       .user_area_set_pen = gui_user_area_set_pen,
       .user_area_fill = gui_user_area_fill,
       .user_area_redraw = gui_user_area_redraw,
+      .send_core_message = gui_send_core_message,
   };
   return &table;
 }

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <limits>
 #include <mutex>
 #include <unordered_map>
 #include <unordered_set>
@@ -22,6 +23,7 @@ struct Tracker {
   std::unordered_map<void*, BlockInfo> blocks;
   std::unordered_set<const void*> objects[kObjectKinds];
   MemoryStatistics statistics;
+  int64_t bad_frees_checked = 0;  // bad frees already reported by a check
 };
 
 Tracker& tracker() {
@@ -110,6 +112,39 @@ MemoryStatistics memory_statistics() {
   Tracker& t = tracker();
   std::lock_guard lock(t.mutex);
   return t.statistics;
+}
+
+void count_low_memory_events(int64_t count) {
+  if (count <= 0) return;
+  Tracker& t = tracker();
+  std::lock_guard lock(t.mutex);
+  int64_t& events = t.statistics.low_memory_events;
+  events = events > std::numeric_limits<int64_t>::max() - count ? std::numeric_limits<int64_t>::max()
+                                                                : events + count;
+}
+
+std::vector<std::string> check_memory_tracker() {
+  std::vector<std::string> problems;
+  Tracker& t = tracker();
+  std::lock_guard lock(t.mutex);
+  const MemoryStatistics& s = t.statistics;
+  if (s.live_blocks != static_cast<int64_t>(t.blocks.size())) {
+    problems.push_back("the memory tracker counts " + std::to_string(s.live_blocks) +
+                       " live blocks but holds " + std::to_string(t.blocks.size()));
+  }
+  if (s.live_bytes < 0 || s.live_bytes > s.peak_bytes || s.live_blocks > s.total_allocations) {
+    problems.push_back("the memory tracker's counters disagree: " + std::to_string(s.live_bytes) +
+                       " live bytes, peak " + std::to_string(s.peak_bytes) + ", " +
+                       std::to_string(s.live_blocks) + " live blocks of " +
+                       std::to_string(s.total_allocations) + " allocations");
+  }
+  if (s.bad_frees > t.bad_frees_checked) {
+    const int64_t count = s.bad_frees - t.bad_frees_checked;
+    problems.push_back(std::to_string(count) + (count == 1 ? " free" : " frees") +
+                       " of memory that was not a live block since the previous check");
+    t.bad_frees_checked = s.bad_frees;
+  }
+  return problems;
 }
 
 std::vector<LeakedBlock> leaked_blocks() {

@@ -54,9 +54,18 @@ struct MemoryStatistics {
   int64_t live_bytes = 0;
   int64_t peak_bytes = 0;
   int64_t total_allocations = 0;
-  int64_t bad_frees = 0;  // double frees and unknown pointers
+  int64_t bad_frees = 0;          // double frees and unknown pointers
+  int64_t low_memory_events = 0;  // low-memory situations since start (simulated by scene faults)
 };
 MemoryStatistics memory_statistics();
+
+// Counts low-memory situations; the count saturates instead of wrapping.
+void count_low_memory_events(int64_t count);
+
+// The host's check of its own bookkeeping: the counters agree with the blocks held, and no free of a
+// block that was not live happened since the previous check. One sentence per problem; empty when
+// everything is in order. Constant time.
+std::vector<std::string> check_memory_tracker();
 
 struct LeakedBlock {
   int64_t size = 0;

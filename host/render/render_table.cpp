@@ -6,11 +6,14 @@
 #include <cmath>
 #include <new>
 #include <random>
+#include <thread>
 
+#include "app/crash_handler.h"
 #include "app/entry_guard.h"
 #include "app/host_table.h"
 #include "bitmaps/bitmap_impl.h"
 #include "containers/container_integer.h"
+#include "documents/scene_faults.h"
 #include "gui/console.h"
 #include "render/shading.h"
 
@@ -48,6 +51,21 @@ void apply_film_grain(const HostVideoPost& vp, HostBitmap& bmp) {
     for (size_t c = 0; c < 3; ++c) {
       bmp.pixels[i + c] = static_cast<uint8_t>(std::clamp(std::lround(bmp.pixels[i + c] + n), 0L, 255L));
     }
+  }
+}
+
+// A scene's delayMs: the time passes in short slices, each after the thread's break test, so that a
+// cancelled run is not kept waiting by a long delay. False when the break test stopped it.
+bool spend_delay(int32_t delay_ms, HostThread* thread) {
+  if (delay_ms <= 0) return true;
+  constexpr auto kSlice = std::chrono::milliseconds(10);
+  const HostThreadTable* threads = threads_table();
+  const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(delay_ms);
+  for (;;) {
+    if (thread && threads->test_break(thread)) return false;
+    const auto now = std::chrono::steady_clock::now();
+    if (now >= end) return true;
+    std::this_thread::sleep_for(std::min<std::chrono::steady_clock::duration>(kSlice, end - now));
   }
 }
 
@@ -89,6 +107,8 @@ int32_t render(HostDocument* doc, const HostContainer* settings, HostBitmap* tar
                    std::to_string(engine));
       return ZOR_RENDER_FAILED;
   }
+  const bool obey_faults = faults_obeyed(doc->faults);
+  if (obey_faults && !spend_delay(doc->faults.delay_ms, thread)) return ZOR_RENDER_USER_BREAK;
   Geometry geometry;
   std::string error;
   if (!build_geometry(doc->scene, geometry, error)) {
@@ -96,6 +116,7 @@ int32_t render(HostDocument* doc, const HostContainer* settings, HostBitmap* tar
     return ZOR_RENDER_ASSET_MISSING;
   }
   RenderJob job{doc, settings, target, thread, progress, progress_user, &geometry};
+  job.crash = obey_faults && doc->faults.crash == kCrashOnRender;
   int32_t result = engine_function(job);
   if (result != ZOR_RENDER_OK) return result;
   for (const auto& vp : doc->render_data.video_posts) {
@@ -110,6 +131,7 @@ int32_t render_render_document(HostDocument* doc, const HostContainer* settings,
                                int32_t /*flags*/, HostThread* thread, HostRenderProgress progress,
                                void* progress_user) {
   return guarded("render.render_document", int32_t{ZOR_RENDER_FAILED}, [&]() -> int32_t {
+    CrashActivity activity("rendering", doc ? doc->file.string() : std::string());
     try {
       return render(doc, settings, target, thread, progress, progress_user);
     } catch (const std::bad_alloc&) {

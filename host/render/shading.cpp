@@ -7,7 +7,9 @@
 #include <thread>
 #include <vector>
 
+#include "app/crash_handler.h"
 #include "app/host_table.h"
+#include "documents/scene_faults.h"
 #include "render/render_threads.h"
 
 namespace zorhost {
@@ -96,8 +98,16 @@ int32_t run_tiles(const RenderJob& job, const TileFunction& render_tile) {
   };
 
   int count = std::min(render_thread_count(), tiles);
+  // a scene's crash happens on a render worker, where a renderer's own faults happen most often
+  if (job.crash) count = std::max(count, 2);
   std::vector<std::thread> helpers;
-  for (int i = 1; i < count; ++i) helpers.emplace_back(worker);
+  for (int i = 1; i < count; ++i) {
+    helpers.emplace_back([&worker, &job, first = i == 1] {
+      crash_note_thread_role("render worker");
+      if (first && job.crash) fault_now(kCrashOnRender);
+      worker();
+    });
+  }
   worker();
   for (auto& t : helpers) t.join();
   return stop ? ZOR_RENDER_USER_BREAK : ZOR_RENDER_OK;

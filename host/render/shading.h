@@ -21,6 +21,7 @@ struct RenderJob {
   HostRenderProgress progress = nullptr;
   void* progress_user = nullptr;
   Geometry* geometry = nullptr;
+  bool crash = false;  // the scene's faults ask for a real fault in this render (see run_tiles)
 };
 
 // Takes the job's geometry into scene and builds the engine's acceleration structure over it. Filled
@@ -59,7 +60,9 @@ class PixelRandom {
 };
 
 // Renders the frame in square tiles on render_thread_count() threads. Between tiles the host
-// thread's break test is asked; answers ZOR_RENDER_OK or ZOR_RENDER_USER_BREAK.
+// thread's break test is asked; answers ZOR_RENDER_OK or ZOR_RENDER_USER_BREAK. A job that asks for a
+// crash faults on the first render worker thread as it starts (one is started for it also when the
+// frame would be rendered on the calling thread alone).
 using TileFunction = std::function<void(int x0, int y0, int x1, int y1)>;
 int32_t run_tiles(const RenderJob& job, const TileFunction& render_tile);
 

@@ -24,4 +24,6 @@ const HostThreadTable* threads_table();
 // Module threads running on their own thread (not on the caller's). Each is counted until its body
 // has returned, so when none runs, everything they posted is already in the event queue.
 int32_t running_module_threads();
+// How many times the calling thread holds the global lock (threads.lock without its unlock).
+int global_lock_depth_of_calling_thread();
 }  // namespace zorhost

@@ -1,5 +1,7 @@
+#include <cstdio>
 #include <mutex>
 
+#include "app/crash_handler.h"
 #include "app/entry_guard.h"
 #include "app/host_options.h"
 #include "app/host_table.h"
@@ -11,6 +13,9 @@ namespace {
 
 // Modules take the global lock around work they share with their workers, sometimes nested.
 std::recursive_mutex g_global_lock;
+// How often the calling thread holds it: an unlock without a lock would be undefined behaviour of the
+// mutex, and the host's check reports a thread that holds it where it should not.
+thread_local int t_global_lock_depth = 0;
 
 std::atomic<int32_t> g_running_threads{0};
 
@@ -72,6 +77,7 @@ bool threads_start(HostThread* thread, int32_t mode, int32_t) {
     g_running_threads.fetch_add(1);
     try {
       thread->worker = std::thread([thread] {
+        crash_note_thread_role("module thread");
         thread->run(thread->object);
         thread->running = false;
         g_running_threads.fetch_sub(1);  // after the body: whatever it posted is in the queue by now
@@ -99,11 +105,22 @@ bool threads_test_break(HostThread* thread) {
 }
 
 void threads_lock() {
-  guarded_void("threads.lock", [] { g_global_lock.lock(); });
+  guarded_void("threads.lock", [] {
+    g_global_lock.lock();
+    ++t_global_lock_depth;
+  });
 }
 
 void threads_unlock() {
-  guarded_void("threads.unlock", [] { g_global_lock.unlock(); });
+  guarded_void("threads.unlock", [] {
+    if (t_global_lock_depth == 0) {
+      std::fputs("zorhost: threads.unlock: the calling thread does not hold the global lock; ignored\n",
+                 stderr);
+      return;
+    }
+    --t_global_lock_depth;
+    g_global_lock.unlock();
+  });
 }
 
 int32_t threads_run_mode_flags() {
@@ -135,6 +152,10 @@ const HostThreadTable* threads_table() {
       .cpu_count = threads_cpu_count,
   };
   return &table;
+}
+
+int global_lock_depth_of_calling_thread() {
+  return t_global_lock_depth;
 }
 
 int32_t running_module_threads() {

@@ -145,7 +145,8 @@ TEST(EntryGuard, EveryOperationOfEveryFamilyIsGuardedUnderItsOwnLabel) {
     FamilyCheck check("documents", table.documents);
     CHECK_SLOTS(check, load, free, active_render_data, render_data_container, get_parameter_int,
                 set_parameter_int, first_video_post, next_video_post, video_post_type, video_post_flags,
-                set_video_post_flags, video_post_container, set_video_post_parameter_int, fps, min_time);
+                set_video_post_flags, video_post_container, set_video_post_parameter_int, fps, min_time,
+                set_min_time);
   }
   {
     FamilyCheck check("render", table.render);
@@ -166,7 +167,7 @@ TEST(EntryGuard, EveryOperationOfEveryFamilyIsGuardedUnderItsOwnLabel) {
                 set_int32, set_float, set_string, get_bool, get_int32, get_float, get_string, enable,
                 gadget_set_data, gadget_get_data, user_area_alloc, user_area_free, user_area_object,
                 user_area_set_min_size, user_area_get_size, user_area_set_pen, user_area_fill,
-                user_area_redraw);
+                user_area_redraw, send_core_message);
   }
   {
     FamilyCheck check("threads", table.threads);
@@ -180,6 +181,6 @@ TEST(EntryGuard, EveryOperationOfEveryFamilyIsGuardedUnderItsOwnLabel) {
   { FamilyCheck check("scripts", table.scripts); }
   {
     FamilyCheck check("general", table.general);
-    CHECK_SLOTS(check, debug_output, timer_ms, cleanup, interaction_done);
+    CHECK_SLOTS(check, debug_output, timer_ms, cleanup, interaction_done, check);
   }
 }

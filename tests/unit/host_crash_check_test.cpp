@@ -1,0 +1,322 @@
+// What zorhost offers a crash-checking run: the check call, core messages, the document's minimum time,
+// the scene faults it obeys only with --allow-faults, and the crash handler's report of a fault.
+#include <gtest/gtest.h>
+#include <signal.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstdlib>
+#include <fstream>
+#include <nlohmann/json.hpp>
+#include <sstream>
+#include <string>
+#include <thread>
+
+#include "app/crash_handler.h"
+#include "app/host_options.h"
+#include "app/host_table.h"
+#include "documents/scene_faults.h"
+#include "gui/transcript.h"
+#include "memory/memory_tracker.h"
+#include "scene_test_support.h"
+#include "strings/string_impl.h"
+
+namespace {
+
+using scene_test::ScratchFolder;
+using testing::internal::CaptureStderr;
+using testing::internal::CaptureStdout;
+using testing::internal::GetCapturedStderr;
+using testing::internal::GetCapturedStdout;
+
+const HostContainerTable& C() {
+  return *zorhost::containers_table();
+}
+
+// --allow-faults for the scope of a test.
+class AllowFaults {
+ public:
+  explicit AllowFaults(bool allow) : previous_(zorhost::options().allow_faults) {
+    zorhost::options().allow_faults = allow;
+  }
+  ~AllowFaults() { zorhost::options().allow_faults = previous_; }
+
+ private:
+  bool previous_;
+};
+
+std::string with_faults(const std::string& faults) {
+  std::string text = scene_test::scene_text();
+  text.insert(text.rfind('}'), ", \"faults\": " + faults);
+  return text;
+}
+
+int64_t low_memory_count() {
+  HostContainer* statistics = C().alloc(0);
+  C().memory_statistics(statistics);
+  const int64_t count = C().get_int64(statistics, ZOR_MEMSTAT_LOW_MEMORY, -1);
+  C().free(statistics);
+  return count;
+}
+
+std::string check_says(uint32_t marker) {
+  CaptureStderr();
+  zorhost::general_table()->check(marker);
+  return GetCapturedStderr();
+}
+
+std::string read_file(const std::filesystem::path& path) {
+  std::ifstream in(path);
+  std::stringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+}  // namespace
+
+TEST(HostCheck, ReportsAWrongMarkerAHeldGlobalLockAndBadFreesOnce) {
+  check_says(ZOR_CHECK_MARKER);  // whatever earlier tests left is reported here, not below
+  EXPECT_EQ(check_says(ZOR_CHECK_MARKER), "");
+  EXPECT_EQ(check_says(0x1234), "zorhost: check called with marker 0x00001234 instead of 0xDEADBEEF\n");
+
+  const HostThreadTable& threads = *zorhost::threads_table();
+  threads.lock();
+  EXPECT_NE(check_says(ZOR_CHECK_MARKER).find("holds the global lock (1 time)"), std::string::npos);
+  threads.lock();
+  EXPECT_NE(check_says(ZOR_CHECK_MARKER).find("holds the global lock (2 times)"), std::string::npos);
+  // another thread holds nothing
+  std::string other;
+  std::thread([&] { other = check_says(ZOR_CHECK_MARKER); }).join();
+  EXPECT_EQ(other, "");
+  threads.unlock();
+  threads.unlock();
+  EXPECT_EQ(check_says(ZOR_CHECK_MARKER), "");
+
+  // an unlock too many is refused instead of breaking the mutex, and the lock still works
+  CaptureStderr();
+  threads.unlock();
+  EXPECT_NE(GetCapturedStderr().find("does not hold the global lock"), std::string::npos);
+  std::thread([&] {
+    threads.lock();
+    threads.unlock();
+  }).join();
+
+  // a double free is named by the next check only
+  void* block = zorhost::memory_table()->alloc(16, __LINE__, __FILE__);
+  zorhost::memory_table()->free(block);
+  CaptureStderr();
+  zorhost::memory_table()->free(block);
+  GetCapturedStderr();
+  EXPECT_EQ(check_says(ZOR_CHECK_MARKER),
+            "zorhost: check: 1 free of memory that was not a live block since the previous check\n");
+  EXPECT_EQ(check_says(ZOR_CHECK_MARKER), "");
+}
+
+TEST(HostCoreMessages, HostInfoNamesTheBuildTheCrashCheckIsNotedAndTheRestIsUnanswered) {
+  ScratchFolder dir;
+  std::string error;
+  ASSERT_TRUE(zorhost::transcript::open(dir.path() / "t.jsonl", &error)) << error;
+  const HostGuiTable& gui = *zorhost::gui_table();
+  const auto live_containers = [] { return zorhost::live_objects()[zorhost::ObjectKind::Container]; };
+  const int64_t containers_before = live_containers();
+
+  HostContainer* request = C().alloc(ZOR_CORE_HOST_INFO);
+  std::string names[2];
+  for (std::string& name : names) {
+    HostContainer* answer = gui.send_core_message(ZOR_CORE_MESSAGE, request);
+    ASSERT_NE(answer, nullptr);
+    HostString* text = zorhost::strings_table()->alloc();
+    EXPECT_TRUE(C().get_string(answer, ZOR_HOST_INFO_BUILD, text));
+    name = zorhost::to_utf8(text);
+    zorhost::strings_table()->free(text);
+    C().free(answer);
+  }
+  EXPECT_EQ(names[0], names[1]) << "the same build answers the same name";
+  EXPECT_EQ(names[0].rfind("zorhost-", 0), 0u) << names[0];
+  EXPECT_EQ(names[0].find_first_not_of("abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789.-_"),
+            std::string::npos)
+      << "a folder name takes it as it is: " << names[0];
+
+  EXPECT_EQ(gui.send_core_message(ZOR_CORE_MESSAGE + 1, request), nullptr) << "another code";
+  EXPECT_EQ(gui.send_core_message(ZOR_CORE_MESSAGE, nullptr), nullptr);
+  HostContainer* unknown = C().alloc(4711);
+  EXPECT_EQ(gui.send_core_message(ZOR_CORE_MESSAGE, unknown), nullptr);
+
+  HostContainer* crash_check = C().alloc(ZOR_CORE_CRASH_CHECK);
+  C().set_bool(crash_check, 1, true);
+  EXPECT_EQ(gui.send_core_message(ZOR_CORE_MESSAGE, crash_check), nullptr);
+  EXPECT_TRUE(zorhost::crash_check_in_progress());
+  C().set_bool(crash_check, 1, false);
+  EXPECT_EQ(gui.send_core_message(ZOR_CORE_MESSAGE, crash_check), nullptr);
+  EXPECT_FALSE(zorhost::crash_check_in_progress());
+  for (HostContainer* c : {request, unknown, crash_check}) C().free(c);
+  EXPECT_EQ(live_containers(), containers_before) << "every answer is the caller's to free";
+  zorhost::transcript::close();
+
+  std::vector<nlohmann::json> events;
+  std::istringstream lines(read_file(dir.path() / "t.jsonl"));
+  for (std::string line; std::getline(lines, line);) events.push_back(nlohmann::json::parse(line));
+  ASSERT_EQ(events.size(), 7u);
+  EXPECT_EQ(events[0], nlohmann::json({{"event", "coreMessage"},
+                                       {"code", ZOR_CORE_MESSAGE},
+                                       {"id", ZOR_CORE_HOST_INFO},
+                                       {"answered", true}}));
+  EXPECT_EQ(events[4]["answered"], false);
+  EXPECT_EQ(events[5]["running"], true);
+  EXPECT_EQ(events[6]["running"], false);
+}
+
+TEST(HostDocuments, MinimumTimeIsSetOnlyWithAPositiveDenominator) {
+  ScratchFolder dir;
+  auto doc = scene_test::load(dir.write("a.zor", scene_test::scene_text()));
+  ASSERT_NE(doc, nullptr);
+  const HostDocumentTable& documents = *zorhost::documents_table();
+  EXPECT_TRUE(documents.set_min_time(doc.get(), -1001, 30));
+  EXPECT_FALSE(documents.set_min_time(doc.get(), 5, 0));
+  EXPECT_FALSE(documents.set_min_time(doc.get(), 5, -2));
+  EXPECT_FALSE(documents.set_min_time(nullptr, 0, 1));
+  int64_t num = 0, den = 0;
+  documents.min_time(doc.get(), &num, &den);
+  EXPECT_EQ(num, -1001);
+  EXPECT_EQ(den, 30);
+}
+
+TEST(SceneFaults, AnUnknownPlaceToCrashIsRefusedWhenTheSceneLoads) {
+  ScratchFolder dir;
+  for (const std::string& place : {std::string("explode"), std::string(""), std::string("Render")}) {
+    const auto file = dir.write("bad.zor", with_faults("{ \"crash\": \"" + place + "\" }"));
+    CaptureStdout();
+    EXPECT_EQ(scene_test::load(file), nullptr) << place;
+    EXPECT_EQ(GetCapturedStdout(), "Scene not loaded: " + file.string() +
+                                       ": faults.crash: unknown place to crash \"" + place +
+                                       "\" (must be \"load\" or \"render\")\n");
+  }
+}
+
+TEST(SceneFaults, WithoutAllowFaultsTheSceneLoadsAndRendersLikeAnyOther) {
+  AllowFaults off(false);
+  ScratchFolder dir;
+  const auto file =
+      dir.write("f.zor", with_faults(R"({ "crash": "render", "lowMemoryEvents": 3, "delayMs": 5000 })"));
+  const int64_t before = low_memory_count();
+  CaptureStderr();
+  auto doc = scene_test::load(file);
+  EXPECT_EQ(GetCapturedStderr(),
+            "zorhost: " + file.string() +
+                ": its faults are ignored (zorhost obeys them only with --allow-faults)\n");
+  ASSERT_NE(doc, nullptr);
+  HostBitmap bitmap;
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_EQ(scene_test::render(doc.get(), bitmap), ZOR_RENDER_OK);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(4000)) << "no delay";
+  EXPECT_EQ(low_memory_count(), before);
+}
+
+TEST(SceneFaults, LowMemoryEventsAreCountedOncePerLoad) {
+  AllowFaults on(true);
+  ScratchFolder dir;
+  const auto file = dir.write("f.zor", with_faults(R"({ "lowMemoryEvents": 3 })"));
+  const int64_t before = low_memory_count();
+  ASSERT_GE(before, 0);
+  auto doc = scene_test::load(file);
+  ASSERT_NE(doc, nullptr);
+  EXPECT_EQ(low_memory_count(), before + 3);
+  HostBitmap bitmap;
+  EXPECT_EQ(scene_test::render(doc.get(), bitmap), ZOR_RENDER_OK);
+  EXPECT_EQ(low_memory_count(), before + 3) << "a render adds nothing";
+  auto again = scene_test::load(file);
+  EXPECT_EQ(low_memory_count(), before + 6);
+
+  // the count saturates rather than wrapping around
+  zorhost::count_low_memory_events(std::numeric_limits<int64_t>::max());
+  zorhost::count_low_memory_events(5);
+  EXPECT_EQ(low_memory_count(), std::numeric_limits<int64_t>::max());
+}
+
+namespace {
+// A module thread whose body renders one document.
+struct RenderWorker {
+  HostDocument* doc = nullptr;
+  HostBitmap bitmap;
+  std::atomic<int32_t> result{-1};
+  HostThread* thread = nullptr;
+  static void run(void* self) {
+    auto* worker = static_cast<RenderWorker*>(self);
+    worker->result = scene_test::render(worker->doc, worker->bitmap, worker->thread);
+  }
+};
+}  // namespace
+
+TEST(SceneFaults, DelayIsSpentOnEveryRenderAndEndsAtTheBreakTest) {
+  AllowFaults on(true);
+  ScratchFolder dir;
+  auto doc = scene_test::load(dir.write("slow.zor", with_faults(R"({ "delayMs": 300 })")));
+  ASSERT_NE(doc, nullptr);
+  for (int i = 0; i < 2; ++i) {
+    HostBitmap bitmap;
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(scene_test::render(doc.get(), bitmap), ZOR_RENDER_OK);
+    EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(300)) << "render " << i;
+  }
+
+  // a long delay on a module thread ends soon after the thread is told to end
+  auto stalled = scene_test::load(dir.write("stalled.zor", with_faults(R"({ "delayMs": 60000 })")));
+  ASSERT_NE(stalled, nullptr);
+  const HostThreadTable& threads = *zorhost::threads_table();
+  RenderWorker worker;
+  worker.doc = stalled.get();
+  worker.thread = threads.alloc(&RenderWorker::run, nullptr, nullptr, &worker);
+  ASSERT_NE(worker.thread, nullptr);
+  const auto start = std::chrono::steady_clock::now();
+  ASSERT_TRUE(threads.start(worker.thread, ZOR_THREAD_ASYNC, 0));
+  std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  EXPECT_EQ(worker.result, -1) << "still waiting";
+  threads.end(worker.thread, true);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(3));
+  EXPECT_EQ(worker.result, ZOR_RENDER_USER_BREAK);
+  threads.free(worker.thread);
+}
+
+TEST(CrashHandler, TheModuleTableNamesTheObjectThatHoldsAnAddress) {
+  zorhost::refresh_crash_module_table();
+  const std::string self = zorhost::crash_module_of(reinterpret_cast<const void*>(&zorhost::fault_now));
+  EXPECT_NE(self.find("relkit_unit_tests + 0x"), std::string::npos) << self;
+  const std::string libc = zorhost::crash_module_of(reinterpret_cast<const void*>(&::abort));
+  EXPECT_NE(libc.find("libc"), std::string::npos) << libc;
+  EXPECT_EQ(zorhost::crash_module_of(nullptr), "unknown");
+}
+
+// The real handler in a child process: a scene's "render" fault on a render worker thread during a
+// crash-checking run. The report names all of it.
+TEST(CrashHandlerDeathTest, AFaultTheSceneAskedForIsReportedWithThreadSceneAndRun) {
+  ScratchFolder dir;
+  const auto prefs = dir.path() / "prefs";
+  const auto child = [&] {
+    zorhost::install_crash_handler(prefs);
+    zorhost::crash_note_crash_check(true);
+    zorhost::CrashActivity activity("rendering", "/scenes/a/crashing scene.zor");
+    std::thread([] {
+      zorhost::crash_note_thread_role("render worker");
+      zorhost::fault_now(zorhost::kCrashOnRender);
+    }).join();
+  };
+  EXPECT_EXIT(child(), testing::KilledBySignal(SIGSEGV),
+              "crashed with SIGSEGV in .*relkit_unit_tests \\+ 0x[0-9a-f]+ at address 0x0 \\(render worker, "
+              "rendering /scenes/a/crashing scene.zor, a fault the scene asked for, during a crash-checking "
+              "run\\); crash report: .*/prefs/crashes/");
+  std::vector<std::filesystem::path> reports;
+  for (const auto& entry : std::filesystem::directory_iterator(prefs / "crashes"))
+    reports.push_back(entry.path());
+  ASSERT_EQ(reports.size(), 1u);
+  const std::string report = read_file(reports[0]);
+  for (const char* line :
+       {"signal: 11 (SIGSEGV)\n", "address: 0x0\n", "thread: render worker\n",
+        "activity: rendering /scenes/a/crashing scene.zor\n",
+        "cause: the scene asked for this fault (faults.crash \"render\", obeyed because of "
+        "--allow-faults)\n",
+        "crash check: a crash-checking run was in progress\n", "backtrace:\n"}) {
+    EXPECT_NE(report.find(line), std::string::npos) << line << "\n" << report;
+  }
+  EXPECT_NE(report.find("module: "), std::string::npos);
+  EXPECT_NE(report.find("relkit_unit_tests + 0x"), std::string::npos) << report;
+}
