@@ -60,9 +60,10 @@ start=$(date +%s.%N)
 while :; do
   runs=$((runs + 1))
   set +e
-  "$zorhost" --startup "$work/startup" --prefs "$work/prefs" --module "$module" \
+  # in a subshell of its own, whose note on the signal that ended zorhost is not wanted here
+  ("$zorhost" --startup "$work/startup" --prefs "$work/prefs" --module "$module" \
     --set g_nexalRelkitTools=true --headless --allow-faults --ui "$work/ui.json" \
-    --command "Attachment Scanner" > "$work/out.txt" 2> "$work/err.txt"
+    --command "Attachment Scanner" > "$work/out.txt" 2> "$work/err.txt"; exit $?) 2> /dev/null
   status=$?
   set -e
   for image in "$results"/*.tif; do
