@@ -2,8 +2,8 @@
 # attachment_scanner_reliability.sh [BUILD_DIR] [SCENES] [CRASHING] [SEED]
 #
 # How the Attachment Scanner copes with a folder in which some scenes crash the host: generates SCENES
-# scenes (default 50), CRASHING of them (default 5) crash at a random point (while loading or while
-# rendering), then runs the command headless again and again as a user would: after every crash the
+# scenes (default 50), CRASHING of them (default 5) crash at a random point (while loading, in the
+# preview render or in the full render), then runs the command headless again and again as a user would: after every crash the
 # scene named last on the console is moved away, and the command is started again. Reports how many
 # runs it took until every other scene was finished, whether any finished image was written twice,
 # and whether any finished image was lost or unreadable.
@@ -33,10 +33,12 @@ scene() {  # $1 faults JSON or empty
 EOF
 }
 
-# the crashing scenes: distinct random positions, each crashing while loading or while rendering
+# the crashing scenes: distinct random positions, each crashing while loading, in its preview render
+# or in its full render
+places=(load render fullRender)
 declare -A crashes=()
 while [ ${#crashes[@]} -lt "$crashing" ]; do
-  crashes[$((RANDOM % scenes))]=$([ $((RANDOM % 2)) -eq 0 ] && echo load || echo render)
+  crashes[$((RANDOM % scenes))]=${places[$((RANDOM % 3))]}
 done
 for ((i = 0; i < scenes; i++)); do
   folder="$work/scenes/group$((i % 7))/case$i"

@@ -4,6 +4,8 @@
 //
 //   crash "load"       the scene loader faults (SIGSEGV) once it has read the scene
 //   crash "render"     every render of the scene faults (SIGSEGV) on a render worker thread
+//   crash "fullRender" the same, except for renders with the preview engine, which pass: the crash
+//                      checker's preview of the scene is saved and its full render then faults
 //   lowMemoryEvents N  each load of the scene adds N to the low-memory count (memory statistics 7)
 //   delayMs N          every render of the scene spends N ms more, while asking the thread's break test
 #pragma once
@@ -16,13 +18,14 @@ namespace zorhost {
 
 struct SceneFaults {
   bool present = false;           // the file had a "faults" section
-  std::string crash;              // where to crash: "load", "render", or empty for never
+  std::string crash;              // where to crash: "load", "render", "fullRender", or empty for never
   int32_t low_memory_events = 0;  // how many low-memory events to simulate
   int32_t delay_ms = 0;           // extra time to spend, e.g. to look like a stalled render
 };
 
 inline constexpr const char* kCrashOnLoad = "load";
 inline constexpr const char* kCrashOnRender = "render";
+inline constexpr const char* kCrashOnFullRender = "fullRender";
 
 // Null document gives null.
 const SceneFaults* scene_faults(const HostDocument* doc);

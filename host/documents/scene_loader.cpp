@@ -358,9 +358,11 @@ void read_faults(const json& root, SceneFaults& faults) {
     if (key == "crash") {
       if (!value.is_string()) fail(where, "must be a string");
       faults.crash = value.get<std::string>();
-      if (faults.crash != kCrashOnLoad && faults.crash != kCrashOnRender) {
+      if (faults.crash != kCrashOnLoad && faults.crash != kCrashOnRender &&
+          faults.crash != kCrashOnFullRender) {
         std::string shown = faults.crash.size() > 40 ? faults.crash.substr(0, 40) + "..." : faults.crash;
-        fail(where, "unknown place to crash \"" + shown + "\" (must be \"load\" or \"render\")");
+        fail(where,
+             "unknown place to crash \"" + shown + "\" (must be \"load\", \"render\" or \"fullRender\")");
       }
     } else if (key == "lowMemoryEvents") {
       faults.low_memory_events = whole32(value, where, 0);

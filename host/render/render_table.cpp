@@ -116,7 +116,8 @@ int32_t render(HostDocument* doc, const HostContainer* settings, HostBitmap* tar
     return ZOR_RENDER_ASSET_MISSING;
   }
   RenderJob job{doc, settings, target, thread, progress, progress_user, &geometry};
-  job.crash = obey_faults && doc->faults.crash == kCrashOnRender;
+  job.crash = obey_faults && (doc->faults.crash == kCrashOnRender ||
+                              (doc->faults.crash == kCrashOnFullRender && engine != ZOR_ENGINE_PREVIEW));
   int32_t result = engine_function(job);
   if (result != ZOR_RENDER_OK) return result;
   for (const auto& vp : doc->render_data.video_posts) {

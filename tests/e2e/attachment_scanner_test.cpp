@@ -108,7 +108,7 @@ TEST_F(AttachmentScanner, ACrashEndsTheRunAndTheNextRunFinishesTheRestWithoutRed
   // sorted: a/1/same.zor, a/2/same.zor, b/plain.zor, c/crash.zor, d/last.zor
   WriteScene("d/last.zor", Scene());
   WriteScene("a/2/same.zor", Scene());
-  WriteScene("c/crash.zor", Scene({{"crash", "render"}}));
+  WriteScene("c/crash.zor", Scene({{"crash", "fullRender"}}));
   WriteScene("b/plain.zor", Scene());
   WriteScene("a/1/same.zor", Scene());
   reference_ = root_ / "results";

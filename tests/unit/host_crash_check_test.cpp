@@ -189,7 +189,7 @@ TEST(SceneFaults, AnUnknownPlaceToCrashIsRefusedWhenTheSceneLoads) {
     EXPECT_EQ(scene_test::load(file), nullptr) << place;
     EXPECT_EQ(GetCapturedStdout(), "Scene not loaded: " + file.string() +
                                        ": faults.crash: unknown place to crash \"" + place +
-                                       "\" (must be \"load\" or \"render\")\n");
+                                       "\" (must be \"load\", \"render\" or \"fullRender\")\n");
   }
 }
 
