@@ -208,8 +208,8 @@ TEST(HeaderRecognizer, CallsInEnumeratorValues) {
 
 TEST(HeaderRecognizer, DirectivesInsideEnumsDoNotDisturbTheList) {
   const Scanned run = Feed(ScanPass::Enums, {" enum", " {", " A", " =", " 1", ",",     "\n", " #", "if",
-                                         " X",    "\n", " B", "\n", " #", "endif", "\n", " #", "define",
-                                         " Y",    " (", "2",  ")",  "\n", " C",    " }"});
+                                             " X",    "\n", " B", "\n", " #", "endif", "\n", " #", "define",
+                                             " Y",    " (", "2",  ")",  "\n", " C",    " }"});
   EXPECT_EQ(run.sink.handed, (List{Enumerator("A", "1", 0), Enumerator("B", std::nullopt, 2),
                                    Enumerator("C", std::nullopt, 3)}));
 }
