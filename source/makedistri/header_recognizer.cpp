@@ -23,13 +23,19 @@ constexpr std::string_view kFourByte = "ZOR_FOUR_BYTE";
 
 }  // namespace
 
+void HeaderRecognizer::KeepSlash(const nexal::TextToken& token) {
+  // The token's text belongs to the tokenizer only until its next token; the slash outlives that.
+  _pendingSlash = token;
+  _pendingSlash.text = "/";
+}
+
 bool HeaderRecognizer::Process(const nexal::TextToken& token) {
   const bool glued = !token.separated;
   switch (_comment) {
     case Comment::None:
       if (token.kind == NEXAL_TOKEN_SLASH) {
         _comment = Comment::SlashSeen;
-        _pendingSlash = token;
+        KeepSlash(token);
         return false;
       }
       return Recognize(token);
@@ -41,8 +47,9 @@ bool HeaderRecognizer::Process(const nexal::TextToken& token) {
         }
         // "/ /": the first slash opened nothing and goes on; the second may still open a comment
         const nexal::TextToken first = _pendingSlash;
-        _pendingSlash = token;
-        return Recognize(first);
+        const bool skip = Recognize(first);
+        KeepSlash(token);
+        return skip;
       }
       if (token.kind == NEXAL_TOKEN_STAR && glued) {
         _comment = Comment::Block;

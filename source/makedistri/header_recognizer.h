@@ -30,7 +30,8 @@ class HeaderRecognizer {
   HeaderRecognizer(SymbolSink& sink, ScanPass pass) : _sink(sink), _pass(pass) {}
 
   // Processes one token (never the end of input, which ends the scan). Answers true when the caller
-  // must make the tokenizer pass over the rest of the current line before the next token.
+  // must make the tokenizer pass over the rest of the current line before the next token. The
+  // token's text need only last for the call.
   bool Process(const nexal::TextToken& token);
 
   enum class Comment { None, SlashSeen, Block, BlockStar, Line };
@@ -43,6 +44,7 @@ class HeaderRecognizer {
   int32_t EnumCounter() const { return _enumCounter; }
 
  private:
+  void KeepSlash(const nexal::TextToken& token);
   bool Recognize(const nexal::TextToken& token);
   bool RecognizeDirective(const nexal::TextToken& token);
   void RecognizeEnum(const nexal::TextToken& token);

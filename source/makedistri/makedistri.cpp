@@ -63,8 +63,9 @@ void ReportFullSymbolTable(SymbolStore& store) {
   ZOR_STOP();
 }
 
+// On the plug-in layer's diagnostics path, with the run's other diagnostics.
 void ReportError(const nexal::Error& error) {
-  error.Print(kWarningWithLocation, __LINE__, __FILE__);
+  DebugOutputLine(kWarningWithLocation, error.Message(), __LINE__, __FILE__);
 }
 
 }  // namespace
@@ -116,7 +117,9 @@ void HeaderList::Sort() {
     new (&keys[i]) Key{rank, std::move(name)};
     order[i] = i;
   }
-  std::sort(order, order + _count, [&](int32_t a, int32_t b) {
+  // Stable, so that of two headers with one name the one collected first (inside the start-up
+  // folder) is read first and its symbols win.
+  std::stable_sort(order, order + _count, [&](int32_t a, int32_t b) {
     if (keys[a].rank != keys[b].rank) return keys[a].rank < keys[b].rank;
     return keys[a].rank == 0 && keys[a].name.Compare(keys[b].name) < 0;
   });

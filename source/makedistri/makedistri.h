@@ -30,7 +30,8 @@ class HeaderList {
   const Filename& operator[](int32_t index) const { return _paths[index]; }
 
   // "ge_win_math.h" first, "lib_description.h" second, then every other header by the host's string
-  // comparison of the bare file names, whatever their folders.
+  // comparison of the bare file names, whatever their folders; equal names keep the order in which
+  // they were collected.
   void Sort();
 
  private:

@@ -15,7 +15,9 @@ bool SymbolHeaderFile::Open(const Filename& name) {
     return _file.Open(name, ZOR_FILE_WRITE, 2, ZOR_BYTEORDER_MOTOROLA, FourCC("ZORC"), FourCC("ZOR1"));
   };
   if (open()) return true;
-  DeleteFile(name, ZOR_DELETE_FORCE);
+  // The forced delete is for a write-protected file; a folder of that name (which the host's forced
+  // delete would remove with everything in it) is left alone, and the open then fails again.
+  if (FileExists(name)) DeleteFile(name, ZOR_DELETE_FORCE);
   return open();
 }
 

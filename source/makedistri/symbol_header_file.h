@@ -14,8 +14,8 @@
 
 class SymbolHeaderFile : public SymbolOutput {
  public:
-  // Opens the file for writing; when that fails, deletes it with force (a write-protected file) and
-  // tries once more.
+  // Opens the file for writing; when that fails and a file of that name exists, deletes it with force
+  // (a write-protected file) and tries once more.
   bool Open(const Filename& name);
   void WriteOpening();
   void WriteSymbol(std::string_view name, int32_t value) override;

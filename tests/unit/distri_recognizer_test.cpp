@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <cctype>
-#include <deque>
 #include <exception>
 #include <optional>
 #include <string>
@@ -13,12 +12,13 @@
 
 namespace {
 
-// A token written as its text; a leading blank marks white space before it. "\n" is a line end.
-nexal::TextToken Token(const std::string& written, std::deque<std::string>& texts) {
+// A token written as its text; a leading blank marks white space before it. "\n" is a line end. Like
+// the tokenizer, every token's text lives in one buffer that the next token overwrites.
+nexal::TextToken Token(const std::string& written, std::string& buffer) {
   nexal::TextToken token;
   token.separated = !written.empty() && written[0] == ' ';
-  texts.push_back(token.separated ? written.substr(1) : written);
-  const std::string& text = texts.back();
+  buffer.assign(token.separated ? written.substr(1) : written);
+  const std::string text = buffer;
   static const std::pair<const char*, int32_t> kSingles[] = {
       {"{", NEXAL_TOKEN_BRACE_OPEN},  {"}", NEXAL_TOKEN_BRACE_CLOSE}, {"(", NEXAL_TOKEN_PAREN_OPEN},
       {")", NEXAL_TOKEN_PAREN_CLOSE}, {"/", NEXAL_TOKEN_SLASH},       {"=", NEXAL_TOKEN_ASSIGN},
@@ -27,7 +27,7 @@ nexal::TextToken Token(const std::string& written, std::deque<std::string>& text
   token.kind = NEXAL_TOKEN_OPERATOR;
   if (text == "\n") {
     token.kind = NEXAL_TOKEN_LINE_END;
-    texts.back().clear();
+    buffer.clear();
   } else if (std::isalpha(static_cast<unsigned char>(text[0])) || text[0] == '_') {
     token.kind = NEXAL_TOKEN_WORD;
   } else if (std::isdigit(static_cast<unsigned char>(text[0]))) {
@@ -38,7 +38,7 @@ nexal::TextToken Token(const std::string& written, std::deque<std::string>& text
     for (const auto& [single, kind] : kSingles)
       if (text == single) token.kind = kind;
   }
-  token.text = texts.back();
+  token.text = buffer;
   return token;
 }
 
@@ -97,11 +97,12 @@ struct Scanned {
 // tokenizer does.
 Scanned Feed(ScanPass pass, const std::vector<std::string>& written) {
   Scanned run;
-  std::deque<std::string> texts;
+  std::string buffer;
+  buffer.reserve(64);  // never moves, so a stale view shows the next token's text
   HeaderRecognizer recognizer(run.sink, pass);
   bool skipping = false;
   for (int i = 0; i < static_cast<int>(written.size()); ++i) {
-    const nexal::TextToken token = Token(written[i], texts);
+    const nexal::TextToken token = Token(written[i], buffer);
     if (skipping && token.kind != NEXAL_TOKEN_LINE_END) continue;
     skipping = false;
     if (recognizer.Process(token)) {
@@ -208,8 +209,8 @@ TEST(HeaderRecognizer, CallsInEnumeratorValues) {
 
 TEST(HeaderRecognizer, DirectivesInsideEnumsDoNotDisturbTheList) {
   const Scanned run = Feed(ScanPass::Enums, {" enum", " {", " A", " =", " 1", ",",     "\n", " #", "if",
-                                         " X",    "\n", " B", "\n", " #", "endif", "\n", " #", "define",
-                                         " Y",    " (", "2",  ")",  "\n", " C",    " }"});
+                                             " X",    "\n", " B", "\n", " #", "endif", "\n", " #", "define",
+                                             " Y",    " (", "2",  ")",  "\n", " C",    " }"});
   EXPECT_EQ(run.sink.handed, (List{Enumerator("A", "1", 0), Enumerator("B", std::nullopt, 2),
                                    Enumerator("C", std::nullopt, 3)}));
 }
