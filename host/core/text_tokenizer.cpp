@@ -202,9 +202,9 @@ bool TextTokenizer::next() {
   return true;
 }
 
-// A quoted token never runs past its line, and a string that its line does not close is only its quote. Character constants hold at most four characters, so that
-// an apostrophe in running text (a comment saying "don't") is one short token and not the rest of the
-// line with the comment's end in it.
+// A quoted token never runs past its line, and a string that its line does not close is only its quote.
+// Character constants hold at most four characters, so that an apostrophe in running text (a comment saying
+// "don't") is one short token and not the rest of the line with the comment's end in it.
 void TextTokenizer::read_quoted(char quote) {
   kind_ = quote == '"' ? TokenKind::kString : TokenKind::kCharacter;
   advance(1);
