@@ -202,9 +202,9 @@ bool TextTokenizer::next() {
   return true;
 }
 
-// A quoted token never runs past its line. Character constants hold at most four characters, so that
-// an apostrophe in running text (a comment saying "don't") is one short token and not the rest of the
-// line with the comment's end in it.
+// A quoted token never runs past its line, and a string that its line does not close is only its quote.
+// Character constants hold at most four characters, so that an apostrophe in running text (a comment saying
+// "don't") is one short token and not the rest of the line with the comment's end in it.
 void TextTokenizer::read_quoted(char quote) {
   kind_ = quote == '"' ? TokenKind::kString : TokenKind::kCharacter;
   advance(1);
@@ -217,8 +217,19 @@ void TextTokenizer::read_quoted(char quote) {
     }
   };
   if (quote == '"') {
+    const size_t after_quote = pos_;
+    const int32_t quote_line = line_;
+    const int32_t quote_column = column_;
     while (!at_line_end() && at(0) != '"') one_char();
-    if (at(0) == '"') advance(1);
+    if (at(0) == '"') {
+      advance(1);
+      return;
+    }
+    // Not closed on its line: a stray double quote (a comment quoting "ditto"), a token of its own,
+    // so that the comment's end after it is still seen.
+    pos_ = after_quote;
+    line_ = quote_line;
+    column_ = quote_column;
     return;
   }
   if (at_line_end()) return;  // a lone quote

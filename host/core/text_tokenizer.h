@@ -9,8 +9,9 @@
 // - character constants: a quote, up to four characters (escapes count as one) and the closing quote;
 //   when no closing quote follows within four characters, the quote and one character only, so that
 //   an apostrophe in a comment ("don't */") never swallows the comment's end;
-// - string literals: from the double quote to the closing one, escapes kept; a string that the line
-//   ends leaves off before the line end;
+// - string literals: from the double quote to the closing one on the same line, escapes kept; a
+//   double quote that its line does not close is a string token of its own, one character long, so
+//   that a quote in a comment (/* "  ditto */) never swallows the comment's end;
 // - { } ( ) [ ] / = , ; # * : each a token of its own, "/", "*" and "#" always;
 // - every other C operator, longest first, as one token (<<= -> ++ == ! ~ . ? ::); any other byte
 //   (@ $ ` a stray backslash) is a token of the other kind;

@@ -93,11 +93,11 @@ TEST(TextTokenizer, SeparationCountsLineStartsAndJoinedLines) {
 }
 
 TEST(TextTokenizer, QuotesNeverSwallowACommentEnd) {
-  auto t = tokens("/* don't */ 'a' 'bINI' '\\'' \"s \\\" t\" \"open\nx");
+  auto t = tokens("/* don't */ 'a' 'bINI' '\\'' \"s \\\" t\" /* \"  ditto */\nx");
   std::vector<std::string> texts;
   for (const Tok& tok : t) texts.push_back(tok.text);
   EXPECT_EQ(texts, (std::vector<std::string>{"/", "*", "don", "'t", "*", "/", "'a'", "'bINI'", "'\\''",
-                                             "\"s \\\" t\"", "\"open", "", "x"}));
+                                             "\"s \\\" t\"", "/", "*", "\"", "ditto", "*", "/", "", "x"}));
   EXPECT_EQ(t[3].kind, TokenKind::kCharacter);
   EXPECT_EQ(t[9].kind, TokenKind::kString);
 }
