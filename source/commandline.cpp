@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "makedistri/makedistri.h"
 #include "renderator/renderator_run.h"
 #include "zor_filename.h"
 #include "zor_general.h"
@@ -19,10 +20,6 @@ bool Is(const char* argument, const char* option) {
   return std::strcmp(argument, option) == 0;
 }
 
-// The distribution builder is not part of the module yet. The option is accepted and consumed so that
-// the host does not treat it, but nothing is built; this is the one place where the action belongs.
-void RunDistributionActionNotAvailable() {}
-
 }  // namespace
 
 CommandLineActions DefaultCommandLineActions() {
@@ -30,7 +27,7 @@ CommandLineActions DefaultCommandLineActions() {
   actions.renderator = [](const Filename& scenePath, const Filename& referencePath) {
     RunRenderator(scenePath, referencePath, 0);
   };
-  actions.distribution = [] { RunDistributionActionNotAvailable(); };
+  actions.distribution = [] { RunDistributionAction(); };
   actions.print = [](const String& line) { GePrint(line); };
   return actions;
 }

@@ -9,6 +9,7 @@
 #include "app/entry_guard.h"
 #include "app/host_options.h"
 #include "core/system_interface.h"
+#include "core/text_parser_interface.h"
 
 namespace zorhost {
 namespace {
@@ -24,6 +25,8 @@ struct CoreInterface {
 const CoreInterface kInterfaces[] = {
     {NEXAL_SYSTEM_ID, NEXAL_REF_STATIC_INTERFACE, NEXAL_SYSTEM_METHODS,
      [] { return static_cast<const void*>(system_interface()); }},
+    {NEXAL_TEXT_PARSER_ID, NEXAL_REF_STATIC_INTERFACE, NEXAL_TEXT_PARSER_METHODS,
+     [] { return static_cast<const void*>(text_parser_interface()); }},
 };
 
 const CoreInterface* find_interface(const NexalReference& reference) {

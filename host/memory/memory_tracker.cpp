@@ -10,7 +10,7 @@
 namespace zorhost {
 namespace {
 
-constexpr int kObjectKinds = static_cast<int>(ObjectKind::Resource) + 1;
+constexpr int kObjectKinds = static_cast<int>(ObjectKind::CoreError) + 1;
 
 struct BlockInfo {
   int64_t size;
@@ -90,6 +90,12 @@ const char* object_kind_name(ObjectKind kind) {
       return "threads";
     case ObjectKind::Resource:
       return "resources";
+    case ObjectKind::Evaluator:
+      return "expression evaluators";
+    case ObjectKind::TextParser:
+      return "text parsers";
+    case ObjectKind::CoreError:
+      return "core error objects";
   }
   return "objects";
 }

@@ -27,6 +27,9 @@ enum class ObjectKind {
   UserArea,
   Thread,
   Resource,
+  Evaluator,
+  TextParser,
+  CoreError,
 };
 const char* object_kind_name(ObjectKind kind);  // plural, for reports: "strings"
 

@@ -178,7 +178,11 @@ TEST(EntryGuard, EveryOperationOfEveryFamilyIsGuardedUnderItsOwnLabel) {
     FamilyCheck check("plugins", table.plugins);
     CHECK_SLOTS(check, register_plugin, resource_open, resource_free);
   }
-  { FamilyCheck check("scripts", table.scripts); }
+  {
+    FamilyCheck check("scripts", table.scripts);
+    CHECK_SLOTS(check, library_find, library_table, evaluator_alloc, evaluator_free, evaluate_int,
+                evaluate_float);
+  }
   {
     FamilyCheck check("general", table.general);
     CHECK_SLOTS(check, debug_output, timer_ms, cleanup, interaction_done, check);

@@ -92,6 +92,99 @@ typedef struct NexalSystemInterface {
 #define NEXAL_SYSTEM_ID "nexal.System#1"
 #define NEXAL_SYSTEM_METHODS 6
 
+/* Error classes of the core framework's error objects. */
+enum {
+  NEXAL_ERROR_IO = 1,
+  NEXAL_ERROR_ILLEGAL_ARGUMENT = 2,
+  NEXAL_ERROR_OUT_OF_MEMORY = 3,
+  NEXAL_ERROR_UNSUPPORTED = 4,
+  NEXAL_ERROR_NULL_POINTER = 5,
+  NEXAL_ERROR_ILLEGAL_STATE = 6
+};
+
+/* What a failing core call answers (null means success). The caller owns it and gives it back with
+ * its own release, once. */
+typedef struct NexalError {
+  int32_t error_class; /* NEXAL_ERROR_ */
+  /* UTF-8, zero-terminated, one line without line end; names what failed and why, e.g.
+   * "/x/a.h: No such file or directory"; lives as long as the object */
+  const char* message;
+  void (*release)(struct NexalError* error);
+} NexalError;
+
+/* "nexal.IoASCIIParserInterface#1": the text tokenizer. It reads one file as a stream of tokens and
+ * leaves every interpretation (comments, directives) to the caller.
+ *
+ * Tokens, in the order they stand in the file:
+ * - NEXAL_TOKEN_LINE_END for every line break ("\n", "\r\n" or "\r"); its text is empty. A
+ *   backslash directly before a line break joins the two lines: neither gives a token.
+ * - NEXAL_TOKEN_WORD: a letter, "_" or a byte of 0x80 and above, followed by any of these and digits.
+ * - NEXAL_TOKEN_NUMBER: a digit, or "." and a digit, followed by letters, digits, "_", "." and a sign
+ *   right after e, E, p or P (C's preprocessing number: 0x1Fu, 1.5f, 1e-3).
+ * - NEXAL_TOKEN_CHARACTER and NEXAL_TOKEN_STRING: from the quote to the closing quote, backslash
+ *   escapes kept as written and quotes included; an unclosed one ends before the line break.
+ * - "/", "*" and "#" are always tokens of their own (so "/" "*" opens a block comment for the caller),
+ *   as are "{", "}", "(", ")", "[", "]", ",", ";" and ":" ("::" is an operator).
+ * - "=" alone is NEXAL_TOKEN_ASSIGN; "==" and every other C operator, longest first, is
+ *   NEXAL_TOKEN_OPERATOR with its text ("<<", "->", "|", "~"). Any other byte is NEXAL_TOKEN_OTHER.
+ * - NEXAL_TOKEN_END at the end of the file, with empty text, and again at every later call.
+ * A token's separated flag is 1 when white space or a line break stands between it and the token
+ * before; the first token of a file counts as separated. White space is blanks, tabs, form feeds
+ * and vertical tabs. Bytes are read as they are; a zero byte is white space. */
+enum {
+  NEXAL_TOKEN_END = 1,
+  NEXAL_TOKEN_WORD = 2,
+  NEXAL_TOKEN_NUMBER = 3,
+  NEXAL_TOKEN_STRING = 4,
+  NEXAL_TOKEN_CHARACTER = 5,
+  NEXAL_TOKEN_LINE_END = 6,
+  NEXAL_TOKEN_BRACE_OPEN = 7,
+  NEXAL_TOKEN_BRACE_CLOSE = 8,
+  NEXAL_TOKEN_PAREN_OPEN = 9,
+  NEXAL_TOKEN_PAREN_CLOSE = 10,
+  NEXAL_TOKEN_BRACKET_OPEN = 11,
+  NEXAL_TOKEN_BRACKET_CLOSE = 12,
+  NEXAL_TOKEN_SLASH = 13,
+  NEXAL_TOKEN_ASSIGN = 14,
+  NEXAL_TOKEN_COMMA = 15,
+  NEXAL_TOKEN_SEMICOLON = 16,
+  NEXAL_TOKEN_COLON = 17,
+  NEXAL_TOKEN_OPERATOR = 18,
+  NEXAL_TOKEN_HASH = 20,
+  NEXAL_TOKEN_STAR = 21,
+  NEXAL_TOKEN_OTHER = 22
+};
+
+typedef struct NexalTextParser NexalTextParser; /* the host's; opaque */
+
+typedef struct NexalToken {
+  int32_t kind;      /* NEXAL_TOKEN_ */
+  int32_t separated; /* 1 when white space or a line break stands before it */
+  int32_t line;      /* where it begins, from 1 */
+  int32_t column;    /* in bytes, from 1 */
+  const char* text;  /* zero-terminated; the parser's, valid until its next call */
+  int32_t length;    /* bytes of text */
+} NexalToken;
+
+typedef struct NexalTextParserInterface {
+  /* a parser with no file open; null when out of memory. The location is kept while it lives. */
+  NexalTextParser* (*create)(const NexalSourceLocation* where);
+  void (*destroy)(NexalTextParser* parser); /* closes the file; null is ignored */
+  /* Opens the file for reading. url: "file://" and the path, every byte other than letters, digits,
+   * "/", "-", ".", "_" and "~" written as "%" and two hex digits; the host decodes them. */
+  NexalError* (*open)(NexalTextParser* parser, const char* url);
+  /* The next token into *token; a read error answers an error and no token. */
+  NexalError* (*next)(NexalTextParser* parser, NexalToken* token);
+  /* 1 when the text of the last token read equals text byte for byte, else 0 */
+  int32_t (*compare)(const NexalTextParser* parser, const char* text);
+  /* Passes over the rest of the current line: the next token is that line's NEXAL_TOKEN_LINE_END (or
+   * the end of the file). Joined lines count as one line. */
+  NexalError* (*skip_line)(NexalTextParser* parser);
+} NexalTextParserInterface;
+
+#define NEXAL_TEXT_PARSER_ID "nexal.IoASCIIParserInterface#1"
+#define NEXAL_TEXT_PARSER_METHODS 6
+
 /* The host reads these records byte by byte; their layout must not drift. */
 static_assert(offsetof(NexalReference, id) == 0 && offsetof(NexalReference, id_hash) == 8 &&
                   offsetof(NexalReference, kind) == 16 && offsetof(NexalReference, method_count) == 20 &&
@@ -111,6 +204,12 @@ static_assert(offsetof(NexalConfigEntry, name) == 0 && offsetof(NexalConfigEntry
               "NexalConfigEntry layout");
 static_assert(offsetof(NexalSourceLocation, line) == 8 && sizeof(NexalSourceLocation) == 16,
               "NexalSourceLocation layout");
+static_assert(offsetof(NexalError, message) == 8 && offsetof(NexalError, release) == 16 &&
+                  sizeof(NexalError) == 24,
+              "NexalError layout");
+static_assert(offsetof(NexalToken, text) == 16 && offsetof(NexalToken, length) == 24 &&
+                  sizeof(NexalToken) == 32,
+              "NexalToken layout");
 
 static inline uint64_t nexal_id_hash(const char* id) {
   uint64_t h = 0, length = 0;

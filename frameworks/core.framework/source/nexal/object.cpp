@@ -27,6 +27,7 @@ NexalReference g_references[kReferenceCount] = {
     {"nexal.IoErrorObject", 0, NEXAL_REF_OBJECT_CLASS, 0, nullptr},
     {"nexal.IoBrowseBaseClass", 0, NEXAL_REF_OBJECT_CLASS, 0, nullptr},
     {"nexal.DataTypes:nexal.Int32", 0, NEXAL_REF_DATA_TYPE, 0, nullptr},
+    {NEXAL_TEXT_PARSER_ID, 0, NEXAL_REF_STATIC_INTERFACE, NEXAL_TEXT_PARSER_METHODS, nullptr},
 };
 
 int32_t StartComponents() noexcept {

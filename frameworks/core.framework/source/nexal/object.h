@@ -29,6 +29,7 @@ enum class Ref : int32_t {
   IoErrorObject,
   IoBrowseBaseClass,
   Int32DataType,
+  TextParser,
   Count
 };
 

@@ -1,0 +1,14 @@
+#include "tarponlib.h"
+
+#include "zor_filename.h"
+#include "zor_script.h"
+
+int32_t ScriptLibraryGlue::Compile(const Filename& source, const Filename& destination) {
+  if (_table == nullptr) _table = FindScriptLibraryTable(ZOR_SCRIPT_LIBRARY_ID, ZOR_SCRIPT_LIBRARY_KIND);
+  return CallScriptCompile(_table, source, destination);
+}
+
+ScriptLibraryGlue& ModuleScriptLibrary() {
+  static ScriptLibraryGlue glue;
+  return glue;
+}

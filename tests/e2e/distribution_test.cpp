@@ -1,0 +1,117 @@
+// zorhost -createdistribution on a copy of the build's start-up folder (the GUI script, its symbol
+// header, and the SDK headers in the frameworks folder beside it): both files are made, a script with
+// a syntax error leaves no compiled file and the symbol header untouched, and a write-protected symbol
+// header is replaced.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "e2e/run_folders.h"
+#include "e2e/text_files.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+struct Outcome {
+  int status = -1;
+  std::vector<std::string> console;
+  std::string err;
+};
+
+class Distribution : public e2e::RunFoldersTest {
+ protected:
+  Distribution() : RunFoldersTest("zorhost_distribution_") {}
+
+  void SetUp() override {
+    RunFoldersTest::SetUp();
+    const fs::path built = fs::path(ZORHOST_PATH).parent_path();
+    fs::create_directories(Resource());
+    for (const char* name : {"gui.tpn", "tarponsymbols.h"})
+      fs::copy_file(built / "resource" / name, Resource() / name);
+    fs::copy(built.parent_path() / "frameworks", root_ / "frameworks", fs::copy_options::recursive);
+  }
+
+  fs::path Resource() const { return root_ / "startup" / "resource"; }
+
+  Outcome Run() {
+    const fs::path out = root_ / "out.txt";
+    const fs::path err = root_ / "err.txt";
+    const std::string command = std::string("'") + ZORHOST_PATH + "' --headless --startup '" +
+                                (root_ / "startup").string() + "' --prefs '" + (root_ / "prefs").string() +
+                                "' --module '" + RELKIT_MODULE_PATH + "' -createdistribution >'" +
+                                out.string() + "' 2>'" + err.string() + "' </dev/null";
+    const int raw = std::system(command.c_str());
+    Outcome run;
+    run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : 128 + WTERMSIG(raw);
+    run.console = e2e::Lines(e2e::ReadFile(out));
+    run.err = e2e::ReadFile(err);
+    return run;
+  }
+};
+
+bool Has(const std::vector<std::string>& lines, const std::string& line) {
+  for (const std::string& candidate : lines)
+    if (candidate == line) return true;
+  return false;
+}
+
+TEST_F(Distribution, MakesTheCompiledScriptAndTheSymbolHeader) {
+  // an old compiled script is replaced; the symbol header is there because the script includes it
+  std::ofstream(Resource() / "gui.tpb") << "stale";
+
+  const Outcome run = Run();
+  ASSERT_EQ(run.status, 0) << run.err;
+  ASSERT_FALSE(run.console.empty());
+  EXPECT_EQ(run.console.front(), "Created gui.tpb");
+  EXPECT_EQ(run.console.back(), "Created tarponsymbols.h");
+  ASSERT_GE(run.console.size(), 3u);
+  const std::string count = run.console[run.console.size() - 2];
+  EXPECT_EQ(count.substr(count.find(' ')), " defines in files");
+  EXPECT_NE(e2e::ReadFile(Resource() / "gui.tpb"), "stale");
+
+  const std::vector<std::string> header = e2e::Lines(e2e::ReadFile(Resource() / "tarponsymbols.h"));
+  ASSERT_GE(header.size(), 3u);
+  EXPECT_EQ(header.front(), "enum {");
+  EXPECT_EQ(header[header.size() - 2], "TARPON_HEADERFILE_END_");
+  EXPECT_EQ(header.back(), "}");
+  EXPECT_TRUE(Has(header, "ZOR_HOST_API_VERSION=16050,"));
+  EXPECT_TRUE(Has(header, "ZOR_ACTION_BIND=1,"));
+  // the count on the console is the number of symbol lines (the SDK has none of the never-written names)
+  EXPECT_EQ(std::to_string(header.size() - 3) + " defines in files", count);
+}
+
+TEST_F(Distribution, ASyntaxErrorLeavesNoCompiledScriptAndTheSymbolHeaderUntouched) {
+  std::ofstream(Resource() / "gui.tpb") << "stale";
+  std::ofstream(Resource() / "gui.tpn", std::ios::app) << "\nthis is ( not a script\n";
+  std::ofstream(root_ / "frameworks" / "orvane.framework" / "mark.h") << "#define E2E_MARK 42\n";
+  const std::string before = e2e::ReadFile(Resource() / "tarponsymbols.h");
+  const auto written = fs::last_write_time(Resource() / "tarponsymbols.h");
+
+  const Outcome run = Run();
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.console, (std::vector<std::string>{"Error: Compiling gui.tpb"}));
+  EXPECT_NE(run.err.find("gui.tpn:"), std::string::npos) << "the compiler names the place: " << run.err;
+  EXPECT_FALSE(fs::exists(Resource() / "gui.tpb"));
+  EXPECT_EQ(e2e::ReadFile(Resource() / "tarponsymbols.h"), before);
+  EXPECT_EQ(fs::last_write_time(Resource() / "tarponsymbols.h"), written);
+}
+
+TEST_F(Distribution, AWriteProtectedSymbolHeaderIsReplaced) {
+  std::ofstream(root_ / "frameworks" / "orvane.framework" / "mark.h") << "#define E2E_MARK 42\n";
+  ASSERT_EQ(::chmod((Resource() / "tarponsymbols.h").c_str(), 0444), 0);
+
+  const Outcome run = Run();
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_TRUE(Has(run.console, "Created tarponsymbols.h")) << run.err;
+  EXPECT_TRUE(Has(e2e::Lines(e2e::ReadFile(Resource() / "tarponsymbols.h")), "E2E_MARK=42,"));
+}
+
+}  // namespace

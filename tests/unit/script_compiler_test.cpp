@@ -1,0 +1,386 @@
+// The GUI script compiler: compiled programs are run by a small stack machine written here from the
+// format's description, so a wrong jump, slot or operator shows as a wrong result; errors must name
+// file, line and column and leave no output.
+#include "scripts/script_compiler.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <fstream>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "scripts/script_bytecode.h"
+#include "unit/scratch_folder.h"
+
+namespace {
+
+using namespace zorhost::script;
+
+// Reads a compiled file back and runs its functions; integers only, natives record their calls.
+class Machine {
+ public:
+  explicit Machine(const std::vector<uint8_t>& bytes) : b_(bytes) {
+    EXPECT_EQ(std::memcmp(b_.data(), kMagic, 4), 0);
+    pos_ = 4;
+    for (uint32_t n = u32(); n > 0; --n) {
+      const uint32_t len = u32();
+      strings_.emplace_back(reinterpret_cast<const char*>(&b_[pos_]), len);
+      pos_ += len;
+    }
+    for (uint32_t n = u32(); n > 0; --n) {
+      natives_.push_back(strings_.at(u32()));
+      u8();
+    }
+    globals_.resize(u32());
+    for (auto& g : globals_) g = 0 * u32();
+    for (uint32_t n = u32(); n > 0; --n) {
+      Fn f;
+      f.name = strings_.at(u32());
+      f.params = u8();
+      f.locals = u16();
+      const uint32_t len = u32();
+      f.code.assign(b_.begin() + pos_, b_.begin() + pos_ + len);
+      pos_ += len;
+      index_[f.name] = functions_.size();
+      functions_.push_back(f);
+    }
+    EXPECT_EQ(pos_, b_.size());
+    run_function(0, {});
+  }
+
+  int32_t call(const std::string& name, std::vector<int32_t> args = {}) {
+    return run_function(index_.at(name), args);
+  }
+  std::vector<std::string> native_log;
+
+ private:
+  struct Fn {
+    std::string name;
+    int params = 0;
+    int locals = 0;
+    std::vector<uint8_t> code;
+  };
+  uint8_t u8() { return b_.at(pos_++); }
+  uint16_t u16() { return static_cast<uint16_t>(u8() | (u8() << 8)); }
+  uint32_t u32() {
+    uint32_t v = 0;
+    for (int i = 0; i < 4; ++i) v |= static_cast<uint32_t>(u8()) << (8 * i);
+    return v;
+  }
+
+  int32_t run_function(size_t index, const std::vector<int32_t>& args) {
+    const Fn& f = functions_.at(index);
+    EXPECT_EQ(static_cast<int>(args.size()), f.params) << f.name;
+    std::vector<int32_t> locals(f.locals, 0);
+    std::copy(args.begin(), args.end(), locals.begin());
+    std::vector<int32_t> stack;
+    size_t pc = 0;
+    auto c8 = [&] { return f.code.at(pc++); };
+    auto c16 = [&] { return static_cast<uint16_t>(c8() | (c8() << 8)); };
+    auto c32 = [&] {
+      uint32_t v = 0;
+      for (int i = 0; i < 4; ++i) v |= static_cast<uint32_t>(c8()) << (8 * i);
+      return v;
+    };
+    auto pop = [&] {
+      EXPECT_FALSE(stack.empty());
+      const int32_t v = stack.back();
+      stack.pop_back();
+      return v;
+    };
+    for (int steps = 0; steps < 1000000; ++steps) {
+      const uint8_t op = c8();
+      if (op >= kAdd && op <= kGe) {
+        const int32_t r = pop();
+        const int32_t l = pop();
+        const uint32_t ul = static_cast<uint32_t>(l), ur = static_cast<uint32_t>(r);
+        int32_t v = 0;
+        switch (op) {
+          case kAdd:
+            v = static_cast<int32_t>(ul + ur);
+            break;
+          case kSub:
+            v = static_cast<int32_t>(ul - ur);
+            break;
+          case kMul:
+            v = static_cast<int32_t>(ul * ur);
+            break;
+          case kDiv:
+            v = l / r;
+            break;
+          case kMod:
+            v = l % r;
+            break;
+          case kShl:
+            v = static_cast<int32_t>(ul << r);
+            break;
+          case kShr:
+            v = l >> r;
+            break;
+          case kBitAnd:
+            v = l & r;
+            break;
+          case kBitOr:
+            v = l | r;
+            break;
+          case kBitXor:
+            v = l ^ r;
+            break;
+          case kEq:
+            v = l == r;
+            break;
+          case kNe:
+            v = l != r;
+            break;
+          case kLt:
+            v = l < r;
+            break;
+          case kLe:
+            v = l <= r;
+            break;
+          case kGt:
+            v = l > r;
+            break;
+          case kGe:
+            v = l >= r;
+            break;
+        }
+        stack.push_back(v);
+        continue;
+      }
+      switch (op) {
+        case kPushInt:
+          stack.push_back(static_cast<int32_t>(c32()));
+          break;
+        case kPushString:
+          stack.push_back(static_cast<int32_t>(strings_.at(c32()).size()));
+          break;
+        case kLoadLocal:
+          stack.push_back(locals.at(c16()));
+          break;
+        case kStoreLocal:
+          locals.at(c16()) = stack.back();
+          break;
+        case kLoadGlobal:
+          stack.push_back(globals_.at(c16()));
+          break;
+        case kStoreGlobal:
+          globals_.at(c16()) = stack.back();
+          break;
+        case kCall: {
+          const uint16_t fn = c16();
+          const uint8_t argc = c8();
+          std::vector<int32_t> a(stack.end() - argc, stack.end());
+          stack.resize(stack.size() - argc);
+          stack.push_back(run_function(fn, a));
+          break;
+        }
+        case kCallNative: {
+          const uint16_t fn = c16();
+          const uint8_t argc = c8();
+          std::string entry = natives_.at(fn);
+          for (auto it = stack.end() - argc; it != stack.end(); ++it) entry += " " + std::to_string(*it);
+          native_log.push_back(entry);
+          stack.resize(stack.size() - argc);
+          stack.push_back(0);
+          break;
+        }
+        case kReturn:
+          return pop();
+        case kPop:
+          pop();
+          break;
+        case kJump:
+          pc = c32();
+          break;
+        case kJumpIfFalse: {
+          const uint32_t target = c32();
+          if (pop() == 0) pc = target;
+          break;
+        }
+        case kNeg:
+          stack.back() = static_cast<int32_t>(0u - static_cast<uint32_t>(stack.back()));
+          break;
+        case kNot:
+          stack.back() = !stack.back();
+          break;
+        case kBitNot:
+          stack.back() = ~stack.back();
+          break;
+        default:
+          ADD_FAILURE() << "unknown opcode " << int(op);
+          return 0;
+      }
+    }
+    ADD_FAILURE() << "no return";
+    return 0;
+  }
+
+  std::vector<uint8_t> b_;
+  size_t pos_ = 0;
+  std::vector<std::string> strings_;
+  std::vector<std::string> natives_;
+  std::vector<int32_t> globals_;
+  std::vector<Fn> functions_;
+  std::map<std::string, size_t> index_;
+};
+
+std::vector<uint8_t> read_bytes(const std::filesystem::path& file) {
+  std::ifstream in(file, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+const char* kProgram = R"(// a program that uses every construct
+include "symbols.h";
+native add_button(id, text);
+var total = 10 * 2, unset;
+
+function fib(n) {
+  if (n < 2) return n;
+  return fib(n - 1) + fib(n - 2);
+}
+
+function sum_to(n) {
+  var i = 0, s = 0;
+  while (i < n) { i = i + 1; s = s + i; }
+  return s;
+}
+
+function logic(a, b) {
+  /* && and || give 0 or 1 and skip the right side when they can */
+  return (a && b) * 10 + (a || b) * 100 + !a;
+}
+
+function precedence() { return 1 + 2 * 3 << 1 | 1 & 3 ^ 4; }
+
+function branches(x) {
+  if (x > 0) { if (x > 5) return 2; else return 1; } else if (x == 0) return 0;
+  else { return -1; }
+}
+
+function uses_symbols() {
+  add_button(ID_OK, "OK");
+  add_button(ID_CANCEL, "Cancel");
+  unset = BASE_ID + ID_NEXT;
+  return unset + total + 'ab' - NEG;
+}
+
+function shadow(t) { var inner = t * 2; { var deeper = inner + 1; inner = deeper; } return inner; }
+)";
+
+const char* kSymbols =
+    "enum {\nID_OK=1,\nID_CANCEL=2,\nID_NEXT,\nBASE_ID=1000,\nNEG=-5,\n"
+    "TARPON_HEADERFILE_END_\n}\n#define EXTRA ID_CANCEL\n";
+
+TEST(ScriptCompiler, CompiledProgramsComputeWhatTheSourceSays) {
+  test_support::ScratchFolder folder;
+  folder.write("symbols.h", kSymbols);
+  const auto source = folder.write("gui.tpn", kProgram);
+  std::string errors;
+  ASSERT_TRUE(compile_script(source, "", errors)) << errors;
+  const auto output = folder.path() / "gui.tpb";  // an empty destination writes beside the source
+  const std::vector<uint8_t> bytes = read_bytes(output);
+  ASSERT_FALSE(bytes.empty());
+
+  Machine m(bytes);
+  EXPECT_EQ(m.call("fib", {10}), 55);
+  EXPECT_EQ(m.call("sum_to", {100}), 5050);
+  EXPECT_EQ(m.call("logic", {0, 5}), 100 + 1);
+  EXPECT_EQ(m.call("logic", {3, 5}), 10 + 100);
+  EXPECT_EQ(m.call("logic", {0, 0}), 1);
+  EXPECT_EQ(m.call("precedence"), ((1 + 2 * 3) << 1) | ((1 & 3) ^ 4));
+  EXPECT_EQ(m.call("branches", {9}), 2);
+  EXPECT_EQ(m.call("branches", {3}), 1);
+  EXPECT_EQ(m.call("branches", {0}), 0);
+  EXPECT_EQ(m.call("branches", {-4}), -1);
+  EXPECT_EQ(m.call("uses_symbols"), 1003 + 20 + ('a' * 256 + 'b') + 5);
+  EXPECT_EQ(m.native_log, (std::vector<std::string>{"add_button 1 2", "add_button 2 6"}));
+  EXPECT_EQ(m.call("shadow", {4}), 9);
+
+  // The same source gives the same bytes, also to another destination.
+  ASSERT_TRUE(compile_script(source, folder.path() / "again.bin", errors)) << errors;
+  EXPECT_EQ(read_bytes(folder.path() / "again.bin"), bytes);
+}
+
+struct BadCase {
+  const char* source;
+  const char* where;  // line:column
+  const char* words;  // part of the message
+};
+
+TEST(ScriptCompiler, ErrorsNameFileLineAndColumnAndWriteNothing) {
+  test_support::ScratchFolder folder;
+  folder.write("symbols.h", kSymbols);
+  const BadCase cases[] = {
+      {"function f() {\n  return 1 +;\n}\n", "2:13", "expected an expression but found ';'"},
+      {"function f() { return x; }", "1:23", "no variable or constant named 'x'"},
+      {"function f() {\n  g(1);\n}\nfunction g(a, b) {}\n", "2:3", "'g' takes 2 argument(s), not 1"},
+      {"function f() { h(); }", "1:16", "no function named 'h'"},
+      {"function f() { var a; var a; }", "1:27", "'a' is already declared"},
+      {"include \"symbols.h\";\nfunction f() { ID_OK = 3; }", "2:16", "'ID_OK' cannot be assigned"},
+      {"include \"missing.h\";", "1:9", "cannot include"},
+      {"function f() { while (1) { }", "1:29", "expected '}' but found the end of the file"},
+      {"function f() { return \"open; }", "1:23", "string not closed"},
+      {"var x = 1\nvar y;", "2:1", "expected ';' but found 'var'"},
+      {"function f() { return 0x1FFFFFFFF; }", "1:23", "does not fit in 32 bits"},
+      {"/* never closed", "1:1", "comment not closed"},
+      {"function f() {} function f() {}", "1:26", "defined twice"},
+      {"if (1) {}", "1:1", "expected include, native, var or function"},
+      {"function f() { return $; }", "1:23", "unexpected character '$'"},
+  };
+  for (const BadCase& c : cases) {
+    const auto source = folder.write("bad.tpn", c.source);
+    const auto output = folder.path() / "bad.tpb";
+    std::string errors;
+    EXPECT_FALSE(compile_script(source, "", errors)) << c.source;
+    EXPECT_EQ(errors.rfind(source.string() + ":" + c.where + ": error: ", 0), 0u) << c.source << "\n"
+                                                                                  << errors;
+    EXPECT_NE(errors.find(c.words), std::string::npos) << errors;
+    EXPECT_EQ(errors.back(), '\n');
+    EXPECT_FALSE(std::filesystem::exists(output)) << c.source;
+  }
+
+  // An error inside an included header names the header; an old output stays as it was.
+  folder.write("broken.h", "enum {\nA=1,\nB=*\n}\n");
+  const auto source = folder.write("uses.tpn", "include \"broken.h\";\n");
+  const auto output = folder.write("uses.tpb", "old");
+  std::string errors;
+  EXPECT_FALSE(compile_script(source, "", errors));
+  EXPECT_EQ(errors.rfind((folder.path() / "broken.h").string() + ":3:3: error: ", 0), 0u) << errors;
+  EXPECT_EQ(read_bytes(output), (std::vector<uint8_t>{'o', 'l', 'd'}));
+  EXPECT_FALSE(compile_script(folder.path() / "none.tpn", "", errors));
+  EXPECT_NE(errors.find("no such file"), std::string::npos) << errors;
+}
+
+TEST(ScriptCompiler, SymbolHeadersAgreeOrFail) {
+  test_support::ScratchFolder folder;
+  // The same name twice with one value is fine (two headers may share a symbol); another value is not.
+  folder.write("a.h", "enum {\nX=1,\nY=2,\n}\n");
+  folder.write("b.h", "#define X 1\nenum { Z = -Y, W }\n");
+  folder.write("c.h", "#define X 7\n");
+  auto source =
+      folder.write("ok.tpn", "include \"a.h\"; include \"b.h\";\nfunction f() { return Z * 10 + W; }");
+  Compilation ok = compile_file(source);
+  ASSERT_TRUE(ok.ok) << ok.errors;
+  EXPECT_EQ(Machine(ok.bytes).call("f"), -20 + -1);
+  source = folder.write("bad.tpn", "include \"a.h\";\ninclude \"c.h\";\n");
+  Compilation bad = compile_file(source);
+  EXPECT_FALSE(bad.ok);
+  EXPECT_NE(bad.errors.find("c.h:1:9: error: 'X' is already declared with another meaning"),
+            std::string::npos)
+      << bad.errors;
+}
+
+TEST(ScriptCompiler, AWriteFailureIsSaidAndWritesNothing) {
+  test_support::ScratchFolder folder;
+  const auto source = folder.write("gui.tpn", "function f() { return 1; }");
+  const auto not_a_folder = folder.write("plain", "x");
+  std::string errors;
+  EXPECT_FALSE(compile_script(source, not_a_folder / "gui.tpb", errors));
+  EXPECT_NE(errors.find("cannot write"), std::string::npos) << errors;
+  EXPECT_NE(errors.find("gui.tpb"), std::string::npos) << errors;
+}
+
+}  // namespace
