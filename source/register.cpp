@@ -2,8 +2,10 @@
 
 #include <initializer_list>
 
+#include "localize/localize.h"
 #include "nexal/configuration.h"
 #include "renderator/renderator_dialog.h"
+#include "translator_locator/translator_locator.h"
 #include "zor_pmain.h"
 
 bool g_nexalRelkitTools =
@@ -15,8 +17,8 @@ namespace {
 // The Renderator's registration is Decisive: its answer is the start result.
 constexpr std::initializer_list<ToolRegistration> kTools = {
     // 1 crash test command: Required
-    // 2 Translator Locator: Unchecked
-    // 3 Import and Export Script Strings: Unchecked
+    {RegisterTranslatorLocator, RegistrationRule::Unchecked},     // 2 Translator Locator
+    {RegisterScriptStringCommands, RegistrationRule::Unchecked},  // 3 Import and Export Script Strings
     // 4 Attachment Scanner: Unchecked
     // 5 I/O handler browser: Required
     {RegisterRenderator, RegistrationRule::Decisive},  // 6 Renderator command
