@@ -46,28 +46,35 @@ def read_listing(path):
     return found, unparsed
 
 
-def unquote_po(text):
-    return text  # po keeps C escapes (\n, \t, \", \\); the listing keeps the source's own spelling
-
-
 def read_po(path):
+    """msgid -> its references; a msgid may go on over several quoted lines."""
     messages = collections.defaultdict(list)
     refs = []
+    current = None
+
+    def finish():
+        if current:
+            messages[ascii_lower(current)].extend(refs)
+
     with open(path, encoding="utf-8", errors="surrogateescape") as f:
         for raw in f:
             line = raw.rstrip("\n")
+            if current is not None and line.startswith('"'):
+                current += line[1:-1]
+                continue
+            if current is not None:
+                finish()
+                current = None
+                refs = []
             if line.startswith("#: "):
                 for ref in line[3:].split():
                     m = re.match(r"(.*):(\d+)$", ref)
                     if m:
                         refs.append((m.group(1), int(m.group(2))))
             elif line.startswith('msgid "'):
-                text = unquote_po(line[7:-1])
-                if text:
-                    messages[ascii_lower(text)].extend(refs)
-                refs = []
-            elif line.startswith("msgstr"):
-                refs = []
+                current = line[7:-1]
+    if current is not None:
+        finish()
     return messages
 
 
@@ -108,11 +115,11 @@ def classify_xgettext_only(msgid, refs, ours_texts):
             return "continued over a line end (xgettext joins the lines)"
         return "joined from adjacent literals or lines by xgettext"
     if any(re.search(r"\\[0-7]", l) for l in lines) or re.search(r"[^\x00-\x7f]", msgid):
-        return "escape or encoding spelled differently"
+        return "escape or encoding spelled differently (xgettext reads the files as Latin-1)"
     return "unexplained"
 
 
-def classify_ours_only(literal, sources, xgettext_texts_joined):
+def classify_ours_only(literal, sources, xgettext_texts_joined, xgettext_texts_joined_unescaped):
     line = sources[0]
     stripped = line.lstrip()
     if "/*" in line or stripped.startswith("*"):
@@ -123,12 +130,18 @@ def classify_ours_only(literal, sources, xgettext_texts_joined):
         return "escaped backslash before the closing quote (the scanner reads on)"
     if re.search(r'R"[^(]*\(', line):
         return "raw string literal"
+    if ('\\"' + literal) in xgettext_texts_joined or (literal + '\\"') in xgettext_texts_joined:
+        return "quoted text inside a raw string or an escaped-quote literal that xgettext reads whole"
     if literal in xgettext_texts_joined:
-        return "one piece of literals that xgettext joins"
+        return "one piece of adjacent or continued literals that xgettext joins"
+    if literal in xgettext_texts_joined_unescaped:
+        return "quoted text inside a raw string or an escaped-quote literal that xgettext reads whole"
+    if (')"' + literal) in ascii_lower(line):
+        return "raw string literal"
     if re.search(r"\\[0-7']|\\\?", literal) or re.search(r"[^\x00-\x7f]", literal):
-        return "escape or encoding spelled differently"
+        return "escape or encoding spelled differently (xgettext reads the files as Latin-1)"
     if stripped.startswith("#") and not stripped.startswith("#include"):
-        return "preprocessor line that xgettext reads otherwise"
+        return "preprocessor line (#pragma, #error, ...) that xgettext skips"
     if literal.endswith("\\"):
         return "continued over a line end (the scanner ends a literal there)"
     return "unexplained"
@@ -147,9 +160,10 @@ def main():
         print(f"listing lines that could not be split:    {unparsed}")
 
     joined = "\x00".join(t for t in theirs - ours)
+    unescaped = "\x00".join(theirs).replace('\\"', '"')
     for title, only, classify in (
         ("only xgettext", theirs - ours, lambda t: classify_xgettext_only(t, po[t], ours)),
-        ("only the Translator Locator", ours - theirs, lambda t: classify_ours_only(t, listing[t], joined)),
+        ("only the Translator Locator", ours - theirs, lambda t: classify_ours_only(t, listing[t], joined, unescaped)),
     ):
         classes = collections.defaultdict(list)
         for text in sorted(only):

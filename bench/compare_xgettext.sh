@@ -24,7 +24,7 @@ mkdir -p "$work/tree" "$work/drive" "$work/prefs" "$work/startup"
 for i in "${!folders[@]}"; do ln -s "$(cd "${folders[$i]}" && pwd)" "$work/tree/$i"; done
 find -L "$work/tree" -type f \( -iname '*.cpp' -o -iname '*.h' \) 2>/dev/null | sort > "$work/files.txt"
 bytes=$(tr '\n' '\0' < "$work/files.txt" | xargs -0 cat | wc -c)
-echo "files: $(wc -l < "$work/files.txt"), $((bytes / 1000000)) MB"
+echo "files: $(wc -l < "$work/files.txt"), $bytes bytes"
 
 printf '[{"folder": "%s"}]' "$work/tree" > "$work/ui.json"
 now() { date +%s.%N; }
