@@ -3,8 +3,10 @@
 #include <initializer_list>
 
 #include "crash/crashobject.h"
+#include "localize/localize.h"
 #include "nexal/configuration.h"
 #include "renderator/renderator_dialog.h"
+#include "translator_locator/translator_locator.h"
 #include "zor_pmain.h"
 
 bool g_nexalRelkitTools =
@@ -15,9 +17,9 @@ namespace {
 // The one place that fixes the order of registration; each tool adds its one line in its slot.
 // The Renderator's registration is Decisive: its answer is the start result.
 constexpr std::initializer_list<ToolRegistration> kTools = {
-    {RegisterCrashObject, RegistrationRule::Required},  // 1 crash test command
-    // 2 Translator Locator: Unchecked
-    // 3 Import and Export Script Strings: Unchecked
+    {RegisterCrashObject, RegistrationRule::Required},            // 1 crash test command
+    {RegisterTranslatorLocator, RegistrationRule::Unchecked},     // 2 Translator Locator
+    {RegisterScriptStringCommands, RegistrationRule::Unchecked},  // 3 Import and Export Script Strings
     // 4 Attachment Scanner: Unchecked
     // 5 I/O handler browser: Required
     {RegisterRenderator, RegistrationRule::Decisive},  // 6 Renderator command
