@@ -2,6 +2,7 @@
 
 #include <initializer_list>
 
+#include "crash/crashobject.h"
 #include "localize/localize.h"
 #include "nexal/configuration.h"
 #include "renderator/renderator_dialog.h"
@@ -16,7 +17,7 @@ namespace {
 // The one place that fixes the order of registration; each tool adds its one line in its slot.
 // The Renderator's registration is Decisive: its answer is the start result.
 constexpr std::initializer_list<ToolRegistration> kTools = {
-    // 1 crash test command: Required
+    {RegisterCrashObject, RegistrationRule::Required},            // 1 crash test command
     {RegisterTranslatorLocator, RegistrationRule::Unchecked},     // 2 Translator Locator
     {RegisterScriptStringCommands, RegistrationRule::Unchecked},  // 3 Import and Export Script Strings
     // 4 Attachment Scanner: Unchecked

@@ -164,6 +164,14 @@ bool files_folder_by_id(int32_t id, HostFilename* out) {
       case ZOR_FOLDER_TEMP:
         folder = fs::temp_directory_path();
         break;
+      case ZOR_FOLDER_LIBRARY:
+        // the user's library: collection 0 of the scripts is its "scripts" folder
+        folder = options().prefs_dir;
+        break;
+      case ZOR_FOLDER_SHARED_LIBRARY:
+        // what every user of this installation shares
+        folder = options().startup_dir / "library";
+        break;
       case ZOR_FOLDER_HOME: {
         const char* home = std::getenv("HOME");
         if (!home || !*home) return false;
@@ -175,6 +183,12 @@ bool files_folder_by_id(int32_t id, HostFilename* out) {
     }
     out->path = folder.string();
     return true;
+  });
+}
+
+int32_t files_fn_compare(const HostFilename* a, const HostFilename* b) {
+  return guarded("files.fn_compare", 0, [&] {
+    return static_cast<int32_t>(compare_names(a ? a->path : std::string(), b ? b->path : std::string()));
   });
 }
 
@@ -219,6 +233,7 @@ const HostFileTable* files_table() {
       .file_write = files_file_write,
       .browse_is_link = files_browse_is_link,
       .folder_identity = files_folder_identity,
+      .fn_compare = files_fn_compare,
   };
   return &table;
 }

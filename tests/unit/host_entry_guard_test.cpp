@@ -131,7 +131,7 @@ TEST(EntryGuard, EveryOperationOfEveryFamilyIsGuardedUnderItsOwnLabel) {
                 create_folder, delete_file, startup_folder, folder_by_id, browse_open, browse_next,
                 browse_name, browse_is_folder, browse_size, browse_time, browse_free, file_alloc, file_free,
                 file_open, file_close, file_length, file_position, file_seek, file_read, file_write,
-                browse_is_link, folder_identity);
+                browse_is_link, folder_identity, fn_compare);
   }
   {
     FamilyCheck check("containers", table.containers);
@@ -177,7 +177,10 @@ TEST(EntryGuard, EveryOperationOfEveryFamilyIsGuardedUnderItsOwnLabel) {
     FamilyCheck check("plugins", table.plugins);
     CHECK_SLOTS(check, register_plugin, resource_open, resource_free);
   }
-  { FamilyCheck check("scripts", table.scripts); }
+  {
+    FamilyCheck check("scripts", table.scripts);
+    CHECK_SLOTS(check, collection_first, collection_next, item_identifier, item_data, item_write);
+  }
   {
     FamilyCheck check("general", table.general);
     CHECK_SLOTS(check, debug_output, timer_ms, cleanup, interaction_done);
