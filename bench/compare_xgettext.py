@@ -114,12 +114,12 @@ def classify_xgettext_only(msgid, refs, ours_texts):
         "//" in l[: l.find('"')] for l in lines if '"' in l
     ):
         return "after a line comment mark on its line"
+    if any(re.search(r"\\[0-7'?uU]|\\\\u", l) for l in lines) or re.search(r"[^\x00-\x7f]", msgid):
+        return "escape or encoding spelled differently (xgettext reads the files as Latin-1)"
     if not any(ascii_lower(l).find(msgid) >= 0 for l in lines):
         if any(l.rstrip().endswith("\\") for l in lines):
             return "continued over a line end (xgettext joins the lines)"
         return "joined from adjacent literals or lines by xgettext"
-    if any(re.search(r"\\[0-7]", l) for l in lines) or re.search(r"[^\x00-\x7f]", msgid):
-        return "escape or encoding spelled differently (xgettext reads the files as Latin-1)"
     return "unexplained"
 
 
