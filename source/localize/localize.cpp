@@ -111,6 +111,11 @@ void SaveAllScripts() {
         GePrint("Couldn't save script " + identifier + ": the host names no folder for its collection");
         continue;
       }
+      // an identifier with a folder separator would be saved outside its script folder
+      if (identifier.Find("/") >= 0 || identifier.Find("\\") >= 0) {
+        GePrint("Couldn't save script " + identifier + ": its identifier is not a file name");
+        continue;
+      }
       Filename file = folder + Filename(identifier);
       file.SetSuffix("csc");
       if (!item.WriteToFile(file, ZOR_SCRIPT_FILE_ID, nullptr)) {

@@ -298,6 +298,7 @@ TEST_F(ScriptStrings, ImportAssignsEveryMatchingScriptAndSavesAllOfThem) {
   FakeScript& no_data = Add(0, "Bare", {});
   no_data.hasData = false;
   FakeScript& app_align = Add(1, "Align", {});
+  FakeScript& escaping = Add(1, "../Escaping", {});
   scratch_.write("in/script_DE.txt", "Name:\"Align\" \"Ausrichten\"\nHelp:\"Align\" \"Richtet aus\"\n");
   scratch_.write("in/script_fr.TXT", "\n");
   // names of another form are passed over, whatever they hold
@@ -323,6 +324,7 @@ TEST_F(ScriptStrings, ImportAssignsEveryMatchingScriptAndSavesAllOfThem) {
     EXPECT_EQ(script->writes,
               std::vector<std::string>{g_library + "3/scripts/" + script->identifier + ".csc"});
   }
+  EXPECT_TRUE(escaping.writes.empty()) << "saved outside its script folder: " << escaping.writes[0];
   ASSERT_EQ(app_align.writes.size(), 1u);
   EXPECT_EQ(
       app_align.writes[0],
