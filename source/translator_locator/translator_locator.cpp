@@ -16,17 +16,14 @@ bool IsHeaderName(std::string_view lowered) {
   return Filename(text).CheckSuffix("h");
 }
 
-// Writes one listing line through the host's conversion code 0.
+// Writes one listing line with the source's own bytes. The host's 8-bit reading would take a "\u00e9"
+// written in a source for the character it names, so the listing would no longer show the source as
+// written and its columns would shift; the bytes go out as they are.
 void WriteListing(BaseFile& output, std::string_view lowered, std::string_view line,
                   const std::string& lineEnd) {
   std::string bytes = ListingLine(lowered, line);
   bytes += lineEnd;
-  String text;
-  text.SetCString(bytes.data(), static_cast<int32_t>(bytes.size()), ZOR_STRING_UTF8);
-  const int32_t needed = text.GetCStringLength(ZOR_STRING_UTF8);
-  std::vector<char> converted(static_cast<size_t>(needed) + 1);
-  const int32_t length = text.GetCString(converted.data(), needed + 1, ZOR_STRING_UTF8);
-  output.Write(converted.data(), length);
+  output.Write(bytes.data(), static_cast<int64_t>(bytes.size()));
 }
 
 void ScanFolderOnce(const Filename& folder, BaseFile& output, std::vector<FolderIdentity>& visited) {

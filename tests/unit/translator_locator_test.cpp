@@ -102,6 +102,7 @@ TEST(TranslatorLocatorFiles, ScansSourcesAndHeadersBelowAFolder) {
   scratch.write("src/deep/d.cpp.bak", "\"not a source\"\n");
   scratch.write("src/empty.cpp", "");
   scratch.write("src/latin1.cpp", "x(\"Caf\xE9\");\n");
+  scratch.write("src/escape.cpp", "x(\"Caf\\u00e9\");\n");
   // a link back up the tree is followed once, not for ever
   fs::create_directory_symlink(scratch.path() / "src", scratch.path() / "src" / "deep" / "loop");
 
@@ -116,9 +117,10 @@ TEST(TranslatorLocatorFiles, ScansSourcesAndHeadersBelowAFolder) {
   std::stringstream in(ReadFile(out));
   for (std::string line; std::getline(in, line);) lines.push_back(line);
   std::sort(lines.begin(), lines.end());
-  // the Latin-1 byte reaches the listing as the character it stands for, in UTF-8
+  // the listing keeps the source's bytes: a Latin-1 byte stays one, an escape stays an escape
   EXPECT_EQ(lines, (std::vector<std::string>{
-                       "caf\xC3\xA9" + std::string(26, ' ') + "x(\"Caf\xC3\xA9",
+                       "caf\\u00e9" + std::string(21, ' ') + "x(\"Caf\\u00e9",
+                       "caf\xE9" + std::string(26, ' ') + "x(\"Caf\xE9",
                        "hello world" + std::string(19, ' ') + "int main() { puts(\"Hello World",
                        "title" + std::string(25, ' ') + "#define T \"Title"}));
 }
