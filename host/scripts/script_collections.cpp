@@ -141,13 +141,14 @@ bool read_script_file(const fs::path& file, HostScriptItem* item, std::string* e
 }
 
 std::string script_file_text(const HostScriptItem& item) {
-  json document = json::object();
+  // in the order a reader expects: what the script is, its values, its source
+  nlohmann::ordered_json document = nlohmann::ordered_json::object();
   document["identifier"] = to_utf8(item.identifier);
-  if (item.data) document["container"] = container_to_json(*item.data);
+  if (item.data) document["container"] = nlohmann::ordered_json(container_to_json(*item.data));
   document["source"] = item.source;
   // A text that is not valid Unicode (a lone surrogate a translator wrote as an escape) is kept as far
   // as JSON can hold it rather than refused.
-  return document.dump(2, ' ', false, json::error_handler_t::replace) + "\n";
+  return document.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace) + "\n";
 }
 
 bool write_script_file(const HostScriptItem& item, const fs::path& file, std::string* error) {
