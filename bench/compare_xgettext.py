@@ -1,7 +1,11 @@
 #!/usr/bin/env python3
 """Compares the Translator Locator's strings.txt with `xgettext -a` on the same files.
 
-Usage: compare_xgettext.py STRINGS_TXT MESSAGES_PO
+Usage: compare_xgettext.py STRINGS_TXT MESSAGES_PO [FILE_LIST]
+
+With the list of the scanned files, a literal of the locator's that no rule on its line explains is
+looked up in the files, and a C lexer tells whether it stands in a comment, inside another literal or
+on a preprocessor line there.
 
 Literals are compared as sets after lowering ASCII letters (the locator lowers its listing). Every
 literal that only one side finds is put in the class of the listing rule or scanner rule that explains
@@ -46,28 +50,35 @@ def read_listing(path):
     return found, unparsed
 
 
-def unquote_po(text):
-    return text  # po keeps C escapes (\n, \t, \", \\); the listing keeps the source's own spelling
-
-
 def read_po(path):
+    """msgid -> its references; a msgid may go on over several quoted lines."""
     messages = collections.defaultdict(list)
     refs = []
+    current = None
+
+    def finish():
+        if current:
+            messages[ascii_lower(current)].extend(refs)
+
     with open(path, encoding="utf-8", errors="surrogateescape") as f:
         for raw in f:
             line = raw.rstrip("\n")
+            if current is not None and line.startswith('"'):
+                current += line[1:-1]
+                continue
+            if current is not None:
+                finish()
+                current = None
+                refs = []
             if line.startswith("#: "):
                 for ref in line[3:].split():
                     m = re.match(r"(.*):(\d+)$", ref)
                     if m:
                         refs.append((m.group(1), int(m.group(2))))
             elif line.startswith('msgid "'):
-                text = unquote_po(line[7:-1])
-                if text:
-                    messages[ascii_lower(text)].extend(refs)
-                refs = []
-            elif line.startswith("msgstr"):
-                refs = []
+                current = line[7:-1]
+    if current is not None:
+        finish()
     return messages
 
 
@@ -108,11 +119,11 @@ def classify_xgettext_only(msgid, refs, ours_texts):
             return "continued over a line end (xgettext joins the lines)"
         return "joined from adjacent literals or lines by xgettext"
     if any(re.search(r"\\[0-7]", l) for l in lines) or re.search(r"[^\x00-\x7f]", msgid):
-        return "escape or encoding spelled differently"
+        return "escape or encoding spelled differently (xgettext reads the files as Latin-1)"
     return "unexplained"
 
 
-def classify_ours_only(literal, sources, xgettext_texts_joined):
+def classify_ours_only(literal, sources, xgettext_texts_joined, xgettext_texts_joined_unescaped):
     line = sources[0]
     stripped = line.lstrip()
     if "/*" in line or stripped.startswith("*"):
@@ -123,15 +134,87 @@ def classify_ours_only(literal, sources, xgettext_texts_joined):
         return "escaped backslash before the closing quote (the scanner reads on)"
     if re.search(r'R"[^(]*\(', line):
         return "raw string literal"
+    if ('\\"' + literal) in xgettext_texts_joined or (literal + '\\"') in xgettext_texts_joined:
+        return "quoted text inside a raw string or an escaped-quote literal that xgettext reads whole"
     if literal in xgettext_texts_joined:
-        return "one piece of literals that xgettext joins"
+        return "one piece of adjacent or continued literals that xgettext joins"
+    if literal in xgettext_texts_joined_unescaped:
+        return "quoted text inside a raw string or an escaped-quote literal that xgettext reads whole"
+    if (')"' + literal) in ascii_lower(line):
+        return "raw string literal"
     if re.search(r"\\[0-7']|\\\?", literal) or re.search(r"[^\x00-\x7f]", literal):
-        return "escape or encoding spelled differently"
+        return "escape or encoding spelled differently (xgettext reads the files as Latin-1)"
     if stripped.startswith("#") and not stripped.startswith("#include"):
-        return "preprocessor line that xgettext reads otherwise"
+        return "preprocessor line (#pragma, #error, ...) that xgettext skips"
     if literal.endswith("\\"):
         return "continued over a line end (the scanner ends a literal there)"
     return "unexplained"
+
+
+def lex_spans(text):
+    """(comment spans, literal spans) of a C or C++ text, as [start, end) offsets."""
+    comments, literals = [], []
+    i, n = 0, len(text)
+    while i < n:
+        c = text[i]
+        if c == "/" and text.startswith("//", i):
+            j = i
+            while j < n and text[j] != "\n":
+                j += 2 if text[j] == "\\" else 1
+            comments.append((i, j))
+            i = j
+        elif c == "/" and text.startswith("/*", i):
+            j = text.find("*/", i + 2)
+            j = n if j < 0 else j + 2
+            comments.append((i, j))
+            i = j
+        elif c in "\"'":
+            j = i + 1
+            while j < n and text[j] != c and text[j] != "\n":
+                j += 2 if text[j] == "\\" else 1
+            literals.append((i, j + 1))
+            i = j + 1
+        else:
+            i += 1
+    return comments, literals
+
+
+def locate_unexplained(unexplained, files):
+    """literal -> class, for literals found in the files at a place a C lexer explains."""
+    if not unexplained or not files:
+        return {}
+    patterns = {'"' + original: literal for literal, original in unexplained.items()}
+    found = {}
+    for path in files:
+        try:
+            with open(path, encoding="latin-1") as f:
+                text = f.read()
+        except OSError:
+            continue
+        hits = [(text.find(p), p) for p in patterns if p in text]
+        if not hits:
+            continue
+        comments, literals = lex_spans(text)
+        for offset, pattern in hits:
+            literal = patterns[pattern]
+            if literal in found:
+                continue
+            line_start = text.rfind("\n", 0, offset) + 1
+            if any(a <= offset < b for a, b in comments):
+                found[literal] = "inside a comment that the scanner does not see as one (block comment over lines)"
+            elif any(a < offset < b - 1 for a, b in literals):
+                found[literal] = "a quote inside another literal (the scanner pairs the quotes otherwise)"
+            elif any(offset == b - 1 for a, b in literals):
+                found[literal] = ("another literal's closing quote taken for an opening one (an escaped "
+                                  "backslash before a quote, or a literal continued over a line end)")
+            else:
+                # a directive may go on over several lines, each but the last ending in a backslash
+                start = line_start
+                while start > 0 and text[:start - 1].rstrip(" \t\r").endswith("\\"):
+                    start = text.rfind("\n", 0, start - 1) + 1
+                if text[start:offset].lstrip().startswith("#"):
+                    found[literal] = "preprocessor line (#pragma, #error, ...) that xgettext skips"
+    return found
 
 
 def main():
@@ -146,14 +229,27 @@ def main():
     if unparsed:
         print(f"listing lines that could not be split:    {unparsed}")
 
+    files = []
+    if len(sys.argv) > 3:
+        with open(sys.argv[3], encoding="utf-8", errors="surrogateescape") as f:
+            files = [line.rstrip("\n") for line in f if line.strip()]
     joined = "\x00".join(t for t in theirs - ours)
+    unescaped = "\x00".join(theirs).replace('\\"', '"')
     for title, only, classify in (
         ("only xgettext", theirs - ours, lambda t: classify_xgettext_only(t, po[t], ours)),
-        ("only the Translator Locator", ours - theirs, lambda t: classify_ours_only(t, listing[t], joined)),
+        ("only the Translator Locator", ours - theirs, lambda t: classify_ours_only(t, listing[t], joined, unescaped)),
     ):
         classes = collections.defaultdict(list)
         for text in sorted(only):
             classes[classify(text)].append(text)
+        if title.startswith("only the") and classes.get("unexplained"):
+            originals = {t: listing[t][0][-len(t):] for t in classes["unexplained"]}
+            located = locate_unexplained(originals, files)
+            classes["unexplained"] = [t for t in classes["unexplained"] if t not in located]
+            for text, name in located.items():
+                classes[name].append(text)
+            if not classes["unexplained"]:
+                del classes["unexplained"]
         print(f"\n{title}: {len(only)}")
         for name, texts in sorted(classes.items(), key=lambda kv: -len(kv[1])):
             samples = texts if name == "unexplained" else texts[:3]

@@ -22,9 +22,10 @@ trap 'rm -rf "$work"' EXIT
 
 mkdir -p "$work/tree" "$work/drive" "$work/prefs" "$work/startup"
 for i in "${!folders[@]}"; do ln -s "$(cd "${folders[$i]}" && pwd)" "$work/tree/$i"; done
-find -L "$work/tree" -type f \( -iname '*.cpp' -o -iname '*.h' \) 2>/dev/null | sort > "$work/files.txt"
+# each file once, as the locator visits each folder once however many links lead to it
+find -L "$work/tree" -type f \( -iname '*.cpp' -o -iname '*.h' \) -print0 2>/dev/null | xargs -0 realpath | sort -u > "$work/files.txt"
 bytes=$(tr '\n' '\0' < "$work/files.txt" | xargs -0 cat | wc -c)
-echo "files: $(wc -l < "$work/files.txt"), $((bytes / 1000000)) MB"
+echo "files: $(wc -l < "$work/files.txt"), $bytes bytes"
 
 printf '[{"folder": "%s"}]' "$work/tree" > "$work/ui.json"
 now() { date +%s.%N; }
@@ -37,7 +38,7 @@ t1=$(now)
 xgettext -a --no-wrap --from-code=ISO-8859-1 -f "$work/files.txt" -o "$work/messages.po" 2> "$work/xgettext.err" || true
 t2=$(now)
 
-python3 "$here/compare_xgettext.py" "$work/drive/strings.txt" "$work/messages.po"
+python3 "$here/compare_xgettext.py" "$work/drive/strings.txt" "$work/messages.po" "$work/files.txt"
 echo
 awk -v b="$bytes" -v l="$t0" -v m="$t1" -v x="$t2" 'BEGIN {
   tl = m - l; tx = x - m;

@@ -24,18 +24,18 @@ void ForEachScriptWithData(Visit&& visit) {
   }
 }
 
-// Writes one piece in the host's 7-bit escaped form, with its exact length. A piece whose buffer cannot
-// be had is left out; false only when the file refused the bytes.
-bool WritePiece(BaseFile& file, const String& piece) {
+// Writes one piece in the host's 7-bit escaped form (or another conversion), with its exact length. A
+// piece whose buffer cannot be had is left out; false only when the file refused the bytes.
+bool WritePiece(BaseFile& file, const String& piece, int32_t conversion = ZOR_STRING_7BIT_ESCAPED) {
   // Ten bytes a character is the most the conversion writes; should the host ever need more, the
   // piece is not cut.
   int64_t size = static_cast<int64_t>(piece.GetLength()) * 10 + 1;
-  const int64_t needed = static_cast<int64_t>(piece.GetCStringLength(ZOR_STRING_7BIT_ESCAPED)) + 1;
+  const int64_t needed = static_cast<int64_t>(piece.GetCStringLength(conversion)) + 1;
   if (needed > size) size = needed;
   if (size > INT32_MAX) return true;
   char* buffer = static_cast<char*>(ZOR_ALLOC(size));
   if (buffer == nullptr) return true;
-  const int32_t length = piece.GetCString(buffer, static_cast<int32_t>(size), ZOR_STRING_7BIT_ESCAPED);
+  const int32_t length = piece.GetCString(buffer, static_cast<int32_t>(size), conversion);
   const bool written = file.Write(buffer, length);
   Free(buffer);
   return written;
@@ -55,10 +55,15 @@ bool WriteLanguage(BaseFile& file, int32_t languageId) {
     if (name.IsEmpty() && us.IsValid()) name = us.GetString(kNameId);
     if (help.IsEmpty() && us.IsValid()) help = us.GetString(kHelpId);
 
+    // The line end goes out as it is: the escaped form spells control characters as escapes, so that a
+    // text with a line break stays on its entry's line, and the line end must not be one of them.
     const String identifier = item.GetIdentifier();
     const String head = quote + identifier + quote + " " + quote;
-    written = WritePiece(file, "Name:" + head) && WritePiece(file, name) && WritePiece(file, quote + lineEnd);
-    if (written && !help.IsEmpty()) written = WritePiece(file, "Help:" + head + help + quote + lineEnd);
+    written = WritePiece(file, "Name:" + head) && WritePiece(file, name) && WritePiece(file, quote) &&
+              WritePiece(file, lineEnd, ZOR_STRING_UTF8);
+    if (written && !help.IsEmpty()) {
+      written = WritePiece(file, "Help:" + head + help + quote) && WritePiece(file, lineEnd, ZOR_STRING_UTF8);
+    }
   });
   return written;
 }

@@ -364,7 +364,8 @@ TEST_F(ScriptStrings, ExportedTextsReadBackUnchanged) {
   const std::vector<std::string> texts = {"plain",
                                           "caf\xC3\xA9 \xE2\x82\xAC",
                                           "\xE6\x97\xA5\xE6\x9C\xAC\xE8\xAA\x9E",
-                                          "C:\\Users\\x \\u0041 \\U00000041",
+                                          "C:\\Users\\x \\q",
+                                          "two\nlines\r\n",
                                           "tab\there",
                                           "emoji \xF0\x9F\x98\x80",
                                           "back\\slash\\"};
