@@ -11,9 +11,9 @@
 #include "app/host_options.h"
 #include "containers/container_json.h"
 #include "containers/json_input.h"
-#include "containers/settings_store.h"
 #include "files/filename_impl.h"
 #include "files/path_text.h"
+#include "files/replacing_file.h"
 #include "strings/string_impl.h"
 
 namespace fs = std::filesystem;
@@ -152,7 +152,13 @@ std::string script_file_text(const HostScriptItem& item) {
 }
 
 bool write_script_file(const HostScriptItem& item, const fs::path& file, std::string* error) {
-  return write_file_atomically(file, script_file_text(item), error);
+  // No folder is made: a script is saved where the host loads scripts from, and a folder made for it
+  // (an identifier with a slash) would hide the saved script from the next load.
+  const std::string text = script_file_text(item);
+  ReplacingFile out;
+  if (out.open(file) && out.write(text.data(), text.size()) && out.commit()) return true;
+  *error = out.error();
+  return false;
 }
 
 HostScriptItem* script_item(int32_t collection, size_t index) {

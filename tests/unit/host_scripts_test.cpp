@@ -197,6 +197,13 @@ TEST(HostScripts, AnItemWrittenBackIsWhatTheNextLoadSees) {
       contains(GetCapturedStderr(), "other.csc: a script is written with the file identifier 'scrp'"));
   EXPECT_FALSE(fs::exists(folder + "/other.csc"));
   Files().fn_free(other);
+  // no folder is made for a script: the next load would not look there
+  HostFilename* nested = name(folder + "/Tools/Align.csc");
+  CaptureStderr();
+  EXPECT_FALSE(Scripts().item_write(item, nested, ZOR_SCRIPT_FILE_ID, nullptr));
+  EXPECT_TRUE(contains(GetCapturedStderr(), "zorhost: cannot write " + folder + "/Tools/Align.csc"));
+  EXPECT_FALSE(fs::exists(folder + "/Tools"));
+  Files().fn_free(nested);
   root.write("blocker", "a file where a folder would be");
   HostFilename* blocked = name((root.path() / "blocker" / "x.csc").string());
   CaptureStderr();
