@@ -54,10 +54,15 @@ std::vector<fs::path> script_files(const fs::path& folder) {
                  error.message().c_str());
     return files;
   }
-  for (const fs::directory_entry& entry : entries) {
+  for (; !error && entries != fs::directory_iterator(); entries.increment(error)) {
     std::error_code kind_error;
+    const fs::directory_entry& entry = *entries;
     if (entry.is_directory(kind_error) || !has_suffix(entry.path().filename().string(), "csc")) continue;
     files.push_back(entry.path());
+  }
+  if (error) {
+    std::fprintf(stderr, "zorhost: warning: scripts folder %s could not be listed to the end: %s\n",
+                 folder.c_str(), error.message().c_str());
   }
   std::sort(files.begin(), files.end());
   return files;
