@@ -22,6 +22,13 @@ fs::path drive_root(char letter) {
   return options().prefs_dir / (std::string("drive_") + static_cast<char>(letter - 'A' + 'a'));
 }
 
+void make_drive_root(const HostFilename* f) {
+  if (!f || !has_drive(f->path)) return;
+  const fs::path root = drive_root(f->path[0]);
+  std::error_code ignored;
+  if (!fs::exists(root, ignored)) fs::create_directories(root, ignored);
+}
+
 fs::path native(const HostFilename* f) {
   if (!f) return {};
   std::string path = f->path;
@@ -126,6 +133,7 @@ bool files_create_folder(const HostFilename* f) {
   return guarded("files.create_folder", false, [&] {
     if (!f || f->path.empty()) return false;
     // a folder whose parent is missing is a mistyped path more often than a wish
+    make_drive_root(f);
     return create_single_folder(native(f));
   });
 }

@@ -11,9 +11,9 @@
 #include "app/host_options.h"
 #include "containers/container_json.h"
 #include "containers/json_input.h"
-#include "containers/settings_store.h"
 #include "files/filename_impl.h"
 #include "files/path_text.h"
+#include "files/replacing_file.h"
 #include "strings/string_impl.h"
 
 namespace fs = std::filesystem;
@@ -54,10 +54,15 @@ std::vector<fs::path> script_files(const fs::path& folder) {
                  error.message().c_str());
     return files;
   }
-  for (const fs::directory_entry& entry : entries) {
+  for (; !error && entries != fs::directory_iterator(); entries.increment(error)) {
     std::error_code kind_error;
+    const fs::directory_entry& entry = *entries;
     if (entry.is_directory(kind_error) || !has_suffix(entry.path().filename().string(), "csc")) continue;
     files.push_back(entry.path());
+  }
+  if (error) {
+    std::fprintf(stderr, "zorhost: warning: scripts folder %s could not be listed to the end: %s\n",
+                 folder.c_str(), error.message().c_str());
   }
   std::sort(files.begin(), files.end());
   return files;
@@ -141,17 +146,24 @@ bool read_script_file(const fs::path& file, HostScriptItem* item, std::string* e
 }
 
 std::string script_file_text(const HostScriptItem& item) {
-  json document = json::object();
+  // in the order a reader expects: what the script is, its values, its source
+  nlohmann::ordered_json document = nlohmann::ordered_json::object();
   document["identifier"] = to_utf8(item.identifier);
-  if (item.data) document["container"] = container_to_json(*item.data);
+  if (item.data) document["container"] = nlohmann::ordered_json(container_to_json(*item.data));
   document["source"] = item.source;
   // A text that is not valid Unicode (a lone surrogate a translator wrote as an escape) is kept as far
   // as JSON can hold it rather than refused.
-  return document.dump(2, ' ', false, json::error_handler_t::replace) + "\n";
+  return document.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace) + "\n";
 }
 
 bool write_script_file(const HostScriptItem& item, const fs::path& file, std::string* error) {
-  return write_file_atomically(file, script_file_text(item), error);
+  // No folder is made: a script is saved where the host loads scripts from, and a folder made for it
+  // (an identifier with a slash) would hide the saved script from the next load.
+  const std::string text = script_file_text(item);
+  ReplacingFile out;
+  if (out.open(file) && out.write(text.data(), text.size()) && out.commit()) return true;
+  *error = out.error();
+  return false;
 }
 
 HostScriptItem* script_item(int32_t collection, size_t index) {

@@ -35,7 +35,8 @@ std::filesystem::path script_collection_folder(int32_t collection);
 bool read_script_file(const std::filesystem::path& file, HostScriptItem* item, std::string* error);
 // The file's text for an item.
 std::string script_file_text(const HostScriptItem& item);
-// Writes the item into file through a temporary file, fsync and rename. False with the reason.
+// Writes the item into file through a temporary file, fsync and rename; the folder must be there.
+// False with the reason.
 bool write_script_file(const HostScriptItem& item, const std::filesystem::path& file, std::string* error);
 
 // The loaded collection's items in order, null past the end or for an unknown collection. A collection

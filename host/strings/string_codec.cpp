@@ -113,9 +113,10 @@ class Encoder {
       append_utf8(out, c);
       return out;
     }
-    // Line ends and other control characters are escaped, so that a text with several lines stays on
-    // one line of a text file.
-    if (c >= 0x80 || c < 0x20 || c == 0x7F || protect_digit) {
+    // Control characters but tab are escaped, line ends included, so that a text with a line break
+    // stays on one line of a text file; a writer puts its own line ends in the file as they are.
+    const bool control = (c < 0x20 && c != '\t') || c == 0x7F;
+    if (c >= 0x80 || control || protect_digit) {
       // "\u0001" to "\u0010" followed by four digits would read as one eight-digit escape.
       after_short_escape_ = c <= 0x10;
       return escape(c);

@@ -197,6 +197,13 @@ TEST(HostScripts, AnItemWrittenBackIsWhatTheNextLoadSees) {
       contains(GetCapturedStderr(), "other.csc: a script is written with the file identifier 'scrp'"));
   EXPECT_FALSE(fs::exists(folder + "/other.csc"));
   Files().fn_free(other);
+  // no folder is made for a script: the next load would not look there
+  HostFilename* nested = name(folder + "/Tools/Align.csc");
+  CaptureStderr();
+  EXPECT_FALSE(Scripts().item_write(item, nested, ZOR_SCRIPT_FILE_ID, nullptr));
+  EXPECT_TRUE(contains(GetCapturedStderr(), "zorhost: cannot write " + folder + "/Tools/Align.csc"));
+  EXPECT_FALSE(fs::exists(folder + "/Tools"));
+  Files().fn_free(nested);
   root.write("blocker", "a file where a folder would be");
   HostFilename* blocked = name((root.path() / "blocker" / "x.csc").string());
   CaptureStderr();
@@ -216,6 +223,13 @@ TEST(HostScripts, AnItemWrittenBackIsWhatTheNextLoadSees) {
   const auto& sub = std::get<std::shared_ptr<HostContainer>>(again.data->values.at(83013));
   EXPECT_EQ(text_at(sub.get(), 1), U"Objekte \"ausrichten\" \\ \u65e5\u672c \U0001F600\nzweite Zeile");
   EXPECT_EQ(std::get<int64_t>(again.data->values.at(8)), -9000000000);
+
+  // a text that is not valid Unicode (a lone surrogate) does not stop the write
+  HostScriptItem odd;
+  odd.identifier = U"Odd \xD800";
+  ASSERT_TRUE(zorhost::write_script_file(odd, root.path() / "odd.csc", &error)) << error;
+  ASSERT_TRUE(zorhost::read_script_file(root.path() / "odd.csc", &again, &error)) << error;
+  EXPECT_EQ(again.identifier.substr(0, 4), U"Odd ");
 
   // an item without a data container is written without one and read back so
   HostScriptItem bare;
@@ -257,4 +271,20 @@ TEST(HostFiles, NamesCompareWithoutCaseOfAsciiLettersAndScriptFoldersHaveIds) {
   EXPECT_EQ(folder->path, (root.path() / "startup" / "library").string());
   EXPECT_FALSE(Files().folder_by_id(6, folder));
   Files().fn_free(folder);
+
+  // a file written on drive C: lands in the prefs folder's drive_c, which is made for it like a
+  // drive that is always there; reading does not make it
+  const auto saved_drives = zorhost::options().drives;
+  zorhost::options().drives.erase('C');
+  HostFilename* strings = zorhost::new_host_filename("C:\\strings.txt");
+  HostFile* file = Files().file_alloc();
+  EXPECT_FALSE(Files().file_open(file, strings, ZOR_FILE_READ, 0, 0, 0, 0));
+  EXPECT_FALSE(fs::exists(root.path() / "prefs" / "drive_c"));
+  ASSERT_TRUE(Files().file_open(file, strings, ZOR_FILE_WRITE, 0, 0, 0, 0));
+  EXPECT_TRUE(Files().file_write(file, "x\n", 2));
+  EXPECT_TRUE(Files().file_close(file));
+  Files().file_free(file);
+  Files().fn_free(strings);
+  zorhost::options().drives = saved_drives;
+  EXPECT_TRUE(fs::is_regular_file(root.path() / "prefs" / "drive_c" / "strings.txt"));
 }
