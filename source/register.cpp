@@ -3,8 +3,11 @@
 #include <initializer_list>
 
 #include "attachment_scanner/attachment_scanner_command.h"
+#include "crash/crashobject.h"
+#include "localize/localize.h"
 #include "nexal/configuration.h"
 #include "renderator/renderator_dialog.h"
+#include "translator_locator/translator_locator.h"
 #include "zor_pmain.h"
 
 bool g_nexalRelkitTools =
@@ -15,9 +18,9 @@ namespace {
 // The one place that fixes the order of registration; each tool adds its one line in its slot.
 // The Renderator's registration is Decisive: its answer is the start result.
 constexpr std::initializer_list<ToolRegistration> kTools = {
-    // 1 crash test command: Required
-    // 2 Translator Locator: Unchecked
-    // 3 Import and Export Script Strings: Unchecked
+    {RegisterCrashObject, RegistrationRule::Required},            // 1 crash test command
+    {RegisterTranslatorLocator, RegistrationRule::Unchecked},     // 2 Translator Locator
+    {RegisterScriptStringCommands, RegistrationRule::Unchecked},  // 3 Import and Export Script Strings
     {RegisterAttachmentScanner, RegistrationRule::Unchecked},  // 4 Attachment Scanner
     // 5 I/O handler browser: Required
     {RegisterRenderator, RegistrationRule::Decisive},  // 6 Renderator command

@@ -174,6 +174,8 @@ bool files_file_open(HostFile* file, const HostFilename* name, int32_t mode, int
     if (!file || !name) return false;
     close_stream(file);
     const fs::path path = native(name);
+    if (mode == ZOR_FILE_WRITE || mode == ZOR_FILE_READWRITE || mode == ZOR_FILE_APPEND)
+      make_drive_root(name);
     if (mode == ZOR_FILE_WRITE || mode == ZOR_FILE_READWRITE) {
       auto replacing = std::make_unique<ReplacingFile>();
       if (replacing->open(path, mode == ZOR_FILE_READWRITE)) {

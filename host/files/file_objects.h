@@ -50,4 +50,7 @@ bool files_file_seek(HostFile* file, int64_t position);
 bool files_file_read(HostFile* file, void* buffer, int64_t length);
 bool files_file_write(HostFile* file, const void* buffer, int64_t length);
 std::filesystem::path drive_root(char letter);
+// A drive's root is always there, as on the machines module code is written for: the folder that the
+// drive letter of f maps to is made, when missing, before something is created in it.
+void make_drive_root(const HostFilename* f);
 }  // namespace zorhost

@@ -22,6 +22,13 @@ fs::path drive_root(char letter) {
   return options().prefs_dir / (std::string("drive_") + static_cast<char>(letter - 'A' + 'a'));
 }
 
+void make_drive_root(const HostFilename* f) {
+  if (!f || !has_drive(f->path)) return;
+  const fs::path root = drive_root(f->path[0]);
+  std::error_code ignored;
+  if (!fs::exists(root, ignored)) fs::create_directories(root, ignored);
+}
+
 fs::path native(const HostFilename* f) {
   if (!f) return {};
   std::string path = f->path;
@@ -126,6 +133,7 @@ bool files_create_folder(const HostFilename* f) {
   return guarded("files.create_folder", false, [&] {
     if (!f || f->path.empty()) return false;
     // a folder whose parent is missing is a mistyped path more often than a wish
+    make_drive_root(f);
     return create_single_folder(native(f));
   });
 }
@@ -164,6 +172,14 @@ bool files_folder_by_id(int32_t id, HostFilename* out) {
       case ZOR_FOLDER_TEMP:
         folder = fs::temp_directory_path();
         break;
+      case ZOR_FOLDER_LIBRARY:
+        // the user's library: collection 0 of the scripts is its "scripts" folder
+        folder = options().prefs_dir;
+        break;
+      case ZOR_FOLDER_SHARED_LIBRARY:
+        // what every user of this installation shares
+        folder = options().startup_dir / "library";
+        break;
       case ZOR_FOLDER_HOME: {
         const char* home = std::getenv("HOME");
         if (!home || !*home) return false;
@@ -175,6 +191,12 @@ bool files_folder_by_id(int32_t id, HostFilename* out) {
     }
     out->path = folder.string();
     return true;
+  });
+}
+
+int32_t files_fn_compare(const HostFilename* a, const HostFilename* b) {
+  return guarded("files.fn_compare", 0, [&] {
+    return static_cast<int32_t>(compare_names(a ? a->path : std::string(), b ? b->path : std::string()));
   });
 }
 
@@ -219,6 +241,7 @@ const HostFileTable* files_table() {
       .file_write = files_file_write,
       .browse_is_link = files_browse_is_link,
       .folder_identity = files_folder_identity,
+      .fn_compare = files_fn_compare,
   };
   return &table;
 }

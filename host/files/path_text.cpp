@@ -95,6 +95,16 @@ bool has_suffix(std::string_view path, std::string_view suffix) {
   return true;
 }
 
+int compare_names(std::string_view a, std::string_view b) {
+  const size_t common = a.size() < b.size() ? a.size() : b.size();
+  for (size_t i = 0; i < common; ++i) {
+    const auto x = static_cast<unsigned char>(lower(a[i]));
+    const auto y = static_cast<unsigned char>(lower(b[i]));
+    if (x != y) return x < y ? -1 : 1;
+  }
+  return a.size() == b.size() ? 0 : a.size() < b.size() ? -1 : 1;
+}
+
 std::string with_suffix(std::string_view path, std::string_view suffix) {
   path = without_trailing_separators(path);
   const size_t dot = suffix_dot(path);

@@ -15,6 +15,10 @@ std::string directory_part(std::string_view path);
 std::string file_part(std::string_view path);
 // suffix without the dot; ASCII letters compared without case; "" matches a name without suffix
 bool has_suffix(std::string_view path, std::string_view suffix);
+// The host's comparison of file names: ASCII letters without case (the way names are matched where
+// module code comes from: "script_US.TXT" is a ".txt" file), every other character by code point.
+// UTF-8 orders like code points, so the bytes are compared. < 0, 0, > 0.
+int compare_names(std::string_view a, std::string_view b);
 // replaces the suffix of the file part, adds one when there is none, removes it for ""
 std::string with_suffix(std::string_view path, std::string_view suffix);
 

@@ -1,5 +1,5 @@
 // The scripts family: the scripting-language library (the GUI script compiler) and the expression
-// evaluator.
+// evaluator here; the script collections keep their entry points in their own file.
 #include <cstdio>
 #include <string>
 
@@ -8,6 +8,7 @@
 #include "files/filename_impl.h"
 #include "memory/memory_tracker.h"
 #include "scripts/expression_evaluator.h"
+#include "scripts/script_collections.h"
 #include "scripts/script_compiler.h"
 #include "strings/string_impl.h"
 
@@ -108,6 +109,11 @@ const HostScriptTable* scripts_table() {
       .evaluator_free = scripts_evaluator_free,
       .evaluate_int = scripts_evaluate_int,
       .evaluate_float = scripts_evaluate_float,
+      .collection_first = scripts_collection_first,
+      .collection_next = scripts_collection_next,
+      .item_identifier = scripts_item_identifier,
+      .item_data = scripts_item_data,
+      .item_write = scripts_item_write,
   };
   return &table;
 }

@@ -34,16 +34,51 @@ int hex_value(char32_t c) {
   return -1;
 }
 
-// Length of the escape at text[pos] ("\uXXXX" or "\UXXXXXXXX"), 0 when there is none.
 template <class Text>
-size_t escape_length(const Text& text, size_t pos) {
-  if (pos + 1 >= text.size() || text[pos] != '\\') return 0;
-  const size_t digits = text[pos + 1] == 'u' ? 4 : text[pos + 1] == 'U' ? 8 : 0;
-  if (digits == 0 || pos + 2 + digits > text.size()) return 0;
-  for (size_t i = 0; i < digits; ++i) {
-    if (hex_value(static_cast<char32_t>(static_cast<unsigned char>(text[pos + 2 + i]))) < 0) return 0;
+char32_t char_at(const Text& text, size_t pos) {
+  if constexpr (sizeof(text[pos]) == 1) {
+    return static_cast<unsigned char>(text[pos]);
+  } else {
+    return text[pos];
   }
-  return 2 + digits;
+}
+
+template <class Text>
+bool hex_digits_at(const Text& text, size_t pos, size_t count, char32_t* value) {
+  if (pos + count > text.size()) return false;
+  char32_t result = 0;
+  for (size_t i = 0; i < count; ++i) {
+    const int digit = hex_value(char_at(text, pos + i));
+    if (digit < 0) return false;
+    result = result * 16 + static_cast<char32_t>(digit);
+  }
+  *value = result;
+  return true;
+}
+
+// The escape at text[pos]: its length (0 when there is none) and its character. "\u" and "\U" read
+// alike, because readers of script string files lower the U before converting. Eight digits are one
+// escape when they name a character beyond the basic plane; otherwise four digits are.
+template <class Text>
+size_t read_escape(const Text& text, size_t pos, char32_t* value) {
+  if (pos + 1 >= text.size() || char_at(text, pos) != '\\') return 0;
+  const char32_t marker = char_at(text, pos + 1);
+  if (marker != 'u' && marker != 'U') return 0;
+  char32_t wide = 0;
+  if (hex_digits_at(text, pos + 2, 8, &wide) && wide >= 0x10000 && wide <= 0x10FFFF) {
+    *value = wide;
+    return 10;
+  }
+  return hex_digits_at(text, pos + 2, 4, value) ? 6 : 0;
+}
+
+bool starts_escape(std::u32string_view text, size_t pos) {
+  char32_t ignored = 0;
+  return read_escape(text, pos, &ignored) > 0;
+}
+
+bool is_hex_digit(char32_t c) {
+  return hex_value(c) >= 0;
 }
 
 std::string escape(char32_t c) {
@@ -56,34 +91,59 @@ std::string escape(char32_t c) {
   return buffer;
 }
 
-// The 8-bit form of the character at text[pos].
-std::string encode_char(std::u32string_view text, size_t pos, int conversion) {
-  const char32_t c = text[pos];
-  if (conversion == ZOR_STRING_7BIT_ESCAPED) {
-    if (c >= 0x80) return escape(c);
-    if (c == '\\' && escape_length(text, pos) > 0) return escape(c);
+// Writes one character at a time; what a character becomes may depend on its neighbours.
+class Encoder {
+ public:
+  explicit Encoder(int conversion) : escaped_(conversion == ZOR_STRING_7BIT_ESCAPED) {}
+
+  // The 8-bit form of text[pos]; called for every position in order.
+  std::string next(std::u32string_view text, size_t pos) {
+    char32_t c = text[pos];
+    if (c > 0x10FFFF) c = 0xFFFD;
+    const bool protect_digit = after_short_escape_ && is_hex_digit(c);
+    after_short_escape_ = false;
+    // A backslash that would read back as the start of an escape is itself escaped, and so is one
+    // before a U in code 3, which the script string reader would lower to u.
+    if (c == '\\' &&
+        (starts_escape(text, pos) || (escaped_ && pos + 1 < text.size() && text[pos + 1] == 'U'))) {
+      return escape(c);
+    }
+    if (!escaped_) {
+      std::string out;
+      append_utf8(out, c);
+      return out;
+    }
+    // Control characters but tab are escaped, line ends included, so that a text with a line break
+    // stays on one line of a text file; a writer puts its own line ends in the file as they are.
+    const bool control = (c < 0x20 && c != '\t') || c == 0x7F;
+    if (c >= 0x80 || control || protect_digit) {
+      // "\u0001" to "\u0010" followed by four digits would read as one eight-digit escape.
+      after_short_escape_ = c <= 0x10;
+      return escape(c);
+    }
     return std::string(1, static_cast<char>(c));
   }
-  // UTF-8 output is read back with escapes too, so a backslash that starts one must be protected.
-  if (c == '\\' && escape_length(text, pos) > 0) return escape(c);
-  std::string out;
-  append_utf8(out, c);
-  return out;
-}
+
+ private:
+  bool escaped_;
+  bool after_short_escape_ = false;
+};
 
 }  // namespace
 
 std::string encode_text(std::u32string_view text, int conversion) {
   std::string out;
   out.reserve(text.size());
-  for (size_t i = 0; i < text.size(); ++i) out += encode_char(text, i, conversion);
+  Encoder encoder(conversion);
+  for (size_t i = 0; i < text.size(); ++i) out += encoder.next(text, i);
   return out;
 }
 
 std::string encode_text_prefix(std::u32string_view text, int conversion, size_t max_bytes) {
   std::string out;
+  Encoder encoder(conversion);
   for (size_t i = 0; i < text.size(); ++i) {
-    std::string piece = encode_char(text, i, conversion);
+    std::string piece = encoder.next(text, i);
     if (out.size() + piece.size() > max_bytes) break;
     out += piece;
   }
@@ -96,11 +156,9 @@ std::u32string decode_text(std::string_view bytes, int /*conversion*/) {
   out.reserve(bytes.size());
   size_t i = 0;
   while (i < bytes.size()) {
-    if (const size_t length = escape_length(bytes, i)) {
-      char32_t value = 0;
-      for (size_t k = 2; k < length; ++k)
-        value = value * 16 + hex_value(static_cast<unsigned char>(bytes[i + k]));
-      out += value;
+    char32_t escaped = 0;
+    if (const size_t length = read_escape(bytes, i, &escaped)) {
+      out += escaped;
       i += length;
       continue;
     }

@@ -1,7 +1,11 @@
-// Text to and from 8-bit form. Code 0 writes UTF-8 and reads UTF-8 plus the escapes that code 3
-// writes; code 3 writes 7-bit text where every other character is "\uXXXX" (or "\UXXXXXXXX" beyond
-// the basic plane). A backslash that would otherwise read back as an escape is itself written as
-// "\u005C", so that escaping and reading back give the same text.
+// Text to and from 8-bit form. Code 0 writes UTF-8; code 3 writes 7-bit text where every character
+// beyond ASCII and every control character but tab (CR and LF included) is "\uXXXX", or "\UXXXXXXXX"
+// beyond the basic plane. Both codes read UTF-8 plus those escapes, with "\u" and "\U" alike: eight digits
+// are one escape when they name a character beyond the basic plane, otherwise four digits are. A
+// backslash that would read back as the start of an escape (in code 3 also one before a U) is itself
+// written as "\u005C", and a hex digit right after the escape of a character up to U+0010 is escaped
+// too, so that writing with either code and reading back gives the same text, also after a reader
+// lowered every "\U" to "\u". Every character takes at most ten bytes in code 3.
 #pragma once
 #include <string>
 #include <string_view>

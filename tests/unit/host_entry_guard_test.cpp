@@ -131,7 +131,7 @@ TEST(EntryGuard, EveryOperationOfEveryFamilyIsGuardedUnderItsOwnLabel) {
                 create_folder, delete_file, startup_folder, folder_by_id, browse_open, browse_next,
                 browse_name, browse_is_folder, browse_size, browse_time, browse_free, file_alloc, file_free,
                 file_open, file_close, file_length, file_position, file_seek, file_read, file_write,
-                browse_is_link, folder_identity);
+                browse_is_link, folder_identity, fn_compare);
   }
   {
     FamilyCheck check("containers", table.containers);
@@ -182,6 +182,7 @@ TEST(EntryGuard, EveryOperationOfEveryFamilyIsGuardedUnderItsOwnLabel) {
     FamilyCheck check("scripts", table.scripts);
     CHECK_SLOTS(check, library_find, library_table, evaluator_alloc, evaluator_free, evaluate_int,
                 evaluate_float);
+    CHECK_SLOTS(check, collection_first, collection_next, item_identifier, item_data, item_write);
   }
   {
     FamilyCheck check("general", table.general);

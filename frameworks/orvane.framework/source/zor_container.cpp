@@ -76,6 +76,14 @@ void BaseContainer::SetId(int32_t id) {
   if (_container) HostCall(&Containers::set_id, _container, id);
 }
 
+int32_t BaseContainer::GetCount() const {
+  return _container ? HostCall(0, &Containers::count, _container) : 0;
+}
+
+int32_t BaseContainer::GetIdAt(int32_t index) const {
+  return _container ? HostCall(-1, &Containers::id_at, _container, index) : -1;
+}
+
 int32_t BaseContainer::GetType(int32_t id) const {
   return _container ? HostCall(int32_t{ZOR_VALUE_NONE}, &Containers::value_type, _container, id)
                     : ZOR_VALUE_NONE;

@@ -24,6 +24,9 @@ class BaseContainer {
   void SetId(int32_t id);
   int32_t GetType(int32_t id) const;  // ZOR_VALUE_*
   bool Remove(int32_t id);
+  // The entries in the host's order (ascending ids): GetIdAt answers -1 outside 0 .. GetCount() - 1.
+  int32_t GetCount() const;
+  int32_t GetIdAt(int32_t index) const;
 
   bool GetBool(int32_t id, bool def = false) const;
   int32_t GetInt32(int32_t id, int32_t def = 0) const;

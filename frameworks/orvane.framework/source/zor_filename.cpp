@@ -102,6 +102,11 @@ bool Filename::IsEmpty() const {
   return _name == nullptr || HostCall(true, &Files::fn_is_empty, _name);
 }
 
+int32_t Filename::CompareName(const Filename& other) const {
+  if (const auto compare = HostOperation(&Files::fn_compare)) return compare(_name, other._name);
+  return GetString().Compare(other.GetString());
+}
+
 bool Filename::operator==(const Filename& other) const {
   if (IsEmpty() && other.IsEmpty()) return true;
   if (Ensure() == nullptr || other.Ensure() == nullptr) return false;

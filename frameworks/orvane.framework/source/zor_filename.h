@@ -27,6 +27,9 @@ class Filename {
   bool IsEmpty() const;
   bool operator==(const Filename& other) const;
   bool operator!=(const Filename& other) const { return !(*this == other); }
+  // The host's comparison of names as its file system matches them (< 0, 0, > 0); a host that cannot
+  // compare names answers the comparison of the texts.
+  int32_t CompareName(const Filename& other) const;
 
   HostFilename* Get();
   const HostFilename* Get() const;

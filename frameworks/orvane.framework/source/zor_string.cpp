@@ -128,6 +128,10 @@ int32_t String::GetCString(char* buffer, int32_t size, int32_t conversion) const
   return _text ? HostCall(0, &Strings::get_text, _text, buffer, size, conversion) : 0;
 }
 
+int32_t String::GetCStringLength(int32_t conversion) const {
+  return _text ? HostCall(0, &Strings::get_text_length, _text, conversion) : 0;
+}
+
 std::string String::ToUtf8() const {
   const int32_t needed = _text ? HostCall(0, &Strings::get_text_length, _text, ZOR_STRING_UTF8) : 0;
   if (needed <= 0) return {};

@@ -12,8 +12,16 @@ enum { ZOR_DELETE_FORCE = 4 };
 enum { ZOR_FILE_READ = 1, ZOR_FILE_WRITE = 2, ZOR_FILE_READWRITE = 3, ZOR_FILE_APPEND = 4 };
 /* byte order of a byte file's numbers (file_open); bytes themselves are written as given */
 enum { ZOR_BYTEORDER_NATIVE = 0, ZOR_BYTEORDER_MOTOROLA = 1, ZOR_BYTEORDER_INTEL = 2 };
-/* folder ids for folder_by_id */
-enum { ZOR_FOLDER_STARTUP = 0, ZOR_FOLDER_PREFS = 1, ZOR_FOLDER_TEMP = 2, ZOR_FOLDER_HOME = 3 };
+/* folder ids for folder_by_id. LIBRARY holds the "scripts" folder of script collection 0 (zorhost: the
+ * prefs folder); SHARED_LIBRARY holds a "scripts" folder shared by all users (zorhost decides where). */
+enum {
+  ZOR_FOLDER_STARTUP = 0,
+  ZOR_FOLDER_PREFS = 1,
+  ZOR_FOLDER_TEMP = 2,
+  ZOR_FOLDER_LIBRARY = 3,
+  ZOR_FOLDER_SHARED_LIBRARY = 4,
+  ZOR_FOLDER_HOME = 5
+};
 
 /* Append only; never reorder. Operations with an "out" argument write into an object the caller
  * owns; none of them hands ownership over unless it says so. */
@@ -71,6 +79,10 @@ typedef struct HostFileTable {
   /* device and file number of a folder, links followed: two paths of one folder answer the same;
      false when the folder cannot be reached */
   bool (*folder_identity)(const HostFilename* folder, uint64_t* device, uint64_t* inode);
+
+  /* The host's comparison of two file names as texts, the way its file system matches names (zorhost:
+     ASCII letters without case, everything else by code point); < 0, 0, > 0. Null reads as empty. */
+  int32_t (*fn_compare)(const HostFilename* a, const HostFilename* b);
 } HostFileTable;
 
 #ifdef __cplusplus

@@ -1,0 +1,290 @@
+// The host's script collections through the scripts family, as a module sees them: .csc files loaded
+// from the two folders, bad files named and skipped, data containers changed in place and written
+// back so that the next load sees them; and the files family's name comparison and library folders.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "app/host_options.h"
+#include "app/host_table.h"
+#include "containers/container_impl.h"
+#include "containers/json_input.h"
+#include "files/filename_impl.h"
+#include "scratch_folder.h"
+#include "scripts/script_collections.h"
+#include "strings/string_impl.h"
+
+namespace fs = std::filesystem;
+using test_support::ScratchFolder;
+using testing::internal::CaptureStderr;
+using testing::internal::GetCapturedStderr;
+
+namespace {
+
+const HostScriptTable& Scripts() {
+  return *zorhost::scripts_table();
+}
+const HostFileTable& Files() {
+  return *zorhost::files_table();
+}
+const HostContainerTable& Containers() {
+  return *zorhost::containers_table();
+}
+
+bool contains(const std::string& text, const std::string& part) {
+  return text.find(part) != std::string::npos;
+}
+
+// The host's folders pointed into a scratch folder for one test.
+class ScriptFolders {
+ public:
+  explicit ScriptFolders(const fs::path& root)
+      : saved_prefs_(zorhost::options().prefs_dir), saved_startup_(zorhost::options().startup_dir) {
+    zorhost::options().prefs_dir = root / "prefs";
+    zorhost::options().startup_dir = root / "startup";
+  }
+  ~ScriptFolders() {
+    zorhost::options().prefs_dir = saved_prefs_;
+    zorhost::options().startup_dir = saved_startup_;
+  }
+
+ private:
+  fs::path saved_prefs_;
+  fs::path saved_startup_;
+};
+
+std::string identifier(const HostScriptItem* item) {
+  HostString* text = zorhost::strings_table()->alloc();
+  Scripts().item_identifier(item, text);
+  std::string out = zorhost::to_utf8(text);
+  zorhost::strings_table()->free(text);
+  return out;
+}
+
+// The identifiers of a collection in the host's order, with the ids of each data container's entries.
+std::vector<std::string> listing(int32_t collection) {
+  std::vector<std::string> out;
+  for (HostScriptItem* item = Scripts().collection_first(collection); item;
+       item = Scripts().collection_next(item)) {
+    std::string line = identifier(item);
+    HostContainer* data = Scripts().item_data(item);
+    if (!data) line += " (no data)";
+    for (int32_t i = 0; data && i < Containers().count(data); ++i)
+      line += " " + std::to_string(Containers().id_at(data, i));
+    out.push_back(line);
+  }
+  return out;
+}
+
+// A load of a collection from a folder the host has not loaded it from, with what it said on stderr.
+std::vector<std::string> load(int32_t collection, std::string* said) {
+  CaptureStderr();
+  std::vector<std::string> items = listing(collection);
+  *said = GetCapturedStderr();
+  return items;
+}
+
+std::u32string text_at(const HostContainer* container, int32_t id) {
+  const auto found = container->values.find(id);
+  if (found == container->values.end()) return U"<none>";
+  return std::get<zorhost::StringValue>(found->second).text;
+}
+
+}  // namespace
+
+TEST(HostScripts, CollectionsAreLoadedFromCscFilesAndBadFilesAreNamedAndSkipped) {
+  ScratchFolder root;
+  ScriptFolders folders(root.path());
+  const std::string user = "prefs/scripts/";
+  root.write(user + "b_align.csc", R"({"identifier": "Align Objects",
+    "container": {"87379": {"1": "Align Objects", "2": "Aligns the selected objects"},
+                  "83013": {"1": "Objekte ausrichten"}, "5": 7},
+    "source": "main(doc) { }"})");
+  root.write(user + "a_plain.CSC", R"({"identifier": "Plain", "source": ""})");
+  root.write(user + "c_null.csc", R"({"identifier": "Null Data", "container": null})");
+  root.write(user + "notes.txt", "not a script");
+  fs::create_directories(root.path() / user / "folder.csc");
+  root.write(user + "d_syntax.csc", "{\"identifier\": \"Broken\",\n  \"container\": {\"1\": tru}}");
+  root.write(user + "e_deep.csc", "{\"identifier\": \"Deep\", \"container\": " + std::string(200, '[') +
+                                      std::string(200, ']') + "}");
+  root.write(user + "f_no_identifier.csc", R"({"container": {}})");
+  root.write(user + "g_empty_identifier.csc", R"({"identifier": ""})");
+  root.write(user + "h_typo.csc", R"({"identifier": "Typo", "sources": ""})");
+  root.write(user + "i_bad_key.csc", R"({"identifier": "Bad Key", "container": {"US": {"1": "x"}}})");
+  root.write(user + "j_bad_value.csc", R"({"identifier": "Bad Value", "container": {"87379": {"1": [1]}}})");
+  root.write(user + "k_array.csc", R"(["identifier", "Array"])");
+  root.write(user + "l_source.csc", R"({"identifier": "Source", "source": 3})");
+  root.write(user + "m_twice.csc", R"({"identifier": "Plain", "container": {}})");
+  root.write("startup/resource/modules/zorplugin/scripts/app.csc",
+             R"({"identifier": "Align Objects", "container": {"87379": {"1": "Align, app"}}})");
+
+  std::string said;
+  EXPECT_EQ(load(ZOR_SCRIPT_COLLECTION_USER, &said),
+            (std::vector<std::string>{"Plain (no data)", "Align Objects 5 83013 87379", "Null Data (no data)",
+                                      "Plain"}));
+  const auto warned = [&](const std::string& file, const std::string& problem) {
+    const std::string line = (root.path() / user / file).string() + ": " + problem;
+    EXPECT_TRUE(contains(said, "zorhost: warning: script file " + line)) << line << "\n" << said;
+  };
+  warned("d_syntax.csc", "line 2, column ");
+  warned("e_deep.csc", "line 1, column ");
+  EXPECT_TRUE(contains(said, "nested more than 100 levels")) << said;
+  warned("f_no_identifier.csc", "the script has no \"identifier\"");
+  warned("g_empty_identifier.csc", "\"identifier\" must be");
+  warned("h_typo.csc", "unknown field \"sources\"");
+  warned("i_bad_key.csc", "container.US: container keys must be 32-bit integer ids");
+  warned("j_bad_value.csc", "container.87379.1: ");
+  warned("k_array.csc", "a script file must be a JSON object");
+  warned("l_source.csc", "\"source\" must be a text");
+  EXPECT_TRUE(contains(said, "a_plain.CSC and " + (root.path() / user / "m_twice.csc").string() +
+                                 " both hold the script \"Plain\""))
+      << said;
+  EXPECT_FALSE(contains(said, "notes.txt") || contains(said, "folder.csc")) << said;
+
+  // loaded once: asking again says nothing more and gives the same items
+  const HostScriptItem* first = Scripts().collection_first(ZOR_SCRIPT_COLLECTION_USER);
+  EXPECT_EQ(load(ZOR_SCRIPT_COLLECTION_USER, &said).size(), 4u);
+  EXPECT_EQ(said, "");
+  EXPECT_EQ(Scripts().collection_first(ZOR_SCRIPT_COLLECTION_USER), first);
+
+  EXPECT_EQ(load(ZOR_SCRIPT_COLLECTION_APPLICATION, &said),
+            (std::vector<std::string>{"Align Objects 87379"}));
+  EXPECT_EQ(said, "");
+  EXPECT_EQ(Scripts().collection_first(2), nullptr);
+  EXPECT_EQ(Scripts().collection_first(-1), nullptr);
+  EXPECT_EQ(Scripts().collection_next(nullptr), nullptr);
+
+  // a fresh prefs folder without a scripts folder is an empty collection, and not a fault
+  ScratchFolder empty;
+  ScriptFolders none(empty.path());
+  EXPECT_TRUE(load(ZOR_SCRIPT_COLLECTION_USER, &said).empty());
+  EXPECT_EQ(said, "");
+  // the items of the earlier load stay as they were for whoever holds them
+  EXPECT_EQ(identifier(first), "Plain");
+  EXPECT_EQ(identifier(Scripts().collection_next(first)), "Align Objects");
+}
+
+TEST(HostScripts, AnItemWrittenBackIsWhatTheNextLoadSees) {
+  ScratchFolder root;
+  ScriptFolders folders(root.path());
+  root.write("prefs/scripts/Align Objects.csc",
+             R"({"identifier": "Align Objects", "container": {"87379": {"1": "Align Objects"}, "3": 1.5,
+                 "4": {"time": [1, 25]}, "6": {"file": "C:\\tex\\a.tif"}, "8": {"int64": "-9000000000"}},
+                 "source": "main() { print(\"é\"); }"})");
+
+  HostScriptItem* item = Scripts().collection_first(ZOR_SCRIPT_COLLECTION_USER);
+  ASSERT_NE(item, nullptr);
+  HostContainer* data = Scripts().item_data(item);
+  ASSERT_NE(data, nullptr);
+  // what the import does: a new language sub-container stored in the item's own container
+  HostContainer german(83013);
+  german.values[1] = zorhost::StringValue{U"Objekte \"ausrichten\" \\ \u65e5\u672c \U0001F600\nzweite Zeile"};
+  Containers().set_container(data, 83013, &german);
+
+  const std::string folder = (root.path() / "prefs" / "scripts").string();
+  const auto name = [](const std::string& path) { return zorhost::new_host_filename(path); };
+  HostFilename* target = name(folder + "/Align Objects.csc");
+  EXPECT_TRUE(Scripts().item_write(item, target, ZOR_SCRIPT_FILE_ID, nullptr));
+  Files().fn_free(target);
+
+  // a wrong file identifier and a place that cannot be written are refused with their reason
+  HostFilename* other = name(folder + "/other.csc");
+  CaptureStderr();
+  EXPECT_FALSE(Scripts().item_write(item, other, ZOR_FOURCC('T', 'E', 'X', 'T'), nullptr));
+  EXPECT_TRUE(
+      contains(GetCapturedStderr(), "other.csc: a script is written with the file identifier 'scrp'"));
+  EXPECT_FALSE(fs::exists(folder + "/other.csc"));
+  Files().fn_free(other);
+  // no folder is made for a script: the next load would not look there
+  HostFilename* nested = name(folder + "/Tools/Align.csc");
+  CaptureStderr();
+  EXPECT_FALSE(Scripts().item_write(item, nested, ZOR_SCRIPT_FILE_ID, nullptr));
+  EXPECT_TRUE(contains(GetCapturedStderr(), "zorhost: cannot write " + folder + "/Tools/Align.csc"));
+  EXPECT_FALSE(fs::exists(folder + "/Tools"));
+  Files().fn_free(nested);
+  root.write("blocker", "a file where a folder would be");
+  HostFilename* blocked = name((root.path() / "blocker" / "x.csc").string());
+  CaptureStderr();
+  EXPECT_FALSE(Scripts().item_write(item, blocked, ZOR_SCRIPT_FILE_ID, nullptr));
+  EXPECT_TRUE(contains(GetCapturedStderr(), "zorhost: cannot ")) << "the reason is said";
+  Files().fn_free(blocked);
+
+  // the next start of the host loads the file as written
+  HostScriptItem again;
+  std::string error;
+  ASSERT_TRUE(zorhost::read_script_file(folder + "/Align Objects.csc", &again, &error)) << error;
+  EXPECT_EQ(again.identifier, U"Align Objects");
+  EXPECT_EQ(again.source, "main() { print(\"é\"); }");
+  ASSERT_NE(again.data, nullptr);
+  EXPECT_EQ(zorhost::script_file_text(again), zorhost::script_file_text(*item)) << "every value survives";
+  ASSERT_TRUE(again.data->values.count(83013));
+  const auto& sub = std::get<std::shared_ptr<HostContainer>>(again.data->values.at(83013));
+  EXPECT_EQ(text_at(sub.get(), 1), U"Objekte \"ausrichten\" \\ \u65e5\u672c \U0001F600\nzweite Zeile");
+  EXPECT_EQ(std::get<int64_t>(again.data->values.at(8)), -9000000000);
+
+  // a text that is not valid Unicode (a lone surrogate) does not stop the write
+  HostScriptItem odd;
+  odd.identifier = U"Odd \xD800";
+  ASSERT_TRUE(zorhost::write_script_file(odd, root.path() / "odd.csc", &error)) << error;
+  ASSERT_TRUE(zorhost::read_script_file(root.path() / "odd.csc", &again, &error)) << error;
+  EXPECT_EQ(again.identifier.substr(0, 4), U"Odd ");
+
+  // an item without a data container is written without one and read back so
+  HostScriptItem bare;
+  bare.identifier = U"Bare";
+  ASSERT_TRUE(zorhost::write_script_file(bare, root.path() / "bare.csc", &error)) << error;
+  ASSERT_TRUE(zorhost::read_script_file(root.path() / "bare.csc", &again, &error)) << error;
+  EXPECT_EQ(again.data, nullptr);
+  EXPECT_EQ(again.identifier, U"Bare");
+}
+
+TEST(HostFiles, NamesCompareWithoutCaseOfAsciiLettersAndScriptFoldersHaveIds) {
+  const auto compare = [](const std::string& a, const std::string& b) {
+    HostFilename* x = zorhost::new_host_filename(a);
+    HostFilename* y = zorhost::new_host_filename(b);
+    const int32_t answer = Files().fn_compare(x, y);
+    Files().fn_free(x);
+    Files().fn_free(y);
+    return answer;
+  };
+  EXPECT_EQ(compare("script_US.TXT", "script_us.txt"), 0);
+  EXPECT_EQ(compare(".txt", ".TXT"), 0);
+  EXPECT_LT(compare("script_", "script_US.TXT"), 0);
+  EXPECT_GT(compare("b", "A"), 0) << "letters order without case";
+  EXPECT_GT(compare("Z", "_"), 0) << "and as lower-case letters among the other characters";
+  EXPECT_NE(compare("\xc3\xa9", "\xc3\x89"), 0) << "only ASCII letters ignore case";
+  EXPECT_LT(compare("z", "\xc3\xa9"), 0);
+  EXPECT_EQ(Files().fn_compare(nullptr, nullptr), 0);
+  HostFilename* a = zorhost::new_host_filename("a");
+  EXPECT_GT(Files().fn_compare(a, nullptr), 0);
+  Files().fn_free(a);
+
+  ScratchFolder root;
+  ScriptFolders folders(root.path());
+  HostFilename* folder = Files().fn_alloc();
+  ASSERT_TRUE(Files().folder_by_id(ZOR_FOLDER_LIBRARY, folder));
+  EXPECT_EQ(folder->path + "/scripts",
+            zorhost::script_collection_folder(ZOR_SCRIPT_COLLECTION_USER).string());
+  ASSERT_TRUE(Files().folder_by_id(ZOR_FOLDER_SHARED_LIBRARY, folder));
+  EXPECT_EQ(folder->path, (root.path() / "startup" / "library").string());
+  EXPECT_FALSE(Files().folder_by_id(6, folder));
+  Files().fn_free(folder);
+
+  // a file written on drive C: lands in the prefs folder's drive_c, which is made for it like a
+  // drive that is always there; reading does not make it
+  const auto saved_drives = zorhost::options().drives;
+  zorhost::options().drives.erase('C');
+  HostFilename* strings = zorhost::new_host_filename("C:\\strings.txt");
+  HostFile* file = Files().file_alloc();
+  EXPECT_FALSE(Files().file_open(file, strings, ZOR_FILE_READ, 0, 0, 0, 0));
+  EXPECT_FALSE(fs::exists(root.path() / "prefs" / "drive_c"));
+  ASSERT_TRUE(Files().file_open(file, strings, ZOR_FILE_WRITE, 0, 0, 0, 0));
+  EXPECT_TRUE(Files().file_write(file, "x\n", 2));
+  EXPECT_TRUE(Files().file_close(file));
+  Files().file_free(file);
+  Files().fn_free(strings);
+  zorhost::options().drives = saved_drives;
+  EXPECT_TRUE(fs::is_regular_file(root.path() / "prefs" / "drive_c" / "strings.txt"));
+}

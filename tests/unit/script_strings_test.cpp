@@ -1,0 +1,414 @@
+// The script string commands against zorhost's own services, with the script collections and the user
+// (folder choice, message boxes) played by the test: what the files hold after an export, what an
+// import assigns, reports and saves.
+#include <gtest/gtest.h>
+
+#include <cctype>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <optional>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "localize/localize.h"
+#include "localize/script_string_file.h"
+#include "scratch_folder.h"
+#include "with_host.h"
+#include "zor_container.h"
+#include "zor_file.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using test_support::ScratchFolder;
+
+// A script as the test keeps it; handed to the module as an opaque item.
+struct FakeScript {
+  std::string identifier;
+  BaseContainer data;  // not valid: the script has no data container
+  bool hasData = true;
+  std::vector<std::string> writes;  // the files the module asked to write the script to
+};
+
+struct FakeUser {
+  std::vector<FakeScript*> collections[2];
+  std::vector<std::string> messages;
+  std::string folder;  // the folder chosen; empty: the user cancels
+};
+FakeUser* g_user = nullptr;
+// the folders the host names with ids 3 and 4 in these tests
+std::string g_library;
+
+std::string ReadFile(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+FakeScript* AsScript(const HostScriptItem* item) {
+  return reinterpret_cast<FakeScript*>(const_cast<HostScriptItem*>(item));
+}
+HostScriptItem* AsItem(FakeScript* script) {
+  return reinterpret_cast<HostScriptItem*>(script);
+}
+
+HostScriptItem* FindNext(const FakeScript* after, int32_t collection) {
+  const auto& list = g_user->collections[collection];
+  for (size_t i = 0; i < list.size(); ++i) {
+    if (after == nullptr) return AsItem(list[i]);
+    if (list[i] == after) return i + 1 < list.size() ? AsItem(list[i + 1]) : nullptr;
+  }
+  return nullptr;
+}
+
+HostScriptTable FakeScripts() {
+  HostScriptTable table{};
+  table.size = sizeof(HostScriptTable);
+  table.collection_first = [](int32_t collection) -> HostScriptItem* {
+    return collection == 0 || collection == 1 ? FindNext(nullptr, collection) : nullptr;
+  };
+  table.collection_next = [](const HostScriptItem* item) -> HostScriptItem* {
+    for (int32_t collection : {0, 1}) {
+      for (FakeScript* script : g_user->collections[collection]) {
+        if (script == AsScript(item)) return FindNext(script, collection);
+      }
+    }
+    return nullptr;
+  };
+  table.item_identifier = [](const HostScriptItem* item, HostString* out) {
+    String text(AsScript(item)->identifier.c_str());
+    test_support::RealHostTable()->strings->assign(out, text.Get());
+  };
+  table.item_data = [](HostScriptItem* item) -> HostContainer* {
+    FakeScript* script = AsScript(item);
+    return script->hasData ? script->data.Get() : nullptr;
+  };
+  table.item_write = [](HostScriptItem* item, const HostFilename* name, int32_t fileId, HostDocument* doc) {
+    String path;
+    test_support::RealHostTable()->files->fn_get_string(name, path.Get());
+    AsScript(item)->writes.push_back(path.ToUtf8() +
+                                     (fileId == ZOR_SCRIPT_FILE_ID && !doc ? "" : " (bad id)"));
+    return true;
+  };
+  return table;
+}
+
+// zorhost's table with the scripts, the message boxes and the folder choice of the test.
+class ScriptStrings : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    g_user = &user_;
+    table_ = *test_support::RealHostTable();
+    scripts_ = FakeScripts();
+    gui_ = *table_.gui;
+    gui_.message_box = [](const HostString* text, int32_t) {
+      String copy;
+      test_support::RealHostTable()->strings->assign(copy.Get(), text);
+      g_user->messages.push_back(copy.ToUtf8());
+      return int32_t{1};
+    };
+    gui_.select_file = [](HostFilename* name, int32_t kind, const HostString*) {
+      if (kind != ZOR_SELECT_FOLDER || g_user->folder.empty()) return false;
+      String path(g_user->folder.c_str());
+      test_support::RealHostTable()->files->fn_set_string(name, path.Get());
+      return true;
+    };
+    files_ = *table_.files;
+    // the module's rules are under test here, not the host's name comparison
+    if (files_.fn_compare == nullptr) {
+      files_.fn_compare = [](const HostFilename* a, const HostFilename* b) {
+        String sa, sb;
+        test_support::RealHostTable()->files->fn_get_string(a, sa.Get());
+        test_support::RealHostTable()->files->fn_get_string(b, sb.Get());
+        std::string x = sa.ToUtf8(), y = sb.ToUtf8();
+        for (char& c : x) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        for (char& c : y) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        return static_cast<int32_t>(x.compare(y));
+      };
+    }
+    // the library folders, so that the saved paths can be told exactly
+    g_library = (scratch_.path() / "library").string();
+    files_.folder_by_id = [](int32_t id, HostFilename* out) {
+      if (id != ZOR_FOLDER_LIBRARY && id != ZOR_FOLDER_SHARED_LIBRARY) {
+        return test_support::RealHostTable()->files->folder_by_id(id, out);
+      }
+      String path((g_library + std::to_string(id)).c_str());
+      test_support::RealHostTable()->files->fn_set_string(out, path.Get());
+      return true;
+    };
+    table_.scripts = &scripts_;
+    table_.gui = &gui_;
+    table_.files = &files_;
+    host_.emplace(&table_);
+  }
+  void TearDown() override {
+    for (auto& collection : user_.collections) collection.clear();
+    scripts_list_.clear();
+    host_.reset();
+    g_user = nullptr;
+  }
+
+  // A script in a collection; texts are (language, name, help) with empty texts left out.
+  struct Texts {
+    const char* language;
+    const char* name;
+    const char* help;
+  };
+  FakeScript& Add(int32_t collection, const std::string& identifier, std::vector<Texts> texts) {
+    scripts_list_.push_back(std::make_unique<FakeScript>());
+    FakeScript& script = *scripts_list_.back();
+    script.identifier = identifier;
+    script.data.SetInt32(5, 42);  // another value of the script, never a language
+    for (const Texts& t : texts) {
+      BaseContainer language(localize::LanguageId(t.language[0], t.language[1]));
+      if (*t.name) language.SetString(localize::kNameId, t.name);
+      if (*t.help) language.SetString(localize::kHelpId, t.help);
+      script.data.SetContainer(localize::LanguageId(t.language[0], t.language[1]), language);
+    }
+    user_.collections[collection].push_back(&script);
+    return script;
+  }
+  static std::string Text(FakeScript& script, const char* language, int32_t id) {
+    return script.data.GetContainer(localize::LanguageId(language[0], language[1])).GetString(id).ToUtf8();
+  }
+
+  FakeUser user_;
+  std::vector<std::unique_ptr<FakeScript>> scripts_list_;
+  HostFunctionTable table_{};
+  HostScriptTable scripts_{};
+  HostGuiTable gui_{};
+  HostFileTable files_{};
+  std::optional<test_support::WithHost> host_;
+  ScratchFolder scratch_;
+};
+
+TEST_F(ScriptStrings, ExportWritesOneFilePerLanguageInOrderOfFirstAppearance) {
+  Add(0, "Align", {{"US", "Align", "Aligns objects"}, {"DE", "Ausrichten", ""}});
+  Add(0, "NoData", {}).hasData = false;
+  Add(1, "Bake", {{"FR", "Cuire", ""}, {"US", "Bake", ""}});
+  Add(1, "Align", {{"US", "Align app", ""}});  // the same identifier in the other collection
+
+  // containers list their entries by id, so DE (0x4445) comes before US (0x5553) for the first script
+  const std::vector<int32_t> languages = localize::CollectLanguages();
+  ASSERT_EQ(languages, (std::vector<int32_t>{0x4445, 0x5553, 0x4652}));
+
+  user_.folder = scratch_.path().string();
+  ExportCmd command;
+  ASSERT_TRUE(command.Execute(nullptr));
+  EXPECT_TRUE(user_.messages.empty());
+  const std::string us = ReadFile(scratch_.path() / "script_US.TXT");
+  EXPECT_EQ(us,
+            "Name:\"Align\" \"Align\"\n"
+            "Help:\"Align\" \"Aligns objects\"\n"
+            "Name:\"Bake\" \"Bake\"\n"
+            "Name:\"Align\" \"Align app\"\n");
+  // German: the first script's own name, its help from US; the others fall back to their US texts
+  EXPECT_EQ(ReadFile(scratch_.path() / "script_DE.TXT"),
+            "Name:\"Align\" \"Ausrichten\"\n"
+            "Help:\"Align\" \"Aligns objects\"\n"
+            "Name:\"Bake\" \"Bake\"\n"
+            "Name:\"Align\" \"Align app\"\n");
+  EXPECT_EQ(ReadFile(scratch_.path() / "script_FR.TXT"),
+            "Name:\"Align\" \"Align\"\n"
+            "Help:\"Align\" \"Aligns objects\"\n"
+            "Name:\"Bake\" \"Cuire\"\n"
+            "Name:\"Align\" \"Align app\"\n");
+  EXPECT_EQ(std::distance(fs::directory_iterator(scratch_.path()), fs::directory_iterator()), 3);
+
+  // a script without US texts and without texts in a language gets an empty name there
+  Add(0, "Lonely", {{"JP", "", ""}});
+  ASSERT_TRUE(localize::ExportScriptStrings(Filename(scratch_.path().string().c_str())));
+  EXPECT_NE(ReadFile(scratch_.path() / "script_US.TXT").find("Name:\"Lonely\" \"\"\n"), std::string::npos);
+
+  // cancelled: nothing happens, the command answers false
+  user_.folder.clear();
+  EXPECT_FALSE(command.Execute(nullptr));
+}
+
+TEST_F(ScriptStrings, ExportTakesAtMostAHundredLanguagesAndSaysWhenItCannotWrite) {
+  std::vector<Texts> many;
+  std::vector<std::string> codes;
+  for (int i = 0; i < 120; ++i)
+    codes.push_back({static_cast<char>('A' + i / 26), static_cast<char>('a' + i % 26)});
+  for (const std::string& code : codes) many.push_back({code.c_str(), "n", ""});
+  Add(0, "Many", many);
+  const auto languages = localize::CollectLanguages();
+  ASSERT_EQ(languages.size(), 100u);
+  EXPECT_EQ(languages.front(), 'A' * 256 + 'a');
+  EXPECT_EQ(languages.back(), 'D' * 256 + 'v');  // the hundredth in container order
+
+  // a folder that does not exist: the first file cannot be opened, the export stops there
+  EXPECT_TRUE(localize::ExportScriptStrings(Filename((scratch_.path() / "missing").string().c_str())));
+  EXPECT_EQ(user_.messages, std::vector<std::string>{"Error writing"});
+}
+
+TEST_F(ScriptStrings, ReaderReportsFormatErrorsWithFileAndEntryIndex) {
+  const auto read_all = [&](const std::string& content, std::vector<std::string>& entries) {
+    const fs::path path = scratch_.write("script_XX.txt", content);
+    BaseFile file;
+    EXPECT_TRUE(file.Open(Filename(path.string().c_str()), ZOR_FILE_READ));
+    String identifier, text;
+    int32_t help = 0, error = 0, index = 0;
+    entries.clear();
+    while (localize::ReadScriptStringEntry(file, "script_XX.txt", identifier, text, help, index, error)) {
+      entries.push_back(std::to_string(help) + "|" + identifier.ToUtf8() + "|" + text.ToUtf8());
+      ++index;
+    }
+    return error;
+  };
+  std::vector<std::string> entries;
+  // empty lines, CR LF, blanks and tabs around the parts, a last line without a line end, a U after a
+  // backslash read as the escape it stands for
+  EXPECT_EQ(
+      read_all("\r\n\nName:\"A b\"\t \"T\\U00e9xt\" \r\n\r\nHelp: \"A b\" \"\"\nName:\"Only\"", entries), 0);
+  EXPECT_EQ(entries, (std::vector<std::string>{"0|A b|T\xC3\xA9xt", "1|A b|", "0|Only|"}));
+  EXPECT_EQ(read_all("\n\n\r\n", entries), 0);
+  EXPECT_TRUE(entries.empty());
+  EXPECT_TRUE(user_.messages.empty());
+
+  // the third entry has a letter between its parts: entries count from 0, empty lines do not count
+  EXPECT_EQ(
+      read_all("Name:\"a\" \"1\"\n\nHelp:\"a\" \"2\"\n\n\nName:\"b\" x \"3\"\nName:\"c\" \"4\"\n", entries),
+      1);
+  EXPECT_EQ(entries.size(), 2u);
+  EXPECT_EQ(user_.messages, std::vector<std::string>{"Unknown identifier file script_XX.txt Line 2"});
+  user_.messages.clear();
+  // a keyword in the wrong case or any other start, in the first entry
+  EXPECT_EQ(read_all("name:\"a\" \"1\"\n", entries), 1);
+  EXPECT_EQ(read_all("Title:\"a\" \"1\"\n", entries), 1);
+  EXPECT_EQ(user_.messages, (std::vector<std::string>{"Unknown identifier file script_XX.txt Line 0",
+                                                      "Unknown identifier file script_XX.txt Line 0"}));
+  user_.messages.clear();
+  // a quote too many leaves a letter after the fourth quote
+  EXPECT_EQ(read_all("Name:\"a\" \"say \"hi\"\"\n", entries), 1);
+  // a keyword alone is an entry with nothing in it; a line far past 2047 bytes reads whole
+  const std::string long_text(5000, 'x');
+  EXPECT_EQ(read_all("Help:  \nName:\"L\" \"" + long_text + "\"\n", entries), 0);
+  ASSERT_EQ(entries.size(), 2u);
+  EXPECT_EQ(entries[0], "1||");
+  EXPECT_EQ(entries[1], "0|L|" + long_text);
+}
+
+TEST_F(ScriptStrings, ImportAssignsEveryMatchingScriptAndSavesAllOfThem) {
+  FakeScript& user_align = Add(0, "Align", {{"US", "Align", "Aligns"}});
+  FakeScript& untouched = Add(0, "Other", {});
+  FakeScript& no_data = Add(0, "Bare", {});
+  no_data.hasData = false;
+  FakeScript& app_align = Add(1, "Align", {});
+  FakeScript& escaping = Add(1, "../Escaping", {});
+  scratch_.write("in/script_DE.txt", "Name:\"Align\" \"Ausrichten\"\nHelp:\"Align\" \"Richtet aus\"\n");
+  scratch_.write("in/script_fr.TXT", "\n");
+  // names of another form are passed over, whatever they hold
+  scratch_.write("in/script_DEU.txt", "garbage");
+  scratch_.write("in/script_DE.txt.bak", "garbage");
+  scratch_.write("in/scripts_DE.txt", "garbage");
+  scratch_.write("in/script_DE.tx", "garbage");
+  fs::create_directories(scratch_.path() / "in" / "script_IT.txt" / "sub");  // a folder: cannot be opened
+
+  user_.folder = (scratch_.path() / "in").string();
+  ImportCmd command;
+  ASSERT_TRUE(command.Execute(nullptr));
+  // two languages opened, two entries each given to both scripts named Align
+  EXPECT_EQ(user_.messages, std::vector<std::string>{"2 Languages and 4 Strings updated!"});
+  for (FakeScript* script : {&user_align, &app_align}) {
+    EXPECT_EQ(Text(*script, "DE", localize::kNameId), "Ausrichten");
+    EXPECT_EQ(Text(*script, "DE", localize::kHelpId), "Richtet aus");
+  }
+  EXPECT_EQ(Text(user_align, "US", localize::kNameId), "Align");
+  EXPECT_EQ(user_align.data.GetInt32(5), 42);
+  // every script is saved, also those without new texts; the ones without data too
+  for (FakeScript* script : {&user_align, &untouched, &no_data}) {
+    EXPECT_EQ(script->writes,
+              std::vector<std::string>{g_library + "3/scripts/" + script->identifier + ".csc"});
+  }
+  EXPECT_TRUE(escaping.writes.empty()) << "saved outside its script folder: " << escaping.writes[0];
+  ASSERT_EQ(app_align.writes.size(), 1u);
+  EXPECT_EQ(
+      app_align.writes[0],
+      (StartupFolder() + Filename("resource/modules/zorplugin/scripts/Align.csc")).GetString().ToUtf8());
+}
+
+TEST_F(ScriptStrings, ImportStopsWithoutSavingOnAnUnknownScriptOrAFormatError) {
+  FakeScript& align = Add(0, "Align", {});
+  FakeScript& bare = Add(1, "Bare", {});
+  bare.hasData = false;
+  user_.folder = (scratch_.path() / "in").string();
+  ImportCmd command;
+
+  scratch_.write("in/script_DE.txt", "Name:\"Align\" \"Ausrichten\"\nName:\"Gone\" \"Weg\"\n");
+  EXPECT_FALSE(command.Execute(nullptr));
+  EXPECT_EQ(user_.messages, std::vector<std::string>{"Couldn't assign strings for script Gone"});
+  EXPECT_TRUE(align.writes.empty());
+  // a script without data container cannot take texts either
+  user_.messages.clear();
+  scratch_.write("in/script_DE.txt", "Name:\"Bare\" \"Nackt\"\n");
+  EXPECT_FALSE(command.Execute(nullptr));
+  EXPECT_EQ(user_.messages, std::vector<std::string>{"Couldn't assign strings for script Bare"});
+
+  user_.messages.clear();
+  scratch_.write("in/script_DE.txt", "Name:\"Align\" \"Ausrichten\"\n\nName:Align \"x\"\n");
+  EXPECT_FALSE(command.Execute(nullptr));
+  EXPECT_EQ(user_.messages, std::vector<std::string>{"Unknown identifier file script_DE.txt Line 1"});
+  EXPECT_TRUE(align.writes.empty());
+
+  // files that hold only empty lines change nothing, though they count as opened
+  user_.messages.clear();
+  scratch_.write("in/script_DE.txt", "\n\r\n");
+  EXPECT_TRUE(command.Execute(nullptr));
+  EXPECT_EQ(user_.messages, std::vector<std::string>{"No changes!"});
+  EXPECT_TRUE(align.writes.empty());
+}
+
+TEST_F(ScriptStrings, ExportedTextsReadBackUnchanged) {
+  const std::vector<std::string> texts = {"plain",
+                                          "caf\xC3\xA9 \xE2\x82\xAC",
+                                          "\xE6\x97\xA5\xE6\x9C\xAC\xE8\xAA\x9E",
+                                          "C:\\Users\\x \\q",
+                                          "two\nlines\r\n",
+                                          "tab\there",
+                                          "emoji \xF0\x9F\x98\x80",
+                                          "back\\slash\\"};
+  for (size_t i = 0; i < texts.size(); ++i) {
+    Add(static_cast<int32_t>(i % 2), "S" + std::to_string(i), {{"US", texts[i].c_str(), texts[i].c_str()}});
+  }
+  const Filename folder(scratch_.path().string().c_str());
+  ASSERT_TRUE(localize::ExportScriptStrings(folder));
+  // every text wiped, then imported from the export
+  for (auto& script : scripts_list_) script->data.SetContainer(localize::kUsLanguageId, BaseContainer());
+  ASSERT_TRUE(localize::ImportScriptStrings(folder));
+  EXPECT_EQ(user_.messages.back(),
+            "1 Languages and " + std::to_string(2 * texts.size()) + " Strings updated!");
+  for (size_t i = 0; i < texts.size(); ++i) {
+    EXPECT_EQ(Text(*scripts_list_[i], "US", localize::kNameId), texts[i]);
+    EXPECT_EQ(Text(*scripts_list_[i], "US", localize::kHelpId), texts[i]);
+  }
+}
+
+TEST_F(ScriptStrings, FileNamesAndFolders) {
+  EXPECT_EQ(localize::ScriptStringFileName(0x5553).ToUtf8(), "script_US.TXT");
+  EXPECT_EQ(localize::ScriptStringFileName(0x44E9).ToUtf8(), "script_D\xC3\xA9.TXT");
+  int32_t id = 0;
+  EXPECT_TRUE(localize::IsScriptStringFileName(Filename("script_US.txt"), id));
+  EXPECT_EQ(id, localize::kUsLanguageId);
+  // the name's letters are compared without case, the language code is taken as written
+  EXPECT_TRUE(localize::IsScriptStringFileName(Filename("SCRIPT_us.Txt"), id));
+  EXPECT_EQ(id, localize::LanguageId('u', 's'));
+  EXPECT_TRUE(localize::IsScriptStringFileName(Filename("script_D\xC3\xA9.txt"), id));
+  EXPECT_EQ(id, 0x10000 + 0x44E9);
+  for (const char* other :
+       {"script_USA.txt", "script_U.txt", "script_US.txt2", "scrypt_US.txt", "script_US_txt",
+        "script_\xE2\x82\xAC"
+        "A.txt"}) {
+    EXPECT_FALSE(localize::IsScriptStringFileName(Filename(other), id)) << other;
+  }
+  EXPECT_TRUE(localize::ScriptFolder(1).GetString().ToUtf8().ends_with("resource/modules/zorplugin/scripts"));
+  EXPECT_EQ(localize::ScriptFolder(0).GetString().ToUtf8(), g_library + "3/scripts");
+  EXPECT_EQ(localize::ScriptFolder(2).GetString().ToUtf8(), g_library + "4/scripts");
+  EXPECT_TRUE(localize::ScriptFolder(3).IsEmpty());
+  EXPECT_TRUE(localize::ScriptFolder(-1).IsEmpty());
+}
+
+}  // namespace

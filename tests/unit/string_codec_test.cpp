@@ -1,0 +1,126 @@
+// The 8-bit conversions on random texts: whatever code 3 writes (the form of script string files)
+// reads back unchanged through code 0, also after a script string reader lowered "\U" to "\u", and
+// code 0 round-trips by itself.
+#include "strings/string_codec.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "zor_api.h"
+
+using namespace zorhost;
+
+namespace {
+
+// Characters that make conversions go wrong more often than chance would pick them.
+const std::vector<char32_t> kTricky = {
+    U'\\', U'"',  U'u',  U'U',   U'0',   U'1',   U'9',   U'a',   U'F',   U'f',    U'x',    U' ',    U'\t',
+    U'\n', U'\r', 0,     1,      0x10,   0x11,   0x1F,   0x7F,   0x80,   0xA0,    0xE9,    0xFF,    0x100,
+    0x41F, 0x5D0, 0x627, 0x3042, 0x65E5, 0xD7FF, 0xE000, 0xFFFD, 0xFFFF, 0x10000, 0x1F600, 0x10FFFF};
+
+std::u32string random_text(std::mt19937& random) {
+  std::uniform_int_distribution<int> length(0, 40);
+  std::uniform_int_distribution<int> kind(0, 9);
+  std::uniform_int_distribution<size_t> tricky(0, kTricky.size() - 1);
+  std::u32string text;
+  const int count = length(random);
+  for (int i = 0; i < count; ++i) {
+    switch (kind(random)) {
+      case 0:
+      case 1:
+      case 2:
+        text += kTricky[tricky(random)];
+        break;
+      case 3: {
+        // something that looks like an escape: a backslash, u or U and hex digits
+        text += U'\\';
+        text += random() % 2 ? U'u' : U'U';
+        for (int k = static_cast<int>(random() % 10); k > 0; --k)
+          text += U"0123456789abcdefABCDEF"[random() % 22];
+        break;
+      }
+      case 4:
+      case 5:
+        text += static_cast<char32_t>(0x20 + random() % 0x5F);  // printable ASCII
+        break;
+      case 6:
+        text += static_cast<char32_t>(random() % 0x80);  // any ASCII, controls included
+        break;
+      case 7:
+        text += static_cast<char32_t>(0x80 + random() % (0x10000 - 0x80));  // the basic plane
+        break;
+      default:
+        text += static_cast<char32_t>(0x10000 + random() % (0x110000 - 0x10000));  // beyond it
+        break;
+    }
+  }
+  return text;
+}
+
+// What the script string reader does to a line before converting it.
+std::string lower_u_after_backslash(std::string bytes) {
+  for (size_t i = 1; i < bytes.size(); ++i) {
+    if (bytes[i] == 'U' && bytes[i - 1] == '\\') bytes[i] = 'u';
+  }
+  return bytes;
+}
+
+std::string shown(const std::u32string& text) {
+  std::string out;
+  char buffer[16];
+  for (char32_t c : text) {
+    std::snprintf(buffer, sizeof buffer, "%X ", static_cast<unsigned>(c));
+    out += buffer;
+  }
+  return out;
+}
+
+}  // namespace
+
+TEST(StringCodec, RandomTextsWrittenWithCodeThreeReadBackUnchanged) {
+  std::mt19937 random(20261206);
+  for (int iteration = 0; iteration < 50000; ++iteration) {
+    const std::u32string text = random_text(random);
+    const std::string escaped = encode_text(text, ZOR_STRING_7BIT_ESCAPED);
+    bool seven_bit_text = escaped.size() <= 10 * text.size();
+    for (unsigned char c : escaped) {
+      seven_bit_text = seven_bit_text && ((c >= 0x20 && c < 0x7F) || c == '\t');  // and one line
+    }
+    ASSERT_TRUE(seven_bit_text) << shown(text) << "-> " << escaped;
+    ASSERT_EQ(decode_text(escaped, ZOR_STRING_UTF8), text) << shown(text) << "-> " << escaped;
+    ASSERT_EQ(decode_text(lower_u_after_backslash(escaped), ZOR_STRING_UTF8), text)
+        << shown(text) << "-> " << escaped;
+
+    const std::string utf8 = encode_text(text, ZOR_STRING_UTF8);
+    ASSERT_EQ(decode_text(utf8, ZOR_STRING_UTF8), text) << shown(text);
+
+    // a cut-off conversion is the conversion of a shorter text: never half a character or escape
+    const size_t limit = random() % (escaped.size() + 2);
+    const std::string prefix = encode_text_prefix(text, ZOR_STRING_7BIT_ESCAPED, limit);
+    ASSERT_LE(prefix.size(), limit);
+    const std::u32string start = decode_text(prefix, ZOR_STRING_UTF8);
+    ASSERT_EQ(start, text.substr(0, start.size())) << shown(text) << "-> " << prefix;
+  }
+}
+
+TEST(StringCodec, EscapesThatATranslatorWrites) {
+  // both cases of U, four or eight digits, and backslashes that start nothing
+  EXPECT_EQ(decode_text("\\u00e9t\\U00E9 \\u0001F600 \\U0001f600", 0),
+            U"\u00e9t\u00e9 \U0001F600 \U0001F600");
+  EXPECT_EQ(decode_text("C:\\users\\new \\u12 \\", 0), U"C:\\users\\new \\u12 \\");
+  // eight digits that name no character beyond the basic plane are four digits and text
+  EXPECT_EQ(decode_text("\\u00E92024", 0), U"\u00E92024");
+  EXPECT_EQ(decode_text("\\u00110000", 0), U"\u00110000");
+
+  // what code 3 writes for the cases the reader must not misread
+  EXPECT_EQ(encode_text(U"a\tz\r\n\u0007\u007F", ZOR_STRING_7BIT_ESCAPED),
+            "a\tz\\u000D\\u000A\\u0007\\u007F");
+  EXPECT_EQ(encode_text(U"a\u0002b", ZOR_STRING_7BIT_ESCAPED), "a\\u0002\\u0062");
+  EXPECT_EQ(encode_text(U"\u0001F600", ZOR_STRING_7BIT_ESCAPED), "\\u0001\\u0046600");
+  EXPECT_EQ(encode_text(U"\\U1234 \\users", ZOR_STRING_7BIT_ESCAPED), "\\u005CU1234 \\users");
+  EXPECT_EQ(encode_text(U"\U0001F600\"", ZOR_STRING_7BIT_ESCAPED), "\\U0001F600\"");
+}

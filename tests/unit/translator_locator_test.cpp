@@ -1,0 +1,128 @@
+// The Translator Locator: which literals of a source file it finds and lists, and the lines it writes,
+// first on bytes alone, then through zorhost's files and suffix test.
+#include "translator_locator/translator_locator.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "scratch_folder.h"
+#include "translator_locator/literal_scanner.h"
+#include "with_host.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using namespace translator_locator;
+
+// every literal found: (its text, the line buffer at that moment)
+std::vector<std::pair<std::string, std::string>> Found(std::string_view source) {
+  std::vector<std::pair<std::string, std::string>> found;
+  ScanSource(source, [&](std::string_view literal, std::string_view line) {
+    found.emplace_back(std::string(literal), std::string(line));
+  });
+  return found;
+}
+
+// the lowered literals that the listing rules keep, with ".h" names told by a plain suffix check
+std::vector<std::string> Listed(std::string_view source) {
+  std::vector<std::string> listed;
+  ScanSource(source, [&](std::string_view literal, std::string_view) {
+    const std::string lowered = LowerLiteral(literal);
+    if (IsListedLiteral(lowered, [](std::string_view s) { return s.ends_with(".h"); }))
+      listed.push_back(lowered);
+  });
+  return listed;
+}
+
+using Pairs = std::vector<std::pair<std::string, std::string>>;
+
+TEST(TranslatorLocatorScanner, LineCommentsLinesAndQuotes) {
+  // a literal after a line comment is hidden, one on the next line is not; "//" in a literal is text
+  EXPECT_EQ(Found("a = \"http://x\"; // \"hidden\"\n\tb(\"Next\");\r\n"),
+            (Pairs{{"http://x", "a = \"http://x"}, {"Next", "b(\"Next"}}));
+  // two literals on one line: the second line buffer holds the first literal without its closing quote
+  EXPECT_EQ(Found("f(\"One\", \"Two\");"), (Pairs{{"One", "f(\"One"}, {"Two", "f(\"One, \"Two"}}));
+  // an escaped quote does not end a literal; a line end does, and empties the line buffer
+  EXPECT_EQ(Found("s = \"say \\\"hi\\\"\";\nt = \"open\nu(\"x\""),
+            (Pairs{{"say \\\"hi\\\"", "s = \"say \\\"hi\\\""}, {"open", "t = \"open"}, {"x", "u(\"x"}}));
+  // a literal cut by the end of the file still counts; tabs are left out of the line, kept in the text
+  EXPECT_EQ(Found("\tx(\"a\tb"), (Pairs{{"a\tb", "x(\"ab"}}));
+  // block comments are not comments to the scanner; a single slash is kept in the line
+  EXPECT_EQ(Found("/* \"c\" */ a/b(\"d\")"), (Pairs{{"c", "/* \"c"}, {"d", "/* \"c */ a/b(\"d"}}));
+  // a line past the buffer: the literal is whole, the line stops at the buffer's size
+  const std::string long_line = std::string(3000, 'y') + "(\"Far\")";
+  const Pairs far = Found(long_line);
+  ASSERT_EQ(far.size(), 1u);
+  EXPECT_EQ(far[0].first, "Far");
+  EXPECT_EQ(far[0].second, std::string(kLineBufferBytes, 'y'));
+  EXPECT_TRUE(Found("no literals // \"x\"\n").empty());
+}
+
+TEST(TranslatorLocatorScanner, ListingRules) {
+  EXPECT_EQ(Listed("a(\"\"); b(\"123\"); c(\" -- \"); d(\"%d files\"); e(\"OK\"); f(\"x\\ny\");"),
+            (std::vector<std::string>{"%d files", "ok", "x\\ny"}));
+  // escaped quotes and hexadecimal escapes are not listed, other escapes are
+  EXPECT_EQ(Listed("a(\"say \\\"no\\\"\"); b(\"\\x41bc\"); c(\"\\X41bc\"); d(\"tab\\tok\");"),
+            (std::vector<std::string>{"tab\\tok"}));
+  // header names are not listed
+  EXPECT_EQ(Listed("#include \"Foo.H\"\n#include \"foo.hpp\"\n"), (std::vector<std::string>{"foo.hpp"}));
+  // lowering touches ASCII letters only
+  EXPECT_EQ(LowerLiteral("\xC3\x89T\xC3\xA9 ABC"), "\xC3\x89t\xC3\xA9 abc");
+}
+
+TEST(TranslatorLocatorScanner, ListingLinePadsToThirtyCharacters) {
+  EXPECT_EQ(ListingLine("ok", "b(\"OK"), "ok" + std::string(28, ' ') + "b(\"OK");
+  const std::string thirty(30, 'a');
+  EXPECT_EQ(ListingLine(thirty, "L"), thirty + "L");
+  EXPECT_EQ(ListingLine(thirty + "bc", "L"), thirty + "bcL");
+  // a character of several bytes counts once
+  EXPECT_EQ(ListingLine("\xC3\xA9t\xC3\xA9", "x"), "\xC3\xA9t\xC3\xA9" + std::string(27, ' ') + "x");
+}
+
+std::string ReadFile(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+TEST(TranslatorLocatorFiles, ScansSourcesAndHeadersBelowAFolder) {
+  test_support::WithHost host(test_support::RealHostTable());
+  test_support::ScratchFolder scratch;
+  scratch.write("src/a.cpp", "#include \"a.h\"\nint main() { puts(\"Hello World\"); }\n");
+  scratch.write("src/deep/b.H", "#define T \"Title\" // \"not me\"\n");
+  scratch.write("src/deep/c.txt", "\"not a source\"\n");
+  scratch.write("src/deep/d.cpp.bak", "\"not a source\"\n");
+  scratch.write("src/empty.cpp", "");
+  scratch.write("src/latin1.cpp", "x(\"Caf\xE9\");\n");
+  scratch.write("src/escape.cpp", "x(\"Caf\\u00e9\");\n");
+  // a link back up the tree is followed once, not for ever
+  fs::create_directory_symlink(scratch.path() / "src", scratch.path() / "src" / "deep" / "loop");
+
+  const fs::path out = scratch.path() / "strings.txt";
+  {
+    BaseFile output;
+    ASSERT_TRUE(output.Open(Filename(out.string().c_str()), ZOR_FILE_WRITE));
+    ScanFolder(Filename((scratch.path() / "src").string().c_str()), output);
+    ASSERT_TRUE(output.Close());
+  }
+  std::vector<std::string> lines;
+  std::stringstream in(ReadFile(out));
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  std::sort(lines.begin(), lines.end());
+  // the listing keeps the source's bytes: a Latin-1 byte stays one, an escape stays an escape
+  EXPECT_EQ(lines, (std::vector<std::string>{
+                       "caf\\u00e9" + std::string(21, ' ') + "x(\"Caf\\u00e9",
+                       "caf\xE9" + std::string(26, ' ') + "x(\"Caf\xE9",
+                       "hello world" + std::string(19, ' ') + "int main() { puts(\"Hello World",
+                       "title" + std::string(25, ' ') + "#define T \"Title"}));
+}
+
+}  // namespace
