@@ -179,6 +179,18 @@ class Parser {
     return v;
   }
   Value unary() {
+    // Brackets and unary operators recurse; a value text from a header cannot exhaust the stack.
+    if (++depth_ > kMaxDepth) {
+      error_ |= kEvalSyntax;
+      pos_ = text_.size();
+      --depth_;
+      return integer(0);
+    }
+    Value v = unary_operand();
+    --depth_;
+    return v;
+  }
+  Value unary_operand() {
     if (take("-")) {
       Value v = unary();
       return v.is_float ? floating(-v.d) : integer(wrap_sub(0, v.i));
@@ -473,6 +485,8 @@ class Parser {
   std::string_view text_;
   bool floating_mode_;
   int radix_;
+  static constexpr int kMaxDepth = 1000;
+  int depth_ = 0;
   size_t pos_ = 0;
   int32_t error_ = 0;
 };

@@ -1,5 +1,6 @@
 #include "scripts/script_compiler.h"
 
+#include <deque>
 #include <fstream>
 #include <map>
 #include <sstream>
@@ -314,7 +315,18 @@ class Compiler {
     locals_.resize(scope);
   }
 
+  // Statements and expressions recurse; a limit keeps a hostile script from exhausting the stack.
+  struct Nesting {
+    Nesting(Compiler& c, const Token& at) : compiler(c) {
+      if (++compiler.depth_ > kMaxNesting) compiler.fail(at, "nested too deeply");
+    }
+    ~Nesting() { --compiler.depth_; }
+    Compiler& compiler;
+  };
+  static constexpr int kMaxNesting = 256;
+
   void statement() {
+    const Nesting nesting(*this, cur_);
     if (is("{")) {
       block();
     } else if (is(";")) {
@@ -446,6 +458,7 @@ class Compiler {
   }
 
   void unary() {
+    const Nesting nesting(*this, cur_);
     if (is("-") || is("!") || is("~") || is("+")) {
       const std::string op = cur_.text;
       advance();
@@ -693,10 +706,12 @@ class Compiler {
   std::vector<Native> natives_;
   std::vector<uint32_t> global_names_;
   size_t global_count_ = 0;
-  std::vector<Function> functions_;
+  // A deque, so that the code being written (code_) stays where it is when a call adds a function.
+  std::deque<Function> functions_;
   std::vector<PendingCall> pending_;
 
   int32_t current_function_ = 0;
+  int depth_ = 0;
   std::vector<std::pair<std::string, int>> locals_;
   bool locals_open_ = false;
   std::vector<uint8_t>* code_ = nullptr;

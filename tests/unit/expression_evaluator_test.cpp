@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <string>
 
 namespace {
 
@@ -117,6 +118,10 @@ TEST(ExpressionEvaluator, NamesEachKindOfFailure) {
   EXPECT_EQ(int_error("1 +"), zorhost::kEvalSyntax);
   EXPECT_EQ(int_error("(int)5"), zorhost::kEvalUnknownName | zorhost::kEvalSyntax);
   EXPECT_EQ(int_error("1 ? 2 : 3"), zorhost::kEvalSyntax);
+  // Nesting that would exhaust the stack is refused, not followed.
+  EXPECT_EQ(int_error(std::string(100000, '(').c_str()), zorhost::kEvalSyntax);
+  EXPECT_EQ(int_value((std::string(500, '(') + "7" + std::string(500, ')')).c_str()), 7);
+  EXPECT_EQ(int_error(std::string(100000, '-').c_str()), zorhost::kEvalSyntax);
 }
 
 TEST(ExpressionEvaluator, ReadsUnprefixedNumbersInTheGivenRadix) {

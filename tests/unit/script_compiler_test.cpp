@@ -267,6 +267,10 @@ function uses_symbols() {
   return unset + total + 'ab' - NEG;
 }
 
+function early() { var a = 1; return later(a + 1) * 3 + later2(); }
+function later(x) { return x + 1; }
+function later2() { return 100; }
+
 function shadow(t) { var inner = t * 2; { var deeper = inner + 1; inner = deeper; } return inner; }
 )";
 
@@ -298,6 +302,7 @@ TEST(ScriptCompiler, CompiledProgramsComputeWhatTheSourceSays) {
   EXPECT_EQ(m.call("uses_symbols"), 1003 + 20 + ('a' * 256 + 'b') + 5);
   EXPECT_EQ(m.native_log, (std::vector<std::string>{"add_button 1 2", "add_button 2 6"}));
   EXPECT_EQ(m.call("shadow", {4}), 9);
+  EXPECT_EQ(m.call("early"), 3 * 3 + 100);  // calls to functions defined further down
 
   // The same source gives the same bytes, also to another destination.
   ASSERT_TRUE(compile_script(source, folder.path() / "again.bin", errors)) << errors;
@@ -329,6 +334,10 @@ TEST(ScriptCompiler, ErrorsNameFileLineAndColumnAndWriteNothing) {
       {"function f() {} function f() {}", "1:26", "defined twice"},
       {"if (1) {}", "1:1", "expected include, native, var or function"},
       {"function f() { return $; }", "1:23", "unexpected character '$'"},
+      {"function f() { return ((((((((((((((((((((((((((((((((((((((((((((((((((((((((((((((((((((((((((("
+       "(((((((((((((((((((((((((((((((((((((((((((((((((((((((((((((((((((((((((((((((((((((((((((((((("
+       "(((((((((((((((((((((((((((((((((((((((((((((((((((((((((((((((((((((((((((((((((((((((((((((((((1",
+       "1:278", "nested too deeply"},
   };
   for (const BadCase& c : cases) {
     const auto source = folder.write("bad.tpn", c.source);
