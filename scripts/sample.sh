@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # sample.sh [OUT_DIR]: installs what is missing, builds, and runs the Renderator on the bundled sample
-# scenes twice: a build run that makes a comparison base, then a comparison run against it.
+# scenes twice: a build run that makes a comparison base, then a comparison run against it. Then it
+# builds the distribution files (the compiled GUI script and the symbol header) in the start-up folder.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
@@ -26,3 +27,8 @@ echo
 echo "comparison base: $base"
 echo "report:          $result/_result.txt"
 echo "images:          $result/NNNN.tif, differences $result/NNNNd.tif"
+
+echo
+echo "== building the distribution files"
+"${zorhost[@]}" -createdistribution
+echo "distribution:    build/bin/resource/gui.tpb, build/bin/resource/tarponsymbols.h"
