@@ -21,7 +21,7 @@ constexpr std::initializer_list<ToolRegistration> kTools = {
     {RegisterCrashObject, RegistrationRule::Required},            // 1 crash test command
     {RegisterTranslatorLocator, RegistrationRule::Unchecked},     // 2 Translator Locator
     {RegisterScriptStringCommands, RegistrationRule::Unchecked},  // 3 Import and Export Script Strings
-    {RegisterAttachmentScanner, RegistrationRule::Unchecked},  // 4 Attachment Scanner
+    {RegisterAttachmentScanner, RegistrationRule::Unchecked},     // 4 Attachment Scanner
     // 5 I/O handler browser: Required
     {RegisterRenderator, RegistrationRule::Decisive},  // 6 Renderator command
 };
