@@ -70,10 +70,11 @@ Token Lexer::next() {
   t.kind = Tok::kPunct;
   for (std::string_view op : kTwoCharPunct) {
     if (text_.substr(pos_, 2) == op) {
-      t.text = op;
       advance();
       advance();
-      return t;
+      // made whole rather than assigned: GCC 12's optimiser takes an assignment into the token's
+      // short-string buffer for a read of uninitialised bytes
+      return Token{Tok::kPunct, std::string(op), 0, t.line, t.column};
     }
   }
   if (std::string_view("{}()[];,=+-*/%<>!~&|^#").find(c) == std::string_view::npos) {

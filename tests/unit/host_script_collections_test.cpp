@@ -192,7 +192,7 @@ TEST(HostScripts, AnItemWrittenBackIsWhatTheNextLoadSees) {
   // a wrong file identifier and a place that cannot be written are refused with their reason
   HostFilename* other = name(folder + "/other.csc");
   CaptureStderr();
-  EXPECT_FALSE(Scripts().item_write(item, other, ZOR_FOURCC('T', 'E', 'X', 'T'), nullptr));
+  EXPECT_FALSE(Scripts().item_write(item, other, ZOR_FOUR_BYTE('T', 'E', 'X', 'T'), nullptr));
   EXPECT_TRUE(
       contains(GetCapturedStderr(), "other.csc: a script is written with the file identifier 'scrp'"));
   EXPECT_FALSE(fs::exists(folder + "/other.csc"));

@@ -270,7 +270,7 @@ TEST_F(PluginLayer, DialogRoutesEventsCommandsAndHostMessages) {
   EXPECT_FALSE(Send(h, ZOR_MSG_COMMAND, {{ZOR_MSG_VALUE_GADGET_ID, 1000}})) << "default command answer";
   EXPECT_FALSE(Send(h, ZOR_MSG_CHECK_CLOSE));
   EXPECT_TRUE(Send(h, ZOR_MSG_10020));
-  EXPECT_FALSE(Send(h, ZOR_FOURCC('x', 'y', 'z', 'w')));
+  EXPECT_FALSE(Send(h, ZOR_FOUR_BYTE('x', 'y', 'z', 'w')));
 
   EXPECT_EQ(fake_.interactions, 0);
   EXPECT_FALSE(Send(h, ZOR_MSG_INTERACT));

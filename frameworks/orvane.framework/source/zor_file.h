@@ -6,7 +6,7 @@
 
 // A four-character type or creator code written as a text literal: FourCC("TEXT").
 constexpr uint32_t FourCC(const char (&code)[5]) {
-  return static_cast<uint32_t>(ZOR_FOURCC(code[0], code[1], code[2], code[3]));
+  return static_cast<uint32_t>(ZOR_FOUR_BYTE(code[0], code[1], code[2], code[3]));
 }
 
 bool FileExists(const Filename& name);

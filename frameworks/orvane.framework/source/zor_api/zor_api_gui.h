@@ -12,22 +12,22 @@ extern "C" {
 
 /* message codes and the value ids read from them */
 enum {
-  ZOR_MSG_INIT = ZOR_FOURCC('b', 'I', 'N', 'I'),
-  ZOR_MSG_INIT_VALUES = ZOR_FOURCC('b', 'V', 'I', 'N'),
-  ZOR_MSG_COMMAND = ZOR_FOURCC('b', 'A', 'C', 'T'),
-  ZOR_MSG_SYNC = ZOR_FOURCC('s', 'y', 'n', 'c'),
-  ZOR_MSG_CORE = ZOR_FOURCC('M', 'c', 'i', 'M'),
-  ZOR_MSG_CHECK_CLOSE = ZOR_FOURCC('c', 'h', 'k', 'c'),
-  ZOR_MSG_ASK_CLOSE = ZOR_FOURCC('a', 's', 'k', 'c'),
-  ZOR_MSG_DESTROY = ZOR_FOURCC('d', 's', 't', 'y'),
-  ZOR_MSG_INTERACT = ZOR_FOURCC('i', 'n', 't', 'a'),
-  ZOR_MSG_CALC_SIZE = ZOR_FOURCC('b', 'C', 'A', 'S'),
-  ZOR_MSG_SIZE_CHANGED = ZOR_FOURCC('b', 'I', 'S', 'I'),
-  ZOR_MSG_DRAW = ZOR_FOURCC('b', 'D', 'R', 'A'),
-  ZOR_MSG_INPUT = ZOR_FOURCC('b', 'I', 'P', 'N'),
+  ZOR_MSG_INIT = ZOR_FOUR_BYTE('b', 'I', 'N', 'I'),
+  ZOR_MSG_INIT_VALUES = ZOR_FOUR_BYTE('b', 'V', 'I', 'N'),
+  ZOR_MSG_COMMAND = ZOR_FOUR_BYTE('b', 'A', 'C', 'T'),
+  ZOR_MSG_SYNC = ZOR_FOUR_BYTE('s', 'y', 'n', 'c'),
+  ZOR_MSG_CORE = ZOR_FOUR_BYTE('M', 'c', 'i', 'M'),
+  ZOR_MSG_CHECK_CLOSE = ZOR_FOUR_BYTE('c', 'h', 'k', 'c'),
+  ZOR_MSG_ASK_CLOSE = ZOR_FOUR_BYTE('a', 's', 'k', 'c'),
+  ZOR_MSG_DESTROY = ZOR_FOUR_BYTE('d', 's', 't', 'y'),
+  ZOR_MSG_INTERACT = ZOR_FOUR_BYTE('i', 'n', 't', 'a'),
+  ZOR_MSG_CALC_SIZE = ZOR_FOUR_BYTE('b', 'C', 'A', 'S'),
+  ZOR_MSG_SIZE_CHANGED = ZOR_FOUR_BYTE('b', 'I', 'S', 'I'),
+  ZOR_MSG_DRAW = ZOR_FOUR_BYTE('b', 'D', 'R', 'A'),
+  ZOR_MSG_INPUT = ZOR_FOUR_BYTE('b', 'I', 'P', 'N'),
   ZOR_MSG_10020 = 10020,
-  ZOR_MSG_VALUE_GADGET_ID = ZOR_FOURCC('m', 'e', 'i', 'd'),
-  ZOR_MSG_VALUE_EVENT_ID = ZOR_FOURCC('M', 'c', 'i', 'I')
+  ZOR_MSG_VALUE_GADGET_ID = ZOR_FOUR_BYTE('m', 'e', 'i', 'd'),
+  ZOR_MSG_VALUE_EVENT_ID = ZOR_FOUR_BYTE('M', 'c', 'i', 'I')
 };
 
 /* dialog types for dialog_open */

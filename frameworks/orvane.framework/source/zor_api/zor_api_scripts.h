@@ -48,7 +48,7 @@ typedef struct HostScriptItem HostScriptItem;
 /* the script collections: 0 the user's scripts, 1 the scripts that come with the application */
 enum { ZOR_SCRIPT_COLLECTION_USER = 0, ZOR_SCRIPT_COLLECTION_APPLICATION = 1 };
 /* file identifier of a script written back to its file (item_write) */
-enum { ZOR_SCRIPT_FILE_ID = ZOR_FOURCC('s', 'c', 'r', 'p') };
+enum { ZOR_SCRIPT_FILE_ID = ZOR_FOUR_BYTE('s', 'c', 'r', 'p') };
 
 /* Append only; never reorder. */
 typedef struct HostScriptTable {

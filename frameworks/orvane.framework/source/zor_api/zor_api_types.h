@@ -10,7 +10,7 @@ extern "C" {
 
 /* A four-character code as a 32-bit value, the first character in the most significant byte: message
  * ids, value ids, file type and creator codes. */
-#define ZOR_FOURCC(a, b, c, d)                                                 \
+#define ZOR_FOUR_BYTE(a, b, c, d)                                              \
   ((int32_t)(((uint32_t)(uint8_t)(a) << 24) | ((uint32_t)(uint8_t)(b) << 16) | \
              ((uint32_t)(uint8_t)(c) << 8) | (uint32_t)(uint8_t)(d)))
 
