@@ -335,11 +335,12 @@ bool ScriptedDriver::check_settings(HostDialog* dialog, const ScriptStep& step) 
 bool ScriptedDriver::apply_settings(HostDialog* dialog, const ScriptStep& step) {
   for (const GadgetSetting& setting : step.set) {
     if (!is_live(dialog) || !dialog->open) return true;
+    // Absent when its turn comes (earlier values may have grown the layout): a mistyped id, which
+    // must not pass for a value the user gave.
     const HostGadget* gadget = find_gadget(dialog, setting.id);
     if (!gadget) {
-      std::fprintf(stderr, "zorhost: UI script step %d: dialog \"%s\" has no gadget %d\n", step.number,
-                   dialog->title.c_str(), setting.id);
-      continue;
+      fail(step, dialog_name(*dialog) + ": has no gadget " + std::to_string(setting.id));
+      return false;
     }
     if (const std::string problem = value_problem(*gadget, setting.value); !problem.empty()) {
       fail(step, dialog_name(*dialog) + ": " + problem);
@@ -349,9 +350,11 @@ bool ScriptedDriver::apply_settings(HostDialog* dialog, const ScriptStep& step) 
   }
   for (int32_t id : step.click) {
     if (!is_live(dialog) || !dialog->open) return true;
-    if (!user_click(dialog, id))
-      std::fprintf(stderr, "zorhost: UI script step %d: dialog \"%s\" has no gadget %d\n", step.number,
-                   dialog->title.c_str(), id);
+    if (find_gadget(dialog, id) == nullptr) {
+      fail(step, dialog_name(*dialog) + ": has no gadget " + std::to_string(id));
+      return false;
+    }
+    user_click(dialog, id);
   }
   return true;
 }

@@ -167,6 +167,9 @@ TEST_F(Zorhost, BadUiScriptsEndWithStatusTwoAndStoreNothing) {
       R"([{"dialog": {"set": [[1004, -5]], "press": "ok"}}])",
       R"([{"dialog": {"set": [[1004, 4294967297]], "press": "ok"}}])",
       R"([{"dialog": {"set": [[1000, 1e400]], "press": "ok"}}])",
+      // ids the dialog does not have: a typo must not pass for an answer
+      R"([{"dialog": {"set": [[1001, "/r"], [1999, "/s"]], "press": "ok"}}])",
+      R"([{"dialog": {"click": [1999], "press": "ok"}}])",
       // the settings dialog closes only by a button: a wait for it would never end
       R"([{"dialog": {"wait": true}}])",
       "[{\"dialog\": {\"set\": [[1000, " + std::string(100000, '[') + std::string(100000, ']') +
