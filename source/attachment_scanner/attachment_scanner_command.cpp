@@ -23,15 +23,6 @@ constexpr int32_t kFitFlags = 56;
 constexpr int32_t kLabelFlags = 8;
 constexpr int32_t kStatusFlags = 24;
 
-// Publishes the run state for the run and the progress dialog, and withdraws it again.
-class PublishedRun {
- public:
-  explicit PublishedRun(AttachmentScannerRunState& run) { g_attachmentScannerRun = &run; }
-  ~PublishedRun() { g_attachmentScannerRun = nullptr; }
-  PublishedRun(const PublishedRun&) = delete;
-  PublishedRun& operator=(const PublishedRun&) = delete;
-};
-
 // The scene folder offered on first use: the environment's folder of collected crash scenes.
 Filename EnvironmentSceneFolder() {
   const char* folder = std::getenv("ZOR_ATTACHMENT_DIR");
@@ -183,7 +174,7 @@ bool AttachmentScannerData::Execute(HostDocument*) {
 
   run.clusterRender = dialog->clusterRender;
   run.referenceMissing = FolderExists(referenceFolder) ? 0 : 1;
-  PublishedRun published(run);
+  PublishedRunState published(g_attachmentScannerRun, run);
   StartRun();
   return true;
 }

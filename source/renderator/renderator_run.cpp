@@ -7,20 +7,12 @@
 #include "zor_general.h"
 #include "zor_gui.h"
 #include "zor_memory.h"
+#include "zor_thread.h"
 
 RenderatorSettings g_renderatorSettings;
 RenderatorRunState* g_renderatorRun = nullptr;
 
 namespace {
-
-// Publishes the run state for the worker and the progress dialog, and withdraws it again.
-class PublishedRun {
- public:
-  explicit PublishedRun(RenderatorRunState& run) { g_renderatorRun = &run; }
-  ~PublishedRun() { g_renderatorRun = nullptr; }
-  PublishedRun(const PublishedRun&) = delete;
-  PublishedRun& operator=(const PublishedRun&) = delete;
-};
 
 int32_t StartWorker(int32_t openGl) {
   OwnedObj<PreviewThread> thread = NewOwnedObj(PreviewThread, openGl);
@@ -118,7 +110,7 @@ int32_t RunRenderator(const Filename& sceneFolder, const Filename& referenceFold
   CollectScenes(sceneFolder, run.results);
   SortScenes(run.results);
 
-  PublishedRun published(run);
+  PublishedRunState published(g_renderatorRun, run);
   if (referenceFolder.IsEmpty() || !FolderExists(referenceFolder)) {
     run.buildFlag = 1;
   } else {

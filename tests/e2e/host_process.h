@@ -56,6 +56,20 @@ struct HostOutcome {
   }
 };
 
+// zorhost with the real module and the tools switched on, start-up folder root/startup and prefs
+// root/prefs; the caller appends the rest.
+inline std::vector<std::string> HostCommandLine(const std::filesystem::path& root) {
+  return {ZORHOST_PATH,
+          "--startup",
+          (root / "startup").string(),
+          "--prefs",
+          (root / "prefs").string(),
+          "--module",
+          RELKIT_MODULE_PATH,
+          "--set",
+          "g_nexalRelkitTools=true"};
+}
+
 // One zorhost invocation below root: start-up folder root/startup, prefs root/prefs, tools switched on.
 // ui, when not null, is written to a UI script; every run gets its own numbered output files.
 inline HostOutcome RunHost(const std::filesystem::path& root, const std::vector<std::string>& arguments,
@@ -65,17 +79,8 @@ inline HostOutcome RunHost(const std::filesystem::path& root, const std::vector<
   const std::filesystem::path out = root / ("out" + tag + ".txt");
   const std::filesystem::path err = root / ("err" + tag + ".txt");
   const std::filesystem::path transcript = root / ("transcript" + tag + ".jsonl");
-  std::vector<std::string> args = {ZORHOST_PATH,
-                                   "--startup",
-                                   (root / "startup").string(),
-                                   "--prefs",
-                                   (root / "prefs").string(),
-                                   "--module",
-                                   RELKIT_MODULE_PATH,
-                                   "--set",
-                                   "g_nexalRelkitTools=true",
-                                   "--transcript",
-                                   transcript.string()};
+  std::vector<std::string> args = HostCommandLine(root);
+  args.insert(args.end(), {"--transcript", transcript.string()});
   if (!ui.is_null()) {
     const std::filesystem::path script = root / ("ui" + tag + ".json");
     std::ofstream(script) << ui.dump();

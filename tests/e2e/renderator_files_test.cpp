@@ -40,17 +40,8 @@ class RenderatorFiles : public e2e::RunFoldersTest {
 
   // Starts zorhost headless on a Renderator run; its output goes to out<tag>.txt and err<tag>.txt.
   pid_t Start(const std::vector<std::string>& runArgs, const std::string& tag) {
-    std::vector<std::string> args = {ZORHOST_PATH,
-                                     "--startup",
-                                     (root_ / "startup").string(),
-                                     "--prefs",
-                                     (root_ / "prefs").string(),
-                                     "--module",
-                                     RELKIT_MODULE_PATH,
-                                     "--set",
-                                     "g_nexalRelkitTools=true",
-                                     "--headless",
-                                     "-renderator"};
+    std::vector<std::string> args = e2e::HostCommandLine(root_);
+    args.insert(args.end(), {"--headless", "-renderator"});
     args.insert(args.end(), runArgs.begin(), runArgs.end());
     return e2e::SpawnProcess(args, root_ / ("out" + tag + ".txt"), root_ / ("err" + tag + ".txt"));
   }

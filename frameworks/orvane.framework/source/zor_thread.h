@@ -40,3 +40,17 @@ class GeGlobalLockGuard {
   GeGlobalLockGuard(const GeGlobalLockGuard&) = delete;
   GeGlobalLockGuard& operator=(const GeGlobalLockGuard&) = delete;
 };
+
+// Publishes a run's state in a module-wide reference for its worker thread and progress dialog, and
+// withdraws it when the scope ends; the worker has ended by then.
+template <class T>
+class PublishedRunState {
+ public:
+  PublishedRunState(T*& reference, T& state) : reference_(reference) { reference_ = &state; }
+  ~PublishedRunState() { reference_ = nullptr; }
+  PublishedRunState(const PublishedRunState&) = delete;
+  PublishedRunState& operator=(const PublishedRunState&) = delete;
+
+ private:
+  T*& reference_;
+};
