@@ -1,0 +1,209 @@
+#include "check.h"
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <exception>
+#include <thread>
+
+namespace relkit_report {
+
+namespace {
+
+std::string Percent(double fraction) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%.2f%%", fraction * 100.0);
+  return text;
+}
+
+std::string Seconds(double seconds) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%.2f s", seconds);
+  return text;
+}
+
+void Raise(SceneVerdict& scene, Verdict verdict, std::string reason) {
+  // PASS < WARN < FAIL in severity; NEW, ERROR and MISSING are set before any threshold is looked at
+  if (verdict == Verdict::kFail || (verdict == Verdict::kWarn && scene.verdict == Verdict::kPass))
+    scene.verdict = verdict;
+  scene.reasons.push_back(std::move(reason));
+}
+
+void JudgeFigures(SceneVerdict& scene, const Thresholds& t) {
+  const double share = scene.stats.pixels ? double(scene.stats.pixelsOver) / double(scene.stats.pixels) : 0;
+  const std::string pixels = std::to_string(scene.stats.pixelsOver) + " of " +
+                             std::to_string(scene.stats.pixels) + " pixels (" + Percent(share) +
+                             ") differ by more than " + std::to_string(t.pixel);
+  if (share > t.failPixels)
+    Raise(scene, Verdict::kFail, pixels + ", over the failure limit " + Percent(t.failPixels));
+  else if (share > t.warnPixels)
+    Raise(scene, Verdict::kWarn, pixels + ", over the warning limit " + Percent(t.warnPixels));
+
+  const double mean = scene.line.diff;
+  if (mean > t.failMean)
+    Raise(scene, Verdict::kFail,
+          "mean difference " + Percent(mean) + " over the failure limit " + Percent(t.failMean));
+  else if (mean > t.warnMean)
+    Raise(scene, Verdict::kWarn,
+          "mean difference " + Percent(mean) + " over the warning limit " + Percent(t.warnMean));
+
+  const ResultLine& line = scene.line;
+  if (line.told > 0 && line.tnew > line.told * (1.0 + t.warnTime) && line.tnew - line.told >= t.timeFloor) {
+    Raise(scene, t.failOnTime ? Verdict::kFail : Verdict::kWarn,
+          "render time " + Seconds(line.tnew) + " against " + Seconds(line.told) + " (+" +
+              Percent(line.tnew / line.told - 1.0) + "), over the limit +" + Percent(t.warnTime));
+  }
+}
+
+struct SceneTask {
+  const CheckOptions& options;
+  const ResultFile& result;
+  const ResultFile* reference;
+  const std::filesystem::path& pictures;
+};
+
+// Reads the scene's images, writes its pictures and judges it.
+void JudgeScene(const SceneTask& task, SceneVerdict& scene) {
+  const CheckOptions& options = task.options;
+  const bool hasImage =
+      scene.line.status == "OK" || scene.line.status == "CREATED" || scene.line.status == "SKIPPED";
+  if (!hasImage) {
+    scene.verdict = Verdict::kError;
+    scene.reasons.push_back(scene.line.status == "PENDING" ? "not rendered: the run ended before this scene"
+                                                           : "the Renderator reported ERROR for this scene");
+    return;
+  }
+  const std::string number = ImageName(scene.number).substr(0, ImageName(scene.number).size() - 4);
+  const RgbImage fresh = ReadTiff(options.result / ImageName(scene.number));
+  scene.newPicture = std::string(kPictureFolder) + "/" + number + "-new.png";
+  WritePng(Thumbnail(fresh, options.thumbnailSize), task.pictures / (number + "-new.png"));
+
+  const bool hasReferenceLine = task.reference && scene.number <= int(task.reference->lines.size());
+  const bool compare = scene.line.status == "OK" && hasReferenceLine;
+  std::optional<RgbImage> reference;
+  const std::filesystem::path referenceImage =
+      options.reference ? *options.reference / ImageName(scene.number) : std::filesystem::path();
+  // The Renderator compared this scene with the reference image: it must be there and alike in size.
+  if (compare || (scene.listChanged && std::filesystem::exists(referenceImage))) {
+    reference = ReadTiff(referenceImage);
+    if (reference->width != fresh.width || reference->height != fresh.height) {
+      if (!scene.listChanged) {
+        throw InputError(referenceImage.string() + ": " + std::to_string(reference->width) + " x " +
+                         std::to_string(reference->height) + " pixels, but the new image " +
+                         (options.result / ImageName(scene.number)).string() + " is " +
+                         std::to_string(fresh.width) + " x " + std::to_string(fresh.height));
+      }
+      reference.reset();
+    }
+  }
+  if (reference) {
+    const int threshold = options.thresholds.pixel;
+    scene.referencePicture = std::string(kPictureFolder) + "/" + number + "-ref.png";
+    scene.differencePicture = std::string(kPictureFolder) + "/" + number + "-diff.png";
+    scene.amplifiedPicture = std::string(kPictureFolder) + "/" + number + "-amp.png";
+    WritePng(Thumbnail(*reference, options.thumbnailSize), task.pictures / (number + "-ref.png"));
+    WritePng(DifferenceThumbnail(fresh, *reference, options.thumbnailSize),
+             task.pictures / (number + "-diff.png"));
+    WritePng(AmplifiedThumbnail(fresh, *reference, threshold, options.thumbnailSize),
+             task.pictures / (number + "-amp.png"));
+    scene.stats = ComparePixels(fresh, *reference, threshold);
+  }
+
+  if (scene.listChanged) {
+    scene.verdict = Verdict::kFail;
+    scene.reasons.push_back("scene list changed: the reference's scene " + std::to_string(scene.number) +
+                            " is " + scene.referenceName + "; not compared");
+  } else if (!compare) {
+    scene.verdict = Verdict::kNew;
+    scene.reasons.push_back(hasReferenceLine ? "new reference image (" + scene.line.status + ")"
+                                             : "no reference for this scene yet");
+  } else {
+    scene.compared = true;
+    JudgeFigures(scene, options.thresholds);
+  }
+}
+
+}  // namespace
+
+const char* VerdictWord(Verdict verdict) {
+  static const char* const words[kVerdictCount] = {"PASS", "WARN", "FAIL", "ERROR", "NEW", "MISSING"};
+  return words[int(verdict)];
+}
+
+bool IsFailure(Verdict verdict) {
+  return verdict == Verdict::kFail || verdict == Verdict::kError || verdict == Verdict::kMissing;
+}
+
+void ParallelFor(int count, int jobs, const std::function<void(int)>& work) {
+  if (jobs <= 0) jobs = int(std::max(1u, std::thread::hardware_concurrency()));
+  jobs = std::min(jobs, std::max(count, 1));
+  std::atomic<int> next{0};
+  auto run = [&] {
+    for (int i = next++; i < count; i = next++) work(i);
+  };
+  std::vector<std::thread> threads;
+  for (int j = 1; j < jobs; ++j) threads.emplace_back(run);
+  run();
+  for (std::thread& t : threads) t.join();
+}
+
+CheckOutcome RunCheck(const CheckOptions& options, const std::filesystem::path& pictures) {
+  const auto start = std::chrono::steady_clock::now();
+  const ResultFile result = ReadResultFile(options.result / "_result.txt");
+  std::optional<ResultFile> reference;
+  if (options.reference) {
+    reference = ReadResultFile(*options.reference / "_result.txt");
+  } else {
+    for (const ResultLine& line : result.lines)
+      if (line.status == "OK")
+        throw InputError((options.result / "_result.txt").string() +
+                         ": a comparison's result; name the comparison base it was made against with "
+                         "--reference DIR");
+  }
+
+  CheckOutcome outcome;
+  const int resultCount = int(result.lines.size());
+  const int referenceCount = reference ? int(reference->lines.size()) : 0;
+  const int count = std::max(resultCount, referenceCount);
+  outcome.scenes.resize(size_t(count));
+  for (int k = 0; k < count; ++k) {
+    SceneVerdict& scene = outcome.scenes[size_t(k)];
+    scene.number = k + 1;
+    if (k < referenceCount)
+      scene.referenceName = SceneName(reference->lines[size_t(k)].name, *options.reference);
+    if (k < resultCount) {
+      scene.line = result.lines[size_t(k)];
+      scene.name = SceneName(scene.line.name, options.result);
+      scene.listChanged = k < referenceCount && scene.name != scene.referenceName;
+    } else {
+      scene.name = scene.referenceName;
+      scene.verdict = Verdict::kMissing;
+      scene.reasons.push_back("in the reference but not in this run");
+    }
+  }
+
+  std::filesystem::create_directories(pictures);
+  const SceneTask task{options, result, reference ? &*reference : nullptr, pictures};
+  std::vector<std::exception_ptr> errors(static_cast<size_t>(resultCount));
+  ParallelFor(resultCount, options.jobs, [&](int k) {
+    try {
+      JudgeScene(task, outcome.scenes[size_t(k)]);
+    } catch (...) {
+      errors[size_t(k)] = std::current_exception();
+    }
+  });
+  for (const std::exception_ptr& error : errors)
+    if (error) std::rethrow_exception(error);
+
+  for (const SceneVerdict& scene : outcome.scenes) {
+    ++outcome.counts[int(scene.verdict)];
+    outcome.sceneListChanged =
+        outcome.sceneListChanged || scene.listChanged || scene.verdict == Verdict::kMissing;
+    if (IsFailure(scene.verdict)) outcome.exitStatus = 1;
+  }
+  outcome.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  return outcome;
+}
+
+}  // namespace relkit_report

@@ -1,0 +1,72 @@
+// The verdict on a result folder: every scene of its report judged against its reference, with the
+// pictures that show why.
+#pragma once
+#include <filesystem>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "images.h"
+#include "result_file.h"
+
+namespace relkit_report {
+
+struct Thresholds {
+  int pixel = 10;             // a pixel differs when one of its channels changed by more (0 to 255)
+  double warnPixels = 0.001;  // share of differing pixels that makes a WARN ...
+  double failPixels = 0.01;   // ... and a FAIL
+  double warnMean = 0.001;    // the report's Diff (mean difference) that makes a WARN ...
+  double failMean = 0.01;     // ... and a FAIL
+  double warnTime = 0.5;      // a render slower by more than this share of Told ...
+  double timeFloor = 0.25;    // ... and by at least this many seconds is a WARN
+  bool failOnTime = false;    // such a slower render is a FAIL instead
+};
+
+enum class Verdict { kPass, kWarn, kFail, kError, kNew, kMissing };
+inline constexpr int kVerdictCount = 6;
+const char* VerdictWord(Verdict verdict);
+// FAIL, ERROR and MISSING make a check fail
+bool IsFailure(Verdict verdict);
+
+struct CheckOptions {
+  std::filesystem::path result;
+  std::optional<std::filesystem::path> reference;
+  Thresholds thresholds;
+  int jobs = 0;  // 0: one per processor
+  int thumbnailSize = 160;
+};
+
+struct SceneVerdict {
+  int number = 0;
+  std::string name;           // relative to the scene folder when it lies below it
+  std::string referenceName;  // the reference report's scene at this position, if any
+  Verdict verdict = Verdict::kPass;
+  std::vector<std::string> reasons;
+  bool listChanged = false;
+  ResultLine line;  // the result report's line (empty for a MISSING scene)
+  bool compared = false;
+  PixelStats stats;
+  // picture files relative to the result folder, empty when there is none
+  std::string newPicture, referencePicture, differencePicture, amplifiedPicture;
+};
+
+struct CheckOutcome {
+  std::vector<SceneVerdict> scenes;
+  int counts[kVerdictCount] = {};
+  bool sceneListChanged = false;
+  int exitStatus = 0;
+  double seconds = 0;  // how long the check took
+};
+
+// The folder of pictures below the result folder, as the page names it.
+inline constexpr const char* kPictureFolder = "_report_files";
+
+// Judges every scene; the pictures go to pictureFolder (the caller moves it into place). Throws
+// InputError naming the file for bad input.
+CheckOutcome RunCheck(const CheckOptions& options, const std::filesystem::path& pictureFolder);
+
+// Runs work(i) for i below count on `jobs` threads (0: one per processor).
+void ParallelFor(int count, int jobs, const std::function<void(int)>& work);
+
+}  // namespace relkit_report

@@ -1,0 +1,174 @@
+#include "images.h"
+
+#include <png.h>
+#include <tiffio.h>
+
+#include <algorithm>
+#include <cstdarg>
+#include <cstdio>
+#include <memory>
+#include <string>
+
+#include "result_file.h"
+
+namespace relkit_report {
+
+namespace {
+
+// A bound on what one image may claim to be, so that a hostile header cannot ask for gigabytes.
+constexpr uint64_t kMaxPixels = uint64_t(1) << 27;
+
+// libtiff reports through one process-wide handler; the message belongs to the thread that read.
+thread_local std::string t_tiffMessage;
+
+void KeepTiffMessage(const char* module, const char* format, va_list args) {
+  char text[512];
+  std::vsnprintf(text, sizeof text, format, args);
+  t_tiffMessage = module ? std::string(module) + ": " + text : std::string(text);
+}
+
+void IgnoreTiffWarning(const char*, const char*, va_list) {}
+
+struct TiffCloser {
+  void operator()(TIFF* tiff) const { TIFFClose(tiff); }
+};
+
+struct ThumbnailGrid {
+  int step;  // source pixels per thumbnail pixel in each direction
+  int width;
+  int height;
+};
+
+ThumbnailGrid Grid(int width, int height, int size) {
+  const int longer = std::max(width, height);
+  const int step = std::max(1, (longer + size - 1) / size);
+  return {step, (width + step - 1) / step, (height + step - 1) / step};
+}
+
+int ChannelDifference(const uint8_t* a, const uint8_t* b) {
+  return std::max({std::abs(a[0] - b[0]), std::abs(a[1] - b[1]), std::abs(a[2] - b[2])});
+}
+
+// Calls visit(tx, ty, x, y) for every source pixel, with the thumbnail pixel it falls into.
+template <typename Visit>
+void ForEachCell(int width, int height, const ThumbnailGrid& grid, Visit visit) {
+  for (int y = 0; y < height; ++y)
+    for (int x = 0; x < width; ++x) visit(x / grid.step + (y / grid.step) * grid.width, x + y * width);
+}
+
+}  // namespace
+
+RgbImage ReadTiff(const std::filesystem::path& path) {
+  const std::string file = path.string();
+  static const bool handlersSet = [] {
+    TIFFSetErrorHandler(KeepTiffMessage);
+    TIFFSetWarningHandler(IgnoreTiffWarning);
+    return true;
+  }();
+  (void)handlersSet;
+  if (!std::filesystem::is_regular_file(path)) throw InputError(file + ": image missing");
+  t_tiffMessage.clear();
+  std::unique_ptr<TIFF, TiffCloser> tiff(TIFFOpen(file.c_str(), "r"));
+  if (!tiff) throw InputError(file + ": not a readable TIFF image (" + t_tiffMessage + ")");
+  uint32_t width = 0, height = 0;
+  TIFFGetField(tiff.get(), TIFFTAG_IMAGEWIDTH, &width);
+  TIFFGetField(tiff.get(), TIFFTAG_IMAGELENGTH, &height);
+  if (width == 0 || height == 0 || uint64_t(width) * height > kMaxPixels)
+    throw InputError(file + ": unusable image size " + std::to_string(width) + " x " +
+                     std::to_string(height));
+  std::vector<uint32_t> rgba(size_t(width) * height);
+  if (!TIFFReadRGBAImageOriented(tiff.get(), width, height, rgba.data(), ORIENTATION_TOPLEFT, 0))
+    throw InputError(file + ": damaged TIFF image (" + t_tiffMessage + ")");
+  RgbImage image;
+  image.width = int(width);
+  image.height = int(height);
+  image.pixels.resize(rgba.size() * 3);
+  for (size_t i = 0; i < rgba.size(); ++i) {
+    image.pixels[3 * i] = uint8_t(TIFFGetR(rgba[i]));
+    image.pixels[3 * i + 1] = uint8_t(TIFFGetG(rgba[i]));
+    image.pixels[3 * i + 2] = uint8_t(TIFFGetB(rgba[i]));
+  }
+  return image;
+}
+
+PixelStats ComparePixels(const RgbImage& fresh, const RgbImage& reference, int threshold) {
+  PixelStats stats;
+  stats.pixels = int64_t(fresh.width) * fresh.height;
+  uint64_t sum = 0;
+  const uint8_t* a = fresh.pixels.data();
+  const uint8_t* b = reference.pixels.data();
+  for (int64_t i = 0; i < stats.pixels; ++i, a += 3, b += 3) {
+    const int d0 = std::abs(a[0] - b[0]), d1 = std::abs(a[1] - b[1]), d2 = std::abs(a[2] - b[2]);
+    sum += unsigned(d0 + d1 + d2);
+    const int d = std::max({d0, d1, d2});
+    stats.pixelsOver += d > threshold;
+    stats.maxDifference = std::max(stats.maxDifference, d);
+  }
+  stats.meanDifference = stats.pixels ? double(sum) / (765.0 * double(stats.pixels)) : 0.0;
+  return stats;
+}
+
+RgbImage Thumbnail(const RgbImage& image, int size) {
+  const ThumbnailGrid grid = Grid(image.width, image.height, size);
+  std::vector<uint32_t> sums(size_t(grid.width) * grid.height * 4, 0);
+  ForEachCell(image.width, image.height, grid, [&](int cell, int pixel) {
+    uint32_t* s = &sums[size_t(cell) * 4];
+    const uint8_t* p = &image.pixels[size_t(pixel) * 3];
+    s[0] += p[0], s[1] += p[1], s[2] += p[2], s[3] += 1;
+  });
+  RgbImage thumb{grid.width, grid.height, std::vector<uint8_t>(size_t(grid.width) * grid.height * 3)};
+  for (size_t cell = 0; cell < size_t(grid.width) * grid.height; ++cell)
+    for (int c = 0; c < 3; ++c) thumb.pixels[cell * 3 + c] = uint8_t(sums[cell * 4 + c] / sums[cell * 4 + 3]);
+  return thumb;
+}
+
+RgbImage DifferenceThumbnail(const RgbImage& fresh, const RgbImage& reference, int size) {
+  const ThumbnailGrid grid = Grid(fresh.width, fresh.height, size);
+  RgbImage thumb{grid.width, grid.height, std::vector<uint8_t>(size_t(grid.width) * grid.height * 3, 0)};
+  ForEachCell(fresh.width, fresh.height, grid, [&](int cell, int pixel) {
+    for (int c = 0; c < 3; ++c) {
+      const size_t i = size_t(pixel) * 3 + c;
+      const uint8_t d = uint8_t(std::abs(fresh.pixels[i] - reference.pixels[i]));
+      uint8_t& t = thumb.pixels[size_t(cell) * 3 + c];
+      t = std::max(t, d);
+    }
+  });
+  return thumb;
+}
+
+RgbImage AmplifiedThumbnail(const RgbImage& fresh, const RgbImage& reference, int threshold, int size) {
+  RgbImage thumb = Thumbnail(fresh, size);
+  const ThumbnailGrid grid = Grid(fresh.width, fresh.height, size);
+  std::vector<uint8_t> worst(size_t(grid.width) * grid.height, 0);
+  ForEachCell(fresh.width, fresh.height, grid, [&](int cell, int pixel) {
+    const int d = ChannelDifference(&fresh.pixels[size_t(pixel) * 3], &reference.pixels[size_t(pixel) * 3]);
+    worst[cell] = std::max(worst[cell], uint8_t(d));
+  });
+  for (size_t cell = 0; cell < worst.size(); ++cell) {
+    uint8_t* p = &thumb.pixels[cell * 3];
+    if (worst[cell] > threshold) {
+      p[0] = 255, p[1] = 0, p[2] = 0;
+    } else if (worst[cell] > 0) {
+      p[0] = 255, p[1] = 160, p[2] = 0;
+    } else {
+      const int luma = (p[0] * 77 + p[1] * 150 + p[2] * 29) >> 8;
+      p[0] = p[1] = p[2] = uint8_t(200 + luma * 55 / 255);
+    }
+  }
+  return thumb;
+}
+
+void WritePng(const RgbImage& image, const std::filesystem::path& path) {
+  png_image png{};
+  png.version = PNG_IMAGE_VERSION;
+  png.width = png_uint_32(image.width);
+  png.height = png_uint_32(image.height);
+  png.format = PNG_FORMAT_RGB;
+  if (!png_image_write_to_file(&png, path.c_str(), 0, image.pixels.data(), 0, nullptr)) {
+    const std::string message = png.message;
+    png_image_free(&png);
+    throw InputError(path.string() + ": cannot write the picture (" + message + ")");
+  }
+}
+
+}  // namespace relkit_report

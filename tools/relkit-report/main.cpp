@@ -1,0 +1,166 @@
+// relkit-report: judges a Renderator result folder (check) and makes a run the comparison base
+// (approve). Exit status: 0 nothing failed, 1 a scene failed, 2 usage error or unreadable input.
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "approve.h"
+#include "check.h"
+#include "files.h"
+#include "outputs.h"
+
+namespace {
+
+using namespace relkit_report;
+
+constexpr const char* kUsage = R"(usage:
+  relkit-report check RESULT_DIR [--reference DIR] [thresholds] [--jobs N]
+  relkit-report approve RESULT_DIR --into REFERENCE_DIR [--scene N ...] [--force]
+
+check judges every scene of RESULT_DIR/_result.txt against the comparison base DIR and writes
+_report.html (with pictures in _report_files/), _junit.xml and _summary.json into RESULT_DIR.
+Thresholds (defaults in brackets; shares and limits in percent):
+  --pixel-threshold N   a pixel differs when a channel changed by more than N of 255 [10]
+  --warn-pixels P       WARN when more than P% of the pixels differ [0.1]
+  --fail-pixels P       FAIL when more than P% of the pixels differ [1]
+  --warn-mean P         WARN when the report's Diff is over P% [0.1]
+  --fail-mean P         FAIL when the report's Diff is over P% [1]
+  --warn-time P         WARN when a render is more than P% slower than Told [50] ...
+  --time-floor S        ... and slower by at least S seconds [0.25]
+  --fail-on-time        a slower render is a FAIL instead of a WARN
+Exit status: 0 nothing failed, 1 a scene failed (FAIL, ERROR, MISSING), 2 usage or unreadable input.
+)";
+
+struct UsageError {
+  std::string message;
+};
+
+double Number(const std::vector<std::string>& args, size_t& i, double low, double high) {
+  if (i + 1 >= args.size()) throw UsageError{args[i] + " needs a value"};
+  const std::string& text = args[++i];
+  char* end = nullptr;
+  errno = 0;
+  const double value = std::strtod(text.c_str(), &end);
+  if (text.empty() || *end != 0 || errno != 0 || !(value >= low && value <= high))
+    throw UsageError{args[i - 1] + ": \"" + text + "\" is not a number from " + std::to_string(low) + " to " +
+                     std::to_string(high)};
+  return value;
+}
+
+int Check(const std::vector<std::string>& args) {
+  CheckOptions options;
+  bool haveResult = false;
+  for (size_t i = 1; i < args.size(); ++i) {
+    const std::string& a = args[i];
+    Thresholds& t = options.thresholds;
+    if (a == "--reference") {
+      if (i + 1 >= args.size()) throw UsageError{"--reference needs a folder"};
+      options.reference = args[++i];
+    } else if (a == "--pixel-threshold") {
+      t.pixel = int(Number(args, i, 0, 255));
+    } else if (a == "--warn-pixels") {
+      t.warnPixels = Number(args, i, 0, 100) / 100;
+    } else if (a == "--fail-pixels") {
+      t.failPixels = Number(args, i, 0, 100) / 100;
+    } else if (a == "--warn-mean") {
+      t.warnMean = Number(args, i, 0, 100) / 100;
+    } else if (a == "--fail-mean") {
+      t.failMean = Number(args, i, 0, 100) / 100;
+    } else if (a == "--warn-time") {
+      t.warnTime = Number(args, i, 0, 1e9) / 100;
+    } else if (a == "--time-floor") {
+      t.timeFloor = Number(args, i, 0, 1e9);
+    } else if (a == "--fail-on-time") {
+      t.failOnTime = true;
+    } else if (a == "--jobs") {
+      options.jobs = int(Number(args, i, 1, 256));
+    } else if (!a.empty() && a[0] == '-') {
+      throw UsageError{"unknown option " + a};
+    } else if (!haveResult) {
+      options.result = a;
+      haveResult = true;
+    } else {
+      throw UsageError{"one result folder only (" + a + ")"};
+    }
+  }
+  if (!haveResult) throw UsageError{"check needs a result folder"};
+
+  // The pictures are made in a folder of their own and moved into place with the other files only
+  // when every scene could be read.
+  const std::filesystem::path pictures = TemporaryBeside(options.result / kPictureFolder);
+  try {
+    const CheckOutcome outcome = RunCheck(options, pictures);
+    WriteOutputs(outcome, options, pictures);
+    for (const SceneVerdict& s : outcome.scenes) {
+      if (s.verdict == Verdict::kPass) continue;
+      std::cout << VerdictWord(s.verdict) << " " << s.number << " " << s.name;
+      if (!s.reasons.empty()) std::cout << ": " << s.reasons.front();
+      std::cout << "\n";
+    }
+    std::cout << "relkit-report:";
+    for (int v = 0; v < kVerdictCount; ++v)
+      std::cout << " " << VerdictWord(Verdict(v)) << " " << outcome.counts[v];
+    if (outcome.sceneListChanged) std::cout << " (scene list changed)";
+    std::cout << "\nreport: " << (options.result / "_report.html").string() << "\n";
+    return outcome.exitStatus;
+  } catch (...) {
+    std::error_code ignored;
+    std::filesystem::remove_all(pictures, ignored);
+    throw;
+  }
+}
+
+int ApproveCommand(const std::vector<std::string>& args) {
+  ApproveOptions options;
+  bool haveResult = false, haveInto = false;
+  for (size_t i = 1; i < args.size(); ++i) {
+    const std::string& a = args[i];
+    if (a == "--into") {
+      if (i + 1 >= args.size()) throw UsageError{"--into needs a folder"};
+      options.reference = args[++i];
+      haveInto = true;
+    } else if (a == "--scene") {
+      options.scenes.push_back(int(Number(args, i, 1, 1e9)));
+    } else if (a == "--force") {
+      options.force = true;
+    } else if (!a.empty() && a[0] == '-') {
+      throw UsageError{"unknown option " + a};
+    } else if (!haveResult) {
+      options.result = a;
+      haveResult = true;
+    } else {
+      throw UsageError{"one result folder only (" + a + ")"};
+    }
+  }
+  if (!haveResult || !haveInto) throw UsageError{"approve needs a result folder and --into REFERENCE_DIR"};
+  const std::vector<int> approved = Approve(options);
+  std::cout << "relkit-report: approved " << approved.size() << " scene(s) into "
+            << options.reference.string() << "\n";
+  return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const std::vector<std::string> args(argv + 1, argv + argc);
+  try {
+    if (args.empty() || args[0] == "--help" || args[0] == "-h") {
+      std::cout << kUsage;
+      return args.empty() ? 2 : 0;
+    }
+    if (args[0] == "check") return Check(args);
+    if (args[0] == "approve") return ApproveCommand(args);
+    throw UsageError{"unknown command " + args[0]};
+  } catch (const UsageError& e) {
+    std::cerr << "relkit-report: " << e.message << "\n" << kUsage;
+  } catch (const InputError& e) {
+    std::cerr << "relkit-report: " << e.what() << "\n";
+  } catch (const std::exception& e) {
+    std::cerr << "relkit-report: " << e.what() << "\n";
+  }
+  return 2;
+}

@@ -1,0 +1,54 @@
+// The Renderator's report "_result.txt", read as the fixed-column text it is: a header line, then one
+// line per scene with its number, status word, times, differences and the scene file's path.
+#pragma once
+#include <filesystem>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace relkit_report {
+
+// Bad input: a message that names the file and what is wrong with it.
+class InputError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+struct ResultLine {
+  int number = 0;      // 1 for the first scene
+  std::string status;  // OK, ERROR, CREATED, SKIPPED, PENDING
+  double tnew = 0;
+  std::string tnewText;  // as written, so that a line copied into another report shows the same time
+  bool hasTold = false;  // only OK lines carry Told, Trel and Diff
+  double told = 0;
+  bool hasTrel = false;
+  double trel = 0;   // fraction: +25.00% is 0.25
+  double diff = 0;   // fraction of the largest possible difference; "None" is 0
+  std::string name;  // the scene file's full path as written (cut where the line was cut)
+  std::string text;  // the whole line as written, without its end
+};
+
+struct ResultFile {
+  std::filesystem::path path;
+  std::string versionText;
+  std::string lineEnd = "\n";
+  std::vector<ResultLine> lines;
+};
+
+// Throws InputError naming the file (and the line) when it is missing, empty, cut short or not in the
+// report's format.
+ResultFile ReadResultFile(const std::filesystem::path& path);
+
+// One line as the Renderator writes a scene it stored as a reference image, without the line end.
+std::string CreatedLineText(int number, const std::string& tnewText, const std::string& name);
+std::string ResultFileText(const ResultFile& file);
+
+// The scene's path relative to the folder the run's scenes were collected from (the result folder's
+// parent), when it lies below it; otherwise the path as written. Two runs made in different checkouts
+// thus still name the same scene alike.
+std::string SceneName(const std::string& fullName, const std::filesystem::path& resultFolder);
+
+// the image file name of the scene at a number: 0001.tif, 12345.tif
+std::string ImageName(int number, const char* suffix = "");
+
+}  // namespace relkit_report
