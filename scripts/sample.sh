@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # sample.sh [OUT_DIR]: installs what is missing, builds, and runs the Renderator on the bundled sample
 # scenes twice: a build run that makes a comparison base, then a comparison run against it. Then it
-# builds the distribution files (the compiled GUI script and the symbol header) in the start-up folder.
+# builds the distribution files (the compiled GUI script and the symbol header) in the start-up folder,
+# and last judges the comparison with relkit-report, which writes the page _report.html.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
@@ -32,3 +33,13 @@ echo
 echo "== building the distribution files"
 "${zorhost[@]}" -createdistribution
 echo "distribution:    build/bin/resource/gui.tpb, build/bin/resource/tarponsymbols.h"
+
+echo
+echo "== judging the comparison"
+status=0
+./build/bin/relkit-report check "$result" --reference "$base" || status=$?
+if [ $status -ne 2 ]; then
+  echo "page:            $result/_report.html"
+  echo "CI results:      $result/_junit.xml, $result/_summary.json"
+fi
+exit $status
