@@ -1,0 +1,32 @@
+#!/usr/bin/env bash
+# relkit_report_bench.sh [BUILD_DIR] [COUNT]: times `relkit-report check` over COUNT synthetic scenes of
+# 640 x 480 (pictures included, both processors), and ImageMagick's `compare` run once per scene on the
+# same pairs (two at a time, so it also has both processors). Prints seconds in total and per scene.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+build=${1:-build}
+count=${2:-1000}
+cmake --build "$build" --target relkit-report relkit_report_make_results -j2 >/dev/null
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+"$build/bin/relkit_report_make_results" "$work" "$count" 640 480
+base="$work/scenes/_renderator_16.050_1"
+result="$work/scenes/_renderator_16.050_2"
+sync
+
+start=$(date +%s.%N)
+"$build/bin/relkit-report" check "$result" --reference "$base" >/dev/null || [ $? -eq 1 ]
+end=$(date +%s.%N)
+report=$(echo "$end - $start" | bc -l)
+
+mkdir -p "$work/im"
+start=$(date +%s.%N)
+seq -f "%04g" 1 "$count" | xargs -P 2 -I{} sh -c \
+  'compare -metric AE -fuzz 4% "$0/{}.tif" "$1/{}.tif" "$2/{}.png" 2>/dev/null || true' "$result" "$base" "$work/im"
+end=$(date +%s.%N)
+magick=$(echo "$end - $start" | bc -l)
+
+printf 'scenes %d at 640 x 480\n' "$count"
+printf 'relkit-report check: %.2f s, %.1f ms per scene\n' "$report" "$(echo "$report * 1000 / $count" | bc -l)"
+printf 'compare per scene:   %.2f s, %.1f ms per scene\n' "$magick" "$(echo "$magick * 1000 / $count" | bc -l)"
+printf 'ratio compare / relkit-report: %.2f\n' "$(echo "$magick / $report" | bc -l)"
