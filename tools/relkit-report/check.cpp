@@ -58,7 +58,6 @@ void JudgeFigures(SceneVerdict& scene, const Thresholds& t) {
 
 struct SceneTask {
   const CheckOptions& options;
-  const ResultFile& result;
   const ResultFile* reference;
   const std::filesystem::path& pictures;
 };
@@ -77,7 +76,8 @@ void JudgeScene(const SceneTask& task, SceneVerdict& scene) {
   const std::string number = ImageName(scene.number).substr(0, ImageName(scene.number).size() - 4);
   const RgbImage fresh = ReadTiff(options.result / ImageName(scene.number));
   scene.newPicture = std::string(kPictureFolder) + "/" + number + "-new.png";
-  WritePng(Thumbnail(fresh, options.thumbnailSize), task.pictures / (number + "-new.png"));
+  const RgbImage freshThumbnail = Thumbnail(fresh, options.thumbnailSize);
+  WritePng(freshThumbnail, task.pictures / (number + "-new.png"));
 
   const bool hasReferenceLine = task.reference && scene.number <= int(task.reference->lines.size());
   const bool compare = scene.line.status == "OK" && hasReferenceLine;
@@ -105,7 +105,7 @@ void JudgeScene(const SceneTask& task, SceneVerdict& scene) {
     WritePng(Thumbnail(*reference, options.thumbnailSize), task.pictures / (number + "-ref.png"));
     WritePng(DifferenceThumbnail(fresh, *reference, options.thumbnailSize),
              task.pictures / (number + "-diff.png"));
-    WritePng(AmplifiedThumbnail(fresh, *reference, threshold, options.thumbnailSize),
+    WritePng(AmplifiedThumbnail(fresh, *reference, freshThumbnail, threshold, options.thumbnailSize),
              task.pictures / (number + "-amp.png"));
     scene.stats = ComparePixels(fresh, *reference, threshold);
   }
@@ -184,7 +184,7 @@ CheckOutcome RunCheck(const CheckOptions& options, const std::filesystem::path& 
   }
 
   std::filesystem::create_directories(pictures);
-  const SceneTask task{options, result, reference ? &*reference : nullptr, pictures};
+  const SceneTask task{options, reference ? &*reference : nullptr, pictures};
   std::vector<std::exception_ptr> errors(static_cast<size_t>(resultCount));
   ParallelFor(resultCount, options.jobs, [&](int k) {
     try {

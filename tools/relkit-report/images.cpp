@@ -52,8 +52,12 @@ int ChannelDifference(const uint8_t* a, const uint8_t* b) {
 // Calls visit(tx, ty, x, y) for every source pixel, with the thumbnail pixel it falls into.
 template <typename Visit>
 void ForEachCell(int width, int height, const ThumbnailGrid& grid, Visit visit) {
-  for (int y = 0; y < height; ++y)
-    for (int x = 0; x < width; ++x) visit(x / grid.step + (y / grid.step) * grid.width, x + y * width);
+  std::vector<int> column(static_cast<size_t>(width));
+  for (int x = 0; x < width; ++x) column[size_t(x)] = x / grid.step;
+  for (int y = 0; y < height; ++y) {
+    const int row = (y / grid.step) * grid.width;
+    for (int x = 0; x < width; ++x) visit(column[size_t(x)] + row, x + y * width);
+  }
 }
 
 }  // namespace
@@ -76,13 +80,31 @@ RgbImage ReadTiff(const std::filesystem::path& path) {
   if (width == 0 || height == 0 || uint64_t(width) * height > kMaxPixels)
     throw InputError(file + ": unusable image size " + std::to_string(width) + " x " +
                      std::to_string(height));
-  std::vector<uint32_t> rgba(size_t(width) * height);
-  if (!TIFFReadRGBAImageOriented(tiff.get(), width, height, rgba.data(), ORIENTATION_TOPLEFT, 0))
-    throw InputError(file + ": damaged TIFF image (" + t_tiffMessage + ")");
   RgbImage image;
   image.width = int(width);
   image.height = int(height);
-  image.pixels.resize(rgba.size() * 3);
+  image.pixels.resize(size_t(width) * height * 3);
+  // The Renderator's own layout (8-bit RGB, interleaved, top row first) is read row by row straight
+  // into place; any other layout goes through libtiff's general RGBA conversion.
+  uint16_t bits = 0, samples = 0, planar = 0, photometric = 0, orientation = 0;
+  TIFFGetFieldDefaulted(tiff.get(), TIFFTAG_BITSPERSAMPLE, &bits);
+  TIFFGetFieldDefaulted(tiff.get(), TIFFTAG_SAMPLESPERPIXEL, &samples);
+  TIFFGetFieldDefaulted(tiff.get(), TIFFTAG_PLANARCONFIG, &planar);
+  TIFFGetFieldDefaulted(tiff.get(), TIFFTAG_ORIENTATION, &orientation);
+  const bool plain = TIFFGetField(tiff.get(), TIFFTAG_PHOTOMETRIC, &photometric) &&
+                     photometric == PHOTOMETRIC_RGB && bits == 8 && samples == 3 &&
+                     planar == PLANARCONFIG_CONTIG && orientation == ORIENTATION_TOPLEFT &&
+                     !TIFFIsTiled(tiff.get()) && TIFFScanlineSize64(tiff.get()) == int64_t(width) * 3;
+  if (plain) {
+    for (uint32_t y = 0; y < height; ++y)
+      if (TIFFReadScanline(tiff.get(), &image.pixels[size_t(y) * width * 3], y, 0) != 1)
+        throw InputError(file + ": damaged TIFF image, row " + std::to_string(y) + " unreadable (" +
+                         t_tiffMessage + ")");
+    return image;
+  }
+  std::vector<uint32_t> rgba(size_t(width) * height);
+  if (!TIFFReadRGBAImageOriented(tiff.get(), width, height, rgba.data(), ORIENTATION_TOPLEFT, 0))
+    throw InputError(file + ": damaged TIFF image (" + t_tiffMessage + ")");
   for (size_t i = 0; i < rgba.size(); ++i) {
     image.pixels[3 * i] = uint8_t(TIFFGetR(rgba[i]));
     image.pixels[3 * i + 1] = uint8_t(TIFFGetG(rgba[i]));
@@ -136,8 +158,9 @@ RgbImage DifferenceThumbnail(const RgbImage& fresh, const RgbImage& reference, i
   return thumb;
 }
 
-RgbImage AmplifiedThumbnail(const RgbImage& fresh, const RgbImage& reference, int threshold, int size) {
-  RgbImage thumb = Thumbnail(fresh, size);
+RgbImage AmplifiedThumbnail(const RgbImage& fresh, const RgbImage& reference, const RgbImage& freshThumbnail,
+                            int threshold, int size) {
+  RgbImage thumb = freshThumbnail;
   const ThumbnailGrid grid = Grid(fresh.width, fresh.height, size);
   std::vector<uint8_t> worst(size_t(grid.width) * grid.height, 0);
   ForEachCell(fresh.width, fresh.height, grid, [&](int cell, int pixel) {

@@ -32,8 +32,9 @@ RgbImage Thumbnail(const RgbImage& image, int size);
 // so that a difference of one pixel stays visible however much the picture is reduced.
 RgbImage DifferenceThumbnail(const RgbImage& fresh, const RgbImage& reference, int size);
 // The difference made obvious: the new image faded to light grey, pixels over the threshold red, pixels
-// that differ by less orange.
-RgbImage AmplifiedThumbnail(const RgbImage& fresh, const RgbImage& reference, int threshold, int size);
+// that differ by less orange. freshThumbnail is Thumbnail(fresh, size).
+RgbImage AmplifiedThumbnail(const RgbImage& fresh, const RgbImage& reference, const RgbImage& freshThumbnail,
+                            int threshold, int size);
 
 // Throws InputError naming the file when it cannot be written.
 void WritePng(const RgbImage& image, const std::filesystem::path& path);
