@@ -49,11 +49,14 @@ int Count(const std::string& text, const std::string& pattern) {
   return int(std::distance(std::sregex_iterator(text.begin(), text.end(), re), std::sregex_iterator()));
 }
 
+// What a test could not check on this machine, said when it ends.
+std::string g_notChecked;
+
 // The JUnit file checked by xmllint against the schema kept beside the tests.
 void ExpectValidJunit(const fs::path& file) {
   if (!HaveProgram("xmllint")) {
-    std::cout
-        << "[ SKIPPED  ] xmllint is not installed (libxml2-utils): the JUnit schema check is left out\n";
+    g_notChecked +=
+        "xmllint is not installed (libxml2-utils): _junit.xml was not checked against its schema. ";
     return;
   }
   const std::string command = "xmllint --noout --schema '" + std::string(RELKIT_TESTS_DIR) +
