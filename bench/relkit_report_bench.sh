@@ -15,13 +15,14 @@ result="$work/scenes/_renderator_16.050_2"
 sync
 
 start=$(date +%s.%N)
-"$build/bin/relkit-report" check "$result" --reference "$base" >/dev/null || [ $? -eq 1 ]
+/usr/bin/time -f '%U %S' -o "$work/report.cpu" "$build/bin/relkit-report" check "$result" --reference "$base" \
+  >/dev/null || [ $? -eq 1 ]
 end=$(date +%s.%N)
 report=$(echo "$end - $start" | bc -l)
 
 mkdir -p "$work/im"
 start=$(date +%s.%N)
-seq -f "%04g" 1 "$count" | xargs -P 2 -I{} sh -c \
+seq -f "%04g" 1 "$count" | /usr/bin/time -f '%U %S' -o "$work/magick.cpu" xargs -P 2 -I{} sh -c \
   'compare -metric AE -fuzz 4% "$0/{}.tif" "$1/{}.tif" "$2/{}.png" 2>/dev/null || true' "$result" "$base" "$work/im"
 end=$(date +%s.%N)
 magick=$(echo "$end - $start" | bc -l)
@@ -30,3 +31,6 @@ printf 'scenes %d at 640 x 480\n' "$count"
 printf 'relkit-report check: %.2f s, %.1f ms per scene\n' "$report" "$(echo "$report * 1000 / $count" | bc -l)"
 printf 'compare per scene:   %.2f s, %.1f ms per scene\n' "$magick" "$(echo "$magick * 1000 / $count" | bc -l)"
 printf 'ratio compare / relkit-report: %.2f\n' "$(echo "$magick / $report" | bc -l)"
+# processor seconds (user + system), which a machine shared with other work disturbs less than the clock
+cpu() { tail -1 "$1" | { read -r user system && echo "$user + $system" | bc -l; }; }
+printf 'processor time: relkit-report %.2f s, compare %.2f s\n' "$(cpu "$work/report.cpu")" "$(cpu "$work/magick.cpu")"
