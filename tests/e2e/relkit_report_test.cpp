@@ -240,22 +240,23 @@ class RelkitReportInput : public e2e::RunFoldersTest {
     result_ = scenes_ / "_renderator_16.050_2";
     fs::create_directories(base_);
     fs::create_directories(result_);
-    // the columns as the Renderator writes them: each text padded to ten characters
-    auto line = [&](const std::vector<std::string>& columns, const char* scene) {
-      std::string text;
-      for (const std::string& c : columns) text += c + std::string(c.size() < 10 ? 10 - c.size() : 0, ' ');
-      return text + (scenes_ / scene).string() + "\n";
-    };
     const std::string header = "16.050    Status    Tnew      Told      Trel      Diff      Name\n";
-    std::ofstream(base_ / "_result.txt") << header << line({"1", "CREATED", "1.00", "", "", ""}, "a.zor")
-                                         << line({"2", "CREATED", "2.00", "", "", ""}, "b.zor");
+    std::ofstream(base_ / "_result.txt") << header << Line({"1", "CREATED", "1.00", "", "", ""}, "a.zor")
+                                         << Line({"2", "CREATED", "2.00", "", "", ""}, "b.zor");
     std::ofstream(result_ / "_result.txt")
-        << header << line({"1", "OK", "1.00", "1.00", "0.00%", "None"}, "a.zor")
-        << line({"2", "OK", "2.00", "2.00", "0.00%", "None"}, "b.zor");
+        << header << Line({"1", "OK", "1.00", "1.00", "0.00%", "None"}, "a.zor")
+        << Line({"2", "OK", "2.00", "2.00", "0.00%", "None"}, "b.zor");
     for (const fs::path& folder : {base_, result_}) {
       WriteTiff(folder / "0001.tif", 40, 30, 100);
       WriteTiff(folder / "0002.tif", 40, 30, 200);
     }
+  }
+
+  // a line as the Renderator writes it: each text padded to ten characters, a longer one written whole
+  std::string Line(const std::vector<std::string>& columns, const char* scene) const {
+    std::string text;
+    for (const std::string& c : columns) text += c + std::string(c.size() < 10 ? 10 - c.size() : 0, ' ');
+    return text + (scenes_ / scene).string() + "\n";
   }
 
   std::vector<std::string> Check() const {
@@ -329,6 +330,47 @@ TEST_F(RelkitReportInput, BadInputNamesTheFileExitsTwoAndLeavesTheLastGoodReport
   EXPECT_EQ(noBase.status, 2);
   EXPECT_NE(noBase.err.find("--reference"), std::string::npos) << noBase.err;
   EXPECT_TRUE(Written().empty());
+}
+
+TEST_F(RelkitReportInput, ReadsAColumnThatFillsItsWidthAndJudgesASlowerRender) {
+  // 10.00 s against 0.01 s: Trel "+99900.00%" fills its column, and Diff follows without a blank
+  std::ofstream(result_ / "_result.txt")
+      << "16.050    Status    Tnew      Told      Trel      Diff      Name\n"
+      << Line({"1", "OK", "10.00", "0.01", "+99900.00%", "None"}, "a.zor")
+      << Line({"2", "OK", "2.00", "2.00", "0.00%", "None"}, "b.zor");
+  const Outcome warned = RunReport(root_, Check());
+  EXPECT_EQ(warned.status, 0) << warned.err;
+  const json summary = json::parse(ReadFile(result_ / "_summary.json"));
+  EXPECT_EQ(summary["scenes"][0]["status"], "WARN");
+  EXPECT_DOUBLE_EQ(summary["scenes"][0]["trel"].get<double>(), 999.0);
+  EXPECT_EQ(summary["scenes"][0]["diff"].get<double>(), 0.0);
+  EXPECT_EQ(summary["scenes"][1]["status"], "PASS");
+
+  std::vector<std::string> strict = Check();
+  strict.push_back("--fail-on-time");
+  EXPECT_EQ(RunReport(root_, strict).status, 1);
+  EXPECT_EQ(json::parse(ReadFile(result_ / "_summary.json"))["scenes"][0]["status"], "FAIL");
+}
+
+TEST_F(RelkitReportInput, ApprovesChosenScenesOnly) {
+  WriteTiff(result_ / "0002.tif", 40, 30, 0);
+  WriteTiff(result_ / "0001.tif", 40, 30, 80);
+  EXPECT_EQ(RunReport(root_, Check()).status, 1);
+  const std::string before = ReadFile(base_ / "0001.tif");
+
+  EXPECT_EQ(RunReport(root_, {"approve", result_.string(), "--into", base_.string(), "--scene", "5"}).status,
+            2);
+  const Outcome approve =
+      RunReport(root_, {"approve", result_.string(), "--into", base_.string(), "--scene", "2"});
+  EXPECT_EQ(approve.status, 0) << approve.err;
+  EXPECT_EQ(ReadFile(base_ / "0002.tif"), ReadFile(result_ / "0002.tif"));
+  EXPECT_EQ(ReadFile(base_ / "0001.tif"), before);
+  EXPECT_NE(ReadFile(base_ / "_result.txt").find(Line({"2", "CREATED", "2.00", "", "", ""}, "b.zor")),
+            std::string::npos);
+  RunReport(root_, Check());
+  const json summary = json::parse(ReadFile(result_ / "_summary.json"));
+  EXPECT_EQ(summary["scenes"][0]["status"], "FAIL");
+  EXPECT_EQ(summary["scenes"][1]["status"], "PASS");
 }
 
 }  // namespace
