@@ -53,6 +53,14 @@ double Number(const std::vector<std::string>& args, size_t& i, double low, doubl
   return value;
 }
 
+// the one argument that is not an option: the result folder
+void TakeResultFolder(const std::string& arg, std::filesystem::path& result, bool& haveResult) {
+  if (!arg.empty() && arg[0] == '-') throw UsageError{"unknown option " + arg};
+  if (haveResult) throw UsageError{"one result folder only (" + arg + ")"};
+  result = arg;
+  haveResult = true;
+}
+
 int Check(const std::vector<std::string>& args) {
   CheckOptions options;
   bool haveResult = false;
@@ -80,13 +88,8 @@ int Check(const std::vector<std::string>& args) {
       t.failOnTime = true;
     } else if (a == "--jobs") {
       options.jobs = int(Number(args, i, 1, 256));
-    } else if (!a.empty() && a[0] == '-') {
-      throw UsageError{"unknown option " + a};
-    } else if (!haveResult) {
-      options.result = a;
-      haveResult = true;
     } else {
-      throw UsageError{"one result folder only (" + a + ")"};
+      TakeResultFolder(a, options.result, haveResult);
     }
   }
   if (!haveResult) throw UsageError{"check needs a result folder"};
@@ -129,13 +132,8 @@ int ApproveCommand(const std::vector<std::string>& args) {
       options.scenes.push_back(int(Number(args, i, 1, 1e9)));
     } else if (a == "--force") {
       options.force = true;
-    } else if (!a.empty() && a[0] == '-') {
-      throw UsageError{"unknown option " + a};
-    } else if (!haveResult) {
-      options.result = a;
-      haveResult = true;
     } else {
-      throw UsageError{"one result folder only (" + a + ")"};
+      TakeResultFolder(a, options.result, haveResult);
     }
   }
   if (!haveResult || !haveInto) throw UsageError{"approve needs a result folder and --into REFERENCE_DIR"};
