@@ -2,7 +2,8 @@
 # Installs the Debian packages the build and the tests need, only when one is missing.
 set -euo pipefail
 packages=(cmake ninja-build g++ pkg-config googletest libgtest-dev libbenchmark-dev
-          nlohmann-json3-dev libtiff-dev libtinyobjloader-dev imagemagick)
+          nlohmann-json3-dev libtiff-dev libtinyobjloader-dev imagemagick
+          libzip-dev libexif-dev libpng-dev libjpeg-dev)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

@@ -30,6 +30,7 @@ const std::map<std::string, int64_t> kFallbacks = {
     {"bitmaps.init", ZOR_IMAGE_NO_MEMORY},
     {"bitmaps.load", ZOR_IMAGE_WRONG_FORMAT},
     {"bitmaps.save", ZOR_IMAGE_NOT_EXISTING},
+    {"bitmaps.init_with", ZOR_IMAGE_WRONG_FORMAT},
     {"render.render_document", ZOR_RENDER_FAILED},
     {"threads.test_break", 1},
     {"threads.cpu_count", 1},
@@ -131,7 +132,8 @@ TEST(EntryGuard, EveryOperationOfEveryFamilyIsGuardedUnderItsOwnLabel) {
                 create_folder, delete_file, startup_folder, folder_by_id, browse_open, browse_next,
                 browse_name, browse_is_folder, browse_size, browse_time, browse_free, file_alloc, file_free,
                 file_open, file_close, file_length, file_position, file_seek, file_read, file_write,
-                browse_is_link, folder_identity, fn_compare);
+                browse_is_link, folder_identity, fn_compare, fn_set_memory_read, identify, identify_class,
+                recognises);
   }
   {
     FamilyCheck check("containers", table.containers);
@@ -154,7 +156,7 @@ TEST(EntryGuard, EveryOperationOfEveryFamilyIsGuardedUnderItsOwnLabel) {
   }
   {
     FamilyCheck check("bitmaps", table.bitmaps);
-    CHECK_SLOTS(check, alloc, free, init, width, height, depth, load, save, get_row, set_row);
+    CHECK_SLOTS(check, alloc, free, init, width, height, depth, load, save, get_row, set_row, init_with);
   }
   {
     FamilyCheck check("gui", table.gui);
