@@ -67,6 +67,7 @@ class ScriptedDriver : public Driver {
   const ScriptStep* take(ScriptStep::Kind kind, const std::string& what);
   bool check_settings(HostDialog* dialog, const ScriptStep& step);
   bool apply_settings(HostDialog* dialog, const ScriptStep& step);
+  bool act_on_tree(HostDialog* dialog, const ScriptStep& step);
   void cancel(HostDialog* dialog);
   void settle(HostDialog* dialog, bool pressed, const ScriptStep* waiting_step);
   void fail(const ScriptStep& step, const std::string& what);
