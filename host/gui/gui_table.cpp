@@ -9,6 +9,7 @@
 #include "gui/dialog_layouts.h"
 #include "gui/dialog_model.h"
 #include "gui/transcript.h"
+#include "gui/tree_view_entries.h"
 #include "gui/ui_driver.h"
 #include "memory/memory_tracker.h"
 #include "strings/string_impl.h"
@@ -427,6 +428,17 @@ const HostGuiTable* gui_table() {
       .user_area_fill = gui_user_area_fill,
       .user_area_redraw = gui_user_area_redraw,
       .send_core_message = gui_send_core_message,
+      .tree_view_set_root = gui_tree_view_set_root,
+      .tree_view_set_layout = gui_tree_view_set_layout,
+      .tree_view_refresh = gui_tree_view_refresh,
+      .bitmap_button_set_image = gui_bitmap_button_set_image,
+      .tab_group_begin_typed = gui_tab_group_begin_typed,
+      .add_multi_line_edit_text = gui_add_multi_line_edit_text,
+      .user_area_set_text_color = gui_user_area_set_text_color,
+      .user_area_draw_text = gui_user_area_draw_text,
+      .user_area_text_width = gui_user_area_text_width,
+      .user_area_font_height = gui_user_area_font_height,
+      .user_area_draw_line = gui_user_area_draw_line,
   };
   return &table;
 }
