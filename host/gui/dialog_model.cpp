@@ -35,10 +35,6 @@ bool is_layout_only(GadgetKind kind) {
   return kind == GadgetKind::Group || kind == GadgetKind::GroupEnd;
 }
 
-// Values of the "bACT" a committed text edit sends: the editing is finished (false) and the text.
-constexpr int32_t kMessageEditing = 0x6D657374;  // 'mest'
-constexpr int32_t kMessageText = 0x6D657661;     // 'meva'
-
 std::atomic<int32_t> g_mouse_pointer{0};
 
 bool takes_typed_text(const HostGadget& gadget) {
@@ -272,6 +268,15 @@ HostGadget* find_gadget(HostDialog* dialog, int32_t id) {
   return nullptr;
 }
 
+bool is_live_gadget(const HostGadget* gadget) {
+  for (const auto& [handle, dialog] : g_dialogs) {
+    if (dialog->free_pending) continue;
+    for (const auto& each : dialog->gadgets)
+      if (each.get() == gadget) return true;
+  }
+  return false;
+}
+
 void add_dialog_buttons(HostDialog* dialog, int32_t flags) {
   if (flags & ZOR_BUTTONS_OK) add_gadget(dialog, GadgetKind::Button, 1, 0, 0, 0, "OK");
   if (flags & ZOR_BUTTONS_CANCEL) add_gadget(dialog, GadgetKind::Button, 2, 0, 0, 0, "Cancel");
@@ -466,8 +471,8 @@ bool user_set(HostDialog* dialog, int32_t id, const GadgetValue& value) {
   apply_value(gadget, value);
   HostContainer message = message_with(ZOR_MSG_COMMAND, {{ZOR_MSG_VALUE_GADGET_ID, id}});
   if (const auto* text = std::get_if<std::string>(&value); text && takes_typed_text(*gadget)) {
-    message.values[kMessageEditing] = false;
-    message.values[kMessageText] = StringValue{from_utf8(*text)};
+    message.values[ZOR_MSG_VALUE_EDITING] = false;
+    message.values[ZOR_MSG_VALUE_TEXT] = StringValue{from_utf8(*text)};
   }
   deliver(dialog, nullptr, message);
   return true;

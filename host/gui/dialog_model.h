@@ -124,6 +124,8 @@ HostDialog* find_open_dialog(const std::string& title);
 HostGadget* add_gadget(HostDialog* dialog, GadgetKind kind, int32_t id, int32_t flags, int32_t width,
                        int32_t height, std::string text = {});
 HostGadget* find_gadget(HostDialog* dialog, int32_t id);
+// A gadget of a live dialog's current layout: a module may keep a gadget of a layout built anew since.
+bool is_live_gadget(const HostGadget* gadget);
 void add_dialog_buttons(HostDialog* dialog, int32_t flags);
 bool add_choice(HostDialog* dialog, int32_t combo_id, int32_t child_id, std::string text);
 bool attach_user_area(HostDialog* dialog, int32_t gadget_id, HostUserArea* area);

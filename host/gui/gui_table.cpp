@@ -212,6 +212,7 @@ HostGadget* gui_add_custom_gadget(HostDialog* dialog, int32_t id, int32_t type, 
     if (!live(dialog)) return nullptr;
     HostGadget* gadget = ui::add_gadget(dialog, GadgetKind::Custom, id, flags, width, height);
     gadget->custom_type = type;
+    if (type == ZOR_GADGET_TREEVIEW) gadget->tree = std::make_unique<ui::TreeView>();
     if (settings) gadget->settings = std::make_unique<HostContainer>(*settings);
     return gadget;
   });

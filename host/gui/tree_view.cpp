@@ -90,7 +90,7 @@ void walk(HostGadget* gadget) {
       const TreeColumn& column = columns[c];
       height = std::max(height, source.line_height(at.node, column.id, area));
       const int32_t width = source.column_width(at.node, column.id, area);
-      if (column.type == kTreeColumnUser) {
+      if (column.type == ZOR_TREEVIEW_COLUMN_USER) {
         DrawnText drawn(area);
         source.draw_cell(at.node, column.id, cell_x, y, std::max(width, 0), kFontHeight, area);
         row.texts.push_back(drawn.text());

@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "zor_api.h"
+
 struct HostGadget;
 struct HostUserArea;
 
@@ -35,13 +37,11 @@ class TreeSource {
   virtual void double_click(void* node, int32_t column) = 0;
 };
 
-// Column types as the module gives them in its column layout.
-inline constexpr int32_t kTreeColumnTree = 0x74726565;  // 'tree': the node's name
-inline constexpr int32_t kTreeColumnUser = 0x75736572;  // 'user': drawn by the module
-
+// A column of type ZOR_TREEVIEW_COLUMN_TREE shows the node's name; one of ZOR_TREEVIEW_COLUMN_USER shows
+// what the module draws into it.
 struct TreeColumn {
   int32_t id = 0;
-  int32_t type = kTreeColumnTree;
+  int32_t type = ZOR_TREEVIEW_COLUMN_TREE;
 };
 
 struct TreeRow {
