@@ -3,7 +3,8 @@
 //
 // A script that cannot be read or parsed is refused before any module starts. A step that turns out to
 // be wrong only when its dialog is there (a value of the wrong type for its gadget, a combo box choice
-// the box does not have, a wait for a dialog that nothing but the user could close) stops the script:
+// the box does not have, a tree row past the last one shown, a wait for a dialog that nothing but the
+// user could close) stops the script:
 // the dialog is cancelled without any of the step's values, every later dialog and selection is
 // cancelled too, and the run ends with the usage status.
 #pragma once
