@@ -6,6 +6,7 @@
 #include "files/filename_impl.h"
 #include "gui/console.h"
 #include "gui/core_messages.h"
+#include "gui/dialog_layouts.h"
 #include "gui/dialog_model.h"
 #include "gui/transcript.h"
 #include "gui/tree_view_entries.h"
@@ -62,9 +63,9 @@ void gui_status_clear() {
   });
 }
 
-// There is no pointer to show.
-void gui_set_mouse_pointer(int32_t) {
-  guarded_void("gui.set_mouse_pointer", [] {});
+// There is no pointer to show; the value is kept for whoever looks.
+void gui_set_mouse_pointer(int32_t pointer) {
+  guarded_void("gui.set_mouse_pointer", [&] { ui::set_mouse_pointer(pointer); });
 }
 
 void gui_special_event(int32_t id, int64_t p1, int64_t p2) {
@@ -97,8 +98,9 @@ void gui_dialog_set_plugin(HostDialog* dialog, int32_t plugin_id, int32_t sub_id
   });
 }
 
-bool gui_dialog_open(HostDialog* dialog, int32_t type, int32_t, int32_t, int32_t width, int32_t height) {
-  return guarded("gui.dialog_open", false, [&] { return ui::open_dialog(dialog, type, width, height); });
+bool gui_dialog_open(HostDialog* dialog, int32_t type, int32_t x, int32_t y, int32_t width, int32_t height) {
+  return guarded("gui.dialog_open", false,
+                 [&] { return ui::open_dialog(dialog, type, x, y, width, height); });
 }
 
 bool gui_dialog_close(HostDialog* dialog) {
@@ -109,13 +111,16 @@ bool gui_dialog_check_close(HostDialog* dialog) {
   return guarded("gui.dialog_check_close", false, [&] { return live(dialog) && dialog->open; });
 }
 
-// Dialogs are not kept open across runs of zorhost, so there is never anything to bring back.
-bool gui_dialog_restore(HostDialog* dialog, int32_t plugin_id, int32_t sub_id, void*) {
+// Opens the dialog where its stored layout says; only non-modal dialogs are brought back.
+bool gui_dialog_restore(HostDialog* dialog, int32_t plugin_id, int32_t sub_id, void* secret) {
   return guarded("gui.dialog_restore", false, [&] {
     if (!live(dialog)) return false;
+    const std::optional<ui::DialogLayout> layout = ui::layout_to_restore(plugin_id, sub_id, secret);
+    if (!layout || layout->type != ZOR_DIALOG_ASYNC) return false;
     dialog->plugin_id = plugin_id;
     dialog->sub_id = sub_id;
-    return true;
+    if (dialog->open) return true;
+    return ui::open_dialog(dialog, layout->type, layout->x, layout->y, layout->width, layout->height);
   });
 }
 
@@ -207,6 +212,7 @@ HostGadget* gui_add_custom_gadget(HostDialog* dialog, int32_t id, int32_t type, 
     if (!live(dialog)) return nullptr;
     HostGadget* gadget = ui::add_gadget(dialog, GadgetKind::Custom, id, flags, width, height);
     gadget->custom_type = type;
+    if (type == ZOR_GADGET_TREEVIEW) gadget->tree = std::make_unique<ui::TreeView>();
     if (settings) gadget->settings = std::make_unique<HostContainer>(*settings);
     return gadget;
   });
