@@ -3,7 +3,7 @@
 set -euo pipefail
 packages=(cmake ninja-build g++ pkg-config googletest libgtest-dev libbenchmark-dev
           nlohmann-json3-dev libtiff-dev libtinyobjloader-dev imagemagick libpng-dev
-          libxml2-utils chromium)
+          libzip-dev libexif-dev libjpeg-dev libxml2-utils chromium)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

@@ -4,6 +4,7 @@
 
 #include "attachment_scanner/attachment_scanner_command.h"
 #include "crash/crashobject.h"
+#include "io_browser/io_browser_dialog.h"
 #include "localize/localize.h"
 #include "nexal/configuration.h"
 #include "renderator/renderator_dialog.h"
@@ -22,8 +23,8 @@ constexpr std::initializer_list<ToolRegistration> kTools = {
     {RegisterTranslatorLocator, RegistrationRule::Unchecked},     // 2 Translator Locator
     {RegisterScriptStringCommands, RegistrationRule::Unchecked},  // 3 Import and Export Script Strings
     {RegisterAttachmentScanner, RegistrationRule::Unchecked},     // 4 Attachment Scanner
-    // 5 I/O handler browser: Required
-    {RegisterRenderator, RegistrationRule::Decisive},  // 6 Renderator command
+    {io_browser::RegisterIoBrowser, RegistrationRule::Required},  // 5 I/O handler browser
+    {RegisterRenderator, RegistrationRule::Decisive},             // 6 Renderator command
 };
 
 }  // namespace
@@ -34,6 +35,5 @@ int32_t RegisterRelkitTools() {
 }
 
 void ReleaseRelkitToolObjects() {
-  // The I/O handler browser's module-wide drag file name is released here, first, once the browser
-  // exists.
+  io_browser::ReleaseIoBrowserDragObject();
 }

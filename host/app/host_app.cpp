@@ -15,6 +15,7 @@
 #include "gui/ui_session.h"
 #include "memory/memory_tracker.h"
 #include "nexal_records.h"
+#include "plugins/plugin_registry.h"
 
 namespace fs = std::filesystem;
 
@@ -255,6 +256,8 @@ int Host::run() {
   }
   if (status == kExitOk) {
     messages();
+    // A run without a user interface shows no dialog, so it brings none back either.
+    if (!options().headless) restore_dialogs();
     status = commands();
   }
   end();

@@ -6,6 +6,7 @@
 #include "app/entry_guard.h"
 #include "app/host_table.h"
 #include "bitmaps/bitmap_impl.h"
+#include "bitmaps/image_decode.h"
 #include "files/filename_impl.h"
 #include "memory/memory_tracker.h"
 
@@ -153,6 +154,7 @@ const HostBitmapTable* bitmaps_table() {
       .save = bitmaps_save,
       .get_row = bitmaps_get_row,
       .set_row = bitmaps_set_row,
+      .init_with = bitmaps_init_with,
   };
   return &table;
 }

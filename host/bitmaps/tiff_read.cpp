@@ -7,11 +7,14 @@
 
 #include <algorithm>
 #include <cstdarg>
+#include <cstdio>
+#include <cstring>
 #include <memory>
 #include <mutex>
 #include <system_error>
 
 #include "bitmaps/bitmap_impl.h"
+#include "bitmaps/image_decode.h"
 #include "bitmaps/tiff_handle.h"
 
 namespace zorhost {
@@ -162,7 +165,92 @@ bool read_through_rgba(TIFF* t, const Layout& l, HostBitmap& bmp) {
   return true;
 }
 
+// Fills bmp from an opened file whose layout was accepted; bmp is untouched on failure.
+int32_t read_accepted(TIFF* tif, const Layout& layout, HostBitmap& bmp) {
+  // Filled aside: a load that fails leaves the bitmap as it was.
+  HostBitmap loaded;
+  loaded.width = static_cast<int32_t>(layout.width);
+  loaded.height = static_cast<int32_t>(layout.height);
+  loaded.depth = 24;
+  init_pixels(loaded.pixels, size_t(layout.width) * layout.height * 3);
+  const bool read =
+      direct(layout) ? read_direct(tif, layout, loaded) : read_through_rgba(tif, layout, loaded);
+  if (!read) return ZOR_IMAGE_WRONG_FORMAT;
+  bmp = std::move(loaded);
+  return ZOR_IMAGE_OK;
+}
+
+// A TIFF file in memory, read through libtiff's client procedures; mapping answers the bytes themselves.
+struct MemoryFile {
+  const char* data;
+  toff_t size;
+  toff_t at;
+};
+
+tmsize_t memory_read(thandle_t handle, void* into, tmsize_t count) {
+  auto* file = static_cast<MemoryFile*>(handle);
+  if (count <= 0 || file->at >= file->size) return 0;
+  const toff_t n = std::min<toff_t>(static_cast<toff_t>(count), file->size - file->at);
+  std::memcpy(into, file->data + file->at, static_cast<size_t>(n));
+  file->at += n;
+  return static_cast<tmsize_t>(n);
+}
+
+tmsize_t memory_write(thandle_t, void*, tmsize_t) {
+  return 0;
+}
+
+toff_t memory_seek(thandle_t handle, toff_t offset, int whence) {
+  auto* file = static_cast<MemoryFile*>(handle);
+  toff_t base = 0;
+  if (whence == SEEK_CUR) base = file->at;
+  if (whence == SEEK_END) base = file->size;
+  // libtiff passes offsets as unsigned; a position before the start is refused
+  const toff_t target = base + offset;
+  if (whence != SEEK_SET && static_cast<int64_t>(offset) < 0 &&
+      static_cast<toff_t>(-static_cast<int64_t>(offset)) > base)
+    return static_cast<toff_t>(-1);
+  file->at = target;
+  return file->at;
+}
+
+int memory_close(thandle_t) {
+  return 0;
+}
+
+toff_t memory_size(thandle_t handle) {
+  return static_cast<MemoryFile*>(handle)->size;
+}
+
+int memory_map(thandle_t handle, void** base, toff_t* size) {
+  auto* file = static_cast<MemoryFile*>(handle);
+  *base = const_cast<char*>(file->data);
+  *size = file->size;
+  return 1;
+}
+
+void memory_unmap(thandle_t, void*, toff_t) {}
+
 }  // namespace
+
+int32_t decode_tiff(HostBitmap& bmp, std::string_view bytes) {
+  silence_libtiff();
+  std::unique_ptr<TIFFOpenOptions, void (*)(TIFFOpenOptions*)> options(TIFFOpenOptionsAlloc(),
+                                                                       TIFFOpenOptionsFree);
+  if (!options) return ZOR_IMAGE_NO_MEMORY;
+  TIFFOpenOptionsSetErrorHandlerExtR(options.get(), swallow_message, nullptr);
+  TIFFOpenOptionsSetWarningHandlerExtR(options.get(), swallow_message, nullptr);
+  // libtiff's own allocations for one file (strip tables, a hostile directory) are bounded as well
+  TIFFOpenOptionsSetMaxSingleMemAlloc(options.get(), 256 << 20);
+  MemoryFile file{bytes.data(), static_cast<toff_t>(bytes.size()), 0};
+  const TiffHandle tif(TIFFClientOpenExt("memory", "r", &file, memory_read, memory_write, memory_seek,
+                                         memory_close, memory_size, memory_map, memory_unmap, options.get()));
+  if (!tif) return ZOR_IMAGE_WRONG_FORMAT;
+  Layout layout;
+  if (!read_layout(tif.get(), layout) || !accepted(layout)) return ZOR_IMAGE_WRONG_FORMAT;
+  if (static_cast<int64_t>(layout.width) * layout.height > kMaxDecodedPixels) return ZOR_IMAGE_NO_MEMORY;
+  return read_accepted(tif.get(), layout, bmp);
+}
 
 int32_t load_tiff(HostBitmap& bmp, const std::filesystem::path& file) {
   std::error_code ec;
@@ -177,17 +265,7 @@ int32_t load_tiff(HostBitmap& bmp, const std::filesystem::path& file) {
     tif = open_for_reading(file, true);
     if (!tif) return ZOR_IMAGE_WRONG_FORMAT;
   }
-  // Filled aside: a load that fails leaves the bitmap as it was.
-  HostBitmap loaded;
-  loaded.width = static_cast<int32_t>(layout.width);
-  loaded.height = static_cast<int32_t>(layout.height);
-  loaded.depth = 24;
-  init_pixels(loaded.pixels, size_t(layout.width) * layout.height * 3);
-  const bool read =
-      direct(layout) ? read_direct(tif.get(), layout, loaded) : read_through_rgba(tif.get(), layout, loaded);
-  if (!read) return ZOR_IMAGE_WRONG_FORMAT;
-  bmp = std::move(loaded);
-  return ZOR_IMAGE_OK;
+  return read_accepted(tif.get(), layout, bmp);
 }
 
 }  // namespace zorhost

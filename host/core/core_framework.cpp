@@ -10,6 +10,7 @@
 #include "app/host_options.h"
 #include "core/system_interface.h"
 #include "core/text_parser_interface.h"
+#include "core/url_interface.h"
 
 namespace zorhost {
 namespace {
@@ -27,6 +28,16 @@ const CoreInterface kInterfaces[] = {
      [] { return static_cast<const void*>(system_interface()); }},
     {NEXAL_TEXT_PARSER_ID, NEXAL_REF_STATIC_INTERFACE, NEXAL_TEXT_PARSER_METHODS,
      [] { return static_cast<const void*>(text_parser_interface()); }},
+    {NEXAL_URL_ID, NEXAL_REF_STATIC_INTERFACE, NEXAL_URL_METHODS,
+     [] { return static_cast<const void*>(url_interface()); }},
+    // interfaces that objects carry resolve to the table the host's objects of that kind hold
+    {NEXAL_IO_BROWSE_ID, NEXAL_REF_INTERFACE, 0,
+     [] { return static_cast<const void*>(io_browse_interface()); }},
+    {NEXAL_INPUT_STREAM_ID, NEXAL_REF_INTERFACE, 0,
+     [] { return static_cast<const void*>(input_stream_interface()); }},
+    {NEXAL_ERROR_INTERFACE_ID, NEXAL_REF_INTERFACE, 0,
+     [] { return static_cast<const void*>(error_interface()); }},
+    {NEXAL_EXIF_ID, NEXAL_REF_INTERFACE, 0, [] { return static_cast<const void*>(exif_interface()); }},
 };
 
 const CoreInterface* find_interface(const NexalReference& reference) {

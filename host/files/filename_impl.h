@@ -1,6 +1,7 @@
 // What a HostFilename is inside zorhost. Paths are kept as the module gave them (Windows-style drive
 // paths included); native() maps them onto this machine's file system.
 #pragma once
+#include <cstdint>
 #include <filesystem>
 #include <string>
 
@@ -8,6 +9,11 @@
 
 struct HostFilename {
   std::string path;  // UTF-8
+  // A name that reads from a block of the module's memory (fn_set_memory_read): size >= 0. Copies and
+  // assignments carry it; setting a path ends it.
+  const void* memory = nullptr;
+  int64_t memory_size = -1;
+  bool is_memory() const { return memory_size >= 0; }
 };
 
 namespace zorhost {

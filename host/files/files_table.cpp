@@ -7,6 +7,7 @@
 #include "files/file_objects.h"
 #include "files/filename_impl.h"
 #include "files/folder_ops.h"
+#include "files/identify.h"
 #include "files/path_text.h"
 #include "memory/memory_tracker.h"
 #include "strings/string_impl.h"
@@ -59,19 +60,24 @@ void files_fn_free(HostFilename* f) {
 }
 
 HostFilename* files_fn_copy(const HostFilename* f) {
-  return guarded("files.fn_copy", static_cast<HostFilename*>(nullptr),
-                 [&] { return f ? new_host_filename(f->path) : nullptr; });
+  return guarded("files.fn_copy", static_cast<HostFilename*>(nullptr), [&]() -> HostFilename* {
+    if (!f) return nullptr;
+    HostFilename* copy = new_host_filename(f->path);
+    copy->memory = f->memory;
+    copy->memory_size = f->memory_size;
+    return copy;
+  });
 }
 
 void files_fn_assign(HostFilename* dst, const HostFilename* src) {
   guarded_void("files.fn_assign", [&] {
-    if (dst) dst->path = src ? src->path : std::string();
+    if (dst) *dst = src ? *src : HostFilename{};
   });
 }
 
 void files_fn_set_string(HostFilename* f, const HostString* path) {
   guarded_void("files.fn_set_string", [&] {
-    if (f) f->path = to_utf8(path);
+    if (f) *f = HostFilename{to_utf8(path)};
   });
 }
 
@@ -242,6 +248,10 @@ const HostFileTable* files_table() {
       .browse_is_link = files_browse_is_link,
       .folder_identity = files_folder_identity,
       .fn_compare = files_fn_compare,
+      .fn_set_memory_read = files_fn_set_memory_read,
+      .identify = files_identify,
+      .identify_class = files_identify_class,
+      .recognises = files_recognises,
   };
   return &table;
 }

@@ -1,6 +1,7 @@
 #include "gui/dialog_model.h"
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <deque>
@@ -9,8 +10,10 @@
 #include <nlohmann/json.hpp>
 #include <set>
 
+#include "gui/dialog_layouts.h"
 #include "gui/transcript.h"
 #include "gui/ui_driver.h"
+#include "strings/string_impl.h"
 
 namespace zorhost::ui {
 namespace {
@@ -29,7 +32,13 @@ std::condition_variable g_event_ready;
 std::deque<PendingEvent> g_events;
 
 bool is_layout_only(GadgetKind kind) {
-  return kind == GadgetKind::Group || kind == GadgetKind::GroupEnd || kind == GadgetKind::TabGroup;
+  return kind == GadgetKind::Group || kind == GadgetKind::GroupEnd;
+}
+
+std::atomic<int32_t> g_mouse_pointer{0};
+
+bool takes_typed_text(const HostGadget& gadget) {
+  return gadget.kind == GadgetKind::EditText || gadget.kind == GadgetKind::MultiLineText;
 }
 
 bool is_filename_gadget(const HostGadget& gadget) {
@@ -46,6 +55,15 @@ nlohmann::json value_json(const GadgetValue& value) {
         }
       },
       value);
+}
+
+// What the transcript shows as the value: a bitmap button's is the size of its image.
+nlohmann::json shown_value(const HostGadget& gadget) {
+  if (gadget.kind == GadgetKind::Custom && gadget.custom_type == ZOR_GADGET_BITMAPBUTTON) {
+    if (!gadget.image) return nullptr;
+    return std::to_string(gadget.image->width) + "x" + std::to_string(gadget.image->height);
+  }
+  return value_json(gadget_value(gadget));
 }
 
 std::string shown_text(const HostGadget& gadget) {
@@ -66,16 +84,25 @@ void record_open(const HostDialog& dialog) {
     gadgets.push_back({{"id", gadget->id},
                        {"kind", kind_name(*gadget)},
                        {"text", shown_text(*gadget)},
-                       {"value", value_json(gadget_value(*gadget))},
+                       {"value", shown_value(*gadget)},
                        {"enabled", gadget->enabled}});
   }
   transcript::record(
       {{"event", "dialogOpen"}, {"title", dialog.title}, {"modal", dialog.modal}, {"gadgets", gadgets}});
+  for (const auto& gadget : dialog.gadgets) record_pending_tree(gadget.get());
 }
 
-void remove_from_open(HostDialog* dialog) {
+void remember_layout(const HostDialog& dialog, bool open) {
+  if (dialog.modal || dialog.plugin_id == 0) return;
+  store_layout(
+      {dialog.plugin_id, dialog.sub_id, dialog.type, dialog.x, dialog.y, dialog.width, dialog.height, open});
+}
+
+// Closed before the host ends: the next run does not bring it back.
+void remove_from_open(HostDialog* dialog, CloseReason reason) {
   dialog->open = false;
   std::erase(g_open, dialog);
+  if (reason != CloseReason::Shutdown) remember_layout(*dialog, false);
 }
 
 void record_close(const HostDialog& dialog, CloseReason reason) {
@@ -130,10 +157,8 @@ bool apply_value(HostGadget* gadget, const GadgetValue& value) {
 void record_value_change(const HostGadget& gadget) {
   const HostDialog* dialog = gadget.dialog;
   if (!dialog || !dialog->shown) return;  // values set while building belong to the dialogOpen event
-  transcript::record({{"event", "gadget"},
-                      {"title", dialog->title},
-                      {"id", gadget.id},
-                      {"value", value_json(gadget_value(gadget))}});
+  transcript::record(
+      {{"event", "gadget"}, {"title", dialog->title}, {"id", gadget.id}, {"value", shown_value(gadget)}});
 }
 
 HostContainer message_with(int32_t code, std::initializer_list<std::pair<int32_t, int32_t>> values) {
@@ -198,7 +223,7 @@ HostDialog* new_dialog(HostDialogCallback callback, void* object) {
 void free_dialog(HostDialog* dialog) {
   if (!is_live(dialog)) return;
   if (dialog->open) {
-    remove_from_open(dialog);
+    remove_from_open(dialog, CloseReason::Module);
     record_close(*dialog, CloseReason::Module);
   }
   if (dialog->dispatch_depth > 0) {
@@ -241,6 +266,15 @@ HostGadget* find_gadget(HostDialog* dialog, int32_t id) {
   for (const auto& gadget : dialog->gadgets)
     if (!is_layout_only(gadget->kind) && gadget->id == id) return gadget.get();
   return nullptr;
+}
+
+bool is_live_gadget(const HostGadget* gadget) {
+  for (const auto& [handle, dialog] : g_dialogs) {
+    if (dialog->free_pending) continue;
+    for (const auto& each : dialog->gadgets)
+      if (each.get() == gadget) return true;
+  }
+  return false;
 }
 
 void add_dialog_buttons(HostDialog* dialog, int32_t flags) {
@@ -294,6 +328,43 @@ void set_gadget_data(HostGadget* gadget, const HostContainer& data) {
   if (before != gadget_value(*gadget)) record_value_change(*gadget);
 }
 
+std::vector<int32_t> tab_pages(HostDialog* dialog, const HostGadget& tab_group) {
+  std::vector<int32_t> pages;
+  auto at = std::find_if(dialog->gadgets.begin(), dialog->gadgets.end(),
+                         [&](const auto& gadget) { return gadget.get() == &tab_group; });
+  if (at == dialog->gadgets.end()) return pages;
+  int32_t depth = 0;
+  for (++at; at != dialog->gadgets.end(); ++at) {
+    const GadgetKind kind = (*at)->kind;
+    if (kind == GadgetKind::GroupEnd) {
+      if (depth-- == 0) break;
+    } else if (kind == GadgetKind::Group || kind == GadgetKind::TabGroup) {
+      if (depth++ == 0 && kind == GadgetKind::Group) pages.push_back((*at)->id);
+    }
+  }
+  return pages;
+}
+
+void set_gadget_image(HostGadget* gadget, const HostBitmap* bitmap) {
+  const nlohmann::json before = shown_value(*gadget);
+  gadget->image = bitmap ? std::make_unique<HostBitmap>(*bitmap) : nullptr;
+  if (before != shown_value(*gadget)) record_value_change(*gadget);
+}
+
+HostGadget* find_tree_view(HostDialog* dialog) {
+  for (const auto& gadget : dialog->gadgets)
+    if (gadget->tree) return gadget.get();
+  return nullptr;
+}
+
+void set_mouse_pointer(int32_t pointer) {
+  g_mouse_pointer = pointer;
+}
+
+int32_t mouse_pointer() {
+  return g_mouse_pointer;
+}
+
 bool set_enabled(HostDialog* dialog, int32_t id, bool enabled) {
   HostGadget* gadget = find_gadget(dialog, id);
   if (!gadget) return false;
@@ -320,11 +391,15 @@ bool send_to_user_area(HostUserArea* area, HostContainer& message) {
   return deliver(area->dialog, area, message);
 }
 
-bool open_dialog(HostDialog* dialog, int32_t type, int32_t /*width*/, int32_t /*height*/) {
+bool open_dialog(HostDialog* dialog, int32_t type, int32_t x, int32_t y, int32_t width, int32_t height) {
   if (!is_live(dialog) || dialog->open) return false;
   bool modal = type == ZOR_DIALOG_MODAL || type == ZOR_DIALOG_MODAL_RESIZABLE;
   if (modal && !driver().can_open_modal()) return false;
   dialog->type = type;
+  dialog->x = x;
+  dialog->y = y;
+  dialog->width = width;
+  dialog->height = height;
   dialog->modal = modal;
   dialog->open = true;
   dialog->shown = false;
@@ -340,8 +415,15 @@ bool open_dialog(HostDialog* dialog, int32_t type, int32_t /*width*/, int32_t /*
   send(dialog, ZOR_MSG_INIT);
   if (is_live(dialog) && dialog->open) send(dialog, ZOR_MSG_INIT_VALUES);
   if (!is_live(dialog) || !dialog->open) return false;
+  for (const auto& gadget : dialog->gadgets) {
+    if (gadget->kind != GadgetKind::TabGroup || !std::holds_alternative<std::monostate>(gadget->value))
+      continue;
+    const std::vector<int32_t> pages = tab_pages(dialog, *gadget);
+    if (!pages.empty()) gadget->value = pages.front();
+  }
   dialog->shown = true;
   record_open(*dialog);
+  remember_layout(*dialog, true);
   show_user_areas(dialog);
   if (!is_live(dialog)) return false;
   if (modal) {
@@ -354,8 +436,10 @@ bool open_dialog(HostDialog* dialog, int32_t type, int32_t /*width*/, int32_t /*
 
 bool close_dialog(HostDialog* dialog) {
   if (!is_live(dialog) || !dialog->open) return false;
-  remove_from_open(dialog);
-  record_close(*dialog, dialog->last_press == CloseReason::None ? CloseReason::Module : dialog->last_press);
+  const CloseReason reason =
+      dialog->last_press == CloseReason::None ? CloseReason::Module : dialog->last_press;
+  remove_from_open(dialog, reason);
+  record_close(*dialog, reason);
   dialog->shown = false;
   if (dialog->dispatch_depth > 0) {
     dialog->destroy_pending = true;
@@ -369,7 +453,7 @@ void force_close(HostDialog* dialog, CloseReason reason) {
   if (!is_live(dialog) || !dialog->open) return;
   send(dialog, ZOR_MSG_CHECK_CLOSE);  // asked, but the answer cannot keep it open
   if (!is_live(dialog) || !dialog->open) return;
-  remove_from_open(dialog);
+  remove_from_open(dialog, reason);
   record_close(*dialog, reason);
   dialog->shown = false;
   send(dialog, ZOR_MSG_DESTROY);
@@ -385,7 +469,12 @@ bool user_set(HostDialog* dialog, int32_t id, const GadgetValue& value) {
   HostGadget* gadget = find_gadget(dialog, id);
   if (!gadget) return false;
   apply_value(gadget, value);
-  send_command(dialog, id);
+  HostContainer message = message_with(ZOR_MSG_COMMAND, {{ZOR_MSG_VALUE_GADGET_ID, id}});
+  if (const auto* text = std::get_if<std::string>(&value); text && takes_typed_text(*gadget)) {
+    message.values[ZOR_MSG_VALUE_EDITING] = false;
+    message.values[ZOR_MSG_VALUE_TEXT] = StringValue{from_utf8(*text)};
+  }
+  deliver(dialog, nullptr, message);
   return true;
 }
 
@@ -415,7 +504,7 @@ bool user_close_window(HostDialog* dialog) {
     if (!is_live(dialog) || !dialog->open) return true;
     if (keep_open) return false;
   }
-  remove_from_open(dialog);
+  remove_from_open(dialog, CloseReason::Window);
   record_close(*dialog, CloseReason::Window);
   dialog->shown = false;
   send(dialog, ZOR_MSG_DESTROY);
@@ -502,6 +591,8 @@ std::string kind_name(const HostGadget& gadget) {
       return "editText";
     case GadgetKind::EditNumber:
       return "editNumber";
+    case GadgetKind::MultiLineText:
+      return "multiLineText";
     case GadgetKind::ComboBox:
       return "comboBox";
     case GadgetKind::UserArea:

@@ -9,7 +9,9 @@
 #include <variant>
 #include <vector>
 
+#include "bitmaps/bitmap_impl.h"
 #include "containers/container_impl.h"
+#include "gui/tree_view.h"
 #include "zor_api.h"
 
 namespace zorhost::ui {
@@ -23,6 +25,7 @@ enum class GadgetKind {
   Button,
   EditText,
   EditNumber,
+  MultiLineText,
   ComboBox,
   Custom,
   UserArea
@@ -58,6 +61,9 @@ struct HostGadget {
   std::unique_ptr<HostContainer> settings;  // custom gadgets: as the module gave them
   std::unique_ptr<HostContainer> data;      // custom gadgets: their data container
   HostUserArea* user_area = nullptr;
+  int32_t style = 0;                            // multi-line texts; tab groups: their tab type
+  std::unique_ptr<zorhost::ui::TreeView> tree;  // tree views
+  std::unique_ptr<HostBitmap> image;            // bitmap buttons: their own copy of the image
 };
 
 struct HostUserArea {
@@ -71,6 +77,11 @@ struct HostUserArea {
   int32_t height = 0;
   int32_t pen = 0;
   std::vector<std::array<int32_t, 5>> fills;  // pen, x1, y1, x2, y2
+  int32_t text_color = 0;
+  int32_t text_background = 0;
+  // While a tree view asks the module to draw a cell, the texts it draws there, in order.
+  bool record_texts = false;
+  std::vector<std::string> texts;
   int32_t redraw_requests = 0;
   bool shown = false;
   bool drawing = false;
@@ -85,6 +96,10 @@ struct HostDialog {
   std::vector<std::unique_ptr<HostGadget>> gadgets;  // in layout order
   std::vector<HostUserArea*> user_areas;             // attached, not owned
   int32_t type = 0;
+  int32_t x = -1;  // where it was opened, and its size; -1 and 0 leave them to the host
+  int32_t y = -1;
+  int32_t width = 0;
+  int32_t height = 0;
   bool open = false;
   bool modal = false;
   bool shown = false;  // the dialogOpen event was recorded; value changes are recorded from then on
@@ -109,6 +124,8 @@ HostDialog* find_open_dialog(const std::string& title);
 HostGadget* add_gadget(HostDialog* dialog, GadgetKind kind, int32_t id, int32_t flags, int32_t width,
                        int32_t height, std::string text = {});
 HostGadget* find_gadget(HostDialog* dialog, int32_t id);
+// A gadget of a live dialog's current layout: a module may keep a gadget of a layout built anew since.
+bool is_live_gadget(const HostGadget* gadget);
 void add_dialog_buttons(HostDialog* dialog, int32_t flags);
 bool add_choice(HostDialog* dialog, int32_t combo_id, int32_t child_id, std::string text);
 bool attach_user_area(HostDialog* dialog, int32_t gadget_id, HostUserArea* area);
@@ -118,6 +135,17 @@ GadgetValue gadget_value(const HostGadget& gadget);
 bool set_value(HostDialog* dialog, int32_t id, GadgetValue value);  // by the module
 void set_gadget_data(HostGadget* gadget, const HostContainer& data);
 bool set_enabled(HostDialog* dialog, int32_t id, bool enabled);
+// A tab group's pages are the groups directly inside it, in layout order; its value is the active page,
+// the first until the module or the user chooses another.
+std::vector<int32_t> tab_pages(HostDialog* dialog, const HostGadget& tab_group);
+// A bitmap button keeps a copy: the module may free its bitmap at once. Null clears the image.
+void set_gadget_image(HostGadget* gadget, const HostBitmap* bitmap);
+// The first tree view of the dialog, or null.
+HostGadget* find_tree_view(HostDialog* dialog);
+
+// The mouse pointer the module asked for last; nothing is shown, the value is kept.
+void set_mouse_pointer(int32_t pointer);
+int32_t mouse_pointer();
 
 // Messages to the module; each answers the module's answer.
 bool send(HostDialog* dialog, int32_t code);
@@ -126,14 +154,17 @@ bool send_core_event(HostDialog* dialog, int32_t event_id);
 bool send_to_user_area(HostUserArea* area, HostContainer& message);
 
 // Opening and closing. open_dialog asks the driver for modal ones and returns when they closed.
-bool open_dialog(HostDialog* dialog, int32_t type, int32_t width, int32_t height);
+// A non-modal dialog with a plug-in id has its layout stored (dialog_layouts.h) as open, and as closed
+// when it closes before the host ends.
+bool open_dialog(HostDialog* dialog, int32_t type, int32_t x, int32_t y, int32_t width, int32_t height);
 bool close_dialog(HostDialog* dialog);  // by the module
 void close_all_dialogs();               // at shut-down: "dsty" to every open dialog
 // Closes a dialog whatever the module answers, for a driver that must end it: the module is asked as
 // for any close, but its answer cannot keep the dialog open. Nothing if it is not open.
 void force_close(HostDialog* dialog, CloseReason reason);
 
-// What a user does; drivers call these. False when the dialog or the gadget does not exist.
+// What a user does; drivers call these. False when the dialog or the gadget does not exist. A text the
+// user typed is committed: its "bACT" carries the text and says the editing is finished.
 bool user_set(HostDialog* dialog, int32_t id, const GadgetValue& value);
 bool user_click(HostDialog* dialog, int32_t id);
 bool user_press(HostDialog* dialog, CloseReason button);  // Ok or Cancel

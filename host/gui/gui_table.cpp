@@ -6,8 +6,10 @@
 #include "files/filename_impl.h"
 #include "gui/console.h"
 #include "gui/core_messages.h"
+#include "gui/dialog_layouts.h"
 #include "gui/dialog_model.h"
 #include "gui/transcript.h"
+#include "gui/tree_view_entries.h"
 #include "gui/ui_driver.h"
 #include "memory/memory_tracker.h"
 #include "strings/string_impl.h"
@@ -61,9 +63,9 @@ void gui_status_clear() {
   });
 }
 
-// There is no pointer to show.
-void gui_set_mouse_pointer(int32_t) {
-  guarded_void("gui.set_mouse_pointer", [] {});
+// There is no pointer to show; the value is kept for whoever looks.
+void gui_set_mouse_pointer(int32_t pointer) {
+  guarded_void("gui.set_mouse_pointer", [&] { ui::set_mouse_pointer(pointer); });
 }
 
 void gui_special_event(int32_t id, int64_t p1, int64_t p2) {
@@ -96,8 +98,9 @@ void gui_dialog_set_plugin(HostDialog* dialog, int32_t plugin_id, int32_t sub_id
   });
 }
 
-bool gui_dialog_open(HostDialog* dialog, int32_t type, int32_t, int32_t, int32_t width, int32_t height) {
-  return guarded("gui.dialog_open", false, [&] { return ui::open_dialog(dialog, type, width, height); });
+bool gui_dialog_open(HostDialog* dialog, int32_t type, int32_t x, int32_t y, int32_t width, int32_t height) {
+  return guarded("gui.dialog_open", false,
+                 [&] { return ui::open_dialog(dialog, type, x, y, width, height); });
 }
 
 bool gui_dialog_close(HostDialog* dialog) {
@@ -108,13 +111,16 @@ bool gui_dialog_check_close(HostDialog* dialog) {
   return guarded("gui.dialog_check_close", false, [&] { return live(dialog) && dialog->open; });
 }
 
-// Dialogs are not kept open across runs of zorhost, so there is never anything to bring back.
-bool gui_dialog_restore(HostDialog* dialog, int32_t plugin_id, int32_t sub_id, void*) {
+// Opens the dialog where its stored layout says; only non-modal dialogs are brought back.
+bool gui_dialog_restore(HostDialog* dialog, int32_t plugin_id, int32_t sub_id, void* secret) {
   return guarded("gui.dialog_restore", false, [&] {
     if (!live(dialog)) return false;
+    const std::optional<ui::DialogLayout> layout = ui::layout_to_restore(plugin_id, sub_id, secret);
+    if (!layout || layout->type != ZOR_DIALOG_ASYNC) return false;
     dialog->plugin_id = plugin_id;
     dialog->sub_id = sub_id;
-    return true;
+    if (dialog->open) return true;
+    return ui::open_dialog(dialog, layout->type, layout->x, layout->y, layout->width, layout->height);
   });
 }
 
@@ -206,6 +212,7 @@ HostGadget* gui_add_custom_gadget(HostDialog* dialog, int32_t id, int32_t type, 
     if (!live(dialog)) return nullptr;
     HostGadget* gadget = ui::add_gadget(dialog, GadgetKind::Custom, id, flags, width, height);
     gadget->custom_type = type;
+    if (type == ZOR_GADGET_TREEVIEW) gadget->tree = std::make_unique<ui::TreeView>();
     if (settings) gadget->settings = std::make_unique<HostContainer>(*settings);
     return gadget;
   });
@@ -422,6 +429,17 @@ const HostGuiTable* gui_table() {
       .user_area_fill = gui_user_area_fill,
       .user_area_redraw = gui_user_area_redraw,
       .send_core_message = gui_send_core_message,
+      .tree_view_set_root = gui_tree_view_set_root,
+      .tree_view_set_layout = gui_tree_view_set_layout,
+      .tree_view_refresh = gui_tree_view_refresh,
+      .bitmap_button_set_image = gui_bitmap_button_set_image,
+      .tab_group_begin_typed = gui_tab_group_begin_typed,
+      .add_multi_line_edit_text = gui_add_multi_line_edit_text,
+      .user_area_set_text_color = gui_user_area_set_text_color,
+      .user_area_draw_text = gui_user_area_draw_text,
+      .user_area_text_width = gui_user_area_text_width,
+      .user_area_font_height = gui_user_area_font_height,
+      .user_area_draw_line = gui_user_area_draw_line,
   };
   return &table;
 }

@@ -1,8 +1,10 @@
 #include "gui/ui_script.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <mutex>
 #include <nlohmann/json.hpp>
+#include <tuple>
 
 #include "app/host_options.h"
 #include "containers/json_input.h"
@@ -257,6 +259,7 @@ std::string value_problem(const HostGadget& gadget, const GadgetValue& value) {
   };
   switch (gadget.kind) {
     case GadgetKind::EditText:
+    case GadgetKind::MultiLineText:
       return text ? std::string() : wants("a text");
     case GadgetKind::Checkbox:
       return flag ? std::string() : wants("true or false");
@@ -273,8 +276,21 @@ std::string value_problem(const HostGadget& gadget, const GadgetValue& value) {
       return "combo box " + std::to_string(gadget.id) + " has no choice " + std::to_string(*chosen) +
              " (its choices: " + (ids.empty() ? "none" : ids) + ")";
     }
+    case GadgetKind::TabGroup: {
+      const std::vector<int32_t> pages = tab_pages(gadget.dialog, gadget);
+      std::string ids;
+      for (int32_t page : pages) ids += (ids.empty() ? "" : ", ") + std::to_string(page);
+      const auto* chosen = std::get_if<int32_t>(&value);
+      if (!chosen) return wants("the id of one of its pages (" + ids + ")");
+      if (std::find(pages.begin(), pages.end(), *chosen) != pages.end()) return {};
+      return "tab group " + std::to_string(gadget.id) + " has no page " + std::to_string(*chosen) +
+             " (its pages: " + (ids.empty() ? "none" : ids) + ")";
+    }
     case GadgetKind::Custom:
       if (gadget.custom_type == ZOR_GADGET_FILENAME) return text ? std::string() : wants("a text");
+      if (gadget.custom_type == ZOR_GADGET_TREEVIEW)
+        return "gadget " + std::to_string(gadget.id) +
+               " (treeView) cannot be set by a user: its rows are chosen with \"treeSelect\"";
       break;
     default:
       break;
@@ -444,6 +460,28 @@ void ScriptedDriver::settle(HostDialog* dialog, bool pressed, const ScriptStep* 
   }
 }
 
+// The rows a step names are those shown when its turn comes, after its values and clicks: a click may
+// have listed another folder.
+bool ScriptedDriver::act_on_tree(HostDialog* dialog, const ScriptStep& step) {
+  for (const auto& [row, name, act] :
+       {std::tuple{step.tree_select, "treeSelect", &tree_select},
+        std::tuple{step.tree_double_click, "treeDoubleClick", &tree_double_click}}) {
+    if (!row) continue;
+    if (!is_live(dialog) || !dialog->open) return true;
+    HostGadget* tree = find_tree_view(dialog);
+    if (!tree) {
+      fail(step, std::string("\"") + name + "\": " + dialog_name(*dialog) + " has no tree view");
+      return false;
+    }
+    std::string problem;
+    if (!act(tree, *row, &problem)) {
+      fail(step, std::string("\"") + name + "\": " + dialog_name(*dialog) + ": " + problem);
+      return false;
+    }
+  }
+  return true;
+}
+
 void ScriptedDriver::dialog_shown(HostDialog*) {
   idle();
 }
@@ -456,10 +494,7 @@ void ScriptedDriver::idle() {
     HostDialog* dialog = find_open_dialog(step.title);
     if (!dialog) break;
     ++next_;
-    if (!check_settings(dialog, step) || !apply_settings(dialog, step)) break;
-    if (step.tree_select || step.tree_double_click)
-      std::fprintf(stderr, "zorhost: UI script step %d: tree views cannot be driven yet; row ignored\n",
-                   step.number);
+    if (!check_settings(dialog, step) || !apply_settings(dialog, step) || !act_on_tree(dialog, step)) break;
   }
   in_idle_ = false;
 }

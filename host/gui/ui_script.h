@@ -3,7 +3,8 @@
 //
 // A script that cannot be read or parsed is refused before any module starts. A step that turns out to
 // be wrong only when its dialog is there (a value of the wrong type for its gadget, a combo box choice
-// the box does not have, a wait for a dialog that nothing but the user could close) stops the script:
+// the box does not have, a tree row past the last one shown, a wait for a dialog that nothing but the
+// user could close) stops the script:
 // the dialog is cancelled without any of the step's values, every later dialog and selection is
 // cancelled too, and the run ends with the usage status.
 #pragma once
@@ -67,6 +68,7 @@ class ScriptedDriver : public Driver {
   const ScriptStep* take(ScriptStep::Kind kind, const std::string& what);
   bool check_settings(HostDialog* dialog, const ScriptStep& step);
   bool apply_settings(HostDialog* dialog, const ScriptStep& step);
+  bool act_on_tree(HostDialog* dialog, const ScriptStep& step);
   void cancel(HostDialog* dialog);
   void settle(HostDialog* dialog, bool pressed, const ScriptStep* waiting_step);
   void fail(const ScriptStep& step, const std::string& what);

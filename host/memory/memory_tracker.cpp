@@ -10,7 +10,7 @@
 namespace zorhost {
 namespace {
 
-constexpr int kObjectKinds = static_cast<int>(ObjectKind::CoreError) + 1;
+constexpr int kObjectKinds = static_cast<int>(ObjectKind::Dictionary) + 1;
 
 struct BlockInfo {
   int64_t size;
@@ -96,6 +96,16 @@ const char* object_kind_name(ObjectKind kind) {
       return "text parsers";
     case ObjectKind::CoreError:
       return "core error objects";
+    case ObjectKind::CoreText:
+      return "core texts";
+    case ObjectKind::IoIterator:
+      return "browse iterators";
+    case ObjectKind::InputStream:
+      return "input streams";
+    case ObjectKind::ExifReader:
+      return "Exif readers";
+    case ObjectKind::Dictionary:
+      return "metadata dictionaries";
   }
   return "objects";
 }

@@ -30,6 +30,11 @@ enum class ObjectKind {
   Evaluator,
   TextParser,
   CoreError,
+  CoreText,
+  IoIterator,
+  InputStream,
+  ExifReader,
+  Dictionary,
 };
 const char* object_kind_name(ObjectKind kind);  // plural, for reports: "strings"
 

@@ -7,6 +7,7 @@
 #include <nlohmann/json.hpp>
 
 #include "gui/console.h"
+#include "gui/dialog_layouts.h"
 #include "gui/dialog_model.h"
 #include "gui/transcript.h"
 #include "gui/ui_driver.h"
@@ -95,6 +96,31 @@ bool execute_commands(const std::vector<std::string>& commands) {
         {{"event", "command"}, {"id", command.id}, {"name", command.name}, {"result", result}});
   }
   return true;
+}
+
+void restore_dialogs() {
+  std::vector<CommandEntry> commands;
+  {
+    std::lock_guard lock(g_mutex);
+    commands = g_commands;
+  }
+  for (const CommandEntry& command : commands) {
+    if (!command.record.restore_dialog) continue;
+    for (const ui::DialogLayout& layout : ui::open_layouts(command.id)) {
+      ui::HandedLayout handed(layout);
+      bool restored = false;
+      try {
+        restored = command.record.restore_dialog(command.record.object, handed.secret());
+      } catch (...) {
+        std::fprintf(stderr, "zorhost: restoring \"%s\" failed with an exception\n", command.name.c_str());
+      }
+      if (!restored)
+        std::fprintf(stderr, "zorhost: the dialog of \"%s\" (sub-id %d) was not restored\n",
+                     command.name.c_str(), layout.sub_id);
+    }
+  }
+  ui::deliver_pending_events();
+  ui::driver().idle();
 }
 
 void destroy_plugins() {

@@ -25,6 +25,10 @@ bool register_command(int32_t api_version, int32_t type, int32_t id, const std::
 // line naming it to stderr and answers false without executing the rest.
 bool execute_commands(const std::vector<std::string>& commands);
 
+// Brings back the non-modal dialogs that were open when an earlier run ended: each command with a stored
+// open layout gets it through its restore operation.
+void restore_dialogs();
+
 // Destroys every registered command object through its record's destructor callback, newest first,
 // after the dialogs still open were closed.
 void destroy_plugins();

@@ -30,6 +30,7 @@ const std::map<std::string, int64_t> kFallbacks = {
     {"bitmaps.init", ZOR_IMAGE_NO_MEMORY},
     {"bitmaps.load", ZOR_IMAGE_WRONG_FORMAT},
     {"bitmaps.save", ZOR_IMAGE_NOT_EXISTING},
+    {"bitmaps.init_with", ZOR_IMAGE_WRONG_FORMAT},
     {"render.render_document", ZOR_RENDER_FAILED},
     {"threads.test_break", 1},
     {"threads.cpu_count", 1},
@@ -131,7 +132,8 @@ TEST(EntryGuard, EveryOperationOfEveryFamilyIsGuardedUnderItsOwnLabel) {
                 create_folder, delete_file, startup_folder, folder_by_id, browse_open, browse_next,
                 browse_name, browse_is_folder, browse_size, browse_time, browse_free, file_alloc, file_free,
                 file_open, file_close, file_length, file_position, file_seek, file_read, file_write,
-                browse_is_link, folder_identity, fn_compare);
+                browse_is_link, folder_identity, fn_compare, fn_set_memory_read, identify, identify_class,
+                recognises);
   }
   {
     FamilyCheck check("containers", table.containers);
@@ -154,20 +156,22 @@ TEST(EntryGuard, EveryOperationOfEveryFamilyIsGuardedUnderItsOwnLabel) {
   }
   {
     FamilyCheck check("bitmaps", table.bitmaps);
-    CHECK_SLOTS(check, alloc, free, init, width, height, depth, load, save, get_row, set_row);
+    CHECK_SLOTS(check, alloc, free, init, width, height, depth, load, save, get_row, set_row, init_with);
   }
   {
     FamilyCheck check("gui", table.gui);
-    CHECK_SLOTS(check, console_print, message_box, select_file, status_set_percent, status_set_text,
-                status_clear, set_mouse_pointer, special_event, dialog_alloc, dialog_free, dialog_object,
-                dialog_set_plugin, dialog_open, dialog_close, dialog_check_close, dialog_restore,
-                dialog_set_title, dialog_send_result, group_begin, group_end, tab_group_begin,
-                add_static_text, add_checkbox, add_button, add_edit_text, add_edit_number, add_combo_box,
-                add_child, add_custom_gadget, add_user_area, attach_user_area, add_dialog_buttons, set_bool,
-                set_int32, set_float, set_string, get_bool, get_int32, get_float, get_string, enable,
-                gadget_set_data, gadget_get_data, user_area_alloc, user_area_free, user_area_object,
-                user_area_set_min_size, user_area_get_size, user_area_set_pen, user_area_fill,
-                user_area_redraw, send_core_message);
+    CHECK_SLOTS(
+        check, console_print, message_box, select_file, status_set_percent, status_set_text, status_clear,
+        set_mouse_pointer, special_event, dialog_alloc, dialog_free, dialog_object, dialog_set_plugin,
+        dialog_open, dialog_close, dialog_check_close, dialog_restore, dialog_set_title, dialog_send_result,
+        group_begin, group_end, tab_group_begin, add_static_text, add_checkbox, add_button, add_edit_text,
+        add_edit_number, add_combo_box, add_child, add_custom_gadget, add_user_area, attach_user_area,
+        add_dialog_buttons, set_bool, set_int32, set_float, set_string, get_bool, get_int32, get_float,
+        get_string, enable, gadget_set_data, gadget_get_data, user_area_alloc, user_area_free,
+        user_area_object, user_area_set_min_size, user_area_get_size, user_area_set_pen, user_area_fill,
+        user_area_redraw, send_core_message, tree_view_set_root, tree_view_set_layout, tree_view_refresh,
+        bitmap_button_set_image, tab_group_begin_typed, add_multi_line_edit_text, user_area_set_text_color,
+        user_area_draw_text, user_area_text_width, user_area_font_height, user_area_draw_line);
   }
   {
     FamilyCheck check("threads", table.threads);

@@ -29,8 +29,10 @@ inline const HostContainerTable* containers() {
 
 struct Message {
   int32_t code = 0;
-  int32_t gadget = 0;  // "bACT"
-  int32_t event = 0;   // core events
+  int32_t gadget = 0;   // "bACT"
+  int32_t event = 0;    // core events
+  bool editing = true;  // "bACT" of a text field: false once the edit is committed
+  std::string text;     // and the text then
 };
 
 // Frees its HostString when it leaves scope.
@@ -82,6 +84,10 @@ struct Dialog {
     m.code = containers()->get_id(message);
     m.gadget = containers()->get_int32(message, ZOR_MSG_VALUE_GADGET_ID, 0);
     m.event = containers()->get_int32(message, ZOR_MSG_VALUE_EVENT_ID, 0);
+    m.editing = containers()->get_bool(message, 0x6D657374, true);
+    HostString* text = zorhost::strings_table()->alloc();
+    if (containers()->get_string(message, 0x6D657661, text)) m.text = zorhost::to_utf8(text);
+    zorhost::strings_table()->free(text);
     self->received.push_back(m);
     if (m.code == ZOR_MSG_INIT) self->build(*self);
     if (m.code == ZOR_MSG_INIT_VALUES) self->init_values(*self);

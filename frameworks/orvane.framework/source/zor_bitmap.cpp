@@ -41,6 +41,11 @@ int32_t BaseBitmap::Load(const Filename& name, int32_t frame, int32_t flags) {
   return HostCall(int32_t{ZOR_IMAGE_NO_MEMORY}, &Bitmaps::load, bitmap_, name.Get(), frame, flags);
 }
 
+int32_t BaseBitmap::InitWith(const Filename& name, int32_t frame) {
+  if (!bitmap_) return ZOR_IMAGE_NO_MEMORY;
+  return HostCall(int32_t{ZOR_IMAGE_WRONG_FORMAT}, &Bitmaps::init_with, bitmap_, name.Get(), frame);
+}
+
 int32_t BaseBitmap::Save(const Filename& name, int32_t format, const BaseContainer* options, int32_t flags) {
   if (!bitmap_) return ZOR_IMAGE_NO_MEMORY;
   return HostCall(int32_t{ZOR_IMAGE_NO_MEMORY}, &Bitmaps::save, bitmap_, name.Get(), format,

@@ -22,6 +22,9 @@ class BaseBitmap {
   // Host image results (ZOR_IMAGE_OK on success).
   int32_t Init(int32_t width, int32_t height, int32_t depth = 24, int32_t flags = 0);
   int32_t Load(const Filename& name, int32_t frame = -1, int32_t flags = 0);
+  // Decodes the PNG, JPEG or TIFF image name holds (a path, a core URL text or a memory name);
+  // ZOR_IMAGE_OK (1) on success, else the bitmap is as it was.
+  int32_t InitWith(const Filename& name, int32_t frame = -1);
   int32_t Save(const Filename& name, int32_t format, const BaseContainer* options, int32_t flags = 0);
 
   int32_t GetBw() const;

@@ -112,3 +112,23 @@ bool Filename::operator==(const Filename& other) const {
   if (Ensure() == nullptr || other.Ensure() == nullptr) return false;
   return HostCall(false, &Files::fn_equal, _name, other._name);
 }
+
+void Filename::SetMemoryRead(const void* data, int64_t size) {
+  if (Ensure() && size >= 0 && (data != nullptr || size == 0))
+    HostCall(&Files::fn_set_memory_read, _name, data, size);
+}
+
+int32_t IdentifyFile(const Filename& name, const void* probe, int32_t probeSize, int32_t flags) {
+  if (probeSize < 0 || (probe == nullptr && probeSize != 0)) return 0;
+  return HostCall(0, &Files::identify, name.Get(), probe, probeSize, flags);
+}
+
+bool IdentifyFileClass(const Filename& name, const void* probe, int32_t probeSize,
+                       int32_t identificationClass) {
+  if (probeSize < 0 || (probe == nullptr && probeSize != 0)) return false;
+  return HostCall(false, &Files::identify_class, name.Get(), probe, probeSize, identificationClass);
+}
+
+bool HostRecognisesFile(const Filename& name) {
+  return HostCall(false, &Files::recognises, name.Get());
+}

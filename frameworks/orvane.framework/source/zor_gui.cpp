@@ -1,5 +1,6 @@
 #include "zor_gui.h"
 
+#include "zor_bitmap.h"
 #include "zor_host.h"
 
 namespace {
@@ -12,6 +13,37 @@ BaseContainer BorrowMessage(const HostContainer* msg) {
 }
 
 }  // namespace
+
+// ---------------------------------------------------------------------------------------------------
+// GeDrawArea
+
+void GeDrawArea::SetPen(int32_t colorId) {
+  if (area_) HostCall(&Gui::user_area_set_pen, area_, colorId);
+}
+
+void GeDrawArea::FillRect(int32_t x1, int32_t y1, int32_t x2, int32_t y2) {
+  if (area_) HostCall(&Gui::user_area_fill, area_, x1, y1, x2, y2);
+}
+
+void GeDrawArea::DrawLine(int32_t x1, int32_t y1, int32_t x2, int32_t y2) {
+  if (area_) HostCall(&Gui::user_area_draw_line, area_, x1, y1, x2, y2);
+}
+
+void GeDrawArea::SetTextColor(int32_t foregroundId, int32_t backgroundId) {
+  if (area_) HostCall(&Gui::user_area_set_text_color, area_, foregroundId, backgroundId);
+}
+
+void GeDrawArea::DrawText(const String& text, int32_t x, int32_t y) {
+  if (area_) HostCall(&Gui::user_area_draw_text, area_, text.Get(), x, y);
+}
+
+int32_t GeDrawArea::GetTextWidth(const String& text) const {
+  return area_ ? HostCall(0, &Gui::user_area_text_width, area_, text.Get()) : 0;
+}
+
+int32_t GeDrawArea::GetFontHeight() const {
+  return area_ ? HostCall(0, &Gui::user_area_font_height, area_) : 0;
+}
 
 // ---------------------------------------------------------------------------------------------------
 // GadgetRef
@@ -129,6 +161,14 @@ bool GeDialog::GroupEnd() {
 
 bool GeDialog::TabGroupBegin(int32_t id, int32_t flags) {
   return dialog_ && HostCall(false, &Gui::tab_group_begin, dialog_, id, flags);
+}
+
+bool GeDialog::TabGroupBegin(int32_t id, int32_t flags, int32_t tabType) {
+  return dialog_ && HostCall(false, &Gui::tab_group_begin_typed, dialog_, id, flags, tabType);
+}
+
+bool GeDialog::AddMultiLineEditText(int32_t id, int32_t flags, int32_t width, int32_t height, int32_t style) {
+  return dialog_ && HostCall(false, &Gui::add_multi_line_edit_text, dialog_, id, flags, width, height, style);
 }
 
 bool GeDialog::AddStaticText(int32_t id, int32_t flags, int32_t width, int32_t height, const String& text) {
@@ -352,15 +392,28 @@ bool GeUserArea::HandleMessage(const BaseContainer& msg, BaseContainer&) {
 }
 
 void GeUserArea::SetPen(int32_t colorId) {
-  if (area_) HostCall(&Gui::user_area_set_pen, area_, colorId);
+  GetDrawArea().SetPen(colorId);
 }
 
 void GeUserArea::FillRect(int32_t x1, int32_t y1, int32_t x2, int32_t y2) {
-  if (area_) HostCall(&Gui::user_area_fill, area_, x1, y1, x2, y2);
+  GetDrawArea().FillRect(x1, y1, x2, y2);
 }
 
 void GeUserArea::Redraw() {
   if (area_) HostCall(&Gui::user_area_redraw, area_);
+}
+
+// ---------------------------------------------------------------------------------------------------
+// BitmapButtonCustomGui
+
+bool BitmapButtonCustomGui::SetImage(const BaseBitmap& bitmap) {
+  return gadget_.IsValid() && bitmap.IsValid() &&
+         HostCall(false, &Gui::bitmap_button_set_image, gadget_.Get(), bitmap.Get());
+}
+
+bool BitmapButtonCustomGui::ClearImage() {
+  return gadget_.IsValid() && HostCall(false, &Gui::bitmap_button_set_image, gadget_.Get(),
+                                       static_cast<const HostBitmap*>(nullptr));
 }
 
 // ---------------------------------------------------------------------------------------------------

@@ -8,7 +8,29 @@
 #include "zor_filename.h"
 #include "zor_string.h"
 
+class BaseBitmap;
 class GeUserArea;
+
+// Drawing into a user area or a tree view's drawing area. Not owning: the host lends the area for the
+// drawing call (tree views) or the user area owns it. Colours are host colour ids.
+class GeDrawArea {
+ public:
+  GeDrawArea() = default;
+  explicit GeDrawArea(HostUserArea* area) : area_(area) {}
+  bool IsValid() const { return area_ != nullptr; }
+  HostUserArea* Get() const { return area_; }
+
+  void SetPen(int32_t colorId);  // for fills and lines
+  void FillRect(int32_t x1, int32_t y1, int32_t x2, int32_t y2);
+  void DrawLine(int32_t x1, int32_t y1, int32_t x2, int32_t y2);
+  void SetTextColor(int32_t foregroundId, int32_t backgroundId);
+  void DrawText(const String& text, int32_t x, int32_t y);  // x, y: the text's top left
+  int32_t GetTextWidth(const String& text) const;           // 0 when the host cannot tell
+  int32_t GetFontHeight() const;
+
+ private:
+  HostUserArea* area_ = nullptr;
+};
 
 // A custom gadget the host created in a layout. The host dialog owns it; this is only a reference,
 // null until the layout made it.
@@ -60,10 +82,13 @@ class GeDialog {
                   int32_t groupFlags);
   bool GroupEnd();
   bool TabGroupBegin(int32_t id, int32_t flags);
+  bool TabGroupBegin(int32_t id, int32_t flags, int32_t tabType);  // ZOR_TAB_GROUP_ types
   bool AddStaticText(int32_t id, int32_t flags, int32_t width, int32_t height, const String& text);
   bool AddCheckbox(int32_t id, int32_t flags, int32_t width, int32_t height, const String& text);
   bool AddButton(int32_t id, int32_t flags, int32_t width, int32_t height, const String& text);
   bool AddEditText(int32_t id, int32_t flags, int32_t width = 0, int32_t height = 0);
+  bool AddMultiLineEditText(int32_t id, int32_t flags, int32_t width = 0, int32_t height = 0,
+                            int32_t style = 0);
   bool AddEditNumber(int32_t id, int32_t flags, int32_t width = 0, int32_t height = 0);
   bool AddComboBox(int32_t id, int32_t flags, int32_t width = 0, int32_t height = 0);
   bool AddChild(int32_t id, int32_t childId, const String& text);
@@ -84,6 +109,8 @@ class GeDialog {
   bool GetFloat(int32_t id, double& value) const;
   bool GetString(int32_t id, String& value) const;
   bool Enable(int32_t id, bool enabled);
+  // The page (its group id) a tab group shows.
+  bool SetActiveTab(int32_t tabGroupId, int32_t pageId) { return SetInt32(tabGroupId, pageId); }
 
  private:
   HostDialog* dialog_ = nullptr;
@@ -130,12 +157,27 @@ class GeUserArea {
   virtual bool HandleMessage(const BaseContainer& msg, BaseContainer& result);
 
   HostUserArea* GetHandle() const { return area_; }
+  GeDrawArea GetDrawArea() const { return GeDrawArea(area_); }
   void SetPen(int32_t colorId);
   void FillRect(int32_t x1, int32_t y1, int32_t x2, int32_t y2);
   void Redraw();
 
  private:
   HostUserArea* area_ = nullptr;
+};
+
+// A bitmap button of a layout (ZOR_GADGET_BITMAPBUTTON); the host dialog owns it.
+class BitmapButtonCustomGui {
+ public:
+  BitmapButtonCustomGui() = default;
+  explicit BitmapButtonCustomGui(GadgetRef gadget) : gadget_(gadget) {}
+  bool IsValid() const { return gadget_.IsValid(); }
+  // The button keeps its own copy: the bitmap may be freed at once.
+  bool SetImage(const BaseBitmap& bitmap);
+  bool ClearImage();
+
+ private:
+  GadgetRef gadget_;
 };
 
 // The one callback every dialog and user area of the module is bound to.

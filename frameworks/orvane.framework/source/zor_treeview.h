@@ -3,11 +3,11 @@
 // The virtual operations keep the host's slot order; the number of each is given beside it.
 #pragma once
 #include <cstdint>
+#include <span>
 
 #include "zor_api.h"
+#include "zor_gui.h"
 #include "zor_string.h"
-
-class GeUserArea;
 
 // One cell (or header cell) the host asks the module to draw, in the gadget's drawing area.
 struct TreeViewCell {
@@ -17,7 +17,13 @@ struct TreeViewCell {
   int32_t width = 0;
   int32_t height = 0;
   int32_t backgroundColor = 0;  // host colour id of the row
-  GeUserArea* area = nullptr;   // where to draw
+  GeDrawArea area;              // where to draw, lent for the call
+};
+
+// One column of a tree view's layout: its id and its type (ZOR_TREEVIEW_COLUMN_TREE or _USER).
+struct TreeViewColumn {
+  int32_t id = 0;
+  int32_t type = ZOR_TREEVIEW_COLUMN_USER;
 };
 
 // Sizes the host asks for where -1 means "use the host's own".
@@ -37,11 +43,11 @@ class TreeViewFunctions {
 
   // Sizes and drawing.
   virtual int32_t GetColumnWidth(void* root, void* userData, void* node, int32_t column,
-                                 GeUserArea* area);                                                    // 5
-  virtual int32_t GetHeaderColumnWidth(void* root, void* userData, int32_t column, GeUserArea* area);  // 6
+                                 GeDrawArea area);                                                    // 5
+  virtual int32_t GetHeaderColumnWidth(void* root, void* userData, int32_t column, GeDrawArea area);  // 6
   virtual int32_t GetLineHeight(void* root, void* userData, void* node, int32_t column,
-                                GeUserArea* area);                                           // 7
-  virtual int32_t GetHeaderHeight(void* root, void* userData, GeUserArea* area);             // 8
+                                GeDrawArea area);                                            // 7
+  virtual int32_t GetHeaderHeight(void* root, void* userData, GeDrawArea area);              // 8
   virtual void DrawCell(void* root, void* userData, void* node, const TreeViewCell& cell);   // 9
   virtual void DrawHeaderColumn(void* root, void* userData, const TreeViewCell& cell);       // 10
   virtual void DrawBackground(void* root, void* userData, const TreeViewCell& cell);         // 11
@@ -94,4 +100,26 @@ class TreeViewFunctions {
   virtual int32_t GetIndent(void* root, void* userData, void* node);                         // 44
   virtual void ColumnMoved(void* root, void* userData, int32_t column, int32_t position);    // 45
   virtual int32_t GetCellAlignment(void* root, void* userData, void* node, int32_t column);  // 46
+};
+
+// The callbacks through which the host reaches a TreeViewFunctions object: each catches whatever the
+// object throws and then answers the base behaviour's value.
+const HostTreeViewCallbacks* TreeViewCallbacks();
+
+// A tree-view gadget of a layout (ZOR_GADGET_TREEVIEW); the host dialog owns it.
+class TreeViewCustomGui {
+ public:
+  TreeViewCustomGui() = default;
+  explicit TreeViewCustomGui(GadgetRef gadget) : gadget_(gadget) {}
+  bool IsValid() const { return gadget_.IsValid(); }
+
+  // The host calls functions back with root and userData until another root is set; functions must
+  // outlive the dialog's window or be replaced first.
+  bool SetRoot(void* root, TreeViewFunctions* functions, void* userData);
+  bool SetLayout(std::span<const TreeViewColumn> columns);
+  // Shows the list again after the module changed it.
+  void Refresh();
+
+ private:
+  GadgetRef gadget_;
 };

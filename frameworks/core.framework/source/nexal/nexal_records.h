@@ -185,6 +185,185 @@ typedef struct NexalTextParserInterface {
 #define NEXAL_TEXT_PARSER_ID "nexal.IoASCIIParserInterface#1"
 #define NEXAL_TEXT_PARSER_METHODS 6
 
+/* ---- URLs, I/O handlers, streams, metadata ------------------------------------------------------
+ *
+ * A URL is a text: "<scheme>://" and a scheme-specific rest. The host knows these forms:
+ * - "file://" + the absolute path, every byte other than letters, digits, "/", "-", ".", "_" and "~"
+ *   written as "%" and two hex digits ("file:///home/a%20b.txt"); "file://" alone is the root folder.
+ * - "zip://" + the URL of an archive + "!/" + the escaped path of an entry inside it, folders without a
+ *   closing "/" ("zip://file:///x/a.zip!/docs/readme.txt"); "zip://<archive>!/" is the archive's top
+ *   level. The last "!/" separates, so archives inside archives nest.
+ * - "handler://": the list of the host's I/O handlers, one entry "<scheme>://" per scheme it serves.
+ * Any other text stays as it is; the calls that need a handler then answer an error naming the URL. */
+
+/* A text the host made for the caller, zero-terminated UTF-8 (length without the zero); the caller
+ * gives it back with its release, once. */
+typedef struct NexalText {
+  const char* text;
+  int64_t length;
+  void (*release)(struct NexalText* text);
+} NexalText;
+
+/* A calendar time of the local time zone; all zero when unknown. */
+typedef struct NexalDateTime {
+  int32_t year;
+  uint8_t month, day, hour, minute, second, reserved;
+} NexalDateTime;
+
+/* attribute bits of a listed entry */
+enum {
+  NEXAL_IO_FOLDER = 1,
+  NEXAL_IO_BUNDLE = 2,
+  NEXAL_IO_READ_ONLY = 4,
+  NEXAL_IO_HIDDEN = 8, /* zorhost: names starting with "." */
+  NEXAL_IO_REVISION = 16,
+  NEXAL_IO_DELETED = 128
+};
+
+/* Objects the host hands out carry their methods: the first field of every object is its interface. The
+ * host resolves each interface reference ("nexal.IoBrowseInterface#1", ...) to the table its objects
+ * carry, so a module that finds the reference resolved knows it may call them. */
+typedef struct NexalIoBrowse NexalIoBrowse;
+typedef struct NexalInputStream NexalInputStream;
+typedef struct NexalExif NexalExif;
+typedef struct NexalDictionary NexalDictionary;
+
+/* "nexal.IoBrowseInterface#1": one level of a location's entries, in the order the handler gives. It
+ * starts on the first entry (has_entry answers 0 for an empty location). Texts answered by the
+ * iterator live until its next call of next or release. */
+typedef struct NexalIoBrowseInterface {
+  int32_t (*has_entry)(const NexalIoBrowse* browse); /* 1 while there is a current entry */
+  NexalError* (*next)(NexalIoBrowse* browse);
+  const char* (*url)(const NexalIoBrowse* browse);       /* the entry's full URL */
+  const char* (*alternate)(const NexalIoBrowse* browse); /* a second text, "" when it has none */
+  uint32_t (*attributes)(const NexalIoBrowse* browse);   /* NEXAL_IO_ bits */
+  int64_t (*size)(const NexalIoBrowse* browse);          /* bytes; -1 for folders and unknown */
+  NexalError* (*modified)(const NexalIoBrowse* browse, NexalDateTime* time);
+  /* a handler or file system that keeps no creation time answers an unsupported error */
+  NexalError* (*created)(const NexalIoBrowse* browse, NexalDateTime* time);
+  void (*release)(NexalIoBrowse* browse); /* null is ignored */
+} NexalIoBrowseInterface;
+
+struct NexalIoBrowse {
+  const NexalIoBrowseInterface* methods;
+};
+
+/* "nexal.InputStreamInterface#1": bytes of one URL from the start, read once. */
+typedef struct NexalInputStreamInterface {
+  NexalError* (*length)(NexalInputStream* stream, int64_t* length);
+  /* bytes a read can deliver now without waiting; 0 at the end */
+  NexalError* (*available)(NexalInputStream* stream, int64_t* count);
+  /* Reads count bytes into into. Fewer than count is an I/O error "The requested number of bytes could
+   * not be read (N of M)." (N read, M asked); the N bytes are in into and the stream is at its end. */
+  NexalError* (*read)(NexalInputStream* stream, void* into, int64_t count);
+  void (*close)(NexalInputStream* stream); /* closes and releases; null is ignored */
+} NexalInputStreamInterface;
+
+struct NexalInputStream {
+  const NexalInputStreamInterface* methods;
+};
+
+/* A key-value dictionary of metadata, in the order the reader found the values. */
+typedef struct NexalDictionaryInterface {
+  int32_t (*count)(const NexalDictionary* dictionary);
+  const char* (*key)(const NexalDictionary* dictionary, int32_t index);   /* null past the end */
+  const char* (*value)(const NexalDictionary* dictionary, int32_t index); /* as text */
+  /* one line "key: value" per entry, joined with "\n", no line end after the last */
+  NexalText* (*text)(const NexalDictionary* dictionary);
+  void (*release)(NexalDictionary* dictionary); /* null is ignored */
+} NexalDictionaryInterface;
+
+struct NexalDictionary {
+  const NexalDictionaryInterface* methods;
+};
+
+/* "nexal.ExifInterface#1": the Exif block of one image file, read when the reader is made. Keys are
+ * "<IFD> <tag name>" ("Image Make", "EXIF DateTimeOriginal"); values as the tag's text. */
+typedef struct NexalExifInterface {
+  /* the metadata as a new dictionary the caller releases; an image without Exif data answers an
+   * unsupported error */
+  NexalError* (*metadata)(const NexalExif* exif, NexalDictionary** dictionary);
+  void (*release)(NexalExif* exif); /* null is ignored */
+} NexalExifInterface;
+
+struct NexalExif {
+  const NexalExifInterface* methods;
+};
+
+/* "nexal.ErrorInterface#1": what the module may ask of any error object beyond its fields. */
+typedef struct NexalErrorInterface {
+  /* "I/O error", "illegal argument", "out of memory", "unsupported", "null pointer", "illegal state",
+   * "error" for a class it does not know; static text */
+  const char* (*class_name)(int32_t error_class);
+  NexalError* (*make)(int32_t error_class, const char* message); /* released like any error */
+} NexalErrorInterface;
+
+/* "nexal.UrlInterface#1": URLs as texts and what the host's I/O handlers do with them. Every call
+ * that makes a text answers null only when out of memory (or when a URL argument is null). */
+typedef struct NexalUrlInterface {
+  /* making URLs */
+  NexalText* (*from_path)(const char* path); /* "file://" + escaped path; relative paths made absolute */
+  NexalText* (*parse)(const char* text);     /* the host's form of any text (below) */
+  NexalText* (*handlers)(void);              /* "handler://" */
+  NexalText* (*wrap)(const char* scheme, const char* inner);     /* "zip" around an archive URL */
+  NexalText* (*append)(const char* url, const char* name);       /* one level down; name escaped */
+  NexalText* (*set_suffix)(const char* url, const char* suffix); /* replaces or adds ".suffix" */
+  /* parts; "" when the URL has none */
+  NexalText* (*scheme)(const char* url); /* lower case, without "://" */
+  NexalText* (*path)(const char* url);   /* decoded: the file path, the path inside the archive */
+  NexalText* (*name)(const char* url);   /* decoded last segment; a scheme root's name is its scheme */
+  NexalText* (*suffix)(const char* url); /* of the name, without the dot */
+  NexalText* (*inner)(const char* url);  /* the wrapped URL of a "zip" URL */
+  NexalText* (*directory)(
+      const char* url); /* the URL without its last segment (for the top level: the URL) */
+  /* 1 and *parent when url has a parent. The top of a "zip" archive's parent is the folder that holds
+   * the archive; the root folder, a scheme root and "handler://" have none (0). */
+  int32_t (*parent)(const char* url, NexalText** parent);
+  int32_t (*is_root)(const char* url);            /* 1 for "file:///", "<scheme>://", the top of an archive */
+  int32_t (*equal)(const char* a, const char* b); /* 1 when both are the same location */
+  int32_t (*compare)(const char* a, const char* b); /* < 0, 0, > 0; text order of the host's forms */
+  int32_t (*has_handler)(const char* scheme);       /* 1 when the host serves the scheme */
+  /* The file system path of a "file" URL; an error for other schemes. */
+  NexalError* (*system_path)(const char* url, NexalText** path);
+  /* listing and reading; the caller releases what it gets */
+  NexalError* (*browse)(const char* url, int32_t flags, NexalIoBrowse** browse); /* flags: 0 */
+  NexalError* (*open_input)(const char* url, NexalInputStream** stream);
+  /* one location's own properties, as a listing of its folder would give them */
+  NexalError* (*exists)(const char* url, int32_t* exists); /* 0 none, 1 file, 2 folder */
+  NexalError* (*attributes)(const char* url, uint32_t* attributes);
+  NexalError* (*size)(const char* url, int64_t* size);
+  NexalError* (*modified)(const char* url, NexalDateTime* time);
+  NexalError* (*created)(const char* url, NexalDateTime* time);
+  /* Texts in the host's orders, < 0, 0, > 0. mode 0: code points; 1: ASCII letters without case, then
+   * code points; 4: names as a person reads them (see the host's notes: letters without case, digit
+   * runs by value, then code points as the tie-break). Other modes compare as 0. */
+  int32_t (*compare_text)(const char* a, int64_t a_length, const char* b, int64_t b_length, int32_t mode);
+  /* the Exif reader for an image at url; an error when it cannot be read */
+  NexalError* (*exif_open)(const char* url, NexalExif** exif);
+  /* text escaping as the URL forms use it */
+  NexalText* (*escape)(const char* text, int64_t length);   /* %XX for reserved bytes, "/" kept */
+  NexalText* (*unescape)(const char* text, int64_t length); /* %XX decoded; a bad escape stays as it is */
+  /* the whole content of a URL into a new text (binary-safe: length counts); at most limit bytes, else
+   * an I/O error */
+  NexalError* (*read_all)(const char* url, int64_t limit, NexalText** content);
+  /* the top of the URL's tree: "file:///", the top level of its archive, "<scheme>://" */
+  NexalText* (*root)(const char* url);
+  /* "YYYY-MM-DD hh:mm:ss" of a time, "" when all zero */
+  NexalText* (*format_time)(const NexalDateTime* time);
+  int32_t (*compare_time)(const NexalDateTime* a, const NexalDateTime* b); /* < 0, 0, > 0 */
+  /* the local time now */
+  void (*now)(NexalDateTime* time);
+  /* the URL for people: escapes decoded (a "file" URL shows its path) */
+  NexalText* (*display)(const char* url);
+} NexalUrlInterface;
+
+#define NEXAL_URL_ID "nexal.UrlInterface#1"
+#define NEXAL_URL_METHODS 35
+#define NEXAL_IO_BROWSE_ID "nexal.IoBrowseInterface#1"
+#define NEXAL_INPUT_STREAM_ID "nexal.InputStreamInterface#1"
+#define NEXAL_ERROR_INTERFACE_ID "nexal.ErrorInterface#1"
+#define NEXAL_EXIF_ID "nexal.ExifInterface#1"
+
 /* The host reads these records byte by byte; their layout must not drift. */
 static_assert(offsetof(NexalReference, id) == 0 && offsetof(NexalReference, id_hash) == 8 &&
                   offsetof(NexalReference, kind) == 16 && offsetof(NexalReference, method_count) == 20 &&
@@ -210,6 +389,13 @@ static_assert(offsetof(NexalError, message) == 8 && offsetof(NexalError, release
 static_assert(offsetof(NexalToken, text) == 16 && offsetof(NexalToken, length) == 24 &&
                   sizeof(NexalToken) == 32,
               "NexalToken layout");
+
+static_assert(sizeof(NexalUrlInterface) == NEXAL_URL_METHODS * sizeof(void*),
+              "the URL interface's method count");
+static_assert(offsetof(NexalText, length) == 8 && offsetof(NexalText, release) == 16 &&
+                  sizeof(NexalText) == 24,
+              "NexalText layout");
+static_assert(offsetof(NexalDateTime, month) == 4 && sizeof(NexalDateTime) == 12, "NexalDateTime layout");
 
 static inline uint64_t nexal_id_hash(const char* id) {
   uint64_t h = 0, length = 0;

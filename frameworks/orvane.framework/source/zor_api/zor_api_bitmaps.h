@@ -30,6 +30,11 @@ typedef struct HostBitmapTable {
                   int32_t increment, int32_t color_mode);
   bool (*set_row)(HostBitmap* bmp, int32_t x, int32_t y, int32_t count, const uint8_t* buffer,
                   int32_t increment, int32_t color_mode);
+  /* Decodes the image that name holds (PNG, JPEG or TIFF, told from its bytes; a path, a core URL text
+     or a memory name) into bmp as 8-bit RGB. frame -1: the first. Answers ZOR_IMAGE_OK, or
+     ZOR_IMAGE_NOT_EXISTING, ZOR_IMAGE_WRONG_FORMAT (also for truncated or corrupt data),
+     ZOR_IMAGE_NO_MEMORY (also for dimensions past 32768); a failure leaves bmp as it was. */
+  int32_t (*init_with)(HostBitmap* bmp, const HostFilename* name, int32_t frame);
 } HostBitmapTable;
 
 #ifdef __cplusplus

@@ -83,6 +83,22 @@ typedef struct HostFileTable {
   /* The host's comparison of two file names as texts, the way its file system matches names (zorhost:
      ASCII letters without case, everything else by code point); < 0, 0, > 0. Null reads as empty. */
   int32_t (*fn_compare)(const HostFilename* a, const HostFilename* b);
+
+  /* Makes f a name that reads from size bytes at data instead of a file: the bitmaps family's init_with
+     and recognises read them. The block stays the caller's and must live as long as f (or a copy of it)
+     names it; setting a path (fn_set_string) ends it. */
+  void (*fn_set_memory_read)(HostFilename* f, const void* data, int64_t size);
+  /* What the host takes a file to be, from its name and the first probe_size bytes (probe may be null
+     when probe_size is 0: then the name's suffix decides). Answers the bits of flags that apply:
+     1 a scene the host loads (a .zor scene is recognised from its bytes), 2 an image its bitmaps decode
+     (PNG, JPEG, TIFF, from the bytes), 4 an image by its name only (no probe given). */
+  int32_t (*identify)(const HostFilename* name, const void* probe, int32_t probe_size, int32_t flags);
+  /* Whether the probe is a file of an identification class: 1 scenes, 2 images (as identify answers). */
+  bool (*identify_class)(const HostFilename* name, const void* probe, int32_t probe_size,
+                         int32_t identification_class);
+  /* The host's second test: a file it can open itself (a scene or an image), read from the name: a
+     path, a URL text of its core framework ("file://", "zip://") or a memory name. */
+  bool (*recognises)(const HostFilename* name);
 } HostFileTable;
 
 #ifdef __cplusplus

@@ -27,7 +27,11 @@ enum {
   ZOR_MSG_INPUT = ZOR_FOUR_BYTE('b', 'I', 'P', 'N'),
   ZOR_MSG_10020 = 10020,
   ZOR_MSG_VALUE_GADGET_ID = ZOR_FOUR_BYTE('m', 'e', 'i', 'd'),
-  ZOR_MSG_VALUE_EVENT_ID = ZOR_FOUR_BYTE('M', 'c', 'i', 'I')
+  ZOR_MSG_VALUE_EVENT_ID = ZOR_FOUR_BYTE('M', 'c', 'i', 'I'),
+  /* "bACT" of a text field: true while the user is still typing, false (or absent) when the edit is
+   * committed; and the field's text at that moment */
+  ZOR_MSG_VALUE_EDITING = ZOR_FOUR_BYTE('m', 'e', 's', 't'),
+  ZOR_MSG_VALUE_TEXT = ZOR_FOUR_BYTE('m', 'e', 'v', 'a')
 };
 
 /* dialog types for dialog_open */
@@ -50,7 +54,70 @@ enum { ZOR_SELECT_LOAD = 0, ZOR_SELECT_SAVE = 1, ZOR_SELECT_FOLDER = 2 };
 /* host colour ids for user_area_set_pen */
 enum { ZOR_COLOR_BACKGROUND = 1000 };
 /* custom gadget types */
-enum { ZOR_GADGET_FILENAME = 1000478, ZOR_GADGET_TREEVIEW = 1000479, ZOR_GADGET_BITMAPBUTTON = 1000480 };
+enum { ZOR_GADGET_FILENAME = 1000478, ZOR_GADGET_TREEVIEW = 1000475, ZOR_GADGET_BITMAPBUTTON = 1000479 };
+/* settings of the custom gadgets, as add_custom_gadget reads them: a border around the gadget (bool), a
+ * tree view's column headers (bool), a bitmap button's size (-1: the image's own) and whether it acts as
+ * a button (bool) */
+enum {
+  ZOR_GADGET_BORDER = ZOR_FOUR_BYTE('b', 'r', 'd', 'r'),
+  ZOR_TREEVIEW_HAS_HEADER = ZOR_FOUR_BYTE('t', 'v', 'h', 'h'),
+  ZOR_BITMAPBUTTON_SIZE = ZOR_FOUR_BYTE('s', 'i', 'z', 'e'),
+  ZOR_BITMAPBUTTON_BUTTON = ZOR_FOUR_BYTE('b', 'u', 't', 't')
+};
+/* tree-view column types: the column that holds the names (and the tree's lines), and a column the
+ * module draws itself through draw_cell */
+enum {
+  ZOR_TREEVIEW_COLUMN_TREE = ZOR_FOUR_BYTE('t', 'r', 'e', 'e'),
+  ZOR_TREEVIEW_COLUMN_USER = ZOR_FOUR_BYTE('u', 's', 'e', 'r')
+};
+/* how the user selected a node (select's mode): it alone, added to the selection, removed from it */
+enum { ZOR_TREEVIEW_SELECT_NEW = 0, ZOR_TREEVIEW_SELECT_ADD = 1, ZOR_TREEVIEW_SELECT_SUB = 2 };
+/* tab group types for tab_group_begin_typed: tabs; the active page is set with set_int32 on the tab
+ * group's id, its value the page's (group) id, and read with get_int32 likewise */
+enum { ZOR_TAB_GROUP_TABS = 0 };
+
+/* One cell (or header cell) of a tree view the module draws. area is the gadget's drawing area, lent
+ * for the call: draw into it with the user_area_ drawing operations, in the gadget's coordinates. */
+typedef struct HostTreeViewCell {
+  int32_t column; /* the column id of the layout */
+  int32_t x;
+  int32_t y;
+  int32_t width;
+  int32_t height;
+  int32_t background_color; /* host colour id of the row, or of the header */
+  HostUserArea* area;
+} HostTreeViewCell;
+
+/* The module's operations a tree view calls to walk, size, draw and change the module's list. functions,
+ * root and user_data are what the module handed to tree_view_set_root; nodes are the module's own
+ * pointers, never read by the host. Each is called on the main thread and must not throw. get_name
+ * writes into the string the host lends. Sizes of -1 mean "the host's own". Append only. */
+typedef struct HostTreeViewCallbacks {
+  int32_t size;
+  void* (*get_first)(void* functions, void* root, void* user_data);
+  void* (*get_down)(void* functions, void* root, void* user_data, void* node); /* first child */
+  void* (*get_next)(void* functions, void* root, void* user_data, void* node);
+  void* (*get_pred)(void* functions, void* root, void* user_data, void* node);
+  int32_t (*get_column_width)(void* functions, void* root, void* user_data, void* node, int32_t column,
+                              HostUserArea* area);
+  int32_t (*get_header_column_width)(void* functions, void* root, void* user_data, int32_t column,
+                                     HostUserArea* area);
+  int32_t (*get_line_height)(void* functions, void* root, void* user_data, void* node, int32_t column,
+                             HostUserArea* area);
+  void (*draw_cell)(void* functions, void* root, void* user_data, void* node, const HostTreeViewCell* cell);
+  void (*draw_header_column)(void* functions, void* root, void* user_data, const HostTreeViewCell* cell);
+  bool (*is_selected)(void* functions, void* root, void* user_data, void* node);
+  bool (*is_opened)(void* functions, void* root, void* user_data, void* node); /* children are shown */
+  void (*get_name)(void* functions, void* root, void* user_data, void* node, HostString* name);
+  int64_t (*get_id)(void* functions, void* root, void* user_data, void* node);
+  /* 0 or below: the node cannot be dragged */
+  int32_t (*get_drag_type)(void* functions, void* root, void* user_data, void* node);
+  void (*select)(void* functions, void* root, void* user_data, void* node, int32_t mode);
+  /* the object a drag of the node carries, the module's; valid until the next drag */
+  void* (*get_drag_object)(void* functions, void* root, void* user_data, void* node);
+  /* true when the module handled it; false lets the host open or close the node */
+  bool (*double_click)(void* functions, void* root, void* user_data, void* node, int32_t column);
+} HostTreeViewCallbacks;
 
 /* Answers the handler's result. user_area is null for dialog messages. Called on the main thread; the
  * message is lent for the call. */
@@ -138,6 +205,32 @@ typedef struct HostGuiTable {
   /* A core message to the host and its other plug-ins: code is a ZOR_CORE_ code, message is lent for the
    * call. Answers a new container the caller frees, or null when nobody answered. Any thread. */
   HostContainer* (*send_core_message)(int32_t code, const HostContainer* message);
+
+  /* tree views (ZOR_GADGET_TREEVIEW), main thread only. The host keeps the pointers, never owns them
+   * and calls back through callbacks (which must outlive the dialog) until another root is set or the
+   * dialog is freed; a null root or callbacks shows an empty list. */
+  bool (*tree_view_set_root)(HostGadget* gadget, void* root, const HostTreeViewCallbacks* callbacks,
+                             void* functions, void* user_data);
+  /* the columns, in the order shown: count ids with their ZOR_TREEVIEW_COLUMN_ types (copied) */
+  bool (*tree_view_set_layout)(HostGadget* gadget, int32_t count, const int32_t* column_ids,
+                               const int32_t* column_types);
+  /* walks the list again; the module calls it after changing its nodes */
+  void (*tree_view_refresh)(HostGadget* gadget);
+  /* a bitmap button (ZOR_GADGET_BITMAPBUTTON) shows a copy of the bitmap; null clears it */
+  bool (*bitmap_button_set_image)(HostGadget* gadget, const HostBitmap* bitmap);
+  /* tab_group_begin with a ZOR_TAB_GROUP_ type; its pages are the groups up to its group_end */
+  bool (*tab_group_begin_typed)(HostDialog* dlg, int32_t id, int32_t flags, int32_t tab_type);
+  /* a text field of several lines; its value is a string like an edit field's */
+  bool (*add_multi_line_edit_text)(HostDialog* dlg, int32_t id, int32_t flags, int32_t width, int32_t height,
+                                   int32_t style);
+
+  /* drawing into a user area or a tree view's drawing area (HostTreeViewCell.area); lines and fills use
+   * the pen of user_area_set_pen, texts the colours of user_area_set_text_color (host colour ids) */
+  void (*user_area_set_text_color)(HostUserArea* ua, int32_t foreground_id, int32_t background_id);
+  void (*user_area_draw_text)(HostUserArea* ua, const HostString* text, int32_t x, int32_t y); /* top left */
+  int32_t (*user_area_text_width)(HostUserArea* ua, const HostString* text);
+  int32_t (*user_area_font_height)(HostUserArea* ua);
+  void (*user_area_draw_line)(HostUserArea* ua, int32_t x1, int32_t y1, int32_t x2, int32_t y2);
 } HostGuiTable;
 
 #ifdef __cplusplus

@@ -1,0 +1,229 @@
+// The I/O handler browser in a real zorhost, driven by a UI script: listing
+// "handler://" and a folder, the Hidden switch, entering a folder and a zip
+// archive, "..", and the text, image and error previews.
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <nlohmann/json.hpp>
+#include <string>
+#include <vector>
+
+#include "e2e/host_process.h"
+#include "e2e/run_folders.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using nlohmann::json;
+using Rows = std::vector<std::vector<std::string>>;
+
+constexpr const char* kTitle = "IoHandler Test";
+const std::filesystem::path kCameraJpeg =
+    std::filesystem::path(RELKIT_SOURCE_DIR) / "tests" / "data" / "exif" / "Canon_40D.jpg";
+
+uint32_t Crc32(const std::string& bytes) {
+  uint32_t crc = 0xFFFFFFFFu;
+  for (const unsigned char byte : bytes) {
+    crc ^= byte;
+    for (int bit = 0; bit < 8; ++bit) crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1u)));
+  }
+  return ~crc;
+}
+
+void Put(std::string& out, uint32_t value, int bytes) {
+  for (int i = 0; i < bytes; ++i) out.push_back(static_cast<char>((value >> (8 * i)) & 0xFF));
+}
+
+// A zip archive of stored (uncompressed) entries, as any zip reader takes it.
+void WriteZip(const fs::path& path, const std::vector<std::pair<std::string, std::string>>& entries) {
+  std::string out;
+  std::string directory;
+  for (const auto& [name, data] : entries) {
+    const uint32_t offset = static_cast<uint32_t>(out.size());
+    const uint32_t crc = Crc32(data);
+    const auto size = static_cast<uint32_t>(data.size());
+    const auto common = [&](std::string& to) {
+      Put(to, 20, 2);      // version needed
+      Put(to, 0, 2);       // flags
+      Put(to, 0, 2);       // stored
+      Put(to, 0x6000, 2);  // 12:00:00
+      Put(to, 0x5821, 2);  // 1.1.2024
+      Put(to, crc, 4);
+      Put(to, size, 4);
+      Put(to, size, 4);
+      Put(to, static_cast<uint32_t>(name.size()), 2);
+      Put(to, 0, 2);  // extra
+    };
+    Put(out, 0x04034b50, 4);
+    common(out);
+    out += name + data;
+    Put(directory, 0x02014b50, 4);
+    Put(directory, 20, 2);  // made by
+    common(directory);
+    Put(directory, 0, 2);  // comment
+    Put(directory, 0, 2);  // disk
+    Put(directory, 0, 2);  // internal attributes
+    Put(directory, 0, 4);  // external attributes
+    Put(directory, offset, 4);
+    directory += name;
+  }
+  const auto start = static_cast<uint32_t>(out.size());
+  out += directory;
+  Put(out, 0x06054b50, 4);
+  Put(out, 0, 2);
+  Put(out, 0, 2);
+  Put(out, static_cast<uint32_t>(entries.size()), 2);
+  Put(out, static_cast<uint32_t>(entries.size()), 2);
+  Put(out, static_cast<uint32_t>(directory.size()), 4);
+  Put(out, start, 4);
+  Put(out, 0, 2);
+  std::ofstream(path, std::ios::binary) << out;
+}
+
+// "file://" and the path, escaped as the framework writes it.
+std::string FileUrl(const fs::path& path) {
+  std::string url = "file://";
+  for (const unsigned char c : path.string()) {
+    if (std::isalnum(c) || c == '/' || c == '-' || c == '.' || c == '_' || c == '~') {
+      url.push_back(static_cast<char>(c));
+    } else {
+      static const char* kHex = "0123456789ABCDEF";
+      url += {'%', kHex[c >> 4], kHex[c & 15]};
+    }
+  }
+  return url;
+}
+
+class IoBrowser : public e2e::RunFoldersTest {
+ protected:
+  IoBrowser() : RunFoldersTest("io_browser_e2e_") {}
+
+  void SetUp() override {
+    RunFoldersTest::SetUp();
+    data_ = root_ / "data";
+    fs::create_directories(data_ / "alpha");
+    std::ofstream(data_ / "alpha" / "inner.txt") << "inside";
+    WriteZip(data_ / "bravo.zip", {{"one.txt", "first entry"}, {"two.txt", "second entry"}});
+    // a tab and a line end as they are, a control byte and a byte above 127 escaped
+    std::ofstream(data_ / "charlie.txt", std::ios::binary) << std::string("Hello\tWorld\n\x01\xE9") + "end";
+    fs::copy_file(kCameraJpeg, data_ / "delta.jpg");
+    std::ofstream(data_ / ".echo") << "hidden";
+  }
+
+  e2e::HostOutcome Run(const json& steps) {
+    return e2e::RunHost(root_, {"--command", "ioBrowserManager"}, steps);
+  }
+
+  static json Act(json body) {
+    body["title"] = kTitle;
+    return json{{"act", body}};
+  }
+
+  fs::path data_;
+};
+
+std::vector<Rows> TreeEvents(const e2e::HostOutcome& run) {
+  std::vector<Rows> trees;
+  for (const json& e : run.transcript)
+    if (e.value("event", "") == "tree" && e.value("title", "") == kTitle)
+      trees.push_back(e["rows"].get<Rows>());
+  return trees;
+}
+
+// The values a gadget of the browser took, in order.
+std::vector<json> GadgetValues(const e2e::HostOutcome& run, int id) {
+  std::vector<json> values;
+  for (const json& e : run.transcript)
+    if (e.value("event", "") == "gadget" && e.value("id", 0) == id) values.push_back(e["value"]);
+  return values;
+}
+
+std::vector<std::string> Names(const Rows& rows) {
+  std::vector<std::string> names;
+  for (const auto& row : rows) names.push_back(row.empty() ? "" : row[0]);
+  return names;
+}
+
+bool Contains(const std::string& text, const std::string& part) {
+  return text.find(part) != std::string::npos;
+}
+
+TEST_F(IoBrowser, ListsNavigatesAndPreviews) {
+  const std::string folder = FileUrl(data_);
+  const json steps = json::array({
+      Act({{"set", {{1001, folder}}}}),
+      Act({{"set", {{1002, true}}}}),
+      Act({{"treeDoubleClick", 1}}),                        // alpha
+      Act({{"click", {1004}}}),                             // back to the folder
+      Act({{"treeDoubleClick", 2}}),                        // bravo.zip
+      Act({{"set", {{1001, folder}}}, {"treeSelect", 3}}),  // charlie.txt
+      Act({{"treeSelect", 4}}),                             // delta.jpg
+      Act({{"treeDoubleClick", 3}}),                        // a file that is no archive: nothing happens
+      Act({{"set", {{1003, FileUrl(data_ / "missing.txt")}}}}),
+      Act({{"set", {{1001, "handler://"}}}, {"click", {1004}}}),
+  });
+  const e2e::HostOutcome run = Run(steps);
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_FALSE(run.Complained("UI script")) << run.err;
+
+  const std::vector<Rows> trees = TreeEvents(run);
+  ASSERT_GE(trees.size(), 8u) << run.err;
+  // opened at "handler://": the handlers, the file scheme among them
+  EXPECT_FALSE(trees[0].empty());
+  EXPECT_NE(std::find(Names(trees[0]).begin(), Names(trees[0]).end(), "[DIR] file"), Names(trees[0]).end())
+      << json(Names(trees[0])).dump();
+
+  const std::vector<std::string> plain = {"[DIR] alpha", "[FILE] bravo.zip", "[FILE] charlie.txt",
+                                          "[FILE] delta.jpg"};
+  std::vector<std::string> withHidden = plain;
+  withHidden.insert(withHidden.begin(), "[FILE] .echo [HIDDEN]");
+  const std::vector<std::vector<std::string>> expected = {
+      plain, withHidden, {"[FILE] inner.txt"}, withHidden, {"[FILE] one.txt", "[FILE] two.txt"}, withHidden};
+  size_t at = 1;
+  for (const auto& names : expected) {
+    while (at < trees.size() && Names(trees[at]) != names) ++at;
+    ASSERT_LT(at, trees.size()) << "never listed " << json(names).dump();
+    ++at;
+  }
+  // the folder's cells: no size for a folder, the size of a file, dates of both
+  const Rows& listed = trees[1];
+  ASSERT_EQ(listed.size(), 4u);
+  ASSERT_EQ(listed[0].size(), 4u);
+  EXPECT_EQ(listed[0][1], "");
+  EXPECT_EQ(listed[2][1], "17");
+  EXPECT_EQ(listed[2][2].size(), std::string("DD.MM.YYYY hh:mm:ss").size()) << listed[2][2];
+
+  std::vector<std::string> texts;
+  for (const json& value : GadgetValues(run, 10004))
+    if (value.is_string()) texts.push_back(value.get<std::string>());
+  ASSERT_GE(texts.size(), 3u);
+  const std::string& text = texts[texts.size() - 3];
+  EXPECT_TRUE(Contains(text, "Size: 17\nContent:\nHello\tWorld\n 0x01 0xE9end")) << text;
+  const std::string& image = texts[texts.size() - 2];
+  EXPECT_TRUE(Contains(image, "Image loaded successfully.")) << image;
+  for (const char* part : {"Make: Canon", "Model: Canon EOS 40D", "DateTimeOriginal: 2008:05:30 15:56:01"})
+    EXPECT_TRUE(Contains(image, part)) << image;
+  EXPECT_TRUE(Contains(texts.back(), "<< Error opening file: ")) << texts.back();
+  EXPECT_FALSE(Contains(texts.back(), "Size:")) << texts.back();
+
+  const std::vector<json> pages = GadgetValues(run, 10002);
+  EXPECT_NE(std::find(pages.begin(), pages.end(), json(10005)), pages.end()) << json(pages).dump();
+  EXPECT_EQ(pages.back(), json(10003)) << "the error shows on the Text page";
+  EXPECT_FALSE(GadgetValues(run, 10006).empty()) << "the bitmap button got the picture";
+
+  // ".." at "handler://" stays there: the handlers are listed again
+  EXPECT_EQ(trees.back(), trees[0]);
+}
+
+TEST_F(IoBrowser, ALocationThatCannotBeListedShowsNothing) {
+  const e2e::HostOutcome run = Run(json::array({Act({{"set", {{1001, FileUrl(data_ / "nowhere")}}}})}));
+  ASSERT_EQ(run.status, 0) << run.err;
+  const std::vector<Rows> trees = TreeEvents(run);
+  ASSERT_GE(trees.size(), 2u);
+  EXPECT_TRUE(trees.back().empty());
+}
+
+}  // namespace

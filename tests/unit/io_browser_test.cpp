@@ -1,0 +1,169 @@
+// The I/O handler browser's texts, entry filter and order.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <numeric>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "io_browser/browser_node.h"
+#include "io_browser/intro_sort.h"
+#include "io_browser/io_browser_dialog.h"
+#include "nexal/textformat.h"
+#include "unit/with_host.h"
+#include "zor_memory.h"
+
+namespace {
+
+using io_browser::BrowserNode;
+
+TEST(IoBrowser, NameTextTagsFollowTheAlternateInTheirFixedOrder) {
+  BrowserNode node;
+  node.name = "photos";
+  node.isFolder = 1;
+  EXPECT_EQ(io_browser::NameText(node), "[DIR] photos");
+  node.alternate = "Fotos";
+  node.attributes = nexal::kIoFolder | nexal::kIoRevision | nexal::kIoBundle | nexal::kIoReadOnly |
+                    nexal::kIoHidden | nexal::kIoDeleted;
+  EXPECT_EQ(io_browser::NameText(node), "[DIR] photos <Fotos> [DELETED] [HIDDEN] [READONLY] [BUNDLE] [REV]");
+  node.isFolder = 0;
+  node.alternate.clear();
+  node.attributes = nexal::kIoRevision | nexal::kIoReadOnly;
+  EXPECT_EQ(io_browser::NameText(node), "[FILE] photos [READONLY] [REV]");
+}
+
+TEST(IoBrowser, SizeAndDateCells) {
+  EXPECT_EQ(io_browser::SizeText(-1), "");
+  EXPECT_EQ(io_browser::SizeText(0), "0");
+  EXPECT_EQ(io_browser::SizeText(5000000000), "5000000000");
+
+  nexal::DateTime time;
+  EXPECT_EQ(io_browser::DateTimeText(time), "");
+  time.year = 2024;
+  time.month = 3;
+  time.day = 5;
+  time.hour = 7;
+  time.minute = 8;
+  time.second = 9;
+  EXPECT_EQ(io_browser::DateTimeText(time), "05.03.2024 07:08:09");
+  time.year = 987;
+  time.month = 12;
+  time.day = 31;
+  time.hour = 23;
+  EXPECT_EQ(io_browser::DateTimeText(time), "31.12.987 23:08:09") << "the year is not padded";
+  time.month = 0;
+  EXPECT_EQ(io_browser::DateTimeText(time), "") << "an unknown month makes the date unknown";
+  time.month = 1;
+  time.day = 0;
+  EXPECT_EQ(io_browser::DateTimeText(time), "");
+}
+
+TEST(IoBrowser, HiddenAndDeletedEntriesAreListedOnlyWhenShown) {
+  for (const uint32_t attributes : {0u, static_cast<uint32_t>(nexal::kIoFolder | nexal::kIoReadOnly),
+                                    static_cast<uint32_t>(nexal::kIoRevision | nexal::kIoBundle)}) {
+    EXPECT_TRUE(io_browser::IsListed(attributes, false)) << attributes;
+    EXPECT_TRUE(io_browser::IsListed(attributes, true)) << attributes;
+  }
+  for (const uint32_t attributes :
+       {static_cast<uint32_t>(nexal::kIoHidden), static_cast<uint32_t>(nexal::kIoDeleted),
+        static_cast<uint32_t>(nexal::kIoFolder | nexal::kIoHidden)}) {
+    EXPECT_FALSE(io_browser::IsListed(attributes, false)) << attributes;
+    EXPECT_TRUE(io_browser::IsListed(attributes, true)) << attributes;
+  }
+}
+
+TEST(IoBrowser, ZipSuffixIgnoresCase) {
+  EXPECT_TRUE(io_browser::IsZipName("a.zip"));
+  EXPECT_TRUE(io_browser::IsZipName("Archive.ZIP"));
+  EXPECT_FALSE(io_browser::IsZipName("zip"));
+  EXPECT_FALSE(io_browser::IsZipName("a.zipx"));
+  EXPECT_FALSE(io_browser::IsZipName("a.gz"));
+}
+
+// The sort against the standard library's on inputs that break naive
+// quicksorts: many equal keys, sorted and reversed runs, organ pipes; sizes
+// around the insertion-sort run.
+TEST(IoBrowser, IntroSortOrdersEveryShapeWithinNLogNComparisons) {
+  std::mt19937 random(7);
+  for (const size_t n : {0, 1, 2, 3, 31, 32, 33, 64, 257, 4096}) {
+    std::vector<std::vector<int>> shapes;
+    std::vector<int> ramp(n);
+    std::iota(ramp.begin(), ramp.end(), 0);
+    shapes.push_back(ramp);
+    shapes.emplace_back(ramp.rbegin(), ramp.rend());
+    shapes.emplace_back(n, 5);
+    std::vector<int> organ(ramp);
+    std::reverse(organ.begin() + static_cast<std::ptrdiff_t>(n / 2), organ.end());
+    shapes.push_back(organ);
+    std::vector<int> few(n);
+    for (int& v : few) v = static_cast<int>(random() % 3);
+    shapes.push_back(few);
+    std::vector<int> any(n);
+    for (int& v : any) v = static_cast<int>(random() % 100000);
+    shapes.push_back(any);
+    for (std::vector<int>& items : shapes) {
+      std::vector<int> expected = items;
+      std::sort(expected.begin(), expected.end());
+      size_t comparisons = 0;
+      io_browser::IntroSort(items.data(), items.size(), [&](int a, int b) {
+        ++comparisons;
+        return a < b ? -1 : (a > b ? 1 : 0);
+      });
+      EXPECT_EQ(items, expected) << n;
+      const double bound = 20.0 * static_cast<double>(n) * std::log2(static_cast<double>(n) + 2);
+      EXPECT_LE(static_cast<double>(comparisons), bound) << n;
+    }
+  }
+}
+
+// The list order with the framework's own text comparison: by name, then by
+// alternate.
+TEST(IoBrowser, EntriesAreOrderedByNameThenAlternate) {
+  test_support::WithHost host(test_support::RealHostTable());
+  std::vector<std::pair<std::string, std::string>> entries;
+  for (int i = 0; i < 40; ++i) {
+    const std::string name = std::string("entry") + static_cast<char>('a' + i % 20);
+    entries.emplace_back(name, i < 20 ? "x" : "");
+  }
+  entries.emplace_back("Zeta", "b");
+  entries.emplace_back("Zeta", "a");
+  std::shuffle(entries.begin(), entries.end(), std::mt19937(3));
+
+  std::vector<BrowserNode*> nodes;
+  for (const auto& [name, alternate] : entries) {
+    BrowserNode* node = NewObj(BrowserNode);
+    ASSERT_NE(node, nullptr);
+    node->name = name;
+    node->alternate = alternate;
+    nodes.push_back(node);
+  }
+  io_browser::BrowserNodeList list;
+  io_browser::SortInto(nodes, list);
+  EXPECT_TRUE(nodes.empty());
+
+  std::vector<std::pair<std::string, std::string>> shown;
+  const BrowserNode* before = nullptr;
+  for (const BrowserNode* node = list.First(); node; node = node->next) {
+    EXPECT_EQ(node->prev, before);
+    EXPECT_EQ(node->list, &list);
+    shown.emplace_back(node->name, node->alternate);
+    before = node;
+  }
+  EXPECT_EQ(list.Last(), before);
+  std::stable_sort(entries.begin(), entries.end(), [](const auto& a, const auto& b) {
+    const int32_t byName = nexal::CompareText(a.first, b.first, 4);
+    return byName != 0 ? byName < 0 : nexal::CompareText(a.second, b.second, 4) < 0;
+  });
+  EXPECT_EQ(shown, entries);
+  // the ties broken by the alternate: ("Zeta", "a") before ("Zeta", "b"), ""
+  // before "x"
+  const auto at = [&](const std::pair<std::string, std::string>& entry) {
+    return std::find(shown.begin(), shown.end(), entry) - shown.begin();
+  };
+  EXPECT_LT(at({"Zeta", "a"}), at({"Zeta", "b"}));
+  EXPECT_LT(at({"entrya", ""}), at({"entrya", "x"}));
+}
+
+}  // namespace
