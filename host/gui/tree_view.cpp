@@ -16,9 +16,11 @@ class DrawnText {
     area_->texts.clear();
     area_->record_texts = true;
   }
+  // Nothing drawn is kept: the area is drawn into for every cell of every walk.
   ~DrawnText() {
     area_->record_texts = false;
     area_->texts.clear();
+    area_->fills.clear();
   }
   std::string text() const {
     std::string joined;
@@ -160,7 +162,7 @@ bool act_on_row(HostGadget* gadget, int32_t row, std::string* problem, Act&& act
   const auto walks_before = tree->walks;
   act(*tree, node);
   // The module may have closed the dialog, and with it the gadget, meanwhile.
-  if (!is_live(dialog) || find_gadget(dialog, gadget->id) != gadget || !gadget->tree) return true;
+  if (!is_live(dialog) || !is_live_gadget(gadget) || !gadget->tree) return true;
   if (gadget->tree->walks != walks_before || !gadget->tree->source || tree->rows.size() != rows_before)
     return true;
   bool changed = false;

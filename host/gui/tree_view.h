@@ -61,9 +61,7 @@ struct TreeView {
   TreeView(const TreeView&) = delete;
   TreeView& operator=(const TreeView&) = delete;
 
-  void* root = nullptr;
-  void* user_data = nullptr;
-  std::unique_ptr<TreeSource> source;  // null until the module hands its callbacks over
+  std::unique_ptr<TreeSource> source;  // null until the module hands its list over
   std::vector<TreeColumn> columns;     // empty: one tree column
   std::vector<std::string> headers;    // of the last walk, one per column
   std::vector<int32_t> widths;         // widest cell or header of each column, of the last walk

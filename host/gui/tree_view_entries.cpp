@@ -122,8 +122,6 @@ bool gui_tree_view_set_root(HostGadget* gadget, void* root, const HostTreeViewCa
     auto* source = dynamic_cast<ModuleTreeSource*>(tree->source.get());
     if (!source) return false;
     source->set(root, callbacks, functions, user_data);
-    tree->root = root;
-    tree->user_data = user_data;
     return true;
   });
 }
