@@ -10,6 +10,7 @@ namespace {
 
 constexpr std::string_view kSeparator = "://";
 constexpr std::string_view kArchiveSeparator = "!/";
+constexpr int kMaxArchiveNesting = 16;
 
 bool unreserved(unsigned char c) {
   return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '/' || c == '-' ||
@@ -136,6 +137,10 @@ int sign(int value) {
 
 }  // namespace
 
+namespace {
+UrlParts parse_nested(std::string_view text, int depth);
+}  // namespace
+
 std::string escape_url_path(std::string_view bytes) {
   static constexpr char kHex[] = "0123456789ABCDEF";
   std::string text;
@@ -185,6 +190,12 @@ bool serves_scheme(std::string_view scheme) {
 }
 
 UrlParts parse_url(std::string_view text) {
+  return parse_nested(text, 0);
+}
+
+namespace {
+
+UrlParts parse_nested(std::string_view text, int depth) {
   if (text.starts_with('/') || has_drive(text)) return file_parts(std::string(text));
   const size_t separator = text.find(kSeparator);
   if (separator == std::string_view::npos || separator == 0) return other(text, "");
@@ -208,14 +219,18 @@ UrlParts parse_url(std::string_view text) {
   if (rest.empty()) return scheme_root(scheme);
   if (scheme == "file") {
     const std::optional<std::string> path = unescape_url_path(rest);
-    if (!path || !(path->starts_with('/') || has_drive(*path))) return other(text, scheme);
+    // a zero byte would cut the path short where the file system reads it
+    if (!path || !(path->starts_with('/') || has_drive(*path)) || path->find('\0') != std::string::npos)
+      return other(text, scheme);
     return file_parts(*path);
   }
   // zip: the archive's URL, then the path inside it after the last "!/"
   const size_t cut = rest.rfind(kArchiveSeparator);
   const std::string_view archive = cut == std::string_view::npos ? rest : rest.substr(0, cut);
   const std::string_view inside = cut == std::string_view::npos ? std::string_view() : rest.substr(cut + 2);
-  const UrlParts inner = parse_url(archive);
+  // archives nest, but not without end: a typed text must not run the parser out of stack
+  if (depth >= kMaxArchiveNesting) return other(text, scheme);
+  const UrlParts inner = parse_nested(archive, depth + 1);
   const std::optional<std::string> path = unescape_url_path(inside);
   if ((inner.kind != UrlParts::Kind::File && inner.kind != UrlParts::Kind::Zip) || !path)
     return other(text, scheme);
@@ -227,6 +242,8 @@ UrlParts parse_url(std::string_view text) {
   url.text = zip_url(url.inner, url.path);
   return url;
 }
+
+}  // namespace
 
 std::string url_name(const UrlParts& url) {
   switch (url.kind) {

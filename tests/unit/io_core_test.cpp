@@ -56,7 +56,6 @@ std::string ReadAll(const Url& url, std::string* error) {
 
 class CoreIo : public testing::Test {
  protected:
-  void SetUp() override { test_support::ResolveCoreIo(); }
   void TearDown() override {
     // every iterator, stream, text and reader the wrappers took was given back
     for (const auto kind :
@@ -64,6 +63,7 @@ class CoreIo : public testing::Test {
           zorhost::ObjectKind::ExifReader, zorhost::ObjectKind::Dictionary, zorhost::ObjectKind::CoreError})
       EXPECT_EQ(zorhost::live_objects()[kind], 0) << zorhost::object_kind_name(kind);
   }
+  test_support::CoreIoResolved resolved_;
   test_support::ScratchFolder scratch_;
 };
 
@@ -112,6 +112,12 @@ TEST_F(CoreIo, UrlFormsNamesAndParents) {
   std::string error;
   EXPECT_TRUE(List(junk, &error).empty());
   EXPECT_EQ(error, "not a URL: \"no url here\"");
+  List(Url::Parse("file:///a%00b"), &error);
+  EXPECT_EQ(error, "not a valid file URL: \"file:///a%00b\"") << "a zero byte never reaches the file system";
+  std::string deep_text;
+  for (int i = 0; i < 100000; ++i) deep_text += "zip://";
+  EXPECT_EQ(Url::Parse(deep_text + "file:///a.zip").GetText(), deep_text + "file:///a.zip")
+      << "not nested for ever";
   List(Url::Parse("http://example.org/x"), &error);
   EXPECT_EQ(error, "no I/O handler serves the scheme \"http\" (http://example.org/x)");
 }

@@ -46,10 +46,7 @@ class FakeView : public io_browser::PreviewView {
 
 class FilePreview : public testing::Test {
  protected:
-  void SetUp() override {
-    test_support::ResolveCoreIo();
-    g_pointers.clear();
-  }
+  void SetUp() override { g_pointers.clear(); }
 
   // The preview of url: the text it showed (once, and the same as the dialog's string), its page.
   std::string Preview(const nexal::Url& url) {
@@ -68,6 +65,7 @@ class FilePreview : public testing::Test {
   }
 
   test_support::WithHost host_{TableRecordingPointers()};
+  test_support::CoreIoResolved resolved_;
   test_support::ScratchFolder scratch_;
   FakeView view_;
 };

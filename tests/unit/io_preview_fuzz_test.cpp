@@ -35,8 +35,6 @@ class RecordingView : public io_browser::PreviewView {
 
 class PreviewFuzz : public testing::Test {
  protected:
-  void SetUp() override { test_support::ResolveCoreIo(); }
-
   RecordingView Preview(const nexal::Url& url) {
     RecordingView view;
     String previewText;
@@ -74,6 +72,7 @@ class PreviewFuzz : public testing::Test {
   }
 
   test_support::WithHost host_{test_support::RealHostTable()};
+  test_support::CoreIoResolved resolved_;
   test_support::ScratchFolder scratch_;
   Clock::duration slowest_{};
   int decoded_ = 0, refused_ = 0, as_text_ = 0;

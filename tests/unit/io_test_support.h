@@ -17,12 +17,29 @@
 
 namespace test_support {
 
-// The core interfaces the I/O classes call, resolved as zorhost resolves them at load.
-inline void ResolveCoreIo() {
-  for (const nexal::Ref which : {nexal::Ref::System, nexal::Ref::Url, nexal::Ref::IoBrowse,
-                                 nexal::Ref::InputStream, nexal::Ref::Error, nexal::Ref::Exif})
-    zorhost::resolve_core_reference(&nexal::Reference(which));
-}
+// The core interfaces the I/O classes call, resolved as zorhost resolves them at load, for as long as
+// the object lives: references it found unresolved are left so again (other tests rely on that).
+class CoreIoResolved {
+ public:
+  CoreIoResolved() {
+    for (const nexal::Ref which : kUsed) {
+      NexalReference& reference = nexal::Reference(which);
+      if (reference.resolved != nullptr) continue;
+      zorhost::resolve_core_reference(&reference);
+      resolved_.push_back(&reference);
+    }
+  }
+  ~CoreIoResolved() {
+    for (NexalReference* reference : resolved_) reference->resolved = nullptr;
+  }
+  CoreIoResolved(const CoreIoResolved&) = delete;
+  CoreIoResolved& operator=(const CoreIoResolved&) = delete;
+
+ private:
+  static constexpr nexal::Ref kUsed[] = {nexal::Ref::System,      nexal::Ref::Url,   nexal::Ref::IoBrowse,
+                                         nexal::Ref::InputStream, nexal::Ref::Error, nexal::Ref::Exif};
+  std::vector<NexalReference*> resolved_;
+};
 
 // A zip archive at file holding these (name, content) entries; a name ending in "/" is a stored folder.
 inline bool WriteZip(const std::filesystem::path& file,
