@@ -1,9 +1,13 @@
 // What the core I/O tests share: the module's core references resolved against zorhost in-process, and
 // small zip archives and images written for a test.
 #pragma once
+#include <png.h>
 #include <zip.h>
 
+#include <cstdint>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <utility>
 #include <vector>
@@ -40,6 +44,27 @@ inline bool WriteZip(const std::filesystem::path& file,
     }
   }
   return zip_close(archive) == 0;
+}
+
+// A PNG of width x height pixels; format is libpng's simplified one (PNG_FORMAT_RGB, _GA, ...), pixels
+// hold its samples row by row.
+inline std::string PngBytes(int width, int height, uint32_t format, const std::vector<uint8_t>& pixels) {
+  png_image image{};
+  image.version = PNG_IMAGE_VERSION;
+  image.width = static_cast<png_uint_32>(width);
+  image.height = static_cast<png_uint_32>(height);
+  image.format = format;
+  png_alloc_size_t size = 0;
+  if (!png_image_write_get_memory_size(image, size, 0, pixels.data(), 0, nullptr)) return {};
+  std::string bytes(size, '\0');
+  if (!png_image_write_to_memory(&image, bytes.data(), &size, 0, pixels.data(), 0, nullptr)) return {};
+  bytes.resize(size);
+  return bytes;
+}
+
+inline std::string FileBytes(const std::filesystem::path& file) {
+  std::ifstream in(file, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
 }  // namespace test_support

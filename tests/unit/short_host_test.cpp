@@ -134,7 +134,8 @@ TEST(ShortHost, AFamilyOneSlotShortLosesOnlyThatOperation) {
   Shortened<HostFileTable> files(*table.files, offsetof(HostFileTable, file_write));
   auto gui = withoutLast(table.gui);          // no user_area_redraw
   auto threads = withoutLast(table.threads);  // no cpu_count
-  auto bitmaps = withoutLast(table.bitmaps);  // no set_row
+  // a bitmaps family from before set_row (and the operations appended after it)
+  Shortened<HostBitmapTable> bitmaps(*table.bitmaps, offsetof(HostBitmapTable, set_row));
   table.strings = strings.get();
   table.files = files.get();
   table.gui = gui.get();
