@@ -97,9 +97,9 @@ std::string FileUrl(const fs::path& path) {
   return url;
 }
 
-class IoBrowser : public e2e::RunFoldersTest {
+class IoBrowserDialog : public e2e::RunFoldersTest {
  protected:
-  IoBrowser() : RunFoldersTest("io_browser_e2e_") {}
+  IoBrowserDialog() : RunFoldersTest("io_browser_e2e_") {}
 
   void SetUp() override {
     RunFoldersTest::SetUp();
@@ -151,7 +151,7 @@ bool Contains(const std::string& text, const std::string& part) {
   return text.find(part) != std::string::npos;
 }
 
-TEST_F(IoBrowser, ListsNavigatesAndPreviews) {
+TEST_F(IoBrowserDialog, ListsNavigatesAndPreviews) {
   const std::string folder = FileUrl(data_);
   const json steps = json::array({
       Act({{"set", {{1001, folder}}}}),
@@ -218,7 +218,7 @@ TEST_F(IoBrowser, ListsNavigatesAndPreviews) {
   EXPECT_EQ(trees.back(), trees[0]);
 }
 
-TEST_F(IoBrowser, ALocationThatCannotBeListedShowsNothing) {
+TEST_F(IoBrowserDialog, ALocationThatCannotBeListedShowsNothing) {
   const e2e::HostOutcome run = Run(json::array({Act({{"set", {{1001, FileUrl(data_ / "nowhere")}}}})}));
   ASSERT_EQ(run.status, 0) << run.err;
   const std::vector<Rows> trees = TreeEvents(run);

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <fstream>
 #include <numeric>
 #include <random>
 #include <string>
@@ -12,7 +13,10 @@
 #include "io_browser/intro_sort.h"
 #include "io_browser/io_browser_dialog.h"
 #include "nexal/textformat.h"
+#include "unit/io_test_support.h"
+#include "unit/scratch_folder.h"
 #include "unit/with_host.h"
+#include "zor_filename.h"
 #include "zor_memory.h"
 
 namespace {
@@ -164,6 +168,46 @@ TEST(IoBrowser, EntriesAreOrderedByNameThenAlternate) {
   };
   EXPECT_LT(at({"Zeta", "a"}), at({"Zeta", "b"}));
   EXPECT_LT(at({"entrya", ""}), at({"entrya", "x"}));
+}
+
+// A drag carries a scene, another file the host opens, or any file; what cannot be read is not dragged.
+// The dragged file name is one module-wide object that each drag rewrites.
+TEST(IoBrowser, DragTypesAndTheOneDraggedFileName) {
+  test_support::WithHost host(test_support::RealHostTable());
+  test_support::ResolveCoreIo();
+  test_support::ScratchFolder scratch;
+  const auto fill = [&](BrowserNode& made, const std::filesystem::path& file) {
+    made.url = nexal::Url::FromPath(file.string());
+    std::error_code error;
+    made.size = static_cast<int64_t>(std::filesystem::file_size(file, error));
+    if (error) made.size = 0;
+  };
+  std::ifstream jpeg(std::string(RELKIT_SOURCE_DIR) + "/tests/data/exif/Canon_40D.jpg", std::ios::binary);
+  const std::string picture((std::istreambuf_iterator<char>(jpeg)), std::istreambuf_iterator<char>());
+  ASSERT_FALSE(picture.empty());
+
+  io_browser::Function2 functions;
+  BrowserNode scene, image, text, missing, folder;
+  fill(scene, scratch.write("a.zor", R"({"zor": 1, "objects": []})"));
+  fill(image, scratch.write("b.jpg", picture));
+  fill(text, scratch.write("c.txt", "just text"));
+  fill(missing, scratch.path() / "gone.zor");
+  fill(folder, scratch.path());
+  folder.isFolder = 1;
+  EXPECT_EQ(functions.GetDragType(nullptr, nullptr, &scene), io_browser::kDragScene);
+  EXPECT_EQ(functions.GetDragType(nullptr, nullptr, &image), io_browser::kDragHostFile);
+  EXPECT_EQ(functions.GetDragType(nullptr, nullptr, &text), io_browser::kDragFile);
+  EXPECT_EQ(functions.GetDragType(nullptr, nullptr, &missing), io_browser::kDragNone);
+  EXPECT_EQ(functions.GetDragType(nullptr, nullptr, &folder), io_browser::kDragFile);
+  EXPECT_EQ(functions.GetDragType(nullptr, nullptr, nullptr), io_browser::kDragNone);
+
+  auto* first = static_cast<Filename*>(functions.GetDragObject(nullptr, nullptr, &scene));
+  ASSERT_NE(first, nullptr);
+  EXPECT_EQ(first->GetString().ToUtf8(), scene.url.GetText());
+  auto* second = static_cast<Filename*>(functions.GetDragObject(nullptr, nullptr, &text));
+  EXPECT_EQ(second, first);
+  EXPECT_EQ(second->GetString().ToUtf8(), text.url.GetText());
+  io_browser::ReleaseIoBrowserDragObject();
 }
 
 }  // namespace

@@ -132,7 +132,8 @@ TEST(ShortHost, AFamilyOneSlotShortLosesOnlyThatOperation) {
   auto strings = withoutLast(table.strings);  // no line_end
   // the files family of a host from before file_write (and the operations appended after it)
   Shortened<HostFileTable> files(*table.files, offsetof(HostFileTable, file_write));
-  auto gui = withoutLast(table.gui);          // no user_area_redraw
+  // a gui family from before user_area_redraw (and the operations appended after it)
+  Shortened<HostGuiTable> gui(*table.gui, offsetof(HostGuiTable, user_area_redraw));
   auto threads = withoutLast(table.threads);  // no cpu_count
   // a bitmaps family from before set_row (and the operations appended after it)
   Shortened<HostBitmapTable> bitmaps(*table.bitmaps, offsetof(HostBitmapTable, set_row));
