@@ -174,7 +174,7 @@ TEST(IoBrowser, EntriesAreOrderedByNameThenAlternate) {
 // The dragged file name is one module-wide object that each drag rewrites.
 TEST(IoBrowser, DragTypesAndTheOneDraggedFileName) {
   test_support::WithHost host(test_support::RealHostTable());
-  test_support::ResolveCoreIo();
+  const test_support::CoreIoResolved coreIo;
   test_support::ScratchFolder scratch;
   const auto fill = [&](BrowserNode& made, const std::filesystem::path& file) {
     made.url = nexal::Url::FromPath(file.string());
