@@ -94,7 +94,8 @@ std::string escape(char32_t c) {
 // Writes one character at a time; what a character becomes may depend on its neighbours.
 class Encoder {
  public:
-  explicit Encoder(int conversion) : escaped_(conversion == ZOR_STRING_7BIT_ESCAPED) {}
+  explicit Encoder(int conversion)
+      : escaped_(conversion == ZOR_STRING_7BIT_ESCAPED), verbatim_(conversion == ZOR_STRING_UTF8_VERBATIM) {}
 
   // The 8-bit form of text[pos]; called for every position in order.
   std::string next(std::u32string_view text, size_t pos) {
@@ -104,7 +105,7 @@ class Encoder {
     after_short_escape_ = false;
     // A backslash that would read back as the start of an escape is itself escaped, and so is one
     // before a U in code 3, which the script string reader would lower to u.
-    if (c == '\\' &&
+    if (c == '\\' && !verbatim_ &&
         (starts_escape(text, pos) || (escaped_ && pos + 1 < text.size() && text[pos + 1] == 'U'))) {
       return escape(c);
     }
@@ -126,6 +127,7 @@ class Encoder {
 
  private:
   bool escaped_;
+  bool verbatim_;
   bool after_short_escape_ = false;
 };
 
@@ -150,14 +152,16 @@ std::string encode_text_prefix(std::u32string_view text, int conversion, size_t 
   return out;
 }
 
-std::u32string decode_text(std::string_view bytes, int /*conversion*/) {
-  // Both codes read the same way: code 3 text is plain ASCII plus escapes, which is valid code 0 text.
+std::u32string decode_text(std::string_view bytes, int conversion) {
+  // Codes 0 and 3 read the same way: code 3 text is plain ASCII plus escapes, which is valid code 0
+  // text. The verbatim code is for bytes that only happen to look like escapes (a file's contents).
+  const bool verbatim = conversion == ZOR_STRING_UTF8_VERBATIM;
   std::u32string out;
   out.reserve(bytes.size());
   size_t i = 0;
   while (i < bytes.size()) {
     char32_t escaped = 0;
-    if (const size_t length = read_escape(bytes, i, &escaped)) {
+    if (const size_t length = verbatim ? 0 : read_escape(bytes, i, &escaped)) {
       out += escaped;
       i += length;
       continue;

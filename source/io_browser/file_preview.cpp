@@ -163,7 +163,8 @@ void RunFilePreview(const nexal::Url& url, String& previewText, PreviewView& vie
     }
   }
   GeSetMousePointer(kNormalPointer);
-  previewText.SetCString(text.c_str(), static_cast<int32_t>(text.size()));
+  // verbatim: a file that holds "\u0041" must show those six bytes, not the letter
+  previewText.SetCString(text.c_str(), static_cast<int32_t>(text.size()), ZOR_STRING_UTF8_VERBATIM);
   view.ShowText(previewText, page);
 }
 

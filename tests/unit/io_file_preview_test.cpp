@@ -36,7 +36,7 @@ class FakeView : public io_browser::PreviewView {
  public:
   void ShowImage(const BaseBitmap& bitmap) override { images.emplace_back(bitmap.GetBw(), bitmap.GetBh()); }
   void ShowText(const String& text, int32_t activePage) override {
-    shown.push_back(text.ToUtf8());
+    shown.push_back(text.ToUtf8(ZOR_STRING_UTF8_VERBATIM));
     page = activePage;
   }
   std::vector<std::pair<int32_t, int32_t>> images;
@@ -57,7 +57,7 @@ class FilePreview : public testing::Test {
     EXPECT_EQ(g_pointers, (std::vector<int32_t>{3, 2})) << "busy before, normal after";
     g_pointers.clear();
     if (view_.shown.empty()) return {};
-    EXPECT_EQ(previewText.ToUtf8(), view_.shown[0]);
+    EXPECT_EQ(previewText.ToUtf8(ZOR_STRING_UTF8_VERBATIM), view_.shown[0]);
     return view_.shown[0];
   }
   std::string PreviewFile(const std::string& name, const std::string& bytes) {
@@ -109,6 +109,8 @@ TEST_F(FilePreview, TextFilesShowSizeAndTheFirst2000Bytes) {
 
   EXPECT_EQ(PreviewFile("mixed.dat", std::string("Tab\there\0\xE9\r\nok", 14)),
             "Size: 14\nContent:\nTab\there 0x00 0xE9\r\nok");
+  // bytes that look like the host's text escapes are shown as they are
+  EXPECT_EQ(PreviewFile("escapes.txt", "a\\u0041 \\U0001F600"), "Size: 18\nContent:\na\\u0041 \\U0001F600");
   EXPECT_TRUE(view_.images.empty());
 }
 

@@ -132,11 +132,11 @@ int32_t String::GetCStringLength(int32_t conversion) const {
   return _text ? HostCall(0, &Strings::get_text_length, _text, conversion) : 0;
 }
 
-std::string String::ToUtf8() const {
-  const int32_t needed = _text ? HostCall(0, &Strings::get_text_length, _text, ZOR_STRING_UTF8) : 0;
+std::string String::ToUtf8(int32_t conversion) const {
+  const int32_t needed = _text ? HostCall(0, &Strings::get_text_length, _text, conversion) : 0;
   if (needed <= 0) return {};
   std::vector<char> buffer(static_cast<size_t>(needed) + 1);
-  const int32_t written = GetCString(buffer.data(), needed + 1);
+  const int32_t written = GetCString(buffer.data(), needed + 1, conversion);
   return std::string(buffer.data(), static_cast<size_t>(written));
 }
 

@@ -39,7 +39,7 @@ class String {
   int32_t GetCString(char* buffer, int32_t size, int32_t conversion = ZOR_STRING_UTF8) const;
   // Bytes the whole text needs in the conversion, without the terminating zero.
   int32_t GetCStringLength(int32_t conversion = ZOR_STRING_UTF8) const;
-  std::string ToUtf8() const;
+  std::string ToUtf8(int32_t conversion = ZOR_STRING_UTF8) const;
   void SetCString(const char* text, int32_t length = -1, int32_t conversion = ZOR_STRING_UTF8);
 
   int64_t ToInt(bool* error) const;

@@ -9,8 +9,9 @@ extern "C" {
 
 /* 8-bit conversion codes. */
 enum {
-  ZOR_STRING_UTF8 = 0,        /* reads UTF-8 and the escapes that ZOR_STRING_7BIT_ESCAPED writes */
-  ZOR_STRING_7BIT_ESCAPED = 3 /* 7-bit text, everything else as an escape */
+  ZOR_STRING_UTF8 = 0,          /* reads UTF-8 and the escapes that ZOR_STRING_7BIT_ESCAPED writes */
+  ZOR_STRING_UTF8_VERBATIM = 1, /* UTF-8 as it stands: no escape is read or written */
+  ZOR_STRING_7BIT_ESCAPED = 3   /* 7-bit text, everything else as an escape */
 };
 
 /* Append only; never reorder. */
