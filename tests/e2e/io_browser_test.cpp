@@ -13,6 +13,7 @@
 
 #include "e2e/host_process.h"
 #include "e2e/run_folders.h"
+#include "zip_writer.h"
 
 namespace {
 
@@ -23,65 +24,6 @@ using Rows = std::vector<std::vector<std::string>>;
 constexpr const char* kTitle = "IoHandler Test";
 const std::filesystem::path kCameraJpeg =
     std::filesystem::path(RELKIT_SOURCE_DIR) / "tests" / "data" / "exif" / "Canon_40D.jpg";
-
-uint32_t Crc32(const std::string& bytes) {
-  uint32_t crc = 0xFFFFFFFFu;
-  for (const unsigned char byte : bytes) {
-    crc ^= byte;
-    for (int bit = 0; bit < 8; ++bit) crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1u)));
-  }
-  return ~crc;
-}
-
-void Put(std::string& out, uint32_t value, int bytes) {
-  for (int i = 0; i < bytes; ++i) out.push_back(static_cast<char>((value >> (8 * i)) & 0xFF));
-}
-
-// A zip archive of stored (uncompressed) entries, as any zip reader takes it.
-void WriteZip(const fs::path& path, const std::vector<std::pair<std::string, std::string>>& entries) {
-  std::string out;
-  std::string directory;
-  for (const auto& [name, data] : entries) {
-    const uint32_t offset = static_cast<uint32_t>(out.size());
-    const uint32_t crc = Crc32(data);
-    const auto size = static_cast<uint32_t>(data.size());
-    const auto common = [&](std::string& to) {
-      Put(to, 20, 2);      // version needed
-      Put(to, 0, 2);       // flags
-      Put(to, 0, 2);       // stored
-      Put(to, 0x6000, 2);  // 12:00:00
-      Put(to, 0x5821, 2);  // 1.1.2024
-      Put(to, crc, 4);
-      Put(to, size, 4);
-      Put(to, size, 4);
-      Put(to, static_cast<uint32_t>(name.size()), 2);
-      Put(to, 0, 2);  // extra
-    };
-    Put(out, 0x04034b50, 4);
-    common(out);
-    out += name + data;
-    Put(directory, 0x02014b50, 4);
-    Put(directory, 20, 2);  // made by
-    common(directory);
-    Put(directory, 0, 2);  // comment
-    Put(directory, 0, 2);  // disk
-    Put(directory, 0, 2);  // internal attributes
-    Put(directory, 0, 4);  // external attributes
-    Put(directory, offset, 4);
-    directory += name;
-  }
-  const auto start = static_cast<uint32_t>(out.size());
-  out += directory;
-  Put(out, 0x06054b50, 4);
-  Put(out, 0, 2);
-  Put(out, 0, 2);
-  Put(out, static_cast<uint32_t>(entries.size()), 2);
-  Put(out, static_cast<uint32_t>(entries.size()), 2);
-  Put(out, static_cast<uint32_t>(directory.size()), 4);
-  Put(out, start, 4);
-  Put(out, 0, 2);
-  std::ofstream(path, std::ios::binary) << out;
-}
 
 // "file://" and the path, escaped as the framework writes it.
 std::string FileUrl(const fs::path& path) {
@@ -106,7 +48,8 @@ class IoBrowserDialog : public e2e::RunFoldersTest {
     data_ = root_ / "data";
     fs::create_directories(data_ / "alpha");
     std::ofstream(data_ / "alpha" / "inner.txt") << "inside";
-    WriteZip(data_ / "bravo.zip", {{"one.txt", "first entry"}, {"two.txt", "second entry"}});
+    ASSERT_TRUE(test_support::WriteZip(data_ / "bravo.zip",
+                                       {{"one.txt", "first entry"}, {"two.txt", "second entry"}}));
     // a tab and a line end as they are, a control byte and a byte above 127 escaped
     std::ofstream(data_ / "charlie.txt", std::ios::binary) << std::string("Hello\tWorld\n\x01\xE9") + "end";
     fs::copy_file(kCameraJpeg, data_ / "delta.jpg");

@@ -1,8 +1,7 @@
 // What the core I/O tests share: the module's core references resolved against zorhost in-process, and
-// small zip archives and images written for a test.
+// small zip archives (zip_writer.h) and images written for a test.
 #pragma once
 #include <png.h>
-#include <zip.h>
 
 #include <cstdint>
 #include <filesystem>
@@ -14,6 +13,7 @@
 
 #include "core/core_framework.h"
 #include "nexal/object.h"
+#include "zip_writer.h"
 
 namespace test_support {
 
@@ -40,28 +40,6 @@ class CoreIoResolved {
                                          nexal::Ref::InputStream, nexal::Ref::Error, nexal::Ref::Exif};
   std::vector<NexalReference*> resolved_;
 };
-
-// A zip archive at file holding these (name, content) entries; a name ending in "/" is a stored folder.
-inline bool WriteZip(const std::filesystem::path& file,
-                     const std::vector<std::pair<std::string, std::string>>& entries) {
-  int error = 0;
-  zip_t* archive = zip_open(file.c_str(), ZIP_CREATE | ZIP_TRUNCATE, &error);
-  if (!archive) return false;
-  for (const auto& [name, content] : entries) {
-    if (name.ends_with('/')) {
-      if (zip_dir_add(archive, name.c_str(), ZIP_FL_ENC_UTF_8) < 0) return zip_discard(archive), false;
-      continue;
-    }
-    // libzip reads the bytes when the archive is closed: the strings outlive it
-    zip_source_t* source = zip_source_buffer(archive, content.data(), content.size(), 0);
-    if (!source || zip_file_add(archive, name.c_str(), source, ZIP_FL_ENC_UTF_8) < 0) {
-      zip_source_free(source);
-      zip_discard(archive);
-      return false;
-    }
-  }
-  return zip_close(archive) == 0;
-}
 
 // A PNG of width x height pixels; format is libpng's simplified one (PNG_FORMAT_RGB, _GA, ...), pixels
 // hold its samples row by row.
