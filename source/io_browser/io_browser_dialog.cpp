@@ -72,8 +72,11 @@ std::string CellText(const BrowserNode& node, int32_t column) {
   }
 }
 
+// Entry names are the file system's bytes: one that holds "\u0041" is shown as it is.
 String Text(const std::string& utf8) {
-  return String(utf8.c_str());
+  String text;
+  text.SetCString(utf8.c_str(), static_cast<int32_t>(utf8.size()), ZOR_STRING_UTF8_VERBATIM);
+  return text;
 }
 
 // Reads the first bytes of the entry and asks the host what it is: a scene,
