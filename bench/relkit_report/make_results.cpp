@@ -1,14 +1,15 @@
 // Writes a synthetic comparison for timing relkit-report: OUT/scenes/_renderator_16.050_1 (the base) and
 // OUT/scenes/_renderator_16.050_2 (the comparison), COUNT scenes of WIDTH x HEIGHT each, reports in
 // the Renderator's format. Every tenth scene's new image has a changed block; the rest are equal.
-#include <tiffio.h>
-
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <string>
 #include <vector>
+
+#include "rgb_tiff.h"
 
 namespace {
 
@@ -17,28 +18,12 @@ std::string Column(const std::string& text) {
 }
 
 bool WriteTiff(const std::filesystem::path& path, int width, int height, int seed, bool changed) {
-  TIFF* tiff = TIFFOpen(path.c_str(), "w");
-  if (!tiff) return false;
-  TIFFSetField(tiff, TIFFTAG_IMAGEWIDTH, uint32_t(width));
-  TIFFSetField(tiff, TIFFTAG_IMAGELENGTH, uint32_t(height));
-  TIFFSetField(tiff, TIFFTAG_SAMPLESPERPIXEL, 3);
-  TIFFSetField(tiff, TIFFTAG_BITSPERSAMPLE, 8);
-  TIFFSetField(tiff, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
-  TIFFSetField(tiff, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_RGB);
-  TIFFSetField(tiff, TIFFTAG_ROWSPERSTRIP, 16);
-  std::vector<uint8_t> row(size_t(width) * 3);
-  bool ok = true;
-  for (int y = 0; y < height && ok; ++y) {
-    for (int x = 0; x < width; ++x) {
-      const bool block = changed && x > width / 3 && x < width / 2 && y > height / 3 && y < height / 2;
-      row[size_t(x) * 3] = uint8_t((x + seed) & 255);
-      row[size_t(x) * 3 + 1] = uint8_t((y * 2 + seed) & 255);
-      row[size_t(x) * 3 + 2] = block ? 255 : uint8_t((x ^ y) & 255);
-    }
-    ok = TIFFWriteScanline(tiff, row.data(), uint32_t(y), 0) == 1;
-  }
-  TIFFClose(tiff);
-  return ok;
+  return test_support::WriteRgbTiff(path, width, height, [&](int x, int y, uint8_t* rgb) {
+    const bool block = changed && x > width / 3 && x < width / 2 && y > height / 3 && y < height / 2;
+    rgb[0] = uint8_t((x + seed) & 255);
+    rgb[1] = uint8_t((y * 2 + seed) & 255);
+    rgb[2] = block ? 255 : uint8_t((x ^ y) & 255);
+  });
 }
 
 }  // namespace

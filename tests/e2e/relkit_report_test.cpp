@@ -1,7 +1,6 @@
 // relkit-report end to end: zorhost renders the sample scenes into real result folders, relkit-report
 // judges them, writes its page, JUnit and JSON files, and approves a run as the new comparison base.
 #include <gtest/gtest.h>
-#include <tiffio.h>
 
 #include <algorithm>
 #include <cstdlib>
@@ -16,6 +15,7 @@
 #include "e2e/host_process.h"
 #include "e2e/run_folders.h"
 #include "e2e/text_files.h"
+#include "rgb_tiff.h"
 
 namespace {
 
@@ -229,17 +229,8 @@ class RelkitReportInput : public e2e::RunFoldersTest {
   RelkitReportInput() : RunFoldersTest("relkit_report_input_") {}
 
   static void WriteTiff(const fs::path& path, int width, int height, uint8_t value) {
-    TIFF* tiff = TIFFOpen(path.c_str(), "w");
-    ASSERT_NE(tiff, nullptr);
-    TIFFSetField(tiff, TIFFTAG_IMAGEWIDTH, uint32_t(width));
-    TIFFSetField(tiff, TIFFTAG_IMAGELENGTH, uint32_t(height));
-    TIFFSetField(tiff, TIFFTAG_SAMPLESPERPIXEL, 3);
-    TIFFSetField(tiff, TIFFTAG_BITSPERSAMPLE, 8);
-    TIFFSetField(tiff, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
-    TIFFSetField(tiff, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_RGB);
-    std::vector<uint8_t> row(size_t(width) * 3, value);
-    for (int y = 0; y < height; ++y) TIFFWriteScanline(tiff, row.data(), uint32_t(y), 0);
-    TIFFClose(tiff);
+    ASSERT_TRUE(test_support::WriteRgbTiff(
+        path, width, height, [&](int, int, uint8_t* rgb) { rgb[0] = rgb[1] = rgb[2] = value; }));
   }
 
   void SetUp() override {
