@@ -92,6 +92,8 @@ bool HeaderRecognizer::Recognize(const nexal::TextToken& token) {
 }
 
 bool HeaderRecognizer::RecognizeDirective(const nexal::TextToken& token) {
+  // A skip asked for on a line end would pass over the whole next line, which belongs to no directive.
+  const bool lineEnded = token.kind == NEXAL_TOKEN_LINE_END;
   switch (_directive) {
     case Directive::None:
       return false;
@@ -102,7 +104,7 @@ bool HeaderRecognizer::RecognizeDirective(const nexal::TextToken& token) {
         _directive = Directive::AfterDefine;
         return false;
       }
-      return true;
+      return !lineEnded;
     case Directive::AfterDefine:
       if (token.kind == NEXAL_TOKEN_WORD) {
         _defineName.assign(token.text);
@@ -113,7 +115,7 @@ bool HeaderRecognizer::RecognizeDirective(const nexal::TextToken& token) {
       }
       _sink.PrintLine("ERROR ERROR ERROR ERROR ERROR ERROR ERROR ERROR");
       _directive = Directive::None;
-      return true;
+      return !lineEnded;
     case Directive::CollectingValue:
       if (token.kind == NEXAL_TOKEN_LINE_END) {
         if (_pass == ScanPass::Defines && !_defineValue.empty()) _sink.StoreDefine(_defineName, _defineValue);

@@ -195,6 +195,25 @@ TEST_F(DistributionSymbols, EnumeratorValues) {
   EXPECT_EQ(run.console, (Lines{"SYMBOL FAILED G = 1.5", "DOUBLE USAGE A", "10 defines in files"}));
 }
 
+TEST_F(DistributionSymbols, ALoneHashOrDefineLeavesTheNextLineAlone) {
+  const struct {
+    const char* header;
+    Lines symbols;
+  } kCases[] = {
+      {"#\n#define A 1\n", {"A=1,"}},
+      {"#define\n#define A 1\n", {"A=1,"}},
+      {"#define   \n#define A 1\n#", {"A=1,"}},
+      {"enum {\n  A,\n#\n  B,\n#define\n  C\n};\n", {"A=0,", "B=1,", "C=2,"}},
+      {"#define A 1\n#define", {"A=1,"}},
+  };
+  for (const auto& c : kCases) {
+    Write(Inside() / "h.h", c.header);
+    const ParseRun run = Parse();
+    ASSERT_TRUE(run.ok);
+    EXPECT_EQ(Symbols(), c.symbols) << c.header;
+  }
+}
+
 TEST_F(DistributionSymbols, TheTwoLeadingHeadersGiveTheirEnumeratorsFirst) {
   // A header alone is the first entry of the list: its enumerators are stored before its defines,
   // so an enumerator cannot use a define of its own file.
