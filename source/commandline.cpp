@@ -56,7 +56,8 @@ bool ScanCommandLine(HostArguments* arguments, const CommandLineActions& actions
         break;
       }
       // An argument that another module already consumed is a null text: it gives an empty scene
-      // path, and then no run starts.
+      // path, also over one an earlier option set, and then no run starts.
+      scenePath = String();
       if (argv[i + 1]) scenePath.SetCString(argv[i + 1]);
       argv[i + 1] = nullptr;
       const int32_t j = i + 2;

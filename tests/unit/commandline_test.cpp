@@ -107,6 +107,11 @@ TEST(CommandLineScan, ArgumentsConsumedByAnotherModule) {
   EXPECT_EQ(argv[1], nullptr);
   EXPECT_EQ(argv[4], later);
   EXPECT_FALSE(ScanCommandLine(nullptr, actions));
+
+  // a consumed scene path is an empty one, even when an earlier option had set one
+  const Scan s = RunScan({"-renderator", "a", "-x", "-renderator", nullptr, "-help"});
+  EXPECT_TRUE(s.runs.empty());
+  EXPECT_EQ(s.left, (Args{"", "", "-x", "", "", "-help"}));
 }
 
 }  // namespace
