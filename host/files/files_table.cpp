@@ -4,6 +4,7 @@
 #include "app/entry_guard.h"
 #include "app/host_options.h"
 #include "app/host_table.h"
+#include "files/file_lock.h"
 #include "files/file_objects.h"
 #include "files/filename_impl.h"
 #include "files/folder_ops.h"
@@ -252,6 +253,8 @@ const HostFileTable* files_table() {
       .identify = files_identify,
       .identify_class = files_identify_class,
       .recognises = files_recognises,
+      .lock_take = files_lock_take,
+      .lock_free = files_lock_free,
   };
   return &table;
 }

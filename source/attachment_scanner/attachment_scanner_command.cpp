@@ -13,6 +13,7 @@ namespace {
 
 enum : int32_t { kSceneFolderGadget = 1000, kReferenceFolderGadget = 1001, kClusterGadget = 1002 };
 constexpr int32_t kStatusGadget = 5000;
+constexpr const char* kResultFolderLockName = "_scanner.lock";
 
 // Stored settings entries.
 enum : int32_t { kStoredSceneFolder = 1, kStoredReferenceFolder = 2, kStoredCluster = 3 };
@@ -165,6 +166,16 @@ bool AttachmentScannerData::Execute(HostDocument*) {
     run.resultFolder = referenceFolder;
   } else if (!CreateNumberedResultFolder(sceneFolder, run.resultFolder)) {
     return true;
+  }
+  // Two runs on one result folder would render every scene twice and mark each other's finished scenes
+  // as errors. The lock dies with its process, so a crashed run never keeps the next one out.
+  FileLock folderLock;
+  if (!folderLock.Take(run.resultFolder + Filename(kResultFolderLockName))) {
+    if (folderLock.Busy()) {
+      GeMessageBox(run.resultFolder.GetString() + " is in use by another Attachment Scanner run");
+      return true;
+    }
+    GePrint("cannot lock " + run.resultFolder.GetString() + ": a second run on it would not be kept out");
   }
   GePrint("start renderator to: " + run.resultFolder.GetString());
   run.resultFile = run.resultFolder + Filename("_result.txt");

@@ -209,6 +209,45 @@ TEST_F(AttachmentScanner, HeadlessRunsInTheCommandAndCancellingStopsAtTheNextSce
   EXPECT_EQ(Report().size(), 6u);
 }
 
+TEST_F(AttachmentScanner, ASecondRunOnTheSameResultFolderIsRefusedAndAKilledRunBlocksNothing) {
+  WriteScene("a.zor", Scene({{"delayMs", 600000}}));
+  WriteScene("b.zor", Scene());
+  reference_ = root_ / "results";
+  const json folders = {{1000, scenes_.string()}, {1001, reference_.string()}};
+
+  // the first run, held inside its first scene
+  std::vector<std::string> args = e2e::HostCommandLine(root_);
+  const fs::path ui = root_ / "held_ui.json";
+  std::ofstream(ui) << json::array({{{"dialog", {{"press", "ok"}, {"set", folders}}}}}).dump();
+  args.insert(args.end(),
+              {"--ui", ui.string(), "--allow-faults", "--headless", "--command", "Attachment Scanner"});
+  const pid_t held = e2e::SpawnProcess(args, root_ / "held_out.txt", root_ / "held_err.txt");
+  ASSERT_GT(held, 0);
+  bool started = false;
+  for (int i = 0; i < 600 && !started; ++i) {
+    started = !ProcessedScenes(ReadFile(root_ / "held_out.txt")).empty();
+    if (!started) ::usleep(50000);
+  }
+  if (!started) ::kill(held, SIGKILL);
+  ASSERT_TRUE(started) << ReadFile(root_ / "held_err.txt");
+
+  const HostOutcome second = Scan(folders, {"--headless"});
+  EXPECT_EQ(second.status, 0) << second.err;
+  EXPECT_TRUE(second.Complained("MessageBox: " + reference_.string() +
+                                " is in use by another Attachment Scanner run"))
+      << second.err;
+  EXPECT_TRUE(ProcessedScenes(second.out).empty()) << second.out;
+  EXPECT_FALSE(fs::exists(reference_ / "scenes.b.zor.tif"));
+
+  ::kill(held, SIGKILL);
+  EXPECT_EQ(e2e::WaitForProcess(held), 128 + SIGKILL);
+  WriteScene("a.zor", Scene());
+  const HostOutcome next = Scan(folders, {"--headless"});
+  ASSERT_EQ(next.status, 0) << next.err;
+  EXPECT_EQ(ProcessedScenes(next.out), (std::vector<std::string>{Path("a.zor"), Path("b.zor")})) << next.out;
+  EXPECT_TRUE(next.Said("Renderator successful!")) << next.out;
+}
+
 TEST_F(AttachmentScanner, BrokenScenesAreNamedAndTheRunGoesOn) {
   WriteScene("a_at_1000.zor", Scene(json(), json::array({-1000, 30})));
   WriteScene("b_at_1001.zor", Scene(json(), json::array({-1001, 30})));

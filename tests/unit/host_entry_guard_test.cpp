@@ -133,7 +133,7 @@ TEST(EntryGuard, EveryOperationOfEveryFamilyIsGuardedUnderItsOwnLabel) {
                 browse_name, browse_is_folder, browse_size, browse_time, browse_free, file_alloc, file_free,
                 file_open, file_close, file_length, file_position, file_seek, file_read, file_write,
                 browse_is_link, folder_identity, fn_compare, fn_set_memory_read, identify, identify_class,
-                recognises);
+                recognises, lock_take, lock_free);
   }
   {
     FamilyCheck check("containers", table.containers);

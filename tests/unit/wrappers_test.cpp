@@ -206,6 +206,22 @@ TEST(WrappersFile, PathsFilesAndListings) {
   EXPECT_FALSE(FileExists(report));
   BaseFile missing;
   EXPECT_FALSE(missing.Open(report, ZOR_FILE_READ));
+
+  // a lock keeps out a second holder until it is released, also after a move; no folder is no busy lock
+  const Filename lockName = base + Filename("_scanner.lock");
+  FileLock first;
+  FileLock second;
+  ASSERT_TRUE(first.Take(lockName));
+  EXPECT_FALSE(second.Take(lockName));
+  EXPECT_TRUE(second.Busy());
+  FileLock moved(std::move(first));
+  EXPECT_FALSE(second.Take(lockName));
+  moved.Release();
+  EXPECT_TRUE(second.Take(lockName));
+  EXPECT_FALSE(second.Busy());
+  FileLock nowhere;
+  EXPECT_FALSE(nowhere.Take(base + Filename("missing") + Filename("x.lock")));
+  EXPECT_FALSE(nowhere.Busy());
   fs::remove_all(folder);
   EXPECT_EQ(FourCC("ZORC"), 0x5A4F5243u);
 }

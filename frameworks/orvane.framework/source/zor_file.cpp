@@ -149,3 +149,34 @@ int64_t BrowseFiles::GetSize() const {
 int64_t BrowseFiles::GetTime() const {
   return _browse ? HostCall(int64_t{0}, &Files::browse_time, _browse) : 0;
 }
+
+// --- FileLock ---
+
+FileLock::FileLock(FileLock&& other) noexcept
+    : _lock(std::exchange(other._lock, nullptr)), _busy(std::exchange(other._busy, false)) {}
+
+FileLock& FileLock::operator=(FileLock&& other) noexcept {
+  if (this != &other) {
+    Release();
+    _lock = std::exchange(other._lock, nullptr);
+    _busy = std::exchange(other._busy, false);
+  }
+  return *this;
+}
+
+FileLock::~FileLock() {
+  Release();
+}
+
+bool FileLock::Take(const Filename& name) {
+  Release();
+  bool busy = false;
+  if (!name.IsEmpty()) _lock = HostCall(nullptr, &Files::lock_take, name.Get(), &busy);
+  _busy = _lock == nullptr && busy;
+  return _lock != nullptr;
+}
+
+void FileLock::Release() {
+  if (_lock != nullptr) HostCall(&Files::lock_free, std::exchange(_lock, nullptr));
+  _busy = false;
+}

@@ -75,3 +75,27 @@ class BrowseFiles {
   void Reset();
   HostBrowse* _browse = nullptr;
 };
+
+// An advisory lock on a file (made when missing, left in place), held while this object holds it. It
+// excludes other holders of the same lock, also in other processes, and the host drops it when the
+// process ends in any way, so a crashed holder never keeps it.
+class FileLock {
+ public:
+  FileLock() = default;
+  FileLock(const FileLock&) = delete;
+  FileLock& operator=(const FileLock&) = delete;
+  FileLock(FileLock&& other) noexcept;
+  FileLock& operator=(FileLock&& other) noexcept;
+  ~FileLock();
+
+  // Takes the lock of name, releasing one held before. false when not taken: Busy() then tells whether
+  // another holder has it; otherwise it could not be taken (or the host offers no locks).
+  bool Take(const Filename& name);
+  void Release();
+  bool IsHeld() const { return _lock != nullptr; }
+  bool Busy() const { return _busy; }
+
+ private:
+  HostFileLock* _lock = nullptr;
+  bool _busy = false;
+};

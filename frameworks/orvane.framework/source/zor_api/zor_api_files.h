@@ -99,6 +99,14 @@ typedef struct HostFileTable {
   /* The host's second test: a file it can open itself (a scene or an image), read from the name: a
      path, a URL text of its core framework ("file://", "zip://") or a memory name. */
   bool (*recognises)(const HostFilename* name);
+
+  /* An advisory lock on a file of the file system, made empty when missing and left in place: held until
+     lock_free, or until the process ends in any way (a crash or a kill releases it too). Processes that
+     take it through this operation exclude each other; it keeps nobody from reading or writing. Null
+     when it is not held: *busy (may be null) is then true when another holder has it, false when it
+     could not be taken (the file cannot be made, or the file system has no such locks). */
+  HostFileLock* (*lock_take)(const HostFilename* name, bool* busy);
+  void (*lock_free)(HostFileLock* lock); /* releases the lock; null is ignored */
 } HostFileTable;
 
 #ifdef __cplusplus

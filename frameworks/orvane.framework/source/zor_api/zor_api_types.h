@@ -28,6 +28,7 @@ typedef struct HostUserArea HostUserArea;
 typedef struct HostGadget HostGadget;
 typedef struct HostThread HostThread;
 typedef struct HostResource HostResource;
+typedef struct HostFileLock HostFileLock;
 
 #ifdef __cplusplus
 }
