@@ -63,11 +63,12 @@ std::string normal_file_path(std::string_view raw) {
   return normal.empty() || (drive && normal.size() == 2) ? normal + "/" : normal;
 }
 
-// A path inside an archive: segments as they are, joined with "/", no leading or closing "/".
+// A path inside an archive: segments as they are, joined with "/", no leading or closing "/". "." and
+// ".." are names an archive may hold like any other: resolving them would hide or rename such entries,
+// and a ".." must never lead out of the archive.
 std::string normal_archive_path(std::string_view raw) {
   std::string normal;
   for (const std::string_view part : segments(raw)) {
-    if (part == ".") continue;
     if (!normal.empty()) normal += '/';
     normal += part;
   }

@@ -28,7 +28,8 @@ std::vector<std::string> name_segments(std::string_view name) {
   while (at <= name.size()) {
     const size_t end = std::min(name.find('/', at), name.size());
     const std::string_view part = name.substr(at, end - at);
-    if (!part.empty() && part != ".") parts.emplace_back(part);
+    // "." and ".." are kept as written: inside an archive they are names, not steps
+    if (!part.empty()) parts.emplace_back(part);
     at = end + 1;
   }
   return parts;
@@ -94,7 +95,8 @@ IoEntry archive_entry(const Archive& archive, int64_t index, const std::string& 
   entry.url = url;
   entry.attributes = folder ? NEXAL_IO_FOLDER : 0;
   const std::string name = url.substr(url.rfind('/') + 1);
-  if (name.starts_with('.')) entry.attributes |= NEXAL_IO_HIDDEN;
+  // "." and ".." are no hidden files here but entries an archive wrote, which should be seen
+  if (name.starts_with('.') && name != "." && name != "..") entry.attributes |= NEXAL_IO_HIDDEN;
   zip_stat_t stat;
   zip_stat_init(&stat);
   if (index >= 0 && zip_stat_index(archive.get(), static_cast<zip_uint64_t>(index), 0, &stat) == 0) {

@@ -219,6 +219,38 @@ TEST_F(CoreIo, ZipArchivesListLevelByLevelAndReadEntries) {
   EXPECT_NE(error.find("cannot open the archive " + fake.string()), std::string::npos) << error;
 }
 
+TEST_F(CoreIo, DotSegmentsOfArchiveEntriesAreNamesInsideTheArchive) {
+  const fs::path archive = scratch_.path() / "dots.zip";
+  ASSERT_TRUE(test_support::WriteZip(
+      archive, {{"../x.txt", "up"}, {"a/../y.txt", "side"}, {"./z.txt", "here"}, {"z.txt", "plain"}}));
+  scratch_.write("x.txt", "outside the archive");
+  const Url top = Url::InZip(Url::FromPath(archive.string()));
+  const auto listed = List(top);
+  ASSERT_EQ(listed.size(), 4u);
+  for (const char* folder : {"..", ".", "a"})
+    EXPECT_EQ(listed.at(top.Append(folder).GetText()).attributes, nexal::kIoFolder) << folder;
+  EXPECT_EQ(listed.at(top.Append("..").GetText()).name, "..");
+
+  const Url up = top.Append("..");
+  EXPECT_EQ(List(up).size(), 1u);
+  Url parent;
+  ASSERT_TRUE(up.GetParent(&parent));
+  EXPECT_EQ(parent.GetText(), top.GetText());
+  std::string error;
+  const struct {
+    Url url;
+    const char* content;
+  } kReads[] = {
+      {up.Append("x.txt"), "up"},
+      {Url::Parse(top.GetText() + "../x.txt"), "up"},
+      {top.Append("a").Append("..").Append("y.txt"), "side"},
+      {top.Append(".").Append("z.txt"), "here"},
+      {top.Append("z.txt"), "plain"},
+  };
+  for (const auto& read : kReads) EXPECT_EQ(ReadAll(read.url, &error), read.content) << read.url.GetText();
+  EXPECT_EQ(error, "");
+}
+
 TEST_F(CoreIo, StreamsTellLengthAndAvailableAndFailShortReadsExactly) {
   const fs::path file = scratch_.write("ten.bin", "0123456789");
   nexal::InputStream stream;
