@@ -8,8 +8,13 @@
 namespace zorhost {
 namespace {
 
+bool is_surrogate(char32_t c) {
+  return c >= 0xD800 && c <= 0xDFFF;
+}
+
+// UTF-8 has no form for a lone surrogate or a value beyond U+10FFFF: they become U+FFFD.
 void append_utf8(std::string& out, char32_t c) {
-  if (c > 0x10FFFF) c = 0xFFFD;
+  if (c > 0x10FFFF || is_surrogate(c)) c = 0xFFFD;
   if (c < 0x80) {
     out += static_cast<char>(c);
   } else if (c < 0x800) {
@@ -109,6 +114,8 @@ class Encoder {
         (starts_escape(text, pos) || (escaped_ && pos + 1 < text.size() && text[pos + 1] == 'U'))) {
       return escape(c);
     }
+    // A lone surrogate (read from an escape) has no UTF-8 form; its escape reads back as itself.
+    if (is_surrogate(c) && !verbatim_) return escape(c);
     if (!escaped_) {
       std::string out;
       append_utf8(out, c);
@@ -185,8 +192,10 @@ std::u32string decode_text(std::string_view bytes, int conversion) {
       if ((next & 0xC0) != 0x80) valid = false;
       value = (value << 6) | (next & 0x3F);
     }
-    // overlong forms are not UTF-8
-    if (valid && ((extra == 2 && value < 0x800) || (extra == 3 && (value < 0x10000 || value > 0x10FFFF)))) {
+    // Overlong forms, surrogates and values beyond U+10FFFF are not UTF-8: like every other byte that
+    // is not, their lead byte is read as Latin-1 and the bytes after it on their own.
+    if (valid && ((extra == 2 && (value < 0x800 || is_surrogate(value))) ||
+                  (extra == 3 && (value < 0x10000 || value > 0x10FFFF)))) {
       valid = false;
     }
     if (!valid) {

@@ -362,6 +362,16 @@ TEST_F(ScriptStrings, ImportStopsWithoutSavingOnAnUnknownScriptOrAFormatError) {
   EXPECT_TRUE(align.writes.empty());
 }
 
+TEST_F(ScriptStrings, ImportReadsEveryByteThatIsNotUtf8AsLatin1) {
+  FakeScript& align = Add(0, "Align", {});
+  // the UTF-8 form of a surrogate is no UTF-8, like the lone E9
+  scratch_.write("in/script_DE.txt", "Name:\"Align\" \"\xED\xA0\x80 caf\xE9\"\n");
+  user_.folder = (scratch_.path() / "in").string();
+  ImportCmd command;
+  ASSERT_TRUE(command.Execute(nullptr));
+  EXPECT_EQ(Text(align, "DE", localize::kNameId), "\xC3\xAD\xC2\xA0\xC2\x80 caf\xC3\xA9");
+}
+
 TEST_F(ScriptStrings, ExportedTextsReadBackUnchanged) {
   const std::vector<std::string> texts = {"plain",
                                           "caf\xC3\xA9 \xE2\x82\xAC",

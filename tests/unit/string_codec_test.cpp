@@ -124,3 +124,27 @@ TEST(StringCodec, EscapesThatATranslatorWrites) {
   EXPECT_EQ(encode_text(U"\\U1234 \\users", ZOR_STRING_7BIT_ESCAPED), "\\u005CU1234 \\users");
   EXPECT_EQ(encode_text(U"\U0001F600\"", ZOR_STRING_7BIT_ESCAPED), "\\U0001F600\"");
 }
+
+TEST(StringCodec, EveryByteSequenceThatIsNotUtf8IsReadAsLatin1) {
+  const struct {
+    const char* bytes;
+    std::u32string text;
+  } kCases[] = {
+      {"\xED\xA0\x80", U"\u00ED\u00A0\u0080"},            // a high surrogate
+      {"x\xED\xBF\xBFy", U"x\u00ED\u00BF\u00BFy"},        // a low surrogate
+      {"\xC0\xAF", U"\u00C0\u00AF"},                      // overlong, two bytes
+      {"\xE0\x80\xAF", U"\u00E0\u0080\u00AF"},            // overlong, three bytes
+      {"\xF0\x8F\xBF\xBF", U"\u00F0\u008F\u00BF\u00BF"},  // overlong, four bytes
+      {"\xF4\x90\x80\x80", U"\u00F4\u0090\u0080\u0080"},  // beyond U+10FFFF
+      {"\xF5\x80", U"\u00F5\u0080"},
+      {"\xE2\x82", U"\u00E2\u0082"},  // cut off by the end
+      {"\xE2\x82z", U"\u00E2\u0082z"},
+      {"\xED\x9F\xBF\xEE\x80\x80\xF4\x8F\xBF\xBF", U"\uD7FF\uE000\U0010FFFF"},  // valid around them
+  };
+  for (const auto& c : kCases) EXPECT_EQ(decode_text(c.bytes, ZOR_STRING_UTF8), c.text) << shown(c.text);
+
+  // a lone surrogate from an escape is written as one, so that code 0 stays UTF-8 and reads it back
+  const std::u32string lone = {U'a', char32_t(0xD800), U'1', U'2', U'3', U'4'};
+  EXPECT_EQ(encode_text(lone, ZOR_STRING_UTF8), "a\\uD8001234");
+  EXPECT_EQ(decode_text(encode_text(lone, ZOR_STRING_UTF8), ZOR_STRING_UTF8), lone);
+}
