@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <iostream>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -94,9 +95,21 @@ int Check(const std::vector<std::string>& args) {
   }
   if (!haveResult) throw UsageError{"check needs a result folder"};
 
+  // One check at a time writes a result folder; the base is only read, and no approve may change it
+  // meanwhile (one interrupted earlier is finished first).
+  const FolderLock resultLock(options.result, true);
+  std::optional<FolderLock> referenceLock;
+  std::error_code same;
+  if (options.reference && !std::filesystem::equivalent(*options.reference, options.result, same)) {
+    if (HasInterruptedApprove(*options.reference)) {
+      const FolderLock finishing(*options.reference, true);
+      FinishInterruptedApprove(*options.reference);
+    }
+    referenceLock.emplace(*options.reference, false);
+  }
   // The pictures are made in a folder of their own and moved into place with the other files only
   // when every scene could be read.
-  const std::filesystem::path pictures = TemporaryBeside(options.result / kPictureFolder);
+  const std::filesystem::path pictures = CreateTemporaryFolderBeside(options.result / kPictureFolder);
   try {
     const CheckOutcome outcome = RunCheck(options, pictures);
     WriteOutputs(outcome, options, pictures);
