@@ -27,7 +27,7 @@ constexpr const char* kJournal = ".relkit-approve.journal";
 constexpr const char* kStagedPrefix = "relkit-approve-";
 
 bool IsStagedName(const std::string& name) {
-  return name.rfind(std::string(".") + kStagedPrefix, 0) == 0;
+  return name.rfind(std::string(".") + kStagedPrefix, 0) == 0 && name.find('/') == std::string::npos;
 }
 
 // what a journal may name as a target: an image or the report, nothing outside the base

@@ -54,6 +54,13 @@ struct SceneVerdict {
 };
 
 struct CheckOutcome {
+  CheckOutcome() = default;
+  // a copy's scenes would point into the original's report
+  CheckOutcome(const CheckOutcome&) = delete;
+  CheckOutcome& operator=(const CheckOutcome&) = delete;
+  CheckOutcome(CheckOutcome&&) = default;
+  CheckOutcome& operator=(CheckOutcome&&) = default;
+
   ResultFile result;  // the result report, which the scenes point into
   std::vector<SceneVerdict> scenes;
   int counts[kVerdictCount] = {};
