@@ -19,8 +19,8 @@ namespace {
 constexpr size_t kColumn = 10;
 constexpr const char* kHeaderColumns = "Status    Tnew      Told      Trel      Diff      Name";
 
-// Render times beyond a few decades, or shares beyond 1e13 %, are no measurement but a damaged report;
-// refusing them keeps every figure finite in what a check writes.
+// Render times beyond a few decades, or percentages beyond 1e15 % (a share of 1e13), are no
+// measurement but a damaged report; refusing them keeps every figure finite in what a check writes.
 constexpr double kMaxSeconds = 1e9;
 constexpr double kMaxShare = 1e13;
 // The Renderator cuts its lines at 255 bytes; anything much longer is not its report.
