@@ -498,18 +498,27 @@ TEST_F(RelkitReportInput, NamesOfAnyBytesKeepEveryOutputWellFormed) {
 }
 
 // A long reference report is streamed: memory stays far below what a record per line in full would
-// take (200,000 lines against a one-scene result; 1.3 GB before).
+// take (200,000 lines against a one-scene result; 1.3 GB before). The sanitizer's own bookkeeping
+// outweighs that, so there the test only checks the verdicts, on fewer lines.
 TEST_F(RelkitReportInput, ALongReferenceReportIsReadInLittleMemory) {
+#if defined(__SANITIZE_ADDRESS__)
+  constexpr bool kSanitized = true;
+#else
+  constexpr bool kSanitized = false;
+#endif
+  const int lines = kSanitized ? 20000 : 200000;
   std::ofstream report(base_ / "_result.txt");
   report << "16.050    Status    Tnew      Told      Trel      Diff      Name\n";
-  for (int i = 1; i <= 200000; ++i)
+  for (int i = 1; i <= lines; ++i)
     report << Line({std::to_string(i), "CREATED", "1.00", "", "", ""}, i == 1 ? "a.zor" : "many/scene.zor");
   report.close();
   ReplaceLine(result_, 2, "");
   const Outcome check = RunReport(root_, Check());
   EXPECT_EQ(check.status, 1) << check.err;
-  EXPECT_EQ(json::parse(ReadFile(result_ / "_summary.json"))["counts"]["MISSING"], 199999);
-  EXPECT_LT(check.peakKilobytes, 512 * 1024);
+  EXPECT_EQ(json::parse(ReadFile(result_ / "_summary.json"))["counts"]["MISSING"], lines - 1);
+  if (!kSanitized) {
+    EXPECT_LT(check.peakKilobytes, 512 * 1024);
+  }
 }
 
 // Checks of one folder at once all succeed (one waits for the other) and leave nothing behind.
