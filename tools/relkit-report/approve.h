@@ -14,6 +14,12 @@ struct ApproveOptions {
   bool force = false;       // approve even when the scene lists differ
 };
 
+// Approve stages every file, writes a journal naming them, renames them into place and removes the
+// journal: a base is wholly old or wholly approved once this has run on it. It rolls an interrupted
+// approve forward (journal found) or back (staged files without a journal). Throws InputError.
+bool HasInterruptedApprove(const std::filesystem::path& base);
+void FinishInterruptedApprove(const std::filesystem::path& base);
+
 // Answers the scene numbers approved. Throws InputError (naming the file) for bad input or when the
 // scene lists differ without force; nothing is changed then.
 std::vector<int> Approve(const ApproveOptions& options);

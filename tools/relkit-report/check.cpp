@@ -5,7 +5,10 @@
 #include <chrono>
 #include <cstdio>
 #include <exception>
+#include <system_error>
 #include <thread>
+
+#include "test_hooks.h"
 
 namespace relkit_report {
 
@@ -40,7 +43,7 @@ void JudgeFigures(SceneVerdict& scene, const Thresholds& t) {
   else if (share > t.warnPixels)
     Raise(scene, Verdict::kWarn, pixels + ", over the warning limit " + Percent(t.warnPixels));
 
-  const double mean = scene.line.diff;
+  const double mean = scene.line().diff;
   if (mean > t.failMean)
     Raise(scene, Verdict::kFail,
           "mean difference " + Percent(mean) + " over the failure limit " + Percent(t.failMean));
@@ -48,7 +51,7 @@ void JudgeFigures(SceneVerdict& scene, const Thresholds& t) {
     Raise(scene, Verdict::kWarn,
           "mean difference " + Percent(mean) + " over the warning limit " + Percent(t.warnMean));
 
-  const ResultLine& line = scene.line;
+  const ResultLine& line = scene.line();
   if (line.told > 0 && line.tnew > line.told * (1.0 + t.warnTime) && line.tnew - line.told >= t.timeFloor) {
     Raise(scene, t.failOnTime ? Verdict::kFail : Verdict::kWarn,
           "render time " + Seconds(line.tnew) + " against " + Seconds(line.told) + " (+" +
@@ -58,7 +61,7 @@ void JudgeFigures(SceneVerdict& scene, const Thresholds& t) {
 
 struct SceneTask {
   const CheckOptions& options;
-  const ResultFile* reference;
+  int referenceCount;  // lines in the reference report (0 without one)
   const std::filesystem::path& pictures;
 };
 
@@ -66,21 +69,22 @@ struct SceneTask {
 void JudgeScene(const SceneTask& task, SceneVerdict& scene) {
   const CheckOptions& options = task.options;
   const bool hasImage =
-      scene.line.status == "OK" || scene.line.status == "CREATED" || scene.line.status == "SKIPPED";
+      scene.line().status == "OK" || scene.line().status == "CREATED" || scene.line().status == "SKIPPED";
   if (!hasImage) {
     scene.verdict = Verdict::kError;
-    scene.reasons.push_back(scene.line.status == "PENDING" ? "not rendered: the run ended before this scene"
-                                                           : "the Renderator reported ERROR for this scene");
+    scene.reasons.push_back(scene.line().status == "PENDING"
+                                ? "not rendered: the run ended before this scene"
+                                : "the Renderator reported ERROR for this scene");
     return;
   }
   const std::string number = ImageName(scene.number).substr(0, ImageName(scene.number).size() - 4);
   const RgbImage fresh = ReadTiff(options.result / ImageName(scene.number));
-  scene.newPicture = std::string(kPictureFolder) + "/" + number + "-new.png";
+  scene.hasNewPicture = true;
   const RgbImage freshThumbnail = Thumbnail(fresh, options.thumbnailSize);
   WritePng(freshThumbnail, task.pictures / (number + "-new.png"));
 
-  const bool hasReferenceLine = task.reference && scene.number <= int(task.reference->lines.size());
-  const bool compare = scene.line.status == "OK" && hasReferenceLine;
+  const bool hasReferenceLine = scene.number <= task.referenceCount;
+  const bool compare = scene.line().status == "OK" && hasReferenceLine;
   std::optional<RgbImage> reference;
   const std::filesystem::path referenceImage =
       options.reference ? *options.reference / ImageName(scene.number) : std::filesystem::path();
@@ -99,9 +103,7 @@ void JudgeScene(const SceneTask& task, SceneVerdict& scene) {
   }
   if (reference) {
     const int threshold = options.thresholds.pixel;
-    scene.referencePicture = std::string(kPictureFolder) + "/" + number + "-ref.png";
-    scene.differencePicture = std::string(kPictureFolder) + "/" + number + "-diff.png";
-    scene.amplifiedPicture = std::string(kPictureFolder) + "/" + number + "-amp.png";
+    scene.hasComparisonPictures = true;
     WritePng(Thumbnail(*reference, options.thumbnailSize), task.pictures / (number + "-ref.png"));
     WritePng(DifferenceThumbnail(fresh, *reference, options.thumbnailSize),
              task.pictures / (number + "-diff.png"));
@@ -116,7 +118,7 @@ void JudgeScene(const SceneTask& task, SceneVerdict& scene) {
                             " is " + scene.referenceName + "; not compared");
   } else if (!compare) {
     scene.verdict = Verdict::kNew;
-    scene.reasons.push_back(hasReferenceLine ? "new reference image (" + scene.line.status + ")"
+    scene.reasons.push_back(hasReferenceLine ? "new reference image (" + scene.line().status + ")"
                                              : "no reference for this scene yet");
   } else {
     scene.compared = true;
@@ -143,18 +145,41 @@ void ParallelFor(int count, int jobs, const std::function<void(int)>& work) {
     for (int i = next++; i < count; i = next++) work(i);
   };
   std::vector<std::thread> threads;
-  for (int j = 1; j < jobs; ++j) threads.emplace_back(run);
+  static const long failAt = TestHook("RELKIT_REPORT_TEST_FAIL_THREAD");
+  try {
+    for (int j = 1; j < jobs; ++j) {
+      if (j == failAt)
+        throw std::system_error(std::make_error_code(std::errc::resource_unavailable_try_again));
+      threads.emplace_back(run);
+    }
+  } catch (const std::system_error& e) {
+    // The threads already started stop once no work is left; a thread left unjoined would end the
+    // process.
+    next = count;
+    for (std::thread& t : threads) t.join();
+    throw InputError("cannot start thread " + std::to_string(threads.size() + 2) + " of " +
+                     std::to_string(jobs) + " (" + e.code().message() + "); try fewer --jobs");
+  }
   run();
   for (std::thread& t : threads) t.join();
 }
 
+std::string Picture(int number, const char* kind) {
+  const std::string name = ImageName(number);
+  return std::string(kPictureFolder) + "/" + name.substr(0, name.size() - 4) + "-" + kind + ".png";
+}
+
+const ResultLine& SceneVerdict::line() const {
+  static const ResultLine none;
+  return report ? *report : none;
+}
+
 CheckOutcome RunCheck(const CheckOptions& options, const std::filesystem::path& pictures) {
   const auto start = std::chrono::steady_clock::now();
-  const ResultFile result = ReadResultFile(options.result / "_result.txt");
-  std::optional<ResultFile> reference;
-  if (options.reference) {
-    reference = ReadResultFile(*options.reference / "_result.txt");
-  } else {
+  CheckOutcome outcome;
+  outcome.result = ReadResultFile(options.result / "_result.txt");
+  const ResultFile& result = outcome.result;
+  if (!options.reference) {
     for (const ResultLine& line : result.lines)
       if (line.status == "OK")
         throw InputError((options.result / "_result.txt").string() +
@@ -162,29 +187,39 @@ CheckOutcome RunCheck(const CheckOptions& options, const std::filesystem::path& 
                          "--reference DIR");
   }
 
-  CheckOutcome outcome;
   const int resultCount = int(result.lines.size());
-  const int referenceCount = reference ? int(reference->lines.size()) : 0;
-  const int count = std::max(resultCount, referenceCount);
-  outcome.scenes.resize(size_t(count));
-  for (int k = 0; k < count; ++k) {
+  outcome.scenes.resize(size_t(resultCount));
+  const std::string resultScenes = SceneFolderPrefix(options.result);
+  for (int k = 0; k < resultCount; ++k) {
     SceneVerdict& scene = outcome.scenes[size_t(k)];
     scene.number = k + 1;
-    if (k < referenceCount)
-      scene.referenceName = SceneName(reference->lines[size_t(k)].name, *options.reference);
-    if (k < resultCount) {
-      scene.line = result.lines[size_t(k)];
-      scene.name = SceneName(scene.line.name, options.result);
-      scene.listChanged = k < referenceCount && scene.name != scene.referenceName;
-    } else {
-      scene.name = scene.referenceName;
-      scene.verdict = Verdict::kMissing;
-      scene.reasons.push_back("in the reference but not in this run");
-    }
+    scene.report = &result.lines[size_t(k)];
+    scene.name = SceneName(scene.report->name, resultScenes);
+  }
+  // The reference report is only streamed through: of each line just its scene's name is kept.
+  int referenceCount = 0;
+  if (options.reference) {
+    const std::string referenceScenes = SceneFolderPrefix(*options.reference);
+    ReadResultFile(*options.reference / "_result.txt", [&](ResultLine&& line) {
+      std::string name = SceneName(line.name, referenceScenes);
+      if (referenceCount < resultCount) {
+        SceneVerdict& scene = outcome.scenes[size_t(referenceCount)];
+        scene.listChanged = scene.name != name;
+        scene.referenceName = std::move(name);
+      } else {
+        SceneVerdict& scene = outcome.scenes.emplace_back();
+        scene.number = referenceCount + 1;
+        scene.name = name;
+        scene.referenceName = std::move(name);
+        scene.verdict = Verdict::kMissing;
+        scene.reasons.push_back("in the reference but not in this run");
+      }
+      ++referenceCount;
+    });
   }
 
   std::filesystem::create_directories(pictures);
-  const SceneTask task{options, reference ? &*reference : nullptr, pictures};
+  const SceneTask task{options, referenceCount, pictures};
   std::vector<std::exception_ptr> errors(static_cast<size_t>(resultCount));
   ParallelFor(resultCount, options.jobs, [&](int k) {
     try {

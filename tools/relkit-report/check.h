@@ -44,14 +44,24 @@ struct SceneVerdict {
   Verdict verdict = Verdict::kPass;
   std::vector<std::string> reasons;
   bool listChanged = false;
-  ResultLine line;  // the result report's line (empty for a MISSING scene)
+  const ResultLine* report = nullptr;  // the result report's line, in CheckOutcome::result
+  const ResultLine& line() const;      // that line, or an empty one for a MISSING scene
   bool compared = false;
   PixelStats stats;
-  // picture files relative to the result folder, empty when there is none
-  std::string newPicture, referencePicture, differencePicture, amplifiedPicture;
+  // which pictures were made (see Picture), kept as flags: a check may judge a million scenes
+  bool hasNewPicture = false;
+  bool hasComparisonPictures = false;  // reference, difference and amplified
 };
 
 struct CheckOutcome {
+  CheckOutcome() = default;
+  // a copy's scenes would point into the original's report
+  CheckOutcome(const CheckOutcome&) = delete;
+  CheckOutcome& operator=(const CheckOutcome&) = delete;
+  CheckOutcome(CheckOutcome&&) = default;
+  CheckOutcome& operator=(CheckOutcome&&) = default;
+
+  ResultFile result;  // the result report, which the scenes point into
   std::vector<SceneVerdict> scenes;
   int counts[kVerdictCount] = {};
   bool sceneListChanged = false;
@@ -62,11 +72,15 @@ struct CheckOutcome {
 // The folder of pictures below the result folder, as the page names it.
 inline constexpr const char* kPictureFolder = "_report_files";
 
+// A scene's picture file relative to the result folder; kind is new, ref, diff or amp.
+std::string Picture(int number, const char* kind);
+
 // Judges every scene; the pictures go to pictureFolder (the caller moves it into place). Throws
 // InputError naming the file for bad input.
 CheckOutcome RunCheck(const CheckOptions& options, const std::filesystem::path& pictureFolder);
 
-// Runs work(i) for i below count on `jobs` threads (0: one per processor).
+// Runs work(i) for i below count on `jobs` threads (0: one per processor). When a thread cannot be
+// started, joins those that were and throws InputError.
 void ParallelFor(int count, int jobs, const std::function<void(int)>& work);
 
 }  // namespace relkit_report

@@ -1,18 +1,63 @@
 // Writing so that nothing is ever left half written: every file goes to a temporary name beside its
-// place and is renamed over it once complete.
+// place and is renamed over it once complete. Temporary names are made unguessable and created
+// exclusively, so a name planted in advance (a link, say) is never written through.
 #pragma once
+#include <cstdio>
 #include <filesystem>
 #include <string>
 
 namespace relkit_report {
 
-// a name beside `path` that no other process uses
-std::filesystem::path TemporaryBeside(const std::filesystem::path& path);
+// A new, empty file beside `path` named ".PREFIXNAME.XXXXXX", created exclusively (never through a
+// link); its permissions follow the umask. Throws InputError with the reason.
+std::filesystem::path CreateTemporaryBeside(const std::filesystem::path& path,
+                                            const std::string& prefix = "");
+// the same for a folder
+std::filesystem::path CreateTemporaryFolderBeside(const std::filesystem::path& path);
 
-// Throws InputError naming the file when it cannot be written.
+// Writes content to `temporary` (made by CreateTemporaryBeside) and syncs it; on failure removes it
+// and throws InputError naming `shownAs` with the reason.
+void FillTemporary(const std::filesystem::path& temporary, const std::string& content,
+                   const std::filesystem::path& shownAs);
+void CopyIntoTemporary(const std::filesystem::path& from, const std::filesystem::path& temporary,
+                       const std::filesystem::path& shownAs);
+// Renames from over to; throws InputError naming `to` with the reason.
+void RenameOver(const std::filesystem::path& from, const std::filesystem::path& to);
+// Makes the renames in a folder durable.
+void SyncFolder(const std::filesystem::path& folder);
+
+// Throws InputError naming the file, with the reason, when it cannot be written.
 void WriteFileAtomically(const std::filesystem::path& path, const std::string& content);
-void CopyFileAtomically(const std::filesystem::path& from, const std::filesystem::path& to);
-// Puts the folder `fresh` where `target` is, removing what was there.
+// A file written piece by piece to a temporary beside `path` and renamed over it by Commit; dropped
+// uncommitted, the temporary is removed and `path` is untouched. Errors throw InputError naming `path`.
+class AtomicFile {
+ public:
+  explicit AtomicFile(const std::filesystem::path& path);
+  ~AtomicFile();
+  AtomicFile(const AtomicFile&) = delete;
+  AtomicFile& operator=(const AtomicFile&) = delete;
+  void Write(const std::string& text);
+  void Commit();
+
+ private:
+  std::filesystem::path path_, temporary_;
+  std::FILE* file_ = nullptr;
+};
+
+// Puts the folder `fresh` where `target` is in one step, then removes what was there.
 void ReplaceFolder(const std::filesystem::path& fresh, const std::filesystem::path& target);
+
+// An flock on a folder itself (no lock file is left behind), released when destroyed. A shared lock
+// on a folder that cannot be opened is skipped: nothing of ours can be writing there then.
+class FolderLock {
+ public:
+  FolderLock(const std::filesystem::path& folder, bool exclusive);
+  ~FolderLock();
+  FolderLock(const FolderLock&) = delete;
+  FolderLock& operator=(const FolderLock&) = delete;
+
+ private:
+  int fd_ = -1;
+};
 
 }  // namespace relkit_report

@@ -1,11 +1,16 @@
 #include "images.h"
 
+#include <fcntl.h>
 #include <png.h>
+#include <sys/stat.h>
 #include <tiffio.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdarg>
 #include <cstdio>
+#include <cstring>
 #include <memory>
 #include <string>
 
@@ -17,6 +22,9 @@ namespace {
 
 // A bound on what one image may claim to be, so that a hostile header cannot ask for gigabytes.
 constexpr uint64_t kMaxPixels = uint64_t(1) << 27;
+// More than any codec a TIFF writer commonly uses packs a flat image by (deflate about 1000, LZW about
+// 2600): compressed data that claims more is not this image's.
+constexpr uint64_t kMaxCompression = 4096;
 
 // libtiff reports through one process-wide handler; the message belongs to the thread that read.
 thread_local std::string t_tiffMessage;
@@ -60,6 +68,33 @@ void ForEachCell(int width, int height, const ThumbnailGrid& grid, Visit visit) 
   }
 }
 
+// A header can claim any size; the pixels must come from the file. Before the image is allocated, the
+// strips (or tiles) that lie in the file must be able to hold it: as they are when uncompressed, or
+// at most kMaxCompression times as much when compressed.
+void CheckDataFits(TIFF* tiff, const std::string& file, uint64_t fileSize, uint32_t width, uint32_t height) {
+  const bool tiled = TIFFIsTiled(tiff);
+  uint64_t* counts = nullptr;
+  uint64_t* offsets = nullptr;
+  if (!TIFFGetField(tiff, tiled ? TIFFTAG_TILEBYTECOUNTS : TIFFTAG_STRIPBYTECOUNTS, &counts) ||
+      !TIFFGetField(tiff, tiled ? TIFFTAG_TILEOFFSETS : TIFFTAG_STRIPOFFSETS, &offsets) || !counts ||
+      !offsets)
+    throw InputError(file + ": damaged TIFF image (no strips)");
+  const uint32_t pieces = tiled ? TIFFNumberOfTiles(tiff) : TIFFNumberOfStrips(tiff);
+  uint64_t stored = 0;
+  for (uint32_t i = 0; i < pieces; ++i)
+    if (offsets[i] < fileSize) stored += std::min(counts[i], fileSize - offsets[i]);
+  uint16_t bits = 0, samples = 0, compression = 0;
+  TIFFGetFieldDefaulted(tiff, TIFFTAG_BITSPERSAMPLE, &bits);
+  TIFFGetFieldDefaulted(tiff, TIFFTAG_SAMPLESPERPIXEL, &samples);
+  TIFFGetFieldDefaulted(tiff, TIFFTAG_COMPRESSION, &compression);
+  const uint64_t needed = (uint64_t(width) * height * bits * samples + 7) / 8;
+  const uint64_t ratio = compression == COMPRESSION_NONE ? 1 : kMaxCompression;
+  if (stored * ratio < needed)
+    throw InputError(file + ": damaged TIFF image (" + std::to_string(width) + " x " +
+                     std::to_string(height) + " pixels claimed, but the file holds " +
+                     std::to_string(stored) + " bytes of image data)");
+}
+
 }  // namespace
 
 RgbImage ReadTiff(const std::filesystem::path& path) {
@@ -70,16 +105,32 @@ RgbImage ReadTiff(const std::filesystem::path& path) {
     return true;
   }();
   (void)handlersSet;
-  if (!std::filesystem::is_regular_file(path)) throw InputError(file + ": image missing");
+  // Opened once and checked on that descriptor: a FIFO or device at the name is refused before a read.
+  const int fd = ::open(file.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) {
+    const int error = errno;
+    throw InputError(file + (error == ENOENT
+                                 ? std::string(": image missing")
+                                 : ": cannot be read (" + std::string(std::strerror(error)) + ")"));
+  }
+  struct stat info {};
+  if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+    ::close(fd);
+    throw InputError(file + ": not a regular file, not an image");
+  }
   t_tiffMessage.clear();
-  std::unique_ptr<TIFF, TiffCloser> tiff(TIFFOpen(file.c_str(), "r"));
-  if (!tiff) throw InputError(file + ": not a readable TIFF image (" + t_tiffMessage + ")");
+  std::unique_ptr<TIFF, TiffCloser> tiff(TIFFFdOpen(fd, file.c_str(), "r"));  // TIFFClose closes fd
+  if (!tiff) {
+    ::close(fd);
+    throw InputError(file + ": not a readable TIFF image (" + t_tiffMessage + ")");
+  }
   uint32_t width = 0, height = 0;
   TIFFGetField(tiff.get(), TIFFTAG_IMAGEWIDTH, &width);
   TIFFGetField(tiff.get(), TIFFTAG_IMAGELENGTH, &height);
   if (width == 0 || height == 0 || uint64_t(width) * height > kMaxPixels)
     throw InputError(file + ": unusable image size " + std::to_string(width) + " x " +
                      std::to_string(height));
+  CheckDataFits(tiff.get(), file, uint64_t(info.st_size), width, height);
   RgbImage image;
   image.width = int(width);
   image.height = int(height);

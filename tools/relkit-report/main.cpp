@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <iostream>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -94,9 +95,25 @@ int Check(const std::vector<std::string>& args) {
   }
   if (!haveResult) throw UsageError{"check needs a result folder"};
 
+  // One check at a time writes a result folder; the base is only read, and no approve may change it
+  // meanwhile (one interrupted earlier is finished first). Two checks whose folders are each other's
+  // base take the two locks in the same order, by path, so they cannot wait for each other.
+  std::optional<FolderLock> resultLock, referenceLock;
+  std::error_code error;
+  if (options.reference && !std::filesystem::equivalent(*options.reference, options.result, error)) {
+    if (HasInterruptedApprove(*options.reference)) {
+      const FolderLock finishing(*options.reference, true);
+      FinishInterruptedApprove(*options.reference);
+    }
+    const std::filesystem::path result = std::filesystem::weakly_canonical(options.result, error);
+    if (result < std::filesystem::weakly_canonical(*options.reference, error))
+      resultLock.emplace(options.result, true);
+    referenceLock.emplace(*options.reference, false);
+  }
+  if (!resultLock) resultLock.emplace(options.result, true);
   // The pictures are made in a folder of their own and moved into place with the other files only
   // when every scene could be read.
-  const std::filesystem::path pictures = TemporaryBeside(options.result / kPictureFolder);
+  const std::filesystem::path pictures = CreateTemporaryFolderBeside(options.result / kPictureFolder);
   try {
     const CheckOutcome outcome = RunCheck(options, pictures);
     WriteOutputs(outcome, options, pictures);

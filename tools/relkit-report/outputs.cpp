@@ -2,16 +2,61 @@
 
 #include <cstdio>
 #include <cstring>
+#include <functional>
+#include <string_view>
 
 #include "files.h"
 
 namespace relkit_report {
 
+std::string Printable(const std::string& text) {
+  std::string out;
+  out.reserve(text.size());
+  char escape[16];
+  const auto byte = [&](size_t i) { return static_cast<unsigned char>(text[i]); };
+  for (size_t i = 0; i < text.size();) {
+    const unsigned char lead = byte(i);
+    // the length of a sequence this lead byte begins, and the least and largest code point it may hold
+    size_t length = 0;
+    uint32_t code = 0, least = 0;
+    if (lead < 0x80) {
+      length = 1, code = lead;
+    } else if (lead >= 0xC2 && lead <= 0xDF) {
+      length = 2, code = lead & 0x1Fu, least = 0x80;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+      length = 3, code = lead & 0x0Fu, least = 0x800;
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+      length = 4, code = lead & 0x07u, least = 0x10000;
+    }
+    bool valid = length > 0 && i + length <= text.size();
+    for (size_t k = 1; valid && k < length; ++k) {
+      valid = (byte(i + k) & 0xC0) == 0x80;
+      code = (code << 6) | (byte(i + k) & 0x3Fu);
+    }
+    valid = valid && code >= least && code <= 0x10FFFF && !(code >= 0xD800 && code <= 0xDFFF);
+    if (!valid) {
+      std::snprintf(escape, sizeof escape, "\\x%02X", lead);
+      out += escape;
+      ++i;
+      continue;
+    }
+    if ((code < 0x20 && code != '\t' && code != '\n' && code != '\r') || code == 0xFFFE || code == 0xFFFF) {
+      std::snprintf(escape, sizeof escape, "\\u%04X", unsigned(code));
+      out += escape;
+    } else {
+      out.append(text, i, length);
+    }
+    i += length;
+  }
+  return out;
+}
+
 namespace {
 
 constexpr const char* kDataMarker = "/*RELKIT_REPORT_DATA*/";
 
-std::string XmlEscaped(const std::string& text) {
+std::string XmlEscaped(const std::string& raw) {
+  const std::string text = Printable(raw);
   std::string out;
   for (const char c : text) {
     switch (c) {
@@ -31,14 +76,19 @@ std::string XmlEscaped(const std::string& text) {
         out += "&apos;";
         break;
       default:
-        // control characters other than tab and line ends are not allowed in XML 1.0
-        if (static_cast<unsigned char>(c) >= 0x20 || c == '\t' || c == '\n' || c == '\r')
-          out += c;
-        else
-          out += '?';
+        out += c;
     }
   }
   return out;
+}
+
+// Every string of the summary made printable, so that the JSON is valid UTF-8 whatever a name holds.
+void MakePrintable(nlohmann::json& value) {
+  if (value.is_string()) {
+    value = Printable(value.get_ref<const std::string&>());
+  } else if (value.is_structured()) {
+    for (nlohmann::json& item : value) MakePrintable(item);
+  }
 }
 
 std::string Fixed(double value, int digits) {
@@ -55,121 +105,191 @@ nlohmann::json ThresholdsJson(const Thresholds& t) {
 
 }  // namespace
 
-nlohmann::json SummaryJson(const CheckOutcome& outcome, const CheckOptions& options) {
-  nlohmann::json counts = nlohmann::json::object();
-  for (int v = 0; v < kVerdictCount; ++v) counts[VerdictWord(Verdict(v))] = outcome.counts[v];
-  nlohmann::json scenes = nlohmann::json::array();
-  for (const SceneVerdict& s : outcome.scenes) {
-    nlohmann::json scene = {{"number", s.number},
-                            {"name", s.name},
-                            {"status", VerdictWord(s.verdict)},
-                            {"reasons", s.reasons},
-                            {"sceneListChanged", s.listChanged},
-                            {"reportStatus", s.line.status},
-                            {"tnew", s.line.tnew},
-                            {"told", s.line.hasTold ? nlohmann::json(s.line.told) : nlohmann::json()},
-                            {"trel", s.line.hasTrel ? nlohmann::json(s.line.trel) : nlohmann::json()},
-                            {"diff", s.line.hasTold ? nlohmann::json(s.line.diff) : nlohmann::json()},
-                            {"pictures",
-                             {{"new", s.newPicture},
-                              {"reference", s.referencePicture},
-                              {"difference", s.differencePicture},
-                              {"amplified", s.amplifiedPicture}}}};
-    if (!s.referenceName.empty()) scene["referenceName"] = s.referenceName;
-    if (s.compared) {
-      scene["pixels"] = s.stats.pixels;
-      scene["pixelsOver"] = s.stats.pixelsOver;
-      scene["pixelShare"] = s.stats.pixels ? double(s.stats.pixelsOver) / double(s.stats.pixels) : 0.0;
-      scene["maxPixelDifference"] = s.stats.maxDifference;
-      scene["measuredDiff"] = s.stats.meanDifference;
-    }
-    scenes.push_back(std::move(scene));
+namespace {
+
+nlohmann::json SceneJson(const SceneVerdict& s) {
+  const ResultLine& line = s.line();
+  nlohmann::json scene = {{"number", s.number},
+                          {"name", s.name},
+                          {"status", VerdictWord(s.verdict)},
+                          {"reasons", s.reasons},
+                          {"sceneListChanged", s.listChanged},
+                          {"reportStatus", line.status},
+                          {"tnew", line.tnew},
+                          {"told", line.hasTold ? nlohmann::json(line.told) : nlohmann::json()},
+                          {"trel", line.hasTrel ? nlohmann::json(line.trel) : nlohmann::json()},
+                          {"diff", line.hasTold ? nlohmann::json(line.diff) : nlohmann::json()},
+                          {"pictures",
+                           {{"new", s.hasNewPicture ? Picture(s.number, "new") : ""},
+                            {"reference", s.hasComparisonPictures ? Picture(s.number, "ref") : ""},
+                            {"difference", s.hasComparisonPictures ? Picture(s.number, "diff") : ""},
+                            {"amplified", s.hasComparisonPictures ? Picture(s.number, "amp") : ""}}}};
+  if (!s.referenceName.empty()) scene["referenceName"] = s.referenceName;
+  if (s.compared) {
+    scene["pixels"] = s.stats.pixels;
+    scene["pixelsOver"] = s.stats.pixelsOver;
+    scene["pixelShare"] = s.stats.pixels ? double(s.stats.pixelsOver) / double(s.stats.pixels) : 0.0;
+    scene["maxPixelDifference"] = s.stats.maxDifference;
+    scene["measuredDiff"] = s.stats.meanDifference;
   }
-  return {{"result", std::filesystem::absolute(options.result).lexically_normal().string()},
-          {"reference",
-           options.reference
-               ? nlohmann::json(std::filesystem::absolute(*options.reference).lexically_normal().string())
-               : nlohmann::json()},
-          {"thresholds", ThresholdsJson(options.thresholds)},
-          {"counts", counts},
-          {"total", outcome.scenes.size()},
-          {"sceneListChanged", outcome.sceneListChanged},
-          {"exitStatus", outcome.exitStatus},
-          {"scenes", scenes}};
+  MakePrintable(scene);
+  return scene;
 }
 
-std::string JunitXml(const CheckOutcome& outcome, const CheckOptions& options) {
-  int failures = 0, errors = 0, skipped = 0;
+// the summary without its scenes
+nlohmann::json SummaryHead(const CheckOutcome& outcome, const CheckOptions& options) {
+  nlohmann::json counts = nlohmann::json::object();
+  for (int v = 0; v < kVerdictCount; ++v) counts[VerdictWord(Verdict(v))] = outcome.counts[v];
+  nlohmann::json head = {
+      {"result", std::filesystem::absolute(options.result).lexically_normal().string()},
+      {"reference",
+       options.reference
+           ? nlohmann::json(std::filesystem::absolute(*options.reference).lexically_normal().string())
+           : nlohmann::json()},
+      {"thresholds", ThresholdsJson(options.thresholds)},
+      {"counts", counts},
+      {"total", outcome.scenes.size()},
+      {"sceneListChanged", outcome.sceneListChanged},
+      {"exitStatus", outcome.exitStatus}};
+  MakePrintable(head);
+  return head;
+}
+
+using Sink = std::function<void(const std::string&)>;
+
+// The summary object written a scene at a time (keys in the order nlohmann's objects keep them), so
+// that memory does not grow with the number of scenes: indented by two for the file, compact for the
+// page.
+void StreamSummary(const CheckOutcome& outcome, const CheckOptions& options, bool pretty, const Sink& write) {
+  const nlohmann::json head = SummaryHead(outcome, options);
+  const std::string end = pretty ? "\n" : "";
+  const auto text = [&](const nlohmann::json& value, int depth) {
+    std::string dumped = value.dump(pretty ? 2 : -1, ' ', false, nlohmann::json::error_handler_t::replace);
+    if (!pretty) return dumped;
+    const std::string indent = "\n" + std::string(size_t(2 * depth), ' ');
+    std::string out;
+    for (const char c : dumped) c == '\n' ? out += indent : out += c;
+    return out;
+  };
+  bool first = true;
+  const auto key = [&](const std::string& name) {
+    write((first ? "{" + end : "," + end) + (pretty ? "  \"" : "\"") + name + (pretty ? "\": " : "\":"));
+    first = false;
+  };
+  bool scenesWritten = false;
+  const auto scenes = [&] {
+    key("scenes");
+    write("[");
+    for (size_t i = 0; i < outcome.scenes.size(); ++i)
+      write((i ? "," : "") + end + (pretty ? "    " : "") + text(SceneJson(outcome.scenes[i]), 2));
+    write(outcome.scenes.empty() ? "]" : end + (pretty ? "  ]" : "]"));
+    scenesWritten = true;
+  };
+  for (const auto& [name, value] : head.items()) {
+    if (!scenesWritten && name > "scenes") scenes();
+    key(name);
+    write(text(value, 1));
+  }
+  if (!scenesWritten) scenes();
+  write(end + "}");
+}
+
+void WriteJunit(const CheckOutcome& outcome, const CheckOptions& options, const Sink& write) {
+  const int failures = outcome.counts[int(Verdict::kFail)] + outcome.counts[int(Verdict::kMissing)];
+  const int errors = outcome.counts[int(Verdict::kError)];
+  const int skipped = outcome.counts[int(Verdict::kNew)];
   double time = 0;
-  std::string cases;
+  for (const SceneVerdict& s : outcome.scenes) time += s.line().tnew;
   const std::string suite = std::filesystem::absolute(options.result).lexically_normal().filename().string();
+  const std::string counts = "tests=\"" + std::to_string(outcome.scenes.size()) + "\" failures=\"" +
+                             std::to_string(failures) + "\" errors=\"" + std::to_string(errors) +
+                             "\" skipped=\"" + std::to_string(skipped) + "\" time=\"" + Fixed(time, 2) + "\"";
+  write("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<testsuites name=\"relkit-report\" " + counts +
+        ">\n  <testsuite name=\"" + XmlEscaped(suite) + "\" " + counts + ">\n");
+  const std::string classname = XmlEscaped("renderator." + suite);
   for (const SceneVerdict& s : outcome.scenes) {
-    time += s.line.tnew;
+    const ResultLine& line = s.line();
     std::string reasons;
     for (const std::string& r : s.reasons) reasons += r + "\n";
-    const std::string figures = "Tnew " + Fixed(s.line.tnew, 2) + " s, Told " + Fixed(s.line.told, 2) +
-                                " s, Diff " + Fixed(s.line.diff * 100, 2) + "%, pixels over threshold " +
+    const std::string figures = "Tnew " + Fixed(line.tnew, 2) + " s, Told " + Fixed(line.told, 2) +
+                                " s, Diff " + Fixed(line.diff * 100, 2) + "%, pixels over threshold " +
                                 std::to_string(s.stats.pixelsOver) + " of " + std::to_string(s.stats.pixels);
-    cases += "    <testcase name=\"" + XmlEscaped(std::to_string(s.number) + " " + s.name) +
-             "\" classname=\"" + XmlEscaped("renderator." + suite) + "\" time=\"" + Fixed(s.line.tnew, 2) +
-             "\"";
+    std::string testcase = "    <testcase name=\"" + XmlEscaped(std::to_string(s.number) + " " + s.name) +
+                           "\" classname=\"" + classname + "\" time=\"" + Fixed(line.tnew, 2) + "\"";
     const std::string message = s.reasons.empty() ? "" : s.reasons.front();
     switch (s.verdict) {
       case Verdict::kFail:
       case Verdict::kMissing:
-        ++failures;
-        cases += ">\n      <failure message=\"" + XmlEscaped(message) + "\" type=\"" +
-                 VerdictWord(s.verdict) + "\">" + XmlEscaped(reasons + figures) +
-                 "</failure>\n    </testcase>\n";
+        testcase += ">\n      <failure message=\"" + XmlEscaped(message) + "\" type=\"" +
+                    VerdictWord(s.verdict) + "\">" + XmlEscaped(reasons + figures) +
+                    "</failure>\n    </testcase>\n";
         break;
       case Verdict::kError:
-        ++errors;
-        cases += ">\n      <error message=\"" + XmlEscaped(message) + "\" type=\"ERROR\">" +
-                 XmlEscaped(reasons + figures) + "</error>\n    </testcase>\n";
+        testcase += ">\n      <error message=\"" + XmlEscaped(message) + "\" type=\"ERROR\">" +
+                    XmlEscaped(reasons + figures) + "</error>\n    </testcase>\n";
         break;
       case Verdict::kNew:
-        ++skipped;
-        cases += ">\n      <skipped message=\"" + XmlEscaped(message) + "\"/>\n    </testcase>\n";
+        testcase += ">\n      <skipped message=\"" + XmlEscaped(message) + "\"/>\n    </testcase>\n";
         break;
       case Verdict::kWarn:
-        cases += ">\n      <system-out>" + XmlEscaped("WARN\n" + reasons + figures) +
-                 "</system-out>\n    </testcase>\n";
+        testcase += ">\n      <system-out>" + XmlEscaped("WARN\n" + reasons + figures) +
+                    "</system-out>\n    </testcase>\n";
         break;
       case Verdict::kPass:
-        cases += "/>\n";
+        testcase += "/>\n";
         break;
     }
+    write(testcase);
   }
-  const std::string counts = "tests=\"" + std::to_string(outcome.scenes.size()) + "\" failures=\"" +
-                             std::to_string(failures) + "\" errors=\"" + std::to_string(errors) +
-                             "\" skipped=\"" + std::to_string(skipped) + "\" time=\"" + Fixed(time, 2) + "\"";
-  return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<testsuites name=\"relkit-report\" " + counts +
-         ">\n  <testsuite name=\"" + XmlEscaped(suite) + "\" " + counts + ">\n" + cases +
-         "  </testsuite>\n</testsuites>\n";
+  write("  </testsuite>\n</testsuites>\n");
 }
 
-std::string ReportPage(const nlohmann::json& summary) {
-  std::string page = ReportTemplate();
-  // The data sits in a script element: "</" inside a string would end that element early.
-  std::string data = summary.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
-  for (size_t at = data.find("</"); at != std::string::npos; at = data.find("</", at + 3))
-    data.insert(at + 1, "\\");
-  const size_t marker = page.find(kDataMarker);
-  if (marker == std::string::npos) throw std::logic_error("the page template has no data marker");
-  page.replace(marker, std::strlen(kDataMarker), data);
-  return page;
+}  // namespace
+
+std::string ScriptSafeJson(const std::string& json) {
+  // In a script element "</script", "<!--" and "<script" change how the rest of the page is read, and
+  // U+2028 / U+2029 end a line in older script engines. Each such character can stand only inside a
+  // JSON string, where its \u escape means the same.
+  std::string out;
+  out.reserve(json.size());
+  for (size_t i = 0; i < json.size(); ++i) {
+    const char c = json[i];
+    if (c == '<') {
+      out += "\\u003c";
+    } else if (c == '>') {
+      out += "\\u003e";
+    } else if (c == '&') {
+      out += "\\u0026";
+    } else if (c == '\xE2' && i + 2 < json.size() && json[i + 1] == '\x80' &&
+               (json[i + 2] == '\xA8' || json[i + 2] == '\xA9')) {
+      out += json[i + 2] == '\xA8' ? "\\u2028" : "\\u2029";
+      i += 2;
+    } else {
+      out += c;
+    }
+  }
+  return out;
 }
 
 void WriteOutputs(const CheckOutcome& outcome, const CheckOptions& options,
                   const std::filesystem::path& pictures) {
-  const nlohmann::json summary = SummaryJson(outcome, options);
-  const std::string json = summary.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) + "\n";
-  const std::string junit = JunitXml(outcome, options);
-  const std::string page = ReportPage(summary);
+  // All three are written in full before any replaces its predecessor.
+  AtomicFile summary(options.result / "_summary.json");
+  StreamSummary(outcome, options, true, [&](const std::string& text) { summary.Write(text); });
+  summary.Write("\n");
+  AtomicFile junit(options.result / "_junit.xml");
+  WriteJunit(outcome, options, [&](const std::string& text) { junit.Write(text); });
+  AtomicFile page(options.result / "_report.html");
+  const std::string_view pageTemplate = ReportTemplate();
+  const size_t marker = pageTemplate.find(kDataMarker);
+  if (marker == std::string::npos) throw std::logic_error("the page template has no data marker");
+  page.Write(std::string(pageTemplate.substr(0, marker)));
+  StreamSummary(outcome, options, false, [&](const std::string& text) { page.Write(ScriptSafeJson(text)); });
+  page.Write(std::string(pageTemplate.substr(marker + std::strlen(kDataMarker))));
   ReplaceFolder(pictures, options.result / kPictureFolder);
-  WriteFileAtomically(options.result / "_summary.json", json);
-  WriteFileAtomically(options.result / "_junit.xml", junit);
-  WriteFileAtomically(options.result / "_report.html", page);
+  summary.Commit();
+  junit.Commit();
+  page.Commit();
 }
 
 }  // namespace relkit_report

@@ -1,10 +1,16 @@
 #include "result_file.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cctype>
+#include <cerrno>
+#include <charconv>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
-#include <sstream>
+#include <cstring>
 
 namespace relkit_report {
 
@@ -12,6 +18,78 @@ namespace {
 
 constexpr size_t kColumn = 10;
 constexpr const char* kHeaderColumns = "Status    Tnew      Told      Trel      Diff      Name";
+
+// Render times beyond a few decades, or percentages beyond 1e15 % (a share of 1e13), are no
+// measurement but a damaged report; refusing them keeps every figure finite in what a check writes.
+constexpr double kMaxSeconds = 1e9;
+constexpr double kMaxShare = 1e13;
+// The Renderator cuts its lines at 255 bytes; anything much longer is not its report.
+constexpr size_t kMaxLine = 4096;
+
+// a text to quote in a message, shortened when it is long
+std::string Shortened(const std::string& text) {
+  return text.size() <= 24 ? text : text.substr(0, 12) + "..." + text.substr(text.size() - 8);
+}
+
+// The report read line by line from a regular file: a FIFO, a device or a link to one is refused
+// before anything is read, and no line is allowed to grow without bound.
+class ReportFile {
+ public:
+  explicit ReportFile(const std::filesystem::path& path) : path_(path) {
+    // O_NONBLOCK: opening a FIFO must not wait for a writer.
+    fd_ = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd_ < 0) {
+      const int error = errno;
+      throw InputError(path.string() + ": cannot be read (" +
+                       (error == ENOENT ? std::string("no such file") : std::strerror(error)) + ")");
+    }
+    struct stat info {};
+    if (::fstat(fd_, &info) != 0 || !S_ISREG(info.st_mode)) {
+      ::close(fd_);
+      throw InputError(path.string() + ": not a regular file, not a Renderator report");
+    }
+  }
+  ~ReportFile() { ::close(fd_); }
+  ReportFile(const ReportFile&) = delete;
+  ReportFile& operator=(const ReportFile&) = delete;
+
+  // The next line without its "\n"; ended tells whether it had one. False at the end of the file.
+  bool NextLine(std::string& line, bool& ended) {
+    line.clear();
+    for (;;) {
+      const size_t end = buffer_.find('\n', pos_);
+      if (end != std::string::npos) {
+        line.append(buffer_, pos_, end - pos_);
+        pos_ = end + 1;
+        ended = true;
+        return true;
+      }
+      line.append(buffer_, pos_, std::string::npos);
+      pos_ = 0;
+      buffer_.resize(kBlock);
+      ssize_t got;
+      do got = ::read(fd_, buffer_.data(), kBlock);
+      while (got < 0 && errno == EINTR);
+      if (got < 0) throw InputError(path_.string() + ": cannot be read (" + std::strerror(errno) + ")");
+      buffer_.resize(size_t(got));
+      if (got == 0) {
+        if (line.empty()) return false;
+        ended = false;
+        return true;
+      }
+      if (line.size() > kMaxLine)
+        throw InputError(path_.string() + ": a line longer than " + std::to_string(kMaxLine) +
+                         " bytes, not a Renderator report");
+    }
+  }
+
+ private:
+  static constexpr size_t kBlock = 1 << 16;
+  std::filesystem::path path_;
+  int fd_ = -1;
+  std::string buffer_;
+  size_t pos_ = 0;
+};
 
 std::string PaddedColumn(const std::string& text) {
   return text.size() >= kColumn ? text : text + std::string(kColumn - text.size(), ' ');
@@ -36,12 +114,16 @@ class LineCursor {
     if (pos_ == start) Fail("expected a status word");
     return Pad(start);
   }
-  // 12.34: digits, a point, two digits
-  std::string Time(const char* what) {
+  // 12.34: digits, a point, two digits; no more than kMaxSeconds
+  std::string Time(const char* what, double& value) {
     const size_t start = pos_;
     SkipDigits();
     if (pos_ == start || !Take('.') || !TwoDigits()) Fail(std::string("expected the time ") + what);
-    return Pad(start);
+    const std::string text = Pad(start);
+    value = std::strtod(text.c_str(), nullptr);
+    if (!(value <= kMaxSeconds))
+      Fail(std::string("the time ") + what + " " + Shortened(text) + " is not a plausible render time");
+    return text;
   }
   // +5.00%, -10.00%, 0.00%, or None where allowed; false for a blank column where allowed
   bool Percent(const char* what, bool blankAllowed, bool noneAllowed, double& value) {
@@ -61,7 +143,10 @@ class LineCursor {
     SkipDigits();
     if (pos_ == digits || !Take('.') || !TwoDigits() || !Take('%'))
       Fail(std::string("expected the percentage ") + what);
-    value = std::strtod(line_.substr(start, pos_ - start - 1).c_str(), nullptr) / 100.0;
+    const std::string text = line_.substr(start, pos_ - start - 1);
+    value = std::strtod(text.c_str(), nullptr) / 100.0;
+    if (!(std::fabs(value) <= kMaxShare))
+      Fail(std::string("the percentage ") + what + " " + Shortened(text) + "% is out of range");
     Pad(start);
     return true;
   }
@@ -111,28 +196,25 @@ bool IsStatusWord(const std::string& word) {
 }  // namespace
 
 ResultFile ReadResultFile(const std::filesystem::path& path) {
-  const std::string file = path.string();
-  std::ifstream in(path, std::ios::binary);
-  if (!in) {
-    throw InputError(file + ": cannot be read (" +
-                     (std::filesystem::exists(path) ? "no permission?" : "no such file") + ")");
-  }
-  std::stringstream buffer;
-  buffer << in.rdbuf();
-  const std::string text = buffer.str();
-  if (text.empty()) throw InputError(file + ": empty, not a Renderator report");
-  // The Renderator ends every line it writes; a last line without its end was cut short.
-  if (text.back() != '\n') throw InputError(file + ": truncated (the last line has no line end)");
+  std::vector<ResultLine> lines;
+  ResultFile result = ReadResultFile(path, [&](ResultLine&& line) { lines.push_back(std::move(line)); });
+  result.lines = std::move(lines);
+  return result;
+}
 
+ResultFile ReadResultFile(const std::filesystem::path& path, const std::function<void(ResultLine&&)>& keep) {
+  const std::string file = path.string();
+  ReportFile in(path);
   ResultFile result;
   result.path = path;
-  size_t start = 0;
+  std::string line;
   int lineNumber = 0;
-  while (start < text.size()) {
-    size_t end = text.find('\n', start);
-    std::string line = text.substr(start, end - start);
-    start = end + 1;
+  int scenes = 0;
+  bool ended = false;
+  while (in.NextLine(line, ended)) {
     ++lineNumber;
+    // The Renderator ends every line it writes; a last line without its end was cut short.
+    if (!ended) throw InputError(file + ": truncated (the last line has no line end)");
     if (!line.empty() && line.back() == '\r') {
       line.pop_back();
       if (lineNumber == 1) result.lineEnd = "\r\n";
@@ -143,22 +225,25 @@ ResultFile ReadResultFile(const std::filesystem::path& path) {
       const size_t columns = line.find(kHeaderColumns);
       if (columns == std::string::npos || columns < kColumn)
         throw InputError(where + ": not a Renderator report header (no \"Status    Tnew ...\" columns)");
-      result.versionText = line.substr(0, line.find(' '));
+      // A version text of ten characters or more runs into "Status" without a blank.
+      result.header = line;
+      result.versionText = line.substr(0, line.find_last_not_of(' ', columns - 1) + 1);
       continue;
     }
     LineCursor cursor(line, where);
     ResultLine entry;
-    entry.number = std::atoi(cursor.Digits("the scene number").c_str());
-    if (entry.number != static_cast<int>(result.lines.size()) + 1)
+    const std::string number = cursor.Digits("the scene number");
+    if (std::from_chars(number.data(), number.data() + number.size(), entry.number).ec != std::errc())
+      throw InputError(where + ": scene number " + Shortened(number) + " is too large");
+    if (entry.number != scenes + 1)
       throw InputError(where + ": scene number " + std::to_string(entry.number) + " where " +
-                       std::to_string(result.lines.size() + 1) + " belongs");
+                       std::to_string(scenes + 1) + " belongs");
     entry.status = cursor.Word();
     if (!IsStatusWord(entry.status)) cursor.Fail("unknown status word \"" + entry.status + "\"");
-    entry.tnewText = cursor.Time("Tnew");
-    entry.tnew = std::strtod(entry.tnewText.c_str(), nullptr);
+    entry.tnewText = cursor.Time("Tnew", entry.tnew);
     if (entry.status == "OK") {
       entry.hasTold = true;
-      entry.told = std::strtod(cursor.Time("Told").c_str(), nullptr);
+      cursor.Time("Told", entry.told);
       entry.hasTrel = cursor.Percent("Trel", true, false, entry.trel);
       cursor.Percent("Diff", false, true, entry.diff);
     } else {
@@ -167,8 +252,10 @@ ResultFile ReadResultFile(const std::filesystem::path& path) {
     entry.name = cursor.Rest();
     entry.text = line;
     if (entry.name.empty()) cursor.Fail("no scene file name");
-    result.lines.push_back(std::move(entry));
+    ++scenes;
+    keep(std::move(entry));
   }
+  if (lineNumber == 0) throw InputError(file + ": empty, not a Renderator report");
   return result;
 }
 
@@ -178,7 +265,8 @@ std::string CreatedLineText(int number, const std::string& tnewText, const std::
 }
 
 std::string ResultFileText(const ResultFile& file) {
-  std::string text = PaddedColumn(file.versionText) + kHeaderColumns + file.lineEnd;
+  std::string text =
+      (file.header.empty() ? PaddedColumn(file.versionText) + kHeaderColumns : file.header) + file.lineEnd;
   for (const ResultLine& line : file.lines) {
     text += (line.text.empty() ? CreatedLineText(line.number, line.tnewText, line.name) : line.text) +
             file.lineEnd;
@@ -186,13 +274,22 @@ std::string ResultFileText(const ResultFile& file) {
   return text;
 }
 
-std::string SceneName(const std::string& fullName, const std::filesystem::path& resultFolder) {
+std::string SceneFolderPrefix(const std::filesystem::path& resultFolder) {
   std::filesystem::path folder = std::filesystem::absolute(resultFolder).lexically_normal();
   if (!folder.has_filename()) folder = folder.parent_path();
   std::string base = folder.parent_path().string();
   if (!base.empty() && base.back() != '/') base += '/';
-  if (!base.empty() && fullName.compare(0, base.size(), base) == 0) return fullName.substr(base.size());
+  return base;
+}
+
+std::string SceneName(const std::string& fullName, const std::string& prefix) {
+  if (!prefix.empty() && fullName.compare(0, prefix.size(), prefix) == 0)
+    return fullName.substr(prefix.size());
   return fullName;
+}
+
+std::string SceneName(const std::string& fullName, const std::filesystem::path& resultFolder) {
+  return SceneName(fullName, SceneFolderPrefix(resultFolder));
 }
 
 std::string ImageName(int number, const char* suffix) {

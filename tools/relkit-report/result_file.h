@@ -2,6 +2,7 @@
 // line per scene with its number, status word, times, differences and the scene file's path.
 #pragma once
 #include <filesystem>
+#include <functional>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -30,14 +31,18 @@ struct ResultLine {
 
 struct ResultFile {
   std::filesystem::path path;
+  std::string header;  // the first line as written, without its end; kept as it is when rewritten
   std::string versionText;
   std::string lineEnd = "\n";
   std::vector<ResultLine> lines;
 };
 
-// Throws InputError naming the file (and the line) when it is missing, empty, cut short or not in the
-// report's format.
+// Throws InputError naming the file (and the line) when it is missing, not a regular file, empty, cut
+// short or not in the report's format (a scene number that does not fit, a time that is not finite).
 ResultFile ReadResultFile(const std::filesystem::path& path);
+// The same, handing each line to `keep` instead of collecting them (lines come in order, numbered from
+// 1); the answer's lines stay empty. Memory does not grow with the report.
+ResultFile ReadResultFile(const std::filesystem::path& path, const std::function<void(ResultLine&&)>& keep);
 
 // One line as the Renderator writes a scene it stored as a reference image, without the line end.
 std::string CreatedLineText(int number, const std::string& tnewText, const std::string& name);
@@ -47,6 +52,9 @@ std::string ResultFileText(const ResultFile& file);
 // parent), when it lies below it; otherwise the path as written. Two runs made in different checkouts
 // thus still name the same scene alike.
 std::string SceneName(const std::string& fullName, const std::filesystem::path& resultFolder);
+// the same with the result folder's parent as SceneFolderPrefix answers it, for many names
+std::string SceneFolderPrefix(const std::filesystem::path& resultFolder);
+std::string SceneName(const std::string& fullName, const std::string& prefix);
 
 // the image file name of the scene at a number: 0001.tif, 12345.tif
 std::string ImageName(int number, const char* suffix = "");
