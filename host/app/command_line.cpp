@@ -76,12 +76,16 @@ std::optional<std::string> apply(const std::string& name, const std::string& val
   } else if (name == "--allow-faults") {
     out.allow_faults = true;
   } else if (name == "--host-version") {
-    int32_t version = 0;
+    // The version is shown as version/1000 in a field of 10 characters (the Renderator's report
+    // header); a larger number would run into the next column.
+    int64_t version = 0;
     const auto result = std::from_chars(value.data(), value.data() + value.size(), version);
-    if (value.empty() || result.ec != std::errc() || result.ptr != value.data() + value.size()) {
-      return "option --host-version needs a number, got '" + value + "'";
+    if (value.empty() || result.ec != std::errc() || result.ptr != value.data() + value.size() ||
+        version < 0 || version > kMaxHostVersion) {
+      return "option --host-version needs a number from 0 to " + std::to_string(kMaxHostVersion) + ", got '" +
+             value + "'";
     }
-    out.host_version = version;
+    out.host_version = static_cast<int32_t>(version);
   } else if (name == "--check-leaks") {
     out.check_leaks = true;
   }
@@ -167,10 +171,15 @@ std::string usage_text() {
          "  --drive C=DIR         where the drive path C: points (default: <prefs>/drive_c)\n"
          "  --transcript FILE     record what a user would have seen, as JSON lines\n"
          "  --allow-faults        obey the faults section of scene files\n"
-         "  --host-version N      answer N as the host API version (default 16050)\n"
+         "  --host-version N      answer N as the host API version, 0 to 99999999 (default 16050)\n"
          "  --check-leaks         list host allocations never freed at exit, and exit 4\n"
          "  --help                show this text\n"
-         "Options take their value as '--opt value' or '--opt=value'; '--' ends the host options.\n";
+         "Options take their value as '--opt value' or '--opt=value'; '--' ends the host options.\n"
+         "Exit status: 0 clean end; 1 internal error; 2 usage error or a UI script step wrong for what it\n"
+         "met; 3 a module cannot be loaded or bound; 4 leaks (--check-leaks); 5 a headless run showed a\n"
+         "message box no UI script step acknowledged; 6 a file write, image save, script compile or the\n"
+         "transcript failed, or a listing left out a name with a control byte. Several: 2/3, then 6, 5, 4;\n"
+         "for 5 and 6 the last stderr line names the cause.\n";
 }
 
 }  // namespace zorhost

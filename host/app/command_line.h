@@ -1,6 +1,7 @@
 // zorhost's command line: host options start with "--" and take their value as "--opt value" or
 // "--opt=value"; every other argument is kept, in order, for the modules.
 #pragma once
+#include <cstdint>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -8,6 +9,9 @@
 #include "app/host_options.h"
 
 namespace zorhost {
+
+// --host-version: version/1000 with three decimals must fit in a 10-character column with a space.
+constexpr int64_t kMaxHostVersion = 99'999'999;
 
 struct ParsedCommandLine {
   enum class Status { Run, Help, UsageError };

@@ -314,7 +314,8 @@ void on_fault(int signal_number, siginfo_t* info, void* context) {
   if (crash_check) report.add("\ncrash check: a crash-checking run was in progress");
   report.add("\nbacktrace:\n");
 
-  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  // a new file only: a link or a file planted under the (predictable) name is never written through
+  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
   if (fd >= 0) {
     write_all(fd, report.c_str(), report.size());
     // backtrace() was called once at installation, so its unwinder is loaded and it does not allocate;

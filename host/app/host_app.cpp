@@ -51,6 +51,7 @@ Host::Host() {
   table_ = make_host_table(options().host_version);
   resource_message_.words[5] = resource_block_;
   reset_configuration();
+  clear_run_notes();
 }
 
 Host::~Host() {
@@ -263,7 +264,7 @@ int Host::run() {
   end();
   unload();
   const int leaks = check_leaks();
-  return status != kExitOk ? status : leaks;
+  return final_exit_status(status, leaks == kExitLeaks);
 }
 
 }  // namespace zorhost

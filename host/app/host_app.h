@@ -8,14 +8,13 @@
 #include <vector>
 
 #include "app/host_options.h"
+#include "app/run_status.h"
 #include "plugins/plugin_registry.h"
 #include "zor_api.h"
 
 struct NexalModuleRecord;
 
 namespace zorhost {
-
-enum ExitStatus { kExitOk = 0, kExitUsage = 2, kExitModule = 3, kExitLeaks = 4 };
 
 class Host {
  public:
@@ -35,6 +34,7 @@ class Host {
   void unload();      // dlclose
   int check_leaks();  // kExitLeaks when checking is on and something was never freed
 
+  // every step, then the exit status of final_exit_status (run_status.h)
   int run();
 
   struct LoadedModule;

@@ -1,4 +1,5 @@
 // zorhost: loads the modules, drives their life and offers every service they call.
+#include <csignal>
 #include <cstdio>
 #include <exception>
 #include <filesystem>
@@ -27,6 +28,8 @@ int main(int argc, char** argv) {
     zorhost::apply_option_defaults(zorhost::options(),
                                    error ? std::filesystem::current_path() : executable.parent_path());
     zorhost::install_crash_handler(zorhost::options().prefs_dir);
+    // Past a file-size limit a write should fail and be named, not kill the run without a word.
+    std::signal(SIGXFSZ, SIG_IGN);
     zorhost::Host host;
     return host.run();
   } catch (const std::exception& e) {

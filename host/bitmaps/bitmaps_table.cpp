@@ -5,6 +5,7 @@
 
 #include "app/entry_guard.h"
 #include "app/host_table.h"
+#include "app/run_status.h"
 #include "bitmaps/bitmap_impl.h"
 #include "bitmaps/image_decode.h"
 #include "files/filename_impl.h"
@@ -75,13 +76,19 @@ int32_t bitmaps_save(HostBitmap* bmp, const HostFilename* name, int32_t format,
                      const HostContainer* /*options*/, int32_t /*flags*/) {
   return guarded("bitmaps.save", int32_t{ZOR_IMAGE_NOT_EXISTING}, [&]() -> int32_t {
     if (!bmp || !name || bmp->depth == 0) return ZOR_IMAGE_NOT_EXISTING;
-    if (format != ZOR_FILTER_TIFF) return ZOR_IMAGE_WRONG_FORMAT;
+    // save_tiff notes its own write failures; the others are noted here, since an image the work
+    // asked for is missing either way
+    const auto not_saved = [&](int32_t answer, const char* why) {
+      note_service_failure("cannot save image " + native(name).string() + ": " + why);
+      return answer;
+    };
+    if (format != ZOR_FILTER_TIFF) return not_saved(ZOR_IMAGE_WRONG_FORMAT, "only TIFF can be written");
     try {
       return save_tiff(*bmp, native(name));
     } catch (const std::bad_alloc&) {
-      return ZOR_IMAGE_NO_MEMORY;
+      return not_saved(ZOR_IMAGE_NO_MEMORY, "out of memory");
     } catch (...) {
-      return ZOR_IMAGE_NOT_EXISTING;
+      return not_saved(ZOR_IMAGE_NOT_EXISTING, "internal error");
     }
   });
 }

@@ -10,6 +10,7 @@
 #include <mutex>
 #include <system_error>
 
+#include "app/run_status.h"
 #include "bitmaps/bitmap_impl.h"
 #include "bitmaps/tiff_handle.h"
 #include "files/replacing_file.h"
@@ -79,12 +80,14 @@ int32_t save_tiff(const HostBitmap& bmp, const std::filesystem::path& file) {
   ReplacingFile out;
   if (!out.open(file)) {
     out.report();
+    note_service_failure(out.error());
     return ZOR_IMAGE_NOT_EXISTING;
   }
   // a failure libtiff met outside its writes still has to be named
   if (!write_tiff(bmp, out) && !out.failed()) out.fail(EIO, "the image could not be encoded");
   const bool ok = out.commit();
   out.report();
+  if (!ok) note_service_failure(out.error());
   return ok ? ZOR_IMAGE_OK : ZOR_IMAGE_NOT_EXISTING;
 }
 

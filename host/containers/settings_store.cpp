@@ -7,6 +7,7 @@
 #include <sstream>
 
 #include "app/host_options.h"
+#include "app/run_status.h"
 #include "containers/container_json.h"
 #include "containers/json_input.h"
 #include "files/replacing_file.h"
@@ -95,6 +96,7 @@ bool store_plugin_settings(int32_t plugin_id, const HostContainer* settings) {
   std::string error;
   if (!write_file_atomically(path, container_to_json(*settings).dump(2) + "\n", &error)) {
     std::fprintf(stderr, "zorhost: cannot store plug-in settings: %s\n", error.c_str());
+    note_service_failure("cannot store plug-in settings: " + error);
     return false;
   }
   return true;

@@ -2,12 +2,14 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstring>
 #include <system_error>
 
 #include "app/entry_guard.h"
+#include "app/run_status.h"
 #include "files/file_objects.h"
 #include "files/filename_impl.h"
 #include "memory/memory_tracker.h"
@@ -25,8 +27,17 @@ int64_t seconds_since_1970(fs::file_time_type time) {
 // Writes are buffered in large pieces; errors of buffered writes surface at the flush and the close.
 constexpr size_t kWriteBuffer = size_t{1} << 16;
 
+// A write the module asked for that failed is a failure of its work, whatever the module does next:
+// noted for the exit status as well as said.
 void say_failure(const std::filesystem::path& path, int error) {
-  std::fprintf(stderr, "zorhost: cannot write %s: %s\n", path.c_str(), std::strerror(error));
+  const std::string cause = "cannot write " + path.string() + ": " + std::strerror(error);
+  std::fprintf(stderr, "zorhost: %s\n", cause.c_str());
+  note_service_failure(cause);
+}
+
+void report_replacing(ReplacingFile& file) {
+  file.report();
+  if (file.failed()) note_service_failure(file.error());
 }
 
 // Ends what is open. A written file replaces the final one only when every write, the flush, the sync
@@ -51,7 +62,7 @@ bool close_stream(HostFile* file) {
   if (file->replacing) {
     if (!ok && !file->failed) file->replacing->fail(error);
     ok = file->replacing->commit() && ok;
-    file->replacing->report();
+    report_replacing(*file->replacing);
     file->replacing.reset();
   } else if (!ok && !file->failed) {
     say_failure(file->path, error);
@@ -78,6 +89,37 @@ std::FILE* open_regular(const fs::path& path, bool append, std::string& why) {
     if (fd >= 0) ::close(fd);
   }
   return stream;
+}
+
+// A name with a control byte would split or forge a line of every report that lists it: it is left
+// out of listings, and said with those bytes escaped so the file is never lost without a word.
+bool is_control(unsigned char c) {
+  return c < 0x20 || c == 0x7F;
+}
+
+std::string escape_controls(const std::string& text) {
+  std::string shown;
+  for (const unsigned char c : text) {
+    if (!is_control(c)) {
+      shown += static_cast<char>(c);
+      continue;
+    }
+    char escaped[5];
+    std::snprintf(escaped, sizeof escaped, "\\x%02X", c);
+    shown += escaped;
+  }
+  return shown;
+}
+
+bool leave_out(const fs::path& folder, const std::string& name) {
+  if (std::none_of(name.begin(), name.end(),
+                   [](char c) { return is_control(static_cast<unsigned char>(c)); }))
+    return false;
+  const std::string path = (folder / name).string();
+  if (note_left_out_name(path))
+    std::fprintf(stderr, "zorhost: warning: left out %s: a report line cannot hold its name\n",
+                 escape_controls(path).c_str());
+  return true;
 }
 
 }  // namespace
@@ -111,6 +153,11 @@ bool files_browse_next(HostBrowse* b) {
       if (error) b->iterator = fs::directory_iterator();
     }
     b->started = true;
+    while (b->iterator != fs::directory_iterator() &&
+           leave_out(b->iterator->path().parent_path(), b->iterator->path().filename().string())) {
+      b->iterator.increment(error);
+      if (error) b->iterator = fs::directory_iterator();
+    }
     b->has_entry = b->iterator != fs::directory_iterator();
     if (!b->has_entry) return false;
     const fs::directory_entry& entry = *b->iterator;
@@ -188,7 +235,9 @@ bool files_file_open(HostFile* file, const HostFilename* name, int32_t mode, int
         }
       }
       if (!file->stream) {
+        // said only when the module asked for it, but a write that could not start fails the work
         if (error_dialog) replacing->report();
+        note_service_failure(replacing->error());
         return false;
       }
       file->replacing = std::move(replacing);
@@ -198,6 +247,8 @@ bool files_file_open(HostFile* file, const HostFilename* name, int32_t mode, int
       file->stream = open_regular(path, mode == ZOR_FILE_APPEND, why);
       if (!file->stream) {
         if (error_dialog) std::fprintf(stderr, "zorhost: cannot open %s: %s\n", path.c_str(), why.c_str());
+        // reads are probes (the module asks whether a file is there); an append is a write
+        if (mode == ZOR_FILE_APPEND) note_service_failure("cannot write " + path.string() + ": " + why);
         return false;
       }
     }
@@ -256,7 +307,7 @@ bool files_file_write(HostFile* file, const void* buffer, int64_t length) {
     file->failed = true;
     if (file->replacing) {
       file->replacing->fail(error);
-      file->replacing->report();
+      report_replacing(*file->replacing);
     } else {
       say_failure(file->path, error);
     }

@@ -1,16 +1,15 @@
 #include "files/replacing_file.h"
 
 #include <fcntl.h>
-#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
-#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <functional>
-#include <thread>
+#include <random>
 #include <vector>
 
 namespace fs = std::filesystem;
@@ -20,8 +19,9 @@ namespace {
 
 constexpr const char* kTemporarySuffix = ".zorhost-tmp";
 constexpr size_t kNameLimit = 255;
-// A second writer of the same file waits this long for the first before it gives up.
-constexpr auto kLockPatience = std::chrono::seconds(5);
+constexpr int kNameAttempts = 100;
+
+std::atomic<bool> g_unnamed{true};
 
 std::string folder_of(const fs::path& file) {
   const fs::path folder = file.parent_path();
@@ -52,19 +52,31 @@ bool copy_contents(int from, int to) {
   }
 }
 
-}  // namespace
-
-fs::path temporary_path(const fs::path& final_path) {
+// ".<name>.<16 random hex digits>.zorhost-tmp" beside the final file: nobody can guess it ahead.
+fs::path random_temporary(const fs::path& final_path) {
+  thread_local std::mt19937_64 random{std::random_device{}() ^ (uint64_t(::getpid()) << 32)};
   std::string name = final_path.filename().string();
   // a name near the file system's limit is shortened; the hash keeps two such names apart
-  if (name.size() + 1 + std::strlen(kTemporarySuffix) > kNameLimit) {
+  if (name.size() + 18 + std::strlen(kTemporarySuffix) > kNameLimit) {
     const std::string hash = std::to_string(std::hash<std::string>{}(name));
-    name = name.substr(0, 200) + "~" + hash;
+    name = name.substr(0, 180) + "~" + hash;
   }
-  std::string temporary = ".";
-  temporary += name;
-  temporary += kTemporarySuffix;
-  return final_path.parent_path() / temporary;
+  char tag[20];
+  std::snprintf(tag, sizeof tag, ".%016llx", static_cast<unsigned long long>(random()));
+  return final_path.parent_path() / ("." + name + tag + kTemporarySuffix);
+}
+
+// A descriptor's file can be linked into a folder through /proc; without /proc the unnamed way would
+// end in a temporary that can never get a name.
+bool can_name_unnamed() {
+  static const bool can = ::access("/proc/self/fd", X_OK) == 0;
+  return can;
+}
+
+}  // namespace
+
+void use_unnamed_temporaries(bool use) {
+  g_unnamed = use;
 }
 
 ReplacingFile::~ReplacingFile() {
@@ -84,12 +96,48 @@ void ReplacingFile::report() {
   std::fprintf(stderr, "zorhost: %s\n", error_.c_str());
 }
 
+bool ReplacingFile::create_temporary() {
+  temporary_.clear();
+  if (g_unnamed && can_name_unnamed()) {
+    const std::string folder = folder_of(final_);
+    fd_ = ::open(folder.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0666);
+    if (fd_ >= 0) return true;
+    // the file system cannot, or the folder is not there: the named way says which
+  }
+  for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
+    const fs::path candidate = random_temporary(final_);
+    fd_ = ::open(candidate.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+    if (fd_ >= 0) {
+      temporary_ = candidate;
+      return true;
+    }
+    if (errno != EEXIST) break;
+  }
+  fail(errno, "cannot create a file in folder " + folder_of(final_));
+  return false;
+}
+
+// An unnamed temporary gets a random name of its own for the rename; linkat never replaces a name.
+bool ReplacingFile::name_temporary() {
+  if (!temporary_.empty()) return true;
+  const std::string source = "/proc/self/fd/" + std::to_string(fd_);
+  for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
+    const fs::path candidate = random_temporary(final_);
+    if (::linkat(AT_FDCWD, source.c_str(), AT_FDCWD, candidate.c_str(), AT_SYMLINK_FOLLOW) == 0) {
+      temporary_ = candidate;
+      return true;
+    }
+    if (errno != EEXIST) break;
+  }
+  fail(errno, "cannot name a file in folder " + folder_of(final_));
+  return false;
+}
+
 bool ReplacingFile::open(const fs::path& final_path, bool keep_contents) {
   discard();
   error_.clear();
   reported_ = false;
   final_ = resolve_link(final_path);
-  temporary_ = temporary_path(final_);
 
   struct stat existing {};
   const bool exists = ::stat(final_.c_str(), &existing) == 0;
@@ -107,47 +155,7 @@ bool ReplacingFile::open(const fs::path& final_path, bool keep_contents) {
     fail(errno);
     return false;
   }
-
-  const auto give_up = std::chrono::steady_clock::now() + kLockPatience;
-  for (;;) {
-    const int fd = ::open(temporary_.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
-    if (fd < 0) {
-      fail(errno, "cannot create a file in folder " + folder_of(final_));
-      return false;
-    }
-    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
-      const int error = errno;
-      ::close(fd);
-      if (error != EWOULDBLOCK || std::chrono::steady_clock::now() > give_up) {
-        if (error == EWOULDBLOCK) {
-          fail(0, "another writer still writes it");
-        } else {
-          fail(error, "cannot lock " + temporary_.string());
-        }
-        return false;
-      }
-      std::this_thread::sleep_for(std::chrono::milliseconds(10));
-      continue;
-    }
-    // The lock may be on a temporary that its writer renamed or removed meanwhile: only the one that
-    // still has the name counts.
-    struct stat locked {
-    }, named{};
-    if (::fstat(fd, &locked) != 0 || ::stat(temporary_.c_str(), &named) != 0 ||
-        locked.st_dev != named.st_dev || locked.st_ino != named.st_ino) {
-      ::close(fd);
-      continue;
-    }
-    fd_ = fd;
-    break;
-  }
-  lock_fd_ = ::dup(fd_);
-  // what a killed writer left is emptied here and replaced or removed at the end of this write
-  if (lock_fd_ < 0 || ::ftruncate(fd_, 0) != 0) {
-    fail(errno);
-    discard();
-    return false;
-  }
+  if (!create_temporary()) return false;
   if (exists) ::fchmod(fd_, existing.st_mode & 07777);
   if (keep_contents && exists) {
     const int from = ::open(final_.c_str(), O_RDONLY | O_CLOEXEC);
@@ -187,33 +195,28 @@ bool ReplacingFile::commit() {
     return false;
   }
   if (::fsync(fd_) != 0) fail(errno);
-  // The lock stays with lock_fd_ while fd_ is closed, so no other writer takes the temporary between
-  // the close and the rename.
+  if (!failed()) name_temporary();
   if (::close(fd_) != 0 && !failed()) fail(errno);
   fd_ = -1;
   if (!failed() && ::rename(temporary_.c_str(), final_.c_str()) != 0) fail(errno, "cannot replace it");
   if (failed()) {
-    discard();
+    if (!temporary_.empty()) ::unlink(temporary_.c_str());
+    temporary_.clear();
     return false;
   }
   // The folder is not synced: after a power loss the rename may be undone, which leaves the previous
   // whole file; syncing it would double the cost of every write for the newest version only.
-  ::close(lock_fd_);
-  lock_fd_ = -1;
+  temporary_.clear();
   return true;
 }
 
 void ReplacingFile::discard() {
-  if (fd_ < 0 && lock_fd_ < 0) return;
-  // removed while still locked, so it is never another writer's temporary that goes
-  ::unlink(temporary_.c_str());
-  close_descriptors();
-}
-
-void ReplacingFile::close_descriptors() {
-  if (fd_ >= 0) ::close(fd_);
-  if (lock_fd_ >= 0) ::close(lock_fd_);
-  fd_ = lock_fd_ = -1;
+  if (fd_ < 0) return;
+  // an unnamed temporary goes with its descriptor
+  if (!temporary_.empty()) ::unlink(temporary_.c_str());
+  temporary_.clear();
+  ::close(fd_);
+  fd_ = -1;
 }
 
 }  // namespace zorhost

@@ -8,9 +8,12 @@
 
 namespace zorhost {
 
-// ".<name>.zorhost-tmp" in the final file's folder. One name per final file, so that the next write of
-// that file takes over, and so removes, what a killed writer left behind.
-std::filesystem::path temporary_path(const std::filesystem::path& final_path);
+// The temporary cannot be planted by anyone else: it is made unnamed in the final file's folder
+// (O_TMPFILE) and given a name only at the commit, or, where the file system cannot do that, made
+// new under a random name (".<name>.<random>.zorhost-tmp", O_EXCL, never through a link). A killed
+// writer leaves nothing in the first case and its random-named temporary in the second.
+// Tests turn the unnamed way off to take the named one where the file system offers both.
+void use_unnamed_temporaries(bool use);
 
 class ReplacingFile {
  public:
@@ -20,8 +23,8 @@ class ReplacingFile {
   ~ReplacingFile();  // an open temporary that was not committed is removed
 
   // Makes the temporary: empty, or holding the final file's bytes when keep_contents is set (for
-  // editing in place). The temporary is locked while it is written, so two writers of one file never
-  // share it. false with error() set.
+  // editing in place). Every writer has its own, so two writers of one file never share one; the last
+  // to commit wins. false with error() set.
   bool open(const std::filesystem::path& final_path, bool keep_contents = false);
   // the temporary's descriptor, read-write; callers write through it but never close it
   int fd() const { return fd_; }
@@ -30,7 +33,8 @@ class ReplacingFile {
   // A failure the caller met while writing through fd(); commit then refuses. error_number 0: no
   // system error, what says it all.
   void fail(int error_number, const std::string& what = "");
-  // sync, close, rename over the final name; false (temporary removed) on any failure
+  // sync, name the temporary, close, rename over the final name; false (temporary removed) on any
+  // failure
   bool commit();
   // removes the temporary; the final file stays as it was
   void discard();
@@ -44,12 +48,12 @@ class ReplacingFile {
   const std::filesystem::path& final_path() const { return final_; }
 
  private:
-  void close_descriptors();
+  bool create_temporary();
+  bool name_temporary();
 
   std::filesystem::path final_;
-  std::filesystem::path temporary_;
+  std::filesystem::path temporary_;  // empty while the temporary has no name
   int fd_ = -1;
-  int lock_fd_ = -1;  // holds the lock while fd_ is closed ahead of the rename
   std::string error_;
   bool reported_ = false;
 };

@@ -7,6 +7,7 @@
 #include <tuple>
 
 #include "app/host_options.h"
+#include "app/run_status.h"
 #include "containers/json_input.h"
 #include "gui/transcript.h"
 #include "threads/thread_impl.h"
@@ -188,6 +189,8 @@ const char* step_kind_name(ScriptStep::Kind kind) {
       return "folder";
     case ScriptStep::Kind::Act:
       return "act";
+    case ScriptStep::Kind::Message:
+      return "message";
   }
   return "dialog";
 }
@@ -212,7 +215,8 @@ bool parse_ui_script(const std::string& text, const std::string& file_name, std:
     StepError where(file_name, number, entry);
     if (!entry.is_object() || entry.size() != 1)
       return where.fail(error,
-                        "unknown step: a step is an object with one of \"dialog\", \"folder\", \"act\"");
+                        "unknown step: a step is an object with one of \"dialog\", \"folder\", \"act\", "
+                        "\"message\"");
     // items() hands out a proxy; copying its iterator's key and keeping a reference into the entry keeps
     // both alive for the whole step.
     const std::string key = entry.begin().key();
@@ -230,6 +234,10 @@ bool parse_ui_script(const std::string& text, const std::string& file_name, std:
     } else if (key == "act") {
       step.kind = ScriptStep::Kind::Act;
       if (!parse_act(body, &step, where, error)) return false;
+    } else if (key == "message") {
+      step.kind = ScriptStep::Kind::Message;
+      if (!body.is_string()) return where.fail(error, "\"message\" must be the text of the message box");
+      step.title = body.get<std::string>();
     } else {
       return where.fail(error, "unknown step \"" + key + "\"");
     }
@@ -317,6 +325,7 @@ const ScriptStep* ScriptedDriver::take(ScriptStep::Kind kind, const std::string&
     std::fprintf(stderr, "zorhost: the UI script has stopped: %s cancelled\n", what.c_str());
     return nullptr;
   }
+  std::lock_guard lock(steps_mutex_);
   if (next_ >= steps_.size()) {
     if (have_script_)
       std::fprintf(stderr, "zorhost: no UI script step is left for %s: cancelled\n", what.c_str());
@@ -489,11 +498,14 @@ void ScriptedDriver::dialog_shown(HostDialog*) {
 void ScriptedDriver::idle() {
   if (in_idle_) return;  // acting may send messages that end up here again
   in_idle_ = true;
-  while (!failed_ && next_ < steps_.size() && steps_[next_].kind == ScriptStep::Kind::Act) {
+  for (;;) {
+    std::unique_lock lock(steps_mutex_);
+    if (failed_ || next_ >= steps_.size() || steps_[next_].kind != ScriptStep::Kind::Act) break;
     const ScriptStep& step = steps_[next_];
     HostDialog* dialog = find_open_dialog(step.title);
     if (!dialog) break;
     ++next_;
+    lock.unlock();
     if (!check_settings(dialog, step) || !apply_settings(dialog, step) || !act_on_tree(dialog, step)) break;
   }
   in_idle_ = false;
@@ -509,7 +521,25 @@ int32_t ScriptedDriver::message_box(const std::string& text, int32_t) {
   std::lock_guard lock(g_message_box_mutex);
   std::fprintf(stderr, "MessageBox: %s\n", text.c_str());
   std::fflush(stderr);
-  transcript::record({{"event", "message"}, {"text", text}});
+  bool read = false;
+  {
+    std::lock_guard steps_lock(steps_mutex_);
+    if (!failed_ && next_ < steps_.size() && steps_[next_].kind == ScriptStep::Kind::Message) {
+      const ScriptStep& step = steps_[next_++];
+      if (step.title == text) {
+        read = true;
+      } else {
+        fail(step, "expects the message box " +
+                       json(step.title).dump(-1, ' ', false, json::error_handler_t::replace) +
+                       ", but the box says " +
+                       json(text).dump(-1, ' ', false, json::error_handler_t::replace));
+      }
+    }
+  }
+  nlohmann::json event{{"event", "message"}, {"text", text}};
+  if (read) event["acknowledged"] = true;
+  transcript::record(event);
+  if (!read && options().headless) note_unread_message_box(text);
   return 1;  // acknowledged: OK, or Yes
 }
 

@@ -7,9 +7,15 @@
 // user could close) stops the script:
 // the dialog is cancelled without any of the step's values, every later dialog and selection is
 // cancelled too, and the run ends with the usage status.
+//
+// A message box takes a "message" step when that is the next step: the step's text must be the box's
+// text exactly, else the script stops as above. A box acknowledged so has been read; in a headless
+// run any other box had no reader, and the run ends with the unread-message status (run_status.h).
 #pragma once
+#include <atomic>
 #include <filesystem>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <utility>
@@ -26,7 +32,7 @@ struct GadgetSetting {
 };
 
 struct ScriptStep {
-  enum class Kind { Dialog, Folder, Act };
+  enum class Kind { Dialog, Folder, Act, Message };
   enum class Ending { None, Ok, Cancel, Wait, CancelAfterEvents };
   Kind kind = Kind::Dialog;
   int32_t number = 0;  // counted from 1 as written
@@ -35,7 +41,7 @@ struct ScriptStep {
   Ending ending = Ending::None;        // dialog
   int64_t cancel_after_events = 0;     // dialog
   std::optional<std::string> folder;   // folder: nothing cancels
-  std::string title;                   // act
+  std::string title;                   // act; message: the text of the box
   std::optional<int32_t> tree_select;  // act
   std::optional<int32_t> tree_double_click;
 };
@@ -78,7 +84,9 @@ class ScriptedDriver : public Driver {
   bool have_script_ = false;
   std::string file_name_;
   bool in_idle_ = false;
-  bool failed_ = false;
+  std::atomic<bool> failed_ = false;
+  // next_ moves on the main thread for dialogs, on any thread for message boxes
+  std::mutex steps_mutex_;
 };
 
 // Why a user could not give this value to this gadget; empty when it fits.

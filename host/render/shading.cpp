@@ -3,6 +3,9 @@
 #include <algorithm>
 #include <atomic>
 #include <cmath>
+#include <cstdio>
+#include <exception>
+#include <functional>
 #include <mutex>
 #include <thread>
 #include <vector>
@@ -16,7 +19,21 @@ namespace zorhost {
 namespace {
 std::atomic<int> g_thread_count{0};
 constexpr int kTileSize = 32;
+
+RenderThreadStarter& thread_starter() {
+  static RenderThreadStarter starter;
+  return starter;
+}
+
+std::thread start_thread(std::function<void()> body) {
+  if (const RenderThreadStarter& starter = thread_starter()) return starter(std::move(body));
+  return std::thread(std::move(body));
+}
 }  // namespace
+
+void set_render_thread_starter(RenderThreadStarter starter) {
+  thread_starter() = std::move(starter);
+}
 
 void set_render_thread_count(int count) {
   g_thread_count = std::max(0, count);
@@ -101,12 +118,21 @@ int32_t run_tiles(const RenderJob& job, const TileFunction& render_tile) {
   // a scene's crash happens on a render worker, where a renderer's own faults happen most often
   if (job.crash) count = std::max(count, 2);
   std::vector<std::thread> helpers;
-  for (int i = 1; i < count; ++i) {
-    helpers.emplace_back([&worker, &job, first = i == 1] {
-      crash_note_thread_role("render worker");
-      if (first && job.crash) fault_now(kCrashOnRender);
-      worker();
-    });
+  try {
+    for (int i = 1; i < count; ++i) {
+      helpers.push_back(start_thread([&worker, &job, first = i == 1] {
+        crash_note_thread_role("render worker");
+        if (first && job.crash) fault_now(kCrashOnRender);
+        worker();
+      }));
+    }
+  } catch (const std::exception& e) {
+    // The helpers already running use this frame: they stop and are joined before it goes, and the
+    // image is incomplete, so the render failed.
+    stop = true;
+    for (auto& t : helpers) t.join();
+    std::fprintf(stderr, "zorhost: render failed: cannot start a render thread: %s\n", e.what());
+    return ZOR_RENDER_FAILED;
   }
   worker();
   for (auto& t : helpers) t.join();

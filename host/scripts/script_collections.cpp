@@ -9,6 +9,7 @@
 
 #include "app/entry_guard.h"
 #include "app/host_options.h"
+#include "app/run_status.h"
 #include "containers/container_json.h"
 #include "containers/json_input.h"
 #include "files/filename_impl.h"
@@ -230,6 +231,7 @@ bool scripts_item_write(HostScriptItem* item, const HostFilename* name, int32_t 
       return true;
     }
     std::fprintf(stderr, "zorhost: %s\n", error.c_str());
+    note_service_failure(error);
     return false;
   });
 }

@@ -5,6 +5,7 @@
 
 #include "app/entry_guard.h"
 #include "app/host_table.h"
+#include "app/run_status.h"
 #include "files/filename_impl.h"
 #include "memory/memory_tracker.h"
 #include "scripts/expression_evaluator.h"
@@ -36,6 +37,10 @@ int32_t scripts_library_compile(const HostFilename* source, const HostFilename* 
     if (!ok) {
       std::fputs(errors.c_str(), stderr);
       std::fflush(stderr);
+      // the compiler's first line names the file, the place and the cause
+      std::string first = errors.substr(0, errors.find('\n'));
+      if (first.rfind("zorhost: ", 0) == 0) first.erase(0, 9);
+      note_service_failure(first.rfind("cannot write ", 0) == 0 ? first : "cannot compile " + first);
     }
     return int32_t{ok ? 1 : 0};
   });

@@ -1,5 +1,6 @@
 #include "strings/number_text.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
@@ -87,7 +88,8 @@ std::u32string format_float(double value, int32_t int_digits, int32_t fraction_d
                             char32_t fill) {
   if (std::isnan(value)) return U"nan";
   if (std::isinf(value)) return value < 0 ? U"-inf" : U"inf";
-  const int fraction = std::max(0, fraction_digits);
+  const int fraction = std::clamp(fraction_digits, 0, kMaxFormatDigits);
+  int_digits = std::min(int_digits, kMaxFormatDigits);
   std::string digits;
   int first_power = 0;
   shortest_digits(value, digits, first_power);

@@ -8,10 +8,15 @@
 
 namespace zorhost {
 
-// fraction_digits after the point (below 0: none); int_digits > 0 pads the integer part with fill to
-// that many digits (a '0' fill goes after the sign, any other before it); exponent writes d.dddE+xx.
-// Rounding works on the shortest decimal form that reads back as the same double, so 2.675 rounds to
-// 2.68 as a person expects, although the nearest double lies just below it.
+// Digit counts a caller asks for are bounded by this: far more than a double holds, and the text of a
+// count from a careless caller (INT32_MAX) stays small.
+constexpr int32_t kMaxFormatDigits = 64;
+
+// fraction_digits after the point (below 0: none; above kMaxFormatDigits: that many); int_digits > 0 pads the
+// integer part with fill to that many digits (at most kMaxFormatDigits) (a '0' fill goes after the sign, any
+// other before it); exponent writes d.dddE+xx. Rounding works on the shortest decimal form that reads back as
+// the same double, so 2.675 rounds to 2.68 as a person expects, although the nearest double lies just below
+// it.
 std::u32string format_float(double value, int32_t int_digits, int32_t fraction_digits, bool exponent,
                             char32_t fill);
 

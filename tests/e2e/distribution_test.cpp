@@ -1,7 +1,7 @@
 // zorhost -createdistribution on a copy of the build's start-up folder (the GUI script, its symbol
 // header, and the SDK headers in the frameworks folder beside it): both files are made, a script with
-// a syntax error leaves no compiled file and the symbol header untouched, and a write-protected symbol
-// header is replaced.
+// a syntax error leaves no compiled file and the symbol header untouched and fails the run, and a
+// write-protected symbol header is replaced.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -96,9 +96,14 @@ TEST_F(Distribution, ASyntaxErrorLeavesNoCompiledScriptAndTheSymbolHeaderUntouch
   const auto written = fs::last_write_time(Resource() / "tarponsymbols.h");
 
   const Outcome run = Run();
-  EXPECT_EQ(run.status, 0) << run.err;
+  // the failed compile is the run's failure: status 6, and the last line names the place
+  EXPECT_EQ(run.status, 6) << run.err;
   EXPECT_EQ(run.console, (std::vector<std::string>{"Error: Compiling gui.tpb"}));
-  EXPECT_NE(run.err.find("gui.tpn:"), std::string::npos) << "the compiler names the place: " << run.err;
+  const std::vector<std::string> said = e2e::Lines(run.err);
+  ASSERT_FALSE(said.empty());
+  EXPECT_EQ(
+      said.back().rfind("zorhost: exit 6: cannot compile " + (Resource() / "gui.tpn").string() + ":", 0), 0u)
+      << run.err;
   EXPECT_FALSE(fs::exists(Resource() / "gui.tpb"));
   EXPECT_EQ(e2e::ReadFile(Resource() / "tarponsymbols.h"), before);
   EXPECT_EQ(fs::last_write_time(Resource() / "tarponsymbols.h"), written);

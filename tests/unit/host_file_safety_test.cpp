@@ -103,8 +103,6 @@ TEST(HostFileSafety, AFailedWriteLeavesTheOldFileAndNoTemporary) {
   std::ofstream(image) << "old image";
   std::ofstream(settings) << "{}";
 
-  // a temporary left by a killed writer is taken over by the next write of the same file
-  std::ofstream(temporary_path(report)) << "half a report of a killed run";
   EXPECT_EQ(write_through_table(report, "new report\n"), std::make_pair(true, true));
   EXPECT_EQ(read_file(report), "new report\n");
   EXPECT_EQ(names_in(root), (std::vector<std::string>{"0001.tif", "_result.txt", "settings.json"}));
@@ -141,19 +139,15 @@ TEST(HostFileSafety, AFailedWriteLeavesTheOldFileAndNoTemporary) {
   }();
   EXPECT_NE(said.find("cannot write " + report.string() + ": File too large"), std::string::npos) << said;
 
-  // two writers of one file take turns with its temporary: the second waits for the first to finish
+  // two writers of one file each have their own temporary; the last to commit wins
   {
-    ReplacingFile first;
+    ReplacingFile first, second;
     ASSERT_TRUE(first.open(report));
-    ASSERT_TRUE(first.write("first\n", 6));
-    std::thread second([&] {
-      ReplacingFile other;
-      EXPECT_TRUE(other.open(report) && other.write("second\n", 7) && other.commit()) << other.error();
-    });
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    ASSERT_TRUE(second.open(report));
+    EXPECT_TRUE(first.write("first\n", 6) && second.write("second\n", 7));
+    EXPECT_TRUE(second.commit()) << second.error();
     EXPECT_TRUE(first.commit()) << first.error();
-    second.join();
-    EXPECT_EQ(read_file(report), "second\n");
+    EXPECT_EQ(read_file(report), "first\n");
     std::ofstream(report) << "new report\n";
   }
 
@@ -192,6 +186,44 @@ TEST(HostFileSafety, AFailedWriteLeavesTheOldFileAndNoTemporary) {
   tiny.depth = 24;
   tiny.pixels.assign(3, 0);
   EXPECT_EQ(save_tiff(tiny, root / "missing" / "0001.tif"), ZOR_IMAGE_NOT_EXISTING);
+}
+
+// A temporary is never one that someone planted: a link at the name a temporary once had (one per
+// final file, so anyone could make it) must neither be written through nor be renamed into place.
+TEST(HostFileSafety, APlantedLinkIsNeverWrittenThrough) {
+  const fs::path root = fresh_folder("planted");
+  const fs::path elsewhere = root / "elsewhere";
+  fs::create_directories(elsewhere);
+  fs::create_directories(root / "out");
+  HostBitmap tiny;
+  tiny.width = tiny.height = 1;
+  tiny.depth = 24;
+  tiny.pixels.assign(3, 0);
+  const std::pair<const char*, std::function<bool(const fs::path&)>> writers[] = {
+      {"_result.txt", [](const fs::path& p) { return write_through_table(p, "report\n").second; }},
+      {"0001.tif", [&](const fs::path& p) { return save_tiff(tiny, p) == ZOR_IMAGE_OK; }},
+      {"1.json", [](const fs::path& p) { return write_file_atomically(p, "{}", nullptr); }},
+  };
+  for (const bool unnamed : {true, false}) {
+    use_unnamed_temporaries(unnamed);
+    for (const auto& [name, write] : writers) {
+      const fs::path final_path = root / "out" / name;
+      const fs::path target = elsewhere / (std::string(name) + (unnamed ? ".1" : ".2"));
+      std::ofstream(target) << "precious";
+      const fs::path planted = root / "out" / ("." + std::string(name) + ".zorhost-tmp");
+      fs::remove(planted);
+      fs::create_symlink(target, planted);
+      EXPECT_TRUE(write(final_path)) << name;
+      EXPECT_EQ(read_file(target), "precious") << name << (unnamed ? " unnamed" : " named");
+      EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(final_path))) << name;
+      EXPECT_TRUE(fs::is_symlink(fs::symlink_status(planted))) << name;
+    }
+  }
+  use_unnamed_temporaries(true);
+  // nothing but the written files and the planted links is left
+  EXPECT_EQ(names_in(root / "out"),
+            (std::vector<std::string>{".0001.tif.zorhost-tmp", ".1.json.zorhost-tmp",
+                                      "._result.txt.zorhost-tmp", "0001.tif", "1.json", "_result.txt"}));
 }
 
 TEST(HostFileSafety, ImagesAreWrittenInStripsOfManyRows) {

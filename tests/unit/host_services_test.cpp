@@ -91,6 +91,13 @@ TEST(HostStrings, FloatFormattingRoundsHalfAwayFromZeroAndPads) {
   EXPECT_EQ(format(12345.678, 0, 2, true), "1.23E+04");
   EXPECT_EQ(format(9.999, 0, 2, true), "1.00E+01");
   EXPECT_EQ(format(0.00012, 0, 1, true), "1.2E-04");
+  // a digit count past 64 is taken as 64, however large
+  const std::string sixty_four = "1.5" + std::string(63, '0');
+  for (const int32_t digits : {65, 100000, INT32_MAX}) {
+    EXPECT_EQ(format(1.5, 0, digits), sixty_four) << digits;
+    EXPECT_EQ(format(1.5, 0, digits, true), sixty_four + "E+00") << digits;
+    EXPECT_EQ(format(-1, digits, 0, false, U'0'), "-" + std::string(63, '0') + "1") << digits;
+  }
 }
 
 TEST(HostStrings, NumbersParseOnlyWhenTheWholeTextIsANumber) {
@@ -541,6 +548,9 @@ TEST(HostOptions, CommandLineForms) {
   EXPECT_EQ(o.drives.at('D'), "/data");
   EXPECT_EQ(o.commands, (std::vector<std::string>{"Renderator", "1001198"}));
   EXPECT_EQ(o.host_version, 15999);
+  HostOptions widest;
+  EXPECT_EQ(parse({"--host-version", "99999999"}, widest).status, ParsedCommandLine::Status::Run);
+  EXPECT_EQ(widest.host_version, 99999999);
   EXPECT_EQ(o.ui_script, "u.json");
   EXPECT_EQ(o.transcript, "t.jsonl");
   EXPECT_EQ(o.module_arguments, (std::vector<std::string>{"-renderator", "scenes", "--not-an-option"}));
@@ -549,10 +559,17 @@ TEST(HostOptions, CommandLineForms) {
   EXPECT_EQ(parse({"x", "--help"}, help).status, ParsedCommandLine::Status::Help);
 
   const std::pair<std::vector<std::string>, const char*> errors[] = {
-      {{"--bogus"}, "--bogus"},           {{"--bogus=1"}, "--bogus"},
-      {{"--prefs"}, "--prefs"},           {{"--prefs", "--headless"}, "--prefs"},
-      {{"--headless=yes"}, "--headless"}, {{"--set", "novalue"}, "--set"},
-      {{"--drive", "CC=/x"}, "--drive"},  {{"--host-version", "new"}, "--host-version"},
+      {{"--bogus"}, "--bogus"},
+      {{"--bogus=1"}, "--bogus"},
+      {{"--prefs"}, "--prefs"},
+      {{"--prefs", "--headless"}, "--prefs"},
+      {{"--headless=yes"}, "--headless"},
+      {{"--set", "novalue"}, "--set"},
+      {{"--drive", "CC=/x"}, "--drive"},
+      {{"--host-version", "new"}, "--host-version"},
+      // past 8 digits the version runs into the next column of the Renderator's report header
+      {{"--host-version", "100000000"}, "from 0 to 99999999"},
+      {{"--host-version", "-1"}, "from 0 to 99999999"},
   };
   for (const auto& [arguments, option] : errors) {
     HostOptions out;

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <random>
+#include <system_error>
+#include <thread>
 
 #include "render/render_scene.h"
 #include "render/render_threads.h"
@@ -253,6 +255,30 @@ TEST(Render, FailuresAreToldApart) {
   EXPECT_EQ(
       zorhost::render_table()->render_document(plain.get(), &warm_up, &small, 1, nullptr, nullptr, nullptr),
       ZOR_RENDER_OK);
+
+  // the system refuses the third helper thread: the two running are joined, the render fails
+  {
+    ThreadCount pin(4);
+    int started = 0;
+    zorhost::set_render_thread_starter([&](std::function<void()> body) {
+      if (started == 2)
+        throw std::system_error(std::make_error_code(std::errc::resource_unavailable_try_again));
+      ++started;
+      return std::thread(std::move(body));
+    });
+    testing::internal::CaptureStderr();
+    HostContainer larger = warm_up;
+    larger.values[5008] = larger.values[5009] = int32_t{128};
+    HostBitmap tiles;
+    ASSERT_EQ(zorhost::bitmaps_table()->init(&tiles, 128, 128, 24, 0), ZOR_IMAGE_OK);
+    EXPECT_EQ(
+        zorhost::render_table()->render_document(plain.get(), &larger, &tiles, 1, nullptr, nullptr, nullptr),
+        ZOR_RENDER_FAILED);
+    const std::string err = testing::internal::GetCapturedStderr();
+    zorhost::set_render_thread_starter(nullptr);
+    EXPECT_EQ(started, 2);
+    EXPECT_NE(err.find("cannot start a render thread"), std::string::npos) << err;
+  }
 }
 
 }  // namespace

@@ -41,7 +41,8 @@ typedef struct HostStringTable {
   bool (*equal)(const HostString* a, const HostString* b);
   void (*from_int)(HostString* out, int64_t value);
   /* fraction_digits after the point, rounded half away from zero; int_digits > 0 pads the integer
-   * part with fill to that many digits, 0 or below pads nothing; exponent writes d.dddE+xx */
+   * part with fill to that many digits, 0 or below pads nothing; exponent writes d.dddE+xx. Both
+   * counts are taken as at most 64. */
   void (*from_float)(HostString* out, double value, int32_t int_digits, int32_t fraction_digits,
                      bool exponent, uint32_t fill);
   /* The whole text must be a number; *error is 0 on success, non-zero otherwise. */
