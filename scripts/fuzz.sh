@@ -8,7 +8,8 @@
 # New corpus entries and the inputs that failed go below out/fuzz (FUZZ_OUT), never into the repository.
 # FUZZ_UPDATE_CORPUS=1 merges the new entries that add coverage into tests/fuzz/corpus afterwards.
 # FUZZ_MAX_LEN (default 8192) limits the length of generated inputs; longer seeds are still replayed by
-# ctest. FUZZ_BUILD_DIR overrides build-fuzz.
+# ctest. FUZZ_FLAGS adds libFuzzer options (e.g. -malloc_limit_mb=256 to report large allocations).
+# FUZZ_BUILD_DIR overrides build-fuzz.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds=${1:-60}
@@ -37,7 +38,7 @@ for t in "${targets[@]}"; do
   if ! ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 \
     "$build/bin/fuzz_$t" "$out/$t/corpus" "tests/fuzz/corpus/$t" -max_total_time="$seconds" \
       -max_len="${FUZZ_MAX_LEN:-8192}" -timeout=20 -rss_limit_mb=2048 -close_fd_mask=1 \
-      -artifact_prefix="$out/$t/crashes/" -print_final_stats=1 2>"$out/$t/log.txt"; then
+      -artifact_prefix="$out/$t/crashes/" -print_final_stats=1 ${FUZZ_FLAGS:-} 2>"$out/$t/log.txt"; then
     status=1
     echo "   FAILED: see $out/$t/log.txt and $out/$t/crashes/"
   fi
