@@ -1,9 +1,13 @@
 #!/usr/bin/env bash
-# Installs the Debian packages the build and the tests need, only when one is missing.
+# install-deps.sh [--fuzz]: installs the Debian packages the build and the tests need, only when one is
+# missing. --fuzz adds clang and its runtime libraries, which hold libFuzzer (scripts/fuzz.sh).
 set -euo pipefail
 packages=(cmake ninja-build g++ pkg-config googletest libgtest-dev libbenchmark-dev
           nlohmann-json3-dev libtiff-dev libtinyobjloader-dev imagemagick libpng-dev
           libzip-dev libexif-dev libjpeg-dev libxml2-utils chromium)
+if [ "${1:-}" = "--fuzz" ]; then
+  packages+=(clang libclang-rt-dev)
+fi
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

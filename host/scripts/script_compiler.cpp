@@ -315,7 +315,10 @@ class Compiler {
     locals_.resize(scope);
   }
 
-  // Statements and expressions recurse; a limit keeps a hostile script from exhausting the stack.
+  // Statements and expressions recurse; a limit keeps a hostile script from exhausting the stack. Every
+  // recursive path passes through one of the guarded productions: statement (nested statements),
+  // unary (brackets, unary operators, call arguments, the operands of binary operators) and an
+  // assignment inside expression.
   struct Nesting {
     Nesting(Compiler& c, const Token& at) : compiler(c) {
       if (++compiler.depth_ > kMaxNesting) compiler.fail(at, "nested too deeply");
@@ -384,6 +387,8 @@ class Compiler {
   // ---- expressions
   void expression() {
     if (cur_.kind == Tok::kName && peek_.kind == Tok::kPunct && peek_.text == "=") {
+      // An assignment's value is an expression again: "a = a = ... 1" recurses once per name.
+      const Nesting nesting(*this, cur_);
       const Token name = cur_;
       advance();
       advance();

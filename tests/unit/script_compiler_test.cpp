@@ -363,6 +363,48 @@ TEST(ScriptCompiler, ErrorsNameFileLineAndColumnAndWriteNothing) {
   EXPECT_NE(errors.find("no such file"), std::string::npos) << errors;
 }
 
+// Every production that recurses is limited, so that a hostile script is a compile error at the place
+// where it gets too deep instead of a stack overflow; a deep but reasonable script still compiles.
+TEST(ScriptCompiler, DeepNestingIsACompileErrorNotACrash) {
+  test_support::ScratchFolder folder;
+  const auto repeat = [](const std::string& piece, int times) {
+    std::string text;
+    for (int i = 0; i < times; ++i) text += piece;
+    return text;
+  };
+  constexpr int kDeep = 60000;
+  const std::string fn = "function f(x) {\n  var a;\n  ";
+  // The first token past 256 levels is refused (a function body's statement is level 1; an assignment,
+  // a statement and a bracket, operator or argument each open one). Columns are on line 3, which
+  // starts at column 3.
+  const std::pair<std::string, std::string> cases[] = {
+      {fn + repeat("a = ", kDeep) + "1;\n}\n", "3:" + std::to_string(3 + 4 * 255)},
+      {fn + "return " + repeat("f(", kDeep) + "1" + repeat(")", kDeep) + ";\n}\n",
+       "3:" + std::to_string(10 + 2 * 255)},
+      {fn + "return " + repeat("(", kDeep) + "1" + repeat(")", kDeep) + ";\n}\n",
+       "3:" + std::to_string(10 + 255)},
+      {fn + "return " + repeat("-", kDeep) + "1;\n}\n", "3:" + std::to_string(10 + 255)},
+      {fn + repeat("a = (", kDeep) + "1" + repeat(")", kDeep) + ";\n}\n",
+       "3:" + std::to_string(3 + 5 * 127 + 4)},
+      {fn + repeat("{", kDeep) + repeat("}", kDeep) + "\n}\n", "3:" + std::to_string(3 + 256)},
+      {fn + repeat("if (1) ", kDeep) + ";\n}\n", "3:" + std::to_string(3 + 7 * 255 + 4)},
+  };
+  for (const auto& [text, where] : cases) {
+    const auto source = folder.write("deep.tpn", text);
+    std::string errors;
+    EXPECT_FALSE(compile_script(source, "", errors)) << text.substr(0, 60);
+    EXPECT_EQ(errors.rfind(source.string() + ":" + where + ": error: nested too deeply", 0), 0u)
+        << text.substr(0, 60) << "\n"
+        << errors;
+  }
+
+  const auto source = folder.write("fine.tpn", fn + "return " + repeat("a = ", 200) + "x + 1;\n}\n");
+  std::string errors;
+  ASSERT_TRUE(compile_script(source, "", errors)) << errors;
+  Machine m(read_bytes(folder.path() / "fine.tpb"));
+  EXPECT_EQ(m.call("f", {41}), 42);
+}
+
 TEST(ScriptCompiler, SymbolHeadersAgreeOrFail) {
   test_support::ScratchFolder folder;
   // The same name twice with one value is fine (two headers may share a symbol); another value is not.

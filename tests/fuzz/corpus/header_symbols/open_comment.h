@@ -1,0 +1,1 @@
+enum { A = 1, /* never closed
