@@ -145,7 +145,7 @@ RgbImage ReadTiff(const std::filesystem::path& path) {
   const bool plain = TIFFGetField(tiff.get(), TIFFTAG_PHOTOMETRIC, &photometric) &&
                      photometric == PHOTOMETRIC_RGB && bits == 8 && samples == 3 &&
                      planar == PLANARCONFIG_CONTIG && orientation == ORIENTATION_TOPLEFT &&
-                     !TIFFIsTiled(tiff.get()) && TIFFScanlineSize64(tiff.get()) == int64_t(width) * 3;
+                     !TIFFIsTiled(tiff.get()) && TIFFScanlineSize64(tiff.get()) == uint64_t(width) * 3;
   if (plain) {
     for (uint32_t y = 0; y < height; ++y)
       if (TIFFReadScanline(tiff.get(), &image.pixels[size_t(y) * width * 3], y, 0) != 1)
