@@ -15,6 +15,7 @@
 #include "files/filename_impl.h"
 #include "memory/memory_tracker.h"
 #include "strings/string_impl.h"
+#include "unit/scratch_folder.h"
 
 namespace fs = std::filesystem;
 using namespace zorhost;
@@ -67,7 +68,8 @@ std::string format(double value, int int_digits, int fraction_digits, bool expon
 }
 
 fs::path fresh_folder(const std::string& name) {
-  const fs::path folder = fs::temp_directory_path() / ("zorhost_test_" + std::to_string(::getpid())) / name;
+  static const test_support::ScratchFolder parent("zorhost_test_");
+  const fs::path folder = parent.path() / name;
   fs::remove_all(folder);
   fs::create_directories(folder);
   return folder;
