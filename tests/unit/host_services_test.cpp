@@ -592,6 +592,15 @@ TEST(HostOptions, CommandLineForms) {
   setenv("HOME", "/home/u", 1);
   apply_option_defaults(home_defaults, "/opt/zor");
   EXPECT_EQ(home_defaults.prefs_dir, "/home/u/.config/zorhost");
+  // <prefix>/bin/zorhost starts from <prefix>/lib/zorhost once that is there
+  const fs::path prefix = fresh_folder("prefix");
+  HostOptions build_tree;
+  apply_option_defaults(build_tree, prefix / "bin");
+  EXPECT_EQ(build_tree.startup_dir, prefix / "bin");
+  fs::create_directories(prefix / "lib" / "zorhost");
+  HostOptions installed;
+  apply_option_defaults(installed, prefix / "bin");
+  EXPECT_EQ(installed.startup_dir, prefix / "lib" / "zorhost");
 
   const fs::path plugins = fresh_folder("plugins");
   fs::create_directories(plugins / "sub");
