@@ -17,15 +17,16 @@ string(REGEX REPLACE ".*\"(.*)\".*" "\\1" RELKIT_RELEASE "${release_line}")
 
 install(TARGETS zorhost relkit-report RUNTIME DESTINATION bin)
 install(TARGETS relkit LIBRARY DESTINATION ${RELKIT_INSTALL_STARTUP}/plugins)
-install(DIRECTORY ${CMAKE_SOURCE_DIR}/examples/startup/ DESTINATION ${RELKIT_INSTALL_STARTUP})
+install(DIRECTORY ${CMAKE_SOURCE_DIR}/examples/startup/ DESTINATION ${RELKIT_INSTALL_STARTUP}
+  PATTERN .clang-format EXCLUDE)
 install(DIRECTORY ${CMAKE_SOURCE_DIR}/frameworks/orvane.framework/
   DESTINATION ${RELKIT_INSTALL_STARTUP}/frameworks/orvane.framework FILES_MATCHING PATTERN "*.h")
 install(DIRECTORY ${CMAKE_SOURCE_DIR}/examples/scenes DESTINATION ${CMAKE_INSTALL_DATADIR}/relkit)
 file(GLOB RELKIT_GUIDES ${CMAKE_SOURCE_DIR}/docs/*.md)
 install(FILES ${CMAKE_SOURCE_DIR}/README.md ${RELKIT_GUIDES} DESTINATION ${CMAKE_INSTALL_DOCDIR})
 
-# Man pages from the --help texts. help2man is told the version so that it never asks the programs for
-# one; without help2man the build goes on without man pages.
+# Man pages from the --help texts, compressed as Debian installs them. help2man is told the version so
+# that it never asks the programs for one; without help2man the build goes on without man pages.
 find_program(HELP2MAN help2man)
 if(HELP2MAN)
   set(man_dir ${CMAKE_BINARY_DIR}/man)
@@ -33,13 +34,14 @@ if(HELP2MAN)
   set(relkit-report_summary "judge a Renderator result folder against a comparison base")
   set(man_pages)
   foreach(program zorhost relkit-report)
-    add_custom_command(OUTPUT ${man_dir}/${program}.1
+    add_custom_command(OUTPUT ${man_dir}/${program}.1.gz
       COMMAND ${CMAKE_COMMAND} -E make_directory ${man_dir}
       COMMAND ${HELP2MAN} --no-info --no-discard-stderr --section=1 --version-string=${RELKIT_RELEASE}
         --name=${${program}_summary} --output=${man_dir}/${program}.1 $<TARGET_FILE:${program}>
+      COMMAND gzip -9nf ${man_dir}/${program}.1
       DEPENDS ${program}
       COMMENT "Man page of ${program}")
-    list(APPEND man_pages ${man_dir}/${program}.1)
+    list(APPEND man_pages ${man_dir}/${program}.1.gz)
   endforeach()
   add_custom_target(man_pages ALL DEPENDS ${man_pages})
   install(FILES ${man_pages} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)

@@ -25,10 +25,11 @@ for file in bin/zorhost bin/relkit-report lib/zorhost/plugins/relkit.zdl64 lib/z
   [ -f "$prefix/$file" ] || fail "$file is not installed"
 done
 [ -f "$prefix/lib/zorhost/frameworks/orvane.framework/source/zor_api/zor_api.h" ] || fail "no SDK headers installed"
+[ ! -e "$prefix/lib/zorhost/resource/.clang-format" ] || fail "the formatter's settings are installed"
 ls "$prefix"/share/relkit/scenes/*/*.zor >/dev/null 2>&1 || fail "no sample scenes installed"
 if [ -d "$build/man" ]; then
   for program in zorhost relkit-report; do
-    grep -q "^\.TH" "$prefix/share/man/man1/$program.1" || fail "no man page for $program"
+    zgrep -q "^\.TH" "$prefix/share/man/man1/$program.1.gz" || fail "no man page for $program"
   done
 fi
 if grep -rlF "$build" "$prefix"; then fail "the files above name the build folder $build"; fi
