@@ -126,9 +126,17 @@ ParsedCommandLine parse_command_line(const std::vector<std::string>& arguments, 
   return {};
 }
 
+// An installed zorhost lives in <prefix>/bin and its start-up folder in <prefix>/lib/zorhost; in a build
+// folder the start-up content lies beside the executable.
+static fs::path default_startup_folder(const fs::path& executable_folder) {
+  const fs::path installed = executable_folder.parent_path() / "lib" / "zorhost";
+  std::error_code error;
+  return fs::is_directory(installed, error) ? installed : executable_folder;
+}
+
 void apply_option_defaults(HostOptions& out, const fs::path& executable_folder) {
   std::error_code error;
-  if (out.startup_dir.empty()) out.startup_dir = executable_folder;
+  if (out.startup_dir.empty()) out.startup_dir = default_startup_folder(executable_folder);
   if (out.prefs_dir.empty()) {
     const char* config = std::getenv("XDG_CONFIG_HOME");
     const char* home = std::getenv("HOME");
@@ -160,7 +168,8 @@ std::vector<fs::path> find_modules(const fs::path& folder) {
 
 std::string usage_text() {
   return "usage: zorhost [host options] [arguments for the modules]\n"
-         "  --startup DIR         the start-up folder (default: the folder of zorhost)\n"
+         "  --startup DIR         the start-up folder (default: ../lib/zorhost from zorhost's folder if\n"
+         "                        there, else zorhost's folder)\n"
          "  --prefs DIR           stored settings and configuration (default: $XDG_CONFIG_HOME/zorhost)\n"
          "  --module FILE         load this module; repeatable (default: every *.zdl64 below "
          "<startup>/plugins)\n"

@@ -113,10 +113,12 @@ void ExpectPageWorks(const fs::path& root, const fs::path& result) {
     return;
   }
   const fs::path dump = root / "dom.html";
-  const std::string command = "timeout 120 chromium --headless --no-sandbox --disable-gpu --user-data-dir='" +
-                              (root / "chromium").string() + "' --dump-dom 'file://" +
-                              fs::absolute(result / "_report.html").string() + "?selftest' > '" +
-                              dump.string() + "' 2>/dev/null";
+  // XDG_CONFIG_HOME too, or Chromium keeps its crash reports in the user's settings
+  const std::string command =
+      "XDG_CONFIG_HOME='" + (root / "chromium").string() +
+      "' timeout 120 chromium --headless --no-sandbox --disable-gpu --user-data-dir='" +
+      (root / "chromium").string() + "' --dump-dom 'file://" +
+      fs::absolute(result / "_report.html").string() + "?selftest' > '" + dump.string() + "' 2>/dev/null";
   ASSERT_EQ(std::system(command.c_str()), 0);
   const std::string dom = ReadFile(dump);
   std::smatch found;
@@ -486,10 +488,12 @@ TEST_F(RelkitReportInput, NamesOfAnyBytesKeepEveryOutputWellFormed) {
                                     page.find("</script", data) - page.find('>', data) - 1)),
             summary);
   if (!HaveProgram("chromium")) GTEST_SKIP() << "chromium is not installed: the page was not opened";
-  const std::string command = "timeout 120 chromium --headless --no-sandbox --disable-gpu --user-data-dir='" +
-                              (root_ / "chromium").string() + "' --dump-dom 'file://" +
-                              (base_ / "_report.html").string() + "?selftest' > '" +
-                              (root_ / "dom.html").string() + "' 2>/dev/null";
+  // XDG_CONFIG_HOME too, or Chromium keeps its crash reports in the user's settings
+  const std::string command =
+      "XDG_CONFIG_HOME='" + (root_ / "chromium").string() +
+      "' timeout 120 chromium --headless --no-sandbox --disable-gpu --user-data-dir='" +
+      (root_ / "chromium").string() + "' --dump-dom 'file://" + (base_ / "_report.html").string() +
+      "?selftest' > '" + (root_ / "dom.html").string() + "' 2>/dev/null";
   ASSERT_EQ(std::system(command.c_str()), 0);
   const std::string dom = ReadFile(root_ / "dom.html");
   EXPECT_NE(dom.find("<pre id=\"selftest\">"), std::string::npos) << "the page's script did not run";

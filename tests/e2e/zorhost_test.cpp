@@ -12,6 +12,8 @@
 #include <string>
 #include <vector>
 
+#include "unit/scratch_folder.h"
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -33,7 +35,8 @@ class Zorhost : public ::testing::Test {
  protected:
   void SetUp() override {
     const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    folder_ = fs::temp_directory_path() / ("zorhost_e2e_" + std::to_string(::getpid())) / info->name();
+    static const test_support::ScratchFolder parent("zorhost_e2e_");
+    folder_ = parent.path() / info->name();
     fs::remove_all(folder_);
     fs::create_directories(folder_ / "prefs");
   }

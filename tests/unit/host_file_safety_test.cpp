@@ -24,6 +24,7 @@
 #include "containers/settings_store.h"
 #include "files/filename_impl.h"
 #include "files/replacing_file.h"
+#include "unit/scratch_folder.h"
 
 namespace fs = std::filesystem;
 using namespace zorhost;
@@ -35,7 +36,8 @@ const HostFileTable& F() {
 }
 
 fs::path fresh_folder(const std::string& name) {
-  const fs::path folder = fs::temp_directory_path() / ("zorhost_safety_" + std::to_string(::getpid())) / name;
+  static const test_support::ScratchFolder parent("zorhost_safety_");
+  const fs::path folder = parent.path() / name;
   fs::remove_all(folder);
   fs::create_directories(folder);
   return folder;

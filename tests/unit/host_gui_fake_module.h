@@ -17,6 +17,7 @@
 #include "gui/dialog_model.h"
 #include "gui/ui_session.h"
 #include "strings/string_impl.h"
+#include "unit/scratch_folder.h"
 
 namespace fake {
 
@@ -96,9 +97,8 @@ struct Dialog {
 };
 
 inline std::filesystem::path temp_file(const std::string& name, const std::string& content = {}) {
-  auto dir = std::filesystem::temp_directory_path() / ("zorhost_gui_test_" + std::to_string(getpid()));
-  std::filesystem::create_directories(dir);
-  auto path = dir / name;
+  static const test_support::ScratchFolder dir("zorhost_gui_test_");
+  auto path = dir.path() / name;
   if (!content.empty()) std::ofstream(path) << content;
   return path;
 }

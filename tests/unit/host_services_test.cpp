@@ -15,6 +15,7 @@
 #include "files/filename_impl.h"
 #include "memory/memory_tracker.h"
 #include "strings/string_impl.h"
+#include "unit/scratch_folder.h"
 
 namespace fs = std::filesystem;
 using namespace zorhost;
@@ -67,7 +68,8 @@ std::string format(double value, int int_digits, int fraction_digits, bool expon
 }
 
 fs::path fresh_folder(const std::string& name) {
-  const fs::path folder = fs::temp_directory_path() / ("zorhost_test_" + std::to_string(::getpid())) / name;
+  static const test_support::ScratchFolder parent("zorhost_test_");
+  const fs::path folder = parent.path() / name;
   fs::remove_all(folder);
   fs::create_directories(folder);
   return folder;
@@ -590,6 +592,15 @@ TEST(HostOptions, CommandLineForms) {
   setenv("HOME", "/home/u", 1);
   apply_option_defaults(home_defaults, "/opt/zor");
   EXPECT_EQ(home_defaults.prefs_dir, "/home/u/.config/zorhost");
+  // <prefix>/bin/zorhost starts from <prefix>/lib/zorhost once that is there
+  const fs::path prefix = fresh_folder("prefix");
+  HostOptions build_tree;
+  apply_option_defaults(build_tree, prefix / "bin");
+  EXPECT_EQ(build_tree.startup_dir, prefix / "bin");
+  fs::create_directories(prefix / "lib" / "zorhost");
+  HostOptions installed;
+  apply_option_defaults(installed, prefix / "bin");
+  EXPECT_EQ(installed.startup_dir, prefix / "lib" / "zorhost");
 
   const fs::path plugins = fresh_folder("plugins");
   fs::create_directories(plugins / "sub");

@@ -1,5 +1,6 @@
 // A folder of the test's own below the temporary folder, removed with the object. Named after the process,
-// so two test runs at once never share one.
+// so two test runs at once never share one. A function-local static one serves as the parent of a test
+// program's fixed-name folders and goes at the program's exit.
 #pragma once
 #include <unistd.h>
 
@@ -12,10 +13,10 @@ namespace test_support {
 
 class ScratchFolder {
  public:
-  ScratchFolder() {
+  explicit ScratchFolder(const std::string& prefix = "zorhost_scene_test_") {
     static std::atomic<int> counter{0};
     path_ = std::filesystem::temp_directory_path() /
-            ("zorhost_scene_test_" + std::to_string(::getpid()) + "_" + std::to_string(counter++));
+            (prefix + std::to_string(::getpid()) + "_" + std::to_string(counter++));
     std::filesystem::create_directories(path_);
   }
   ~ScratchFolder() {
