@@ -209,7 +209,27 @@ TEST_F(RelkitReport, JudgesTheSamplesApprovesAChangeAndSeesAnInsertedScene) {
   EXPECT_GT(failed["diff"].get<double>(), 0.0);
   const std::string failedJunit = ReadFile(Result(3) / "_junit.xml");
   EXPECT_EQ(Count(failedJunit, "<failure "), 1);
-  EXPECT_EQ(Count(failedJunit, "<testcase name=\"4 basics/spheres_standard.zor\"[^>]*>\\s*<failure "), 1);
+  EXPECT_EQ(Count(failedJunit,
+                  "<testcase name=\"basics/spheres_standard.zor\" classname=\"relkit.renderator\"[^>]*>"
+                  "\\s*<failure [\\s\\S]*?</failure>\\s*<system-out>\\[\\[ATTACHMENT\\|"),
+            1)
+      << failedJunit;
+  // its four pictures attached, each a file that is there
+  const std::regex attachment("\\[\\[ATTACHMENT\\|([^\\]]*0004-(new|ref|diff|amp)\\.png)\\]\\]");
+  int attached = 0;
+  for (auto it = std::sregex_iterator(failedJunit.begin(), failedJunit.end(), attachment);
+       it != std::sregex_iterator(); ++it, ++attached)
+    EXPECT_TRUE(fs::is_regular_file((*it)[1].str())) << (*it)[1];
+  EXPECT_EQ(attached, 4);
+  // a CI server follows a scene from run to run by class and name: both runs name their cases alike
+  const auto cases = [](const std::string& xml) {
+    const std::regex testcase("<testcase name=\"[^\"]*\" classname=\"[^\"]*\"");
+    std::vector<std::string> found;
+    for (auto it = std::sregex_iterator(xml.begin(), xml.end(), testcase); it != std::sregex_iterator(); ++it)
+      found.push_back(it->str());
+    return found;
+  };
+  EXPECT_EQ(cases(junit), cases(failedJunit));
   EXPECT_EQ(Count(failedJunit, "pixels over threshold [1-9][0-9]* of 19200"), 1) << failedJunit;
   ExpectValidJunit(Result(3) / "_junit.xml");
   ExpectPageWorks(root_, Result(3));
@@ -616,3 +636,26 @@ TEST_F(RelkitReportInput, AnInterruptedApproveLeavesTheBaseOldOrApproved) {
 }
 
 }  // namespace
+
+TEST_F(RelkitReportInput, FollowsTheCommandLineConventions) {
+  // help and version on every level: exit 0, the text on stdout
+  const std::vector<std::vector<std::string>> helps = {
+      {"-h"}, {"--help"}, {"check", "--help"}, {"check", result_.string(), "-h"}, {"approve", "--help"}};
+  for (const auto& args : helps) {
+    const Outcome help = RunReport(root_, args);
+    EXPECT_EQ(help.status, 0) << args.back() << help.err;
+    EXPECT_EQ(help.out.rfind("usage:", 0), 0u) << help.out;
+  }
+  const Outcome version = RunReport(root_, {"--version"});
+  EXPECT_EQ(version.status, 0);
+  EXPECT_EQ(version.out.rfind("relkit-report 1.0\nhost API version 16050", 0), 0u) << version.out;
+
+  // "--opt=value" is "--opt value"; a flag refuses a value
+  EXPECT_EQ(RunReport(root_, {"check", result_.string(), "--reference=" + base_.string(), "--jobs=2"}).status,
+            0);
+  const Outcome flag = RunReport(root_, {"check", result_.string(), "--fail-on-time=yes"});
+  EXPECT_EQ(flag.status, 2);
+  EXPECT_NE(flag.err.find("--fail-on-time takes no value"), std::string::npos) << flag.err;
+  EXPECT_EQ(RunReport(root_, {"approve", result_.string(), "--into=" + base_.string(), "--scene=1"}).status,
+            0);
+}
