@@ -13,6 +13,7 @@ namespace {
 void PrintUsage(const CommandLineActions& actions) {
   actions.print(String("Renderator Options:"));
   actions.print(String("-renderator scenepath [refpath] ... specify the directory to render"));
+  actions.print(String("-createdistribution ... create the distribution"));
   actions.print(String(""));
 }
 

@@ -262,8 +262,9 @@ TEST_F(Renderator, FailuresAreReportedAndTheRunGoesOn) {
   // the command line's own errors and help
   HostRun usage = Host({"-help", "-renderator"});
   EXPECT_NE(
-      usage.out.find("Renderator Options:\n-renderator scenepath [refpath] ... specify the directory to "
-                     "render\n\nmissing parameter for -renderator\n"),
+      usage.out.find(
+          "Renderator Options:\n-renderator scenepath [refpath] ... specify the directory to "
+          "render\n-createdistribution ... create the distribution\n\nmissing parameter for -renderator\n"),
       std::string::npos)
       << usage.out;
 }
