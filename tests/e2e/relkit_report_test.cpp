@@ -105,6 +105,47 @@ class RelkitReport : public e2e::RunFoldersTest {
   }
 };
 
+TEST_F(RelkitReport, AnErrorSceneSaysWhyOnThePageAndInJunit) {
+  const json good = {
+      {"zor", 1},
+      {"renderSettings", {{"5008", 32.0}, {"5009", 24.0}}},
+      {"camera", {{"position", {0, 2, -6}}, {"target", {0, 0, 0}}, {"fov", 40}}},
+      {"lights", json::array({{{"type", "point"}, {"position", {4, 6, -4}}, {"intensity", 40}}})},
+      {"objects", json::array({{{"type", "sphere"}, {"center", {0, 1, 0}}, {"radius", 1}}})}};
+  json engineless = good;
+  engineless["renderSettings"]["5300"] = 999;
+  std::ofstream(scenes_ / "a.zor") << good.dump();
+  std::ofstream(scenes_ / "b.zor") << "{ not a scene";
+  std::ofstream(scenes_ / "c.zor") << engineless.dump();
+  ASSERT_NO_FATAL_FAILURE(Renderator({}));
+  EXPECT_EQ(Count(ReadFile(Result(1) / "_errors.jsonl"), "\"stage\":\"load\""), 1);
+
+  const Outcome check = RunReport(root_, {"check", Result(1).string()});
+  EXPECT_EQ(check.status, 1) << check.err;
+  const json scenes = Summary(Result(1))["scenes"];
+  const std::string junit = ReadFile(Result(1) / "_junit.xml");
+  // the host's message comes first: it is the one a CI server shows; a scene without one keeps the
+  // Renderator's word only
+  const std::pair<int, const char*> causes[] = {{1, "not loaded: "},
+                                                {2, "render failed: unknown render engine 999"}};
+  for (const auto& [index, cause] : causes) {
+    const json& scene = scenes[index];
+    EXPECT_EQ(scene["status"], "ERROR");
+    ASSERT_EQ(scene["reasons"].size(), 2u) << scene;
+    EXPECT_TRUE(std::regex_search(scene["reasons"][0].get<std::string>(), std::regex(cause))) << scene;
+    EXPECT_EQ(Count(junit, "<testcase name=\"" + scene["name"].get<std::string>() +
+                               "\"[^>]*>\\s*<error message=\"" + cause),
+              1)
+        << junit;
+  }
+  ExpectValidJunit(Result(1) / "_junit.xml");
+
+  // garbage beside the report does not stop the check, and names nothing
+  std::ofstream(Result(1) / "_errors.jsonl") << "[1]\n{\"scene\": 3}\n\xff\xfe{\n";
+  ASSERT_EQ(RunReport(root_, {"check", Result(1).string()}).status, 1);
+  EXPECT_EQ(Summary(Result(1))["scenes"][1]["reasons"].size(), 1u);
+}
+
 // The page opened in headless Chromium: it checks itself with ?selftest once everything has loaded
 // and the dumped DOM shows what it found.
 void ExpectPageWorks(const fs::path& root, const fs::path& result) {
