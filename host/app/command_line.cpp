@@ -6,6 +6,8 @@
 #include <optional>
 #include <system_error>
 
+#include "app/host_build.h"
+
 namespace fs = std::filesystem;
 
 namespace zorhost {
@@ -31,7 +33,7 @@ const OptionSpec kOptions[] = {
     {"--set", Takes::Value},          {"--drive", Takes::Value},
     {"--transcript", Takes::Value},   {"--allow-faults", Takes::Nothing},
     {"--host-version", Takes::Value}, {"--check-leaks", Takes::Nothing},
-    {"--help", Takes::Nothing},
+    {"--help", Takes::Nothing},       {"--version", Takes::Nothing},
 };
 
 const OptionSpec* find_option(const std::string& name) {
@@ -98,6 +100,8 @@ ParsedCommandLine parse_command_line(const std::vector<std::string>& arguments, 
   bool options_ended = false;
   for (size_t i = 0; i < arguments.size(); ++i) {
     const std::string& argument = arguments[i];
+    // "-h" is the usual short help; no module takes it, so it never reaches them.
+    if (!options_ended && argument == "-h") return {ParsedCommandLine::Status::Help, {}};
     if (options_ended || argument.rfind("--", 0) != 0) {
       out.module_arguments.push_back(argument);
       continue;
@@ -114,6 +118,7 @@ ParsedCommandLine parse_command_line(const std::vector<std::string>& arguments, 
     if (option->takes == Takes::Nothing) {
       if (equals != std::string::npos) return usage_error("option " + name + " takes no value");
       if (name == "--help") return {ParsedCommandLine::Status::Help, {}};
+      if (name == "--version") return {ParsedCommandLine::Status::Version, {}};
     } else if (equals != std::string::npos) {
       value = argument.substr(equals + 1);
     } else if (i + 1 < arguments.size() && arguments[i + 1].rfind("--", 0) != 0) {
@@ -182,13 +187,25 @@ std::string usage_text() {
          "  --allow-faults        obey the faults section of scene files\n"
          "  --host-version N      answer N as the host API version, 0 to 99999999 (default 16050)\n"
          "  --check-leaks         list host allocations never freed at exit, and exit 4\n"
-         "  --help                show this text\n"
+         "  -h, --help            show this text (a module's own options: zorhost -help)\n"
+         "  --version             show the version of zorhost and of its host API\n"
          "Options take their value as '--opt value' or '--opt=value'; '--' ends the host options.\n"
+         "Arguments for the relkit module (one dash): -renderator SCENES [BASE] renders every scene below\n"
+         "SCENES and compares with the base BASE or builds one; -createdistribution compiles gui.tpn and\n"
+         "writes tarponsymbols.h; -help prints the module's own usage.\n"
          "Exit status: 0 clean end; 1 internal error; 2 usage error or a UI script step wrong for what it\n"
          "met; 3 a module cannot be loaded or bound; 4 leaks (--check-leaks); 5 a headless run showed a\n"
-         "message box no UI script step acknowledged; 6 a file write, image save, script compile or the\n"
-         "transcript failed, or a listing left out a name with a control byte. Several: 2/3, then 6, 5, 4;\n"
-         "for 5 and 6 the last stderr line names the cause.\n";
+         "message box no UI script step acknowledged, or a dialog no UI script was there to answer; 6 a\n"
+         "file write, image save, script compile or the transcript failed, or a listing left out a name\n"
+         "with a control byte. Several: 2/3, then 6, 5, 4; for 5 and 6 the last stderr line names the\n"
+         "cause.\n";
+}
+
+std::string version_text() {
+  return "zorhost " ZORHOST_RELEASE
+         "\n"
+         "host API version " +
+         std::to_string(ZOR_HOST_API_VERSION) + "\nbuild " + kHostBuildName + "\n";
 }
 
 }  // namespace zorhost

@@ -14,7 +14,7 @@ namespace zorhost {
 constexpr int64_t kMaxHostVersion = 99'999'999;
 
 struct ParsedCommandLine {
-  enum class Status { Run, Help, UsageError };
+  enum class Status { Run, Help, Version, UsageError };
   Status status = Status::Run;
   std::string error;  // one line naming the option, for UsageError
 };
@@ -29,5 +29,7 @@ void apply_option_defaults(HostOptions& out, const std::filesystem::path& execut
 std::vector<std::filesystem::path> find_modules(const std::filesystem::path& folder);
 
 std::string usage_text();
+// --version: the first line is "zorhost X.Y", as packaging tools expect.
+std::string version_text();
 
 }  // namespace zorhost

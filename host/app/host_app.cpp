@@ -187,7 +187,10 @@ void Host::messages() {
   }
   unused_arguments_.clear();
   for (size_t i = 0; i < storage.size(); ++i) {
-    if (pointers[i]) unused_arguments_.push_back(storage[i]);
+    // A module answers a help request with its usage and leaves it for the next module, so a help
+    // request is never consumed, yet it was used.
+    const bool help = storage[i] == "-help" || storage[i] == "--help";
+    if (pointers[i] && !help) unused_arguments_.push_back(storage[i]);
   }
   for (const std::string& argument : unused_arguments_) {
     std::fprintf(stderr, "zorhost: warning: argument '%s' was not used\n", argument.c_str());

@@ -19,6 +19,10 @@ int main(int argc, char** argv) {
       std::fputs(zorhost::usage_text().c_str(), stdout);
       return zorhost::kExitOk;
     }
+    if (parsed.status == zorhost::ParsedCommandLine::Status::Version) {
+      std::fputs(zorhost::version_text().c_str(), stdout);
+      return zorhost::kExitOk;
+    }
     if (parsed.status == zorhost::ParsedCommandLine::Status::UsageError) {
       std::fprintf(stderr, "%s\n", parsed.error.c_str());
       return zorhost::kExitUsage;

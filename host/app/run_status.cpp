@@ -40,7 +40,12 @@ bool note_left_out_name(const std::string& path) {
 
 void note_unread_message_box(const std::string& text) {
   std::lock_guard lock(notes().mutex);
-  if (!notes().message) notes().message = text;
+  if (!notes().message) notes().message = "a message box had no reader: " + text;
+}
+
+void note_unanswered_dialog(const std::string& name) {
+  std::lock_guard lock(notes().mutex);
+  if (!notes().message) notes().message = name + " had nobody to answer it (no UI script)";
 }
 
 std::optional<std::string> service_failure() {
@@ -71,8 +76,7 @@ int final_exit_status(int step_status, bool leaks) {
     return kExitServiceFailed;
   }
   if (const auto text = unread_message_box()) {
-    std::fprintf(stderr, "zorhost: exit %d: a message box had no reader: %s\n", kExitUnreadMessage,
-                 text->c_str());
+    std::fprintf(stderr, "zorhost: exit %d: %s\n", kExitUnreadMessage, text->c_str());
     return kExitUnreadMessage;
   }
   return leaks ? kExitLeaks : kExitOk;

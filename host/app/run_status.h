@@ -13,19 +13,22 @@ enum ExitStatus {
   kExitUsage = 2,
   kExitModule = 3,
   kExitLeaks = 4,
-  kExitUnreadMessage = 5,  // a headless run showed a message box that no UI script step acknowledged
+  kExitUnreadMessage = 5,  // a headless run showed a message box or a dialog that no UI script step answered
   kExitServiceFailed = 6,  // a write, a file commit, an image save, a script compile or the transcript failed
 };
 
 // The first cause of each kind is kept; later ones are already on stderr where they happened.
 void note_service_failure(const std::string& cause);
 void note_unread_message_box(const std::string& text);
+// A headless run without a UI script opened a modal dialog: nobody could answer it, so it was
+// cancelled, which tells as much as an unread message box (the same status).
+void note_unanswered_dialog(const std::string& name);
 // A folder listing left out this entry (its name holds a control byte). Counted once per path; a
 // run that left names out ends with the failed-service status, unless another cause came first.
 bool note_left_out_name(const std::string& path);  // true the first time for this path
 std::optional<std::string> service_failure();
-std::optional<std::string> unread_message_box();
-void clear_run_notes();  // for tests that run several hosts in one process
+std::optional<std::string> unread_message_box();  // the cause of either kind, for the last line
+void clear_run_notes();                           // for tests that run several hosts in one process
 
 // The run's exit status from what its steps answered and what was noted: a step's own failure (usage,
 // module) first, then a failed service, then an unread message box, then leaks. For 5 and 6 it writes

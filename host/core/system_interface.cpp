@@ -20,6 +20,7 @@ struct CoreState {
   std::mutex mutex;
   std::string pending_line;  // output without a line end waits for the rest of its line
   std::set<std::string> registered_names;
+  std::set<std::string> switches_off;  // module switches left off: their tools are not registered
 };
 
 CoreState& state() {
@@ -91,6 +92,14 @@ void system_register_config(NexalConfigEntry* entries, int32_t count) {
       for (const auto& [name, value] : options().settings) {  // in order: the last one wins
         if (name == entry.name) apply_setting(entry, value);
       }
+      if (entry.type == NEXAL_CONFIG_MODULE_SWITCH && entry.storage) {
+        std::lock_guard lock(core.mutex);
+        if (*static_cast<const uint8_t*>(entry.storage) == 0) {
+          core.switches_off.insert(entry.name);
+        } else {
+          core.switches_off.erase(entry.name);
+        }
+      }
     }
   });
 }
@@ -106,6 +115,11 @@ const NexalSystemInterface kSystem{system_alloc,           system_free,
                                    system_register_config, system_release_text};
 
 }  // namespace
+
+std::vector<std::string> module_switches_off() {
+  std::lock_guard lock(state().mutex);
+  return {state().switches_off.begin(), state().switches_off.end()};
+}
 
 const NexalSystemInterface* system_interface() {
   return &kSystem;

@@ -4,6 +4,7 @@
 #include "app/host_table.h"
 #include "containers/container_integer.h"
 #include "documents/scene_document.h"
+#include "documents/scene_errors.h"
 #include "files/filename_impl.h"
 #include "gui/console.h"
 #include "memory/memory_tracker.h"
@@ -20,6 +21,7 @@ HostDocument* documents_load(const HostFilename* name, int32_t /*flags*/) {
     } catch (const std::exception& e) {
       // a scene that cannot be read is the user's to fix, not an internal error
       console_line(std::string("Scene not loaded: ") + e.what());
+      note_scene_error(native(name), "load", e.what());
       return nullptr;
     }
   });

@@ -11,6 +11,7 @@
 #include "containers/json_input.h"
 #include "documents/obj_mesh.h"
 #include "documents/scene_document.h"
+#include "documents/scene_errors.h"
 #include "gui/console.h"
 #include "strings/string_impl.h"
 
@@ -400,6 +401,7 @@ void read_document(const json& root, HostDocument& doc) {
 
 void report(const std::filesystem::path& file, const std::string& message) {
   console_line("Scene not loaded: " + file.string() + ": " + message);
+  note_scene_error(file, "load", message);
 }
 
 // Numbers as the file writes them, keyed by JSON path ("renderSettings.5300"), so that a value out of

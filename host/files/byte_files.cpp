@@ -10,6 +10,7 @@
 
 #include "app/entry_guard.h"
 #include "app/run_status.h"
+#include "documents/scene_errors.h"
 #include "files/file_objects.h"
 #include "files/filename_impl.h"
 #include "memory/memory_tracker.h"
@@ -68,6 +69,8 @@ bool close_stream(HostFile* file) {
     say_failure(file->path, error);
   }
   file->failed = false;
+  if (ok && file->mode != ZOR_FILE_READ && file->path.filename() == kRunReportFile)
+    write_scene_errors(file->path);
   return ok;
 }
 

@@ -12,11 +12,17 @@ void StatusLine::show(const std::string& text, bool headless) {
     } else {
       std::fprintf(out_, "\r\033[K%s", text.c_str());
     }
-  } else if (!text.empty() && text != shown_) {
-    std::fprintf(out_, "%s\n", text.c_str());
   }
   std::fflush(out_);
   shown_ = text;
+}
+
+void StatusLine::erase_for_console() {
+  std::lock_guard lock(mutex_);
+  if (shown_.empty() || !terminal_.value_or(isatty(fileno(out_)) != 0)) return;
+  std::fputs("\r\033[K", out_);
+  std::fflush(out_);
+  shown_.clear();
 }
 
 StatusLine& stderr_status_line() {

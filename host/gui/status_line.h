@@ -1,7 +1,8 @@
-// The status bar as text on a stream (stderr for the scripted driver). On a terminal it is one line
-// redrawn in place. Anywhere else (a log file, a pipe) every change is a line of its own, so that a run
-// that stops early still says where it was. A headless run has no other place to show its last status:
-// on a terminal, clearing the status then leaves the last text standing instead of erasing it.
+// The status bar as text on a stream (stderr for the scripted driver), shown only on a terminal: one
+// line redrawn in place. In a log or a pipe it writes nothing, because stderr is for diagnostics and
+// the console (stdout) already carries the progress a module prints; a second copy of every progress
+// line would only double the log. A headless run has no other place to show its last status: on a
+// terminal, clearing the status then leaves the last text standing instead of erasing it.
 #pragma once
 #include <cstdio>
 #include <mutex>
@@ -17,6 +18,9 @@ class StatusLine {
       : out_(out), terminal_(terminal) {}
   // An empty text clears the status. Any thread.
   void show(const std::string& text, bool headless);
+  // Before a console line: the line drawn in place goes, so that the console line does not continue
+  // it; the next status redraws it.
+  void erase_for_console();
 
  private:
   std::mutex mutex_;

@@ -15,7 +15,16 @@ ScriptedDriver& default_driver() {
 }
 std::unique_ptr<Driver> g_installed;
 std::atomic<Driver*> g_current{nullptr};
+std::string g_running_command;
 }  // namespace
+
+void set_running_command(const std::string& name) {
+  g_running_command = name;
+}
+
+const std::string& running_command() {
+  return g_running_command;
+}
 
 void Driver::show_progress(int32_t percent) {
   stderr_status_line().show("[" + std::to_string(percent) + "%]", options().headless);

@@ -14,7 +14,8 @@ namespace zorhost::ui {
 class Driver {
  public:
   virtual ~Driver() = default;
-  // False when no one could answer a modal dialog; dialog_open then fails.
+  // False when no one could answer a modal dialog (said and noted for the exit status); dialog_open
+  // then fails.
   virtual bool can_open_modal() = 0;
   // The modal dialog was built and shown; returns only when it has closed.
   virtual void run_modal(HostDialog* dialog) = 0;
@@ -26,12 +27,17 @@ class Driver {
   virtual std::optional<std::string> select_file(int32_t kind, const std::string& title) = 0;
   virtual int32_t message_box(const std::string& text, int32_t type) = 0;
   // The status bar: the progress of the work in percent, or a text (empty when it is cleared). The
-  // defaults show both on stderr (status_line.h), as the scripted driver does.
+  // defaults show both on stderr when it is a terminal (status_line.h), as the scripted driver does.
   virtual void show_progress(int32_t percent);
   virtual void show_status(const std::string& text);
 };
 
 Driver& driver();
 void set_driver(std::unique_ptr<Driver> driver);  // null: back to the default, which answers nothing
+
+// The registered command executing now (main thread), so that a message can name the command whose
+// untitled dialog it means; empty between commands.
+void set_running_command(const std::string& name);
+const std::string& running_command();
 
 }  // namespace zorhost::ui

@@ -311,7 +311,14 @@ ScriptedDriver::ScriptedDriver(std::vector<ScriptStep> steps, bool have_script, 
     : steps_(std::move(steps)), have_script_(have_script), file_name_(std::move(file_name)) {}
 
 bool ScriptedDriver::can_open_modal() {
-  return have_script_ || !options().headless;
+  if (have_script_ || !options().headless) return true;
+  // Refused before it is built, so it has no title yet: the command that opened it names it.
+  const std::string name = running_command().empty() ? std::string("a modal dialog")
+                                                     : "the dialog of command \"" + running_command() + "\"";
+  std::fprintf(stderr, "zorhost: %s was opened in a headless run without a UI script (--ui FILE): refused\n",
+               name.c_str());
+  note_unanswered_dialog(name);
+  return false;
 }
 
 void ScriptedDriver::fail(const ScriptStep& step, const std::string& what) {

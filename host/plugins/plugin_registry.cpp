@@ -6,6 +6,7 @@
 #include <mutex>
 #include <nlohmann/json.hpp>
 
+#include "core/system_interface.h"
 #include "gui/console.h"
 #include "gui/dialog_layouts.h"
 #include "gui/dialog_model.h"
@@ -78,17 +79,23 @@ bool execute_commands(const std::vector<std::string>& commands) {
       std::lock_guard lock(g_mutex);
       const CommandEntry* found = find_command(key);
       if (!found) {
-        std::fprintf(stderr, "zorhost: unknown command \"%s\"\n", key.c_str());
+        std::string hint;
+        for (const std::string& name : module_switches_off())
+          hint +=
+              (hint.empty() ? "; tools switched off: turn one on with --set " : ", --set ") + name + "=true";
+        std::fprintf(stderr, "zorhost: unknown command \"%s\"%s\n", key.c_str(), hint.c_str());
         return false;
       }
       command = *found;  // a copy: the command may register others while it runs
     }
     bool result = false;
+    ui::set_running_command(command.name);
     try {
       if (command.record.execute) result = command.record.execute(command.record.object, nullptr);
     } catch (...) {
       std::fprintf(stderr, "zorhost: command \"%s\" failed with an exception\n", command.name.c_str());
     }
+    ui::set_running_command("");
     // What workers posted while the command ran reaches the dialogs that are still open.
     ui::deliver_pending_events();
     ui::driver().idle();

@@ -13,12 +13,19 @@
 #include "app/host_table.h"
 #include "bitmaps/bitmap_impl.h"
 #include "containers/container_integer.h"
+#include "documents/scene_errors.h"
 #include "documents/scene_faults.h"
 #include "gui/console.h"
 #include "render/shading.h"
 
 namespace zorhost {
 namespace {
+
+// On the console for whoever watches, and kept for the run's report folder (scene_errors.h).
+void render_failed(const HostDocument& doc, const std::string& why) {
+  console_line("Render failed: " + doc.file.string() + ": " + why);
+  note_scene_error(doc.file, "render", why);
+}
 
 constexpr double kDefaultGrainStrength = 0.05;
 
@@ -76,14 +83,14 @@ int32_t render(HostDocument* doc, const HostContainer* settings, HostBitmap* tar
   int width = settings_size(*settings, ZOR_RENDER_SETTING_WIDTH);
   int height = settings_size(*settings, ZOR_RENDER_SETTING_HEIGHT);
   if (width <= 0 || height <= 0) {
-    console_line("Render failed: " + doc->file.string() + ": the render size " + std::to_string(width) +
-                 " x " + std::to_string(height) + " is not valid");
+    render_failed(
+        *doc, "the render size " + std::to_string(width) + " x " + std::to_string(height) + " is not valid");
     return ZOR_RENDER_FAILED;
   }
   if (target->depth == 0 || target->width != width || target->height != height) {
-    console_line("Render failed: " + doc->file.string() + ": the bitmap is " + std::to_string(target->width) +
-                 " x " + std::to_string(target->height) + " but the render settings ask for " +
-                 std::to_string(width) + " x " + std::to_string(height));
+    render_failed(*doc, "the bitmap is " + std::to_string(target->width) + " x " +
+                            std::to_string(target->height) + " but the render settings ask for " +
+                            std::to_string(width) + " x " + std::to_string(height));
     return ZOR_RENDER_FAILED;
   }
   int32_t engine = settings_engine(*settings);
@@ -103,8 +110,7 @@ int32_t render(HostDocument* doc, const HostContainer* settings, HostBitmap* tar
       engine_function = render_hardware;
       break;
     default:
-      console_line("Render failed: " + doc->file.string() + ": unknown render engine " +
-                   std::to_string(engine));
+      render_failed(*doc, "unknown render engine " + std::to_string(engine));
       return ZOR_RENDER_FAILED;
   }
   const bool obey_faults = faults_obeyed(doc->faults);
@@ -112,7 +118,7 @@ int32_t render(HostDocument* doc, const HostContainer* settings, HostBitmap* tar
   Geometry geometry;
   std::string error;
   if (!build_geometry(doc->scene, geometry, error)) {
-    console_line("Render failed: " + doc->file.string() + ": " + error);
+    render_failed(*doc, error);
     return ZOR_RENDER_ASSET_MISSING;
   }
   RenderJob job{doc, settings, target, thread, progress, progress_user, &geometry};
@@ -136,9 +142,14 @@ int32_t render_render_document(HostDocument* doc, const HostContainer* settings,
     try {
       return render(doc, settings, target, thread, progress, progress_user);
     } catch (const std::bad_alloc&) {
+      if (doc) note_scene_error(doc->file, "render", "out of memory");
       return ZOR_RENDER_OUT_OF_MEMORY;  // a scene too big for this machine is a result, not a fault
     } catch (const std::exception& e) {
-      console_line(std::string("Render failed: ") + e.what());
+      if (doc) {
+        render_failed(*doc, e.what());
+      } else {
+        console_line(std::string("Render failed: ") + e.what());
+      }
       return ZOR_RENDER_FAILED;
     }
   });

@@ -105,6 +105,47 @@ class RelkitReport : public e2e::RunFoldersTest {
   }
 };
 
+TEST_F(RelkitReport, AnErrorSceneSaysWhyOnThePageAndInJunit) {
+  const json good = {
+      {"zor", 1},
+      {"renderSettings", {{"5008", 32.0}, {"5009", 24.0}}},
+      {"camera", {{"position", {0, 2, -6}}, {"target", {0, 0, 0}}, {"fov", 40}}},
+      {"lights", json::array({{{"type", "point"}, {"position", {4, 6, -4}}, {"intensity", 40}}})},
+      {"objects", json::array({{{"type", "sphere"}, {"center", {0, 1, 0}}, {"radius", 1}}})}};
+  json engineless = good;
+  engineless["renderSettings"]["5300"] = 999;
+  std::ofstream(scenes_ / "a.zor") << good.dump();
+  std::ofstream(scenes_ / "b.zor") << "{ not a scene";
+  std::ofstream(scenes_ / "c.zor") << engineless.dump();
+  ASSERT_NO_FATAL_FAILURE(Renderator({}));
+  EXPECT_EQ(Count(ReadFile(Result(1) / "_errors.jsonl"), "\"stage\":\"load\""), 1);
+
+  const Outcome check = RunReport(root_, {"check", Result(1).string()});
+  EXPECT_EQ(check.status, 1) << check.err;
+  const json scenes = Summary(Result(1))["scenes"];
+  const std::string junit = ReadFile(Result(1) / "_junit.xml");
+  // the host's message comes first: it is the one a CI server shows; a scene without one keeps the
+  // Renderator's word only
+  const std::pair<int, const char*> causes[] = {{1, "not loaded: "},
+                                                {2, "render failed: unknown render engine 999"}};
+  for (const auto& [index, cause] : causes) {
+    const json& scene = scenes[index];
+    EXPECT_EQ(scene["status"], "ERROR");
+    ASSERT_EQ(scene["reasons"].size(), 2u) << scene;
+    EXPECT_TRUE(std::regex_search(scene["reasons"][0].get<std::string>(), std::regex(cause))) << scene;
+    EXPECT_EQ(Count(junit, "<testcase name=\"" + scene["name"].get<std::string>() +
+                               "\"[^>]*>\\s*<error message=\"" + cause),
+              1)
+        << junit;
+  }
+  ExpectValidJunit(Result(1) / "_junit.xml");
+
+  // garbage beside the report does not stop the check, and names nothing
+  std::ofstream(Result(1) / "_errors.jsonl") << "[1]\n{\"scene\": 3}\n\xff\xfe{\n";
+  ASSERT_EQ(RunReport(root_, {"check", Result(1).string()}).status, 1);
+  EXPECT_EQ(Summary(Result(1))["scenes"][1]["reasons"].size(), 1u);
+}
+
 // The page opened in headless Chromium: it checks itself with ?selftest once everything has loaded
 // and the dumped DOM shows what it found.
 void ExpectPageWorks(const fs::path& root, const fs::path& result) {
@@ -211,7 +252,27 @@ TEST_F(RelkitReport, JudgesTheSamplesApprovesAChangeAndSeesAnInsertedScene) {
   EXPECT_GT(failed["diff"].get<double>(), 0.0);
   const std::string failedJunit = ReadFile(Result(3) / "_junit.xml");
   EXPECT_EQ(Count(failedJunit, "<failure "), 1);
-  EXPECT_EQ(Count(failedJunit, "<testcase name=\"4 basics/spheres_standard.zor\"[^>]*>\\s*<failure "), 1);
+  EXPECT_EQ(Count(failedJunit,
+                  "<testcase name=\"basics/spheres_standard.zor\" classname=\"relkit.renderator\"[^>]*>"
+                  "\\s*<failure [\\s\\S]*?</failure>\\s*<system-out>\\[\\[ATTACHMENT\\|"),
+            1)
+      << failedJunit;
+  // its four pictures attached, each a file that is there
+  const std::regex attachment("\\[\\[ATTACHMENT\\|([^\\]]*0004-(new|ref|diff|amp)\\.png)\\]\\]");
+  int attached = 0;
+  for (auto it = std::sregex_iterator(failedJunit.begin(), failedJunit.end(), attachment);
+       it != std::sregex_iterator(); ++it, ++attached)
+    EXPECT_TRUE(fs::is_regular_file((*it)[1].str())) << (*it)[1];
+  EXPECT_EQ(attached, 4);
+  // a CI server follows a scene from run to run by class and name: both runs name their cases alike
+  const auto cases = [](const std::string& xml) {
+    const std::regex testcase("<testcase name=\"[^\"]*\" classname=\"[^\"]*\"");
+    std::vector<std::string> found;
+    for (auto it = std::sregex_iterator(xml.begin(), xml.end(), testcase); it != std::sregex_iterator(); ++it)
+      found.push_back(it->str());
+    return found;
+  };
+  EXPECT_EQ(cases(junit), cases(failedJunit));
   EXPECT_EQ(Count(failedJunit, "pixels over threshold [1-9][0-9]* of 19200"), 1) << failedJunit;
   ExpectValidJunit(Result(3) / "_junit.xml");
   ExpectPageWorks(root_, Result(3));
@@ -620,3 +681,26 @@ TEST_F(RelkitReportInput, AnInterruptedApproveLeavesTheBaseOldOrApproved) {
 }
 
 }  // namespace
+
+TEST_F(RelkitReportInput, FollowsTheCommandLineConventions) {
+  // help and version on every level: exit 0, the text on stdout
+  const std::vector<std::vector<std::string>> helps = {
+      {"-h"}, {"--help"}, {"check", "--help"}, {"check", result_.string(), "-h"}, {"approve", "--help"}};
+  for (const auto& args : helps) {
+    const Outcome help = RunReport(root_, args);
+    EXPECT_EQ(help.status, 0) << args.back() << help.err;
+    EXPECT_EQ(help.out.rfind("usage:", 0), 0u) << help.out;
+  }
+  const Outcome version = RunReport(root_, {"--version"});
+  EXPECT_EQ(version.status, 0);
+  EXPECT_EQ(version.out.rfind("relkit-report 1.0\nhost API version 16050", 0), 0u) << version.out;
+
+  // "--opt=value" is "--opt value"; a flag refuses a value
+  EXPECT_EQ(RunReport(root_, {"check", result_.string(), "--reference=" + base_.string(), "--jobs=2"}).status,
+            0);
+  const Outcome flag = RunReport(root_, {"check", result_.string(), "--fail-on-time=yes"});
+  EXPECT_EQ(flag.status, 2);
+  EXPECT_NE(flag.err.find("--fail-on-time takes no value"), std::string::npos) << flag.err;
+  EXPECT_EQ(RunReport(root_, {"approve", result_.string(), "--into=" + base_.string(), "--scene=1"}).status,
+            0);
+}

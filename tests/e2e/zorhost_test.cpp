@@ -101,9 +101,20 @@ TEST_F(Zorhost, BadModulesAndOptionsAreNamedWithTheirExitStatus) {
   EXPECT_EQ(run.status, 2) << run.err;
   EXPECT_TRUE(contains(run.err, "No Such Command")) << run.err;
 
-  run = zorhost({"--help"}, false);
+  for (const char* help : {"--help", "-h"}) {
+    run = zorhost({help}, false);
+    EXPECT_EQ(run.status, 0) << help;
+    EXPECT_TRUE(contains(run.out, "--check-leaks")) << run.out;
+  }
+  run = zorhost({"--version"}, false);
   EXPECT_EQ(run.status, 0);
-  EXPECT_TRUE(contains(run.out, "--check-leaks")) << run.out;
+  EXPECT_EQ(run.out.rfind("zorhost 1.0\nhost API version 16050\n", 0), 0u) << run.out;
+
+  // the module answers -help with its usage, and then the argument is not a stray one
+  run = zorhost({"--module", RELKIT_MODULE_PATH, "--headless", "-help"});
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_TRUE(contains(run.out, "-createdistribution")) << run.out;
+  EXPECT_FALSE(contains(run.err, "was not used")) << run.err;
 }
 
 TEST_F(Zorhost, RealModuleRunsHeadlessAndCleanly) {
@@ -115,10 +126,30 @@ TEST_F(Zorhost, RealModuleRunsHeadlessAndCleanly) {
   EXPECT_TRUE(contains(run.err, "g_noSuchVariable")) << run.err;
   EXPECT_FALSE(contains(run.err, "leak")) << run.err;
 
-  // without the tools switch the module loads but registers nothing
+  // without the tools switch the module loads but registers nothing, and a command asked for says
+  // how to turn the switch on; with it on, an unknown command has no such hint
   run = zorhost({"--module", RELKIT_MODULE_PATH, "--headless"});
   EXPECT_EQ(run.status, 0) << run.err;
   EXPECT_FALSE(contains(run.err, "command 1001198")) << run.err;
+  for (const bool on : {false, true}) {
+    std::vector<std::string> args = {"--module", RELKIT_MODULE_PATH, "--headless", "--command", "Renderatr"};
+    if (on) args.insert(args.end(), {"--set", "g_nexalRelkitTools=true"});
+    run = zorhost(args);
+    EXPECT_EQ(run.status, 2) << run.err;
+    EXPECT_EQ(contains(run.err, "--set g_nexalRelkitTools=true"), !on) << run.err;
+  }
+  // headless without a UI script, the Renderator's settings dialog has nobody to answer it
+  run = zorhost({"--module", RELKIT_MODULE_PATH, "--headless", "--set", "g_nexalRelkitTools=true",
+                 "--command", "Renderator"});
+  EXPECT_EQ(run.status, 5) << run.err;
+  EXPECT_TRUE(contains(
+      run.err,
+      "zorhost: the dialog of command \"Renderator\" was opened in a headless run without a UI script "
+      "(--ui FILE): refused\n"))
+      << run.err;
+  EXPECT_TRUE(
+      contains(run.err, "zorhost: exit 5: the dialog of command \"Renderator\" had nobody to answer it"))
+      << run.err;
 }
 
 TEST_F(Zorhost, ModulesAreFoundBelowTheStartupFolder) {

@@ -3,6 +3,7 @@
 #include <chrono>
 #include <thread>
 
+#include "app/run_status.h"
 #include "gui/console.h"
 #include "gui/dialog_model.h"
 #include "host_gui_fake_module.h"
@@ -204,6 +205,9 @@ TEST(HostGuiScript, HeadlessWithoutScriptRefusesModalDialogs) {
   EXPECT_FALSE(gui()->dialog_open(modal.handle, ZOR_DIALOG_MODAL, -1, -1, 0, 0));
   EXPECT_FALSE(gui()->dialog_open(modal.handle, ZOR_DIALOG_MODAL_RESIZABLE, -1, -1, 0, 0));
   EXPECT_TRUE(modal.received.empty()) << "a refused dialog is never built";
+  // nobody could answer it: the run ends with the unread-message status, naming what was refused
+  EXPECT_EQ(zorhost::unread_message_box(), "a modal dialog had nobody to answer it (no UI script)");
+  zorhost::clear_run_notes();
   EXPECT_TRUE(gui()->dialog_open(modeless.handle, ZOR_DIALOG_ASYNC, -1, -1, 0, 0));
 
   HostFilename* name = zorhost::new_host_filename("");

@@ -559,6 +559,11 @@ TEST(HostOptions, CommandLineForms) {
 
   HostOptions help;
   EXPECT_EQ(parse({"x", "--help"}, help).status, ParsedCommandLine::Status::Help);
+  EXPECT_EQ(parse({"-h"}, help).status, ParsedCommandLine::Status::Help);
+  EXPECT_EQ(parse({"--version"}, help).status, ParsedCommandLine::Status::Version);
+  HostOptions forModules;  // after "--" even -h is a module's
+  EXPECT_EQ(parse({"--", "-h"}, forModules).status, ParsedCommandLine::Status::Run);
+  EXPECT_EQ(forModules.module_arguments, (std::vector<std::string>{"-h"}));
 
   const std::pair<std::vector<std::string>, const char*> errors[] = {
       {{"--bogus"}, "--bogus"},

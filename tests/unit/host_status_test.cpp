@@ -1,5 +1,5 @@
-// The status bar as the scripted driver shows it on stderr: redrawn in place on a terminal, a line per
-// change anywhere else, and in a headless run the last text stays.
+// The status bar as the scripted driver shows it on stderr: redrawn in place on a terminal, nothing
+// anywhere else (the console carries the progress), and in a headless run the last text stays.
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -16,14 +16,15 @@
 
 namespace {
 
-// What a StatusLine writes for a sequence of texts.
+// What a StatusLine writes for a sequence of texts; "<console>" stands for a console line printed.
 std::string shown(bool terminal, bool headless, std::initializer_list<std::string> texts) {
   char* buffer = nullptr;
   size_t size = 0;
   std::FILE* out = open_memstream(&buffer, &size);
   {
     zorhost::ui::StatusLine line(out, terminal);
-    for (const std::string& text : texts) line.show(text, headless);
+    for (const std::string& text : texts)
+      text == "<console>" ? line.erase_for_console() : line.show(text, headless);
   }
   std::fclose(out);
   std::string result(buffer, size);
@@ -50,17 +51,20 @@ class StatusRecorder : public zorhost::ui::Driver {
 
 }  // namespace
 
-TEST(HostStatus, ALineForEveryChangeUnlessATerminalRedrawsIt) {
-  const std::initializer_list<std::string> run = {"[5%]", "Scene 1", "Scene 1", "", "Scene 2", "", ""};
-  // a log or a pipe: each change once, a clear says nothing
-  EXPECT_EQ(shown(false, true, run), "[5%]\nScene 1\nScene 2\n");
-  EXPECT_EQ(shown(false, false, run), "[5%]\nScene 1\nScene 2\n");
+TEST(HostStatus, OnlyATerminalShowsTheStatusAndAConsoleLineStartsOnAFreshLine) {
+  const std::initializer_list<std::string> run = {"[5%]", "Scene 1", "<console>", "", "Scene 2", "", ""};
+  // a log or a pipe: nothing, whatever the console prints
+  EXPECT_EQ(shown(false, true, run), "");
+  EXPECT_EQ(shown(false, false, run), "");
   // a terminal: one line in place; a headless run leaves its last text standing when it is cleared
   EXPECT_EQ(shown(true, true, {"[5%]", "Scene 1", "", ""}), "\r\033[K[5%]\r\033[KScene 1\n\r\033[K");
   EXPECT_EQ(shown(true, false, {"Scene 1", ""}), "\r\033[KScene 1\r\033[K");
+  // a console line first erases the status drawn in place; with none drawn it writes nothing
+  EXPECT_EQ(shown(true, true, {"<console>", "Scene 1", "<console>", "", "Scene 2"}),
+            "\r\033[KScene 1\r\033[K\r\033[K\r\033[KScene 2");
 }
 
-TEST(HostStatus, AHeadlessRunSaysItsStatusOnARedirectedStderr) {
+TEST(HostStatus, AHeadlessRunKeepsItsStatusOffARedirectedStderr) {
   const HostGuiTable& gui = *zorhost::gui_table();
   zorhost::options().headless = true;
   HostString* text = zorhost::new_host_string("[2/3 - 66%] Comparing file b.zor...");
@@ -69,7 +73,7 @@ TEST(HostStatus, AHeadlessRunSaysItsStatusOnARedirectedStderr) {
   gui.status_set_percent(66);
   gui.status_set_text(text);
   gui.status_clear();
-  EXPECT_EQ(testing::internal::GetCapturedStderr(), "[66%]\n[2/3 - 66%] Comparing file b.zor...\n");
+  EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
   zorhost::strings_table()->free(text);
   zorhost::options().headless = false;
 }

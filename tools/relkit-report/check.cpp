@@ -8,6 +8,7 @@
 #include <system_error>
 #include <thread>
 
+#include "scene_errors.h"
 #include "test_hooks.h"
 
 namespace relkit_report {
@@ -63,6 +64,7 @@ struct SceneTask {
   const CheckOptions& options;
   int referenceCount;  // lines in the reference report (0 without one)
   const std::filesystem::path& pictures;
+  const SceneErrors& causes;  // what zorhost said about failed scenes
 };
 
 // Reads the scene's images, writes its pictures and judges it.
@@ -72,9 +74,14 @@ void JudgeScene(const SceneTask& task, SceneVerdict& scene) {
       scene.line().status == "OK" || scene.line().status == "CREATED" || scene.line().status == "SKIPPED";
   if (!hasImage) {
     scene.verdict = Verdict::kError;
-    scene.reasons.push_back(scene.line().status == "PENDING"
-                                ? "not rendered: the run ended before this scene"
-                                : "the Renderator reported ERROR for this scene");
+    if (scene.line().status == "PENDING") {
+      scene.reasons.push_back("not rendered: the run ended before this scene");
+      return;
+    }
+    // the cause first: it is the one reason a CI server shows as the message
+    if (const auto cause = task.causes.find(scene.line().name); cause != task.causes.end())
+      scene.reasons.push_back(cause->second);
+    scene.reasons.push_back("the Renderator reported ERROR for this scene");
     return;
   }
   const std::string number = ImageName(scene.number).substr(0, ImageName(scene.number).size() - 4);
@@ -219,7 +226,8 @@ CheckOutcome RunCheck(const CheckOptions& options, const std::filesystem::path& 
   }
 
   std::filesystem::create_directories(pictures);
-  const SceneTask task{options, referenceCount, pictures};
+  const SceneErrors causes = ReadSceneErrors(options.result);
+  const SceneTask task{options, referenceCount, pictures, causes};
   std::vector<std::exception_ptr> errors(static_cast<size_t>(resultCount));
   ParallelFor(resultCount, options.jobs, [&](int k) {
     try {

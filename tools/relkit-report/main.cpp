@@ -15,6 +15,7 @@
 #include "check.h"
 #include "files.h"
 #include "outputs.h"
+#include "zor_api.h"
 
 namespace {
 
@@ -35,12 +36,43 @@ Thresholds (defaults in brackets; shares and limits in percent):
   --warn-time P         WARN when a render is more than P% slower than Told [50] ...
   --time-floor S        ... and slower by at least S seconds [0.25]
   --fail-on-time        a slower render is a FAIL instead of a WARN
+Options take their value as '--opt value' or '--opt=value'.
+  -h, --help            show this text (also after check or approve)
+  --version             show the version
 Exit status: 0 nothing failed, 1 a scene failed (FAIL, ERROR, MISSING), 2 usage or unreadable input.
 )";
 
 struct UsageError {
   std::string message;
 };
+
+constexpr const char* kVersion = "1.0";
+
+// "--opt=value" becomes "--opt" "value", so that both spellings take the same path; an option
+// without a value refuses one.
+std::vector<std::string> SplitValues(const std::vector<std::string>& args,
+                                     std::initializer_list<const char*> flags) {
+  std::vector<std::string> out;
+  for (const std::string& a : args) {
+    const size_t equals = a.find('=');
+    if (a.rfind("--", 0) != 0 || equals == std::string::npos) {
+      out.push_back(a);
+      continue;
+    }
+    const std::string name = a.substr(0, equals);
+    for (const char* flag : flags)
+      if (name == flag) throw UsageError{name + " takes no value"};
+    out.push_back(name);
+    out.push_back(a.substr(equals + 1));
+  }
+  return out;
+}
+
+bool WantsHelp(const std::vector<std::string>& args) {
+  for (size_t i = 1; i < args.size(); ++i)
+    if (args[i] == "--help" || args[i] == "-h") return true;
+  return false;
+}
 
 double Number(const std::vector<std::string>& args, size_t& i, double low, double high) {
   if (i + 1 >= args.size()) throw UsageError{args[i] + " needs a value"};
@@ -62,7 +94,12 @@ void TakeResultFolder(const std::string& arg, std::filesystem::path& result, boo
   haveResult = true;
 }
 
-int Check(const std::vector<std::string>& args) {
+int Check(const std::vector<std::string>& rawArgs) {
+  if (WantsHelp(rawArgs)) {
+    std::cout << kUsage;
+    return 0;
+  }
+  const std::vector<std::string> args = SplitValues(rawArgs, {"--fail-on-time"});
   CheckOptions options;
   bool haveResult = false;
   for (size_t i = 1; i < args.size(); ++i) {
@@ -136,7 +173,12 @@ int Check(const std::vector<std::string>& args) {
   }
 }
 
-int ApproveCommand(const std::vector<std::string>& args) {
+int ApproveCommand(const std::vector<std::string>& rawArgs) {
+  if (WantsHelp(rawArgs)) {
+    std::cout << kUsage;
+    return 0;
+  }
+  const std::vector<std::string> args = SplitValues(rawArgs, {"--force"});
   ApproveOptions options;
   bool haveResult = false, haveInto = false;
   for (size_t i = 1; i < args.size(); ++i) {
@@ -172,6 +214,11 @@ int main(int argc, char** argv) {
     if (args.empty() || args[0] == "--help" || args[0] == "-h") {
       std::cout << kUsage;
       return args.empty() ? 2 : 0;
+    }
+    if (args[0] == "--version") {
+      std::cout << "relkit-report " << kVersion << "\nhost API version " << ZOR_HOST_API_VERSION
+                << " (the Renderator results it reads)\n";
+      return 0;
     }
     if (args[0] == "check") return Check(args);
     if (args[0] == "approve") return ApproveCommand(args);

@@ -206,7 +206,9 @@ void WriteJunit(const CheckOutcome& outcome, const CheckOptions& options, const 
                              "\" skipped=\"" + std::to_string(skipped) + "\" time=\"" + Fixed(time, 2) + "\"";
   write("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<testsuites name=\"relkit-report\" " + counts +
         ">\n  <testsuite name=\"" + XmlEscaped(suite) + "\" " + counts + ">\n");
-  const std::string classname = XmlEscaped("renderator." + suite);
+  // A CI server matches a case across runs by class and name: neither may hold the run folder or the
+  // scene's position, which change from run to run.
+  const std::string classname = "relkit.renderator";
   for (const SceneVerdict& s : outcome.scenes) {
     const ResultLine& line = s.line();
     std::string reasons;
@@ -214,29 +216,40 @@ void WriteJunit(const CheckOutcome& outcome, const CheckOptions& options, const 
     const std::string figures = "Tnew " + Fixed(line.tnew, 2) + " s, Told " + Fixed(line.told, 2) +
                                 " s, Diff " + Fixed(line.diff * 100, 2) + "%, pixels over threshold " +
                                 std::to_string(s.stats.pixelsOver) + " of " + std::to_string(s.stats.pixels);
-    std::string testcase = "    <testcase name=\"" + XmlEscaped(std::to_string(s.number) + " " + s.name) +
-                           "\" classname=\"" + classname + "\" time=\"" + Fixed(line.tnew, 2) + "\"";
+    // The pictures as attachments, in the "[[ATTACHMENT|path]]" lines that CI servers read from
+    // system-out; the path is the result folder as given, so a relative one stays relative.
+    std::string attachments;
+    const auto attach = [&](bool made, const char* kind) {
+      if (made) attachments += "[[ATTACHMENT|" + (options.result / Picture(s.number, kind)).string() + "]]\n";
+    };
+    attach(s.hasNewPicture, "new");
+    for (const char* kind : {"ref", "diff", "amp"}) attach(s.hasComparisonPictures, kind);
+    const std::string systemOut =
+        s.verdict == Verdict::kWarn ? "WARN\n" + reasons + figures + "\n" + attachments : attachments;
+    const std::string output =
+        systemOut.empty() ? "" : "      <system-out>" + XmlEscaped(systemOut) + "</system-out>\n";
+    const std::string name = s.name.empty() ? "scene " + std::to_string(s.number) : s.name;
+    std::string testcase = "    <testcase name=\"" + XmlEscaped(name) + "\" classname=\"" + classname +
+                           "\" time=\"" + Fixed(line.tnew, 2) + "\"";
     const std::string message = s.reasons.empty() ? "" : s.reasons.front();
     switch (s.verdict) {
       case Verdict::kFail:
       case Verdict::kMissing:
         testcase += ">\n      <failure message=\"" + XmlEscaped(message) + "\" type=\"" +
-                    VerdictWord(s.verdict) + "\">" + XmlEscaped(reasons + figures) +
-                    "</failure>\n    </testcase>\n";
+                    VerdictWord(s.verdict) + "\">" + XmlEscaped(reasons + figures) + "</failure>\n" + output +
+                    "    </testcase>\n";
         break;
       case Verdict::kError:
         testcase += ">\n      <error message=\"" + XmlEscaped(message) + "\" type=\"ERROR\">" +
-                    XmlEscaped(reasons + figures) + "</error>\n    </testcase>\n";
+                    XmlEscaped(reasons + figures) + "</error>\n" + output + "    </testcase>\n";
         break;
       case Verdict::kNew:
-        testcase += ">\n      <skipped message=\"" + XmlEscaped(message) + "\"/>\n    </testcase>\n";
+        testcase +=
+            ">\n      <skipped message=\"" + XmlEscaped(message) + "\"/>\n" + output + "    </testcase>\n";
         break;
       case Verdict::kWarn:
-        testcase += ">\n      <system-out>" + XmlEscaped("WARN\n" + reasons + figures) +
-                    "</system-out>\n    </testcase>\n";
-        break;
       case Verdict::kPass:
-        testcase += "/>\n";
+        testcase += output.empty() ? "/>\n" : ">\n" + output + "    </testcase>\n";
         break;
     }
     write(testcase);

@@ -1,0 +1,57 @@
+#include "scene_errors.h"
+
+#include <fstream>
+#include <nlohmann/json.hpp>
+#include <vector>
+
+namespace relkit_report {
+
+namespace {
+
+// At most `limit` bytes, cut on a character boundary so that the text stays UTF-8, "..." marking a cut.
+std::string Cut(std::string text, size_t limit) {
+  if (text.size() <= limit) return text;
+  size_t end = limit;
+  while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80) --end;
+  return text.substr(0, end) + "...";
+}
+
+std::string Reason(const std::string& stage, const std::string& message) {
+  const std::string text = Cut(message, kMaxSceneErrorMessage);
+  if (stage == "load") return "not loaded: " + text;
+  if (stage == "render") return "render failed: " + text;
+  return "failed (" + Cut(stage, 40) + "): " + text;
+}
+
+}  // namespace
+
+SceneErrors ParseSceneErrors(std::string_view text) {
+  SceneErrors errors;
+  size_t start = 0;
+  while (start < text.size()) {
+    size_t end = text.find('\n', start);
+    if (end == std::string_view::npos) end = text.size();
+    const std::string_view line = text.substr(start, end - start);
+    start = end + 1;
+    const nlohmann::json entry = nlohmann::json::parse(line, nullptr, false);
+    if (!entry.is_object()) continue;
+    const auto scene = entry.find("scene");
+    const auto stage = entry.find("stage");
+    const auto message = entry.find("message");
+    if (scene == entry.end() || stage == entry.end() || message == entry.end() || !scene->is_string() ||
+        !stage->is_string() || !message->is_string())
+      continue;
+    errors[scene->get<std::string>()] = Reason(stage->get<std::string>(), message->get<std::string>());
+  }
+  return errors;
+}
+
+SceneErrors ReadSceneErrors(const std::filesystem::path& resultFolder) {
+  std::ifstream in(resultFolder / kSceneErrorsFile, std::ios::binary);
+  if (!in) return {};
+  std::vector<char> text(kMaxSceneErrorBytes);
+  in.read(text.data(), std::streamsize(text.size()));
+  return ParseSceneErrors(std::string_view(text.data(), size_t(in.gcount())));
+}
+
+}  // namespace relkit_report
