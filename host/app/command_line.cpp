@@ -193,12 +193,12 @@ std::string usage_text() {
          "Arguments for the relkit module (one dash): -renderator SCENES [BASE] renders every scene below\n"
          "SCENES and compares with the base BASE or builds one; -createdistribution compiles gui.tpn and\n"
          "writes tarponsymbols.h; -help prints the module's own usage.\n"
-         "Exit status: 0 clean end; 1 internal error; 2 usage error or a UI script step wrong for what it\n"
-         "met; 3 a module cannot be loaded or bound; 4 leaks (--check-leaks); 5 a headless run showed a\n"
-         "message box no UI script step acknowledged, or a dialog no UI script was there to answer; 6 a\n"
-         "file write, image save, script compile or the transcript failed, or a listing left out a name\n"
-         "with a control byte. Several: 2/3, then 6, 5, 4; for 5 and 6 the last stderr line names the\n"
-         "cause.\n";
+         "Exit status: 0 clean end; 1 internal error; 2 usage error (headless: also an argument no module\n"
+         "took) or a UI script step wrong for what it met; 3 a module cannot be loaded or bound; 4 leaks\n"
+         "(--check-leaks); 5 a headless run showed a message box no UI script step acknowledged, or a\n"
+         "dialog no UI script was there to answer; 6 a file write, image save, script compile or the\n"
+         "transcript failed, or a listing left out a name with a control byte. Several: 2/3, then 6, 5,\n"
+         "4; for 5 and 6 the last stderr line names the cause.\n";
 }
 
 std::string version_text() {

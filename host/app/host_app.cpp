@@ -267,6 +267,16 @@ int Host::run() {
   end();
   unload();
   const int leaks = check_leaks();
+  // Headless, nobody reads the warning: a mistyped module option (-renderater) would otherwise end a
+  // CI job green without having done its work.
+  if (status == kExitOk && options().headless && !unused_arguments_.empty()) {
+    std::fflush(stdout);
+    const size_t more = unused_arguments_.size() - 1;
+    std::fprintf(stderr, "zorhost: exit %d: no module took the argument '%s'%s\n", kExitUsage,
+                 unused_arguments_.front().c_str(),
+                 more ? (" (and " + std::to_string(more) + " more)").c_str() : "");
+    return kExitUsage;
+  }
   return final_exit_status(status, leaks == kExitLeaks);
 }
 

@@ -121,7 +121,10 @@ TEST_F(Zorhost, BadModulesAndOptionsAreNamedWithTheirExitStatus) {
 TEST_F(Zorhost, RealModuleRunsHeadlessAndCleanly) {
   Outcome run = zorhost({"--module", RELKIT_MODULE_PATH, "--headless", "--check-leaks", "--set",
                          "g_nexalRelkitTools=true", "--set", "g_noSuchVariable=1", "stray-argument"});
-  EXPECT_EQ(run.status, 0) << run.err;
+  // headless, an argument no module took is a usage error, named on the last line
+  EXPECT_EQ(run.status, 2) << run.err;
+  EXPECT_TRUE(run.err.ends_with("zorhost: exit 2: no module took the argument 'stray-argument'\n"))
+      << run.err;
   EXPECT_TRUE(contains(run.err, "zorhost: relkit.zdl64: command 1001198 Renderator")) << run.err;
   EXPECT_TRUE(contains(run.err, "zorhost: warning: argument 'stray-argument' was not used")) << run.err;
   EXPECT_TRUE(contains(run.err, "g_noSuchVariable")) << run.err;
