@@ -111,12 +111,17 @@ std::string LastProcessed(const std::string& out, size_t& count) {
 
 HostRun RunHost(const std::vector<std::string>& arguments, const fs::path& out, const fs::path& err,
                 double timeout_seconds) {
+  // made before the start, so that the console can be watched from the first moment
+  const int out_fd = ::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  const int err_fd = ::open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  if (out_fd < 0 || err_fd < 0) {
+    if (out_fd >= 0) ::close(out_fd);
+    if (err_fd >= 0) ::close(err_fd);
+    throw std::runtime_error(out.parent_path().string() + ": cannot be written");
+  }
   const pid_t pid = ::fork();
   if (pid < 0) throw std::runtime_error("cannot start zorhost");
   if (pid == 0) {
-    const int out_fd = ::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    const int err_fd = ::open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    if (out_fd < 0 || err_fd < 0) ::_exit(127);
     ::dup2(out_fd, 1);
     ::dup2(err_fd, 2);
     std::vector<char*> argv;
@@ -125,20 +130,29 @@ HostRun RunHost(const std::vector<std::string>& arguments, const fs::path& out, 
     ::execv(argv[0], argv.data());
     ::_exit(127);
   }
+  ::close(out_fd);
+  ::close(err_fd);
   // The timeout runs per scene: it starts again with every "Processing file" line.
   using Clock = std::chrono::steady_clock;
   HostRun run;
-  size_t scenes_seen = 0;
   Clock::time_point scene_start = Clock::now();
   int status = 0;
+  // only what the host added since the last look is read, so a long run costs no more per scene
+  std::ifstream console(out, std::ios::binary);
+  std::string partial;
   for (;;) {
     const pid_t done = ::waitpid(pid, &status, WNOHANG);
     if (done == pid) break;
-    size_t count = 0;
-    const std::string last = LastProcessed(ReadText(out), count);
-    if (count != scenes_seen) {
-      scenes_seen = count;
-      scene_start = Clock::now();
+    char buffer[4096];
+    console.clear();
+    while (console.read(buffer, sizeof(buffer)) || console.gcount() > 0) {
+      partial.append(buffer, size_t(console.gcount()));
+      const size_t end = partial.rfind('\n');
+      if (end == std::string::npos) continue;
+      size_t count = 0;
+      LastProcessed(partial.substr(0, end + 1), count);
+      if (count > 0) scene_start = Clock::now();
+      partial.erase(0, end + 1);
     }
     if (std::chrono::duration<double>(Clock::now() - scene_start).count() > timeout_seconds) {
       ::kill(pid, SIGKILL);
@@ -182,6 +196,7 @@ int Run(RunOptions options) {
     throw InputError(options.scenes.string() + ": no such scene folder");
   if (!fs::is_directory(options.scenes, failed)) throw InputError(options.scenes.string() + ": not a folder");
   options.scenes = fs::weakly_canonical(fs::absolute(options.scenes));
+  // canonical: "scenes/" and "scenes/." name the folder "scenes", as the mirror's root must
   const std::vector<std::string> scenes = CollectScenes(options.scenes);
   if (scenes.empty()) throw InputError(options.scenes.string() + ": no scenes (.zor files) below it");
   if (!(options.timeout_seconds > 0)) throw InputError("--timeout must be a positive number of seconds");
