@@ -1,0 +1,214 @@
+// relkit-crashcheck end to end: zorhost really crashes and stalls on scenes, the checker sets each
+// one aside in a mirror of the folder, starts the scanner again and buckets what it saw.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <nlohmann/json.hpp>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "e2e/host_process.h"
+#include "e2e/run_folders.h"
+#include "e2e/text_files.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using json = nlohmann::json;
+
+std::string Scene(const json& faults = json()) {
+  json scene = {{"zor", 1},
+                {"renderSettings", {{"5008", 32.0}, {"5009", 24.0}, {"5300", 0}}},
+                {"camera", {{"position", {0, 2, -6}}, {"target", {0, 0.8, 0}}}},
+                {"lights", json::array({{{"position", {4, 6, -4}}, {"intensity", 40}}})},
+                {"objects", json::array({{{"type", "sphere"}, {"center", {0, 1, 0}}, {"radius", 1}}})}};
+  if (!faults.is_null()) scene["faults"] = faults;
+  return scene.dump();
+}
+
+struct Outcome {
+  int status;
+  std::string out;
+  std::string err;
+};
+
+class Crashcheck : public e2e::RunFoldersTest {
+ protected:
+  Crashcheck() : RunFoldersTest("crashcheck_e2e_") {}
+
+  void Write(const fs::path& relative, const std::string& text) {
+    fs::create_directories((scenes_ / relative).parent_path());
+    std::ofstream(scenes_ / relative) << text;
+  }
+
+  Outcome Check(std::vector<std::string> arguments, bool with_host = true) {
+    static int counter = 0;
+    const std::string tag = std::to_string(++counter);
+    arguments.insert(arguments.begin(), RELKIT_CRASHCHECK_PATH);
+    if (with_host)
+      arguments.insert(arguments.end(),
+                       {"--zorhost", ZORHOST_PATH, "--", "--startup", (root_ / "startup").string(), "--prefs",
+                        (root_ / "prefs").string(), "--module", RELKIT_MODULE_PATH, "--allow-faults"});
+    const fs::path out = root_ / ("check_out" + tag + ".txt"), err = root_ / ("check_err" + tag + ".txt");
+    const int status = e2e::WaitForProcess(e2e::SpawnProcess(arguments, out, err));
+    return {status, e2e::ReadFile(out), e2e::ReadFile(err)};
+  }
+
+  // every file below the scene folder with its size and change time
+  std::map<std::string, std::pair<uintmax_t, long>> Snapshot() const {
+    std::map<std::string, std::pair<uintmax_t, long>> files;
+    for (const auto& entry : fs::recursive_directory_iterator(scenes_)) {
+      struct stat info {};
+      ::lstat(entry.path().c_str(), &info);
+      files[entry.path().lexically_relative(scenes_).string()] = {uintmax_t(info.st_size),
+                                                                  long(info.st_ctime)};
+    }
+    return files;
+  }
+};
+
+// how often the scanner started each scene, by its path below the (mirrored) scene folder
+std::map<std::string, int> Started(const std::string& console) {
+  std::map<std::string, int> started;
+  for (const std::string& line : e2e::Lines(console)) {
+    const size_t at = line.find("] Processing file ");
+    const size_t folder = line.find("/scenes/", at);
+    if (at != std::string::npos && folder != std::string::npos)
+      ++started[line.substr(folder + 8, line.size() - folder - 8 - 3)];
+  }
+  return started;
+}
+
+std::string Escaped(const std::string& text) {
+  std::string out;
+  for (const char c : text)
+    out += c == '&' ? "&amp;" : c == '<' ? "&lt;" : c == '>' ? "&gt;" : std::string(1, c);
+  return out;
+}
+
+bool Contains(const std::string& text, const std::string& part) {
+  return text.find(part) != std::string::npos;
+}
+
+TEST_F(Crashcheck, CrashesAndAHangAreSetAsideAndBucketedWhileTheRestFinishesOnce) {
+  Write("a/load1.zor", Scene({{"crash", "load"}}));
+  Write("a/b/load2.zor", Scene({{"crash", "load"}}));
+  Write("c/full1.zor", Scene({{"crash", "fullRender"}}));
+  Write("c/d/full2.zor", Scene({{"crash", "fullRender"}}));
+  Write("e/stall.zor", Scene({{"delayMs", 20000}}));
+  Write("ok1.zor", Scene());
+  Write("f/ok2.zor", Scene());
+  Write("f/g/ok & <3>.zor", Scene());
+  const auto before = Snapshot();
+  const fs::path results = root_ / "results";
+
+  // a trailing slash still names the folder "scenes", as the images of scenes directly in it say
+  const Outcome first =
+      Check({"run", scenes_.string() + "/", "--reference", results.string(), "--timeout", "2"});
+  ASSERT_EQ(first.status, 1) << first.err;
+  EXPECT_EQ(Snapshot(), before) << "the user's scene folder changed";
+  const std::map<std::string, int> started = Started(first.out);
+  EXPECT_EQ(started.size(), 8u) << first.out;
+  for (const auto& [scene, count] : started)
+    EXPECT_EQ(count, 1) << scene << " was started again\n" << first.out;
+
+  const json crashes = json::parse(e2e::ReadFile(results / "_crashes.json"));
+  std::map<std::set<std::string>, json> by_scenes;
+  for (const json& bucket : crashes["buckets"])
+    by_scenes[bucket["scenes"].get<std::set<std::string>>()] = bucket;
+  ASSERT_EQ(by_scenes.size(), 3u) << crashes.dump(2);
+  const json load = by_scenes[{"a/b/load2.zor", "a/load1.zor"}];
+  const json full = by_scenes[{"c/d/full2.zor", "c/full1.zor"}];
+  const json hang = by_scenes[{"e/stall.zor"}];
+  ASSERT_FALSE(load.is_null() || full.is_null() || hang.is_null()) << crashes.dump(2);
+  EXPECT_EQ(load["kind"], "SIGSEGV");
+  EXPECT_EQ(full["kind"], "SIGSEGV");
+  EXPECT_EQ(hang["kind"], "hang");
+  EXPECT_EQ(hang["signature"], "hang");
+  for (const json& bucket : {load, full}) {
+    EXPECT_GE(bucket["frames"].size(), 1u) << bucket.dump();
+    EXPECT_LE(bucket["frames"].size(), 3u) << bucket.dump();
+    EXPECT_FALSE(Contains(bucket["signature"], "on_fault")) << "the crash handler is no crash site";
+  }
+  EXPECT_NE(load["signature"], full["signature"]);
+  EXPECT_EQ(crashes["finished"], json({"f/g/ok & <3>.zor", "f/ok2.zor", "ok1.zor"}));
+  for (const char* image : {"scenes.ok1.zor.tif", "f.ok2.zor.tif", "g.ok & <3>.zor.soft.tif"})
+    EXPECT_TRUE(fs::exists(results / image)) << image;
+
+  const std::string junit = e2e::ReadFile(results / "_crashes_junit.xml");
+  EXPECT_TRUE(Contains(junit, "tests=\"8\" failures=\"5\"")) << junit;
+  EXPECT_TRUE(Contains(junit, "name=\"f/g/ok &amp; &lt;3&gt;.zor\"")) << junit;
+  EXPECT_TRUE(Contains(junit, "message=\"" + Escaped(full["signature"]) + "\"")) << junit;
+  if (std::system("command -v xmllint >/dev/null 2>&1") == 0) {
+    const std::string lint = "xmllint --noout --schema '" + std::string(RELKIT_TESTS_DIR) +
+                             "/e2e/junit.xsd' '" + (results / "_crashes_junit.xml").string() +
+                             "' >/dev/null 2>&1";
+    EXPECT_EQ(std::system(lint.c_str()), 0) << junit;
+  }
+  const std::string html = e2e::ReadFile(results / "_crashes.html");
+  EXPECT_TRUE(Contains(html, "ok &amp; &lt;3&gt;.zor") && !Contains(html, "<3>")) << html;
+  EXPECT_TRUE(Contains(html, "e/stall.zor")) << html;
+  for (const auto& entry : fs::directory_iterator(fs::temp_directory_path()))
+    EXPECT_FALSE(Contains(entry.path().filename().string(), "relkit-crashcheck-"))
+        << entry.path() << " left behind";
+
+  // the same crashes again, all known: nothing finished is started again
+  const fs::path known = root_ / "known.json";
+  fs::copy_file(results / "_crashes.json", known);
+  const Outcome second = Check({"run", scenes_.string(), "--reference", results.string(), "--timeout", "2",
+                                "--known", known.string()});
+  EXPECT_EQ(second.status, 0) << second.err;
+  for (const auto& [scene, count] : Started(second.out))
+    EXPECT_FALSE(Contains(scene, "ok")) << scene << " was finished already\n" << second.out;
+}
+
+TEST_F(Crashcheck, BadInputEndsWithStatusTwoNamingIt) {
+  Write("scene.zor", Scene());
+  fs::create_directories(root_ / "empty");
+  std::ofstream(root_ / "not-json.json") << "{ buckets";
+  // a zorhost that says it crashed, naming a report that is not there
+  const fs::path fake = root_ / "fake-zorhost";
+  std::ofstream(fake) << "#!/bin/sh\necho 'zorhost: crashed; crash report: " << (root_ / "gone.txt").string()
+                      << "' >&2\nkill -SEGV $$\n";
+  fs::permissions(fake, fs::perms::owner_all);
+  const std::string scenes = scenes_.string();
+  const struct {
+    std::vector<std::string> arguments;
+    std::string says;
+  } cases[] = {
+      {{"run"}, "run needs a scene folder"},
+      {{"check", scenes}, "unknown command check"},
+      {{"run", scenes, "--timeout", "soon"}, "--timeout: \"soon\""},
+      {{"run", (root_ / "missing").string(), "--zorhost", ZORHOST_PATH},
+       (root_ / "missing").string() + ": no such"},
+      {{"run", (root_ / "not-json.json").string(), "--zorhost", ZORHOST_PATH},
+       (root_ / "not-json.json").string() + ": not a folder"},
+      {{"run", (root_ / "empty").string(), "--zorhost", ZORHOST_PATH},
+       (root_ / "empty").string() + ": no scenes"},
+      {{"run", scenes, "--zorhost", (root_ / "nohost").string()},
+       (root_ / "nohost").string() + ": no zorhost"},
+      {{"run", scenes, "--zorhost", ZORHOST_PATH, "--known", (root_ / "not-json.json").string()},
+       (root_ / "not-json.json").string() + ": not a crash list"},
+      {{"run", scenes, "--zorhost", fake.string()},
+       (root_ / "gone.txt").string() + ": the crash report cannot be read"},
+  };
+  for (const auto& c : cases) {
+    const Outcome outcome = Check(c.arguments, false);
+    EXPECT_EQ(outcome.status, 2) << c.arguments.back() << "\n" << outcome.err;
+    EXPECT_TRUE(Contains(outcome.err, c.says)) << c.says << "\n" << outcome.err;
+  }
+  EXPECT_FALSE(fs::exists(scenes_ / ".." / "scenes_crashcheck" / "_crashes.json"));
+  const Outcome help = Check({"--help"}, false);
+  EXPECT_EQ(help.status, 0);
+  EXPECT_TRUE(Contains(help.out, "relkit-crashcheck run SCENES"));
+  const Outcome version = Check({"--version"}, false);
+  EXPECT_EQ(version.status, 0);
+  EXPECT_TRUE(Contains(version.out, "relkit-crashcheck ")) << version.out;
+}
+
+}  // namespace

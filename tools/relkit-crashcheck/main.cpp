@@ -1,0 +1,112 @@
+// relkit-crashcheck: runs zorhost's Attachment Scanner over a scene folder until every scene finished
+// or crashed, and buckets the crashes by signature. Exit status: 0 every crash known, 1 a new crash
+// bucket, 2 usage or unreadable input.
+#include <cstdlib>
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "runner.h"
+#include "zor_api.h"
+
+namespace {
+
+constexpr const char* kVersion = "0.1";
+
+constexpr const char* kUsage = R"(usage:
+  relkit-crashcheck run SCENES [--reference DIR] [--timeout S] [--known FILE] [--zorhost FILE]
+                    [-- ZORHOST-OPTIONS]
+
+run renders every scene below SCENES with zorhost's Attachment Scanner. When zorhost crashes (or a
+scene takes longer than S seconds, a hang), the scene is set aside and the scanner starts again with
+the rest; the user's files are never moved or changed. Results, in the result folder:
+_crashes.json, _crashes_junit.xml and _crashes.html, beside the scanner's images and _result.txt.
+  --reference DIR   the scanner's result folder [SCENES_crashcheck beside SCENES]
+  --timeout S       seconds one scene may take before it counts as a hang [600]
+  --known FILE      accepted signatures (e.g. an earlier run's _crashes.json)
+  --zorhost FILE    the zorhost to run [beside relkit-crashcheck, else on PATH]
+  -- ...            options passed to zorhost (e.g. --prefs DIR, --allow-faults)
+  -h, --help        show this text
+  --version         show the version
+Exit status: 0 every crash is in a known bucket, 1 a new bucket, 2 usage or unreadable input.
+)";
+
+struct UsageError {
+  std::string message;
+};
+
+crashcheck::RunOptions ParseRun(const std::vector<std::string>& args) {
+  crashcheck::RunOptions options;
+  for (size_t i = 1; i < args.size(); ++i) {
+    std::string a = args[i];
+    if (a == "--") {
+      options.host_arguments.assign(args.begin() + long(i) + 1, args.end());
+      break;
+    }
+    std::string value;
+    bool has_value = false;
+    if (a.rfind("--", 0) == 0 && a.find('=') != std::string::npos) {
+      value = a.substr(a.find('=') + 1);
+      a = a.substr(0, a.find('='));
+      has_value = true;
+    }
+    auto take = [&]() -> std::string {
+      if (has_value) return value;
+      if (i + 1 >= args.size()) throw UsageError{a + " needs a value"};
+      return args[++i];
+    };
+    if (a == "--reference") {
+      options.reference = take();
+    } else if (a == "--known") {
+      options.known = take();
+    } else if (a == "--zorhost") {
+      options.zorhost = take();
+    } else if (a == "--timeout") {
+      const std::string text = take();
+      char* end = nullptr;
+      options.timeout_seconds = std::strtod(text.c_str(), &end);
+      if (text.empty() || *end || !(options.timeout_seconds > 0))
+        throw UsageError{"--timeout: \"" + text + "\" is not a positive number of seconds"};
+    } else if (a.rfind("-", 0) == 0 && a.size() > 1) {
+      throw UsageError{"unknown option " + a};
+    } else if (options.scenes.empty()) {
+      options.scenes = a;
+    } else {
+      throw UsageError{"more than one scene folder (" + options.scenes.string() + ", " + a + ")"};
+    }
+  }
+  if (options.scenes.empty()) throw UsageError{"run needs a scene folder"};
+  return options;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const std::vector<std::string> args(argv + 1, argv + argc);
+  try {
+    if (args.empty() || args[0] == "--help" || args[0] == "-h") {
+      std::cout << kUsage;
+      return args.empty() ? 2 : 0;
+    }
+    if (args[0] == "--version") {
+      std::cout << "relkit-crashcheck " << kVersion << "\nhost API version " << ZOR_HOST_API_VERSION << "\n";
+      return 0;
+    }
+    if (args[0] != "run") throw UsageError{"unknown command " + args[0]};
+    for (const std::string& a : args)
+      if (a == "--help" || a == "-h") {
+        std::cout << kUsage;
+        return 0;
+      } else if (a == "--") {
+        break;
+      }
+    return crashcheck::Run(ParseRun(args));
+  } catch (const UsageError& e) {
+    std::cerr << "relkit-crashcheck: " << e.message << "\n" << kUsage;
+  } catch (const crashcheck::InputError& e) {
+    std::cerr << "relkit-crashcheck: " << e.what() << "\n";
+  } catch (const std::exception& e) {
+    std::cerr << "relkit-crashcheck: " << e.what() << "\n";
+  }
+  return 2;
+}
