@@ -1,12 +1,12 @@
 # Installed layout (cmake --install BUILD --prefix P) and the Debian package (cpack -G DEB):
-#   P/bin/zorhost, P/bin/relkit-report
+#   P/bin/zorhost, P/bin/relkit-report, P/bin/relkit-crashcheck
 #   P/lib/zorhost/                 zorhost's start-up folder, found from the executable's folder
 #     plugins/relkit.zdl64         the module
 #     resource/                    the GUI script and the symbol header it includes
 #     frameworks/orvane.framework/ the SDK headers -createdistribution scans
 #   P/share/relkit/scenes/         the sample scenes
 #   P/share/doc/relkit/            README and the guides
-#   P/share/man/man1/              zorhost.1, relkit-report.1, made from the programs' --help
+#   P/share/man/man1/              zorhost.1, relkit-report.1, relkit-crashcheck.1, made from the programs' --help
 # bin and lib/zorhost are fixed: zorhost looks for ../lib/zorhost beside its own folder.
 include(GNUInstallDirs)
 set(RELKIT_INSTALL_STARTUP lib/zorhost)
@@ -15,7 +15,7 @@ set(RELKIT_INSTALL_STARTUP lib/zorhost)
 file(STRINGS ${CMAKE_SOURCE_DIR}/host/app/host_build.h release_line REGEX "#define ZORHOST_RELEASE ")
 string(REGEX REPLACE ".*\"(.*)\".*" "\\1" RELKIT_RELEASE "${release_line}")
 
-install(TARGETS zorhost relkit-report RUNTIME DESTINATION bin)
+install(TARGETS zorhost relkit-report relkit-crashcheck RUNTIME DESTINATION bin)
 install(TARGETS relkit LIBRARY DESTINATION ${RELKIT_INSTALL_STARTUP}/plugins)
 install(DIRECTORY ${CMAKE_SOURCE_DIR}/examples/startup/ DESTINATION ${RELKIT_INSTALL_STARTUP}
   PATTERN .clang-format EXCLUDE)
@@ -32,8 +32,9 @@ if(HELP2MAN)
   set(man_dir ${CMAKE_BINARY_DIR}/man)
   set(zorhost_summary "host that loads zorhost modules and runs their tools")
   set(relkit-report_summary "judge a Renderator result folder against a comparison base")
+  set(relkit-crashcheck_summary "check a folder of crash scenes to the end and group its crashes")
   set(man_pages)
-  foreach(program zorhost relkit-report)
+  foreach(program zorhost relkit-report relkit-crashcheck)
     add_custom_command(OUTPUT ${man_dir}/${program}.1.gz
       COMMAND ${CMAKE_COMMAND} -E make_directory ${man_dir}
       COMMAND ${HELP2MAN} --no-info --no-discard-stderr --section=1 --version-string=${RELKIT_RELEASE}

@@ -20,7 +20,7 @@ cmake --install "$build" --prefix "$prefix" --strip >"$work/install.log" || {
   fail "cmake --install failed"
 }
 
-for file in bin/zorhost bin/relkit-report lib/zorhost/plugins/relkit.zdl64 lib/zorhost/resource/gui.tpn \
+for file in bin/zorhost bin/relkit-report bin/relkit-crashcheck lib/zorhost/plugins/relkit.zdl64 lib/zorhost/resource/gui.tpn \
   lib/zorhost/resource/tarponsymbols.h share/doc/relkit/README.md; do
   [ -f "$prefix/$file" ] || fail "$file is not installed"
 done
@@ -28,7 +28,7 @@ done
 [ ! -e "$prefix/lib/zorhost/resource/.clang-format" ] || fail "the formatter's settings are installed"
 ls "$prefix"/share/relkit/scenes/*/*.zor >/dev/null 2>&1 || fail "no sample scenes installed"
 if [ -d "$build/man" ]; then
-  for program in zorhost relkit-report; do
+  for program in zorhost relkit-report relkit-crashcheck; do
     zgrep -q "^\.TH" "$prefix/share/man/man1/$program.1.gz" || fail "no man page for $program"
   done
 fi
