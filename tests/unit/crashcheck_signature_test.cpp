@@ -6,6 +6,7 @@
 
 #include "crash_report.h"
 #include "outputs.h"
+#include "tool_text.h"
 
 namespace {
 
@@ -64,15 +65,15 @@ TEST(CrashcheckSignature, FramesStartAtTheFaultAndKeepOnlyHostAndModuleCode) {
   EXPECT_EQ(crashcheck::CrashReportPath("zorhost: ...; crash report: (could not be written)\n"), "");
 }
 
-TEST(CrashcheckSignature, EscapedTextIsWellFormedForAnyFileName) {
-  const std::string replacement = "\xEF\xBF\xBD";
-  EXPECT_EQ(crashcheck::EscapeXml("a&b<c>\"'"), "a&amp;b&lt;c&gt;&quot;&#39;");
-  EXPECT_EQ(crashcheck::EscapeXml("caf\xC3\xA9 \xE2\x82\xAC"), "caf\xC3\xA9 \xE2\x82\xAC");
-  EXPECT_EQ(crashcheck::EscapeXml("a\xFF"
-                                  "b\x01"
-                                  "c\xC3"),
-            "a" + replacement + "b" + replacement + "c" + replacement);
-  EXPECT_EQ(crashcheck::EscapeXml("\xED\xA0\x80"), replacement + replacement + replacement) << "a surrogate";
+TEST(ToolText, AnyFileNameGivesWellFormedMarkupThatStillNamesIt) {
+  EXPECT_EQ(relkit_tools::MarkupEscaped("a&b<c>\"'"), "a&amp;b&lt;c&gt;&quot;&#39;");
+  EXPECT_EQ(relkit_tools::MarkupEscaped("caf\xC3\xA9 \xE2\x82\xAC"), "caf\xC3\xA9 \xE2\x82\xAC");
+  EXPECT_EQ(relkit_tools::MarkupEscaped("a\xFF"
+                                        "b\x01"
+                                        "c\xC3"),
+            "a\\xFFb\\u0001c\\xC3");
+  EXPECT_EQ(relkit_tools::MarkupEscaped("\xED\xA0\x80"), "\\xED\\xA0\\x80") << "a surrogate";
+  EXPECT_EQ(relkit_tools::MarkupEscaped("\xEF\xBF\xBE"), "\\uFFFE");
 }
 
 }  // namespace

@@ -32,6 +32,4 @@ bool WriteOutputs(const std::filesystem::path& folder, const Findings& findings,
 bool ReadKnownSignatures(const std::filesystem::path& file, std::set<std::string>& signatures,
                          std::string& error);
 
-std::string EscapeXml(const std::string& text);
-
 }  // namespace crashcheck

@@ -9,78 +9,9 @@
 
 namespace relkit_report {
 
-std::string Printable(const std::string& text) {
-  std::string out;
-  out.reserve(text.size());
-  char escape[16];
-  const auto byte = [&](size_t i) { return static_cast<unsigned char>(text[i]); };
-  for (size_t i = 0; i < text.size();) {
-    const unsigned char lead = byte(i);
-    // the length of a sequence this lead byte begins, and the least and largest code point it may hold
-    size_t length = 0;
-    uint32_t code = 0, least = 0;
-    if (lead < 0x80) {
-      length = 1, code = lead;
-    } else if (lead >= 0xC2 && lead <= 0xDF) {
-      length = 2, code = lead & 0x1Fu, least = 0x80;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-      length = 3, code = lead & 0x0Fu, least = 0x800;
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-      length = 4, code = lead & 0x07u, least = 0x10000;
-    }
-    bool valid = length > 0 && i + length <= text.size();
-    for (size_t k = 1; valid && k < length; ++k) {
-      valid = (byte(i + k) & 0xC0) == 0x80;
-      code = (code << 6) | (byte(i + k) & 0x3Fu);
-    }
-    valid = valid && code >= least && code <= 0x10FFFF && !(code >= 0xD800 && code <= 0xDFFF);
-    if (!valid) {
-      std::snprintf(escape, sizeof escape, "\\x%02X", lead);
-      out += escape;
-      ++i;
-      continue;
-    }
-    if ((code < 0x20 && code != '\t' && code != '\n' && code != '\r') || code == 0xFFFE || code == 0xFFFF) {
-      std::snprintf(escape, sizeof escape, "\\u%04X", unsigned(code));
-      out += escape;
-    } else {
-      out.append(text, i, length);
-    }
-    i += length;
-  }
-  return out;
-}
-
 namespace {
 
 constexpr const char* kDataMarker = "/*RELKIT_REPORT_DATA*/";
-
-std::string XmlEscaped(const std::string& raw) {
-  const std::string text = Printable(raw);
-  std::string out;
-  for (const char c : text) {
-    switch (c) {
-      case '&':
-        out += "&amp;";
-        break;
-      case '<':
-        out += "&lt;";
-        break;
-      case '>':
-        out += "&gt;";
-        break;
-      case '"':
-        out += "&quot;";
-        break;
-      case '\'':
-        out += "&apos;";
-        break;
-      default:
-        out += c;
-    }
-  }
-  return out;
-}
 
 // Every string of the summary made printable, so that the JSON is valid UTF-8 whatever a name holds.
 void MakePrintable(nlohmann::json& value) {
@@ -205,7 +136,7 @@ void WriteJunit(const CheckOutcome& outcome, const CheckOptions& options, const 
                              std::to_string(failures) + "\" errors=\"" + std::to_string(errors) +
                              "\" skipped=\"" + std::to_string(skipped) + "\" time=\"" + Fixed(time, 2) + "\"";
   write("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<testsuites name=\"relkit-report\" " + counts +
-        ">\n  <testsuite name=\"" + XmlEscaped(suite) + "\" " + counts + ">\n");
+        ">\n  <testsuite name=\"" + relkit_tools::MarkupEscaped(suite) + "\" " + counts + ">\n");
   // A CI server matches a case across runs by class and name: neither may hold the run folder or the
   // scene's position, which change from run to run.
   const std::string classname = "relkit.renderator";
@@ -227,25 +158,27 @@ void WriteJunit(const CheckOutcome& outcome, const CheckOptions& options, const 
     const std::string systemOut =
         s.verdict == Verdict::kWarn ? "WARN\n" + reasons + figures + "\n" + attachments : attachments;
     const std::string output =
-        systemOut.empty() ? "" : "      <system-out>" + XmlEscaped(systemOut) + "</system-out>\n";
+        systemOut.empty() ? ""
+                          : "      <system-out>" + relkit_tools::MarkupEscaped(systemOut) + "</system-out>\n";
     const std::string name = s.name.empty() ? "scene " + std::to_string(s.number) : s.name;
-    std::string testcase = "    <testcase name=\"" + XmlEscaped(name) + "\" classname=\"" + classname +
-                           "\" time=\"" + Fixed(line.tnew, 2) + "\"";
+    std::string testcase = "    <testcase name=\"" + relkit_tools::MarkupEscaped(name) + "\" classname=\"" +
+                           classname + "\" time=\"" + Fixed(line.tnew, 2) + "\"";
     const std::string message = s.reasons.empty() ? "" : s.reasons.front();
     switch (s.verdict) {
       case Verdict::kFail:
       case Verdict::kMissing:
-        testcase += ">\n      <failure message=\"" + XmlEscaped(message) + "\" type=\"" +
-                    VerdictWord(s.verdict) + "\">" + XmlEscaped(reasons + figures) + "</failure>\n" + output +
-                    "    </testcase>\n";
+        testcase += ">\n      <failure message=\"" + relkit_tools::MarkupEscaped(message) + "\" type=\"" +
+                    VerdictWord(s.verdict) + "\">" + relkit_tools::MarkupEscaped(reasons + figures) +
+                    "</failure>\n" + output + "    </testcase>\n";
         break;
       case Verdict::kError:
-        testcase += ">\n      <error message=\"" + XmlEscaped(message) + "\" type=\"ERROR\">" +
-                    XmlEscaped(reasons + figures) + "</error>\n" + output + "    </testcase>\n";
+        testcase += ">\n      <error message=\"" + relkit_tools::MarkupEscaped(message) +
+                    "\" type=\"ERROR\">" + relkit_tools::MarkupEscaped(reasons + figures) + "</error>\n" +
+                    output + "    </testcase>\n";
         break;
       case Verdict::kNew:
-        testcase +=
-            ">\n      <skipped message=\"" + XmlEscaped(message) + "\"/>\n" + output + "    </testcase>\n";
+        testcase += ">\n      <skipped message=\"" + relkit_tools::MarkupEscaped(message) + "\"/>\n" +
+                    output + "    </testcase>\n";
         break;
       case Verdict::kWarn:
       case Verdict::kPass:

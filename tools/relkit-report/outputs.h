@@ -5,13 +5,12 @@
 #include <string>
 
 #include "check.h"
+#include "tool_text.h"
 
 namespace relkit_report {
 
-// The text as valid UTF-8 that XML 1.0 allows: a byte that is not part of valid UTF-8 becomes \xHH
-// (a lone surrogate ED A0 80 is \xED\xA0\x80), a character XML 1.0 forbids (controls other than tab
-// and line ends, U+FFFE, U+FFFF) becomes \uHHHH. Other text, backslashes included, stays as it is.
-std::string Printable(const std::string& text);
+// one rule with the other tools: see tool_text.h
+using relkit_tools::Printable;
 // JSON text made safe inside a <script> element: <, >, & and U+2028/2029 as \u escapes.
 std::string ScriptSafeJson(const std::string& json);
 // report_template.html, compiled in
