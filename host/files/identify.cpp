@@ -11,9 +11,6 @@
 namespace zorhost {
 namespace {
 
-constexpr int32_t kAnswerScene = 1;
-constexpr int32_t kAnswerImage = 2;
-constexpr int32_t kAnswerImageByName = 4;
 // enough for every signature the host knows and the start of a scene
 constexpr int64_t kRecogniseBytes = 4096;
 
@@ -32,10 +29,10 @@ int32_t identify(const HostFilename* name, std::string_view probe, int32_t flags
   int32_t answer = 0;
   if (probe.empty()) {
     // without bytes only the name can tell, and only an image by its suffix
-    if (name && image_suffix(name->path)) answer |= kAnswerImageByName;
+    if (name && image_suffix(name->path)) answer |= ZOR_IDENTIFY_IMAGE_BY_NAME;
   } else {
-    if (image_format_of(probe) != ImageFormat::Unknown) answer |= kAnswerImage;
-    if (looks_like_scene(probe)) answer |= kAnswerScene;
+    if (image_format_of(probe) != ImageFormat::Unknown) answer |= ZOR_IDENTIFY_IMAGE;
+    if (looks_like_scene(probe)) answer |= ZOR_IDENTIFY_SCENE;
   }
   return answer & flags;
 }
@@ -78,7 +75,8 @@ int32_t files_identify(const HostFilename* name, const void* probe, int32_t prob
 bool files_identify_class(const HostFilename* name, const void* probe, int32_t probe_size,
                           int32_t identification_class) {
   return guarded("files.identify_class", false, [&] {
-    if (identification_class != kAnswerScene && identification_class != kAnswerImage) return false;
+    if (identification_class != ZOR_IDENTIFY_SCENE && identification_class != ZOR_IDENTIFY_IMAGE)
+      return false;
     return identify(name, probe_view(probe, probe_size), identification_class) != 0;
   });
 }
@@ -87,7 +85,7 @@ bool files_recognises(const HostFilename* name) {
   return guarded("files.recognises", false, [&] {
     if (!name) return false;
     const NamedBytes start = read_named_bytes(name, kRecogniseBytes);
-    return start.ok && identify(name, start.bytes, kAnswerScene | kAnswerImage) != 0;
+    return start.ok && identify(name, start.bytes, ZOR_IDENTIFY_SCENE | ZOR_IDENTIFY_IMAGE) != 0;
   });
 }
 

@@ -14,11 +14,8 @@
 namespace io_browser {
 namespace {
 
-constexpr int32_t kBusyPointer = 3;
-constexpr int32_t kNormalPointer = 2;
 // The identification answers that mean an image (decoded from its bytes, or known by its name).
-constexpr int32_t kIdentifyFlags = 6;
-constexpr int32_t kImageAnswers = 2 | 4;
+constexpr int32_t kImageAnswers = ZOR_IDENTIFY_IMAGE | ZOR_IDENTIFY_IMAGE_BY_NAME;
 // An image is read whole into memory; past this size the preview says so instead of trying.
 constexpr int64_t kMaxImageBytes = int64_t{512} << 20;
 
@@ -136,7 +133,7 @@ void AppendProbeText(std::string_view bytes, std::string& text) {
 void RunFilePreview(const nexal::Url& url, String& previewText, PreviewView& view) {
   previewText = String();
   std::string text;
-  GeSetMousePointer(kBusyPointer);
+  GeSetMousePointer(ZOR_POINTER_BUSY);
   int32_t page = kPreviewTextPage;
   {
     std::vector<char> buffer;
@@ -155,14 +152,14 @@ void RunFilePreview(const nexal::Url& url, String& previewText, PreviewView& vie
 
       const Filename name(url.GetText().c_str());
       const int32_t answer = IdentifyFile(name, buffer.empty() ? nullptr : buffer.data(),
-                                          static_cast<int32_t>(buffer.size()), kIdentifyFlags);
+                                          static_cast<int32_t>(buffer.size()), kImageAnswers);
       if ((answer & kImageAnswers) == 0)
         AppendProbeText(std::string_view(buffer.data(), buffer.size()), text);
       else
         page = PreviewImage(url, stream, length, buffer, text, view);
     }
   }
-  GeSetMousePointer(kNormalPointer);
+  GeSetMousePointer(ZOR_POINTER_NORMAL);
   // verbatim: a file that holds "\u0041" must show those six bytes, not the letter
   previewText.SetCString(text.c_str(), static_cast<int32_t>(text.size()), ZOR_STRING_UTF8_VERBATIM);
   view.ShowText(previewText, page);

@@ -12,27 +12,18 @@ namespace io_browser {
 
 namespace {
 
-// Layout flags and the host colour ids the cells and headers are drawn with.
+// Layout flags of the dialog's groups and gadgets.
 constexpr int32_t kFit = 63;
 constexpr int32_t kFitWidth = 56;
 constexpr int32_t kGroupFlags = 0x10000;
-constexpr int32_t kBusyPointer = 3;
-constexpr int32_t kNormalPointer = 2;
-constexpr int32_t kHeaderColor = 1000;
-constexpr int32_t kHeaderTextColor = 1003;
-constexpr int32_t kHeaderLightEdge = 1006;
-constexpr int32_t kHeaderDarkEdge = 1007;
-constexpr int32_t kCellTextColor = 1159;
 // A cell's text starts this far right of the header's left edge; widths add it
 // as margin.
 constexpr int32_t kTextMargin = 4;
-// The first bytes of a file the host identifies it from when it is dragged, and
-// the identification class of scenes.
+// The first bytes of a file the host identifies it from when it is dragged.
 constexpr int64_t kDragProbeBytes = 1024;
-constexpr int32_t kIdentifyScenesClass = 1;
 
 // The file name the last drag carried; each drag replaces it.
-Filename* g_dragName = nullptr;
+OwnedObj<Filename> g_dragName;
 
 BrowserNode* Node(void* node) {
   return static_cast<BrowserNode*>(node);
@@ -90,7 +81,7 @@ int32_t ProbeDragType(const BrowserNode& node) {
   if (count > 0 && stream.Read(probe.data(), count).Failed()) return kDragNone;
   stream.Close();
   const Filename name(Text(node.url.GetText()));
-  if (IdentifyFileClass(name, probe.data(), static_cast<int32_t>(probe.size()), kIdentifyScenesClass))
+  if (IdentifyFileClass(name, probe.data(), static_cast<int32_t>(probe.size()), ZOR_IDENTIFY_SCENE))
     return kDragScene;
   if (HostRecognisesFile(name)) return kDragHostFile;
   return kDragFile;
@@ -143,7 +134,7 @@ int32_t Function2::GetLineHeight(void*, void*, void*, int32_t, GeDrawArea area) 
 void Function2::DrawCell(void*, void*, void* node, const TreeViewCell& cell) {
   if (!node || cell.column == kNameColumn) return;
   GeDrawArea area = cell.area;
-  area.SetTextColor(kCellTextColor, cell.backgroundColor);
+  area.SetTextColor(ZOR_COLOR_LIST_TEXT, cell.backgroundColor);
   area.DrawText(Text(CellText(*Node(node), cell.column)), cell.x, cell.y);
 }
 
@@ -151,14 +142,14 @@ void Function2::DrawHeaderColumn(void*, void*, const TreeViewCell& cell) {
   GeDrawArea area = cell.area;
   const int32_t x2 = cell.x + cell.width - 1;
   const int32_t y2 = cell.y + cell.height - 1;
-  area.SetPen(kHeaderColor);
+  area.SetPen(ZOR_COLOR_BACKGROUND);
   area.FillRect(cell.x, cell.y, x2, y2);
-  area.SetTextColor(kHeaderTextColor, kHeaderColor);
+  area.SetTextColor(ZOR_COLOR_TEXT, ZOR_COLOR_BACKGROUND);
   area.DrawText(HeaderTitle(cell.column), cell.x + kTextMargin, cell.y);
-  area.SetPen(kHeaderLightEdge);
+  area.SetPen(ZOR_COLOR_EDGE_LIGHT);
   area.DrawLine(cell.x, cell.y, x2, cell.y);
   area.DrawLine(cell.x, cell.y, cell.x, y2);
-  area.SetPen(kHeaderDarkEdge);
+  area.SetPen(ZOR_COLOR_EDGE_DARK);
   area.DrawLine(x2, cell.y, x2, y2);
   area.DrawLine(cell.x, y2, x2, y2);
 }
@@ -191,10 +182,10 @@ void Function2::Select(void*, void* userData, void* node, int32_t) {
 
 void* Function2::GetDragObject(void*, void*, void* node) {
   if (!node) return nullptr;
-  if (!g_dragName) g_dragName = NewObj(Filename);
+  if (!g_dragName) g_dragName = NewOwnedObj(Filename);
   if (!g_dragName) return nullptr;
   *g_dragName = Filename(Text(Node(node)->url.GetText()));
-  return g_dragName;
+  return g_dragName.get();
 }
 
 bool Function2::DoubleClick(void*, void* userData, void* node, int32_t) {
@@ -260,14 +251,14 @@ bool IoBrowserDialog::InitializeValues() {
   SetString(kPreviewUrlField, Text(previewUrl_.GetText()));
   if (!treeView_.IsValid()) return true;
   root_.Clear();
-  GeSetMousePointer(kBusyPointer);
+  GeSetMousePointer(ZOR_POINTER_BUSY);
   nexal::IoBrowse iterator;
   if (!location_.Browse(&iterator).Failed()) {
     bool showHidden = false;
     GetBool(kHiddenCheckbox, showHidden);
     FillFromIterator(iterator, showHidden, root_);
   }
-  GeSetMousePointer(kNormalPointer);
+  GeSetMousePointer(ZOR_POINTER_NORMAL);
   treeView_.SetRoot(&root_, &functions_, this);
   treeView_.Refresh();
   return true;
@@ -362,7 +353,7 @@ bool RegisterIoBrowser() {
 }
 
 void ReleaseIoBrowserDragObject() {
-  DeleteObj(g_dragName);
+  g_dragName.reset();
 }
 
 }  // namespace io_browser

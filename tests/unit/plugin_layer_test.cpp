@@ -269,7 +269,7 @@ TEST_F(PluginLayer, DialogRoutesEventsCommandsAndHostMessages) {
 
   EXPECT_FALSE(Send(h, ZOR_MSG_COMMAND, {{ZOR_MSG_VALUE_GADGET_ID, 1000}})) << "default command answer";
   EXPECT_FALSE(Send(h, ZOR_MSG_CHECK_CLOSE));
-  EXPECT_TRUE(Send(h, ZOR_MSG_10020));
+  EXPECT_TRUE(Send(h, ZOR_MSG_HOST_NOTICE));
   EXPECT_FALSE(Send(h, ZOR_FOUR_BYTE('x', 'y', 'z', 'w')));
 
   EXPECT_EQ(fake_.interactions, 0);
@@ -281,11 +281,11 @@ TEST_F(PluginLayer, DialogRoutesEventsCommandsAndHostMessages) {
 TEST_F(PluginLayer, CallbackHandsBackOnlyAChangedResultAndRefusesUnknownHandles) {
   PlainDialog dialog;
   HostDialog* h = dialog.GetHandle();
-  dialog.answerWithResultFor = ZOR_MSG_10020;
+  dialog.answerWithResultFor = ZOR_MSG_HOST_NOTICE;
 
   Send(h, ZOR_MSG_INIT);
   EXPECT_TRUE(fake_.sentResultIds.empty());
-  EXPECT_TRUE(Send(h, ZOR_MSG_10020));
+  EXPECT_TRUE(Send(h, ZOR_MSG_HOST_NOTICE));
   EXPECT_EQ(fake_.sentResultIds, (std::vector<int32_t>{4711}));
 
   BaseContainer msg(ZOR_MSG_INIT);
@@ -407,7 +407,7 @@ TEST_F(PluginLayer, UserAreaDispatchAndDefaultPaint) {
 
   EXPECT_TRUE(Send(d, ZOR_MSG_INIT, {}, a)) << "the answer of OnInit is not used";
   EXPECT_TRUE(Send(d, ZOR_MSG_INIT_VALUES, {}, a));
-  EXPECT_TRUE(Send(d, ZOR_MSG_10020, {}, a));
+  EXPECT_TRUE(Send(d, ZOR_MSG_HOST_NOTICE, {}, a));
   EXPECT_FALSE(Send(d, ZOR_MSG_INPUT, {}, a));
   EXPECT_FALSE(Send(d, ZOR_MSG_CORE, {{ZOR_MSG_VALUE_EVENT_ID, 5}}, a)) << "answers the event handler";
   EXPECT_FALSE(Send(d, ZOR_MSG_CHECK_CLOSE, {}, a));

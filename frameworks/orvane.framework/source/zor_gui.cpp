@@ -119,7 +119,7 @@ bool GeDialog::HandleMessage(const BaseContainer& msg, BaseContainer&) {
       return OnGadgetCommand(msg.GetInt32(ZOR_MSG_VALUE_GADGET_ID), msg);
     case ZOR_MSG_CHECK_CLOSE:
       return QueryClose();
-    case ZOR_MSG_10020:
+    case ZOR_MSG_HOST_NOTICE:
       HandleMessage10020(msg);
       return true;
     case ZOR_MSG_INTERACT:
@@ -380,7 +380,7 @@ bool GeUserArea::HandleMessage(const BaseContainer& msg, BaseContainer&) {
       return true;
     case ZOR_MSG_INPUT:
       return OnInputEvent(msg);
-    case ZOR_MSG_10020:
+    case ZOR_MSG_HOST_NOTICE:
       HandleMessage10020(msg);
       return true;
     case ZOR_MSG_SYNC:

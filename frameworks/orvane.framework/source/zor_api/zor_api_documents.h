@@ -8,11 +8,15 @@
 extern "C" {
 #endif
 
+/* load flags: a scene with everything it holds (zorhost loads every scene whole) */
+enum { ZOR_LOAD_SCENE = 3 };
+
 /* Append only; never reorder. Render data, video posts and their containers are borrowed from their
  * document: they live as long as it does and are never freed by the caller. */
 typedef struct HostDocumentTable {
   int32_t size;
-  /* the caller frees it; null when the scene cannot be loaded (the host prints why on the console) */
+  /* the caller frees it; null when the scene cannot be loaded (the host prints why on the console);
+   * flags are ZOR_LOAD_ flags */
   HostDocument* (*load)(const HostFilename* name, int32_t flags);
   void (*free)(HostDocument* doc);
   HostRenderData* (*active_render_data)(HostDocument* doc); /* borrowed */

@@ -9,6 +9,9 @@ extern "C" {
 
 enum { ZOR_EXISTS_FILE = 0, ZOR_EXISTS_FOLDER = 1 };
 enum { ZOR_DELETE_FORCE = 4 };
+/* what identify answers: a scene the host loads (a .zor scene is recognised from its bytes), an image its
+ * bitmaps decode (PNG, JPEG, TIFF, from the bytes), an image by its name only (no probe given) */
+enum { ZOR_IDENTIFY_SCENE = 1, ZOR_IDENTIFY_IMAGE = 2, ZOR_IDENTIFY_IMAGE_BY_NAME = 4 };
 enum { ZOR_FILE_READ = 1, ZOR_FILE_WRITE = 2, ZOR_FILE_READWRITE = 3, ZOR_FILE_APPEND = 4 };
 /* byte order of a byte file's numbers (file_open); bytes themselves are written as given */
 enum { ZOR_BYTEORDER_NATIVE = 0, ZOR_BYTEORDER_MOTOROLA = 1, ZOR_BYTEORDER_INTEL = 2 };
@@ -89,11 +92,10 @@ typedef struct HostFileTable {
      names it; setting a path (fn_set_string) ends it. */
   void (*fn_set_memory_read)(HostFilename* f, const void* data, int64_t size);
   /* What the host takes a file to be, from its name and the first probe_size bytes (probe may be null
-     when probe_size is 0: then the name's suffix decides). Answers the bits of flags that apply:
-     1 a scene the host loads (a .zor scene is recognised from its bytes), 2 an image its bitmaps decode
-     (PNG, JPEG, TIFF, from the bytes), 4 an image by its name only (no probe given). */
+     when probe_size is 0: then the name's suffix decides). Answers the ZOR_IDENTIFY_ bits of flags that
+     apply. */
   int32_t (*identify)(const HostFilename* name, const void* probe, int32_t probe_size, int32_t flags);
-  /* Whether the probe is a file of an identification class: 1 scenes, 2 images (as identify answers). */
+  /* Whether the probe is a file of an identification class: ZOR_IDENTIFY_SCENE or ZOR_IDENTIFY_IMAGE. */
   bool (*identify_class)(const HostFilename* name, const void* probe, int32_t probe_size,
                          int32_t identification_class);
   /* The host's second test: a file it can open itself (a scene or an image), read from the name: a

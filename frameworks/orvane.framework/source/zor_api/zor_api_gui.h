@@ -25,7 +25,8 @@ enum {
   ZOR_MSG_SIZE_CHANGED = ZOR_FOUR_BYTE('b', 'I', 'S', 'I'),
   ZOR_MSG_DRAW = ZOR_FOUR_BYTE('b', 'D', 'R', 'A'),
   ZOR_MSG_INPUT = ZOR_FOUR_BYTE('b', 'I', 'P', 'N'),
-  ZOR_MSG_10020 = 10020,
+  /* a notice of the host's own, number 10020; the dialog and user area base classes acknowledge it */
+  ZOR_MSG_HOST_NOTICE = 10020,
   ZOR_MSG_VALUE_GADGET_ID = ZOR_FOUR_BYTE('m', 'e', 'i', 'd'),
   ZOR_MSG_VALUE_EVENT_ID = ZOR_FOUR_BYTE('M', 'c', 'i', 'I'),
   /* "bACT" of a text field: true while the user is still typing, false (or absent) when the edit is
@@ -51,8 +52,16 @@ enum {
 enum { ZOR_MESSAGE_OK = 0, ZOR_MESSAGE_YES_NO = 1 };
 /* selection kinds for select_file */
 enum { ZOR_SELECT_LOAD = 0, ZOR_SELECT_SAVE = 1, ZOR_SELECT_FOLDER = 2 };
-/* host colour ids for user_area_set_pen */
-enum { ZOR_COLOR_BACKGROUND = 1000 };
+/* host colour ids for user_area_set_pen and user_area_set_text_color */
+enum {
+  ZOR_COLOR_BACKGROUND = 1000,
+  ZOR_COLOR_TEXT = 1003,
+  ZOR_COLOR_EDGE_LIGHT = 1006,
+  ZOR_COLOR_EDGE_DARK = 1007,
+  ZOR_COLOR_LIST_TEXT = 1159
+};
+/* mouse pointers for set_mouse_pointer */
+enum { ZOR_POINTER_NORMAL = 2, ZOR_POINTER_BUSY = 3 };
 /* custom gadget types */
 enum { ZOR_GADGET_FILENAME = 1000478, ZOR_GADGET_TREEVIEW = 1000475, ZOR_GADGET_BITMAPBUTTON = 1000479 };
 /* settings of the custom gadgets, as add_custom_gadget reads them: a border around the gadget (bool), a

@@ -14,6 +14,9 @@ enum {
   ZOR_RENDER_USER_BREAK = 3,
   ZOR_RENDER_FAILED = 4
 };
+/* render_document flags: a final image or a preview, either one with ZOR_RENDER_FLAG_CLUSTER added to
+ * render on the host's cluster (zorhost renders every one alike, on this machine) */
+enum { ZOR_RENDER_FLAGS_FINAL = 1, ZOR_RENDER_FLAGS_PREVIEW = 0x0B, ZOR_RENDER_FLAG_CLUSTER = 0x200 };
 /* render engine ids (ZOR_RENDER_SETTING_ENGINE) */
 enum {
   ZOR_ENGINE_STANDARD = 0,
@@ -47,7 +50,7 @@ typedef struct HostRenderTable {
   int32_t size;
   /* Answers ZOR_RENDER_OK or a failure code. Any thread, blocking until the render is done; thread is
    * the caller's host thread, whose break test ends the render early (null: nothing can break it).
-   * The document, settings and target stay the caller's. */
+   * The document, settings and target stay the caller's; flags are ZOR_RENDER_ flags. */
   int32_t (*render_document)(HostDocument* doc, const HostContainer* settings, HostBitmap* target,
                              int32_t flags, HostThread* thread, HostRenderProgress progress,
                              void* progress_user);
