@@ -12,6 +12,8 @@
 #include <nlohmann/json.hpp>
 #include <string>
 
+#include "files/input_file.h"
+
 namespace zorhost {
 
 constexpr int kMaxJsonDepth = 100;
@@ -23,10 +25,6 @@ struct JsonInputError {
   // "line 3, column 7: problem", or the problem alone
   std::string text() const;
 };
-
-// The whole file as bytes. False with the reason in the user's terms ("is a folder", "does not exist",
-// "cannot be read: <system error>"), without the file's name.
-bool read_input_file(const std::filesystem::path& file, std::string* text, std::string* error);
 
 // An error placed at a byte of the text (counted from 0), for readers with a handler of their own.
 JsonInputError error_at(const std::string& text, size_t index, std::string problem);

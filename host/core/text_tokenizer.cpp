@@ -1,10 +1,9 @@
 #include "core/text_tokenizer.h"
 
 #include <cctype>
-#include <cerrno>
-#include <cstring>
-#include <fstream>
-#include <sstream>
+#include <utility>
+
+#include "files/input_file.h"
 
 namespace zorhost {
 namespace {
@@ -31,32 +30,13 @@ constexpr std::string_view kOperatorChars = "+-%&|^!~<>?.";
 bool TextTokenizer::open(const std::filesystem::path& file) {
   open_ = false;
   name_ = file.string();
-  std::error_code ec;
-  const auto status = std::filesystem::status(file, ec);
-  if (!std::filesystem::exists(status)) {
-    error_ = "cannot read " + name_ + ": no such file";
+  std::string text;
+  std::string reason;
+  if (!read_input_file(file, &text, &reason)) {
+    error_ = "cannot read " + name_ + ": " + reason;
     return false;
   }
-  if (std::filesystem::is_directory(status)) {
-    error_ = "cannot read " + name_ + ": it is a folder";
-    return false;
-  }
-  if (!std::filesystem::is_regular_file(status)) {
-    error_ = "cannot read " + name_ + ": not a regular file";
-    return false;
-  }
-  std::ifstream in(file, std::ios::binary);
-  if (!in) {
-    error_ = "cannot read " + name_ + ": " + std::strerror(errno);
-    return false;
-  }
-  std::ostringstream contents;
-  contents << in.rdbuf();
-  if (in.bad()) {
-    error_ = "cannot read " + name_ + ": read error";
-    return false;
-  }
-  open_text(contents.str(), name_);
+  open_text(std::move(text), name_);
   return true;
 }
 

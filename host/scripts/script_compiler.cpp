@@ -1,11 +1,10 @@
 #include "scripts/script_compiler.h"
 
 #include <deque>
-#include <fstream>
 #include <map>
-#include <sstream>
 #include <unordered_map>
 
+#include "files/input_file.h"
 #include "files/replacing_file.h"
 #include "scripts/script_bytecode.h"
 #include "scripts/script_lexer.h"
@@ -20,27 +19,6 @@ struct Diagnostic : std::runtime_error {
 
 std::string place(const std::filesystem::path& file, int32_t line, int32_t column) {
   return file.string() + ":" + std::to_string(line) + ":" + std::to_string(column) + ": error: ";
-}
-
-bool read_file(const std::filesystem::path& file, std::string& text, std::string& reason) {
-  std::error_code ec;
-  const auto status = std::filesystem::status(file, ec);
-  if (!std::filesystem::exists(status)) {
-    reason = "no such file";
-    return false;
-  }
-  if (!std::filesystem::is_regular_file(status)) {
-    reason = std::filesystem::is_directory(status) ? "it is a folder" : "not a regular file";
-    return false;
-  }
-  std::ifstream in(file, std::ios::binary);
-  std::ostringstream contents;
-  if (!in || !(contents << in.rdbuf()) || in.bad()) {
-    reason = "it cannot be read";
-    return false;
-  }
-  text = contents.str();
-  return true;
 }
 
 enum class NameKind { kConstant, kNative, kGlobal, kFunction };
@@ -574,7 +552,7 @@ class Compiler {
     if (path.is_relative()) path = source_.parent_path() / path;
     std::string text;
     std::string reason;
-    if (!read_file(path, text, reason)) fail(file, "cannot include " + path.string() + ": " + reason);
+    if (!read_input_file(path, &text, &reason)) fail(file, "cannot include " + path.string() + ": " + reason);
     try {
       read_symbol_header(text);
     } catch (const SourceError& e) {
@@ -728,7 +706,7 @@ Compilation compile_file(const std::filesystem::path& source) {
   Compilation result;
   std::string text;
   std::string reason;
-  if (!read_file(source, text, reason)) {
+  if (!read_input_file(source, &text, &reason)) {
     result.errors = source.string() + ": error: cannot read the script: " + reason + "\n";
     return result;
   }
