@@ -1,6 +1,7 @@
 #include "browser_node.h"
 
 #include <cstdio>
+#include <utility>
 
 #include "intro_sort.h"
 #include "nexal/debugglobals.h"
@@ -9,8 +10,9 @@
 
 namespace io_browser {
 
-void BrowserNodeList::Append(BrowserNode* node) {
-  if (node == nullptr) return;
+void BrowserNodeList::Append(OwnedObj<BrowserNode> owned) {
+  if (owned == nullptr) return;
+  BrowserNode* node = owned.release();
   node->list = this;
   node->next = nullptr;
   node->prev = last_;
@@ -27,9 +29,8 @@ void BrowserNodeList::Clear() {
   first_ = nullptr;
   last_ = nullptr;
   while (node) {
-    BrowserNode* next = node->next;
-    DeleteObj(node);
-    node = next;
+    const OwnedObj<BrowserNode> doomed(node);
+    node = node->next;
   }
 }
 
@@ -67,13 +68,21 @@ std::string DateTimeText(const nexal::DateTime& time) {
   return text;
 }
 
-void SortInto(std::vector<BrowserNode*>& nodes, BrowserNodeList& target) {
-  IntroSort(nodes.data(), nodes.size(), [](const BrowserNode* a, const BrowserNode* b) {
+void SortInto(std::vector<OwnedObj<BrowserNode>>& nodes, BrowserNodeList& target) {
+  IntroSort(nodes.data(), nodes.size(), [](const OwnedObj<BrowserNode>& a, const OwnedObj<BrowserNode>& b) {
     const int32_t byName = nexal::CompareText(a->name, b->name, 4);
     return byName != 0 ? byName : nexal::CompareText(a->alternate, b->alternate, 4);
   });
-  for (BrowserNode* node : nodes) target.Append(node);
+  for (OwnedObj<BrowserNode>& node : nodes) target.Append(std::move(node));
   nodes.clear();
+}
+
+void SortInto(std::vector<BrowserNode*>& nodes, BrowserNodeList& target) {
+  std::vector<OwnedObj<BrowserNode>> owned;
+  owned.reserve(nodes.size());
+  for (BrowserNode* node : nodes) owned.emplace_back(node);
+  nodes.clear();
+  SortInto(owned, target);
 }
 
 namespace {
@@ -89,20 +98,15 @@ void ReadTime(nexal::Error error, nexal::DateTime* time) {
 }  // namespace
 
 void FillFromIterator(nexal::IoBrowse& iterator, bool showHidden, BrowserNodeList& target) {
-  std::vector<BrowserNode*> nodes;
   // Nodes not yet linked are given back if anything below throws.
-  struct Pending {
-    std::vector<BrowserNode*>& nodes;
-    ~Pending() {
-      for (BrowserNode*& node : nodes) DeleteObj(node);
-    }
-  } pending{nodes};
+  std::vector<OwnedObj<BrowserNode>> nodes;
   while (iterator.HasEntry()) {
     const uint32_t attributes = iterator.GetAttributes();
     if (IsListed(attributes, showHidden)) {
-      BrowserNode* node = NewObj(BrowserNode);
-      if (node == nullptr) break;
-      nodes.push_back(node);
+      OwnedObj<BrowserNode> owned = NewOwnedObj(BrowserNode);
+      if (owned == nullptr) break;
+      BrowserNode* node = owned.get();
+      nodes.push_back(std::move(owned));
       node->url = iterator.GetUrl();
       node->name = node->url.GetName();
       node->alternate = iterator.GetAlternate();

@@ -8,13 +8,14 @@
 
 #include "nexal/iostreams.h"
 #include "nexal/url.h"
+#include "zor_memory.h"
 
 namespace io_browser {
 
 struct BrowserNode;
 
-// A doubly linked list that owns its nodes (made with NewObj, given back on
-// Clear and destruction).
+// A doubly linked list that owns its nodes (made with NewOwnedObj, given back
+// on Clear and destruction).
 class BrowserNodeList {
  public:
   BrowserNodeList() = default;
@@ -25,8 +26,8 @@ class BrowserNodeList {
   BrowserNode* First() const { return first_; }
   BrowserNode* Last() const { return last_; }
   bool IsEmpty() const { return first_ == nullptr; }
-  // Takes ownership; the node must not be in a list.
-  void Append(BrowserNode* node);
+  // The node must not be in a list.
+  void Append(OwnedObj<BrowserNode> node);
   void Clear();
 
  private:
@@ -66,7 +67,9 @@ std::string DateTimeText(const nexal::DateTime& time);
 
 // Orders the nodes by name, ties by alternate, both compared with the
 // framework's text comparison (mode 4), then links them in that order into
-// target.
+// target, which takes them over.
+void SortInto(std::vector<OwnedObj<BrowserNode>>& nodes, BrowserNodeList& target);
+// The same for nodes made with NewObj.
 void SortInto(std::vector<BrowserNode*>& nodes, BrowserNodeList& target);
 
 // Fills target from the iterator's remaining entries (see IsListed); a date

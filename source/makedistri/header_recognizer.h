@@ -27,7 +27,7 @@ class SymbolSink {
 
 class HeaderRecognizer {
  public:
-  HeaderRecognizer(SymbolSink& sink, ScanPass pass) : _sink(sink), _pass(pass) {}
+  HeaderRecognizer(SymbolSink& sink, ScanPass pass) : sink_(sink), pass_(pass) {}
 
   // Processes one token (never the end of input, which ends the scan). Answers true when the caller
   // must make the tokenizer pass over the rest of the current line before the next token. The
@@ -38,10 +38,10 @@ class HeaderRecognizer {
   enum class Directive { None, AfterHash, AfterDefine, CollectingValue };
   enum class Enum { Outside, AfterEnum, InList, AfterName, InValue, InCall };
 
-  Comment CommentState() const { return _comment; }
-  Directive DirectiveState() const { return _directive; }
-  Enum EnumState() const { return _enum; }
-  int32_t EnumCounter() const { return _enumCounter; }
+  Comment CommentState() const { return comment_; }
+  Directive DirectiveState() const { return directive_; }
+  Enum EnumState() const { return enum_; }
+  int32_t EnumCounter() const { return enumCounter_; }
 
  private:
   void KeepSlash(const nexal::TextToken& token);
@@ -50,16 +50,16 @@ class HeaderRecognizer {
   void RecognizeEnum(const nexal::TextToken& token);
   void FinishEnumerator(bool withValue);
 
-  SymbolSink& _sink;
-  ScanPass _pass;
-  Comment _comment = Comment::None;
-  Directive _directive = Directive::None;
-  Enum _enum = Enum::Outside;
-  nexal::TextToken _pendingSlash;  // the `/` of Comment::SlashSeen
-  int32_t _depth = 0;              // bracket depth of a define value; -1: a group opened and closed
-  int32_t _enumCounter = 0;
-  std::string _defineName;
-  std::string _defineValue;
-  std::string _enumName;
-  std::string _enumValue;
+  SymbolSink& sink_;
+  ScanPass pass_;
+  Comment comment_ = Comment::None;
+  Directive directive_ = Directive::None;
+  Enum enum_ = Enum::Outside;
+  nexal::TextToken pendingSlash_;  // the `/` of Comment::SlashSeen
+  int32_t depth_ = 0;              // bracket depth of a define value; -1: a group opened and closed
+  int32_t enumCounter_ = 0;
+  std::string defineName_;
+  std::string defineValue_;
+  std::string enumName_;
+  std::string enumValue_;
 };

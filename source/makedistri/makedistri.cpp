@@ -2,14 +2,16 @@
 
 #include <algorithm>
 #include <new>
+#include <vector>
 
 #include "filename_url.h"
-#include "host_array.h"
+#include "ge_mtools.h"
 #include "nexal/textparser.h"
 #include "symbol_header_file.h"
 #include "symbol_store.h"
 #include "symbol_table.h"
 #include "tarponlib.h"
+#include "zor_array.h"
 #include "zor_file.h"
 #include "zor_general.h"
 #include "zor_memory.h"
@@ -29,12 +31,12 @@ bool SkippedHeader(const String& name) {
          name.SubStr(0, 6) == String("ge_mac");
 }
 
-void Collect(HeaderList& list, const Filename& folder, HostArray<FolderIdentity>& visited) {
+void Collect(HeaderList& list, const Filename& folder, std::vector<FolderIdentity>& visited) {
   FolderIdentity identity;
   if (GetFolderIdentity(folder, identity)) {
-    for (int64_t i = 0; i < visited.Count(); ++i)
-      if (visited[i] == identity) return;
-    visited.Push(identity);
+    for (const FolderIdentity& seen : visited)
+      if (seen == identity) return;  // a link back up the tree would never end
+    visited.push_back(identity);
   }
   BrowseFiles browse;
   if (!browse.Init(folder, 0)) return;
@@ -74,70 +76,75 @@ void ReportError(const nexal::Error& error) {
 
 bool HeaderList::Allocate() {
   Release();
-  _paths = static_cast<Filename*>(ZOR_ALLOC(int64_t(sizeof(Filename)) * MAX_FNLIST_ENTRIES));
-  return _paths != nullptr;
+  return paths_.Reserve(MAX_FNLIST_ENTRIES);
 }
 
 void HeaderList::Release() {
-  for (int32_t i = 0; i < _count; ++i) _paths[i].~Filename();
-  Free(_paths);
-  _count = 0;
-  _found = 0;
+  paths_.Release();
+  found_ = 0;
 }
 
 void HeaderList::Append(const Filename& path) {
-  ++_found;
-  if (_paths == nullptr || _count >= MAX_FNLIST_ENTRIES) return;
-  new (&_paths[_count]) Filename(path);
-  ++_count;
+  ++found_;
+  if (paths_.Count() < paths_.Capacity()) paths_.Push(path);
 }
 
-void HeaderList::Sort() {
-  struct Key {
-    int32_t rank;
-    String name;
-  };
-  if (_count < 2) return;
-  Key* keys = static_cast<Key*>(ZOR_ALLOC(int64_t(sizeof(Key)) * _count));
-  int32_t* order = static_cast<int32_t*>(ZOR_ALLOC(int64_t(sizeof(int32_t)) * _count));
-  Filename* sorted = static_cast<Filename*>(ZOR_ALLOC(int64_t(sizeof(Filename)) * _count));
-  if (keys == nullptr || order == nullptr || sorted == nullptr) {
-    // Without memory the headers stay in the order they were found; the symbols are the same, only
-    // their order in the file and which of two equal names wins may differ.
-    Free(keys);
-    Free(order);
-    Free(sorted);
-    return;
+namespace {
+
+struct HeaderKey {
+  int32_t rank;
+  String name;
+};
+
+// Orders positions of the list by their headers' keys. Equal keys keep the order of collection, so that
+// of two headers with one name the one collected first (inside the start-up folder) is read first and
+// its symbols win.
+class HeaderOrder : public GeSortAndSearchEx {
+ public:
+  explicit HeaderOrder(const HeaderKey* keys) : keys_(keys) {}
+  int32_t Compare(const void* a, const void* b) override {
+    const int32_t i = *static_cast<const int32_t*>(a);
+    const int32_t j = *static_cast<const int32_t*>(b);
+    if (keys_[i].rank != keys_[j].rank) return keys_[i].rank < keys_[j].rank ? -1 : 1;
+    if (keys_[i].rank == 0) {
+      const int32_t byName = keys_[i].name.Compare(keys_[j].name);
+      if (byName != 0) return byName;
+    }
+    return i < j ? -1 : (i > j ? 1 : 0);
   }
+
+ private:
+  const HeaderKey* keys_;
+};
+
+}  // namespace
+
+void HeaderList::Sort() {
+  const int32_t count = GetCount();
+  if (count < 2) return;
+  HostArray<HeaderKey> keys;
+  HostArray<int32_t> order;
+  HostArray<Filename> sorted;
+  // Without memory the headers stay in the order they were found; the symbols are the same, only
+  // their order in the file and which of two equal names wins may differ.
+  if (!keys.Reserve(count) || !order.Reserve(count) || !sorted.Reserve(count)) return;
   const String winMath("ge_win_math.h");
   const String description("lib_description.h");
-  for (int32_t i = 0; i < _count; ++i) {
-    String name = _paths[i].GetFile().GetString();
+  for (int32_t i = 0; i < count; ++i) {
+    String name = paths_[i].GetFile().GetString();
     const int32_t rank = name == winMath ? -2 : name == description ? -1 : 0;
-    new (&keys[i]) Key{rank, std::move(name)};
-    order[i] = i;
+    keys.Push(HeaderKey{rank, std::move(name)});
+    order.Push(i);
   }
-  // Stable, so that of two headers with one name the one collected first (inside the start-up
-  // folder) is read first and its symbols win.
-  std::stable_sort(order, order + _count, [&](int32_t a, int32_t b) {
-    if (keys[a].rank != keys[b].rank) return keys[a].rank < keys[b].rank;
-    return keys[a].rank == 0 && keys[a].name.Compare(keys[b].name) < 0;
-  });
-  for (int32_t i = 0; i < _count; ++i) new (&sorted[i]) Filename(std::move(_paths[order[i]]));
-  for (int32_t i = 0; i < _count; ++i) {
-    _paths[i] = std::move(sorted[i]);
-    sorted[i].~Filename();
-    keys[i].~Key();
-  }
-  Free(keys);
-  Free(order);
-  Free(sorted);
+  HeaderOrder(&keys[0]).Sort(&order[0], count, int32_t(sizeof(int32_t)));
+  for (int32_t i = 0; i < count; ++i) sorted.Push(std::move(paths_[order[i]]));
+  for (int32_t i = 0; i < count; ++i) paths_[i] = std::move(sorted[i]);
 }
 
 // --- the scan ---
 
 void CollectHeaderFiles(HeaderList& list, const Filename& folder) {
-  HostArray<FolderIdentity> visited;
+  std::vector<FolderIdentity> visited;
   Collect(list, folder, visited);
 }
 

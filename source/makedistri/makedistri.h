@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "header_recognizer.h"
+#include "zor_array.h"
 #include "zor_filename.h"
 
 class SymbolStore;
@@ -25,9 +26,9 @@ class HeaderList {
   void Release();
   // Takes the path while there is room; counts it as found either way.
   void Append(const Filename& path);
-  int32_t GetCount() const { return _count; }  // fncount
-  int32_t GetFound() const { return _found; }  // headers met, also those beyond the block
-  const Filename& operator[](int32_t index) const { return _paths[index]; }
+  int32_t GetCount() const { return static_cast<int32_t>(paths_.Count()); }  // fncount
+  int32_t GetFound() const { return found_; }  // headers met, also those beyond the block
+  const Filename& operator[](int32_t index) const { return paths_[index]; }
 
   // "ge_win_math.h" first, "lib_description.h" second, then every other header by the host's string
   // comparison of the bare file names, whatever their folders; equal names keep the order in which
@@ -35,9 +36,8 @@ class HeaderList {
   void Sort();
 
  private:
-  Filename* _paths = nullptr;
-  int32_t _count = 0;
-  int32_t _found = 0;
+  HostArray<Filename> paths_;  // the fixed block, reserved whole
+  int32_t found_ = 0;
 };
 
 // Appends the headers below folder, depth first, skipping the folders "zor_scaling", "zor_preview" and

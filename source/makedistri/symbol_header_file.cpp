@@ -9,10 +9,10 @@ constexpr int32_t kSymbolLineLimit = 1023;
 }  // namespace
 
 bool SymbolHeaderFile::Open(const Filename& name) {
-  _lineEnd = String::LineEnd();
-  _written = true;
+  lineEnd_ = String::LineEnd();
+  written_ = true;
   auto open = [&] {
-    return _file.Open(name, ZOR_FILE_WRITE, 2, ZOR_BYTEORDER_MOTOROLA, FourCC("ZORC"), FourCC("ZOR1"));
+    return file_.Open(name, ZOR_FILE_WRITE, 2, ZOR_BYTEORDER_MOTOROLA, FourCC("ZORC"), FourCC("ZOR1"));
   };
   if (open()) return true;
   // The forced delete is for a write-protected file; a folder of that name (which the host's forced
@@ -24,11 +24,11 @@ bool SymbolHeaderFile::Open(const Filename& name) {
 void SymbolHeaderFile::WritePiece(const String& text, int32_t limit) {
   char buffer[kSymbolLineLimit + 1];
   const int32_t length = text.GetCString(buffer, limit + 1, ZOR_STRING_UTF8);
-  if (!_file.Write(buffer, length)) _written = false;
+  if (!file_.Write(buffer, length)) written_ = false;
 }
 
 void SymbolHeaderFile::WriteOpening() {
-  WritePiece(String("enum {") + _lineEnd, kFramePieceLimit);
+  WritePiece(String("enum {") + lineEnd_, kFramePieceLimit);
 }
 
 void SymbolHeaderFile::WriteSymbol(std::string_view name, int32_t value) {
@@ -37,15 +37,15 @@ void SymbolHeaderFile::WriteSymbol(std::string_view name, int32_t value) {
   line += "=";
   line += String::FromInt(value);
   line += ",";
-  line += _lineEnd;
+  line += lineEnd_;
   WritePiece(line, kSymbolLineLimit);
 }
 
 void SymbolHeaderFile::WriteClosing() {
-  WritePiece(String("TARPON_HEADERFILE_END_") + _lineEnd + String("}") + _lineEnd, kFramePieceLimit);
+  WritePiece(String("TARPON_HEADERFILE_END_") + lineEnd_ + String("}") + lineEnd_, kFramePieceLimit);
 }
 
 bool SymbolHeaderFile::Close() {
-  const bool closed = _file.Close();
-  return closed && _written;
+  const bool closed = file_.Close();
+  return closed && written_;
 }

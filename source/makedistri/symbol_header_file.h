@@ -26,7 +26,7 @@ class SymbolHeaderFile : public SymbolOutput {
  private:
   void WritePiece(const String& text, int32_t limit);
 
-  BaseFile _file;
-  String _lineEnd;
-  bool _written = true;
+  BaseFile file_;
+  String lineEnd_;
+  bool written_ = true;
 };

@@ -51,40 +51,40 @@ void SymbolStore::PrintLine(const char* text) {
 }
 
 bool SymbolStore::TakeOverflow() {
-  const bool overflow = _overflow;
-  _overflow = false;
+  const bool overflow = overflow_;
+  overflow_ = false;
   return overflow;
 }
 
 bool SymbolStore::Store(std::string_view name, int32_t value) {
-  if (_table.IsFull()) {
-    _overflow = true;
+  if (table_.IsFull()) {
+    overflow_ = true;
     return false;
   }
   if (OneOf(name, kReserved)) return false;
-  if (_table.Find(name) >= 0) {
+  if (table_.Find(name) >= 0) {
     GePrint(HostText(std::string("DOUBLE USAGE ").append(name)));
     return false;
   }
-  if (!_table.Add(name, value)) {
+  if (!table_.Add(name, value)) {
     // the host had no memory for the name: as good as a full table
-    _overflow = true;
+    overflow_ = true;
     return false;
   }
-  ++_defineCount;
-  if (!OneOf(name, kNeverWritten)) _output.WriteSymbol(name, value);
+  ++defineCount_;
+  if (!OneOf(name, kNeverWritten)) output_.WriteSymbol(name, value);
   return true;
 }
 
 bool SymbolStore::EvaluateInteger(const std::string& text, bool wrappedCounts, int32_t& value) {
-  if (_evaluator == nullptr) return false;
+  if (evaluator_ == nullptr) return false;
   int32_t error = 0;
-  const bool ok = _evaluator->EvaluateInt(HostText(text), value, error);
+  const bool ok = evaluator_->EvaluateInt(HostText(text), value, error);
   return ok || (wrappedCounts && (error & ZOR_EVAL_WRAPPED) != 0);
 }
 
 std::string SymbolStore::FourCharacterValue(std::string_view valueText) {
-  if (_evaluator == nullptr || valueText.size() <= kFourByteCall.size()) return std::string();
+  if (evaluator_ == nullptr || valueText.size() <= kFourByteCall.size()) return std::string();
   std::string_view rest = valueText.substr(kFourByteCall.size(), valueText.size() - kFourByteCall.size() - 1);
   uint32_t result = 0;
   uint32_t multiplier = 0x1000000;
@@ -116,13 +116,13 @@ void SymbolStore::StoreDefine(std::string_view name, std::string_view valueText)
   auto evaluate = [&]() {
     floatMode = WantsFloat(text);
     if (!floatMode) return EvaluateInteger(text, true, integer);
-    if (_evaluator == nullptr) return false;
+    if (evaluator_ == nullptr) return false;
     int32_t error = 0;
-    const bool ok = _evaluator->EvaluateFloat(HostText(text), floating, error);
+    const bool ok = evaluator_->EvaluateFloat(HostText(text), floating, error);
     return ok || (error & ZOR_EVAL_WRAPPED) != 0;
   };
   bool ok = evaluate();
-  if (!ok && _table.Substitute(text)) ok = evaluate();
+  if (!ok && table_.Substitute(text)) ok = evaluate();
   if (!ok) {
     GePrint(HostText(SymbolMessage("SYMBOL FAILED ", name, text)));
     return;
@@ -142,7 +142,7 @@ void SymbolStore::StoreEnumerator(std::string_view name, const std::string* valu
   if (valueText != nullptr) {
     std::string text = *valueText;
     bool ok = EvaluateInteger(text, false, value);
-    if (!ok && _table.Substitute(text)) ok = EvaluateInteger(text, false, value);
+    if (!ok && table_.Substitute(text)) ok = EvaluateInteger(text, false, value);
     if (!ok) {
       GePrint(HostText(SymbolMessage("SYMBOL FAILED ", name, text)));
       return;

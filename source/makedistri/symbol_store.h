@@ -21,17 +21,17 @@ class SymbolOutput {
 
 class SymbolStore : public SymbolSink {
  public:
-  SymbolStore(SymbolTable& table, SymbolOutput& output) : _table(table), _output(output) {}
+  SymbolStore(SymbolTable& table, SymbolOutput& output) : table_(table), output_(output) {}
 
   // The evaluator of the file scan in progress; without one every evaluation fails.
-  void SetEvaluator(ExpressionEvaluator* evaluator) { _evaluator = evaluator; }
+  void SetEvaluator(ExpressionEvaluator* evaluator) { evaluator_ = evaluator; }
 
   void StoreDefine(std::string_view name, std::string_view value) override;
   void StoreEnumerator(std::string_view name, const std::string* value, int32_t& counter) override;
   std::string FourCharacterValue(std::string_view valueText) override;
   void PrintLine(const char* text) override;
 
-  int32_t DefineCount() const { return _defineCount; }
+  int32_t DefineCount() const { return defineCount_; }
   // Whether a symbol was dropped because the table was full since the last call.
   bool TakeOverflow();
 
@@ -40,11 +40,11 @@ class SymbolStore : public SymbolSink {
   bool Store(std::string_view name, int32_t value);
   bool EvaluateInteger(const std::string& text, bool wrappedCounts, int32_t& value);
 
-  SymbolTable& _table;
-  SymbolOutput& _output;
-  ExpressionEvaluator* _evaluator = nullptr;
-  int32_t _defineCount = 0;
-  bool _overflow = false;
+  SymbolTable& table_;
+  SymbolOutput& output_;
+  ExpressionEvaluator* evaluator_ = nullptr;
+  int32_t defineCount_ = 0;
+  bool overflow_ = false;
 };
 
 // The text of a value as the header wrote it (a define's value text is its tokens joined without

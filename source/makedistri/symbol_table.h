@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-#include "host_array.h"
+#include "zor_array.h"
 
 inline constexpr int32_t MAX_IDENTIFIER_ENTRIES = 50000;
 
@@ -24,10 +24,11 @@ class SymbolTable {
   bool Create();
   void Release();
 
-  int32_t Count() const { return _count; }  // entries in use, the seeded ones included
-  bool IsFull() const { return _count >= MAX_IDENTIFIER_ENTRIES; }
+  // entries in use, the seeded ones included
+  int32_t Count() const { return static_cast<int32_t>(entries_.Count()); }
+  bool IsFull() const { return entries_.Count() >= MAX_IDENTIFIER_ENTRIES; }
   std::string_view Name(int32_t index) const;
-  int32_t Value(int32_t index) const { return _entries[index].value; }
+  int32_t Value(int32_t index) const { return entries_[index].value; }
 
   // The entry of this name, or -1. Names are compared byte for byte in UTF-8, which is the host's
   // comparison (by code point, case-sensitive).
@@ -57,9 +58,8 @@ class SymbolTable {
   void LongestAt(std::string_view text, std::size_t start, int32_t& bestEntry, std::size_t& bestLength,
                  std::size_t& bestPosition) const;
 
-  Entry* _entries = nullptr;
-  int32_t _count = 0;
-  HostArray<char> _names;
-  HostArray<Node> _nodes;
-  int32_t _roots[256] = {};  // the node of each first byte, -1 when none
+  HostArray<Entry> entries_;  // the fixed block, reserved whole
+  HostArray<char> names_;
+  HostArray<Node> nodes_;
+  int32_t roots_[256] = {};  // the node of each first byte, -1 when none
 };

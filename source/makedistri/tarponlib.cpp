@@ -4,8 +4,8 @@
 #include "zor_script.h"
 
 int32_t ScriptLibraryGlue::Compile(const Filename& source, const Filename& destination) {
-  if (_table == nullptr) _table = FindScriptLibraryTable(ZOR_SCRIPT_LIBRARY_ID, ZOR_SCRIPT_LIBRARY_KIND);
-  return CallScriptCompile(_table, source, destination);
+  if (table_ == nullptr) table_ = FindScriptLibraryTable(ZOR_SCRIPT_LIBRARY_ID, ZOR_SCRIPT_LIBRARY_KIND);
+  return CallScriptCompile(table_, source, destination);
 }
 
 ScriptLibraryGlue& ModuleScriptLibrary() {

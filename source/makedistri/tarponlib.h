@@ -16,7 +16,7 @@ class ScriptLibraryGlue {
 
  private:
   // The table after the first lookup that found one; later calls do not ask the host again.
-  const HostScriptLibraryTable* _table = nullptr;
+  const HostScriptLibraryTable* table_ = nullptr;
 };
 
 // The module's one glue, used by the distribution action.

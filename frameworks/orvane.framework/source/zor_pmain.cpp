@@ -7,7 +7,7 @@
 namespace {
 
 int32_t g_bindCount = 0;
-Filename* g_modulePath = nullptr;
+OwnedObj<Filename> g_modulePath;
 
 int32_t Bind(void* table, void* moduleFile) {
   if (++g_bindCount != 1) return ZOR_MAIN_OK;
@@ -15,7 +15,7 @@ int32_t Bind(void* table, void* moduleFile) {
   SetHostTable(host);
   if (host == nullptr || host->version < ZOR_HOST_API_MINIMUM || moduleFile == nullptr)
     return ZOR_MAIN_BIND_REFUSED;
-  g_modulePath = NewObj(Filename);
+  g_modulePath = NewOwnedObj(Filename);
   if (g_modulePath == nullptr) return ZOR_MAIN_OK;
   *g_modulePath = Filename::CopyOf(static_cast<const HostFilename*>(moduleFile));
   return ZOR_MAIN_OK;
@@ -25,7 +25,7 @@ int32_t End(const ModuleEntry& module) {
   if (--g_bindCount != 0) return ZOR_MAIN_OK;
   if (module.releaseToolObjects) module.releaseToolObjects();
   FreeModuleResources();
-  DeleteObj(g_modulePath);
+  g_modulePath.reset();
   return ZOR_MAIN_OK;
 }
 

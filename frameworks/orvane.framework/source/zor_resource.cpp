@@ -8,7 +8,7 @@
 namespace {
 
 // Kept in host memory like every object the module holds across host calls.
-Filename* g_resourceFolder = nullptr;
+OwnedObj<Filename> g_resourceFolder;
 HostResource* g_resources = nullptr;
 bool g_resourcesRequested = false;
 
@@ -39,7 +39,7 @@ Filename ModuleResourceFolder(const Filename& modulePath, const Filename& startu
 bool InitModuleResources() {
   if (!g_resourcesRequested) {
     if (!g_resourceFolder) {
-      g_resourceFolder = NewObj(Filename, ModuleResourceFolder(GetModulePath(), StartupFolder()));
+      g_resourceFolder = NewOwnedObj(Filename, ModuleResourceFolder(GetModulePath(), StartupFolder()));
       if (!g_resourceFolder) return false;
     }
     g_resourcesRequested = true;
@@ -51,6 +51,6 @@ bool InitModuleResources() {
 void FreeModuleResources() {
   if (g_resources) HostCall(&HostPluginTable::resource_free, g_resources);
   g_resources = nullptr;
-  DeleteObj(g_resourceFolder);
+  g_resourceFolder.reset();
   g_resourcesRequested = false;
 }
