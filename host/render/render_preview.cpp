@@ -9,23 +9,11 @@ Vec3 preview_shade(const SceneModel& model, const SceneMaterial& material, Vec3 
 }
 
 int32_t render_preview(const RenderJob& job) {
-  RenderScene scene;
-  prepare_scene(job, AcceleratorKind::fast_build, scene);
-  HostBitmap& target = *job.target;
-  CameraModel camera(scene.model->camera, target.width, target.height);
-  return run_tiles(job, [&](int x0, int y0, int x1, int y1) {
-    for (int y = y0; y < y1; ++y) {
-      for (int x = x0; x < x1; ++x) {
-        Ray ray(camera.origin, camera.direction(x + 0.5, y + 0.5));
-        Hit hit;
-        Vec3 color = scene.model->background;
-        if (scene.closest(ray, kRayEpsilon, hit)) {
-          color = preview_shade(*scene.model, scene.material(hit.material), ray.at(hit.t),
-                                facing(hit.geometric_normal, ray.dir));
-        }
-        store_pixel(target, x, y, color);
-      }
-    }
+  return render_primary_rays(job, AcceleratorKind::fast_build, [](const RenderScene& scene, const Ray& ray) {
+    Hit hit;
+    if (!scene.closest(ray, kRayEpsilon, hit)) return scene.model->background;
+    return preview_shade(*scene.model, scene.material(hit.material), ray.at(hit.t),
+                         facing(hit.geometric_normal, ray.dir));
   });
 }
 

@@ -25,18 +25,8 @@ Vec3 trace(const RenderScene& scene, const Ray& ray, int depth) {
 }  // namespace
 
 int32_t render_standard(const RenderJob& job) {
-  RenderScene scene;
-  prepare_scene(job, AcceleratorKind::sah, scene);
-  HostBitmap& target = *job.target;
-  CameraModel camera(scene.model->camera, target.width, target.height);
-  return run_tiles(job, [&](int x0, int y0, int x1, int y1) {
-    for (int y = y0; y < y1; ++y) {
-      for (int x = x0; x < x1; ++x) {
-        Ray ray(camera.origin, camera.direction(x + 0.5, y + 0.5));
-        store_pixel(target, x, y, trace(scene, ray, 0));
-      }
-    }
-  });
+  return render_primary_rays(job, AcceleratorKind::sah,
+                             [](const RenderScene& scene, const Ray& ray) { return trace(scene, ray, 0); });
 }
 
 }  // namespace zorhost

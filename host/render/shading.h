@@ -66,6 +66,22 @@ class PixelRandom {
 using TileFunction = std::function<void(int x0, int y0, int x1, int y1)>;
 int32_t run_tiles(const RenderJob& job, const TileFunction& render_tile);
 
+// One ray per pixel through its centre, over the scene prepared with kind: trace(scene, ray) answers the
+// pixel's colour. In tiles, as run_tiles renders them.
+template <class Trace>
+int32_t render_primary_rays(const RenderJob& job, AcceleratorKind kind, Trace trace) {
+  RenderScene scene;
+  prepare_scene(job, kind, scene);
+  HostBitmap& target = *job.target;
+  CameraModel camera(scene.model->camera, target.width, target.height);
+  return run_tiles(job, [&](int x0, int y0, int x1, int y1) {
+    for (int y = y0; y < y1; ++y) {
+      for (int x = x0; x < x1; ++x)
+        store_pixel(target, x, y, trace(scene, Ray(camera.origin, camera.direction(x + 0.5, y + 0.5))));
+    }
+  });
+}
+
 // The preview model, shared with the hardware engine: lambert without shadows, plus ambient.
 Vec3 preview_shade(const SceneModel& model, const SceneMaterial& material, Vec3 position, Vec3 normal);
 

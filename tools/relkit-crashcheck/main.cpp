@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "runner.h"
+#include "tool_main.h"
 #include "zor_api.h"
 
 namespace {
@@ -31,9 +32,7 @@ _crashes.json, _crashes_junit.xml and _crashes.html, beside the scanner's images
 Exit status: 0 every crash is in a known bucket, 1 a new bucket, 2 usage or unreadable input.
 )";
 
-struct UsageError {
-  std::string message;
-};
+using relkit_tools::UsageError;
 
 crashcheck::RunOptions ParseRun(const std::vector<std::string>& args) {
   crashcheck::RunOptions options;
@@ -79,34 +78,22 @@ crashcheck::RunOptions ParseRun(const std::vector<std::string>& args) {
   return options;
 }
 
+int Command(const std::vector<std::string>& args) {
+  if (args[0] != "run") throw UsageError{"unknown command " + args[0]};
+  for (const std::string& a : args)
+    if (a == "--help" || a == "-h") {
+      std::cout << kUsage;
+      return 0;
+    } else if (a == "--") {
+      break;
+    }
+  return crashcheck::Run(ParseRun(args));
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-  const std::vector<std::string> args(argv + 1, argv + argc);
-  try {
-    if (args.empty() || args[0] == "--help" || args[0] == "-h") {
-      std::cout << kUsage;
-      return args.empty() ? 2 : 0;
-    }
-    if (args[0] == "--version") {
-      std::cout << "relkit-crashcheck " << kVersion << "\nhost API version " << ZOR_HOST_API_VERSION << "\n";
-      return 0;
-    }
-    if (args[0] != "run") throw UsageError{"unknown command " + args[0]};
-    for (const std::string& a : args)
-      if (a == "--help" || a == "-h") {
-        std::cout << kUsage;
-        return 0;
-      } else if (a == "--") {
-        break;
-      }
-    return crashcheck::Run(ParseRun(args));
-  } catch (const UsageError& e) {
-    std::cerr << "relkit-crashcheck: " << e.message << "\n" << kUsage;
-  } catch (const crashcheck::InputError& e) {
-    std::cerr << "relkit-crashcheck: " << e.what() << "\n";
-  } catch (const std::exception& e) {
-    std::cerr << "relkit-crashcheck: " << e.what() << "\n";
-  }
-  return 2;
+  const std::string version =
+      std::string(kVersion) + "\nhost API version " + std::to_string(ZOR_HOST_API_VERSION) + "\n";
+  return relkit_tools::RunToolMain("relkit-crashcheck", kUsage, version, argc, argv, Command);
 }

@@ -15,6 +15,7 @@
 #include "check.h"
 #include "files.h"
 #include "outputs.h"
+#include "tool_main.h"
 #include "zor_api.h"
 
 namespace {
@@ -42,9 +43,7 @@ Options take their value as '--opt value' or '--opt=value'.
 Exit status: 0 nothing failed, 1 a scene failed (FAIL, ERROR, MISSING), 2 usage or unreadable input.
 )";
 
-struct UsageError {
-  std::string message;
-};
+using relkit_tools::UsageError;
 
 constexpr const char* kVersion = "1.0";
 
@@ -202,6 +201,12 @@ int ApproveCommand(const std::vector<std::string>& rawArgs) {
   return 0;
 }
 
+int Command(const std::vector<std::string>& args) {
+  if (args[0] == "check") return Check(args);
+  if (args[0] == "approve") return ApproveCommand(args);
+  throw UsageError{"unknown command " + args[0]};
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -209,26 +214,7 @@ int main(int argc, char** argv) {
   // and unmapped each time, their pages are not faulted in afresh for every scene.
   mallopt(M_MMAP_THRESHOLD, 64 << 20);
   mallopt(M_TRIM_THRESHOLD, 256 << 20);
-  const std::vector<std::string> args(argv + 1, argv + argc);
-  try {
-    if (args.empty() || args[0] == "--help" || args[0] == "-h") {
-      std::cout << kUsage;
-      return args.empty() ? 2 : 0;
-    }
-    if (args[0] == "--version") {
-      std::cout << "relkit-report " << kVersion << "\nhost API version " << ZOR_HOST_API_VERSION
-                << " (the Renderator results it reads)\n";
-      return 0;
-    }
-    if (args[0] == "check") return Check(args);
-    if (args[0] == "approve") return ApproveCommand(args);
-    throw UsageError{"unknown command " + args[0]};
-  } catch (const UsageError& e) {
-    std::cerr << "relkit-report: " << e.message << "\n" << kUsage;
-  } catch (const InputError& e) {
-    std::cerr << "relkit-report: " << e.what() << "\n";
-  } catch (const std::exception& e) {
-    std::cerr << "relkit-report: " << e.what() << "\n";
-  }
-  return 2;
+  const std::string version = std::string(kVersion) + "\nhost API version " +
+                              std::to_string(ZOR_HOST_API_VERSION) + " (the Renderator results it reads)\n";
+  return relkit_tools::RunToolMain("relkit-report", kUsage, version, argc, argv, Command);
 }
