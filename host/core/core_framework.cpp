@@ -44,7 +44,7 @@ const CoreInterface* find_interface(const NexalReference& reference) {
   for (const CoreInterface& candidate : kInterfaces) {
     const bool same_id = reference.id
                              ? std::strcmp(reference.id, candidate.id) == 0
-                             : (reference.id_hash & ~NEXAL_ID_SHARED_BIT) == nexal_id_hash(candidate.id);
+                             : (reference.id_hash & ~NEXAL_ID_SHARED_BIT) == NexalIdHash(candidate.id);
     if (!same_id || reference.kind != candidate.kind) continue;
     if (candidate.kind == NEXAL_REF_STATIC_INTERFACE && reference.method_count > candidate.method_count) {
       return nullptr;

@@ -476,11 +476,11 @@ TEST(HostMemory, BlocksAndObjectsAreCountedWithTheirOrigin) {
 
 TEST(HostCore, ReferencesResolveAndConfigurationTakesSetValues) {
   NexalReference references[] = {
-      {NEXAL_SYSTEM_ID, nexal_id_hash(NEXAL_SYSTEM_ID), NEXAL_REF_STATIC_INTERFACE, NEXAL_SYSTEM_METHODS,
+      {NEXAL_SYSTEM_ID, NexalIdHash(NEXAL_SYSTEM_ID), NEXAL_REF_STATIC_INTERFACE, NEXAL_SYSTEM_METHODS,
        nullptr},
-      {"nexal.NoSuchInterface#1", nexal_id_hash("nexal.NoSuchInterface#1"), NEXAL_REF_STATIC_INTERFACE, 3,
+      {"nexal.NoSuchInterface#1", NexalIdHash("nexal.NoSuchInterface#1"), NEXAL_REF_STATIC_INTERFACE, 3,
        nullptr},
-      {NEXAL_SYSTEM_ID, nexal_id_hash(NEXAL_SYSTEM_ID), NEXAL_REF_STATIC_INTERFACE, NEXAL_SYSTEM_METHODS + 1,
+      {NEXAL_SYSTEM_ID, NexalIdHash(NEXAL_SYSTEM_ID), NEXAL_REF_STATIC_INTERFACE, NEXAL_SYSTEM_METHODS + 1,
        nullptr},
   };
   NexalModuleRecord older{nullptr, "older", 0, nullptr, 0, nullptr, nullptr, nullptr};

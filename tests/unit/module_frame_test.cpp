@@ -64,7 +64,7 @@ TEST(ModuleFrame, ExportsOnlyTheEntryAndTheRecordChain) {
   const NexalModuleRecord* record = *module.modules;
   ASSERT_NE(record, nullptr);
   EXPECT_STREQ(record->id, "net.nexal.zor.relkit");
-  EXPECT_EQ(record->id_hash, nexal_id_hash("net.nexal.zor.relkit"));
+  EXPECT_EQ(record->id_hash, NexalIdHash("net.nexal.zor.relkit"));
   EXPECT_EQ(record->previous, nullptr);
   ASSERT_NE(record->start_components, nullptr);
   ASSERT_NE(record->end_components, nullptr);
@@ -76,7 +76,7 @@ TEST(ModuleFrame, ExportsOnlyTheEntryAndTheRecordChain) {
   };
   for (int32_t i = 0; i < record->reference_count; ++i) {
     const NexalReference& reference = record->references[i];
-    EXPECT_EQ(reference.id_hash, nexal_id_hash(reference.id)) << reference.id;
+    EXPECT_EQ(reference.id_hash, NexalIdHash(reference.id)) << reference.id;
     EXPECT_EQ(reference.id_hash >> 52, std::strlen(reference.id)) << reference.id;
     EXPECT_EQ(reference.resolved, nullptr) << "nothing is resolved before the host walks the chain";
   }

@@ -81,7 +81,7 @@ class TempFolder {
     std::error_code ignored;
     fs::remove_all(path_, ignored);
   }
-  const fs::path& path() const { return path_; }
+  const fs::path& Path() const { return path_; }
 
  private:
   fs::path path_;
@@ -212,8 +212,8 @@ int Run(RunOptions options) {
 
   TempFolder temp;
   // The mirror has the scene folder's name, so that scenes directly in it get the same image names.
-  const fs::path mirror = temp.path() / options.scenes.filename();
-  const fs::path ui = temp.path() / "ui.json";
+  const fs::path mirror = temp.Path() / options.scenes.filename();
+  const fs::path ui = temp.Path() / "ui.json";
   std::ofstream(ui) << nlohmann::json::array(
                            {{{"dialog",
                               {{"set", {{1000, mirror.string()}, {1001, options.reference.string()}}},
@@ -243,8 +243,8 @@ int Run(RunOptions options) {
     arguments.insert(arguments.end(), options.host_arguments.begin(), options.host_arguments.end());
     arguments.insert(arguments.end(), {"--headless", "--ui", ui.string(), "--command", "Attachment Scanner"});
     const std::string tag = std::to_string(attempt);
-    const HostRun run = RunHost(arguments, temp.path() / ("out" + tag + ".txt"),
-                                temp.path() / ("err" + tag + ".txt"), options.timeout_seconds);
+    const HostRun run = RunHost(arguments, temp.Path() / ("out" + tag + ".txt"),
+                                temp.Path() / ("err" + tag + ".txt"), options.timeout_seconds);
     std::cout << run.out << std::flush;
     if (!run.crashed && !run.hung) {
       if (run.status == 0) break;

@@ -40,8 +40,8 @@ bool IsTargetName(const std::string& name) {
 // Steps of an approve, counted so that a test can stop it at any of them (as kill -9 would).
 void Step() {
   static long steps = 0;
-  static const long stopAt = TestHook("RELKIT_REPORT_TEST_KILL_AT_STEP");
-  if (++steps == stopAt) ::raise(SIGKILL);
+  static const long kStopAt = TestHook("RELKIT_REPORT_TEST_KILL_AT_STEP");
+  if (++steps == kStopAt) ::raise(SIGKILL);
 }
 
 struct Staged {

@@ -44,7 +44,7 @@ void JudgeFigures(SceneVerdict& scene, const Thresholds& t) {
   else if (share > t.warnPixels)
     Raise(scene, Verdict::kWarn, pixels + ", over the warning limit " + Percent(t.warnPixels));
 
-  const double mean = scene.line().diff;
+  const double mean = scene.Line().diff;
   if (mean > t.failMean)
     Raise(scene, Verdict::kFail,
           "mean difference " + Percent(mean) + " over the failure limit " + Percent(t.failMean));
@@ -52,7 +52,7 @@ void JudgeFigures(SceneVerdict& scene, const Thresholds& t) {
     Raise(scene, Verdict::kWarn,
           "mean difference " + Percent(mean) + " over the warning limit " + Percent(t.warnMean));
 
-  const ResultLine& line = scene.line();
+  const ResultLine& line = scene.Line();
   if (line.told > 0 && line.tnew > line.told * (1.0 + t.warnTime) && line.tnew - line.told >= t.timeFloor) {
     Raise(scene, t.failOnTime ? Verdict::kFail : Verdict::kWarn,
           "render time " + Seconds(line.tnew) + " against " + Seconds(line.told) + " (+" +
@@ -71,15 +71,15 @@ struct SceneTask {
 void JudgeScene(const SceneTask& task, SceneVerdict& scene) {
   const CheckOptions& options = task.options;
   const bool hasImage =
-      scene.line().status == "OK" || scene.line().status == "CREATED" || scene.line().status == "SKIPPED";
+      scene.Line().status == "OK" || scene.Line().status == "CREATED" || scene.Line().status == "SKIPPED";
   if (!hasImage) {
     scene.verdict = Verdict::kError;
-    if (scene.line().status == "PENDING") {
+    if (scene.Line().status == "PENDING") {
       scene.reasons.push_back("not rendered: the run ended before this scene");
       return;
     }
     // the cause first: it is the one reason a CI server shows as the message
-    if (const auto cause = task.causes.find(scene.line().name); cause != task.causes.end())
+    if (const auto cause = task.causes.find(scene.Line().name); cause != task.causes.end())
       scene.reasons.push_back(cause->second);
     scene.reasons.push_back("the Renderator reported ERROR for this scene");
     return;
@@ -91,7 +91,7 @@ void JudgeScene(const SceneTask& task, SceneVerdict& scene) {
   WritePng(freshThumbnail, task.pictures / (number + "-new.png"));
 
   const bool hasReferenceLine = scene.number <= task.referenceCount;
-  const bool compare = scene.line().status == "OK" && hasReferenceLine;
+  const bool compare = scene.Line().status == "OK" && hasReferenceLine;
   std::optional<RgbImage> reference;
   const std::filesystem::path referenceImage =
       options.reference ? *options.reference / ImageName(scene.number) : std::filesystem::path();
@@ -125,7 +125,7 @@ void JudgeScene(const SceneTask& task, SceneVerdict& scene) {
                             " is " + scene.referenceName + "; not compared");
   } else if (!compare) {
     scene.verdict = Verdict::kNew;
-    scene.reasons.push_back(hasReferenceLine ? "new reference image (" + scene.line().status + ")"
+    scene.reasons.push_back(hasReferenceLine ? "new reference image (" + scene.Line().status + ")"
                                              : "no reference for this scene yet");
   } else {
     scene.compared = true;
@@ -176,7 +176,7 @@ std::string Picture(int number, const char* kind) {
   return std::string(kPictureFolder) + "/" + name.substr(0, name.size() - 4) + "-" + kind + ".png";
 }
 
-const ResultLine& SceneVerdict::line() const {
+const ResultLine& SceneVerdict::Line() const {
   static const ResultLine none;
   return report ? *report : none;
 }

@@ -45,7 +45,7 @@ struct SceneVerdict {
   std::vector<std::string> reasons;
   bool listChanged = false;
   const ResultLine* report = nullptr;  // the result report's line, in CheckOutcome::result
-  const ResultLine& line() const;      // that line, or an empty one for a MISSING scene
+  const ResultLine& Line() const;      // that line, or an empty one for a MISSING scene
   bool compared = false;
   PixelStats stats;
   // which pictures were made (see Picture), kept as flags: a check may judge a million scenes

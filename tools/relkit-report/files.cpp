@@ -38,7 +38,7 @@ class Descriptor {
   }
   Descriptor(const Descriptor&) = delete;
   Descriptor& operator=(const Descriptor&) = delete;
-  int get() const { return fd_; }
+  int Get() const { return fd_; }
   // closes now, answering the error a close reports (a delayed write error, for one)
   int Close() {
     const int fd = fd_;
@@ -93,9 +93,9 @@ std::filesystem::path CreateTemporaryFolderBeside(const std::filesystem::path& p
 void FillTemporary(const std::filesystem::path& temporary, const std::string& content,
                    const std::filesystem::path& shownAs) {
   Descriptor out(::open(temporary.c_str(), O_WRONLY | O_TRUNC | O_NOFOLLOW | O_CLOEXEC));
-  if (out.get() < 0) FailAndRemove(temporary, shownAs, "cannot be written", errno);
-  int error = WriteAll(out.get(), content.data(), content.size());
-  if (!error && ::fsync(out.get()) != 0) error = errno;
+  if (out.Get() < 0) FailAndRemove(temporary, shownAs, "cannot be written", errno);
+  int error = WriteAll(out.Get(), content.data(), content.size());
+  if (!error && ::fsync(out.Get()) != 0) error = errno;
   if (!error) error = out.Close();
   if (error) FailAndRemove(temporary, shownAs, "cannot be written", error);
 }
@@ -104,22 +104,22 @@ void CopyIntoTemporary(const std::filesystem::path& from, const std::filesystem:
                        const std::filesystem::path& shownAs) {
   Descriptor in(::open(from.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
   struct stat info {};
-  if (in.get() < 0 || ::fstat(in.get(), &info) != 0)
+  if (in.Get() < 0 || ::fstat(in.Get(), &info) != 0)
     FailAndRemove(temporary, shownAs, "cannot copy " + from.string() + " there", errno);
   if (!S_ISREG(info.st_mode))
     FailAndRemove(temporary, shownAs, "cannot copy " + from.string() + " there", EINVAL);
   Descriptor out(::open(temporary.c_str(), O_WRONLY | O_TRUNC | O_NOFOLLOW | O_CLOEXEC));
-  if (out.get() < 0) FailAndRemove(temporary, shownAs, "cannot be written", errno);
+  if (out.Get() < 0) FailAndRemove(temporary, shownAs, "cannot be written", errno);
   char buffer[1 << 16];
   for (;;) {
-    const ssize_t n = ::read(in.get(), buffer, sizeof buffer);
+    const ssize_t n = ::read(in.Get(), buffer, sizeof buffer);
     if (n < 0 && errno == EINTR) continue;
     if (n < 0) FailAndRemove(temporary, shownAs, "cannot copy " + from.string() + " there", errno);
     if (n == 0) break;
-    if (const int error = WriteAll(out.get(), buffer, size_t(n)))
+    if (const int error = WriteAll(out.Get(), buffer, size_t(n)))
       FailAndRemove(temporary, shownAs, "cannot be written", error);
   }
-  int error = ::fsync(out.get()) != 0 ? errno : 0;
+  int error = ::fsync(out.Get()) != 0 ? errno : 0;
   if (!error) error = out.Close();
   if (error) FailAndRemove(temporary, shownAs, "cannot be written", error);
 }
@@ -131,7 +131,7 @@ void RenameOver(const std::filesystem::path& from, const std::filesystem::path& 
 
 void SyncFolder(const std::filesystem::path& folder) {
   Descriptor fd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-  if (fd.get() >= 0) ::fsync(fd.get());
+  if (fd.Get() >= 0) ::fsync(fd.Get());
 }
 
 void WriteFileAtomically(const std::filesystem::path& path, const std::string& content) {

@@ -39,7 +39,7 @@ nlohmann::json ThresholdsJson(const Thresholds& t) {
 namespace {
 
 nlohmann::json SceneJson(const SceneVerdict& s) {
-  const ResultLine& line = s.line();
+  const ResultLine& line = s.Line();
   nlohmann::json scene = {{"number", s.number},
                           {"name", s.name},
                           {"status", VerdictWord(s.verdict)},
@@ -130,7 +130,7 @@ void WriteJunit(const CheckOutcome& outcome, const CheckOptions& options, const 
   const int errors = outcome.counts[int(Verdict::kError)];
   const int skipped = outcome.counts[int(Verdict::kNew)];
   double time = 0;
-  for (const SceneVerdict& s : outcome.scenes) time += s.line().tnew;
+  for (const SceneVerdict& s : outcome.scenes) time += s.Line().tnew;
   const std::string suite = std::filesystem::absolute(options.result).lexically_normal().filename().string();
   const std::string counts = "tests=\"" + std::to_string(outcome.scenes.size()) + "\" failures=\"" +
                              std::to_string(failures) + "\" errors=\"" + std::to_string(errors) +
@@ -141,7 +141,7 @@ void WriteJunit(const CheckOutcome& outcome, const CheckOptions& options, const 
   // scene's position, which change from run to run.
   const std::string classname = "relkit.renderator";
   for (const SceneVerdict& s : outcome.scenes) {
-    const ResultLine& line = s.line();
+    const ResultLine& line = s.Line();
     std::string reasons;
     for (const std::string& r : s.reasons) reasons += r + "\n";
     const std::string figures = "Tnew " + Fixed(line.tnew, 2) + " s, Told " + Fixed(line.told, 2) +

@@ -7,24 +7,24 @@
 using Containers = HostContainerTable;
 
 HostContainer* BaseContainer::Ensure() const {
-  if (_container == nullptr && !_borrowed) _container = HostCall(nullptr, &Containers::alloc, _pendingId);
-  return _container;
+  if (container_ == nullptr && !borrowed_) container_ = HostCall(nullptr, &Containers::alloc, pendingId_);
+  return container_;
 }
 
 void BaseContainer::Reset() {
-  if (_container != nullptr && !_borrowed) HostCall(&Containers::free, _container);
-  _container = nullptr;
-  _borrowed = false;
+  if (container_ != nullptr && !borrowed_) HostCall(&Containers::free, container_);
+  container_ = nullptr;
+  borrowed_ = false;
 }
 
-BaseContainer::BaseContainer(const BaseContainer& other) : _pendingId(other._pendingId) {
-  if (other._container != nullptr) _container = HostCall(nullptr, &Containers::copy, other._container);
+BaseContainer::BaseContainer(const BaseContainer& other) : pendingId_(other.pendingId_) {
+  if (other.container_ != nullptr) container_ = HostCall(nullptr, &Containers::copy, other.container_);
 }
 
 BaseContainer::BaseContainer(BaseContainer&& other) noexcept
-    : _container(std::exchange(other._container, nullptr)),
-      _pendingId(other._pendingId),
-      _borrowed(std::exchange(other._borrowed, false)) {}
+    : container_(std::exchange(other.container_, nullptr)),
+      pendingId_(other.pendingId_),
+      borrowed_(std::exchange(other.borrowed_, false)) {}
 
 BaseContainer& BaseContainer::operator=(const BaseContainer& other) {
   if (this == &other) return *this;
@@ -36,9 +36,9 @@ BaseContainer& BaseContainer::operator=(const BaseContainer& other) {
 BaseContainer& BaseContainer::operator=(BaseContainer&& other) noexcept {
   if (this != &other) {
     Reset();
-    _container = std::exchange(other._container, nullptr);
-    _pendingId = other._pendingId;
-    _borrowed = std::exchange(other._borrowed, false);
+    container_ = std::exchange(other.container_, nullptr);
+    pendingId_ = other.pendingId_;
+    borrowed_ = std::exchange(other.borrowed_, false);
   }
   return *this;
 }
@@ -49,118 +49,118 @@ BaseContainer::~BaseContainer() {
 
 BaseContainer BaseContainer::Borrow(HostContainer* container) {
   BaseContainer view;
-  view._container = container;
-  view._borrowed = true;
+  view.container_ = container;
+  view.borrowed_ = true;
   return view;
 }
 
 BaseContainer BaseContainer::Adopt(HostContainer* container) {
   BaseContainer owned;
-  owned._container = container;
+  owned.container_ = container;
   return owned;
 }
 
 HostContainer* BaseContainer::Release() {
   HostContainer* handle = Ensure();
-  _container = nullptr;
-  _borrowed = false;
+  container_ = nullptr;
+  borrowed_ = false;
   return handle;
 }
 
 int32_t BaseContainer::GetId() const {
-  return _container ? HostCall(0, &Containers::get_id, _container) : _pendingId;
+  return container_ ? HostCall(0, &Containers::get_id, container_) : pendingId_;
 }
 
 void BaseContainer::SetId(int32_t id) {
-  _pendingId = id;
-  if (_container) HostCall(&Containers::set_id, _container, id);
+  pendingId_ = id;
+  if (container_) HostCall(&Containers::set_id, container_, id);
 }
 
 int32_t BaseContainer::GetCount() const {
-  return _container ? HostCall(0, &Containers::count, _container) : 0;
+  return container_ ? HostCall(0, &Containers::count, container_) : 0;
 }
 
 int32_t BaseContainer::GetIdAt(int32_t index) const {
-  return _container ? HostCall(-1, &Containers::id_at, _container, index) : -1;
+  return container_ ? HostCall(-1, &Containers::id_at, container_, index) : -1;
 }
 
 int32_t BaseContainer::GetType(int32_t id) const {
-  return _container ? HostCall(int32_t{ZOR_VALUE_NONE}, &Containers::value_type, _container, id)
+  return container_ ? HostCall(int32_t{ZOR_VALUE_NONE}, &Containers::value_type, container_, id)
                     : ZOR_VALUE_NONE;
 }
 
 bool BaseContainer::Remove(int32_t id) {
-  return _container && HostCall(false, &Containers::remove, _container, id);
+  return container_ && HostCall(false, &Containers::remove, container_, id);
 }
 
 bool BaseContainer::GetBool(int32_t id, bool def) const {
-  return _container ? HostCall(def, &Containers::get_bool, _container, id, def) : def;
+  return container_ ? HostCall(def, &Containers::get_bool, container_, id, def) : def;
 }
 
 int32_t BaseContainer::GetInt32(int32_t id, int32_t def) const {
-  return _container ? HostCall(def, &Containers::get_int32, _container, id, def) : def;
+  return container_ ? HostCall(def, &Containers::get_int32, container_, id, def) : def;
 }
 
 int64_t BaseContainer::GetInt64(int32_t id, int64_t def) const {
-  return _container ? HostCall(def, &Containers::get_int64, _container, id, def) : def;
+  return container_ ? HostCall(def, &Containers::get_int64, container_, id, def) : def;
 }
 
 double BaseContainer::GetFloat(int32_t id, double def) const {
-  return _container ? HostCall(def, &Containers::get_float, _container, id, def) : def;
+  return container_ ? HostCall(def, &Containers::get_float, container_, id, def) : def;
 }
 
 void BaseContainer::GetTime(int32_t id, int64_t& num, int64_t& den) const {
   num = 0;
   den = 1;
-  if (_container) HostCall(&Containers::get_time, _container, id, &num, &den);
+  if (container_) HostCall(&Containers::get_time, container_, id, &num, &den);
 }
 
 Filename BaseContainer::GetFilename(int32_t id) const {
   Filename result;
-  if (_container && result.Get()) HostCall(false, &Containers::get_filename, _container, id, result.Get());
+  if (container_ && result.Get()) HostCall(false, &Containers::get_filename, container_, id, result.Get());
   return result;
 }
 
 String BaseContainer::GetString(int32_t id) const {
   String result;
-  if (_container && result.Get()) HostCall(false, &Containers::get_string, _container, id, result.Get());
+  if (container_ && result.Get()) HostCall(false, &Containers::get_string, container_, id, result.Get());
   return result;
 }
 
 BaseContainer BaseContainer::GetContainer(int32_t id) {
-  return Borrow(_container ? HostCall(nullptr, &Containers::get_container, _container, id) : nullptr);
+  return Borrow(container_ ? HostCall(nullptr, &Containers::get_container, container_, id) : nullptr);
 }
 
 void BaseContainer::SetBool(int32_t id, bool value) {
-  if (Ensure()) HostCall(&Containers::set_bool, _container, id, value);
+  if (Ensure()) HostCall(&Containers::set_bool, container_, id, value);
 }
 
 void BaseContainer::SetInt32(int32_t id, int32_t value) {
-  if (Ensure()) HostCall(&Containers::set_int32, _container, id, value);
+  if (Ensure()) HostCall(&Containers::set_int32, container_, id, value);
 }
 
 void BaseContainer::SetTime(int32_t id, int64_t num, int64_t den) {
-  if (Ensure()) HostCall(&Containers::set_time, _container, id, num, den);
+  if (Ensure()) HostCall(&Containers::set_time, container_, id, num, den);
 }
 
 void BaseContainer::SetInt64(int32_t id, int64_t value) {
-  if (Ensure()) HostCall(&Containers::set_int64, _container, id, value);
+  if (Ensure()) HostCall(&Containers::set_int64, container_, id, value);
 }
 
 void BaseContainer::SetFloat(int32_t id, double value) {
-  if (Ensure()) HostCall(&Containers::set_float, _container, id, value);
+  if (Ensure()) HostCall(&Containers::set_float, container_, id, value);
 }
 
 void BaseContainer::SetFilename(int32_t id, const Filename& value) {
-  if (Ensure() && value.Get()) HostCall(&Containers::set_filename, _container, id, value.Get());
+  if (Ensure() && value.Get()) HostCall(&Containers::set_filename, container_, id, value.Get());
 }
 
 void BaseContainer::SetString(int32_t id, const String& value) {
-  if (Ensure() && value.Get()) HostCall(&Containers::set_string, _container, id, value.Get());
+  if (Ensure() && value.Get()) HostCall(&Containers::set_string, container_, id, value.Get());
 }
 
 void BaseContainer::SetContainer(int32_t id, const BaseContainer& value) {
-  if (Ensure() && value.Get()) HostCall(&Containers::set_container, _container, id, value.Get());
+  if (Ensure() && value.Get()) HostCall(&Containers::set_container, container_, id, value.Get());
 }
 
 BaseContainer GetGlobalSettingsCopy() {

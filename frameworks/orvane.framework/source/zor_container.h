@@ -7,7 +7,7 @@
 
 class BaseContainer {
  public:
-  explicit BaseContainer(int32_t id = 0) : _pendingId(id) {}
+  explicit BaseContainer(int32_t id = 0) : pendingId_(id) {}
   BaseContainer(const BaseContainer& other);  // a deep, owned copy, also of a borrowed one
   BaseContainer(BaseContainer&& other) noexcept;
   BaseContainer& operator=(const BaseContainer& other);
@@ -56,9 +56,9 @@ class BaseContainer {
   HostContainer* Ensure() const;
   void Reset();
 
-  mutable HostContainer* _container = nullptr;
-  int32_t _pendingId = 0;  // the id an owned container is made with on first use
-  bool _borrowed = false;
+  mutable HostContainer* container_ = nullptr;
+  int32_t pendingId_ = 0;  // the id an owned container is made with on first use
+  bool borrowed_ = false;
 };
 
 // The host's global settings: a copy the caller owns, and the write back of such a copy.

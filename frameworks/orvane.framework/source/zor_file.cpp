@@ -39,71 +39,71 @@ bool GetFolderIdentity(const Filename& folder, FolderIdentity& out) {
 // --- BaseFile ---
 
 BaseFile::BaseFile(BaseFile&& other) noexcept
-    : _file(std::exchange(other._file, nullptr)), _open(std::exchange(other._open, false)) {}
+    : file_(std::exchange(other.file_, nullptr)), open_(std::exchange(other.open_, false)) {}
 
 BaseFile& BaseFile::operator=(BaseFile&& other) noexcept {
   if (this != &other) {
     BaseFile discarded(std::move(*this));
-    _file = std::exchange(other._file, nullptr);
-    _open = std::exchange(other._open, false);
+    file_ = std::exchange(other.file_, nullptr);
+    open_ = std::exchange(other.open_, false);
   }
   return *this;
 }
 
 BaseFile::~BaseFile() {
   Close();
-  if (_file != nullptr) HostCall(&Files::file_free, _file);
+  if (file_ != nullptr) HostCall(&Files::file_free, file_);
 }
 
 bool BaseFile::Allocate() {
-  if (_file == nullptr) _file = HostCall(nullptr, &Files::file_alloc);
-  return _file != nullptr;
+  if (file_ == nullptr) file_ = HostCall(nullptr, &Files::file_alloc);
+  return file_ != nullptr;
 }
 
 bool BaseFile::Open(const Filename& name, int32_t mode, int32_t errorDialog, int32_t byteOrder, uint32_t type,
                     uint32_t creator) {
   Close();
   if (!Allocate() || name.Get() == nullptr) return false;
-  _open = HostCall(false, &Files::file_open, _file, name.Get(), mode, errorDialog, byteOrder, type, creator);
-  return _open;
+  open_ = HostCall(false, &Files::file_open, file_, name.Get(), mode, errorDialog, byteOrder, type, creator);
+  return open_;
 }
 
 bool BaseFile::Close() {
-  if (!_open) return true;
-  _open = false;
-  return HostCall(false, &Files::file_close, _file);
+  if (!open_) return true;
+  open_ = false;
+  return HostCall(false, &Files::file_close, file_);
 }
 
 int64_t BaseFile::GetLength() const {
-  return _open ? HostCall(int64_t{-1}, &Files::file_length, _file) : -1;
+  return open_ ? HostCall(int64_t{-1}, &Files::file_length, file_) : -1;
 }
 
 int64_t BaseFile::GetPosition() const {
-  return _open ? HostCall(int64_t{-1}, &Files::file_position, _file) : -1;
+  return open_ ? HostCall(int64_t{-1}, &Files::file_position, file_) : -1;
 }
 
 bool BaseFile::Seek(int64_t position) {
-  return _open && HostCall(false, &Files::file_seek, _file, position);
+  return open_ && HostCall(false, &Files::file_seek, file_, position);
 }
 
 bool BaseFile::Read(void* buffer, int64_t length) {
-  if (length == 0) return _open;
-  return _open && buffer && length > 0 && HostCall(false, &Files::file_read, _file, buffer, length);
+  if (length == 0) return open_;
+  return open_ && buffer && length > 0 && HostCall(false, &Files::file_read, file_, buffer, length);
 }
 
 bool BaseFile::Write(const void* buffer, int64_t length) {
-  if (length == 0) return _open;
-  return _open && buffer && length > 0 && HostCall(false, &Files::file_write, _file, buffer, length);
+  if (length == 0) return open_;
+  return open_ && buffer && length > 0 && HostCall(false, &Files::file_write, file_, buffer, length);
 }
 
 // --- BrowseFiles ---
 
-BrowseFiles::BrowseFiles(BrowseFiles&& other) noexcept : _browse(std::exchange(other._browse, nullptr)) {}
+BrowseFiles::BrowseFiles(BrowseFiles&& other) noexcept : browse_(std::exchange(other.browse_, nullptr)) {}
 
 BrowseFiles& BrowseFiles::operator=(BrowseFiles&& other) noexcept {
   if (this != &other) {
     Reset();
-    _browse = std::exchange(other._browse, nullptr);
+    browse_ = std::exchange(other.browse_, nullptr);
   }
   return *this;
 }
@@ -113,53 +113,53 @@ BrowseFiles::~BrowseFiles() {
 }
 
 void BrowseFiles::Reset() {
-  if (_browse != nullptr) HostCall(&Files::browse_free, _browse);
-  _browse = nullptr;
+  if (browse_ != nullptr) HostCall(&Files::browse_free, browse_);
+  browse_ = nullptr;
 }
 
 bool BrowseFiles::Init(const Filename& folder, int32_t flags) {
   Reset();
   if (folder.IsEmpty()) return false;
-  _browse = HostCall(nullptr, &Files::browse_open, folder.Get(), flags);
-  return _browse != nullptr;
+  browse_ = HostCall(nullptr, &Files::browse_open, folder.Get(), flags);
+  return browse_ != nullptr;
 }
 
 bool BrowseFiles::GetNext() {
-  return _browse && HostCall(false, &Files::browse_next, _browse);
+  return browse_ && HostCall(false, &Files::browse_next, browse_);
 }
 
 Filename BrowseFiles::GetFilename() const {
   Filename result;
-  if (_browse && result.Get()) HostCall(&Files::browse_name, _browse, result.Get());
+  if (browse_ && result.Get()) HostCall(&Files::browse_name, browse_, result.Get());
   return result;
 }
 
 bool BrowseFiles::IsFolder() const {
-  return _browse && HostCall(false, &Files::browse_is_folder, _browse);
+  return browse_ && HostCall(false, &Files::browse_is_folder, browse_);
 }
 
 bool BrowseFiles::IsLink() const {
-  return _browse && HostCall(false, &Files::browse_is_link, _browse);
+  return browse_ && HostCall(false, &Files::browse_is_link, browse_);
 }
 
 int64_t BrowseFiles::GetSize() const {
-  return _browse ? HostCall(int64_t{0}, &Files::browse_size, _browse) : 0;
+  return browse_ ? HostCall(int64_t{0}, &Files::browse_size, browse_) : 0;
 }
 
 int64_t BrowseFiles::GetTime() const {
-  return _browse ? HostCall(int64_t{0}, &Files::browse_time, _browse) : 0;
+  return browse_ ? HostCall(int64_t{0}, &Files::browse_time, browse_) : 0;
 }
 
 // --- FileLock ---
 
 FileLock::FileLock(FileLock&& other) noexcept
-    : _lock(std::exchange(other._lock, nullptr)), _busy(std::exchange(other._busy, false)) {}
+    : lock_(std::exchange(other.lock_, nullptr)), busy_(std::exchange(other.busy_, false)) {}
 
 FileLock& FileLock::operator=(FileLock&& other) noexcept {
   if (this != &other) {
     Release();
-    _lock = std::exchange(other._lock, nullptr);
-    _busy = std::exchange(other._busy, false);
+    lock_ = std::exchange(other.lock_, nullptr);
+    busy_ = std::exchange(other.busy_, false);
   }
   return *this;
 }
@@ -171,12 +171,12 @@ FileLock::~FileLock() {
 bool FileLock::Take(const Filename& name) {
   Release();
   bool busy = false;
-  if (!name.IsEmpty()) _lock = HostCall(nullptr, &Files::lock_take, name.Get(), &busy);
-  _busy = _lock == nullptr && busy;
-  return _lock != nullptr;
+  if (!name.IsEmpty()) lock_ = HostCall(nullptr, &Files::lock_take, name.Get(), &busy);
+  busy_ = lock_ == nullptr && busy;
+  return lock_ != nullptr;
 }
 
 void FileLock::Release() {
-  if (_lock != nullptr) HostCall(&Files::lock_free, std::exchange(_lock, nullptr));
-  _busy = false;
+  if (lock_ != nullptr) HostCall(&Files::lock_free, std::exchange(lock_, nullptr));
+  busy_ = false;
 }

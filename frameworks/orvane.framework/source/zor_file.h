@@ -47,11 +47,11 @@ class BaseFile {
   bool Seek(int64_t position);
   bool Read(void* buffer, int64_t length);  // false when fewer bytes could be read
   bool Write(const void* buffer, int64_t length);
-  bool IsOpen() const { return _open; }
+  bool IsOpen() const { return open_; }
 
  private:
-  HostFile* _file = nullptr;
-  bool _open = false;
+  HostFile* file_ = nullptr;
+  bool open_ = false;
 };
 
 class BrowseFiles {
@@ -73,7 +73,7 @@ class BrowseFiles {
 
  private:
   void Reset();
-  HostBrowse* _browse = nullptr;
+  HostBrowse* browse_ = nullptr;
 };
 
 // An advisory lock on a file (made when missing, left in place), held while this object holds it. It
@@ -92,10 +92,10 @@ class FileLock {
   // another holder has it; otherwise it could not be taken (or the host offers no locks).
   bool Take(const Filename& name);
   void Release();
-  bool IsHeld() const { return _lock != nullptr; }
-  bool Busy() const { return _busy; }
+  bool IsHeld() const { return lock_ != nullptr; }
+  bool Busy() const { return busy_; }
 
  private:
-  HostFileLock* _lock = nullptr;
-  bool _busy = false;
+  HostFileLock* lock_ = nullptr;
+  bool busy_ = false;
 };

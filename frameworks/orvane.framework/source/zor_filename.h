@@ -39,7 +39,7 @@ class Filename {
 
  private:
   HostFilename* Ensure() const;
-  mutable HostFilename* _name = nullptr;
+  mutable HostFilename* name_ = nullptr;
 };
 
 // What the host takes a file to be, from its name and the first probeSize bytes of it (probe may be null

@@ -22,12 +22,12 @@ int32_t CallScriptCompile(const HostScriptLibraryTable* table, const Filename& s
 }
 
 ExpressionEvaluator::~ExpressionEvaluator() {
-  if (_evaluator != nullptr) HostCall(&Scripts::evaluator_free, _evaluator);
+  if (evaluator_ != nullptr) HostCall(&Scripts::evaluator_free, evaluator_);
 }
 
 HostEvaluator* ExpressionEvaluator::Ensure() {
-  if (_evaluator == nullptr) _evaluator = HostCall(nullptr, &Scripts::evaluator_alloc);
-  return _evaluator;
+  if (evaluator_ == nullptr) evaluator_ = HostCall(nullptr, &Scripts::evaluator_alloc);
+  return evaluator_;
 }
 
 bool ExpressionEvaluator::EvaluateInt(const String& text, int32_t& value, int32_t& error) {
@@ -35,7 +35,7 @@ bool ExpressionEvaluator::EvaluateInt(const String& text, int32_t& value, int32_
   if (Ensure() == nullptr) return false;
   int32_t result = 0;
   int32_t code = ZOR_EVAL_OK;
-  const bool ok = HostCall(false, &Scripts::evaluate_int, _evaluator, text.Get(), 0, 10, &result, &code);
+  const bool ok = HostCall(false, &Scripts::evaluate_int, evaluator_, text.Get(), 0, 10, &result, &code);
   if (!ok && code == ZOR_EVAL_OK) code = ZOR_EVAL_SYNTAX;  // a host that failed without saying why
   error = ok ? ZOR_EVAL_OK : code;
   value = result;
@@ -47,7 +47,7 @@ bool ExpressionEvaluator::EvaluateFloat(const String& text, double& value, int32
   if (Ensure() == nullptr) return false;
   double result = 0.0;
   int32_t code = ZOR_EVAL_OK;
-  const bool ok = HostCall(false, &Scripts::evaluate_float, _evaluator, text.Get(), 0, 0, 10, &result, &code);
+  const bool ok = HostCall(false, &Scripts::evaluate_float, evaluator_, text.Get(), 0, 0, 10, &result, &code);
   if (!ok && code == ZOR_EVAL_OK) code = ZOR_EVAL_SYNTAX;
   error = ok ? ZOR_EVAL_OK : code;
   value = result;

@@ -32,5 +32,5 @@ class ExpressionEvaluator {
 
  private:
   HostEvaluator* Ensure();
-  HostEvaluator* _evaluator = nullptr;
+  HostEvaluator* evaluator_ = nullptr;
 };

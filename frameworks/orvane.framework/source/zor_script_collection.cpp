@@ -9,22 +9,22 @@ ScriptItem ScriptItem::First(int32_t collection) {
 }
 
 ScriptItem ScriptItem::Next() const {
-  if (_item == nullptr) return ScriptItem();
-  return ScriptItem(HostCall(nullptr, &Scripts::collection_next, _item));
+  if (item_ == nullptr) return ScriptItem();
+  return ScriptItem(HostCall(nullptr, &Scripts::collection_next, item_));
 }
 
 String ScriptItem::GetIdentifier() const {
   String identifier;
-  if (_item != nullptr && identifier.Get()) HostCall(&Scripts::item_identifier, _item, identifier.Get());
+  if (item_ != nullptr && identifier.Get()) HostCall(&Scripts::item_identifier, item_, identifier.Get());
   return identifier;
 }
 
 BaseContainer ScriptItem::GetData() const {
-  if (_item == nullptr) return BaseContainer::Borrow(nullptr);
-  return BaseContainer::Borrow(HostCall(nullptr, &Scripts::item_data, _item));
+  if (item_ == nullptr) return BaseContainer::Borrow(nullptr);
+  return BaseContainer::Borrow(HostCall(nullptr, &Scripts::item_data, item_));
 }
 
 bool ScriptItem::WriteToFile(const Filename& name, int32_t fileId, HostDocument* doc) const {
-  return _item != nullptr && !name.IsEmpty() &&
-         HostCall(false, &Scripts::item_write, _item, name.Get(), fileId, doc);
+  return item_ != nullptr && !name.IsEmpty() &&
+         HostCall(false, &Scripts::item_write, item_, name.Get(), fileId, doc);
 }

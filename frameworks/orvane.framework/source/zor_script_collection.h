@@ -10,14 +10,14 @@
 class ScriptItem {
  public:
   ScriptItem() = default;
-  explicit ScriptItem(HostScriptItem* item) : _item(item) {}
+  explicit ScriptItem(HostScriptItem* item) : item_(item) {}
 
   // The first item of collection ZOR_SCRIPT_COLLECTION_USER or _APPLICATION; not valid when empty.
   static ScriptItem First(int32_t collection);
   // The item after this one in its collection; not valid after the last.
   ScriptItem Next() const;
 
-  bool IsValid() const { return _item != nullptr; }
+  bool IsValid() const { return item_ != nullptr; }
 
   String GetIdentifier() const;
   // The item's own container, borrowed: changes go into the script in the host. Not valid when the
@@ -27,8 +27,8 @@ class ScriptItem {
   bool WriteToFile(const Filename& name, int32_t fileId = ZOR_SCRIPT_FILE_ID,
                    HostDocument* doc = nullptr) const;
 
-  HostScriptItem* Get() const { return _item; }
+  HostScriptItem* Get() const { return item_; }
 
  private:
-  HostScriptItem* _item = nullptr;
+  HostScriptItem* item_ = nullptr;
 };

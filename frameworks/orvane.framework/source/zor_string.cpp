@@ -8,8 +8,8 @@
 using Strings = HostStringTable;
 
 HostString* String::Ensure() const {
-  if (_text == nullptr) _text = HostCall(nullptr, &Strings::alloc);
-  return _text;
+  if (text_ == nullptr) text_ = HostCall(nullptr, &Strings::alloc);
+  return text_;
 }
 
 HostString* String::Get() {
@@ -24,59 +24,59 @@ String::String(const char* utf8) {
 }
 
 String::String(const String& other) {
-  if (other._text != nullptr) _text = HostCall(nullptr, &Strings::copy, other._text);
+  if (other.text_ != nullptr) text_ = HostCall(nullptr, &Strings::copy, other.text_);
 }
 
-String::String(String&& other) noexcept : _text(std::exchange(other._text, nullptr)) {}
+String::String(String&& other) noexcept : text_(std::exchange(other.text_, nullptr)) {}
 
 String& String::operator=(const String& other) {
   if (this == &other) return *this;
-  if (other._text == nullptr) {
+  if (other.text_ == nullptr) {
     SetCString("");
     return *this;
   }
-  if (Ensure()) HostCall(&Strings::assign, _text, other._text);
+  if (Ensure()) HostCall(&Strings::assign, text_, other.text_);
   return *this;
 }
 
 String& String::operator=(String&& other) noexcept {
   if (this != &other) {
     String discarded(std::move(*this));
-    _text = std::exchange(other._text, nullptr);
+    text_ = std::exchange(other.text_, nullptr);
   }
   return *this;
 }
 
 String::~String() {
-  if (_text != nullptr) HostCall(&Strings::free, _text);
+  if (text_ != nullptr) HostCall(&Strings::free, text_);
 }
 
 String String::FromInt(int64_t value) {
   String result;
-  if (result.Ensure()) HostCall(&Strings::from_int, result._text, value);
+  if (result.Ensure()) HostCall(&Strings::from_int, result.text_, value);
   return result;
 }
 
 String String::FromFloat(double value, int32_t intDigits, int32_t fracDigits, bool exponent, uint32_t fill) {
   String result;
   if (result.Ensure())
-    HostCall(&Strings::from_float, result._text, value, intDigits, fracDigits, exponent, fill);
+    HostCall(&Strings::from_float, result.text_, value, intDigits, fracDigits, exponent, fill);
   return result;
 }
 
 String String::LineEnd() {
   String result;
-  if (result.Ensure()) HostCall(&Strings::line_end, result._text);
+  if (result.Ensure()) HostCall(&Strings::line_end, result.text_);
   return result;
 }
 
 String& String::operator+=(const String& other) {
-  if (other._text != nullptr && Ensure()) HostCall(&Strings::append, _text, other._text);
+  if (other.text_ != nullptr && Ensure()) HostCall(&Strings::append, text_, other.text_);
   return *this;
 }
 
 String& String::operator+=(const char* utf8) {
-  if (utf8 != nullptr && *utf8 != 0 && Ensure()) HostCall(&Strings::append_text, _text, utf8);
+  if (utf8 != nullptr && *utf8 != 0 && Ensure()) HostCall(&Strings::append_text, text_, utf8);
   return *this;
 }
 
@@ -93,47 +93,47 @@ String operator+(const char* utf8, const String& text) {
 }
 
 int32_t String::GetLength() const {
-  return _text ? HostCall(0, &Strings::length, _text) : 0;
+  return text_ ? HostCall(0, &Strings::length, text_) : 0;
 }
 
 uint32_t String::CharAt(int32_t index) const {
-  return _text && index >= 0 ? HostCall(0u, &Strings::char_at, _text, index) : 0;
+  return text_ && index >= 0 ? HostCall(0u, &Strings::char_at, text_, index) : 0;
 }
 
 String String::SubStr(int32_t start, int32_t count) const {
   String result;
-  if (_text && result.Ensure()) HostCall(&Strings::sub, _text, start, count, result._text);
+  if (text_ && result.Ensure()) HostCall(&Strings::sub, text_, start, count, result.text_);
   return result;
 }
 
 int32_t String::Find(const String& needle, int32_t start) const {
   if (Ensure() == nullptr || needle.Ensure() == nullptr) return -1;
-  return HostCall(-1, &Strings::find, _text, needle._text, start);
+  return HostCall(-1, &Strings::find, text_, needle.text_, start);
 }
 
 int32_t String::Compare(const String& other) const {
   if (Ensure() == nullptr || other.Ensure() == nullptr) return 0;
-  return HostCall(0, &Strings::compare, _text, other._text);
+  return HostCall(0, &Strings::compare, text_, other.text_);
 }
 
 bool String::operator==(const String& other) const {
-  if (_text == nullptr && other._text == nullptr) return true;
+  if (text_ == nullptr && other.text_ == nullptr) return true;
   if (Ensure() == nullptr || other.Ensure() == nullptr) return false;
-  return HostCall(false, &Strings::equal, _text, other._text);
+  return HostCall(false, &Strings::equal, text_, other.text_);
 }
 
 int32_t String::GetCString(char* buffer, int32_t size, int32_t conversion) const {
   if (buffer == nullptr || size < 1) return 0;
   buffer[0] = 0;
-  return _text ? HostCall(0, &Strings::get_text, _text, buffer, size, conversion) : 0;
+  return text_ ? HostCall(0, &Strings::get_text, text_, buffer, size, conversion) : 0;
 }
 
 int32_t String::GetCStringLength(int32_t conversion) const {
-  return _text ? HostCall(0, &Strings::get_text_length, _text, conversion) : 0;
+  return text_ ? HostCall(0, &Strings::get_text_length, text_, conversion) : 0;
 }
 
 std::string String::ToUtf8(int32_t conversion) const {
-  const int32_t needed = _text ? HostCall(0, &Strings::get_text_length, _text, conversion) : 0;
+  const int32_t needed = text_ ? HostCall(0, &Strings::get_text_length, text_, conversion) : 0;
   if (needed <= 0) return {};
   std::vector<char> buffer(static_cast<size_t>(needed) + 1);
   const int32_t written = GetCString(buffer.data(), needed + 1, conversion);
@@ -141,19 +141,19 @@ std::string String::ToUtf8(int32_t conversion) const {
 }
 
 void String::SetCString(const char* text, int32_t length, int32_t conversion) {
-  if (Ensure()) HostCall(&Strings::set_text, _text, text ? text : "", text ? length : 0, conversion);
+  if (Ensure()) HostCall(&Strings::set_text, text_, text ? text : "", text ? length : 0, conversion);
 }
 
 int64_t String::ToInt(bool* error) const {
   int32_t failed = 1;
-  const int64_t value = Ensure() ? HostCall(int64_t{0}, &Strings::to_int, _text, &failed) : 0;
+  const int64_t value = Ensure() ? HostCall(int64_t{0}, &Strings::to_int, text_, &failed) : 0;
   if (error) *error = failed != 0;
   return failed ? 0 : value;
 }
 
 double String::ToFloat(bool* error) const {
   int32_t failed = 1;
-  const double value = Ensure() ? HostCall(0.0, &Strings::to_float, _text, &failed) : 0.0;
+  const double value = Ensure() ? HostCall(0.0, &Strings::to_float, text_, &failed) : 0.0;
   if (error) *error = failed != 0;
   return failed ? 0.0 : value;
 }

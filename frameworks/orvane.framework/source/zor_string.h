@@ -51,5 +51,5 @@ class String {
 
  private:
   HostString* Ensure() const;
-  mutable HostString* _text = nullptr;
+  mutable HostString* text_ = nullptr;
 };

@@ -9,12 +9,12 @@
 // A plug-in String seen as core-layer text.
 class StringOutputText : public nexal::OutputText {
  public:
-  explicit StringOutputText(const String& text) : _text(text) {}
+  explicit StringOutputText(const String& text) : text_(text) {}
   int64_t GetCStringLength() const override;
   void GetCString(char* buffer, int64_t size) const override;
 
  private:
-  const String& _text;
+  const String& text_;
 };
 
 // Writes a plug-in String with CoreOutputString's rules.

@@ -7,8 +7,8 @@ namespace nexal {
 bool ConfigVariableTable::Register(const char* name, bool* storage, bool defaultValue, int32_t type,
                                    const char* help) {
   if (storage != nullptr) *storage = defaultValue;
-  if (_count >= kCapacity) return defaultValue;
-  _entries[_count++] = NexalConfigEntry{name, help ? help : "", type, storage, NEXAL_CONFIG_STATE_REGISTERED};
+  if (count_ >= kCapacity) return defaultValue;
+  entries_[count_++] = NexalConfigEntry{name, help ? help : "", type, storage, NEXAL_CONFIG_STATE_REGISTERED};
   return defaultValue;
 }
 

@@ -21,12 +21,12 @@ class ConfigVariableTable {
   // default, which the caller stores into its variable.
   bool Register(const char* name, bool* storage, bool defaultValue, int32_t type, const char* help);
 
-  NexalConfigEntry* Entries() { return _entries; }
-  int32_t Count() const { return _count; }
+  NexalConfigEntry* Entries() { return entries_; }
+  int32_t Count() const { return count_; }
 
  private:
-  NexalConfigEntry _entries[kCapacity] = {};
-  int32_t _count = 0;
+  NexalConfigEntry entries_[kCapacity] = {};
+  int32_t count_ = 0;
 };
 
 ConfigVariableTable& ConfigVariables();

@@ -30,18 +30,18 @@ NexalError g_outOfMemory = {NEXAL_ERROR_OUT_OF_MEMORY, "out of memory", ReleaseN
 
 }  // namespace
 
-Error::Error(Error&& other) noexcept : _error(std::exchange(other._error, nullptr)) {}
+Error::Error(Error&& other) noexcept : error_(std::exchange(other.error_, nullptr)) {}
 
 Error& Error::operator=(Error&& other) noexcept {
   if (this != &other) {
     Error discarded(std::move(*this));
-    _error = std::exchange(other._error, nullptr);
+    error_ = std::exchange(other.error_, nullptr);
   }
   return *this;
 }
 
 Error::~Error() {
-  if (_error != nullptr && _error->release != nullptr) _error->release(_error);
+  if (error_ != nullptr && error_->release != nullptr) error_->release(error_);
 }
 
 Error Error::Make(int32_t errorClass, const std::string& message) {
@@ -59,15 +59,15 @@ Error Error::Make(int32_t errorClass, const std::string& message) {
 }
 
 int32_t Error::Class() const {
-  return _error ? _error->error_class : 0;
+  return error_ ? error_->error_class : 0;
 }
 
 const char* Error::Message() const {
-  return _error && _error->message ? _error->message : "";
+  return error_ && error_->message ? error_->message : "";
 }
 
 void Error::Print(uint32_t flags, int32_t line, const char* file) const {
-  if (_error != nullptr) CoreOutputLine(flags, Message(), line, file);
+  if (error_ != nullptr) CoreOutputLine(flags, Message(), line, file);
 }
 
 }  // namespace nexal

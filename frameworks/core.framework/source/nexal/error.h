@@ -11,7 +11,7 @@ namespace nexal {
 class Error {
  public:
   Error() = default;                                    // no error: the call succeeded
-  explicit Error(NexalError* error) : _error(error) {}  // takes ownership
+  explicit Error(NexalError* error) : error_(error) {}  // takes ownership
   Error(const Error&) = delete;
   Error& operator=(const Error&) = delete;
   Error(Error&& other) noexcept;
@@ -22,7 +22,7 @@ class Error {
   // interface the host did not resolve). Never fails: without memory it is a bare out-of-memory error.
   static Error Make(int32_t errorClass, const std::string& message);
 
-  bool Failed() const { return _error != nullptr; }
+  bool Failed() const { return error_ != nullptr; }
   explicit operator bool() const { return Failed(); }
   int32_t Class() const;        // NEXAL_ERROR_, 0 without an error
   const char* Message() const;  // "" without an error
@@ -32,7 +32,7 @@ class Error {
   void Print(uint32_t flags, int32_t line, const char* file) const;
 
  private:
-  NexalError* _error = nullptr;
+  NexalError* error_ = nullptr;
 };
 
 }  // namespace nexal

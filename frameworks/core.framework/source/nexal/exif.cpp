@@ -8,36 +8,36 @@
 namespace nexal {
 
 DataDictionary::DataDictionary(DataDictionary&& other) noexcept
-    : _dictionary(std::exchange(other._dictionary, nullptr)) {}
+    : dictionary_(std::exchange(other.dictionary_, nullptr)) {}
 
 DataDictionary& DataDictionary::operator=(DataDictionary&& other) noexcept {
   if (this != &other) {
     DataDictionary discarded(std::move(*this));
-    _dictionary = std::exchange(other._dictionary, nullptr);
+    dictionary_ = std::exchange(other.dictionary_, nullptr);
   }
   return *this;
 }
 
 DataDictionary::~DataDictionary() {
-  if (_dictionary != nullptr && _dictionary->methods->release != nullptr)
-    _dictionary->methods->release(_dictionary);
+  if (dictionary_ != nullptr && dictionary_->methods->release != nullptr)
+    dictionary_->methods->release(dictionary_);
 }
 
 int32_t DataDictionary::GetCount() const {
-  return _dictionary != nullptr && _dictionary->methods->count != nullptr
-             ? _dictionary->methods->count(_dictionary)
+  return dictionary_ != nullptr && dictionary_->methods->count != nullptr
+             ? dictionary_->methods->count(dictionary_)
              : 0;
 }
 
 std::string DataDictionary::GetKey(int32_t index) const {
-  if (index < 0 || index >= GetCount() || _dictionary->methods->key == nullptr) return {};
-  const char* key = _dictionary->methods->key(_dictionary, index);
+  if (index < 0 || index >= GetCount() || dictionary_->methods->key == nullptr) return {};
+  const char* key = dictionary_->methods->key(dictionary_, index);
   return key != nullptr ? std::string(key) : std::string();
 }
 
 std::string DataDictionary::GetValue(int32_t index) const {
-  if (index < 0 || index >= GetCount() || _dictionary->methods->value == nullptr) return {};
-  const char* value = _dictionary->methods->value(_dictionary, index);
+  if (index < 0 || index >= GetCount() || dictionary_->methods->value == nullptr) return {};
+  const char* value = dictionary_->methods->value(dictionary_, index);
   return value != nullptr ? std::string(value) : std::string();
 }
 
@@ -49,23 +49,23 @@ std::string DataDictionary::Find(std::string_view key) const {
 }
 
 std::string DataDictionary::ToText() const {
-  if (_dictionary == nullptr) return "null";
-  if (_dictionary->methods->text == nullptr) return {};
-  return detail::TakeText(_dictionary->methods->text(_dictionary));
+  if (dictionary_ == nullptr) return "null";
+  if (dictionary_->methods->text == nullptr) return {};
+  return detail::TakeText(dictionary_->methods->text(dictionary_));
 }
 
-ExifReader::ExifReader(ExifReader&& other) noexcept : _exif(std::exchange(other._exif, nullptr)) {}
+ExifReader::ExifReader(ExifReader&& other) noexcept : exif_(std::exchange(other.exif_, nullptr)) {}
 
 ExifReader& ExifReader::operator=(ExifReader&& other) noexcept {
   if (this != &other) {
     ExifReader discarded(std::move(*this));
-    _exif = std::exchange(other._exif, nullptr);
+    exif_ = std::exchange(other.exif_, nullptr);
   }
   return *this;
 }
 
 ExifReader::~ExifReader() {
-  if (_exif != nullptr && _exif->methods->release != nullptr) _exif->methods->release(_exif);
+  if (exif_ != nullptr && exif_->methods->release != nullptr) exif_->methods->release(exif_);
 }
 
 Error ExifReader::Open(const Url& url, ExifReader* reader) {
@@ -83,17 +83,17 @@ Error ExifReader::Open(const Url& url, ExifReader* reader) {
     return error ? std::move(error)
                  : Error::Make(NEXAL_ERROR_ILLEGAL_STATE, "the host answered no Exif reader");
   }
-  reader->_exif = exif;
+  reader->exif_ = exif;
   return Error();
 }
 
 Error ExifReader::GetMetadata(DataDictionary* metadata) const {
   if (metadata == nullptr) return Error::Make(NEXAL_ERROR_NULL_POINTER, "no dictionary to read into");
   *metadata = DataDictionary();
-  if (_exif == nullptr || _exif->methods->metadata == nullptr)
+  if (exif_ == nullptr || exif_->methods->metadata == nullptr)
     return Error::Make(NEXAL_ERROR_ILLEGAL_STATE, "the Exif reader is not open");
   NexalDictionary* dictionary = nullptr;
-  Error error(_exif->methods->metadata(_exif, &dictionary));
+  Error error(exif_->methods->metadata(exif_, &dictionary));
   if (error) {
     if (dictionary != nullptr && dictionary->methods != nullptr && dictionary->methods->release != nullptr)
       dictionary->methods->release(dictionary);
@@ -101,7 +101,7 @@ Error ExifReader::GetMetadata(DataDictionary* metadata) const {
   }
   if (dictionary != nullptr && dictionary->methods == nullptr)
     return Error::Make(NEXAL_ERROR_ILLEGAL_STATE, "a dictionary without methods");
-  metadata->_dictionary = dictionary;
+  metadata->dictionary_ = dictionary;
   return Error();
 }
 

@@ -20,7 +20,7 @@ class DataDictionary {
   DataDictionary& operator=(const DataDictionary&) = delete;
   ~DataDictionary();
 
-  bool IsNull() const { return _dictionary == nullptr; }
+  bool IsNull() const { return dictionary_ == nullptr; }
   int32_t GetCount() const;
   std::string GetKey(int32_t index) const;       // "" past the end
   std::string GetValue(int32_t index) const;     // "" past the end
@@ -30,7 +30,7 @@ class DataDictionary {
 
  private:
   friend class ExifReader;
-  NexalDictionary* _dictionary = nullptr;
+  NexalDictionary* dictionary_ = nullptr;
 };
 
 class ExifReader {
@@ -48,7 +48,7 @@ class ExifReader {
   Error GetMetadata(DataDictionary* metadata) const;
 
  private:
-  NexalExif* _exif = nullptr;
+  NexalExif* exif_ = nullptr;
 };
 
 }  // namespace nexal

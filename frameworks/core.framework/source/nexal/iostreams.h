@@ -44,8 +44,8 @@ class IoBrowse {
 
  private:
   friend class Url;
-  explicit IoBrowse(NexalIoBrowse* browse) : _browse(browse) {}
-  NexalIoBrowse* _browse = nullptr;
+  explicit IoBrowse(NexalIoBrowse* browse) : browse_(browse) {}
+  NexalIoBrowse* browse_ = nullptr;
 };
 
 class InputStream {
@@ -57,7 +57,7 @@ class InputStream {
   InputStream& operator=(const InputStream&) = delete;
   ~InputStream() { Close(); }
 
-  bool IsOpen() const { return _stream != nullptr; }
+  bool IsOpen() const { return stream_ != nullptr; }
   Error GetLength(int64_t* length);
   Error GetAvailable(int64_t* count);  // bytes it can deliver now; 0 at the end
   // Fewer than count bytes is an I/O error "The requested number of bytes could not be read (N of M).";
@@ -67,8 +67,8 @@ class InputStream {
 
  private:
   friend class Url;
-  explicit InputStream(NexalInputStream* stream) : _stream(stream) {}
-  NexalInputStream* _stream = nullptr;
+  explicit InputStream(NexalInputStream* stream) : stream_(stream) {}
+  NexalInputStream* stream_ = nullptr;
 };
 
 }  // namespace nexal

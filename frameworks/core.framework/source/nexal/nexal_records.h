@@ -397,7 +397,7 @@ static_assert(offsetof(NexalText, length) == 8 && offsetof(NexalText, release) =
               "NexalText layout");
 static_assert(offsetof(NexalDateTime, month) == 4 && sizeof(NexalDateTime) == 12, "NexalDateTime layout");
 
-static inline uint64_t nexal_id_hash(const char* id) {
+static inline uint64_t NexalIdHash(const char* id) {
   uint64_t h = 0, length = 0;
   for (const unsigned char* p = (const unsigned char*)id; *p; ++p, ++length) h = h * 31u + *p;
   return (length << 52) + (h & ((1ull << 51) - 1));

@@ -49,9 +49,9 @@ NexalModuleRecord g_record = {nullptr,         kModuleId,     0,      g_referenc
                               StartComponents, EndComponents, nullptr};
 
 // Runs during static initialisation of the library, before the host can look at the chain.
-const bool g_linked = [] {
-  for (NexalReference& reference : g_references) reference.id_hash = nexal_id_hash(reference.id);
-  g_record.id_hash = nexal_id_hash(g_record.id);
+const bool kRecordLinked = [] {
+  for (NexalReference& reference : g_references) reference.id_hash = NexalIdHash(reference.id);
+  g_record.id_hash = NexalIdHash(g_record.id);
   g_record.previous = g_privateModules;
   g_privateModules = &g_record;
   return true;

@@ -12,8 +12,8 @@ const NexalTextParserInterface* ParserInterface() {
 }  // namespace
 
 TextParser::~TextParser() {
-  if (_parser != nullptr && _interface != nullptr && _interface->destroy != nullptr)
-    _interface->destroy(_parser);
+  if (parser_ != nullptr && interface_ != nullptr && interface_->destroy != nullptr)
+    interface_->destroy(parser_);
 }
 
 Error TextParser::NotOpen() const {
@@ -21,23 +21,23 @@ Error TextParser::NotOpen() const {
 }
 
 Error TextParser::Open(const Url& url) {
-  if (_parser == nullptr) {
-    _interface = ParserInterface();
-    if (_interface == nullptr || _interface->create == nullptr) {
-      _interface = nullptr;
+  if (parser_ == nullptr) {
+    interface_ = ParserInterface();
+    if (interface_ == nullptr || interface_->create == nullptr) {
+      interface_ = nullptr;
       return Error::Make(NEXAL_ERROR_UNSUPPORTED, std::string(NEXAL_TEXT_PARSER_ID) + " is not available");
     }
-    _parser = _interface->create(NEXAL_SOURCE_LOCATION());
-    if (_parser == nullptr) return Error::Make(NEXAL_ERROR_OUT_OF_MEMORY, "no memory for a text parser");
+    parser_ = interface_->create(NEXAL_SOURCE_LOCATION());
+    if (parser_ == nullptr) return Error::Make(NEXAL_ERROR_OUT_OF_MEMORY, "no memory for a text parser");
   }
-  if (_interface->open == nullptr) return Error::Make(NEXAL_ERROR_UNSUPPORTED, "the text parser cannot open");
-  return Error(_interface->open(_parser, url.GetText().c_str()));
+  if (interface_->open == nullptr) return Error::Make(NEXAL_ERROR_UNSUPPORTED, "the text parser cannot open");
+  return Error(interface_->open(parser_, url.GetText().c_str()));
 }
 
 Error TextParser::Next(TextToken& token) {
-  if (_parser == nullptr || _interface->next == nullptr) return NotOpen();
+  if (parser_ == nullptr || interface_->next == nullptr) return NotOpen();
   NexalToken read{};
-  Error error(_interface->next(_parser, &read));
+  Error error(interface_->next(parser_, &read));
   if (error) return error;
   token.kind = read.kind;
   token.separated = read.separated != 0;
@@ -50,13 +50,13 @@ Error TextParser::Next(TextToken& token) {
 }
 
 bool TextParser::Compare(const char* text) const {
-  return _parser != nullptr && _interface->compare != nullptr && text != nullptr &&
-         _interface->compare(_parser, text) == 1;
+  return parser_ != nullptr && interface_->compare != nullptr && text != nullptr &&
+         interface_->compare(parser_, text) == 1;
 }
 
 Error TextParser::SkipLine() {
-  if (_parser == nullptr || _interface->skip_line == nullptr) return NotOpen();
-  return Error(_interface->skip_line(_parser));
+  if (parser_ == nullptr || interface_->skip_line == nullptr) return NotOpen();
+  return Error(interface_->skip_line(parser_));
 }
 
 }  // namespace nexal

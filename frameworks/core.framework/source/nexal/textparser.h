@@ -37,8 +37,8 @@ class TextParser {
 
  private:
   Error NotOpen() const;
-  const NexalTextParserInterface* _interface = nullptr;
-  NexalTextParser* _parser = nullptr;
+  const NexalTextParserInterface* interface_ = nullptr;
+  NexalTextParser* parser_ = nullptr;
 };
 
 }  // namespace nexal

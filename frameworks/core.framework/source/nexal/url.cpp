@@ -50,16 +50,16 @@ std::string Ask(NexalText* (*NexalUrlInterface::*operation)(Arguments...), auto&
 Url Url::FromPath(std::string_view path) {
   static constexpr char kHex[] = "0123456789ABCDEF";
   Url url;
-  url._text.reserve(7 + path.size());
-  url._text = "file://";
+  url.text_.reserve(7 + path.size());
+  url.text_ = "file://";
   for (const char byte : path) {
     const auto c = static_cast<unsigned char>(byte);
     if (Unreserved(c)) {
-      url._text += byte;
+      url.text_ += byte;
     } else {
-      url._text += '%';
-      url._text += kHex[c >> 4];
-      url._text += kHex[c & 15];
+      url.text_ += '%';
+      url.text_ += kHex[c >> 4];
+      url.text_ += kHex[c & 15];
     }
   }
   return url;
@@ -78,35 +78,35 @@ Url Url::Handlers() {
 }
 
 Url Url::InZip(const Url& archive) {
-  return Url(Ask(&NexalUrlInterface::wrap, "zip", archive._text.c_str()));
+  return Url(Ask(&NexalUrlInterface::wrap, "zip", archive.text_.c_str()));
 }
 
 std::string Url::GetScheme() const {
-  return Ask(&NexalUrlInterface::scheme, _text.c_str());
+  return Ask(&NexalUrlInterface::scheme, text_.c_str());
 }
 
 std::string Url::GetName() const {
-  return Ask(&NexalUrlInterface::name, _text.c_str());
+  return Ask(&NexalUrlInterface::name, text_.c_str());
 }
 
 std::string Url::GetSuffix() const {
-  return Ask(&NexalUrlInterface::suffix, _text.c_str());
+  return Ask(&NexalUrlInterface::suffix, text_.c_str());
 }
 
 bool Url::GetParent(Url* parent) const {
   const NexalUrlInterface* url = detail::UrlInterface();
   if (url == nullptr || url->parent == nullptr || parent == nullptr) return false;
   NexalText* text = nullptr;
-  const bool has = url->parent(_text.c_str(), &text) == 1;
+  const bool has = url->parent(text_.c_str(), &text) == 1;
   std::string found = detail::TakeText(text);
   if (!has || found.empty()) return false;
-  parent->_text = std::move(found);
+  parent->text_ = std::move(found);
   return true;
 }
 
 Url Url::Append(std::string_view name) const {
   const std::string owned(name);
-  return Url(Ask(&NexalUrlInterface::append, _text.c_str(), owned.c_str()));
+  return Url(Ask(&NexalUrlInterface::append, text_.c_str(), owned.c_str()));
 }
 
 Error Url::Browse(IoBrowse* iterator) const {
@@ -117,14 +117,14 @@ Error Url::Browse(IoBrowse* iterator) const {
   if (!detail::ObjectInterfaceResolved(static_cast<int32_t>(Ref::IoBrowse)))
     return detail::Unavailable(NEXAL_IO_BROWSE_ID);
   NexalIoBrowse* browse = nullptr;
-  Error error(url->browse(_text.c_str(), 0, &browse));
+  Error error(url->browse(text_.c_str(), 0, &browse));
   if (error) {
     if (browse != nullptr && browse->methods != nullptr && browse->methods->release != nullptr)
       browse->methods->release(browse);
     return error;
   }
   if (browse == nullptr || browse->methods == nullptr)
-    return Error::Make(NEXAL_ERROR_ILLEGAL_STATE, "the host answered no iterator for " + _text);
+    return Error::Make(NEXAL_ERROR_ILLEGAL_STATE, "the host answered no iterator for " + text_);
   *iterator = IoBrowse(browse);
   return Error();
 }
@@ -137,14 +137,14 @@ Error Url::OpenInput(InputStream* stream) const {
   if (!detail::ObjectInterfaceResolved(static_cast<int32_t>(Ref::InputStream)))
     return detail::Unavailable(NEXAL_INPUT_STREAM_ID);
   NexalInputStream* opened = nullptr;
-  Error error(url->open_input(_text.c_str(), &opened));
+  Error error(url->open_input(text_.c_str(), &opened));
   if (error) {
     if (opened != nullptr && opened->methods != nullptr && opened->methods->close != nullptr)
       opened->methods->close(opened);
     return error;
   }
   if (opened == nullptr || opened->methods == nullptr)
-    return Error::Make(NEXAL_ERROR_ILLEGAL_STATE, "the host answered no stream for " + _text);
+    return Error::Make(NEXAL_ERROR_ILLEGAL_STATE, "the host answered no stream for " + text_);
   *stream = InputStream(opened);
   return Error();
 }

@@ -26,9 +26,9 @@ class Url {
   // The "zip" scheme around the URL of an archive: its top level.
   static Url InZip(const Url& archive);
 
-  const std::string& GetText() const { return _text; }
-  bool IsEmpty() const { return _text.empty(); }
-  bool operator==(const Url& other) const { return _text == other._text; }
+  const std::string& GetText() const { return text_; }
+  bool IsEmpty() const { return text_.empty(); }
+  bool operator==(const Url& other) const { return text_ == other.text_; }
 
   std::string GetScheme() const;  // lower case, without "://"; "" when it has none
   std::string GetName() const;    // the last segment, decoded; a scheme root's name is its scheme
@@ -43,8 +43,8 @@ class Url {
 
  private:
   friend class IoBrowse;
-  explicit Url(std::string text) : _text(std::move(text)) {}
-  std::string _text;
+  explicit Url(std::string text) : text_(std::move(text)) {}
+  std::string text_;
 };
 
 }  // namespace nexal
