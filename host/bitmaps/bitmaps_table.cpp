@@ -149,7 +149,7 @@ bool bitmaps_set_row(HostBitmap* bmp, int32_t x, int32_t y, int32_t count, const
 }  // namespace
 
 const HostBitmapTable* bitmaps_table() {
-  static const HostBitmapTable table{
+  static const HostBitmapTable kTable{
       .size = sizeof(HostBitmapTable),
       .alloc = bitmaps_alloc,
       .free = bitmaps_free,
@@ -163,7 +163,7 @@ const HostBitmapTable* bitmaps_table() {
       .set_row = bitmaps_set_row,
       .init_with = bitmaps_init_with,
   };
-  return &table;
+  return &kTable;
 }
 
 }  // namespace zorhost

@@ -276,7 +276,7 @@ void containers_memory_statistics(HostContainer* out) {
 }  // namespace
 
 const HostContainerTable* containers_table() {
-  static const HostContainerTable table{
+  static const HostContainerTable kTable{
       .size = sizeof(HostContainerTable),
       .alloc = containers_alloc,
       .free = containers_free,
@@ -310,7 +310,7 @@ const HostContainerTable* containers_table() {
       .restore_global_settings = containers_restore_global_settings,
       .memory_statistics = containers_memory_statistics,
   };
-  return &table;
+  return &kTable;
 }
 
 }  // namespace zorhost

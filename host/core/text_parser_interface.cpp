@@ -106,7 +106,7 @@ std::optional<std::string> path_of_file_url(std::string_view url) {
 }
 
 const NexalTextParserInterface* text_parser_interface() {
-  static const NexalTextParserInterface table{
+  static const NexalTextParserInterface kTable{
       .create = parser_create,
       .destroy = parser_destroy,
       .open = parser_open,
@@ -114,7 +114,7 @@ const NexalTextParserInterface* text_parser_interface() {
       .compare = parser_compare,
       .skip_line = parser_skip_line,
   };
-  return &table;
+  return &kTable;
 }
 
 }  // namespace zorhost

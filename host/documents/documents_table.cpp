@@ -118,7 +118,7 @@ const SceneFaults* scene_faults(const HostDocument* doc) {
 }
 
 const HostDocumentTable* documents_table() {
-  static const HostDocumentTable table{
+  static const HostDocumentTable kTable{
       .size = sizeof(HostDocumentTable),
       .load = documents_load,
       .free = documents_free,
@@ -137,7 +137,7 @@ const HostDocumentTable* documents_table() {
       .min_time = documents_min_time,
       .set_min_time = documents_set_min_time,
   };
-  return &table;
+  return &kTable;
 }
 
 }  // namespace zorhost

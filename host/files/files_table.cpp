@@ -210,7 +210,7 @@ int32_t files_fn_compare(const HostFilename* a, const HostFilename* b) {
 }  // namespace
 
 const HostFileTable* files_table() {
-  static const HostFileTable table{
+  static const HostFileTable kTable{
       .size = sizeof(HostFileTable),
       .fn_alloc = files_fn_alloc,
       .fn_free = files_fn_free,
@@ -256,7 +256,7 @@ const HostFileTable* files_table() {
       .lock_take = files_lock_take,
       .lock_free = files_lock_free,
   };
-  return &table;
+  return &kTable;
 }
 
 }  // namespace zorhost

@@ -69,8 +69,8 @@ fs::path random_temporary(const fs::path& final_path) {
 // A descriptor's file can be linked into a folder through /proc; without /proc the unnamed way would
 // end in a temporary that can never get a name.
 bool can_name_unnamed() {
-  static const bool can = ::access("/proc/self/fd", X_OK) == 0;
-  return can;
+  static const bool kCan = ::access("/proc/self/fd", X_OK) == 0;
+  return kCan;
 }
 
 }  // namespace

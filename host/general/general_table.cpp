@@ -48,7 +48,7 @@ void general_check(uint32_t marker) {
 }  // namespace
 
 const HostGeneralTable* general_table() {
-  static const HostGeneralTable table{
+  static const HostGeneralTable kTable{
       .size = sizeof(HostGeneralTable),
       .debug_output = general_debug_output,
       .timer_ms = general_timer_ms,
@@ -56,7 +56,7 @@ const HostGeneralTable* general_table() {
       .interaction_done = general_interaction_done,
       .check = general_check,
   };
-  return &table;
+  return &kTable;
 }
 
 }  // namespace zorhost

@@ -375,7 +375,7 @@ HostContainer* gui_send_core_message(int32_t code, const HostContainer* message)
 }  // namespace
 
 const HostGuiTable* gui_table() {
-  static const HostGuiTable table{
+  static const HostGuiTable kTable{
       .size = sizeof(HostGuiTable),
       .console_print = gui_console_print,
       .message_box = gui_message_box,
@@ -441,7 +441,7 @@ const HostGuiTable* gui_table() {
       .user_area_font_height = gui_user_area_font_height,
       .user_area_draw_line = gui_user_area_draw_line,
   };
-  return &table;
+  return &kTable;
 }
 
 }  // namespace zorhost

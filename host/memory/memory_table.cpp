@@ -17,12 +17,12 @@ void memory_free(void* block) {
 }  // namespace
 
 const HostMemoryTable* memory_table() {
-  static const HostMemoryTable table{
+  static const HostMemoryTable kTable{
       .size = sizeof(HostMemoryTable),
       .alloc = memory_alloc,
       .free = memory_free,
   };
-  return &table;
+  return &kTable;
 }
 
 }  // namespace zorhost

@@ -38,13 +38,13 @@ void plugins_resource_free(HostResource* resource) {
 }  // namespace
 
 const HostPluginTable* plugins_table() {
-  static const HostPluginTable table{
+  static const HostPluginTable kTable{
       .size = sizeof(HostPluginTable),
       .register_plugin = plugins_register_plugin,
       .resource_open = plugins_resource_open,
       .resource_free = plugins_resource_free,
   };
-  return &table;
+  return &kTable;
 }
 
 }  // namespace zorhost

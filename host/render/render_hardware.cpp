@@ -57,9 +57,9 @@ std::vector<WorldTriangle> tessellate(const Geometry& geometry, Vec3 eye) {
       auto corner = [&](int i) {
         return Vec3{i & 1 ? b.hi.x : b.lo.x, i & 2 ? b.hi.y : b.lo.y, i & 4 ? b.hi.z : b.lo.z};
       };
-      static constexpr int faces[6][4] = {{0, 1, 3, 2}, {4, 6, 7, 5}, {0, 4, 5, 1},
-                                          {2, 3, 7, 6}, {0, 2, 6, 4}, {1, 5, 7, 3}};
-      for (const auto& f : faces) {
+      static constexpr int kFaces[6][4] = {{0, 1, 3, 2}, {4, 6, 7, 5}, {0, 4, 5, 1},
+                                           {2, 3, 7, 6}, {0, 2, 6, 4}, {1, 5, 7, 3}};
+      for (const auto& f : kFaces) {
         add_quad(out, corner(f[0]), corner(f[1]), corner(f[2]), corner(f[3]), p.material);
       }
     }

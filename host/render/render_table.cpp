@@ -158,11 +158,11 @@ int32_t render_render_document(HostDocument* doc, const HostContainer* settings,
 }  // namespace
 
 const HostRenderTable* render_table() {
-  static const HostRenderTable table{
+  static const HostRenderTable kTable{
       .size = sizeof(HostRenderTable),
       .render_document = render_render_document,
   };
-  return &table;
+  return &kTable;
 }
 
 }  // namespace zorhost

@@ -389,11 +389,11 @@ class Compiler {
 
   static int precedence(const Token& t) {
     if (t.kind != Tok::kPunct) return 0;
-    static const std::map<std::string, int> table = {
+    static const std::map<std::string, int> kTable = {
         {"||", 1}, {"&&", 2}, {"|", 3},  {"^", 4},  {"&", 5}, {"==", 6}, {"!=", 6}, {"<", 7},  {"<=", 7},
         {">", 7},  {">=", 7}, {"<<", 8}, {">>", 8}, {"+", 9}, {"-", 9},  {"*", 10}, {"/", 10}, {"%", 10}};
-    auto it = table.find(t.text);
-    return it == table.end() ? 0 : it->second;
+    auto it = kTable.find(t.text);
+    return it == kTable.end() ? 0 : it->second;
   }
 
   // Precedence climbing over C's levels; && and || evaluate their right side only when needed and
@@ -432,11 +432,11 @@ class Compiler {
         continue;
       }
       binary(level + 1);
-      static const std::map<std::string, Op> ops = {
+      static const std::map<std::string, Op> kOps = {
           {"|", kBitOr}, {"^", kBitXor}, {"&", kBitAnd}, {"==", kEq},  {"!=", kNe},  {"<", kLt},
           {"<=", kLe},   {">", kGt},     {">=", kGe},    {"<<", kShl}, {">>", kShr}, {"+", kAdd},
           {"-", kSub},   {"*", kMul},    {"/", kDiv},    {"%", kMod}};
-      emit_op(ops.at(op));
+      emit_op(kOps.at(op));
     }
   }
 

@@ -106,7 +106,7 @@ bool scripts_evaluate_float(HostEvaluator* evaluator, const HostString* text, in
 }  // namespace
 
 const HostScriptTable* scripts_table() {
-  static const HostScriptTable table{
+  static const HostScriptTable kTable{
       .size = sizeof(HostScriptTable),
       .library_find = scripts_library_find,
       .library_table = scripts_library_table,
@@ -120,7 +120,7 @@ const HostScriptTable* scripts_table() {
       .item_data = scripts_item_data,
       .item_write = scripts_item_write,
   };
-  return &table;
+  return &kTable;
 }
 
 }  // namespace zorhost

@@ -165,7 +165,7 @@ void strings_line_end(HostString* out) {
 }  // namespace
 
 const HostStringTable* strings_table() {
-  static const HostStringTable table{
+  static const HostStringTable kTable{
       .size = sizeof(HostStringTable),
       .alloc = strings_alloc,
       .free = strings_free,
@@ -188,7 +188,7 @@ const HostStringTable* strings_table() {
       .to_float = strings_to_float,
       .line_end = strings_line_end,
   };
-  return &table;
+  return &kTable;
 }
 
 }  // namespace zorhost

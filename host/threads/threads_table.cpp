@@ -138,7 +138,7 @@ int32_t threads_cpu_count() {
 }  // namespace
 
 const HostThreadTable* threads_table() {
-  static const HostThreadTable table{
+  static const HostThreadTable kTable{
       .size = sizeof(HostThreadTable),
       .alloc = threads_alloc,
       .free = threads_free,
@@ -151,7 +151,7 @@ const HostThreadTable* threads_table() {
       .run_mode_flags = threads_run_mode_flags,
       .cpu_count = threads_cpu_count,
   };
-  return &table;
+  return &kTable;
 }
 
 int global_lock_depth_of_calling_thread() {

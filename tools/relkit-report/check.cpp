@@ -136,8 +136,8 @@ void JudgeScene(const SceneTask& task, SceneVerdict& scene) {
 }  // namespace
 
 const char* VerdictWord(Verdict verdict) {
-  static const char* const words[kVerdictCount] = {"PASS", "WARN", "FAIL", "ERROR", "NEW", "MISSING"};
-  return words[int(verdict)];
+  static const char* const kWords[kVerdictCount] = {"PASS", "WARN", "FAIL", "ERROR", "NEW", "MISSING"};
+  return kWords[int(verdict)];
 }
 
 bool IsFailure(Verdict verdict) {
@@ -152,10 +152,10 @@ void ParallelFor(int count, int jobs, const std::function<void(int)>& work) {
     for (int i = next++; i < count; i = next++) work(i);
   };
   std::vector<std::thread> threads;
-  static const long failAt = TestHook("RELKIT_REPORT_TEST_FAIL_THREAD");
+  static const long kFailAt = TestHook("RELKIT_REPORT_TEST_FAIL_THREAD");
   try {
     for (int j = 1; j < jobs; ++j) {
-      if (j == failAt)
+      if (j == kFailAt)
         throw std::system_error(std::make_error_code(std::errc::resource_unavailable_try_again));
       threads.emplace_back(run);
     }
@@ -177,8 +177,8 @@ std::string Picture(int number, const char* kind) {
 }
 
 const ResultLine& SceneVerdict::Line() const {
-  static const ResultLine none;
-  return report ? *report : none;
+  static const ResultLine kNone;
+  return report ? *report : kNone;
 }
 
 CheckOutcome RunCheck(const CheckOptions& options, const std::filesystem::path& pictures) {

@@ -22,12 +22,12 @@ std::string Reason(int error) {
 
 mode_t Umask() {
   // read once, before any thread starts: umask can only be read by setting it
-  static const mode_t mask = [] {
+  static const mode_t kMask = [] {
     const mode_t m = ::umask(0);
     ::umask(m);
     return m;
   }();
-  return mask;
+  return kMask;
 }
 
 class Descriptor {

@@ -99,12 +99,12 @@ void CheckDataFits(TIFF* tiff, const std::string& file, uint64_t fileSize, uint3
 
 RgbImage ReadTiff(const std::filesystem::path& path) {
   const std::string file = path.string();
-  static const bool handlersSet = [] {
+  static const bool kHandlersSet = [] {
     TIFFSetErrorHandler(KeepTiffMessage);
     TIFFSetWarningHandler(IgnoreTiffWarning);
     return true;
   }();
-  (void)handlersSet;
+  (void)kHandlersSet;
   // Opened once and checked on that descriptor: a FIFO or device at the name is refused before a read.
   const int fd = ::open(file.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0) {

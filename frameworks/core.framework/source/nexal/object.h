@@ -76,10 +76,10 @@ void DeleteCoreObj(T*& p) {
 }  // namespace nexal
 
 // A location record with static lifetime for the line that uses it.
-#define NEXAL_SOURCE_LOCATION()                                     \
-  ([]() -> const NexalSourceLocation* {                             \
-    static constexpr NexalSourceLocation where{__FILE__, __LINE__}; \
-    return &where;                                                  \
+#define NEXAL_SOURCE_LOCATION()                                      \
+  ([]() -> const NexalSourceLocation* {                              \
+    static constexpr NexalSourceLocation kWhere{__FILE__, __LINE__}; \
+    return &kWhere;                                                  \
   }())
 #define NEXAL_ALLOC(size) ::nexal::CoreAlloc((size), NEXAL_SOURCE_LOCATION())
 #define NewCoreObj(Type, ...) ::nexal::NewCoreObjAt<Type>(NEXAL_SOURCE_LOCATION() __VA_OPT__(, ) __VA_ARGS__)
