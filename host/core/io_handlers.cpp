@@ -69,31 +69,37 @@ std::optional<CoreFailure> list_folder(const std::string& path, std::vector<IoEn
 
 class FileSource final : public InputSource {
  public:
-  FileSource(int fd, int64_t length) : fd_(fd), length_(length) {}
+  FileSource(int fd, int64_t length) : InputSource(length), fd_(fd) {}
   ~FileSource() override { ::close(fd_); }
-  int64_t length() const override { return length_; }
-  int64_t position() const override { return position_; }
-  int64_t read(char* into, int64_t count, std::string* failure) override {
-    int64_t done = 0;
-    while (done < count) {
-      const ssize_t got = ::read(fd_, into + done, static_cast<size_t>(count - done));
-      if (got < 0 && errno == EINTR) continue;
-      if (got < 0) {
-        if (failure) *failure = system_error_text(errno);
-        break;
-      }
-      if (got == 0) break;
-      done += got;
-    }
-    position_ += done;
-    return done;
+
+ protected:
+  int64_t read_some(char* into, int64_t count, std::string* failure) override {
+    ssize_t got;
+    do {
+      got = ::read(fd_, into, static_cast<size_t>(count));
+    } while (got < 0 && errno == EINTR);
+    if (got < 0 && failure) *failure = system_error_text(errno);
+    return got;
   }
 
  private:
   int fd_;
-  int64_t length_;
-  int64_t position_ = 0;
 };
+
+}  // namespace
+
+int64_t InputSource::read(char* into, int64_t count, std::string* failure) {
+  int64_t done = 0;
+  while (done < count) {
+    const int64_t got = read_some(into + done, count - done, failure);
+    if (got <= 0) break;
+    done += got;
+  }
+  position_ += done;
+  return done;
+}
+
+namespace {
 
 std::unique_ptr<InputSource> open_file(const std::string& path, CoreFailure& failure) {
   const std::string where = native_path(path);

@@ -34,11 +34,20 @@ struct IoEntry {
 // The bytes of one URL from its start.
 class InputSource {
  public:
+  explicit InputSource(int64_t length) : length_(length) {}
   virtual ~InputSource() = default;
-  virtual int64_t length() const = 0;
-  virtual int64_t position() const = 0;
+  int64_t length() const { return length_; }
+  int64_t position() const { return position_; }
   // Up to count bytes; fewer only at the end or on a failure (then *failure says why).
-  virtual int64_t read(char* into, int64_t count, std::string* failure) = 0;
+  int64_t read(char* into, int64_t count, std::string* failure);
+
+ protected:
+  // One read of at most count bytes: how many came, 0 at the end, below 0 on a failure (with why).
+  virtual int64_t read_some(char* into, int64_t count, std::string* failure) = 0;
+
+ private:
+  int64_t length_;
+  int64_t position_ = 0;
 };
 
 // The entries one level below url, in the handler's order; a failure when it cannot be listed.

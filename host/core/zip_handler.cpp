@@ -111,30 +111,19 @@ IoEntry archive_entry(const Archive& archive, int64_t index, const std::string& 
 class ZipSource final : public InputSource {
  public:
   ZipSource(std::unique_ptr<Archive> archive, zip_file_t* file, int64_t length)
-      : archive_(std::move(archive)), file_(file), length_(length) {}
+      : InputSource(length), archive_(std::move(archive)), file_(file) {}
   ~ZipSource() override { zip_fclose(file_); }
-  int64_t length() const override { return length_; }
-  int64_t position() const override { return position_; }
-  int64_t read(char* into, int64_t count, std::string* failure) override {
-    int64_t done = 0;
-    while (done < count) {
-      const zip_int64_t got = zip_fread(file_, into + done, static_cast<zip_uint64_t>(count - done));
-      if (got < 0) {
-        if (failure) *failure = zip_file_strerror(file_);
-        break;
-      }
-      if (got == 0) break;
-      done += got;
-    }
-    position_ += done;
-    return done;
+
+ protected:
+  int64_t read_some(char* into, int64_t count, std::string* failure) override {
+    const zip_int64_t got = zip_fread(file_, into, static_cast<zip_uint64_t>(count));
+    if (got < 0 && failure) *failure = zip_file_strerror(file_);
+    return got;
   }
 
  private:
   std::unique_ptr<Archive> archive_;
   zip_file_t* file_;
-  int64_t length_;
-  int64_t position_ = 0;
 };
 
 }  // namespace
