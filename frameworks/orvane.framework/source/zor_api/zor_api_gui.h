@@ -100,7 +100,8 @@ typedef struct HostTreeViewCell {
 /* The module's operations a tree view calls to walk, size, draw and change the module's list. functions,
  * root and user_data are what the module handed to tree_view_set_root; nodes are the module's own
  * pointers, never read by the host. Each is called on the main thread and must not throw. get_name
- * writes into the string the host lends. Sizes of -1 mean "the host's own". Append only. */
+ * writes into the string the host lends. Sizes of -1 mean "the host's own". zorhost calls all but
+ * get_pred, is_opened, get_id, get_drag_type and get_drag_object. Append only. */
 typedef struct HostTreeViewCallbacks {
   int32_t size;
   void* (*get_first)(void* functions, void* root, void* user_data);
