@@ -1,9 +1,11 @@
 // Scene collection: every scene file below the scene folder. Folders are known by their identity
 // (device and file number), so a symbolic link can neither lead the collection in circles nor make
 // it collect a folder twice; every link passed over is named on the console.
-#include "renderator_run.h"
+#include "scene_collect.h"
+
 #include "zor_file.h"
 #include "zor_general.h"
+#include "zor_gui.h"
 #include "zor_memory.h"
 
 namespace {
@@ -130,18 +132,24 @@ void CollectSceneFiles(const Filename& folder, SceneSink& sink) {
   FollowLinks(folder, c);
 }
 
-namespace {
-class ResultListSink final : public SceneSink {
- public:
-  explicit ResultListSink(ResultList& list) : list_(list) {}
-  bool Append(const Filename& file) override { return list_.Append(file); }
+Filename NextResultFolder(const Filename& sceneFolder, int32_t hostVersion) {
+  const String prefix =
+      "_renderator_" + String::FromFloat(double(hostVersion) / 1000.0, 0, 3, false, '0') + "_";
+  for (int64_t n = 1;; ++n) {
+    const Filename candidate = sceneFolder + Filename(prefix + String::FromInt(n));
+    if (!FolderExists(candidate)) return candidate;
+  }
+}
 
- private:
-  ResultList& list_;
-};
-}  // namespace
-
-void CollectScenes(const Filename& folder, ResultList& list) {
-  ResultListSink sink(list);
-  CollectSceneFiles(folder, sink);
+bool CreateNumberedResultFolder(const Filename& sceneFolder, Filename& resultFolder) {
+  // Another run may take the same number between the test and the creation; the creation then
+  // fails on a folder that exists, which is left to that run, and the next number is tried.
+  for (;;) {
+    resultFolder = NextResultFolder(sceneFolder, GetHostApiVersion());
+    if (CreateFolder(resultFolder)) return true;
+    if (!FolderExists(resultFolder)) {
+      GeMessageBox("Error creating resultdir");
+      return false;
+    }
+  }
 }
