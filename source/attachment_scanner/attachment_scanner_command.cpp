@@ -133,7 +133,7 @@ bool AttachmentScannerData::Execute(HostDocument*) {
     GePrint("cannot lock " + run.resultFolder.GetString() + ": a second run on it would not be kept out");
   }
   GePrint("start renderator to: " + run.resultFolder.GetString());
-  run.resultFile = run.resultFolder + Filename("_result.txt");
+  run.resultFile = ReportFileIn(run.resultFolder);
 
   CollectAttachmentScenes(sceneFolder, run.items);
   SortAttachmentScenes(run.items);

@@ -108,7 +108,7 @@ int32_t RunRenderator(const Filename& sceneFolder, const Filename& referenceFold
   }
 
   GePrint("start renderator to: " + run.resultFolder.GetString());
-  run.reportFile = run.resultFolder + Filename("_result.txt");
+  run.reportFile = ReportFileIn(run.resultFolder);
 
   CollectScenes(sceneFolder, run.results);
   SortScenes(run.results);
@@ -118,7 +118,7 @@ int32_t RunRenderator(const Filename& sceneFolder, const Filename& referenceFold
     run.buildFlag = 1;
   } else {
     run.buildFlag = 0;
-    if (!ReadReferenceReport(run.results, referenceFolder + Filename("_result.txt"))) {
+    if (!ReadReferenceReport(run.results, ReportFileIn(referenceFolder))) {
       GeMessageBox("Outdated reference");
       return 0;
     }

@@ -148,6 +148,10 @@ String ReportHeader(int32_t hostVersion) {
          String("Status    Tnew      Told      Trel      Diff      Name");
 }
 
+Filename ReportFileIn(const Filename& folder) {
+  return folder + Filename("_result.txt");
+}
+
 String BlankColumns(int32_t count) {
   return Blanks(count * kColumnWidth);
 }

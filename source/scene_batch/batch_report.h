@@ -81,3 +81,5 @@ String RelativeTimeColumn(double tnew, double told);
 // Diff: "None" for identical images, else the percentage text of diff
 String DiffColumn(double diff);
 String ReportHeader(int32_t hostVersion);
+// the report of the run whose result folder is folder
+Filename ReportFileIn(const Filename& folder);
