@@ -87,20 +87,20 @@ void ResultList::Release() {
 
 bool ResultList::Append(const Filename& file) {
   if (!records_ || count_ >= kResultListCapacity) return false;
-  new (&records_[count_]) SceneResult{file, 0.0, 0.0, 0.0, SCENE_STATUS_PENDING};
+  new (&records_[count_]) SceneResult{file, 0.0, 0.0, 0.0, kSceneStatusPending};
   ++count_;
   return true;
 }
 
 const char* SceneStatusWord(int32_t status) {
   switch (status) {
-    case SCENE_STATUS_OK:
+    case kSceneStatusOk:
       return "OK";
-    case SCENE_STATUS_ERROR:
+    case kSceneStatusError:
       return "ERROR";
-    case SCENE_STATUS_CREATED:
+    case kSceneStatusCreated:
       return "CREATED";
-    case SCENE_STATUS_SKIPPED:
+    case kSceneStatusSkipped:
       return "SKIPPED";
     default:
       return "PENDING";
@@ -110,9 +110,9 @@ const char* SceneStatusWord(int32_t status) {
 String ReportLine(int32_t index, SceneResult& record) {
   String line = ColumnText(String::FromInt(int64_t(index) + 1));
   line += ColumnText(String(SceneStatusWord(record.status)));
-  if (record.status == SCENE_STATUS_SKIPPED) record.tnew = record.told;
+  if (record.status == kSceneStatusSkipped) record.tnew = record.told;
   line += ColumnText(TimeText(record.tnew));
-  if (record.status == SCENE_STATUS_OK) {
+  if (record.status == kSceneStatusOk) {
     line += ColumnText(TimeText(record.told));
     line += RelativeTimeColumn(record.tnew, record.told);
     line += DiffColumn(record.diff);
@@ -131,7 +131,7 @@ class ResultListLines final : public ReportLineSource {
   ReportLineKey LineKey(int32_t index) override {
     SceneResult& record = list_[index];
     // the line shows a skipped scene's reference time as its time
-    if (record.status == SCENE_STATUS_SKIPPED) record.tnew = record.told;
+    if (record.status == kSceneStatusSkipped) record.tnew = record.told;
     return ReportLineKey{record.file.Get(), {record.told, record.tnew, record.diff}, record.status};
   }
   String Line(int32_t index) override { return ReportLine(index, list_[index]); }

@@ -8,11 +8,11 @@
 #include "zor_string.h"
 
 enum SceneStatus : int32_t {
-  SCENE_STATUS_PENDING = 0,
-  SCENE_STATUS_OK = 1,
-  SCENE_STATUS_ERROR = 2,
-  SCENE_STATUS_CREATED = 3,
-  SCENE_STATUS_SKIPPED = 4
+  kSceneStatusPending = 0,
+  kSceneStatusOk = 1,
+  kSceneStatusError = 2,
+  kSceneStatusCreated = 3,
+  kSceneStatusSkipped = 4
 };
 
 struct SceneResult {

@@ -105,20 +105,20 @@ PreviewThread::SceneOutcome PreviewThread::ProcessScene(RenderatorRunState& run,
   bool referenceMissing = false;
   if (run.continueBuild == 1) {
     if (FileExists(paths.referenceImage)) {
-      record.status = SCENE_STATUS_SKIPPED;
+      record.status = kSceneStatusSkipped;
     } else {
       referenceMissing = true;
     }
   }
-  const char* action = run.buildFlag == 1 || referenceMissing  ? "Processing file "
-                       : record.status == SCENE_STATUS_SKIPPED ? "Skipping file "
-                                                               : "Comparing file ";
+  const char* action = run.buildFlag == 1 || referenceMissing ? "Processing file "
+                       : record.status == kSceneStatusSkipped ? "Skipping file "
+                                                              : "Comparing file ";
   const String status =
       PublishStatus(run.statusText, StatusText(index, count, percent, action, record.file), kRenderatorId);
   GeStatusSetText(status);
-  if (record.status == SCENE_STATUS_SKIPPED) return SceneOutcome::kNextWithoutReport;
+  if (record.status == kSceneStatusSkipped) return SceneOutcome::kNextWithoutReport;
 
-  record.status = SCENE_STATUS_ERROR;
+  record.status = kSceneStatusError;
   BaseDocument document = BaseDocument::Load(record.file, ZOR_LOAD_SCENE);
   if (!document.IsValid()) return SceneOutcome::kNextWithoutReport;
 
@@ -155,9 +155,9 @@ PreviewThread::SceneOutcome PreviewThread::ProcessScene(RenderatorRunState& run,
   record.tnew = ElapsedSeconds(t0, t1, TimeCut::kTruncate);
   BaseContainer noOptions;
   if (image.Save(paths.image, ZOR_FILTER_TIFF, &noOptions, 0) != ZOR_IMAGE_OK) return SceneOutcome::kEndRun;
-  record.status = SCENE_STATUS_OK;
+  record.status = kSceneStatusOk;
   if (!comparing) {
-    record.status = SCENE_STATUS_CREATED;
+    record.status = kSceneStatusCreated;
     return SceneOutcome::kNext;
   }
   BaseBitmap reference;
@@ -165,7 +165,7 @@ PreviewThread::SceneOutcome PreviewThread::ProcessScene(RenderatorRunState& run,
   if (!CompareImages(image, paths.referenceImage, reference, diff)) return SceneOutcome::kEndRun;
   record.diff = diff;
   const bool saved = reference.Save(paths.differenceImage, ZOR_FILTER_TIFF, &noOptions, 0) == ZOR_IMAGE_OK;
-  record.status = saved ? SCENE_STATUS_OK : SCENE_STATUS_ERROR;
+  record.status = saved ? kSceneStatusOk : kSceneStatusError;
   return SceneOutcome::kNext;
 }
 
@@ -192,7 +192,7 @@ void PreviewThread::Run() {
   GeCleanup();
   {
     GeGlobalLockGuard lock;
-    if (i < count) results[i].status = SCENE_STATUS_ERROR;
+    if (i < count) results[i].status = kSceneStatusError;
     run.statusText = FinalStatusText(i, count, i < count ? results[i].file : Filename());
     WriteReport(results, run.reportFile);
   }

@@ -10,7 +10,7 @@
 
 namespace {
 
-enum class Visit { New, Seen, NoMemory };
+enum class Visit { kNew, kSeen, kNoMemory };
 
 // A set of folder identities, open addressing in one host block that doubles when half full.
 // Identity {0, 0} marks a free slot: no folder has file number 0.
@@ -22,12 +22,12 @@ class FolderSet {
   ~FolderSet() { Free(slots_); }
 
   Visit Insert(const FolderIdentity& id) {
-    if (2 * (count_ + 1) > capacity_ && !Grow()) return Visit::NoMemory;
+    if (2 * (count_ + 1) > capacity_ && !Grow()) return Visit::kNoMemory;
     FolderIdentity* slot = Find(slots_, capacity_, id);
-    if (*slot == id) return Visit::Seen;
+    if (*slot == id) return Visit::kSeen;
     *slot = id;
     ++count_;
-    return Visit::New;
+    return Visit::kNew;
   }
 
  private:
@@ -70,15 +70,15 @@ struct Collection {
 // whose folder the host cannot identify is passed over too, since following it might never end.
 bool Enter(FolderSet& set, const Filename& folder, bool isLink, bool sayIt) {
   FolderIdentity id;
-  Visit visit = Visit::New;
+  Visit visit = Visit::kNew;
   const char* why = nullptr;
   if (!GetFolderIdentity(folder, id)) {
     if (!isLink) return true;
     why = ": its folder cannot be identified";
   } else {
     visit = set.Insert(id);
-    if (visit == Visit::New) return true;
-    why = visit == Visit::Seen ? ": folder already visited" : ": not enough memory to follow it";
+    if (visit == Visit::kNew) return true;
+    why = visit == Visit::kSeen ? ": folder already visited" : ": not enough memory to follow it";
   }
   if (sayIt) GePrint(String(isLink ? "Skipped link " : "Skipped folder ") + folder.GetString() + why);
   return false;
