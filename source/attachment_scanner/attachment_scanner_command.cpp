@@ -3,7 +3,8 @@
 #include <cstdlib>
 
 #include "attachment_scanner_run.h"
-#include "renderator/renderator_run.h"
+#include "scene_batch/batch_run.h"
+#include "scene_batch/scene_collect.h"
 #include "zor_file.h"
 #include "zor_general.h"
 #include "zor_memory.h"
@@ -11,18 +12,11 @@
 
 namespace {
 
-enum : int32_t { kSceneFolderGadget = 1000, kReferenceFolderGadget = 1001, kClusterGadget = 1002 };
-constexpr int32_t kStatusGadget = 5000;
+constexpr int32_t kClusterGadget = 1002;
 constexpr const char* kResultFolderLockName = "_scanner.lock";
 
 // Stored settings entries.
 enum : int32_t { kStoredSceneFolder = 1, kStoredReferenceFolder = 2, kStoredCluster = 3 };
-
-constexpr int32_t kFilenameGadgetShowsFolders = 10000;
-constexpr int32_t kStoreSettingsFlags = 1;
-constexpr int32_t kFitFlags = 56;
-constexpr int32_t kLabelFlags = 8;
-constexpr int32_t kStatusFlags = 24;
 
 // The scene folder offered on first use: the environment's folder of collected crash scenes.
 Filename EnvironmentSceneFolder() {
@@ -32,18 +26,17 @@ Filename EnvironmentSceneFolder() {
   return FolderExists(name) ? name : Filename();
 }
 
+String* RunStatusText() {
+  return g_attachmentScannerRun ? &g_attachmentScannerRun->statusText : nullptr;
+}
+
 void StartRun() {
   OwnedObj<AttachmentScannerThread> thread = NewOwnedObj(AttachmentScannerThread);
   if (!thread) return;
-  if (GeRunsWithoutGui()) {
-    // Without a progress dialog nobody would see how the run ended: the console says it.
-    if (thread->Start(ZOR_THREAD_SYNC)) GePrint(g_attachmentScannerRun->statusText);
-    return;
-  }
-  if (!thread->Start(ZOR_THREAD_ASYNC)) return;
-  OwnedObj<AttachmentScannerProgressDialog> dialog = NewOwnedObj(AttachmentScannerProgressDialog);
-  if (dialog) dialog->Open(-1, -1);
-  thread->End(true);
+  OwnedObj<AttachmentScannerProgressDialog> dialog;
+  // Without a progress dialog nobody would see how the run ended: the console says it.
+  if (RunBatchThread(*thread, dialog) == BatchStart::kSynchronous)
+    GePrint(g_attachmentScannerRun->statusText);
 }
 
 }  // namespace
@@ -59,15 +52,8 @@ Filename DefaultReferenceFolder(const Filename& sceneFolder) {
 AttachmentScannerDialog::~AttachmentScannerDialog() = default;
 
 bool AttachmentScannerDialog::BuildLayout() {
-  BaseContainer fieldSettings;
-  fieldSettings.SetBool(kFilenameGadgetShowsFolders, true);
-  GroupBegin(0, kFitFlags, 2, 0, String(), 0);
-  AddStaticText(0, kLabelFlags, 0, 0, "Scene Path");
-  sceneField_ = AddCustomGadget(kSceneFolderGadget, ZOR_GADGET_FILENAME, kFitFlags, 800, 0, fieldSettings);
-  AddStaticText(0, kLabelFlags, 0, 0, "Reference Path");
-  referenceField_ =
-      AddCustomGadget(kReferenceFolderGadget, ZOR_GADGET_FILENAME, kFitFlags, 0, 0, fieldSettings);
-  AddCheckbox(kClusterGadget, kFitFlags, 0, 0, "Use Cluster Render");
+  AddFolderFields();
+  AddCheckbox(kClusterGadget, ZOR_LAYOUT_FIT, 0, 0, "Use Cluster Render");
   GroupEnd();
   AddDlgGroup(ZOR_BUTTONS_OK | ZOR_BUTTONS_CANCEL);
   return true;
@@ -75,54 +61,22 @@ bool AttachmentScannerDialog::BuildLayout() {
 
 // The checkbox opens unticked whatever is stored; the stored flag stays in force until it is clicked.
 bool AttachmentScannerDialog::InitializeValues() {
-  if (sceneField_.IsValid()) sceneField_.SetFilename(sceneFolder);
-  if (referenceField_.IsValid()) referenceField_.SetFilename(referenceFolder);
+  ShowFolders();
   return true;
 }
 
 bool AttachmentScannerDialog::OnGadgetCommand(int32_t gadgetId, const BaseContainer& msg) {
   bool value = false;
-  switch (gadgetId) {
-    case kSceneFolderGadget:
-      if (sceneField_.IsValid()) sceneField_.GetFilename(sceneFolder);
-      break;
-    case kReferenceFolderGadget:
-      if (referenceField_.IsValid()) referenceField_.GetFilename(referenceFolder);
-      break;
-    case kClusterGadget:
-      if (GetBool(kClusterGadget, value)) clusterRender = value ? 1 : 0;
-      break;
-    default:
-      break;
-  }
+  ReadFolderField(gadgetId);
+  if (gadgetId == kClusterGadget && GetBool(kClusterGadget, value)) clusterRender_ = value ? 1 : 0;
   return GeModalDialog::OnGadgetCommand(gadgetId, msg);
 }
 
+AttachmentScannerProgressDialog::AttachmentScannerProgressDialog()
+    : BatchProgressDialog(ProgressDialogSetup{String("Renderator Crash Checker"), kAttachmentScannerId,
+                                              kAttachmentScannerEndEvent, true, RunStatusText}) {}
+
 AttachmentScannerProgressDialog::~AttachmentScannerProgressDialog() = default;
-
-bool AttachmentScannerProgressDialog::BuildLayout() {
-  SetTitle("Renderator Crash Checker");
-  GroupBegin(0, kFitFlags, 5, 0, String(), 0);
-  AddStaticText(kStatusGadget, kStatusFlags, 800, 0, String());
-  GroupEnd();
-  AddDlgGroup(ZOR_BUTTONS_CANCEL);
-  return true;
-}
-
-bool AttachmentScannerProgressDialog::HandleMessage(const BaseContainer& msg, BaseContainer& result) {
-  if (msg.GetId() == ZOR_MSG_CORE && g_attachmentScannerRun) {
-    const int32_t eventId = msg.GetInt32(ZOR_MSG_VALUE_EVENT_ID);
-    if (eventId == kAttachmentScannerId) {
-      GeGlobalLockGuard lock;
-      SetString(kStatusGadget, g_attachmentScannerRun->statusText);
-    } else if (eventId == kAttachmentScannerEndEvent) {
-      Close(true);
-      GeGlobalLockGuard lock;
-      GeMessageBox(g_attachmentScannerRun->statusText);
-    }
-  }
-  return GeModalDialog::HandleMessage(msg, result);
-}
 
 AttachmentScannerThread::~AttachmentScannerThread() {
   End(true);
@@ -136,18 +90,19 @@ bool AttachmentScannerData::Execute(HostDocument*) {
   OwnedObj<AttachmentScannerDialog> dialog = NewOwnedObj(AttachmentScannerDialog);
   if (!dialog) return true;
   BaseContainer stored = GetStoredPluginSettings(kAttachmentScannerId);
-  dialog->sceneFolder = stored.GetFilename(kStoredSceneFolder);
-  dialog->referenceFolder = stored.GetFilename(kStoredReferenceFolder);
-  dialog->clusterRender = stored.GetBool(kStoredCluster) ? 1 : 0;
-  if (dialog->sceneFolder.IsEmpty()) dialog->sceneFolder = EnvironmentSceneFolder();
+  Filename sceneFolder = stored.GetFilename(kStoredSceneFolder);
+  Filename referenceFolder = stored.GetFilename(kStoredReferenceFolder);
+  dialog->SetClusterRender(stored.GetBool(kStoredCluster) ? 1 : 0);
+  if (sceneFolder.IsEmpty()) sceneFolder = EnvironmentSceneFolder();
   // Without a scene folder the derived name would be a bare relative one, which the next step would
   // create in whatever the current folder is.
-  if (dialog->referenceFolder.IsEmpty() && !dialog->sceneFolder.IsEmpty())
-    dialog->referenceFolder = DefaultReferenceFolder(dialog->sceneFolder);
+  if (referenceFolder.IsEmpty() && !sceneFolder.IsEmpty())
+    referenceFolder = DefaultReferenceFolder(sceneFolder);
+  dialog->SetFolders(sceneFolder, referenceFolder);
 
   if (!dialog->Open(-1, -1)) return true;
-  const Filename sceneFolder = dialog->sceneFolder;
-  const Filename referenceFolder = dialog->referenceFolder;
+  sceneFolder = dialog->GetSceneFolder();
+  referenceFolder = dialog->GetReferenceFolder();
 
   if (!referenceFolder.IsEmpty() && !FolderExists(referenceFolder) && !CreateFolder(referenceFolder))
     GeMessageBox("Error creating result dir|" + referenceFolder.GetString());
@@ -156,8 +111,8 @@ bool AttachmentScannerData::Execute(HostDocument*) {
   BaseContainer settings(kAttachmentScannerId);
   settings.SetFilename(kStoredSceneFolder, sceneFolder);
   settings.SetFilename(kStoredReferenceFolder, referenceFolder);
-  settings.SetBool(kStoredCluster, dialog->clusterRender != 0);
-  SetStoredPluginSettings(kAttachmentScannerId, settings, kStoreSettingsFlags);
+  settings.SetBool(kStoredCluster, dialog->GetClusterRender() != 0);
+  SetStoredPluginSettings(kAttachmentScannerId, settings, ZOR_SETTINGS_ADD);
 
   if (sceneFolder.IsEmpty()) return true;
 
@@ -178,12 +133,12 @@ bool AttachmentScannerData::Execute(HostDocument*) {
     GePrint("cannot lock " + run.resultFolder.GetString() + ": a second run on it would not be kept out");
   }
   GePrint("start renderator to: " + run.resultFolder.GetString());
-  run.resultFile = run.resultFolder + Filename("_result.txt");
+  run.resultFile = ReportFileIn(run.resultFolder);
 
   CollectAttachmentScenes(sceneFolder, run.items);
   SortAttachmentScenes(run.items);
 
-  run.clusterRender = dialog->clusterRender;
+  run.clusterRender = dialog->GetClusterRender();
   run.referenceMissing = FolderExists(referenceFolder) ? 0 : 1;
   PublishedRunState published(g_attachmentScannerRun, run);
   StartRun();

@@ -5,8 +5,8 @@
 #pragma once
 #include <cstdint>
 
+#include "scene_batch/batch_dialogs.h"
 #include "zor_command.h"
-#include "zor_gui.h"
 #include "zor_thread.h"
 
 class AttachmentScannerData : public CommandData {
@@ -14,29 +14,25 @@ class AttachmentScannerData : public CommandData {
   bool Execute(HostDocument* doc) override;
 };
 
-class AttachmentScannerDialog : public GeModalDialog {
+class AttachmentScannerDialog : public FolderPairDialog {
  public:
+  AttachmentScannerDialog() : FolderPairDialog(Filename(), Filename()) {}
   ~AttachmentScannerDialog() override;
   bool BuildLayout() override;
   bool InitializeValues() override;
   bool OnGadgetCommand(int32_t gadgetId, const BaseContainer& msg) override;
 
-  // filled by the command before the dialog opens and read after it closed
-  Filename sceneFolder;
-  Filename referenceFolder;
-  int32_t clusterRender = 0;
+  int32_t GetClusterRender() const { return clusterRender_; }
+  void SetClusterRender(int32_t clusterRender) { clusterRender_ = clusterRender; }
 
  private:
-  GadgetRef sceneField_;
-  GadgetRef referenceField_;
+  int32_t clusterRender_ = 0;
 };
 
-class AttachmentScannerProgressDialog : public GeModalDialog {
+class AttachmentScannerProgressDialog : public BatchProgressDialog {
  public:
+  AttachmentScannerProgressDialog();
   ~AttachmentScannerProgressDialog() override;
-  bool BuildLayout() override;
-  bool InitializeValues() override { return true; }
-  bool HandleMessage(const BaseContainer& msg, BaseContainer& result) override;
 };
 
 class AttachmentScannerThread : public ZORThread {

@@ -4,7 +4,9 @@
 #include <cstring>
 
 #include "ge_mtools.h"
-#include "renderator/renderator_run.h"
+#include "scene_batch/batch_run.h"
+#include "scene_batch/pinned_settings.h"
+#include "scene_batch/scene_collect.h"
 #include "zor_bitmap.h"
 #include "zor_document.h"
 #include "zor_file.h"
@@ -19,9 +21,6 @@ namespace {
 
 constexpr int32_t kImageSize = 256;
 constexpr int32_t kImageDepth = 24;
-constexpr int32_t kLoadSceneFlags = 3;
-constexpr int32_t kRenderFlags = 0x0B;
-constexpr int32_t kRenderFlagsCluster = 0x20B;
 // Frames of the minimum time below this are taken for a broken scene file and repaired.
 constexpr int64_t kLowestMinTimeFrame = -1000;
 
@@ -29,44 +28,32 @@ constexpr int64_t kLowestMinTimeFrame = -1000;
 // working (entry true) or done (false).
 constexpr int32_t kCrashCheckRunning = 1;
 
-// The render settings every scene is rendered with, written in this order over a copy of the scene's
-// own; what each entry does is the host's business. Two entries repeat the render data's own value,
-// so that the copy holds it even when the scene file left it out.
-enum class SettingKind { Bool, Int, Float, IntOfRenderData, TimeOfRenderData };
-struct PinnedSetting {
-  int32_t id;
-  SettingKind kind;
-  int32_t value;
+// The render settings every scene is rendered with, in the order written over a copy of the scene's
+// own. Two entries repeat the render data's own value, so that the copy holds it even when the scene
+// file left it out; the size and 5024 are written twice, the second time as integers.
+constexpr PinnedSetting kScanBefore[] = {
+    {5202, PinKind::kBool, 0},
+    {ZOR_RENDER_SETTING_WIDTH, PinKind::kFloat, kImageSize},
+    {ZOR_RENDER_SETTING_HEIGHT, PinKind::kFloat, kImageSize},
 };
-constexpr PinnedSetting kScanSettings[] = {
-    {5202, SettingKind::Bool, 0},
-    {ZOR_RENDER_SETTING_WIDTH, SettingKind::Float, kImageSize},
-    {ZOR_RENDER_SETTING_HEIGHT, SettingKind::Float, kImageSize},
-    {5016, SettingKind::Int, 1},
-    {5035, SettingKind::Int, 0},
-    {5076, SettingKind::Bool, 0},
-    {6014, SettingKind::Bool, 0},
-    {5036, SettingKind::Bool, 0},
-    {5077, SettingKind::Int, 0},
-    {5033, SettingKind::Int, ZOR_FILTER_TIFF},
-    {5024, SettingKind::Bool, 0},
-    {5401, SettingKind::Bool, 0},
-    {6019, SettingKind::Bool, 0},
-    {5020, SettingKind::IntOfRenderData, 0},
-    {5017, SettingKind::TimeOfRenderData, 0},
-    {5052, SettingKind::Bool, 0},
-    {5080, SettingKind::Bool, 0},
-    {5002, SettingKind::Int, 1},
-    {5069, SettingKind::Bool, 0},
-    {5200, SettingKind::Bool, 0},
-    {5079, SettingKind::Bool, 0},
-    {6012, SettingKind::Bool, 0},
-    // the size as whole pixels and 5024 as a number, replacing the values written above
-    {ZOR_RENDER_SETTING_WIDTH, SettingKind::Int, kImageSize},
-    {ZOR_RENDER_SETTING_HEIGHT, SettingKind::Int, kImageSize},
-    {5024, SettingKind::Int, 0},
+constexpr PinnedSetting kScanAfter[] = {
+    {5024, PinKind::kBool, 0},
+    {5401, PinKind::kBool, 0},
+    {6019, PinKind::kBool, 0},
+    {5020, PinKind::kIntOfRenderData, 0},
+    {5017, PinKind::kTimeOfRenderData, 0},
+    {5052, PinKind::kBool, 0},
+    {5080, PinKind::kBool, 0},
+    {5002, PinKind::kInt, 1},
+    {5069, PinKind::kBool, 0},
+    {5200, PinKind::kBool, 0},
+    {5079, PinKind::kBool, 0},
+    {6012, PinKind::kBool, 0},
+    {ZOR_RENDER_SETTING_WIDTH, PinKind::kInt, kImageSize},
+    {ZOR_RENDER_SETTING_HEIGHT, PinKind::kInt, kImageSize},
+    {5024, PinKind::kInt, 0},
+    {ZOR_RENDER_SETTING_ENGINE, PinKind::kNoLegacyEngine, 0},
 };
-
 // The preview and the full render differ only in the engine: the host's quick preview renderer, then
 // its standard one.
 constexpr int32_t kEnginePreview = ZOR_ENGINE_PREVIEW;
@@ -82,11 +69,6 @@ int64_t LowMemoryCount() {
   return GetMemoryStatistics().GetInt64(ZOR_MEMSTAT_LOW_MEMORY);
 }
 
-// Seconds cut to hundredths.
-double ElapsedSeconds(int64_t t0, int64_t t1) {
-  return std::floor(double(t1 - t0) * 0.1) / 100.0;
-}
-
 String StatusText(int32_t index, int32_t count, const Filename& file) {
   return "[" + String::FromInt(int64_t(index) + 1) + "/" + String::FromInt(count) + "] " +
          "Processing file " + file.GetString() + "...";
@@ -96,15 +78,6 @@ int32_t CompareItemPaths(ASItem* const* a, ASItem* const* b) {
   const int32_t order = (*a)->file.GetString().Compare((*b)->file.GetString());
   return order < 0 ? -1 : order > 0 ? 1 : 0;
 }
-
-class ItemSink final : public SceneSink {
- public:
-  explicit ItemSink(ASItemList& items) : items_(items) {}
-  bool Append(const Filename& file) override { return items_.Append(file); }
-
- private:
-  ASItemList& items_;
-};
 
 class ScannerReportLines final : public ReportLineSource {
  public:
@@ -153,11 +126,11 @@ class SceneWork {
 bool SceneWork::Render(BaseContainer& settings, int32_t engine, const Filename& image, ASItem& item) {
   const int64_t t0 = GeGetTimer();
   settings.SetInt32(ZOR_RENDER_SETTING_ENGINE, engine);
-  const int32_t flags = run_.clusterRender ? kRenderFlagsCluster : kRenderFlags;
+  const int32_t flags = ZOR_RENDER_FLAGS_CRASH_CHECK | (run_.clusterRender ? ZOR_RENDER_FLAG_CLUSTER : 0);
   if (RenderDocument(document_, settings, *bitmap_, flags, thread_.GetHandle()) != ZOR_RENDER_OK)
     return false;
   GeCheck();
-  item.tnew = ElapsedSeconds(t0, GeGetTimer());
+  item.tnew = ElapsedSeconds(t0, GeGetTimer(), TimeCut::kFloor);
   item.saved = bitmap_->Save(image, ZOR_FILTER_TIFF, &saveOptions_, 0) == ZOR_IMAGE_OK ? 1 : 0;
   GeCheck();
   return true;
@@ -169,18 +142,13 @@ SceneOutcome SceneWork::Process(int32_t index) {
   const Filename full = FullImageName(run_.resultFolder, item.file);
   if (FileExists(preview) && FileExists(full)) return SceneOutcome::kSkipped;
 
-  {
-    GeGlobalLockGuard lock;
-    run_.statusText = StatusText(index, run_.items.GetCount(), item.file);
-    GePrint(run_.statusText);
-  }
-  GeSpecialEventAdd(kAttachmentScannerId);
+  PublishStatus(run_.statusText, StatusText(index, run_.items.GetCount(), item.file), kAttachmentScannerId);
   SendCrashCheckMessage(true);
   const int64_t lowMemoryBaseline = LowMemoryCount();
 
   GeCheck();
   SetGlobalSettings(globalSettings_);
-  document_ = BaseDocument::Load(item.file, kLoadSceneFlags);
+  document_ = BaseDocument::Load(item.file, ZOR_LOAD_SCENE);
   GeCheck();
   if (!document_.IsValid()) {
     GePrint("Error loading document");
@@ -232,15 +200,18 @@ bool ASItemList::Append(const Filename& file) {
     items_ = grown;
     capacity_ = capacity;
   }
-  ASItem* item = NewObj(ASItem);
+  // the host's sorter takes a plain array of references: the list owns them through it
+  OwnedObj<ASItem> item = NewOwnedObj(ASItem);
   if (!item) return false;
   item->file = file;
-  items_[count_++] = item;
+  items_[count_++] = item.release();
   return true;
 }
 
 void ASItemList::Clear() {
-  for (int32_t i = 0; i < count_; ++i) DeleteObj(items_[i]);
+  for (int32_t i = 0; i < count_; ++i) {
+    OwnedObj<ASItem> owned(items_[i]);
+  }
   Free(items_);
   count_ = 0;
   capacity_ = 0;
@@ -248,8 +219,7 @@ void ASItemList::Clear() {
 }
 
 void CollectAttachmentScenes(const Filename& folder, ASItemList& items) {
-  ItemSink sink(items);
-  CollectSceneFiles(folder, sink);
+  CollectSceneFilesInto(folder, items);
 }
 
 void SortAttachmentScenes(ASItemList& items) {
@@ -279,59 +249,28 @@ int64_t MinTimeFrame(double fps, int64_t num, int64_t den) {
 }
 
 void PrepareScanSettings(BaseContainer& settings, const RenderData& renderData) {
-  const BaseContainer own = renderData.GetDataCopy();
-  for (const PinnedSetting& pinned : kScanSettings) {
-    switch (pinned.kind) {
-      case SettingKind::Bool:
-        settings.SetBool(pinned.id, pinned.value != 0);
-        break;
-      case SettingKind::Int:
-        settings.SetInt32(pinned.id, pinned.value);
-        break;
-      case SettingKind::Float:
-        settings.SetFloat(pinned.id, double(pinned.value));
-        break;
-      case SettingKind::IntOfRenderData:
-        settings.SetInt32(pinned.id, renderData.GetParameterInt(pinned.id, 0));
-        break;
-      case SettingKind::TimeOfRenderData: {
-        int64_t num = 0;
-        int64_t den = 1;
-        own.GetTime(pinned.id, num, den);
-        settings.SetTime(pinned.id, num, den);
-        break;
-      }
-    }
-  }
-  if (settings.GetInt32(ZOR_RENDER_SETTING_ENGINE) == ZOR_ENGINE_LEGACY)
-    settings.SetInt32(ZOR_RENDER_SETTING_ENGINE, ZOR_ENGINE_STANDARD);
+  ApplyPinnedSettings(settings, renderData, kScanBefore);
+  ApplyPinnedSettings(settings, renderData, kPinnedForEveryBatchRender);
+  ApplyPinnedSettings(settings, renderData, kScanAfter);
 }
 
 void ApplyScanVideoPostChanges(RenderData& renderData) {
-  BaseVideoPost grain = renderData.FindVideoPost(ZOR_VIDEOPOST_FILM_GRAIN);
-  if (grain.IsValid()) grain.SetFlags(grain.GetFlags() | ZOR_VIDEOPOST_FLAG_OFF);
-  BaseVideoPost physical = renderData.FindVideoPost(ZOR_VIDEOPOST_PHYSICAL);
-  if (!physical.IsValid()) return;
-  BaseContainer physicalSettings = physical.GetDataInstance();
-  if (physicalSettings.IsValid() && physicalSettings.GetInt32(ZOR_PHYSICAL_SAMPLER) == 2)
-    physicalSettings.SetInt32(ZOR_PHYSICAL_SAMPLER, 1);
+  SwitchOffFilmGrain(renderData);
+  LowerPhysicalSampler(renderData);
 }
 
 String ScannerReportLine(int32_t index, const ASItem& item, int32_t referenceMissing) {
-  const String blank = ColumnText(String());
   String line = ColumnText(String::FromInt(int64_t(index) + 1));
   line += ColumnText(String(item.saved == 1 ? "OK" : "ERROR"));
   line += ColumnText(TimeText(item.tnew));
   if (referenceMissing == 0) {
-    if (item.tnew != 0.0 && item.told != 0.0) {
-      line += ColumnText(TimeText(item.told));
-      line += PercentText(item.tnew / item.told - 1.0);
-    } else {
-      line += blank + blank;
-    }
-    line += item.diff == 0.0 ? ColumnText(String("None")) : PercentText(item.diff);
+    // Told is shown only with a Trel to go with it
+    const bool bothTimes = item.tnew != 0.0 && item.told != 0.0;
+    line += bothTimes ? ColumnText(TimeText(item.told)) : BlankColumns(1);
+    line += RelativeTimeColumn(item.tnew, item.told);
+    line += DiffColumn(item.diff);
   } else {
-    line += blank + blank + blank;
+    line += BlankColumns(3);
   }
   line += item.file.GetFile().GetString();
   return line;
@@ -360,11 +299,7 @@ void RunCrashCheck(AttachmentScannerRunState& run, ZORThread& thread) {
   GeCleanup();
   {
     GeGlobalLockGuard lock;
-    if (i == count) {
-      run.statusText = "Renderator successful!";
-    } else {
-      run.statusText = "An error occured|(Scene " + run.items[i].file.GetString() + ")";
-    }
+    run.statusText = FinalStatusText(i, count, i < count ? run.items[i].file : Filename());
   }
   GeSpecialEventAdd(kAttachmentScannerEndEvent);
   SendCrashCheckMessage(false);

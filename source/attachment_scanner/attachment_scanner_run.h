@@ -5,7 +5,7 @@
 #pragma once
 #include <cstdint>
 
-#include "renderator/renderator_report.h"
+#include "scene_batch/batch_report.h"
 #include "zor_container.h"
 #include "zor_filename.h"
 #include "zor_string.h"

@@ -6,9 +6,8 @@
 
 namespace {
 
+// after the folder fields
 enum : int32_t {
-  kScenePathGadget = 1000,
-  kReferencePathGadget = 1001,
   kContinueGadget = 1002,
   kClusterGadget = 1003,
   kOverrideGadget = 1004,
@@ -26,37 +25,25 @@ enum : int32_t {
   kStoredOpenGl = 5
 };
 
-constexpr int32_t kFilenameGadgetShowsFolders = 10000;
-constexpr int32_t kAddSettingsFlag = 1;
-constexpr int32_t kFitFlags = 0x38;
-constexpr int32_t kLabelFlags = 8;
-
 }  // namespace
 
 RenderatorSettingsDialog::~RenderatorSettingsDialog() = default;
 
 bool RenderatorSettingsDialog::BuildLayout() {
-  BaseContainer fieldSettings;
-  fieldSettings.SetBool(kFilenameGadgetShowsFolders, true);
-
-  GroupBegin(0, kFitFlags, 2, 0, String(), 0);
-  AddStaticText(0, kLabelFlags, 0, 0, "Scene Path");
-  sceneField_ = AddCustomGadget(kScenePathGadget, ZOR_GADGET_FILENAME, kFitFlags, 800, 0, fieldSettings);
-  AddStaticText(0, kLabelFlags, 0, 0, "Reference Path");
-  referenceField_ =
-      AddCustomGadget(kReferencePathGadget, ZOR_GADGET_FILENAME, kFitFlags, 0, 0, fieldSettings);
+  AddFolderFields();
   GroupEnd();
 
-  GroupBegin(0, kFitFlags, 1, 0, String(), 0);
-  continueBoxMade_ = AddCheckbox(kContinueGadget, kFitFlags, 0, 0, "Continue interrupted reference build");
+  GroupBegin(0, ZOR_LAYOUT_FIT, 1, 0, String(), 0);
+  continueBoxMade_ =
+      AddCheckbox(kContinueGadget, ZOR_LAYOUT_FIT, 0, 0, "Continue interrupted reference build");
   SetBool(kContinueGadget, false);
-  AddCheckbox(kClusterGadget, kFitFlags, 0, 0, "Use Cluster Render");
+  AddCheckbox(kClusterGadget, ZOR_LAYOUT_FIT, 0, 0, "Use Cluster Render");
   SetBool(kClusterGadget, true);
-  AddCheckbox(kOpenGlGadget, kFitFlags, 0, 0, "OpenGL Rendering");
+  AddCheckbox(kOpenGlGadget, ZOR_LAYOUT_FIT, 0, 0, "OpenGL Rendering");
   SetBool(kOpenGlGadget, true);
-  GroupBegin(0, kFitFlags, 2, 0, String(), 0);
-  AddStaticText(0, kLabelFlags, 0, 0, "Override");
-  AddComboBox(kOverrideGadget, kFitFlags);
+  GroupBegin(0, ZOR_LAYOUT_FIT, 2, 0, String(), 0);
+  AddStaticText(0, ZOR_LAYOUT_LEFT, 0, 0, "Override");
+  AddComboBox(kOverrideGadget, ZOR_LAYOUT_FIT);
   AddChild(kOverrideGadget, 0, "None");
   AddChild(kOverrideGadget, 1, "Physical - Standard");
   AddChild(kOverrideGadget, 2, "Physical - Embree Faster");
@@ -69,21 +56,15 @@ bool RenderatorSettingsDialog::BuildLayout() {
 }
 
 bool RenderatorSettingsDialog::InitializeValues() {
-  if (sceneField_.IsValid()) sceneField_.SetFilename(scenePath_);
-  if (referenceField_.IsValid()) referenceField_.SetFilename(referencePath_);
+  ShowFolders();
   UpdateEnabling();
   return true;
 }
 
 bool RenderatorSettingsDialog::OnGadgetCommand(int32_t gadgetId, const BaseContainer& msg) {
   bool value = false;
+  ReadFolderField(gadgetId);
   switch (gadgetId) {
-    case kScenePathGadget:
-      if (sceneField_.IsValid()) sceneField_.GetFilename(scenePath_);
-      break;
-    case kReferencePathGadget:
-      if (referenceField_.IsValid()) referenceField_.GetFilename(referencePath_);
-      break;
     case kContinueGadget:
       if (continueBoxMade_ && GetBool(kContinueGadget, value))
         g_renderatorSettings.continueBuild = value ? 1 : 0;
@@ -100,34 +81,33 @@ bool RenderatorSettingsDialog::OnGadgetCommand(int32_t gadgetId, const BaseConta
     default:
       break;
   }
-  if (gadgetId >= kScenePathGadget && gadgetId <= kClusterGadget) UpdateEnabling();
+  if (gadgetId >= kSceneFolderGadget && gadgetId <= kClusterGadget) UpdateEnabling();
   return GeModalDialog::OnGadgetCommand(gadgetId, msg);
 }
 
 void RenderatorSettingsDialog::UpdateEnabling() {
-  const bool bothNamed = !scenePath_.GetFile().IsEmpty() && !referencePath_.GetFile().IsEmpty();
+  const bool bothNamed = !GetSceneFolder().GetFile().IsEmpty() && !GetReferenceFolder().GetFile().IsEmpty();
   Enable(kContinueGadget, bothNamed);
 }
 
 bool RenderatorData::Execute(HostDocument*) {
-  BaseContainer stored = GetStoredPluginSettings(kRenderatorPluginId);
+  BaseContainer stored = GetStoredPluginSettings(kRenderatorId);
   OwnedObj<RenderatorSettingsDialog> dialog =
       NewOwnedObj(RenderatorSettingsDialog, stored.GetFilename(kStoredScenePath),
                   stored.GetFilename(kStoredReferencePath));
   if (!dialog || !dialog->Open(-1, -1)) return true;
-  stored.SetFilename(kStoredScenePath, dialog->GetScenePath());
-  stored.SetFilename(kStoredReferencePath, dialog->GetReferencePath());
+  stored.SetFilename(kStoredScenePath, dialog->GetSceneFolder());
+  stored.SetFilename(kStoredReferencePath, dialog->GetReferenceFolder());
   stored.SetBool(kStoredContinue, g_renderatorSettings.continueBuild != 0);
   stored.SetInt32(kStoredOverride, g_renderatorSettings.overrideChoice);
   stored.SetInt32(kStoredOpenGl, dialog->GetOpenGl());
-  SetStoredPluginSettings(kRenderatorPluginId, stored, kAddSettingsFlag);
-  if (!dialog->GetScenePath().IsEmpty()) {
-    RunRenderator(dialog->GetScenePath(), dialog->GetReferencePath(), dialog->GetOpenGl());
+  SetStoredPluginSettings(kRenderatorId, stored, ZOR_SETTINGS_ADD);
+  if (!dialog->GetSceneFolder().IsEmpty()) {
+    RunRenderator(dialog->GetSceneFolder(), dialog->GetReferenceFolder(), dialog->GetOpenGl());
   }
   return true;
 }
 
 bool RegisterRenderator() {
-  return RegisterCommandPlugin(kRenderatorPluginId, "Renderator", 0, nullptr, String(),
-                               NewObj(RenderatorData));
+  return RegisterCommandPlugin(kRenderatorId, "Renderator", 0, nullptr, String(), NewObj(RenderatorData));
 }

@@ -3,15 +3,16 @@
 #pragma once
 #include <cstdint>
 
+#include "scene_batch/batch_report.h"
 #include "zor_filename.h"
 #include "zor_string.h"
 
 enum SceneStatus : int32_t {
-  SCENE_STATUS_PENDING = 0,
-  SCENE_STATUS_OK = 1,
-  SCENE_STATUS_ERROR = 2,
-  SCENE_STATUS_CREATED = 3,
-  SCENE_STATUS_SKIPPED = 4
+  kSceneStatusPending = 0,
+  kSceneStatusOk = 1,
+  kSceneStatusError = 2,
+  kSceneStatusCreated = 3,
+  kSceneStatusSkipped = 4
 };
 
 struct SceneResult {
@@ -23,61 +24,6 @@ struct SceneResult {
 };
 
 inline constexpr int32_t kResultListCapacity = 100000;
-
-// What the report writer asks of a list: its lines, and for each line the values it is made from, so
-// that a line is formatted again only when one of them changed.
-struct ReportLineKey {
-  const void* identity;  // the scene's file object: set once per record and moved along by sorting
-  double values[3];
-  int32_t flags;
-};
-
-class ReportLineSource {
- public:
-  virtual int32_t LineCount() = 0;
-  // the key first, then the line: a key may bring its record up to date with what its line shows
-  virtual ReportLineKey LineKey(int32_t index) = 0;
-  virtual String Line(int32_t index) = 0;
-
- protected:
-  ~ReportLineSource() = default;
-};
-
-// The report's bytes as last written and what each line was made from, so that rewriting the report
-// after a scene formats only the lines whose record changed since. Formatting every line again after
-// every scene made a run's time per scene grow with its number of scenes.
-class ReportCache {
- public:
-  ReportCache() = default;
-  ~ReportCache() { Release(); }
-  ReportCache(const ReportCache&) = delete;
-  ReportCache& operator=(const ReportCache&) = delete;
-
-  void Release();
-  // Brings the bytes up to date with the lines (header and line ends included); false when host memory
-  // ran out, and the cache is then empty.
-  bool Update(ReportLineSource& lines, int32_t hostVersion);
-  const char* Data() const { return bytes_; }
-  int64_t Size() const { return size_; }
-
- private:
-  struct LineSource;
-  bool GrowSources(int32_t count);
-  bool Splice(int64_t offset, int64_t oldLength, const char* line, int64_t length);
-
-  LineSource* sources_ = nullptr;  // one per line formatted so far, by position
-  int32_t sourceCount_ = 0;
-  int32_t sourceCapacity_ = 0;
-  char* bytes_ = nullptr;
-  int64_t size_ = 0;
-  int64_t capacity_ = 0;
-  int32_t headerVersion_ = 0;
-  int64_t headerLength_ = 0;  // 0: no header yet
-};
-
-// Replaces the report file's contents with the header and the lines; a file that cannot be opened is
-// told to the user in a message box and nothing is written.
-void WriteReportLines(ReportLineSource& lines, ReportCache& cache, const Filename& reportFile);
 
 // A fixed block of records taken from host memory in one allocation per run and never grown. Only
 // the records below the fill count are constructed; the rest of the block stays zeroed, which is what
@@ -109,19 +55,9 @@ class ResultList {
 
 const char* SceneStatusWord(int32_t status);
 
-// the text followed by blanks up to at least ten characters
-String ColumnText(const String& text);
-// seconds with two fraction digits, e.g. 12.34
-String TimeText(double seconds);
-// "+5.00%" / "-10.00%" / "0.00%", as a column
-String PercentText(double value);
-// the host API version as 16.050
-String HostVersionText(int32_t version);
-
 // One report line (without the line end) for the record at position index. A skipped record shows
 // its reference time as its time, so its tnew is set to told first.
 String ReportLine(int32_t index, SceneResult& record);
-String ReportHeader(int32_t hostVersion);
 
 // Replaces the report file's contents with the whole list; a file that cannot be opened is told to
 // the user in a message box and nothing is written.

@@ -1,8 +1,9 @@
 #include "renderator_run.h"
 
 #include "ge_mtools.h"
-#include "renderator_progress.h"
 #include "renderator_worker.h"
+#include "scene_batch/batch_dialogs.h"
+#include "scene_batch/batch_run.h"
 #include "zor_file.h"
 #include "zor_general.h"
 #include "zor_gui.h"
@@ -14,14 +15,34 @@ RenderatorRunState* g_renderatorRun = nullptr;
 
 namespace {
 
+String* RunStatusText() {
+  return g_renderatorRun ? &g_renderatorRun->statusText : nullptr;
+}
+
+ProgressDialogSetup ProgressSetup() {
+  const RenderatorRunState* run = g_renderatorRun;
+  const bool comparing = run && run->buildFlag == 0 && run->continueBuild == 0;
+  return ProgressDialogSetup{
+      String(comparing ? "Renderator - comparing files" : "Renderator - building comparison base"),
+      kRenderatorId, kRenderatorEndEvent, false, RunStatusText};
+}
+
+}  // namespace
+
+// The progress dialog of a run with a user interface.
+class ZDialog : public BatchProgressDialog {
+ public:
+  ZDialog() : BatchProgressDialog(ProgressSetup()) {}
+};
+
+namespace {
+
 int32_t StartWorker(int32_t openGl) {
   OwnedObj<PreviewThread> thread = NewOwnedObj(PreviewThread, openGl);
   if (!thread) return 0;
-  if (GeRunsWithoutGui()) return thread->Start(ZOR_THREAD_SYNC) ? 1 : 0;
-  if (!thread->Start(ZOR_THREAD_ASYNC)) return 0;
-  OwnedObj<ZDialog> dialog = NewOwnedObj(ZDialog);
-  if (dialog) dialog->Open(-1, -1);
-  thread->End(true);
+  OwnedObj<ZDialog> dialog;
+  const BatchStart start = RunBatchThread(*thread, dialog);
+  if (start != BatchStart::kWithDialog) return start == BatchStart::kSynchronous ? 1 : 0;
   // A user who closed the dialog before the run ended has not seen how it ended: the final text
   // (naming the scene at which it stopped) is shown once the worker is done.
   if (!dialog || !dialog->SawRunEnd()) {
@@ -37,26 +58,8 @@ String SceneNumberText(int32_t index) {
   return String::FromFloat(double(index) + 1.0, 4, 0, false, '0');
 }
 
-Filename NextResultFolder(const Filename& sceneFolder, int32_t hostVersion) {
-  const String prefix =
-      "_renderator_" + String::FromFloat(double(hostVersion) / 1000.0, 0, 3, false, '0') + "_";
-  for (int64_t n = 1;; ++n) {
-    const Filename candidate = sceneFolder + Filename(prefix + String::FromInt(n));
-    if (!FolderExists(candidate)) return candidate;
-  }
-}
-
-bool CreateNumberedResultFolder(const Filename& sceneFolder, Filename& resultFolder) {
-  // Another run may take the same number between the test and the creation; the creation then
-  // fails on a folder that exists, which is left to that run, and the next number is tried.
-  for (;;) {
-    resultFolder = NextResultFolder(sceneFolder, GetHostApiVersion());
-    if (CreateFolder(resultFolder)) return true;
-    if (!FolderExists(resultFolder)) {
-      GeMessageBox("Error creating resultdir");
-      return false;
-    }
-  }
+void CollectScenes(const Filename& folder, ResultList& list) {
+  CollectSceneFilesInto(folder, list);
 }
 
 namespace {
@@ -105,7 +108,7 @@ int32_t RunRenderator(const Filename& sceneFolder, const Filename& referenceFold
   }
 
   GePrint("start renderator to: " + run.resultFolder.GetString());
-  run.reportFile = run.resultFolder + Filename("_result.txt");
+  run.reportFile = ReportFileIn(run.resultFolder);
 
   CollectScenes(sceneFolder, run.results);
   SortScenes(run.results);
@@ -115,7 +118,7 @@ int32_t RunRenderator(const Filename& sceneFolder, const Filename& referenceFold
     run.buildFlag = 1;
   } else {
     run.buildFlag = 0;
-    if (!ReadReferenceReport(run.results, referenceFolder + Filename("_result.txt"))) {
+    if (!ReadReferenceReport(run.results, ReportFileIn(referenceFolder))) {
       GeMessageBox("Outdated reference");
       return 0;
     }

@@ -4,6 +4,7 @@
 #include <cstdint>
 
 #include "renderator_report.h"
+#include "scene_batch/scene_collect.h"
 #include "zor_filename.h"
 #include "zor_string.h"
 
@@ -29,25 +30,15 @@ struct RenderatorRunState {
 };
 extern RenderatorRunState* g_renderatorRun;
 
-// Special events of the run, posted to the host's open dialogs.
-inline constexpr int32_t kRenderatorStatusEvent = 1001198;
+// The command's id; also the special event, posted to the host's open dialogs, that says the status
+// text changed.
+inline constexpr int32_t kRenderatorId = 1001198;
 inline constexpr int32_t kRenderatorEndEvent = 1001199;
 
 // Blocks until the run has ended. Answers the thread start result, 0 after "Outdated reference" and
 // 1 after "Error creating resultdir". openGl selects the hardware renderer for every scene.
 int32_t RunRenderator(const Filename& sceneFolder, const Filename& referenceFolder, int32_t openGl);
 
-// Where collected scene files go; false when the list is full, and further scenes are passed over.
-class SceneSink {
- public:
-  virtual bool Append(const Filename& file) = 0;
-
- protected:
-  ~SceneSink() = default;
-};
-// Appends every scene file (suffix "zor") below folder, sub-folders included, each folder once however
-// many links lead to it; the links passed over are named on the console.
-void CollectSceneFiles(const Filename& folder, SceneSink& sink);
 // Appends every scene file (suffix "zor") below folder, sub-folders included, each folder once however
 // many links lead to it; the links passed over are named on the console.
 void CollectScenes(const Filename& folder, ResultList& list);
@@ -56,8 +47,3 @@ void SortScenes(ResultList& list);
 
 // "0001" for the first scene; more digits when needed.
 String SceneNumberText(int32_t index);
-// The first "_renderator_<version>_<N>" below the scene folder that does not exist yet.
-Filename NextResultFolder(const Filename& sceneFolder, int32_t hostVersion);
-// Creates the next numbered result folder below the scene folder; false (after the message "Error
-// creating resultdir") when it cannot be created.
-bool CreateNumberedResultFolder(const Filename& sceneFolder, Filename& resultFolder);

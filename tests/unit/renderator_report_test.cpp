@@ -53,7 +53,7 @@ class RenderatorReport : public ::testing::Test {
 
   // records with the given paths, all pending
   void Scenes(int count) {
-    for (int i = 0; i < count; ++i) Add(("/s/" + std::to_string(i) + ".zor").c_str(), SCENE_STATUS_PENDING);
+    for (int i = 0; i < count; ++i) Add(("/s/" + std::to_string(i) + ".zor").c_str(), kSceneStatusPending);
   }
 
   test_support::WithHost host_{test_support::RealHostTable()};
@@ -67,14 +67,14 @@ const std::string kBlanks30(30, ' ');
 TEST_F(RenderatorReport, LinesHoldTenCharacterColumnsPercentagesAndStatusWords) {
   EXPECT_EQ(ReportHeader(16050).ToUtf8(), "16.050    Status    Tnew      Told      Trel      Diff      Name");
 
-  Add("/s/a.zor", SCENE_STATUS_OK, 2.5, 2.0, 0.0);
-  Add("/s/b.zor", SCENE_STATUS_OK, 1.2, 0.0, 0.0123);
-  Add("/s/c.zor", SCENE_STATUS_OK, 0.9, 1.0, 255.0 / 76500.0);
-  Add("/s/d.zor", SCENE_STATUS_SKIPPED, 0.0, 3.25);
-  Add("/s/e.zor", SCENE_STATUS_PENDING);
-  Add("/s/f.zor", SCENE_STATUS_ERROR, 0.5);
-  Add("/s/g.zor", SCENE_STATUS_CREATED, 12.34);
-  Add("/s/h.zor", SCENE_STATUS_OK, 123456789.5, 0.0, 1.0);
+  Add("/s/a.zor", kSceneStatusOk, 2.5, 2.0, 0.0);
+  Add("/s/b.zor", kSceneStatusOk, 1.2, 0.0, 0.0123);
+  Add("/s/c.zor", kSceneStatusOk, 0.9, 1.0, 255.0 / 76500.0);
+  Add("/s/d.zor", kSceneStatusSkipped, 0.0, 3.25);
+  Add("/s/e.zor", kSceneStatusPending);
+  Add("/s/f.zor", kSceneStatusError, 0.5);
+  Add("/s/g.zor", kSceneStatusCreated, 12.34);
+  Add("/s/h.zor", kSceneStatusOk, 123456789.5, 0.0, 1.0);
 
   EXPECT_EQ(Line(0), "1         OK        2.50      2.00      +25.00%   None      /s/a.zor");
   // no reference time: Told shows 0.00 and Trel stays blank
@@ -100,10 +100,10 @@ TEST_F(RenderatorReport, WrittenReportIsReadBackByPosition) {
   WriteReport(list_, report);
   EXPECT_EQ(ReadText("_result.txt"), "16.050    Status    Tnew      Told      Trel      Diff      Name\n");
 
-  Add("/s/a.zor", SCENE_STATUS_CREATED, 1.5);
-  Add("/s/b b.zor", SCENE_STATUS_OK, 0.25, 1.0);
-  Add("/s/c.zor", SCENE_STATUS_SKIPPED, 0.0, 7.0);
-  Add("/s/d.zor", SCENE_STATUS_ERROR, 0.0);
+  Add("/s/a.zor", kSceneStatusCreated, 1.5);
+  Add("/s/b b.zor", kSceneStatusOk, 0.25, 1.0);
+  Add("/s/c.zor", kSceneStatusSkipped, 0.0, 7.0);
+  Add("/s/d.zor", kSceneStatusError, 0.0);
   WriteReport(list_, report);
   const std::string written = ReadText("_result.txt");
   EXPECT_EQ(std::count(written.begin(), written.end(), '\n'), 5);
@@ -145,39 +145,39 @@ TEST_F(RenderatorReport, RewritesMatchAFreshFormattingOfTheSameRecords) {
 
   // out of order, so that sorting later moves records that already have lines
   for (const char* path : {"/s/e.zor", "/s/d.zor", "/s/c.zor", "/s/b.zor", "/s/a.zor"}) {
-    Add(path, SCENE_STATUS_PENDING);
+    Add(path, kSceneStatusPending);
   }
   rewrite("all pending");
   SortScenes(list_);
   rewrite("sorted");
 
-  list_[0].status = SCENE_STATUS_CREATED;
+  list_[0].status = kSceneStatusCreated;
   list_[0].tnew = 1.25;
   rewrite("first scene done");
 
   // an earlier line grows (a time wider than its column) and every later line moves
-  list_[1].status = SCENE_STATUS_OK;
+  list_[1].status = kSceneStatusOk;
   list_[1].told = 2.0;
   list_[1].tnew = 123456789.5;
   list_[1].diff = 0.0123;
-  list_[3].status = SCENE_STATUS_SKIPPED;
+  list_[3].status = kSceneStatusSkipped;
   list_[3].told = 7.0;
   rewrite("a wide line and a skipped one");
   EXPECT_EQ(list_[3].tnew, 7.0);
 
   // ... and shrinks again; a line before it changes in the same write
-  list_[0].status = SCENE_STATUS_ERROR;
+  list_[0].status = kSceneStatusError;
   list_[1].tnew = 2.5;
   list_[1].diff = 0.0;
   rewrite("lines changed back");
 
-  list_[4].status = SCENE_STATUS_ERROR;
+  list_[4].status = kSceneStatusError;
   rewrite("the run ended at the last scene");
 
   // a list filled again from the start after a release is written whole, nothing of the old one left
   list_.Release();
   ASSERT_TRUE(list_.Allocate());
-  Add("/t/only.zor", SCENE_STATUS_CREATED, 0.5);
+  Add("/t/only.zor", kSceneStatusCreated, 0.5);
   rewrite("a new list");
   list_.Append(Filename("/t/second.zor"));
   rewrite("a record appended");

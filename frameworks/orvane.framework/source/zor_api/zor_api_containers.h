@@ -77,3 +77,6 @@ typedef struct HostContainerTable {
 #ifdef __cplusplus
 }
 #endif
+
+/* flags of set_plugin_settings: the container is added to what the host stores */
+enum { ZOR_SETTINGS_ADD = 1 };

@@ -246,3 +246,12 @@ typedef struct HostGuiTable {
 #ifdef __cplusplus
 }
 #endif
+
+/* Layout flags of a gadget or group: how it sits in its cell of the group's grid. */
+enum {
+  ZOR_LAYOUT_LEFT = 0x08,  /* left aligned, at its own width */
+  ZOR_LAYOUT_FIT_H = 0x18, /* left aligned and stretched across the cell */
+  ZOR_LAYOUT_FIT = 0x38    /* stretched across and down the cell */
+};
+/* settings entry of a ZOR_GADGET_FILENAME gadget: true when it chooses a folder rather than a file */
+enum { ZOR_FILENAME_CHOOSES_FOLDER = 10000 };

@@ -1,14 +1,16 @@
 // Scene collection: every scene file below the scene folder. Folders are known by their identity
 // (device and file number), so a symbolic link can neither lead the collection in circles nor make
 // it collect a folder twice; every link passed over is named on the console.
-#include "renderator_run.h"
+#include "scene_collect.h"
+
 #include "zor_file.h"
 #include "zor_general.h"
+#include "zor_gui.h"
 #include "zor_memory.h"
 
 namespace {
 
-enum class Visit { New, Seen, NoMemory };
+enum class Visit { kNew, kSeen, kNoMemory };
 
 // A set of folder identities, open addressing in one host block that doubles when half full.
 // Identity {0, 0} marks a free slot: no folder has file number 0.
@@ -20,12 +22,12 @@ class FolderSet {
   ~FolderSet() { Free(slots_); }
 
   Visit Insert(const FolderIdentity& id) {
-    if (2 * (count_ + 1) > capacity_ && !Grow()) return Visit::NoMemory;
+    if (2 * (count_ + 1) > capacity_ && !Grow()) return Visit::kNoMemory;
     FolderIdentity* slot = Find(slots_, capacity_, id);
-    if (*slot == id) return Visit::Seen;
+    if (*slot == id) return Visit::kSeen;
     *slot = id;
     ++count_;
-    return Visit::New;
+    return Visit::kNew;
   }
 
  private:
@@ -68,15 +70,15 @@ struct Collection {
 // whose folder the host cannot identify is passed over too, since following it might never end.
 bool Enter(FolderSet& set, const Filename& folder, bool isLink, bool sayIt) {
   FolderIdentity id;
-  Visit visit = Visit::New;
+  Visit visit = Visit::kNew;
   const char* why = nullptr;
   if (!GetFolderIdentity(folder, id)) {
     if (!isLink) return true;
     why = ": its folder cannot be identified";
   } else {
     visit = set.Insert(id);
-    if (visit == Visit::New) return true;
-    why = visit == Visit::Seen ? ": folder already visited" : ": not enough memory to follow it";
+    if (visit == Visit::kNew) return true;
+    why = visit == Visit::kSeen ? ": folder already visited" : ": not enough memory to follow it";
   }
   if (sayIt) GePrint(String(isLink ? "Skipped link " : "Skipped folder ") + folder.GetString() + why);
   return false;
@@ -130,18 +132,24 @@ void CollectSceneFiles(const Filename& folder, SceneSink& sink) {
   FollowLinks(folder, c);
 }
 
-namespace {
-class ResultListSink final : public SceneSink {
- public:
-  explicit ResultListSink(ResultList& list) : list_(list) {}
-  bool Append(const Filename& file) override { return list_.Append(file); }
+Filename NextResultFolder(const Filename& sceneFolder, int32_t hostVersion) {
+  const String prefix =
+      "_renderator_" + String::FromFloat(double(hostVersion) / 1000.0, 0, 3, false, '0') + "_";
+  for (int64_t n = 1;; ++n) {
+    const Filename candidate = sceneFolder + Filename(prefix + String::FromInt(n));
+    if (!FolderExists(candidate)) return candidate;
+  }
+}
 
- private:
-  ResultList& list_;
-};
-}  // namespace
-
-void CollectScenes(const Filename& folder, ResultList& list) {
-  ResultListSink sink(list);
-  CollectSceneFiles(folder, sink);
+bool CreateNumberedResultFolder(const Filename& sceneFolder, Filename& resultFolder) {
+  // Another run may take the same number between the test and the creation; the creation then
+  // fails on a folder that exists, which is left to that run, and the next number is tried.
+  for (;;) {
+    resultFolder = NextResultFolder(sceneFolder, GetHostApiVersion());
+    if (CreateFolder(resultFolder)) return true;
+    if (!FolderExists(resultFolder)) {
+      GeMessageBox("Error creating resultdir");
+      return false;
+    }
+  }
 }
