@@ -6,12 +6,12 @@
 
 #include <algorithm>
 #include <filesystem>
-#include <fstream>
 #include <sstream>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "io_test_support.h"
 #include "scratch_folder.h"
 #include "translator_locator/literal_scanner.h"
 #include "with_host.h"
@@ -86,13 +86,6 @@ TEST(TranslatorLocatorScanner, ListingLinePadsToThirtyCharacters) {
   EXPECT_EQ(ListingLine("\xC3\xA9t\xC3\xA9", "x"), "\xC3\xA9t\xC3\xA9" + std::string(27, ' ') + "x");
 }
 
-std::string ReadFile(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
-
 TEST(TranslatorLocatorFiles, ScansSourcesAndHeadersBelowAFolder) {
   test_support::WithHost host(test_support::RealHostTable());
   test_support::ScratchFolder scratch;
@@ -114,7 +107,7 @@ TEST(TranslatorLocatorFiles, ScansSourcesAndHeadersBelowAFolder) {
     ASSERT_TRUE(output.Close());
   }
   std::vector<std::string> lines;
-  std::stringstream in(ReadFile(out));
+  std::stringstream in(test_support::FileBytes(out));
   for (std::string line; std::getline(in, line);) lines.push_back(line);
   std::sort(lines.begin(), lines.end());
   // the listing keeps the source's bytes: a Latin-1 byte stays one, an escape stays an escape
