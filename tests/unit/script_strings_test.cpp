@@ -280,10 +280,8 @@ TEST_F(ScriptStrings, ImportAssignsEveryMatchingScriptAndSavesAllOfThem) {
   scratch_.write("in/script_DE.txt", "Name:\"Align\" \"Ausrichten\"\nHelp:\"Align\" \"Richtet aus\"\n");
   scratch_.write("in/script_fr.TXT", "\n");
   // names of another form are passed over, whatever they hold
-  scratch_.write("in/script_DEU.txt", "garbage");
-  scratch_.write("in/script_DE.txt.bak", "garbage");
-  scratch_.write("in/scripts_DE.txt", "garbage");
-  scratch_.write("in/script_DE.tx", "garbage");
+  for (const char* other : {"script_DEU.txt", "script_DE.txt.bak", "scripts_DE.txt", "script_DE.tx"})
+    scratch_.write(std::string("in/") + other, "garbage");
   fs::create_directories(scratch_.path() / "in" / "script_IT.txt" / "sub");  // a folder: cannot be opened
 
   user_.folder = (scratch_.path() / "in").string();

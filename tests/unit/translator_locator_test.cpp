@@ -89,13 +89,15 @@ TEST(TranslatorLocatorScanner, ListingLinePadsToThirtyCharacters) {
 TEST(TranslatorLocatorFiles, ScansSourcesAndHeadersBelowAFolder) {
   test_support::WithHost host(test_support::RealHostTable());
   test_support::ScratchFolder scratch;
-  scratch.write("src/a.cpp", "#include \"a.h\"\nint main() { puts(\"Hello World\"); }\n");
-  scratch.write("src/deep/b.H", "#define T \"Title\" // \"not me\"\n");
-  scratch.write("src/deep/c.txt", "\"not a source\"\n");
-  scratch.write("src/deep/d.cpp.bak", "\"not a source\"\n");
-  scratch.write("src/empty.cpp", "");
-  scratch.write("src/latin1.cpp", "x(\"Caf\xE9\");\n");
-  scratch.write("src/escape.cpp", "x(\"Caf\\u00e9\");\n");
+  const std::pair<const char*, const char*> kFiles[] = {
+      {"a.cpp", "#include \"a.h\"\nint main() { puts(\"Hello World\"); }\n"},
+      {"deep/b.H", "#define T \"Title\" // \"not me\"\n"},
+      {"deep/c.txt", "\"not a source\"\n"},
+      {"deep/d.cpp.bak", "\"not a source\"\n"},
+      {"empty.cpp", ""},
+      {"latin1.cpp", "x(\"Caf\xE9\");\n"},
+      {"escape.cpp", "x(\"Caf\\u00e9\");\n"}};
+  for (const auto& [name, text] : kFiles) scratch.write(std::string("src/") + name, text);
   // a link back up the tree is followed once, not for ever
   fs::create_directory_symlink(scratch.path() / "src", scratch.path() / "src" / "deep" / "loop");
 
