@@ -146,6 +146,10 @@ class DistributionSymbols : public DistributionFolder {
  protected:
   fs::path Inside() const { return Startup() / "frameworks" / "orvane.framework"; }
   fs::path Beside() const { return scratch_.path() / "frameworks" / "orvane.framework"; }
+  // a header of the tree inside, or of the one beside when its name starts with "beside/"
+  fs::path Sdk(const std::string& name) const {
+    return name.starts_with("beside/") ? Beside() / name.substr(7) : Inside() / name;
+  }
 
   ParseRun Parse() {
     ParseRun run;
@@ -171,24 +175,16 @@ class DistributionSymbols : public DistributionFolder {
 };
 
 TEST_F(DistributionSymbols, ScanOrderAndWhichFilesAreRead) {
-  // Each header gives one enumerator and one define named after it.
-  auto header = [](const std::string& tag) { return "#define D_" + tag + " 1\nenum { E_" + tag + " };\n"; };
-  Write(Inside() / "b.h", header("b"));
-  Write(Inside() / "sub" / "ge_win_math.h", header("win"));
-  Write(Beside() / "a.h", header("a"));
-  Write(Inside() / "deep" / "er" / "lib_description.h", header("lib"));
-  // skipped folders and files
-  Write(Inside() / "x" / "description" / "c.h", header("c"));
-  Write(Inside() / "zor_scaling" / "c.h", header("c"));
-  Write(Inside() / "zor_preview" / "c.h", header("c"));
-  Write(Inside() / "ge_mac_types.h", header("mac"));
-  Write(Inside() / "xzr_colors.h", header("colors"));
-  Write(Inside() / "zor_gl.h", header("gl"));
-  Write(Inside() / "notes.txt", header("txt"));
-  // taken: a folder that only begins with a skipped name, a name with ge_mac later, an upper-case suffix
-  Write(Inside() / "zor_preview_x" / "p.h", header("p"));
-  Write(Inside() / "my_ge_mac.h", header("my"));
-  Write(Beside() / "U.H", header("U"));
+  // Each header gives one enumerator and one define named after its tag. Taken besides the plain ones: a
+  // folder that only begins with a skipped name, a name with ge_mac later, an upper-case suffix; the
+  // rest are skipped folders and files.
+  for (const std::string entry :
+       {"b.h:b", "sub/ge_win_math.h:win", "beside/a.h:a", "deep/er/lib_description.h:lib",
+        "zor_preview_x/p.h:p", "my_ge_mac.h:my", "beside/U.H:U", "x/description/c.h:c", "zor_scaling/c.h:c",
+        "zor_preview/c.h:c", "ge_mac_types.h:mac", "xzr_colors.h:colors", "zor_gl.h:gl", "notes.txt:txt"}) {
+    const std::string tag = entry.substr(entry.find(':') + 1);
+    Write(Sdk(entry.substr(0, entry.find(':'))), "#define D_" + tag + " 1\nenum { E_" + tag + " };\n");
+  }
 
   const ParseRun run = Parse();
   ASSERT_TRUE(run.ok);
@@ -204,8 +200,7 @@ TEST_F(DistributionSymbols, WhatEachDefineAndEnumeratorBecomes) {
       "ERROR ERROR ERROR ERROR ERROR ERROR ERROR ERROR";  // a define without a name, per pass
   const struct {
     const char* what;
-    std::vector<std::pair<std::string, std::string>>
-        headers;  // in the framework folder inside ("beside/": beside)
+    std::vector<std::pair<std::string, std::string>> headers;  // named as Sdk() takes them
     Lines symbols;
     Lines console;
   } kCases[] = {
@@ -282,8 +277,7 @@ TEST_F(DistributionSymbols, WhatEachDefineAndEnumeratorBecomes) {
     SCOPED_TRACE(c.what);
     fs::remove_all(Inside());
     fs::remove_all(Beside());
-    for (const auto& [name, text] : c.headers)
-      Write(name.starts_with("beside/") ? Beside() / name.substr(7) : Inside() / name, text);
+    for (const auto& [name, text] : c.headers) Write(Sdk(name), text);
     const ParseRun run = Parse();
     ASSERT_TRUE(run.ok);
     EXPECT_EQ(Symbols(), c.symbols);

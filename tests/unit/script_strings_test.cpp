@@ -3,6 +3,7 @@
 // import assigns, reports and saves.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <memory>
 #include <optional>
@@ -27,6 +28,7 @@ struct FakeScript {
   std::string identifier;
   BaseContainer data;  // not valid: the script has no data container
   bool hasData = true;
+  int32_t collection = 0;
   std::vector<std::string> writes;  // the files the module asked to write the script to
 };
 
@@ -46,28 +48,21 @@ HostScriptItem* AsItem(FakeScript* script) {
   return reinterpret_cast<HostScriptItem*>(script);
 }
 
-HostScriptItem* FindNext(const FakeScript* after, int32_t collection) {
+// the script after `after` in its collection, the first one when after is null
+HostScriptItem* Next(int32_t collection, const FakeScript* after) {
   const auto& list = g_user->collections[collection];
-  for (size_t i = 0; i < list.size(); ++i) {
-    if (after == nullptr) return AsItem(list[i]);
-    if (list[i] == after) return i + 1 < list.size() ? AsItem(list[i + 1]) : nullptr;
-  }
-  return nullptr;
+  const auto at = after ? std::find(list.begin(), list.end(), after) + 1 : list.begin();
+  return at < list.end() ? AsItem(*at) : nullptr;
 }
 
 HostScriptTable FakeScripts() {
   HostScriptTable table{};
   table.size = sizeof(HostScriptTable);
-  table.collection_first = [](int32_t collection) -> HostScriptItem* {
-    return collection == 0 || collection == 1 ? FindNext(nullptr, collection) : nullptr;
+  table.collection_first = [](int32_t collection) {
+    return collection == 0 || collection == 1 ? Next(collection, nullptr) : nullptr;
   };
-  table.collection_next = [](const HostScriptItem* item) -> HostScriptItem* {
-    for (int32_t collection : {0, 1}) {
-      for (FakeScript* script : g_user->collections[collection]) {
-        if (script == AsScript(item)) return FindNext(script, collection);
-      }
-    }
-    return nullptr;
+  table.collection_next = [](const HostScriptItem* item) {
+    return Next(AsScript(item)->collection, AsScript(item));
   };
   table.item_identifier = [](const HostScriptItem* item, HostString* out) {
     String text(AsScript(item)->identifier.c_str());
@@ -140,6 +135,7 @@ class ScriptStrings : public ::testing::Test {
     scripts_list_.push_back(std::make_unique<FakeScript>());
     FakeScript& script = *scripts_list_.back();
     script.identifier = identifier;
+    script.collection = collection;
     script.data.SetInt32(5, 42);  // another value of the script, never a language
     for (const Texts& t : texts) {
       BaseContainer language(localize::LanguageId(t.language[0], t.language[1]));
@@ -388,7 +384,7 @@ TEST_F(ScriptStrings, FileNamesAndFolders) {
   for (const auto& [name, expected] : kNames) {
     int32_t id = 0;
     EXPECT_EQ(localize::IsScriptStringFileName(Filename(name), id), expected != 0) << name;
-    if (expected != 0) EXPECT_EQ(id, expected) << name;
+    EXPECT_EQ(expected != 0 ? id : 0, expected) << name;
   }
   EXPECT_TRUE(localize::ScriptFolder(1).GetString().ToUtf8().ends_with("resource/modules/zorplugin/scripts"));
   EXPECT_EQ(localize::ScriptFolder(0).GetString().ToUtf8(), g_library + "3/scripts");
