@@ -28,7 +28,7 @@ class LoadedModule {
   ~LoadedModule() {
     if (handle_) dlclose(handle_);
   }
-  bool ok() const { return handle_ && main && modules; }
+  bool Ok() const { return handle_ && main && modules; }
   int32_t operator()(int32_t action, void* p1 = nullptr, void* p2 = nullptr, void* p3 = nullptr) const {
     return main(action, p1, p2, p3);
   }
@@ -64,7 +64,7 @@ const HostFunctionTable g_host = zorhost::make_host_table(16050);
 
 TEST(ModuleFrame, ExportsOnlyTheEntryAndTheRecordChain) {
   LoadedModule module;
-  ASSERT_TRUE(module.ok()) << dlerror();
+  ASSERT_TRUE(module.Ok()) << dlerror();
   const NexalModuleRecord* record = *module.modules;
   ASSERT_NE(record, nullptr);
   EXPECT_STREQ(record->id, "net.nexal.zor.relkit");
@@ -106,7 +106,7 @@ TEST(ModuleFrame, ExportsOnlyTheEntryAndTheRecordChain) {
 
 TEST(ModuleFrame, ActionTable) {
   LoadedModule module;
-  ASSERT_TRUE(module.ok()) << dlerror();
+  ASSERT_TRUE(module.Ok()) << dlerror();
   ModulePath path;
   ASSERT_EQ(module.Bind(&g_host, path.name), 1);
   EXPECT_EQ(module(ZOR_ACTION_QUERY), 5);
@@ -141,7 +141,7 @@ TEST(ModuleFrame, ActionTable) {
 
 TEST(ModuleFrame, OnlyTheLastEndReleasesAndAFullCycleLeaksNothing) {
   LoadedModule module;
-  ASSERT_TRUE(module.ok()) << dlerror();
+  ASSERT_TRUE(module.Ok()) << dlerror();
   ModulePath path;
   const int64_t before = LiveBlocks();
   ASSERT_EQ(module.Bind(&g_host, path.name), 1);
@@ -167,7 +167,7 @@ TEST(ModuleFrame, AnOldHostOrAMissingFileNameIsRefusedWithoutAllocating) {
   for (const auto& [version, name, answer] :
        {std::tuple{15999, path.name, -3}, {16050, nullptr, -3}, {16000, path.name, 1}}) {
     LoadedModule module;
-    ASSERT_TRUE(module.ok()) << dlerror();
+    ASSERT_TRUE(module.Ok()) << dlerror();
     const HostFunctionTable table = zorhost::make_host_table(version);
     const int64_t allocations = TotalAllocations();
     EXPECT_EQ(module.Bind(&table, name), answer) << version;
@@ -180,7 +180,7 @@ TEST(ModuleFrame, AnOldHostOrAMissingFileNameIsRefusedWithoutAllocating) {
 
 TEST(ModuleFrame, WithTheToolsSwitchOffStartRegistersNothing) {
   LoadedModule module;
-  ASSERT_TRUE(module.ok()) << dlerror();
+  ASSERT_TRUE(module.Ok()) << dlerror();
   ModulePath path;
   const size_t commands = zorhost::registered_commands().size();
   ASSERT_EQ(module.Bind(&g_host, path.name), 1);
