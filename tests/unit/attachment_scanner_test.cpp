@@ -8,6 +8,7 @@
 
 #include "attachment_scanner/attachment_scanner_command.h"
 #include "attachment_scanner/attachment_scanner_run.h"
+#include "io_test_support.h"
 #include "scratch_folder.h"
 #include "with_host.h"
 #include "zor_document.h"
@@ -25,24 +26,22 @@ class AttachmentScannerRules : public ::testing::Test {
 TEST_F(AttachmentScannerRules, ReportRowsShowOnlyWhatACrashCheckKnows) {
   ASItem item;
   item.file = Filename("/crashes/1234/scene.zor");
+  const auto row = [&](int32_t index, int32_t missing) {
+    return ScannerReportLine(index, item, missing).ToUtf8();
+  };
   // not saved, nothing measured: ERROR, blank times, Diff "None", the bare file name
-  EXPECT_EQ(ScannerReportLine(0, item, 0).ToUtf8(),
-            "1         ERROR     0.00                          None      scene.zor");
+  EXPECT_EQ(row(0, 0), "1         ERROR     0.00                          None      scene.zor");
   item.saved = 1;
   item.tnew = 1.5;
-  EXPECT_EQ(ScannerReportLine(41, item, 0).ToUtf8(),
-            "42        OK        1.50                          None      scene.zor");
+  EXPECT_EQ(row(41, 0), "42        OK        1.50                          None      scene.zor");
   // the reference folder was missing: all three comparison columns blank
-  EXPECT_EQ(ScannerReportLine(41, item, 1).ToUtf8(),
-            "42        OK        1.50                                    scene.zor");
+  EXPECT_EQ(row(41, 1), "42        OK        1.50                                    scene.zor");
   // a reference time and a difference, should a list carry them
   item.told = 1.0;
   item.diff = 0.25;
-  EXPECT_EQ(ScannerReportLine(0, item, 0).ToUtf8(),
-            "1         OK        1.50      1.00      +50.00%   +25.00%   scene.zor");
+  EXPECT_EQ(row(0, 0), "1         OK        1.50      1.00      +50.00%   +25.00%   scene.zor");
   item.tnew = 0.0;
-  EXPECT_EQ(ScannerReportLine(0, item, 0).ToUtf8(),
-            "1         OK        0.00                          +25.00%   scene.zor");
+  EXPECT_EQ(row(0, 0), "1         OK        0.00                          +25.00%   scene.zor");
 }
 
 TEST_F(AttachmentScannerRules, TheReportIsRewrittenWholeAfterEachChange) {
@@ -54,23 +53,16 @@ TEST_F(AttachmentScannerRules, TheReportIsRewrittenWholeAfterEachChange) {
   run.items[1].saved = 1;
   run.items[1].tnew = 2.25;
   WriteScannerReport(run);
-  std::ifstream in(scratch_.path() / "_result.txt");
-  std::string header, first, second, more;
-  std::getline(in, header);
-  std::getline(in, first);
-  std::getline(in, second);
-  EXPECT_EQ(header, "16.050    Status    Tnew      Told      Trel      Diff      Name");
-  EXPECT_EQ(first, "1         ERROR     0.00                          None      b.zor");
-  EXPECT_EQ(second, "2         OK        2.25                          None      a.zor");
-  EXPECT_FALSE(std::getline(in, more));
+  EXPECT_EQ(test_support::FileBytes(scratch_.path() / "_result.txt"),
+            "16.050    Status    Tnew      Told      Trel      Diff      Name\n"
+            "1         ERROR     0.00                          None      b.zor\n"
+            "2         OK        2.25                          None      a.zor\n");
 }
 
 TEST_F(AttachmentScannerRules, ScenesAreFoundInEveryFolderAndSortedByPath) {
   const fs::path root = scratch_.path() / "crashes";
-  for (const char* name : {"z.zor", "b/2/s.zor", "b/10/s.zor", "a/s.ZOR", "a/notes.txt", "c/d/e/f.zor"}) {
-    fs::create_directories((root / name).parent_path());
-    std::ofstream(root / name) << "{}";
-  }
+  for (const char* name : {"z.zor", "b/2/s.zor", "b/10/s.zor", "a/s.ZOR", "a/notes.txt", "c/d/e/f.zor"})
+    scratch_.write(std::string("crashes/") + name, "{}");
   ASItemList items;
   CollectAttachmentScenes(Filename(root.c_str()), items);
   SortAttachmentScenes(items);
@@ -87,8 +79,7 @@ TEST_F(AttachmentScannerRules, ScenesAreFoundInEveryFolderAndSortedByPath) {
 }
 
 TEST_F(AttachmentScannerRules, MinimumTimeFramesAreJudgedAsTheRunComputesThem) {
-  EXPECT_EQ(MinTimeFrame(30.0, -1000, 30), -1000);
-  EXPECT_EQ(MinTimeFrame(30.0, -1001, 30), -1001);
+  for (const int32_t frame : {-1000, -1001}) EXPECT_EQ(MinTimeFrame(30.0, frame, 30), frame);
   // the frame rate times the numerator is floored before the division, which is then truncated
   EXPECT_EQ(MinTimeFrame(25.0, -1, 3), -8);    // floor(-25) / 3 = -8.33
   EXPECT_EQ(MinTimeFrame(29.97, 10, 1), 299);  // floor(299.7)
@@ -99,14 +90,13 @@ TEST_F(AttachmentScannerRules, MinimumTimeFramesAreJudgedAsTheRunComputesThem) {
 }
 
 TEST_F(AttachmentScannerRules, EveryScenesRendersWithTheSameFixedSettings) {
-  const fs::path scene = scratch_.path() / "s.zor";
-  std::ofstream(scene) << R"({ "zor": 1, "fps": 30, "minTime": [0, 1],
+  const fs::path scene = scratch_.write("s.zor", R"({ "zor": 1, "fps": 30, "minTime": [0, 1],
     "renderSettings": { "5008": 640.5, "5009": 480.0, "5300": 1016630, "5020": 7, "5002": 9, "6012": true },
     "videoPosts": [ { "type": 1001015, "flags": 1, "settings": {} },
                     { "type": 1023342, "flags": 0, "settings": { "3100": 2 } } ],
     "camera": { "position": [0, 2, -6], "target": [0, 0, 0], "fov": 40 },
     "lights": [ { "type": "point", "position": [4, 6, -4], "color": [1, 1, 1], "intensity": 40 } ],
-    "objects": [ { "type": "sphere", "center": [0, 1, 0], "radius": 1 } ] })";
+    "objects": [ { "type": "sphere", "center": [0, 1, 0], "radius": 1 } ] })");
   BaseDocument document = BaseDocument::Load(Filename(scene.c_str()), 3);
   ASSERT_TRUE(document.IsValid());
   RenderData renderData = document.GetActiveRenderData();

@@ -1,7 +1,9 @@
-// The symbol header step of the distribution builder run in-process on zorhost's services (text
-// tokenizer, expression evaluator, files): which headers are read in which order, what each kind of
-// define and enumerator becomes in "tarponsymbols.h", the console lines and diagnostics, and the
-// output file's own failures.
+// The distribution builder in-process on zorhost's services: the symbol table (seeds, duplicate lookup,
+// substitution of the longest stored name first at its first occurrence); the symbol header step (which
+// headers are read in which order, what each define and enumerator becomes in "tarponsymbols.h", the
+// console lines, diagnostics and the output file's own failures); and the action around it (the old
+// compiled script goes first, a missing or failing script library stops the action before the symbol
+// header, the library's table is looked up once and used only as far as its declared size reaches).
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
@@ -11,10 +13,13 @@
 #include <string>
 #include <vector>
 
+#include "app/host_table.h"
 #include "core/core_framework.h"
 #include "makedistri/makedistri.h"
 #include "makedistri/symbol_table.h"
+#include "makedistri/tarponlib.h"
 #include "nexal/object.h"
+#include "unit/io_test_support.h"
 #include "unit/scratch_folder.h"
 #include "unit/with_host.h"
 #include "zor_filename.h"
@@ -29,47 +34,121 @@ using testing::internal::CaptureStderr;
 using testing::internal::CaptureStdout;
 using testing::internal::GetCapturedStderr;
 using testing::internal::GetCapturedStdout;
+using Lines = std::vector<std::string>;
 
-std::string ReadAll(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
-
-std::vector<std::string> SplitLines(const std::string& text) {
-  std::vector<std::string> lines;
+Lines SplitLines(const std::string& text) {
+  Lines lines;
   std::stringstream in(text);
   for (std::string line; std::getline(in, line);) lines.push_back(line);
   return lines;
 }
 
-struct ParseRun {
-  bool ok = false;
-  std::vector<std::string> console;
-  std::string diagnostics;
+class SymbolTableTest : public ::testing::Test {
+ protected:
+  void SetUp() override { ASSERT_TRUE(table_.Create()); }
+  // The text after substitution; replaced says whether anything was.
+  std::string Substituted(std::string text, bool* replaced = nullptr) {
+    const bool any = table_.Substitute(text);
+    if (replaced) *replaced = any;
+    return text;
+  }
+  void Add(std::initializer_list<std::pair<const char*, int32_t>> entries) {
+    for (const auto& [name, value] : entries) ASSERT_TRUE(table_.Add(name, value)) << name;
+  }
+
+  WithHost host_{RealHostTable()};
+  SymbolTable table_;
 };
 
-// A start-up folder with its resource folder, an SDK tree inside it and one beside it, and the
-// tokenizer resolved for the module's reference as the host resolves it at load.
-class DistributionSymbols : public ::testing::Test {
+TEST_F(SymbolTableTest, StartsWithTheTwoSeedsThatSubstitutionUses) {
+  EXPECT_EQ(table_.Count(), 2);
+  EXPECT_EQ(table_.Find("sizeof(Int16)"), 0);
+  EXPECT_EQ(table_.Find("sizeof(PIX_F)"), 1);
+  EXPECT_EQ(table_.Find("sizeof(Int1"), -1);
+  EXPECT_EQ(table_.Find("sizeof(Int16)x"), -1);
+  EXPECT_EQ(Substituted("sizeof(Int16)*sizeof(PIX_F)"), "2*4");
+  // a second Create starts over
+  Add({{"A", 1}});
+  ASSERT_TRUE(table_.Create());
+  EXPECT_EQ(table_.Count(), 2);
+  EXPECT_EQ(table_.Find("A"), -1);
+}
+
+TEST_F(SymbolTableTest, SubstitutesTheLongestNameFirstAtItsFirstOccurrence) {
+  Add({{"AB", 1}, {"ABC", 2}, {"NEG", -7}, {"XY", 30}, {"YZ", 40}});
+  EXPECT_EQ(table_.Find("AB"), 2);
+  EXPECT_EQ(table_.Find("ABC"), 3);
+  const std::pair<const char*, const char*> kTexts[] = {
+      {"ABC+AB", "2+1"},
+      {"AB+ABC", "1+2"},
+      // only the first occurrence per round, every occurrence in the end
+      {"AB|AB|AB", "1|1|1"},
+      // a plain substring: AB inside a longer word is replaced too
+      {"xABy", "x1y"},
+      {"0-NEG", "0--7"},
+      // XY and YZ overlap in XYZ and are equally long: the earlier entry wins, and Z is left
+      {"XYZ", "30Z"}};
+  for (const auto& [text, expected] : kTexts) EXPECT_EQ(Substituted(text), expected) << text;
+  for (const char* untouched : {"1+Q", ""}) {
+    bool replaced = true;
+    EXPECT_EQ(Substituted(untouched, &replaced), untouched);
+    EXPECT_FALSE(replaced) << untouched;
+  }
+  // K followed by ONE: ONE gives K1, which is a name in the next round
+  Add({{"K1", 11}, {"ONE", 1}});
+  EXPECT_EQ(Substituted("KONE"), "11");
+}
+
+TEST_F(SymbolTableTest, HoldsExactlyItsCapacity) {
+  for (int32_t i = table_.Count(); i < MAX_IDENTIFIER_ENTRIES; ++i)
+    ASSERT_TRUE(table_.Add("S" + std::to_string(i), i));
+  EXPECT_TRUE(table_.IsFull());
+  EXPECT_FALSE(table_.Add("ONE_MORE", 1));
+  EXPECT_EQ(table_.Count(), MAX_IDENTIFIER_ENTRIES);
+  EXPECT_EQ(table_.Find("S49999"), 49999);
+  EXPECT_EQ(table_.Value(table_.Find("S12345")), 12345);
+  EXPECT_EQ(table_.Name(777), "S777");
+  // S49999 is the longest name in the text; S4 and S49 are shorter ones inside it
+  EXPECT_EQ(Substituted("S49999+S4"), "49999+4");
+}
+
+// A start-up folder with its resource folder, and the tokenizer resolved for the module's reference as
+// the host resolves it at load.
+class DistributionFolder : public ::testing::Test {
  protected:
   void SetUp() override {
-    _previousParser = nexal::Reference(nexal::Ref::TextParser).resolved;
+    previousParser_ = nexal::Reference(nexal::Ref::TextParser).resolved;
     ASSERT_TRUE(zorhost::resolve_core_reference(&nexal::Reference(nexal::Ref::TextParser)));
     fs::create_directories(Resource());
   }
-  void TearDown() override { nexal::Reference(nexal::Ref::TextParser).resolved = _previousParser; }
+  void TearDown() override { nexal::Reference(nexal::Ref::TextParser).resolved = previousParser_; }
 
-  fs::path Startup() const { return _scratch.path() / "startup"; }
+  fs::path Startup() const { return scratch_.path() / "startup"; }
   fs::path Resource() const { return Startup() / "resource"; }
   fs::path Output() const { return Resource() / "tarponsymbols.h"; }
-  fs::path Inside() const { return Startup() / "frameworks" / "orvane.framework"; }
-  fs::path Beside() const { return _scratch.path() / "frameworks" / "orvane.framework"; }
-
   static void Write(const fs::path& file, const std::string& text) {
     fs::create_directories(file.parent_path());
     std::ofstream(file, std::ios::binary) << text;
+  }
+
+  ScratchFolder scratch_;
+  const void* previousParser_ = nullptr;
+};
+
+struct ParseRun {
+  bool ok = false;
+  Lines console;
+  std::string diagnostics;
+};
+
+// An SDK tree inside the start-up folder and one beside it.
+class DistributionSymbols : public DistributionFolder {
+ protected:
+  fs::path Inside() const { return Startup() / "frameworks" / "orvane.framework"; }
+  fs::path Beside() const { return scratch_.path() / "frameworks" / "orvane.framework"; }
+  // a header of the tree inside, or of the one beside when its name starts with "beside/"
+  fs::path Sdk(const std::string& name) const {
+    return name.starts_with("beside/") ? Beside() / name.substr(7) : Inside() / name;
   }
 
   ParseRun Parse() {
@@ -84,48 +163,28 @@ class DistributionSymbols : public ::testing::Test {
 
   // The symbol lines of the output, without the frame, which is checked on the way.
   std::vector<std::string> Symbols() const {
-    std::vector<std::string> lines = SplitLines(ReadAll(Output()));
-    EXPECT_GE(lines.size(), 3u);
-    if (lines.size() < 3) return {};
-    EXPECT_EQ(lines.front(), "enum {");
-    EXPECT_EQ(lines[lines.size() - 2], "TARPON_HEADERFILE_END_");
-    EXPECT_EQ(lines.back(), "}");
-    return std::vector<std::string>(lines.begin() + 1, lines.end() - 2);
+    const std::string text = test_support::FileBytes(Output());
+    const std::string head = "enum {\n", tail = "TARPON_HEADERFILE_END_\n}\n";
+    EXPECT_TRUE(text.starts_with(head) && text.ends_with(tail) && text.size() >= head.size() + tail.size())
+        << text;
+    if (!text.starts_with(head) || !text.ends_with(tail)) return {};
+    return SplitLines(text.substr(head.size(), text.size() - head.size() - tail.size()));
   }
 
-  WithHost _host{RealHostTable()};
-  ScratchFolder _scratch;
-  const void* _previousParser = nullptr;
+  WithHost host_{RealHostTable()};
 };
 
-using Lines = std::vector<std::string>;
-
-TEST_F(DistributionSymbols, AnEmptyTreeStillGivesTheThreeLinesOfTheFrame) {
-  const ParseRun run = Parse();
-  EXPECT_TRUE(run.ok);
-  EXPECT_EQ(ReadAll(Output()), "enum {\nTARPON_HEADERFILE_END_\n}\n");
-  EXPECT_EQ(run.console, (Lines{"0 defines in files"}));
-}
-
 TEST_F(DistributionSymbols, ScanOrderAndWhichFilesAreRead) {
-  // Each header gives one enumerator and one define named after it.
-  auto header = [](const std::string& tag) { return "#define D_" + tag + " 1\nenum { E_" + tag + " };\n"; };
-  Write(Inside() / "b.h", header("b"));
-  Write(Inside() / "sub" / "ge_win_math.h", header("win"));
-  Write(Beside() / "a.h", header("a"));
-  Write(Inside() / "deep" / "er" / "lib_description.h", header("lib"));
-  // skipped folders and files
-  Write(Inside() / "x" / "description" / "c.h", header("c"));
-  Write(Inside() / "zor_scaling" / "c.h", header("c"));
-  Write(Inside() / "zor_preview" / "c.h", header("c"));
-  Write(Inside() / "ge_mac_types.h", header("mac"));
-  Write(Inside() / "xzr_colors.h", header("colors"));
-  Write(Inside() / "zor_gl.h", header("gl"));
-  Write(Inside() / "notes.txt", header("txt"));
-  // taken: a folder that only begins with a skipped name, a name with ge_mac later, an upper-case suffix
-  Write(Inside() / "zor_preview_x" / "p.h", header("p"));
-  Write(Inside() / "my_ge_mac.h", header("my"));
-  Write(Beside() / "U.H", header("U"));
+  // Each header gives one enumerator and one define named after its tag. Taken besides the plain ones: a
+  // folder that only begins with a skipped name, a name with ge_mac later, an upper-case suffix; the
+  // rest are skipped folders and files.
+  for (const std::string entry :
+       {"b.h:b", "sub/ge_win_math.h:win", "beside/a.h:a", "deep/er/lib_description.h:lib",
+        "zor_preview_x/p.h:p", "my_ge_mac.h:my", "beside/U.H:U", "x/description/c.h:c", "zor_scaling/c.h:c",
+        "zor_preview/c.h:c", "ge_mac_types.h:mac", "xzr_colors.h:colors", "zor_gl.h:gl", "notes.txt:txt"}) {
+    const std::string tag = entry.substr(entry.find(':') + 1);
+    Write(Sdk(entry.substr(0, entry.find(':'))), "#define D_" + tag + " 1\nenum { E_" + tag + " };\n");
+  }
 
   const ParseRun run = Parse();
   ASSERT_TRUE(run.ok);
@@ -136,102 +195,94 @@ TEST_F(DistributionSymbols, ScanOrderAndWhichFilesAreRead) {
   EXPECT_EQ(run.diagnostics, "");
 }
 
-TEST_F(DistributionSymbols, DefineValues) {
-  Write(Inside() / "defines.h",
-        "#define HEX 0x10\n"
-        "#define A 5 // five\n"
-        "#define B A+1\n"
-        "#define AB 1\n"
-        "#define ABC 2\n"
-        "#define SUM ABC+AB\n"
-        "#define SHIFT (1 << 4) /* a comment ending in stars ***/\n"
-        "#define HALF 1.5\n"
-        "#define ZERO 0.0\n"
-        "#define DOT '.'\n"
-        "#define SIZE sizeof ( Int16 ) * 3\n"
-        "#define ALL 0xFFFFFFFF\n"
-        "#define FOUR ZOR_FOUR_BYTE('a', 'b', 'c', 'd')\n"
-        "#define CALL(x) ((x) + 1)\n"
-        "#define NOVALUE\n"
-        "#define A 6\n"
-        "#define DC 3\n"
-        "#define GE_LITTLE_ENDIAN 1\n"
-        "#define NOTINDEX -1\n"
-        "#define USES NOTINDEX*2\n"
-        "#define BAD UNKNOWN+1\n"
-        "#  define SPACED 1\n"
-        "#define LAST 7");
-  const ParseRun run = Parse();
-  ASSERT_TRUE(run.ok);
-  EXPECT_EQ(Symbols(), (Lines{"HEX=16,", "A=5,", "B=6,", "AB=1,", "ABC=2,", "SUM=3,", "SHIFT=16,", "ZERO=0,",
-                              "DOT=46,", "SIZE=6,", "ALL=-1,", "FOUR=1633837924,", "USES=-2,"}));
-  EXPECT_EQ(run.console, (Lines{"REAL Constant: HALF = 1.5 : 1.500", "DOUBLE USAGE A",
-                                "SYMBOL FAILED BAD = UNKNOWN+1", "14 defines in files"}))
-      << "NOTINDEX is counted but not written";
-}
-
-TEST_F(DistributionSymbols, EnumeratorValues) {
-  // two empty headers lead, so that every define comes before any enumerator
-  Write(Inside() / "0.h", "");
-  Write(Inside() / "1.h", "");
-  Write(Inside() / "base.h", "#define BASE 100\n");
-  Write(Inside() / "enums.h",
-        "enum Tag : int\n"
-        "{\n"
-        "  A,\n"
-        "  B = -1,\n"
-        "  C,\n"
-        "  D = BASE + 2, E,\n"
-        "  F = ZOR_FOUR_BYTE('Z','O','R','1'),\n"
-        "  G = 1.5,\n"
-        "  H = A, A = 7\n"
-        "};\n"
-        "typedef enum { X = 0x7FFFFFFF, Y = 3 } Named;\n");
-  const ParseRun run = Parse();
-  ASSERT_TRUE(run.ok);
-  EXPECT_EQ(Symbols(), (Lines{"BASE=100,", "A=0,", "B=-1,", "C=0,", "D=102,", "E=103,", "F=1515147825,",
-                              "H=0,", "X=2147483647,", "Y=3,"}));
-  // G: enumerators are evaluated as integers only
-  EXPECT_EQ(run.console, (Lines{"SYMBOL FAILED G = 1.5", "DOUBLE USAGE A", "10 defines in files"}));
-}
-
-TEST_F(DistributionSymbols, ALoneHashOrDefineLeavesTheNextLineAlone) {
+TEST_F(DistributionSymbols, WhatEachDefineAndEnumeratorBecomes) {
+  const std::string noName =
+      "ERROR ERROR ERROR ERROR ERROR ERROR ERROR ERROR";  // a define without a name, per pass
   const struct {
-    const char* header;
+    const char* what;
+    std::vector<std::pair<std::string, std::string>> headers;  // named as Sdk() takes them
     Lines symbols;
+    Lines console;
   } kCases[] = {
-      {"#\n#define A 1\n", {"A=1,"}},
-      {"#define\n#define A 1\n", {"A=1,"}},
-      {"#define   \n#define A 1\n#", {"A=1,"}},
-      {"enum {\n  A,\n#\n  B,\n#define\n  C\n};\n", {"A=0,", "B=1,", "C=2,"}},
-      {"#define A 1\n#define", {"A=1,"}},
+      {"an empty tree still gives the frame", {}, {}, {"0 defines in files"}},
+      {"define values",
+       {{"defines.h",
+         "#define HEX 0x10\n"
+         "#define A 5 // five\n"
+         "#define B A+1\n"
+         "#define AB 1\n"
+         "#define ABC 2\n"
+         "#define SUM ABC+AB\n"
+         "#define SHIFT (1 << 4) /* a comment ending in stars ***/\n"
+         "#define HALF 1.5\n"
+         "#define ZERO 0.0\n"
+         "#define DOT '.'\n"
+         "#define SIZE sizeof ( Int16 ) * 3\n"
+         "#define ALL 0xFFFFFFFF\n"
+         "#define FOUR ZOR_FOUR_BYTE('a', 'b', 'c', 'd')\n"
+         "#define CALL(x) ((x) + 1)\n"
+         "#define NOVALUE\n"
+         "#define A 6\n"
+         "#define DC 3\n"
+         "#define GE_LITTLE_ENDIAN 1\n"
+         "#define NOTINDEX -1\n"
+         "#define USES NOTINDEX*2\n"
+         "#define BAD UNKNOWN+1\n"
+         "#  define SPACED 1\n"
+         "#define LAST 7"}},
+       {"HEX=16,", "A=5,", "B=6,", "AB=1,", "ABC=2,", "SUM=3,", "SHIFT=16,", "ZERO=0,", "DOT=46,", "SIZE=6,",
+        "ALL=-1,", "FOUR=1633837924,", "USES=-2,"},
+       // NOTINDEX is counted but not written
+       {"REAL Constant: HALF = 1.5 : 1.500", "DOUBLE USAGE A", "SYMBOL FAILED BAD = UNKNOWN+1",
+        "14 defines in files"}},
+      // two empty headers lead, so that every define comes before any enumerator; G: enumerators are
+      // evaluated as integers only
+      {"enumerator values",
+       {{"0.h", ""},
+        {"1.h", ""},
+        {"base.h", "#define BASE 100\n"},
+        {"enums.h",
+         "enum Tag : int\n{\n  A,\n  B = -1,\n  C,\n  D = BASE + 2, E,\n  F = "
+         "ZOR_FOUR_BYTE('Z','O','R','1'),\n"
+         "  G = 1.5,\n  H = A, A = 7\n};\ntypedef enum { X = 0x7FFFFFFF, Y = 3 } Named;\n"}},
+       {"BASE=100,", "A=0,", "B=-1,", "C=0,", "D=102,", "E=103,", "F=1515147825,", "H=0,", "X=2147483647,",
+        "Y=3,"},
+       {"SYMBOL FAILED G = 1.5", "DOUBLE USAGE A", "10 defines in files"}},
+      // a header alone is the first entry of the list: its enumerators are stored before its defines, so
+      // an enumerator cannot use a define of its own file
+      {"the leading headers give their enumerators first",
+       {{"only.h", "#define BASE 100\nenum { D = BASE + 2, E };\n"}},
+       {"E=0,", "BASE=100,"},
+       {"SYMBOL FAILED D = BASE+2", "2 defines in files"}},
+      // the header inside the start-up folder is met first and wins
+      {"a header in both framework folders",
+       {{"same.h", "#define ONE 1\nenum { TWO = 2 };\n"},
+        {"beside/same.h", "#define ONE 10\nenum { TWO = 20 };\n"}},
+       {"TWO=2,", "ONE=1,"},
+       {"DOUBLE USAGE TWO", "DOUBLE USAGE ONE", "2 defines in files"}},
+      // a lone hash or define leaves the next line alone
+      {"lone hash", {{"h.h", "#\n#define A 1\n"}}, {"A=1,"}, {"1 defines in files"}},
+      {"lone define", {{"h.h", "#define\n#define A 1\n"}}, {"A=1,"}, {noName, noName, "1 defines in files"}},
+      {"blank define",
+       {{"h.h", "#define   \n#define A 1\n#"}},
+       {"A=1,"},
+       {noName, noName, "1 defines in files"}},
+      {"inside an enum",
+       {{"h.h", "enum {\n  A,\n#\n  B,\n#define\n  C\n};\n"}},
+       {"A=0,", "B=1,", "C=2,"},
+       {noName, noName, "3 defines in files"}},
+      {"at the end", {{"h.h", "#define A 1\n#define"}}, {"A=1,"}, {"1 defines in files"}},
   };
   for (const auto& c : kCases) {
-    Write(Inside() / "h.h", c.header);
+    SCOPED_TRACE(c.what);
+    fs::remove_all(Inside());
+    fs::remove_all(Beside());
+    for (const auto& [name, text] : c.headers) Write(Sdk(name), text);
     const ParseRun run = Parse();
     ASSERT_TRUE(run.ok);
-    EXPECT_EQ(Symbols(), c.symbols) << c.header;
+    EXPECT_EQ(Symbols(), c.symbols);
+    EXPECT_EQ(run.console, c.console);
   }
-}
-
-TEST_F(DistributionSymbols, TheTwoLeadingHeadersGiveTheirEnumeratorsFirst) {
-  // A header alone is the first entry of the list: its enumerators are stored before its defines,
-  // so an enumerator cannot use a define of its own file.
-  Write(Inside() / "only.h", "#define BASE 100\nenum { D = BASE + 2, E };\n");
-  const ParseRun run = Parse();
-  ASSERT_TRUE(run.ok);
-  EXPECT_EQ(Symbols(), (Lines{"E=0,", "BASE=100,"}));
-  EXPECT_EQ(run.console, (Lines{"SYMBOL FAILED D = BASE+2", "2 defines in files"}));
-}
-
-TEST_F(DistributionSymbols, AHeaderInBothFrameworkFoldersGivesEachSymbolOnce) {
-  // the header inside the start-up folder is met first and wins
-  Write(Inside() / "same.h", "#define ONE 1\nenum { TWO = 2 };\n");
-  Write(Beside() / "same.h", "#define ONE 10\nenum { TWO = 20 };\n");
-  const ParseRun run = Parse();
-  ASSERT_TRUE(run.ok);
-  EXPECT_EQ(Symbols(), (Lines{"TWO=2,", "ONE=1,"}));
-  EXPECT_EQ(run.console, (Lines{"DOUBLE USAGE TWO", "DOUBLE USAGE ONE", "2 defines in files"}));
 }
 
 TEST_F(DistributionSymbols, AWriteProtectedOutputIsReplaced) {
@@ -295,6 +346,127 @@ TEST_F(DistributionSymbols, MoreSymbolsThanTheTableHolds) {
   // once after the full file's defines pass, once after the next file's (LATE is dropped too)
   EXPECT_NE(run.diagnostics.find("WARNING: ParseSymbols: identcnt > MAX_IDENTIFIER_ENTRIES ["),
             std::string::npos);
+}
+
+// A script library of the test's own, behind zorhost's other services.
+struct FakeLibrary {
+  bool present = true;
+  int32_t compileAnswer = 1;
+  int lookups = 0;
+  std::vector<std::pair<std::string, std::string>> compiles;  // source, destination
+  HostScriptLibraryTable table{0, sizeof(HostScriptLibraryTable), nullptr};
+};
+FakeLibrary* g_library = nullptr;
+
+std::string PathText(const HostFilename* name) {
+  Filename copy = Filename::CopyOf(name);
+  return copy.GetString().ToUtf8();
+}
+
+HostScriptLibrary* FakeFind(int32_t id, int32_t kind) {
+  ++g_library->lookups;
+  const bool ours = id == ZOR_SCRIPT_LIBRARY_ID && kind == ZOR_SCRIPT_LIBRARY_KIND && g_library->present;
+  return ours ? reinterpret_cast<HostScriptLibrary*>(g_library) : nullptr;
+}
+
+const HostScriptLibraryTable* FakeTable(const HostScriptLibrary* library) {
+  return library == reinterpret_cast<HostScriptLibrary*>(g_library) ? &g_library->table : nullptr;
+}
+
+int32_t FakeCompile(const HostFilename* source, const HostFilename* destination) {
+  g_library->compiles.emplace_back(PathText(source), PathText(destination));
+  if (g_library->compileAnswer != 0) {
+    fs::path compiled(PathText(source));
+    std::ofstream(compiled.replace_extension("tpb")) << "compiled";
+  }
+  return g_library->compileAnswer;
+}
+
+class DistributionAction : public DistributionFolder {
+ protected:
+  void SetUp() override {
+    DistributionFolder::SetUp();
+    host_ = zorhost::make_host_table(ZOR_HOST_API_VERSION);
+    scripts_ = *host_.scripts;
+    scripts_.library_find = FakeFind;
+    scripts_.library_table = FakeTable;
+    host_.scripts = &scripts_;
+    library_.table.compile = FakeCompile;
+    g_library = &library_;
+    Write(Resource() / "gui.tpn", "main() { }\n");
+  }
+  void TearDown() override {
+    DistributionFolder::TearDown();
+    g_library = nullptr;
+  }
+
+  Lines Run(ScriptLibraryGlue& glue) {
+    WithHost host(&host_);
+    CaptureStdout();
+    RunDistributionAction(glue, Filename(Startup().string().c_str()));
+    return SplitLines(GetCapturedStdout());
+  }
+
+  HostFunctionTable host_{};
+  HostScriptTable scripts_{};
+  FakeLibrary library_;
+};
+
+TEST_F(DistributionAction, CompilesBesideTheSourceThenWritesTheSymbolHeader) {
+  Write(Resource() / "gui.tpb", "old");
+  ScriptLibraryGlue glue;
+  EXPECT_EQ(Run(glue), (Lines{"Created gui.tpb", "0 defines in files", "Created tarponsymbols.h"}));
+  ASSERT_EQ(library_.compiles.size(), 1u);
+  EXPECT_EQ(library_.compiles[0].first, (Resource() / "gui.tpn").string());
+  EXPECT_EQ(library_.compiles[0].second, "") << "an empty destination lets the library choose";
+  EXPECT_EQ(test_support::FileBytes(Resource() / "gui.tpb"), "compiled");
+  EXPECT_EQ(test_support::FileBytes(Output()), "enum {\nTARPON_HEADERFILE_END_\n}\n");
+}
+
+TEST_F(DistributionAction, WithoutTheLibraryOrAfterAFailedCompilationTheHeaderIsUntouched) {
+  library_.present = false;
+  Write(Resource() / "gui.tpb", "old");
+  Write(Output(), "kept");
+  ScriptLibraryGlue glue;
+  EXPECT_EQ(Run(glue), (Lines{"Error: Compiling gui.tpb"}));
+  EXPECT_FALSE(fs::exists(Resource() / "gui.tpb"));
+  EXPECT_EQ(test_support::FileBytes(Output()), "kept");
+  // not found is not cached: a later run asks again, and a failed compilation stops the action too
+  library_.present = true;
+  library_.compileAnswer = 0;
+  EXPECT_EQ(Run(glue), (Lines{"Error: Compiling gui.tpb"}));
+  EXPECT_EQ(library_.lookups, 2);
+  EXPECT_EQ(library_.compiles.size(), 1u);
+  EXPECT_EQ(test_support::FileBytes(Output()), "kept");
+}
+
+TEST_F(DistributionAction, TheLibraryTableIsFoundOnceAndUsedOnlyAsFarAsItsSize) {
+  ScriptLibraryGlue glue;
+  Run(glue);
+  Run(glue);
+  EXPECT_EQ(library_.lookups, 1);
+  EXPECT_EQ(library_.compiles.size(), 2u);
+
+  // a table that declares less than its header, or only its header, has no compile entry
+  for (const int32_t size : {0, 4, 8, 15}) {
+    library_.table.size = size;
+    library_.compiles.clear();
+    ScriptLibraryGlue fresh;
+    EXPECT_EQ(Run(fresh), (Lines{"Error: Compiling gui.tpb"})) << size;
+    EXPECT_TRUE(library_.compiles.empty()) << size;
+  }
+  library_.table.size = 16;
+  library_.table.compile = nullptr;
+  ScriptLibraryGlue empty;
+  EXPECT_EQ(Run(empty), (Lines{"Error: Compiling gui.tpb"}));
+}
+
+TEST_F(DistributionAction, ASymbolHeaderThatCannotBeWrittenIsReported) {
+  // a folder under the header's name: it is not deleted, and the header cannot be opened
+  fs::create_directories(Output() / "inside");
+  ScriptLibraryGlue glue;
+  EXPECT_EQ(Run(glue), (Lines{"Created gui.tpb", "Error: Creating tarponsymbols.h"}));
+  EXPECT_TRUE(fs::exists(Output() / "inside"));
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstring>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "app/host_table.h"
@@ -19,17 +20,20 @@ namespace {
 class LoadedModule {
  public:
   LoadedModule() {
-    _handle = dlopen(RELKIT_MODULE_PATH, RTLD_NOW | RTLD_LOCAL);
-    if (_handle == nullptr) return;
-    main = reinterpret_cast<ZorMainFunction>(dlsym(_handle, "zor_main"));
-    modules = static_cast<NexalModuleRecord**>(dlsym(_handle, "g_privateModules"));
+    handle_ = dlopen(RELKIT_MODULE_PATH, RTLD_NOW | RTLD_LOCAL);
+    if (handle_ == nullptr) return;
+    main = reinterpret_cast<ZorMainFunction>(dlsym(handle_, "zor_main"));
+    modules = static_cast<NexalModuleRecord**>(dlsym(handle_, "g_privateModules"));
   }
   ~LoadedModule() {
-    if (_handle) dlclose(_handle);
+    if (handle_) dlclose(handle_);
   }
-  bool ok() const { return _handle && main && modules; }
+  bool Ok() const { return handle_ && main && modules; }
   int32_t operator()(int32_t action, void* p1 = nullptr, void* p2 = nullptr, void* p3 = nullptr) const {
     return main(action, p1, p2, p3);
+  }
+  int32_t Bind(const HostFunctionTable* table, HostFilename* name) const {
+    return main(ZOR_ACTION_BIND, const_cast<HostFunctionTable*>(table), nullptr, name);
   }
   int32_t Message(int32_t id, void* data) const {
     return main(ZOR_ACTION_MESSAGE, reinterpret_cast<void*>(static_cast<intptr_t>(id)), data, nullptr);
@@ -39,7 +43,7 @@ class LoadedModule {
   NexalModuleRecord** modules = nullptr;
 
  private:
-  void* _handle = nullptr;
+  void* handle_ = nullptr;
 };
 
 struct ModulePath {
@@ -60,7 +64,7 @@ const HostFunctionTable g_host = zorhost::make_host_table(16050);
 
 TEST(ModuleFrame, ExportsOnlyTheEntryAndTheRecordChain) {
   LoadedModule module;
-  ASSERT_TRUE(module.ok()) << dlerror();
+  ASSERT_TRUE(module.Ok()) << dlerror();
   const NexalModuleRecord* record = *module.modules;
   ASSERT_NE(record, nullptr);
   EXPECT_STREQ(record->id, "net.nexal.zor.relkit");
@@ -102,9 +106,9 @@ TEST(ModuleFrame, ExportsOnlyTheEntryAndTheRecordChain) {
 
 TEST(ModuleFrame, ActionTable) {
   LoadedModule module;
-  ASSERT_TRUE(module.ok()) << dlerror();
+  ASSERT_TRUE(module.Ok()) << dlerror();
   ModulePath path;
-  ASSERT_EQ(module(ZOR_ACTION_BIND, const_cast<HostFunctionTable*>(&g_host), nullptr, path.name), 1);
+  ASSERT_EQ(module.Bind(&g_host, path.name), 1);
   EXPECT_EQ(module(ZOR_ACTION_QUERY), 5);
   EXPECT_EQ(module(5), -1);
   EXPECT_EQ(module(77), -1);
@@ -137,15 +141,15 @@ TEST(ModuleFrame, ActionTable) {
 
 TEST(ModuleFrame, OnlyTheLastEndReleasesAndAFullCycleLeaksNothing) {
   LoadedModule module;
-  ASSERT_TRUE(module.ok()) << dlerror();
+  ASSERT_TRUE(module.Ok()) << dlerror();
   ModulePath path;
   const int64_t before = LiveBlocks();
-  ASSERT_EQ(module(ZOR_ACTION_BIND, const_cast<HostFunctionTable*>(&g_host), nullptr, path.name), 1);
+  ASSERT_EQ(module.Bind(&g_host, path.name), 1);
   const int64_t bound = LiveBlocks();
   EXPECT_GT(bound, before) << "the module path lives in host memory";
 
   HostFunctionTable old = zorhost::make_host_table(100);
-  EXPECT_EQ(module(ZOR_ACTION_BIND, &old, nullptr, nullptr), 1) << "a second bind reads nothing";
+  EXPECT_EQ(module.Bind(&old, nullptr), 1) << "a second bind reads nothing";
   EXPECT_EQ(LiveBlocks(), bound);
   EXPECT_EQ(module(ZOR_ACTION_START), 1);
   int32_t answer = 0;
@@ -159,39 +163,27 @@ TEST(ModuleFrame, OnlyTheLastEndReleasesAndAFullCycleLeaksNothing) {
 
 TEST(ModuleFrame, AnOldHostOrAMissingFileNameIsRefusedWithoutAllocating) {
   ModulePath path;
-  {
+  // 16000 is the lowest version still accepted
+  for (const auto& [version, name, answer] :
+       {std::tuple{15999, path.name, -3}, {16050, nullptr, -3}, {16000, path.name, 1}}) {
     LoadedModule module;
-    ASSERT_TRUE(module.ok()) << dlerror();
-    HostFunctionTable old = zorhost::make_host_table(15999);
+    ASSERT_TRUE(module.Ok()) << dlerror();
+    const HostFunctionTable table = zorhost::make_host_table(version);
     const int64_t allocations = TotalAllocations();
-    EXPECT_EQ(module(ZOR_ACTION_BIND, &old, nullptr, path.name), -3);
-    EXPECT_EQ(TotalAllocations(), allocations);
-    EXPECT_EQ(module(ZOR_ACTION_END), 1);
-  }
-  {
-    LoadedModule module;
-    ASSERT_TRUE(module.ok()) << dlerror();
-    const int64_t allocations = TotalAllocations();
-    EXPECT_EQ(module(ZOR_ACTION_BIND, const_cast<HostFunctionTable*>(&g_host), nullptr, nullptr), -3);
-    EXPECT_EQ(TotalAllocations(), allocations);
-    EXPECT_EQ(module(ZOR_ACTION_END), 1);
-  }
-  {
-    // The lowest version still accepted.
-    LoadedModule module;
-    ASSERT_TRUE(module.ok()) << dlerror();
-    HostFunctionTable oldest = zorhost::make_host_table(16000);
-    EXPECT_EQ(module(ZOR_ACTION_BIND, &oldest, nullptr, path.name), 1);
+    EXPECT_EQ(module.Bind(&table, name), answer) << version;
+    if (answer != 1) {
+      EXPECT_EQ(TotalAllocations(), allocations) << version;
+    }
     EXPECT_EQ(module(ZOR_ACTION_END), 1);
   }
 }
 
 TEST(ModuleFrame, WithTheToolsSwitchOffStartRegistersNothing) {
   LoadedModule module;
-  ASSERT_TRUE(module.ok()) << dlerror();
+  ASSERT_TRUE(module.Ok()) << dlerror();
   ModulePath path;
   const size_t commands = zorhost::registered_commands().size();
-  ASSERT_EQ(module(ZOR_ACTION_BIND, const_cast<HostFunctionTable*>(&g_host), nullptr, path.name), 1);
+  ASSERT_EQ(module.Bind(&g_host, path.name), 1);
   EXPECT_EQ(module(ZOR_ACTION_START), 1);
   EXPECT_EQ(zorhost::registered_commands().size(), commands);
   EXPECT_EQ(module(ZOR_ACTION_END), 1);

@@ -1,16 +1,21 @@
-// The Renderator's report: the exact text of its lines, and reading reference times back from reports
-// written by hand, including the ways a hand-edited or damaged report can mislead the reader.
+// The Renderator's scene list: collecting scenes over folders that links make hostile (loops, a folder
+// reachable twice, a link met before the folder it points to: every scene once, under its own path, and
+// every link passed over named); the exact text of the report lines; and reading reference times back
+// from reports written by hand, including the ways a hand-edited or damaged report misleads the reader.
 #include "renderator/renderator_report.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "app/host_table.h"
+#include "io_test_support.h"
 #include "renderator/renderator_run.h"
 #include "renderator/renderator_worker.h"
 #include "scratch_folder.h"
@@ -21,11 +26,85 @@ namespace {
 
 namespace fs = std::filesystem;
 
-class RenderatorReport : public ::testing::Test {
+class RenderatorList : public ::testing::Test {
  protected:
   void SetUp() override { ASSERT_TRUE(list_.Allocate()); }
   void TearDown() override { list_.Release(); }
 
+  test_support::WithHost host_{test_support::RealHostTable()};
+  test_support::ScratchFolder scratch_;
+  const fs::path folder_ = scratch_.path();
+  ResultList list_;
+};
+
+class RenderatorCollect : public RenderatorList {
+ protected:
+  void Scene(const std::string& relative) { scratch_.write(relative, "{}"); }
+  void Link(const fs::path& relative, const fs::path& target) {
+    fs::create_directories((folder_ / relative).parent_path());
+    fs::create_directory_symlink(target, folder_ / relative);
+  }
+
+  // the collected paths relative to the root, sorted, and what the collection printed
+  std::pair<std::vector<std::string>, std::string> Collect(const fs::path& folder) {
+    testing::internal::CaptureStdout();
+    CollectScenes(Filename(folder.c_str()), list_);
+    std::fflush(stdout);
+    const std::string printed = testing::internal::GetCapturedStdout();
+    std::vector<std::string> found;
+    for (int32_t i = 0; i < list_.GetCount(); ++i)
+      found.push_back(fs::path(list_[i].file.GetString().ToUtf8()).lexically_relative(folder_).string());
+    std::sort(found.begin(), found.end());
+    return {found, printed};
+  }
+};
+
+TEST_F(RenderatorCollect, LinksNeverLeadToAFolderTwice) {
+  Scene("loop/a.zor");
+  Link("loop/self", ".");
+  Link("loop/up", "../loop");
+  Scene("loop/sub/b.zor");
+  Link("loop/sub/back", "..");
+  // listed before the folder it points to, and pointing down a level: the real path wins
+  Link("loop/a_first", "sub");
+  // a folder outside, reached only through a link (twice): collected once, through the first link
+  Scene("outside/c.zor");
+  Link("loop/sub/out1", "../../outside");
+  Link("loop/sub/out2", "../../outside");
+  Link("loop/dangling", "../nowhere");
+
+  const auto [found, printed] = Collect(folder_ / "loop");
+  ASSERT_EQ(found.size(), 3u) << printed;
+  EXPECT_EQ(found[0], "loop/a.zor");
+  EXPECT_EQ(found[1], "loop/sub/b.zor");
+  EXPECT_TRUE(found[2] == "loop/sub/out1/c.zor" || found[2] == "loop/sub/out2/c.zor") << found[2];
+  for (const char* link : {"loop/self", "loop/up", "loop/a_first", "loop/sub/back"}) {
+    EXPECT_NE(printed.find("Skipped link " + (folder_ / link).string() + ": folder already visited"),
+              std::string::npos)
+        << link << "\n"
+        << printed;
+  }
+  EXPECT_EQ(printed.find("dangling"), std::string::npos) << "a dangling link is no folder: " << printed;
+}
+
+TEST_F(RenderatorCollect, AFolderThatCannotBeListedIsNamed) {
+  if (::geteuid() == 0) GTEST_SKIP() << "permissions are not enforced for root";
+  Scene("scenes/a.zor");
+  Scene("scenes/locked/b.zor");
+  fs::permissions(folder_ / "scenes/locked", fs::perms::none);
+  testing::internal::CaptureStderr();
+  const auto [found, printed] = Collect(folder_ / "scenes");
+  const std::string said = testing::internal::GetCapturedStderr();
+  fs::permissions(folder_ / "scenes/locked", fs::perms::owner_all);
+  EXPECT_EQ(found, std::vector<std::string>{"scenes/a.zor"});
+  EXPECT_NE(printed.find("Skipped folder " + (folder_ / "scenes/locked").string() + ": it cannot be listed"),
+            std::string::npos)
+      << printed;
+  EXPECT_NE(said.find("Permission denied"), std::string::npos) << said;
+}
+
+class RenderatorReport : public RenderatorList {
+ protected:
   SceneResult& Add(const char* path, int32_t status, double tnew = 0.0, double told = 0.0,
                    double diff = 0.0) {
     EXPECT_TRUE(list_.Append(Filename(path)));
@@ -40,29 +119,25 @@ class RenderatorReport : public ::testing::Test {
   std::string Line(int32_t index) { return ReportLine(index, list_[index]).ToUtf8(); }
 
   Filename WriteText(const std::string& name, const std::string& text) {
-    std::ofstream(folder_ / name, std::ios::binary) << text;
-    return Filename((folder_ / name).c_str());
+    return Filename(scratch_.write(name, text).c_str());
   }
+  std::string ReadText(const std::string& name) { return test_support::FileBytes(folder_ / name); }
 
-  std::string ReadText(const std::string& name) {
-    std::ifstream in(folder_ / name, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
+  // the reference times of the list, each cleared for the next read
+  std::vector<double> Told() {
+    std::vector<double> times;
+    for (int32_t k = 0; k < list_.GetCount(); ++k) times.push_back(std::exchange(list_[k].told, 0.0));
+    return times;
   }
 
   // records with the given paths, all pending
   void Scenes(int count) {
     for (int i = 0; i < count; ++i) Add(("/s/" + std::to_string(i) + ".zor").c_str(), kSceneStatusPending);
   }
-
-  test_support::WithHost host_{test_support::RealHostTable()};
-  test_support::ScratchFolder scratch_;
-  const fs::path folder_ = scratch_.path();
-  ResultList list_;
 };
 
 const std::string kBlanks30(30, ' ');
+using Times = std::vector<double>;
 
 TEST_F(RenderatorReport, LinesHoldTenCharacterColumnsPercentagesAndStatusWords) {
   EXPECT_EQ(ReportHeader(16050).ToUtf8(), "16.050    Status    Tnew      Told      Trel      Diff      Name");
@@ -112,11 +187,9 @@ TEST_F(RenderatorReport, WrittenReportIsReadBackByPosition) {
   ASSERT_TRUE(next.Allocate());
   for (int i = 0; i < 5; ++i) next.Append(Filename("/t/x.zor"));
   EXPECT_TRUE(ReadReferenceReport(next, report));
-  EXPECT_EQ(next[0].told, 1.5);
-  EXPECT_EQ(next[1].told, 0.25);
-  EXPECT_EQ(next[2].told, 7.0);
-  EXPECT_EQ(next[3].told, 0.0);
-  EXPECT_EQ(next[4].told, 0.0);  // beyond the last result line
+  // the fifth lies beyond the last result line
+  for (const auto& [k, told] : {std::pair{0, 1.5}, {1, 0.25}, {2, 7.0}, {3, 0.0}, {4, 0.0}})
+    EXPECT_EQ(next[k].told, told) << k;
   next.Release();
 
   // one record fewer than result lines: unusable
@@ -185,32 +258,25 @@ TEST_F(RenderatorReport, RewritesMatchAFreshFormattingOfTheSameRecords) {
 
 TEST_F(RenderatorReport, ReaderIsMisledByStatusWordsInNamesAndStopsAtJunk) {
   Scenes(3);
-  // a name containing " OK " followed by a word that is not a number
+  // a name containing " OK " followed by a word that is not a number; what was read before stays
   EXPECT_FALSE(ReadReferenceReport(
       list_,
       WriteText("a.txt", "16.050 Status\n1 CREATED 1.00 /s/my OK scene.zor\n2 CREATED 2.00 /s/b.zor\n")));
-  EXPECT_EQ(list_[0].told, 1.0);  // what was read before stays
-
+  EXPECT_EQ(Told(), (Times{1.0, 0.0, 0.0}));
   // ... and followed by a number: later records are one position off
-  list_[0].told = list_[1].told = list_[2].told = 0.0;
   EXPECT_TRUE(ReadReferenceReport(
       list_,
       WriteText("b.txt", "16.050 Status\n1 CREATED 1.00 /s/my OK 9 scene.zor\n2 CREATED 2.00 /s/b.zor\n")));
-  EXPECT_EQ(list_[0].told, 1.0);
-  EXPECT_EQ(list_[1].told, 9.0);
-  EXPECT_EQ(list_[2].told, 2.0);
+  EXPECT_EQ(Told(), (Times{1.0, 9.0, 2.0}));
 
   // junk right after a status word, and a report cut off after one
   EXPECT_FALSE(ReadReferenceReport(list_, WriteText("c.txt", "1 OK 1.5x 1.0 None /s/a.zor\n")));
   EXPECT_FALSE(ReadReferenceReport(list_, WriteText("d.txt", "1 OK")));
 
   // pending lines are passed over; the result lines around them count in order
-  list_[0].told = list_[1].told = list_[2].told = 0.0;
   EXPECT_TRUE(ReadReferenceReport(
       list_, WriteText("e.txt", "h\n1 CREATED 4.00 /a\n2 PENDING 0.00 /b\n3\tSKIPPED\t5.5\t/c\r\n")));
-  EXPECT_EQ(list_[0].told, 4.0);
-  EXPECT_EQ(list_[1].told, 5.5);
-  EXPECT_EQ(list_[2].told, 0.0);
+  EXPECT_EQ(Told(), (Times{4.0, 5.5, 0.0}));
 }
 
 TEST_F(RenderatorReport, TokensAreCutAt255CharactersAndJoinedAcrossBlocks) {
@@ -222,13 +288,11 @@ TEST_F(RenderatorReport, TokensAreCutAt255CharactersAndJoinedAcrossBlocks) {
   const std::string text = glued + padded + "CREATED 6.25\n";
   ASSERT_EQ(text.find("CREATED"), 4095u);
   EXPECT_TRUE(ReadReferenceReport(list_, WriteText("long.txt", text)));
-  EXPECT_EQ(list_[0].told, 3.5);
-  EXPECT_EQ(list_[1].told, 6.25);
+  EXPECT_EQ(Told(), (Times{3.5, 6.25}));
 
   // 254 characters + "OK" stays one token of 256 -> cut to 255 + "K": no status word
-  list_[0].told = 0.0;
   EXPECT_TRUE(ReadReferenceReport(list_, WriteText("short.txt", std::string(254, 'x') + "OK 3.5\n")));
-  EXPECT_EQ(list_[0].told, 0.0);
+  EXPECT_EQ(Told(), (Times{0.0, 0.0}));
 }
 
 TEST_F(RenderatorReport, ListHoldsAtMostItsCapacity) {

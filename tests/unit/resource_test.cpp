@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "app/host_table.h"
+#include "with_host.h"
 #include "zor_file.h"
 #include "zor_filename.h"
 #include "zor_host.h"
@@ -15,8 +16,7 @@ namespace {
 
 TEST(ResourceFolder, InsideTheHostTreeOrBesideTheModule) {
   const HostFunctionTable table = zorhost::make_host_table(16050);
-  const HostFunctionTable* previous = HostTable();
-  SetHostTable(&table);
+  test_support::WithHost host(&table);
   const Filename startup("/opt/zorhost");
 
   EXPECT_EQ(ModuleResourceFolder(Filename("/opt/zorhost/plugins/relkit.zdl64"), startup).GetString().ToUtf8(),
@@ -32,7 +32,6 @@ TEST(ResourceFolder, InsideTheHostTreeOrBesideTheModule) {
             "/opt/zorhost/plugins/relkit/res");
   EXPECT_EQ(ModuleResourceFolder(Filename("/home/dev/build/relkit.zdl64"), startup).GetString().ToUtf8(),
             "/home/dev/build/res");
-  SetHostTable(previous);
 }
 
 std::vector<std::string> g_opened;
@@ -54,8 +53,7 @@ TEST(ResourceFolder, OpenedOnceAndReleasedAtTheEnd) {
     if (res == kResource) ++g_freed;
   };
   table.plugins = &plugins;
-  const HostFunctionTable* previous = HostTable();
-  SetHostTable(&table);
+  test_support::WithHost host(&table);
 
   const std::string expected = ModuleResourceFolder(GetModulePath(), StartupFolder()).GetString().ToUtf8();
   g_opened.clear();
@@ -75,7 +73,6 @@ TEST(ResourceFolder, OpenedOnceAndReleasedAtTheEnd) {
   EXPECT_EQ(g_freed, 1);
   FreeModuleResources();
   EXPECT_EQ(g_freed, 1) << "released only once";
-  SetHostTable(previous);
 }
 
 }  // namespace

@@ -3,15 +3,14 @@
 // import assigns, reports and saves.
 #include <gtest/gtest.h>
 
-#include <cctype>
+#include <algorithm>
 #include <filesystem>
-#include <fstream>
 #include <memory>
 #include <optional>
-#include <sstream>
 #include <string>
 #include <vector>
 
+#include "io_test_support.h"
 #include "localize/localize.h"
 #include "localize/script_string_file.h"
 #include "scratch_folder.h"
@@ -29,6 +28,7 @@ struct FakeScript {
   std::string identifier;
   BaseContainer data;  // not valid: the script has no data container
   bool hasData = true;
+  int32_t collection = 0;
   std::vector<std::string> writes;  // the files the module asked to write the script to
 };
 
@@ -41,13 +41,6 @@ FakeUser* g_user = nullptr;
 // the folders the host names with ids 3 and 4 in these tests
 std::string g_library;
 
-std::string ReadFile(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
-
 FakeScript* AsScript(const HostScriptItem* item) {
   return reinterpret_cast<FakeScript*>(const_cast<HostScriptItem*>(item));
 }
@@ -55,28 +48,21 @@ HostScriptItem* AsItem(FakeScript* script) {
   return reinterpret_cast<HostScriptItem*>(script);
 }
 
-HostScriptItem* FindNext(const FakeScript* after, int32_t collection) {
+// the script after `after` in its collection, the first one when after is null
+HostScriptItem* Next(int32_t collection, const FakeScript* after) {
   const auto& list = g_user->collections[collection];
-  for (size_t i = 0; i < list.size(); ++i) {
-    if (after == nullptr) return AsItem(list[i]);
-    if (list[i] == after) return i + 1 < list.size() ? AsItem(list[i + 1]) : nullptr;
-  }
-  return nullptr;
+  const auto at = after ? std::find(list.begin(), list.end(), after) + 1 : list.begin();
+  return at < list.end() ? AsItem(*at) : nullptr;
 }
 
 HostScriptTable FakeScripts() {
   HostScriptTable table{};
   table.size = sizeof(HostScriptTable);
-  table.collection_first = [](int32_t collection) -> HostScriptItem* {
-    return collection == 0 || collection == 1 ? FindNext(nullptr, collection) : nullptr;
+  table.collection_first = [](int32_t collection) {
+    return collection == 0 || collection == 1 ? Next(collection, nullptr) : nullptr;
   };
-  table.collection_next = [](const HostScriptItem* item) -> HostScriptItem* {
-    for (int32_t collection : {0, 1}) {
-      for (FakeScript* script : g_user->collections[collection]) {
-        if (script == AsScript(item)) return FindNext(script, collection);
-      }
-    }
-    return nullptr;
+  table.collection_next = [](const HostScriptItem* item) {
+    return Next(AsScript(item)->collection, AsScript(item));
   };
   table.item_identifier = [](const HostScriptItem* item, HostString* out) {
     String text(AsScript(item)->identifier.c_str());
@@ -117,18 +103,6 @@ class ScriptStrings : public ::testing::Test {
       return true;
     };
     files_ = *table_.files;
-    // the module's rules are under test here, not the host's name comparison
-    if (files_.fn_compare == nullptr) {
-      files_.fn_compare = [](const HostFilename* a, const HostFilename* b) {
-        String sa, sb;
-        test_support::RealHostTable()->files->fn_get_string(a, sa.Get());
-        test_support::RealHostTable()->files->fn_get_string(b, sb.Get());
-        std::string x = sa.ToUtf8(), y = sb.ToUtf8();
-        for (char& c : x) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-        for (char& c : y) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-        return static_cast<int32_t>(x.compare(y));
-      };
-    }
     // the library folders, so that the saved paths can be told exactly
     g_library = (scratch_.path() / "library").string();
     files_.folder_by_id = [](int32_t id, HostFilename* out) {
@@ -161,6 +135,7 @@ class ScriptStrings : public ::testing::Test {
     scripts_list_.push_back(std::make_unique<FakeScript>());
     FakeScript& script = *scripts_list_.back();
     script.identifier = identifier;
+    script.collection = collection;
     script.data.SetInt32(5, 42);  // another value of the script, never a language
     for (const Texts& t : texts) {
       BaseContainer language(localize::LanguageId(t.language[0], t.language[1]));
@@ -199,19 +174,19 @@ TEST_F(ScriptStrings, ExportWritesOneFilePerLanguageInOrderOfFirstAppearance) {
   ExportCmd command;
   ASSERT_TRUE(command.Execute(nullptr));
   EXPECT_TRUE(user_.messages.empty());
-  const std::string us = ReadFile(scratch_.path() / "script_US.TXT");
+  const std::string us = test_support::FileBytes(scratch_.path() / "script_US.TXT");
   EXPECT_EQ(us,
             "Name:\"Align\" \"Align\"\n"
             "Help:\"Align\" \"Aligns objects\"\n"
             "Name:\"Bake\" \"Bake\"\n"
             "Name:\"Align\" \"Align app\"\n");
   // German: the first script's own name, its help from US; the others fall back to their US texts
-  EXPECT_EQ(ReadFile(scratch_.path() / "script_DE.TXT"),
+  EXPECT_EQ(test_support::FileBytes(scratch_.path() / "script_DE.TXT"),
             "Name:\"Align\" \"Ausrichten\"\n"
             "Help:\"Align\" \"Aligns objects\"\n"
             "Name:\"Bake\" \"Bake\"\n"
             "Name:\"Align\" \"Align app\"\n");
-  EXPECT_EQ(ReadFile(scratch_.path() / "script_FR.TXT"),
+  EXPECT_EQ(test_support::FileBytes(scratch_.path() / "script_FR.TXT"),
             "Name:\"Align\" \"Align\"\n"
             "Help:\"Align\" \"Aligns objects\"\n"
             "Name:\"Bake\" \"Cuire\"\n"
@@ -221,7 +196,8 @@ TEST_F(ScriptStrings, ExportWritesOneFilePerLanguageInOrderOfFirstAppearance) {
   // a script without US texts and without texts in a language gets an empty name there
   Add(0, "Lonely", {{"JP", "", ""}});
   ASSERT_TRUE(localize::ExportScriptStrings(Filename(scratch_.path().string().c_str())));
-  EXPECT_NE(ReadFile(scratch_.path() / "script_US.TXT").find("Name:\"Lonely\" \"\"\n"), std::string::npos);
+  EXPECT_NE(test_support::FileBytes(scratch_.path() / "script_US.TXT").find("Name:\"Lonely\" \"\"\n"),
+            std::string::npos);
 
   // cancelled: nothing happens, the command answers false
   user_.folder.clear();
@@ -246,50 +222,48 @@ TEST_F(ScriptStrings, ExportTakesAtMostAHundredLanguagesAndSaysWhenItCannotWrite
 }
 
 TEST_F(ScriptStrings, ReaderReportsFormatErrorsWithFileAndEntryIndex) {
-  const auto read_all = [&](const std::string& content, std::vector<std::string>& entries) {
-    const fs::path path = scratch_.write("script_XX.txt", content);
+  const std::string unknown = "Unknown identifier file script_XX.txt Line ";
+  const std::string long_text(5000, 'x');
+  const struct {
+    std::string content;
+    std::vector<std::string> entries;  // help|identifier|text of the entries read before any error
+    std::string error;                 // the message shown; empty: read to the end
+  } kCases[] = {
+      // empty lines, CR LF, blanks and tabs around the parts, a last line without a line end, a U after
+      // a backslash read as the escape it stands for
+      {"\r\n\nName:\"A b\"\t \"T\\U00e9xt\" \r\n\r\nHelp: \"A b\" \"\"\nName:\"Only\"",
+       {"0|A b|T\xC3\xA9xt", "1|A b|", "0|Only|"},
+       ""},
+      {"\n\n\r\n", {}, ""},
+      // the third entry has a letter between its parts: entries count from 0, empty lines do not count
+      {"Name:\"a\" \"1\"\n\nHelp:\"a\" \"2\"\n\n\nName:\"b\" x \"3\"\nName:\"c\" \"4\"\n",
+       {"0|a|1", "1|a|2"},
+       unknown + "2"},
+      // a keyword in the wrong case or any other start; a quote too many leaves a letter after the fourth
+      {"name:\"a\" \"1\"\n", {}, unknown + "0"},
+      {"Title:\"a\" \"1\"\n", {}, unknown + "0"},
+      {"Name:\"a\" \"say \"hi\"\"\n", {}, unknown + "0"},
+      // a keyword alone is an entry with nothing in it; a line far past 2047 bytes reads whole
+      {"Help:  \nName:\"L\" \"" + long_text + "\"\n", {"1||", "0|L|" + long_text}, ""},
+  };
+  for (const auto& c : kCases) {
+    SCOPED_TRACE(c.content.substr(0, 60));
+    user_.messages.clear();
     BaseFile file;
-    EXPECT_TRUE(file.Open(Filename(path.string().c_str()), ZOR_FILE_READ));
+    EXPECT_TRUE(
+        file.Open(Filename(scratch_.write("script_XX.txt", c.content).string().c_str()), ZOR_FILE_READ));
     String identifier, text;
     int32_t help = 0, error = 0, index = 0;
-    entries.clear();
+    std::vector<std::string> entries;
     while (localize::ReadScriptStringEntry(file, "script_XX.txt", identifier, text, help, index, error)) {
       entries.push_back(std::to_string(help) + "|" + identifier.ToUtf8() + "|" + text.ToUtf8());
       ++index;
     }
-    return error;
-  };
-  std::vector<std::string> entries;
-  // empty lines, CR LF, blanks and tabs around the parts, a last line without a line end, a U after a
-  // backslash read as the escape it stands for
-  EXPECT_EQ(
-      read_all("\r\n\nName:\"A b\"\t \"T\\U00e9xt\" \r\n\r\nHelp: \"A b\" \"\"\nName:\"Only\"", entries), 0);
-  EXPECT_EQ(entries, (std::vector<std::string>{"0|A b|T\xC3\xA9xt", "1|A b|", "0|Only|"}));
-  EXPECT_EQ(read_all("\n\n\r\n", entries), 0);
-  EXPECT_TRUE(entries.empty());
-  EXPECT_TRUE(user_.messages.empty());
-
-  // the third entry has a letter between its parts: entries count from 0, empty lines do not count
-  EXPECT_EQ(
-      read_all("Name:\"a\" \"1\"\n\nHelp:\"a\" \"2\"\n\n\nName:\"b\" x \"3\"\nName:\"c\" \"4\"\n", entries),
-      1);
-  EXPECT_EQ(entries.size(), 2u);
-  EXPECT_EQ(user_.messages, std::vector<std::string>{"Unknown identifier file script_XX.txt Line 2"});
-  user_.messages.clear();
-  // a keyword in the wrong case or any other start, in the first entry
-  EXPECT_EQ(read_all("name:\"a\" \"1\"\n", entries), 1);
-  EXPECT_EQ(read_all("Title:\"a\" \"1\"\n", entries), 1);
-  EXPECT_EQ(user_.messages, (std::vector<std::string>{"Unknown identifier file script_XX.txt Line 0",
-                                                      "Unknown identifier file script_XX.txt Line 0"}));
-  user_.messages.clear();
-  // a quote too many leaves a letter after the fourth quote
-  EXPECT_EQ(read_all("Name:\"a\" \"say \"hi\"\"\n", entries), 1);
-  // a keyword alone is an entry with nothing in it; a line far past 2047 bytes reads whole
-  const std::string long_text(5000, 'x');
-  EXPECT_EQ(read_all("Help:  \nName:\"L\" \"" + long_text + "\"\n", entries), 0);
-  ASSERT_EQ(entries.size(), 2u);
-  EXPECT_EQ(entries[0], "1||");
-  EXPECT_EQ(entries[1], "0|L|" + long_text);
+    EXPECT_EQ(error, c.error.empty() ? 0 : 1);
+    EXPECT_EQ(entries, c.entries);
+    EXPECT_EQ(user_.messages,
+              c.error.empty() ? std::vector<std::string>{} : std::vector<std::string>{c.error});
+  }
 }
 
 TEST_F(ScriptStrings, ImportAssignsEveryMatchingScriptAndSavesAllOfThem) {
@@ -302,10 +276,8 @@ TEST_F(ScriptStrings, ImportAssignsEveryMatchingScriptAndSavesAllOfThem) {
   scratch_.write("in/script_DE.txt", "Name:\"Align\" \"Ausrichten\"\nHelp:\"Align\" \"Richtet aus\"\n");
   scratch_.write("in/script_fr.TXT", "\n");
   // names of another form are passed over, whatever they hold
-  scratch_.write("in/script_DEU.txt", "garbage");
-  scratch_.write("in/script_DE.txt.bak", "garbage");
-  scratch_.write("in/scripts_DE.txt", "garbage");
-  scratch_.write("in/script_DE.tx", "garbage");
+  for (const char* other : {"script_DEU.txt", "script_DE.txt.bak", "scripts_DE.txt", "script_DE.tx"})
+    scratch_.write(std::string("in/") + other, "garbage");
   fs::create_directories(scratch_.path() / "in" / "script_IT.txt" / "sub");  // a folder: cannot be opened
 
   user_.folder = (scratch_.path() / "in").string();
@@ -333,33 +305,30 @@ TEST_F(ScriptStrings, ImportAssignsEveryMatchingScriptAndSavesAllOfThem) {
 
 TEST_F(ScriptStrings, ImportStopsWithoutSavingOnAnUnknownScriptOrAFormatError) {
   FakeScript& align = Add(0, "Align", {});
-  FakeScript& bare = Add(1, "Bare", {});
-  bare.hasData = false;
+  Add(1, "Bare", {}).hasData = false;
   user_.folder = (scratch_.path() / "in").string();
-  ImportCmd command;
-
-  scratch_.write("in/script_DE.txt", "Name:\"Align\" \"Ausrichten\"\nName:\"Gone\" \"Weg\"\n");
-  EXPECT_FALSE(command.Execute(nullptr));
-  EXPECT_EQ(user_.messages, std::vector<std::string>{"Couldn't assign strings for script Gone"});
-  EXPECT_TRUE(align.writes.empty());
-  // a script without data container cannot take texts either
-  user_.messages.clear();
-  scratch_.write("in/script_DE.txt", "Name:\"Bare\" \"Nackt\"\n");
-  EXPECT_FALSE(command.Execute(nullptr));
-  EXPECT_EQ(user_.messages, std::vector<std::string>{"Couldn't assign strings for script Bare"});
-
-  user_.messages.clear();
-  scratch_.write("in/script_DE.txt", "Name:\"Align\" \"Ausrichten\"\n\nName:Align \"x\"\n");
-  EXPECT_FALSE(command.Execute(nullptr));
-  EXPECT_EQ(user_.messages, std::vector<std::string>{"Unknown identifier file script_DE.txt Line 1"});
-  EXPECT_TRUE(align.writes.empty());
-
-  // files that hold only empty lines change nothing, though they count as opened
-  user_.messages.clear();
-  scratch_.write("in/script_DE.txt", "\n\r\n");
-  EXPECT_TRUE(command.Execute(nullptr));
-  EXPECT_EQ(user_.messages, std::vector<std::string>{"No changes!"});
-  EXPECT_TRUE(align.writes.empty());
+  const struct {
+    const char* content;
+    bool answer;
+    const char* message;
+  } kCases[] = {
+      {"Name:\"Align\" \"Ausrichten\"\nName:\"Gone\" \"Weg\"\n", false,
+       "Couldn't assign strings for script Gone"},
+      // a script without data container cannot take texts either
+      {"Name:\"Bare\" \"Nackt\"\n", false, "Couldn't assign strings for script Bare"},
+      {"Name:\"Align\" \"Ausrichten\"\n\nName:Align \"x\"\n", false,
+       "Unknown identifier file script_DE.txt Line 1"},
+      // files that hold only empty lines change nothing, though they count as opened
+      {"\n\r\n", true, "No changes!"},
+  };
+  for (const auto& c : kCases) {
+    SCOPED_TRACE(c.content);
+    user_.messages.clear();
+    scratch_.write("in/script_DE.txt", c.content);
+    EXPECT_EQ(ImportCmd().Execute(nullptr), c.answer);
+    EXPECT_EQ(user_.messages, std::vector<std::string>{c.message});
+    EXPECT_TRUE(align.writes.empty());
+  }
 }
 
 TEST_F(ScriptStrings, ImportReadsEveryByteThatIsNotUtf8AsLatin1) {
@@ -400,19 +369,22 @@ TEST_F(ScriptStrings, ExportedTextsReadBackUnchanged) {
 TEST_F(ScriptStrings, FileNamesAndFolders) {
   EXPECT_EQ(localize::ScriptStringFileName(0x5553).ToUtf8(), "script_US.TXT");
   EXPECT_EQ(localize::ScriptStringFileName(0x44E9).ToUtf8(), "script_D\xC3\xA9.TXT");
-  int32_t id = 0;
-  EXPECT_TRUE(localize::IsScriptStringFileName(Filename("script_US.txt"), id));
-  EXPECT_EQ(id, localize::kUsLanguageId);
-  // the name's letters are compared without case, the language code is taken as written
-  EXPECT_TRUE(localize::IsScriptStringFileName(Filename("SCRIPT_us.Txt"), id));
-  EXPECT_EQ(id, localize::LanguageId('u', 's'));
-  EXPECT_TRUE(localize::IsScriptStringFileName(Filename("script_D\xC3\xA9.txt"), id));
-  EXPECT_EQ(id, 0x10000 + 0x44E9);
-  for (const char* other :
-       {"script_USA.txt", "script_U.txt", "script_US.txt2", "scrypt_US.txt", "script_US_txt",
-        "script_\xE2\x82\xAC"
-        "A.txt"}) {
-    EXPECT_FALSE(localize::IsScriptStringFileName(Filename(other), id)) << other;
+  // the name's letters are compared without case, the language code is taken as written; 0: no such name
+  const std::pair<const char*, int32_t> kNames[] = {{"script_US.txt", localize::kUsLanguageId},
+                                                    {"SCRIPT_us.Txt", localize::LanguageId('u', 's')},
+                                                    {"script_D\xC3\xA9.txt", 0x10000 + 0x44E9},
+                                                    {"script_USA.txt", 0},
+                                                    {"script_U.txt", 0},
+                                                    {"script_US.txt2", 0},
+                                                    {"scrypt_US.txt", 0},
+                                                    {"script_US_txt", 0},
+                                                    {"script_\xE2\x82\xAC"
+                                                     "A.txt",
+                                                     0}};
+  for (const auto& [name, expected] : kNames) {
+    int32_t id = 0;
+    EXPECT_EQ(localize::IsScriptStringFileName(Filename(name), id), expected != 0) << name;
+    EXPECT_EQ(expected != 0 ? id : 0, expected) << name;
   }
   EXPECT_TRUE(localize::ScriptFolder(1).GetString().ToUtf8().ends_with("resource/modules/zorplugin/scripts"));
   EXPECT_EQ(localize::ScriptFolder(0).GetString().ToUtf8(), g_library + "3/scripts");

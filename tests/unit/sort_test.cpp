@@ -86,32 +86,26 @@ void CheckElementSize() {
   }
 }
 
-TEST(Sort, WholeElementsMoveForEverySize) {
-  CheckElementSize<1>();
-  CheckElementSize<2>();
-  CheckElementSize<3>();
-  CheckElementSize<4>();
-  CheckElementSize<6>();
-  CheckElementSize<8>();
-  CheckElementSize<12>();
+template <size_t... N>
+void CheckElementSizes() {
+  (CheckElementSize<N>(), ...);
 }
 
-struct Item {
-  int32_t key;
-  char tag;
-};
+TEST(Sort, WholeElementsMoveForEverySize) {
+  CheckElementSizes<1, 2, 3, 4, 6, 8, 12>();
+}
 
-int32_t CompareItems(Item* const* a, Item* const* b) {
+int32_t ComparePairs(Pair* const* a, Pair* const* b) {
   return (*a)->key - (*b)->key;
 }
 
 TEST(Sort, PointerListsSortByTheItemsTheyReferTo) {
-  Item items[] = {{1, 'a'}, {0, 'b'}, {1, 'c'}, {0, 'd'}};
-  Item* list[] = {&items[0], &items[1], &items[2], &items[3]};
-  GeSchmodderSort<Item> sorter(&CompareItems);
+  Pair items[] = {{1, 'a'}, {0, 'b'}, {1, 'c'}, {0, 'd'}};
+  Pair* list[] = {&items[0], &items[1], &items[2], &items[3]};
+  GeSchmodderSort<Pair> sorter(&ComparePairs);
   sorter.Sort(list, 4);
   std::string order;
-  for (Item* item : list) order += item->tag;
+  for (Pair* item : list) order += item->tag;
   EXPECT_EQ(order, "bdca");
   EXPECT_EQ(items[0].tag, 'a') << "the items themselves stay where they are";
 }

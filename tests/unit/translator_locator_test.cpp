@@ -6,12 +6,12 @@
 
 #include <algorithm>
 #include <filesystem>
-#include <fstream>
 #include <sstream>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "io_test_support.h"
 #include "scratch_folder.h"
 #include "translator_locator/literal_scanner.h"
 #include "with_host.h"
@@ -86,23 +86,18 @@ TEST(TranslatorLocatorScanner, ListingLinePadsToThirtyCharacters) {
   EXPECT_EQ(ListingLine("\xC3\xA9t\xC3\xA9", "x"), "\xC3\xA9t\xC3\xA9" + std::string(27, ' ') + "x");
 }
 
-std::string ReadFile(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
-
 TEST(TranslatorLocatorFiles, ScansSourcesAndHeadersBelowAFolder) {
   test_support::WithHost host(test_support::RealHostTable());
   test_support::ScratchFolder scratch;
-  scratch.write("src/a.cpp", "#include \"a.h\"\nint main() { puts(\"Hello World\"); }\n");
-  scratch.write("src/deep/b.H", "#define T \"Title\" // \"not me\"\n");
-  scratch.write("src/deep/c.txt", "\"not a source\"\n");
-  scratch.write("src/deep/d.cpp.bak", "\"not a source\"\n");
-  scratch.write("src/empty.cpp", "");
-  scratch.write("src/latin1.cpp", "x(\"Caf\xE9\");\n");
-  scratch.write("src/escape.cpp", "x(\"Caf\\u00e9\");\n");
+  const std::pair<const char*, const char*> kFiles[] = {
+      {"a.cpp", "#include \"a.h\"\nint main() { puts(\"Hello World\"); }\n"},
+      {"deep/b.H", "#define T \"Title\" // \"not me\"\n"},
+      {"deep/c.txt", "\"not a source\"\n"},
+      {"deep/d.cpp.bak", "\"not a source\"\n"},
+      {"empty.cpp", ""},
+      {"latin1.cpp", "x(\"Caf\xE9\");\n"},
+      {"escape.cpp", "x(\"Caf\\u00e9\");\n"}};
+  for (const auto& [name, text] : kFiles) scratch.write(std::string("src/") + name, text);
   // a link back up the tree is followed once, not for ever
   fs::create_directory_symlink(scratch.path() / "src", scratch.path() / "src" / "deep" / "loop");
 
@@ -114,7 +109,7 @@ TEST(TranslatorLocatorFiles, ScansSourcesAndHeadersBelowAFolder) {
     ASSERT_TRUE(output.Close());
   }
   std::vector<std::string> lines;
-  std::stringstream in(ReadFile(out));
+  std::stringstream in(test_support::FileBytes(out));
   for (std::string line; std::getline(in, line);) lines.push_back(line);
   std::sort(lines.begin(), lines.end());
   // the listing keeps the source's bytes: a Latin-1 byte stays one, an escape stays an escape
