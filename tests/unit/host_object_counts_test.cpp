@@ -2,12 +2,8 @@
 // the ones a module forgets.
 #include <gtest/gtest.h>
 
-#include <cstdio>
-#include <cstdlib>
 #include <string>
 
-#include "app/host_table.h"
-#include "memory/memory_tracker.h"
 #include "scene_test_support.h"
 
 using zorhost::ObjectKind;
@@ -18,36 +14,25 @@ bool no_answer(HostDialog*, HostUserArea*, const HostContainer*) {
   return false;
 }
 
-std::string leak_report() {
-  char* buffer = nullptr;
-  size_t size = 0;
-  std::FILE* out = open_memstream(&buffer, &size);
-  zorhost::report_leaks(out);
-  std::fclose(out);
-  std::string report(buffer, size);
-  std::free(buffer);
-  return report;
-}
-
 }  // namespace
 
 TEST(HostObjectCounts, BitmapsDocumentsDialogsThreadsAndResourcesAreCountedUntilFreed) {
   scene_test::ScratchFolder folder;
-  scene_test::Filename scene(folder.write("a.zor", scene_test::scene_text()));
-  scene_test::Filename resources(folder.path());
-  scene_test::Filename missing(folder.path() / "missing.zor");
+  test_support::HostName scene(folder.write("a.zor", scene_test::scene_text()));
+  test_support::HostName resources(folder.path());
+  test_support::HostName missing(folder.path() / "missing.zor");
   auto before = zorhost::live_objects();
 
   HostBitmap* bitmap = zorhost::bitmaps_table()->alloc();
-  HostDocument* document = zorhost::documents_table()->load(scene.name, 0);
+  HostDocument* document = zorhost::documents_table()->load(scene, 0);
   HostDialog* dialog = zorhost::gui_table()->dialog_alloc(no_answer, nullptr);
   HostUserArea* area = zorhost::gui_table()->user_area_alloc(no_answer, nullptr);
   HostThread* thread = zorhost::threads_table()->alloc([](void*) {}, nullptr, nullptr, nullptr);
-  HostResource* resource = zorhost::plugins_table()->resource_open(resources.name);
+  HostResource* resource = zorhost::plugins_table()->resource_open(resources);
   ASSERT_TRUE(bitmap && document && dialog && area && thread && resource);
 
   auto now = zorhost::live_objects();
-  const std::string report = leak_report();
+  const std::string report = test_support::LeakReport();
   for (ObjectKind kind : {ObjectKind::Bitmap, ObjectKind::Document, ObjectKind::Dialog, ObjectKind::UserArea,
                           ObjectKind::Thread, ObjectKind::Resource}) {
     const char* name = zorhost::object_kind_name(kind);
@@ -62,7 +47,7 @@ TEST(HostObjectCounts, BitmapsDocumentsDialogsThreadsAndResourcesAreCountedUntil
   zorhost::threads_table()->free(thread);
   zorhost::plugins_table()->resource_free(resource);
   // a failed open holds nothing
-  EXPECT_EQ(zorhost::documents_table()->load(missing.name, 0), nullptr);
+  EXPECT_EQ(zorhost::documents_table()->load(missing, 0), nullptr);
   std::erase_if(before, [](const auto& entry) { return entry.second == 0; });
   EXPECT_EQ(zorhost::live_objects(), before);
 }

@@ -5,7 +5,9 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <set>
+#include <sstream>
 #include <string>
 
 #include "app/command_line.h"
@@ -15,10 +17,12 @@
 #include "files/filename_impl.h"
 #include "memory/memory_tracker.h"
 #include "strings/string_impl.h"
+#include "unit/host_test_support.h"
 #include "unit/scratch_folder.h"
 
 namespace fs = std::filesystem;
 using namespace zorhost;
+using test_support::Contains;
 
 namespace {
 
@@ -103,24 +107,23 @@ TEST(HostStrings, FloatFormattingRoundsHalfAwayFromZeroAndPads) {
 }
 
 TEST(HostStrings, NumbersParseOnlyWhenTheWholeTextIsANumber) {
+  const std::pair<const char*, int64_t> ints[] = {
+      {"-42", -42}, {"+7", 7}, {"-9223372036854775808", INT64_MIN}};
+  const std::pair<const char*, double> floats[] = {{"1.25", 1.25}, {"-.5e1", -5.0}, {"3", 3.0}};
   int32_t error = -1;
-  EXPECT_EQ(S().to_int(Text("-42").s, &error), -42);
-  EXPECT_EQ(error, 0);
-  EXPECT_EQ(S().to_int(Text("+7").s, &error), 7);
-  EXPECT_EQ(error, 0);
-  EXPECT_EQ(S().to_int(Text("-9223372036854775808").s, &error), INT64_MIN);
-  EXPECT_EQ(error, 0);
+  for (const auto& [text, value] : ints) {
+    EXPECT_EQ(S().to_int(Text(text).s, &error), value);
+    EXPECT_EQ(error, 0) << text;
+  }
+  for (const auto& [text, value] : floats) {
+    EXPECT_DOUBLE_EQ(S().to_float(Text(text).s, &error), value);
+    EXPECT_EQ(error, 0) << text;
+  }
   for (const char* bad : {"", " 1", "1 ", "12a", "1.5", "+-1", "-", "9223372036854775808", "0x10"}) {
     error = 0;
     S().to_int(Text(bad).s, &error);
     EXPECT_NE(error, 0) << "'" << bad << "'";
   }
-  EXPECT_DOUBLE_EQ(S().to_float(Text("1.25").s, &error), 1.25);
-  EXPECT_EQ(error, 0);
-  EXPECT_DOUBLE_EQ(S().to_float(Text("-.5e1").s, &error), -5.0);
-  EXPECT_EQ(error, 0);
-  EXPECT_DOUBLE_EQ(S().to_float(Text("3").s, &error), 3.0);
-  EXPECT_EQ(error, 0);
   for (const char* bad : {"", "1.5 ", " 1.5", "inf", "nan", "1e", ".", "1.5Outdated", "--1"}) {
     error = 0;
     S().to_float(Text(bad).s, &error);
@@ -447,14 +450,11 @@ TEST(HostMemory, BlocksAndObjectsAreCountedWithTheirOrigin) {
   EXPECT_EQ(live_objects()[ObjectKind::String],
             objects_before.count(ObjectKind::String) ? objects_before.at(ObjectKind::String) + 1 : 1);
 
-  char* report = nullptr;
-  size_t size = 0;
-  FILE* out = open_memstream(&report, &size);
-  EXPECT_TRUE(report_leaks(out));
-  std::fclose(out);
-  EXPECT_NE(std::string(report).find("24 bytes allocated at tool/leaky.cpp:77"), std::string::npos) << report;
-  EXPECT_NE(std::string(report).find("strings never freed"), std::string::npos) << report;
-  std::free(report);
+  bool leaks = false;
+  const std::string report = test_support::LeakReport(&leaks);
+  EXPECT_TRUE(leaks);
+  EXPECT_TRUE(Contains(report, "24 bytes allocated at tool/leaky.cpp:77"));
+  EXPECT_TRUE(Contains(report, "strings never freed"));
 
   M.free(block);
   S().free(forgotten);
@@ -515,32 +515,12 @@ TEST(HostOptions, CommandLineForms) {
     return parse_command_line(arguments, out);
   };
   HostOptions o;
-  auto result = parse({"--prefs",
-                       "/p",
-                       "--startup=/s",
-                       "-renderator",
-                       "--module",
-                       "a.zdl64",
-                       "--module=b.zdl64",
-                       "--headless",
-                       "--set",
-                       "g_x=true",
-                       "--set=g_y=a=b",
-                       "--drive",
-                       "d=/data",
-                       "--command",
-                       "Renderator",
-                       "--command=1001198",
-                       "--host-version=15999",
-                       "--check-leaks",
-                       "--allow-faults",
-                       "--ui",
-                       "u.json",
-                       "--transcript=t.jsonl",
-                       "scenes",
-                       "--",
-                       "--not-an-option"},
-                      o);
+  const std::string line =
+      "--prefs /p --startup=/s -renderator --module a.zdl64 --module=b.zdl64 --headless --set g_x=true "
+      "--set=g_y=a=b --drive d=/data --command Renderator --command=1001198 --host-version=15999 "
+      "--check-leaks --allow-faults --ui u.json --transcript=t.jsonl scenes -- --not-an-option";
+  std::istringstream split(line);
+  auto result = parse({std::istream_iterator<std::string>(split), {}}, o);
   ASSERT_EQ(result.status, ParsedCommandLine::Status::Run) << result.error;
   EXPECT_EQ(o.prefs_dir, "/p");
   EXPECT_EQ(o.startup_dir, "/s");
@@ -582,7 +562,7 @@ TEST(HostOptions, CommandLineForms) {
     HostOptions out;
     result = parse(arguments, out);
     EXPECT_EQ(result.status, ParsedCommandLine::Status::UsageError) << arguments[0];
-    EXPECT_NE(result.error.find(option), std::string::npos) << result.error;
+    EXPECT_TRUE(Contains(result.error, option));
     EXPECT_EQ(result.error.find('\n'), std::string::npos);
   }
 
