@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "app/host_table.h"
+#include "host_test_support.h"
 #include "nexal/configuration.h"
 #include "nexal/debugglobals.h"
 #include "nexal/object.h"
@@ -15,6 +16,8 @@
 #include "zor_misc/memory/debugglobals.h"
 
 namespace {
+
+using test_support::Contains;
 
 std::vector<std::string> g_pieces;  // plug-in path: what the host's debug output received
 std::string g_coreOutput;           // core path: what the system interface's output received
@@ -146,12 +149,12 @@ TEST_F(Diagnostics, PluginPathLineFormats) {
   g_pieces.clear();
   ZOR_STOP();
   EXPECT_EQ(g_breaks, 1);
-  EXPECT_NE(Joined().find("CRITICAL: Stop [01:01:01 "), std::string::npos);
+  EXPECT_TRUE(Contains(Joined(), "CRITICAL: Stop [01:01:01 "));
   ZOR_ASSERT(g_breaks == 1);
   EXPECT_EQ(g_breaks, 1);
   ZOR_ASSERT(g_breaks == 0);
   EXPECT_EQ(g_breaks, 2);
-  EXPECT_NE(Joined().find("CRITICAL: Assertion failed: g_breaks == 0 [01:01:01 "), std::string::npos);
+  EXPECT_TRUE(Contains(Joined(), "CRITICAL: Assertion failed: g_breaks == 0 [01:01:01 "));
 }
 
 TEST_F(Diagnostics, CorePathLineFormatsWithAndWithoutDebugger) {
@@ -296,11 +299,10 @@ TEST_F(Diagnostics, CallsThroughUnresolvedReferencesFailCleanly) {
   testing::internal::CaptureStdout();
   EXPECT_EQ(nexal::ResolveForCall(url), nullptr);
   std::string printed = testing::internal::GetCapturedStdout();
-  EXPECT_NE(printed.find("CRITICAL: Assertion failed: g_frameworksModule.GetInitializer() ["),
-            std::string::npos);
-  EXPECT_NE(printed.find("CRITICAL: Method invocation of unresolvable interface nexal.UrlInterface#1\n"),
-            std::string::npos);
-  EXPECT_NE(printed.find("CRITICAL: Stop ["), std::string::npos);
+  EXPECT_TRUE(Contains(printed, "CRITICAL: Assertion failed: g_frameworksModule.GetInitializer() ["));
+  EXPECT_TRUE(
+      Contains(printed, "CRITICAL: Method invocation of unresolvable interface nexal.UrlInterface#1\n"));
+  EXPECT_TRUE(Contains(printed, "CRITICAL: Stop ["));
   // With no system interface a core allocation fails instead of crashing.
   testing::internal::CaptureStdout();
   EXPECT_EQ(NEXAL_ALLOC(16), nullptr);
@@ -313,7 +315,7 @@ TEST_F(Diagnostics, CallsThroughUnresolvedReferencesFailCleanly) {
   EXPECT_EQ(nexal::ResolveForCall(url), nullptr);
   printed = testing::internal::GetCapturedStdout();
   EXPECT_EQ(printed.find("Assertion failed"), std::string::npos);
-  EXPECT_NE(printed.find("unresolvable interface nexal.UrlInterface#1"), std::string::npos);
+  EXPECT_TRUE(Contains(printed, "unresolvable interface nexal.UrlInterface#1"));
   EXPECT_EQ(g_resolveCalls, 1);
 
   const NexalInitializer resolving{ResolveToSystem};

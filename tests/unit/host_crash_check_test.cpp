@@ -23,6 +23,8 @@
 
 namespace {
 
+using test_support::Contains;
+
 using scene_test::ScratchFolder;
 using testing::internal::CaptureStderr;
 using testing::internal::CaptureStdout;
@@ -95,7 +97,7 @@ TEST(HostCheck, ReportsAWrongMarkerAHeldGlobalLockAndBadFreesOnce) {
   // an unlock too many is refused instead of breaking the mutex, and the lock still works
   CaptureStderr();
   threads.unlock();
-  EXPECT_NE(GetCapturedStderr().find("does not hold the global lock"), std::string::npos);
+  EXPECT_TRUE(Contains(GetCapturedStderr(), "does not hold the global lock"));
   std::thread([&] {
     threads.lock();
     threads.unlock();
@@ -280,9 +282,9 @@ TEST(SceneFaults, DelayIsSpentOnEveryRenderAndEndsAtTheBreakTest) {
 TEST(CrashHandler, TheModuleTableNamesTheObjectThatHoldsAnAddress) {
   zorhost::refresh_crash_module_table();
   const std::string self = zorhost::crash_module_of(reinterpret_cast<const void*>(&zorhost::fault_now));
-  EXPECT_NE(self.find("relkit_unit_tests + 0x"), std::string::npos) << self;
+  EXPECT_TRUE(Contains(self, "relkit_unit_tests + 0x"));
   const std::string libc = zorhost::crash_module_of(reinterpret_cast<const void*>(&::abort));
-  EXPECT_NE(libc.find("libc"), std::string::npos) << libc;
+  EXPECT_TRUE(Contains(libc, "libc"));
   EXPECT_EQ(zorhost::crash_module_of(nullptr), "unknown");
 }
 
@@ -315,8 +317,8 @@ TEST(CrashHandlerDeathTest, AFaultTheSceneAskedForIsReportedWithThreadSceneAndRu
         "cause: the scene asked for this fault (faults.crash \"render\", obeyed because of "
         "--allow-faults)\n",
         "crash check: a crash-checking run was in progress\n", "backtrace:\n"}) {
-    EXPECT_NE(report.find(line), std::string::npos) << line << "\n" << report;
+    EXPECT_TRUE(Contains(report, line));
   }
-  EXPECT_NE(report.find("module: "), std::string::npos);
-  EXPECT_NE(report.find("relkit_unit_tests + 0x"), std::string::npos) << report;
+  EXPECT_TRUE(Contains(report, "module: "));
+  EXPECT_TRUE(Contains(report, "relkit_unit_tests + 0x"));
 }

@@ -16,6 +16,8 @@
 
 namespace {
 
+using test_support::Contains;
+
 using fake::Dialog;
 using fake::gui;
 using fake::Session;
@@ -61,9 +63,7 @@ TEST(HostGuiNonModal, ActStepsCommitTextsAndChooseTabPages) {
   EXPECT_EQ(edit.text, "zip:///a.zip");
   EXPECT_TRUE(d.received[3].editing) << "a tab is no text edit";
 
-  EXPECT_NE(err.find("step 2: dialog \"Browser\": tab group 20 has no page 24 (its pages: 21, 23)"),
-            std::string::npos)
-      << err;
+  EXPECT_TRUE(Contains(err, "step 2: dialog \"Browser\": tab group 20 has no page 24 (its pages: 21, 23)"));
   EXPECT_TRUE(zorhost::ui_script_failed());
 
   const auto events = session.events();
@@ -274,11 +274,10 @@ TEST(HostGuiTreeView, RowsCellsSelectionAndDoubleClickGoThroughTheModulesCallbac
   const std::string err = testing::internal::GetCapturedStderr();
 
   EXPECT_EQ(list.calls, (std::vector<std::string>{"select a1 0", "double a 1"}));
-  EXPECT_NE(
-      err.find("step 3: \"treeSelect\": dialog \"Browser\": tree view 10001 shows 2 row(s); there is no "
-               "row 2; the script stops here"),
-      std::string::npos)
-      << err;
+  EXPECT_TRUE(
+      Contains(err,
+               "step 3: \"treeSelect\": dialog \"Browser\": tree view 10001 shows 2 row(s); there is no "
+               "row 2; the script stops here"));
   EXPECT_TRUE(zorhost::ui_script_failed());
   EXPECT_TRUE(d.handle->open);
 
@@ -325,9 +324,7 @@ TEST(HostGuiTreeView, LoopingListIsCutAndTheImageCopyOutlivesTheModulesBitmap) {
   testing::internal::CaptureStderr();
   list.hand_over();
   const std::string err = testing::internal::GetCapturedStderr();
-  EXPECT_NE(err.find("tree view 10001 of dialog \"Browser\": the list goes on past 100000 rows"),
-            std::string::npos)
-      << err;
+  EXPECT_TRUE(Contains(err, "tree view 10001 of dialog \"Browser\": the list goes on past 100000 rows"));
   EXPECT_EQ(list.tree->tree->rows.size(), zorhost::ui::kTreeRowLimit);
   EXPECT_EQ(list.tree->tree->rows[3].texts[0], "a") << "round and round until the cut";
 
@@ -366,8 +363,8 @@ TEST(HostGuiTreeView, RowsOfAScriptAreCountsFromZero) {
         "rows.json",
         std::string(R"([{"act": {"title": "IoHandler Test", "treeDoubleClick": )") + row + "}}]");
     EXPECT_FALSE(zorhost::start_ui_session(options, &error)) << row;
-    EXPECT_NE(error.find("step 1"), std::string::npos) << error;
-    EXPECT_NE(error.find("\"treeDoubleClick\" must be a row number from 0"), std::string::npos) << error;
+    EXPECT_TRUE(Contains(error, "step 1"));
+    EXPECT_TRUE(Contains(error, "\"treeDoubleClick\" must be a row number from 0"));
   }
 }
 

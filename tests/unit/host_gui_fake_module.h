@@ -17,6 +17,7 @@
 #include "gui/dialog_model.h"
 #include "gui/ui_session.h"
 #include "strings/string_impl.h"
+#include "unit/host_test_support.h"
 #include "unit/scratch_folder.h"
 
 namespace fake {

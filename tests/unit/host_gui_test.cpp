@@ -10,6 +10,8 @@
 
 namespace {
 
+using test_support::Contains;
+
 using fake::Dialog;
 using fake::gui;
 using fake::Session;
@@ -253,18 +255,18 @@ TEST(HostGuiScript, BadScriptsNameTheFileAndTheStep) {
   std::string error;
   options.ui_script = fake::temp_file("broken.json", "[{\"dialog\": {\"press\": \"ok\"}");
   EXPECT_FALSE(zorhost::start_ui_session(options, &error));
-  EXPECT_NE(error.find("broken.json"), std::string::npos) << error;
-  EXPECT_NE(error.find("line 1, column 28: invalid JSON"), std::string::npos) << error;
+  EXPECT_TRUE(Contains(error, "broken.json"));
+  EXPECT_TRUE(Contains(error, "line 1, column 28: invalid JSON"));
 
   options.ui_script = fake::temp_file("unknown.json", R"([{"folder": "/x"}, {"window": {}}])");
   EXPECT_FALSE(zorhost::start_ui_session(options, &error));
-  EXPECT_NE(error.find("unknown.json"), std::string::npos) << error;
-  EXPECT_NE(error.find("step 2"), std::string::npos) << error;
-  EXPECT_NE(error.find("window"), std::string::npos) << error;
+  EXPECT_TRUE(Contains(error, "unknown.json"));
+  EXPECT_TRUE(Contains(error, "step 2"));
+  EXPECT_TRUE(Contains(error, "window"));
 
   options.ui_script = fake::temp_file("two_endings.json", R"([{"dialog": {"press": "ok", "wait": true}}])");
   EXPECT_FALSE(zorhost::start_ui_session(options, &error));
-  EXPECT_NE(error.find("step 1"), std::string::npos) << error;
+  EXPECT_TRUE(Contains(error, "step 1"));
 }
 
 TEST(HostGuiScript, WrongValuesStopTheScriptBeforeAnythingIsSet) {
@@ -296,8 +298,8 @@ TEST(HostGuiScript, WrongValuesStopTheScriptBeforeAnythingIsSet) {
     zorhost::files_table()->fn_free(name);
     const std::string err = testing::internal::GetCapturedStderr();
 
-    EXPECT_NE(err.find("step 1: dialog \"Settings\": " + c.said), std::string::npos) << err;
-    EXPECT_NE(err.find("the script stops here"), std::string::npos) << err;
+    EXPECT_TRUE(Contains(err, "step 1: dialog \"Settings\": " + c.said));
+    EXPECT_TRUE(Contains(err, "the script stops here"));
     EXPECT_TRUE(zorhost::ui_script_failed());
     // Cancel is the only command the module got: no value of the step, no OK.
     EXPECT_EQ(d.commands(), (std::vector<int32_t>{2})) << c.set;
@@ -323,7 +325,7 @@ TEST(HostGuiScript, WrongValuesStopTheScriptBeforeAnythingIsSet) {
     testing::internal::CaptureStderr();
     ASSERT_TRUE(gui()->dialog_open(d.handle, ZOR_DIALOG_ASYNC, -1, -1, 0, 0));
     const std::string err = testing::internal::GetCapturedStderr();
-    EXPECT_NE(err.find("gadget 10 (editText) takes a text, not false"), std::string::npos) << err;
+    EXPECT_TRUE(Contains(err, "gadget 10 (editText) takes a text, not false"));
     EXPECT_TRUE(d.commands().empty());
     EXPECT_TRUE(zorhost::ui_script_failed());
   }
@@ -334,9 +336,8 @@ TEST(HostGuiScript, WrongValuesStopTheScriptBeforeAnythingIsSet) {
   options.ui_script =
       fake::temp_file("wide.json", R"([{"dialog": {"set": [[1004, 4294967297]], "press": "ok"}}])");
   EXPECT_FALSE(zorhost::start_ui_session(options, &error));
-  EXPECT_NE(error.find("step 1"), std::string::npos) << error;
-  EXPECT_NE(error.find("4294967297 for gadget 1004 does not fit in a 32-bit integer"), std::string::npos)
-      << error;
+  EXPECT_TRUE(Contains(error, "step 1"));
+  EXPECT_TRUE(Contains(error, "4294967297 for gadget 1004 does not fit in a 32-bit integer"));
 }
 
 // A module thread that posts `events` core events, each after a short pause, then ends.
@@ -388,9 +389,8 @@ TEST(HostGuiScript, WaitingEndsWhenNothingButTheUserCouldCloseTheDialog) {
     testing::internal::CaptureStderr();
     ASSERT_TRUE(gui()->dialog_open(d.handle, ZOR_DIALOG_MODAL, -1, -1, 0, 0));
     const std::string err = testing::internal::GetCapturedStderr();
-    EXPECT_NE(err.find("step 1: waits for dialog \"Settings\" to close, but only the user could close it"),
-              std::string::npos)
-        << err;
+    EXPECT_TRUE(
+        Contains(err, "step 1: waits for dialog \"Settings\" to close, but only the user could close it"));
     EXPECT_EQ(d.commands(), (std::vector<int32_t>{2}));
     EXPECT_TRUE(zorhost::ui_script_failed());
   }
@@ -403,7 +403,7 @@ TEST(HostGuiScript, WaitingEndsWhenNothingButTheUserCouldCloseTheDialog) {
     testing::internal::CaptureStderr();
     ASSERT_TRUE(gui()->dialog_open(d.handle, ZOR_DIALOG_MODAL, -1, -1, 0, 0));
     const std::string err = testing::internal::GetCapturedStderr();
-    EXPECT_NE(err.find("dialog \"Progress\" had 1 of 3 events"), std::string::npos) << err;
+    EXPECT_TRUE(Contains(err, "dialog \"Progress\" had 1 of 3 events"));
     EXPECT_EQ(d.count(ZOR_MSG_CORE), 1);
     EXPECT_EQ(d.commands(), (std::vector<int32_t>{2}));
   }
@@ -417,7 +417,7 @@ TEST(HostGuiScript, WaitingEndsWhenNothingButTheUserCouldCloseTheDialog) {
     testing::internal::CaptureStderr();
     ASSERT_TRUE(gui()->dialog_open(d.handle, ZOR_DIALOG_MODAL, -1, -1, 0, 0));
     const std::string err = testing::internal::GetCapturedStderr();
-    EXPECT_NE(err.find("dialog \"Stubborn\" keeps itself open: closed"), std::string::npos) << err;
+    EXPECT_TRUE(Contains(err, "dialog \"Stubborn\" keeps itself open: closed"));
     EXPECT_FALSE(d.handle->open);
     EXPECT_EQ(d.codes().back(), ZOR_MSG_DESTROY);
     EXPECT_FALSE(zorhost::ui_script_failed());
@@ -449,7 +449,7 @@ TEST(HostGuiTranscript, LinesAreJsonInTheOrderEventsHappened) {
   testing::internal::CaptureStderr();
   ASSERT_TRUE(gui()->dialog_open(d.handle, ZOR_DIALOG_MODAL, -1, -1, 0, 0));
   std::string err = testing::internal::GetCapturedStderr();
-  EXPECT_NE(err.find("MessageBox: Reference folder not found\n"), std::string::npos) << err;
+  EXPECT_TRUE(Contains(err, "MessageBox: Reference folder not found\n"));
   gui()->status_set_percent(50);
   Text status_text("Rendering");
   gui()->status_set_text(status_text);

@@ -12,6 +12,7 @@
 #include "containers/container_impl.h"
 #include "containers/json_input.h"
 #include "files/filename_impl.h"
+#include "host_test_support.h"
 #include "scratch_folder.h"
 #include "scripts/script_collections.h"
 #include "strings/string_impl.h"
@@ -23,6 +24,8 @@ using testing::internal::GetCapturedStderr;
 
 namespace {
 
+using test_support::Contains;
+
 const HostScriptTable& Scripts() {
   return *zorhost::scripts_table();
 }
@@ -31,10 +34,6 @@ const HostFileTable& Files() {
 }
 const HostContainerTable& Containers() {
   return *zorhost::containers_table();
-}
-
-bool contains(const std::string& text, const std::string& part) {
-  return text.find(part) != std::string::npos;
 }
 
 // The host's folders pointed into a scratch folder for one test.
@@ -126,11 +125,11 @@ TEST(HostScripts, CollectionsAreLoadedFromCscFilesAndBadFilesAreNamedAndSkipped)
                                       "Plain"}));
   const auto warned = [&](const std::string& file, const std::string& problem) {
     const std::string line = (root.path() / user / file).string() + ": " + problem;
-    EXPECT_TRUE(contains(said, "zorhost: warning: script file " + line)) << line << "\n" << said;
+    EXPECT_TRUE(Contains(said, "zorhost: warning: script file " + line)) << line << "\n" << said;
   };
   warned("d_syntax.csc", "line 2, column ");
   warned("e_deep.csc", "line 1, column ");
-  EXPECT_TRUE(contains(said, "nested more than 100 levels")) << said;
+  EXPECT_TRUE(Contains(said, "nested more than 100 levels")) << said;
   warned("f_no_identifier.csc", "the script has no \"identifier\"");
   warned("g_empty_identifier.csc", "\"identifier\" must be");
   warned("h_typo.csc", "unknown field \"sources\"");
@@ -138,10 +137,10 @@ TEST(HostScripts, CollectionsAreLoadedFromCscFilesAndBadFilesAreNamedAndSkipped)
   warned("j_bad_value.csc", "container.87379.1: ");
   warned("k_array.csc", "a script file must be a JSON object");
   warned("l_source.csc", "\"source\" must be a text");
-  EXPECT_TRUE(contains(said, "a_plain.CSC and " + (root.path() / user / "m_twice.csc").string() +
+  EXPECT_TRUE(Contains(said, "a_plain.CSC and " + (root.path() / user / "m_twice.csc").string() +
                                  " both hold the script \"Plain\""))
       << said;
-  EXPECT_FALSE(contains(said, "notes.txt") || contains(said, "folder.csc")) << said;
+  EXPECT_FALSE(Contains(said, "notes.txt") || Contains(said, "folder.csc")) << said;
 
   // loaded once: asking again says nothing more and gives the same items
   const HostScriptItem* first = Scripts().collection_first(ZOR_SCRIPT_COLLECTION_USER);
@@ -194,21 +193,21 @@ TEST(HostScripts, AnItemWrittenBackIsWhatTheNextLoadSees) {
   CaptureStderr();
   EXPECT_FALSE(Scripts().item_write(item, other, ZOR_FOUR_BYTE('T', 'E', 'X', 'T'), nullptr));
   EXPECT_TRUE(
-      contains(GetCapturedStderr(), "other.csc: a script is written with the file identifier 'scrp'"));
+      Contains(GetCapturedStderr(), "other.csc: a script is written with the file identifier 'scrp'"));
   EXPECT_FALSE(fs::exists(folder + "/other.csc"));
   Files().fn_free(other);
   // no folder is made for a script: the next load would not look there
   HostFilename* nested = name(folder + "/Tools/Align.csc");
   CaptureStderr();
   EXPECT_FALSE(Scripts().item_write(item, nested, ZOR_SCRIPT_FILE_ID, nullptr));
-  EXPECT_TRUE(contains(GetCapturedStderr(), "zorhost: cannot write " + folder + "/Tools/Align.csc"));
+  EXPECT_TRUE(Contains(GetCapturedStderr(), "zorhost: cannot write " + folder + "/Tools/Align.csc"));
   EXPECT_FALSE(fs::exists(folder + "/Tools"));
   Files().fn_free(nested);
   root.write("blocker", "a file where a folder would be");
   HostFilename* blocked = name((root.path() / "blocker" / "x.csc").string());
   CaptureStderr();
   EXPECT_FALSE(Scripts().item_write(item, blocked, ZOR_SCRIPT_FILE_ID, nullptr));
-  EXPECT_TRUE(contains(GetCapturedStderr(), "zorhost: cannot ")) << "the reason is said";
+  EXPECT_TRUE(Contains(GetCapturedStderr(), "zorhost: cannot ")) << "the reason is said";
   Files().fn_free(blocked);
 
   // the next start of the host loads the file as written

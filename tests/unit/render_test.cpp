@@ -12,6 +12,8 @@
 
 namespace {
 
+using test_support::Contains;
+
 using scene_test::ScratchFolder;
 
 constexpr const char* kEngines[] = {"0", "1", "1023342", "300001061", "1016630"};
@@ -228,7 +230,7 @@ TEST(Render, FailuresAreToldApart) {
   testing::internal::CaptureStdout();
   EXPECT_EQ(scene_test::render(doc.get(), bmp), ZOR_RENDER_ASSET_MISSING);
   std::string out = testing::internal::GetCapturedStdout();
-  EXPECT_NE(out.find("tetra.obj"), std::string::npos) << out;
+  EXPECT_TRUE(Contains(out, "tetra.obj"));
 
   auto plain = scene_test::load(dir.write("u.zor", scene_test::scene_text("42")));
   ASSERT_NE(plain, nullptr);
@@ -236,7 +238,7 @@ TEST(Render, FailuresAreToldApart) {
   HostBitmap other;
   EXPECT_EQ(scene_test::render(plain.get(), other), ZOR_RENDER_FAILED);
   out = testing::internal::GetCapturedStdout();
-  EXPECT_NE(out.find("unknown render engine 42"), std::string::npos) << out;
+  EXPECT_TRUE(Contains(out, "unknown render engine 42"));
 
   // a bitmap of another size than the settings ask for is refused, not overrun
   zorhost::documents_table()->set_parameter_int(&plain->render_data, 5300, 0, 4);
@@ -247,7 +249,7 @@ TEST(Render, FailuresAreToldApart) {
                                                      nullptr, nullptr, nullptr),
             ZOR_RENDER_FAILED);
   out = testing::internal::GetCapturedStdout();
-  EXPECT_NE(out.find("16 x 16"), std::string::npos) << out;
+  EXPECT_TRUE(Contains(out, "16 x 16"));
   // with the size written into a copy of the settings, as a warm-up render does, it works
   HostContainer warm_up = plain->render_data.settings;
   warm_up.values[5008] = int32_t{16};
@@ -277,7 +279,7 @@ TEST(Render, FailuresAreToldApart) {
     const std::string err = testing::internal::GetCapturedStderr();
     zorhost::set_render_thread_starter(nullptr);
     EXPECT_EQ(started, 2);
-    EXPECT_NE(err.find("cannot start a render thread"), std::string::npos) << err;
+    EXPECT_TRUE(Contains(err, "cannot start a render thread"));
   }
 }
 

@@ -10,6 +10,8 @@
 
 namespace {
 
+using test_support::Contains;
+
 using scene_test::ScratchFolder;
 
 // Loads `text` as a scene and answers the console output; the document must not load.
@@ -21,7 +23,7 @@ std::string load_failure(const ScratchFolder& dir, const std::string& text,
   std::string out = testing::internal::GetCapturedStdout();
   EXPECT_EQ(doc, nullptr) << text;
   EXPECT_EQ(std::count(out.begin(), out.end(), '\n'), 1) << out;
-  EXPECT_NE(out.find(file.string()), std::string::npos) << out;
+  EXPECT_TRUE(Contains(out, file.string()));
   return out;
 }
 
@@ -29,19 +31,19 @@ TEST(SceneLoader, SyntaxErrorsNameLineAndColumn) {
   ScratchFolder dir;
   // the stray comma sits on line 3; the parser notices at the closing brace, column 1 of line 4
   std::string out = load_failure(dir, "{\n  \"zor\": 1,\n  \"fps\": 30,\n}\n");
-  EXPECT_NE(out.find("line 4, column 1"), std::string::npos) << out;
-  EXPECT_NE(out.find("invalid JSON"), std::string::npos) << out;
+  EXPECT_TRUE(Contains(out, "line 4, column 1"));
+  EXPECT_TRUE(Contains(out, "invalid JSON"));
 
   out = load_failure(dir, "{ \"zor\": 1, \"fps\": tru }");
-  EXPECT_NE(out.find("line 1, column"), std::string::npos) << out;
+  EXPECT_TRUE(Contains(out, "line 1, column"));
 
   out = load_failure(dir, "");
-  EXPECT_NE(out.find("invalid JSON"), std::string::npos) << out;
+  EXPECT_TRUE(Contains(out, "invalid JSON"));
 
   testing::internal::CaptureStdout();
   EXPECT_EQ(scene_test::load(dir.path() / "missing.zor"), nullptr);
   out = testing::internal::GetCapturedStdout();
-  EXPECT_NE(out.find("missing.zor: does not exist"), std::string::npos) << out;
+  EXPECT_TRUE(Contains(out, "missing.zor: does not exist"));
 }
 
 TEST(SceneLoader, SemanticErrorsNameTheJsonPath) {
@@ -83,7 +85,7 @@ TEST(SceneLoader, SemanticErrorsNameTheJsonPath) {
   };
   for (const Case& c : cases) {
     std::string out = load_failure(dir, c.text);
-    EXPECT_NE(out.find(c.expected), std::string::npos) << "expected: " << c.expected << "\ngot: " << out;
+    EXPECT_TRUE(Contains(out, c.expected));
   }
 }
 
@@ -139,11 +141,11 @@ TEST(SceneLoader, NumbersOutOfRangeAreShownAsWritten) {
   };
   for (const Case& c : cases) {
     std::string out = load_failure(dir, c.text);
-    EXPECT_NE(out.find(c.expected), std::string::npos) << "expected: " << c.expected << "\ngot: " << out;
+    EXPECT_TRUE(Contains(out, c.expected));
   }
   // the parser's position is kept: the number sits on line 3
   std::string out = load_failure(dir, "{\n  \"zor\": 1,\n  \"fps\": 1e400\n}");
-  EXPECT_NE(out.find("line 3, column"), std::string::npos) << out;
+  EXPECT_TRUE(Contains(out, "line 3, column"));
 
   // whole numbers in float form and film grain strengths written as integers are accepted
   auto doc = scene_test::load(dir.write(
@@ -161,10 +163,10 @@ TEST(SceneLoader, BrokenMeshFilesAreNamed) {
   dir.write("meshes/bad_index.obj", "v 0 0 0\nv 1 0 0\nv 0 1 0\nf 1 2 9\n");
   std::string out =
       load_failure(dir, scene_test::scene_text("0", R"(, { "type": "mesh", "file": "meshes/empty.obj" })"));
-  EXPECT_NE(out.find("has no faces"), std::string::npos) << out;
+  EXPECT_TRUE(Contains(out, "has no faces"));
   out = load_failure(dir,
                      scene_test::scene_text("0", R"(, { "type": "mesh", "file": "meshes/bad_index.obj" })"));
-  EXPECT_NE(out.find("objects[3].file"), std::string::npos) << out;
+  EXPECT_TRUE(Contains(out, "objects[3].file"));
 }
 
 TEST(SceneLoader, ContainerValuesKeepTheirTypeByForm) {
@@ -241,7 +243,7 @@ TEST(SceneLoader, FaultsSectionIsKeptAndChecked) {
   std::string bad = scene_test::scene_text();
   bad.insert(bad.rfind('}'), R"(, "faults": { "delayMs": "soon" })");
   std::string out = load_failure(dir, bad);
-  EXPECT_NE(out.find("faults.delayMs: must be an integer"), std::string::npos) << out;
+  EXPECT_TRUE(Contains(out, "faults.delayMs: must be an integer"));
 }
 
 // The complete example of the format's documentation is a scene that loads as documented.
