@@ -50,7 +50,7 @@ TEST(HostThreads, CancelAfterEventsEndsTheWorkerBehindAModalDialog) {
   progress.build = [](Dialog& d) { gui()->add_dialog_buttons(d.handle, ZOR_BUTTONS_CANCEL); };
 
   ASSERT_TRUE(threads()->start(worker.handle, ZOR_THREAD_ASYNC, 0));
-  ASSERT_TRUE(gui()->dialog_open(progress.handle, ZOR_DIALOG_MODAL, -1, -1, 0, 0));
+  progress.open();
   // Cancel came right after the third event and closed the dialog.
   std::vector<int32_t> codes = progress.codes();
   std::vector<int32_t> after_build(codes.begin() + 2, codes.end());
@@ -71,7 +71,7 @@ TEST(HostThreads, CancelAfterEventsEndsTheWorkerBehindAModalDialog) {
   // Events the worker posted after the dialog closed do not outlive the session.
   zorhost::end_ui_session();
   Dialog later;
-  ASSERT_TRUE(gui()->dialog_open(later.handle, ZOR_DIALOG_ASYNC, -1, -1, 0, 0));
+  later.open(ZOR_DIALOG_ASYNC);
   zorhost::ui::deliver_pending_events();
   EXPECT_EQ(later.count(ZOR_MSG_CORE), 0);
 }
