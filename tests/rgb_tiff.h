@@ -3,8 +3,10 @@
 #pragma once
 #include <tiffio.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <filesystem>
+#include <string>
 #include <vector>
 
 namespace test_support {
@@ -77,6 +79,57 @@ bool WriteRgbTiff(const std::filesystem::path& path, int width, int height, Pixe
     for (int x = 0; x < width; ++x) pixel(x, y, &row[size_t(x) * 3]);
     ++y;
   });
+}
+
+// A TIFF whose directory comes first and whose one strip of samples follows it, cut after keep bytes
+// of the samples. (libtiff itself writes the directory last, so cutting its files loses the directory
+// before any pixel.)
+inline std::string TiffDirectoryFirst(uint16_t photometric, uint16_t samples, uint32_t w, uint32_t h,
+                                      size_t keep) {
+  struct Entry {
+    uint16_t tag, type;
+    uint32_t count, value;
+  };
+  const uint32_t data_bytes = uint32_t(std::min<uint64_t>(uint64_t(w) * h * samples, UINT32_MAX));
+  std::vector<Entry> entries = {{256, 4, 1, w},
+                                {257, 4, 1, h},
+                                {258, 3, samples, 0},  // value filled below
+                                {259, 3, 1, COMPRESSION_NONE},
+                                {262, 3, 1, photometric},
+                                {273, 4, 1, 0},  // value filled below
+                                {277, 3, 1, samples},
+                                {278, 4, 1, h},
+                                {279, 4, 1, data_bytes},
+                                {284, 3, 1, PLANARCONFIG_CONTIG}};
+  if (samples == 4) entries.push_back({338, 3, 1, EXTRASAMPLE_UNASSALPHA});
+  const uint32_t bits_at = 8 + 2 + uint32_t(entries.size()) * 12 + 4;  // just after the directory
+  const uint32_t data_at = bits_at + 2 * samples;
+  for (Entry& e : entries) {
+    if (e.tag == 258) e.value = samples == 1 ? 8 : bits_at;
+    if (e.tag == 273) e.value = data_at;
+  }
+  std::string file;
+  auto put16 = [&](uint32_t v) { file.append({char(v & 0xff), char((v >> 8) & 0xff)}); };
+  auto put32 = [&](uint32_t v) { put16(v & 0xffff), put16(v >> 16); };
+  file += "II";
+  put16(42);
+  put32(8);
+  put16(uint32_t(entries.size()));
+  for (const Entry& e : entries) {
+    put16(e.tag);
+    put16(e.type);
+    put32(e.count);
+    if (e.type == 3 && e.count == 1) {
+      put16(e.value);
+      put16(0);
+    } else {
+      put32(e.value);
+    }
+  }
+  put32(0);
+  for (uint16_t i = 0; i < samples; ++i) put16(8);
+  for (size_t i = 0; i < std::min<size_t>(keep, data_bytes); ++i) file += char(i * 7);
+  return file;
 }
 
 }  // namespace test_support
