@@ -16,12 +16,7 @@
 
 namespace {
 
-using test_support::Contains;
-
-using fake::Dialog;
-using fake::gui;
-using fake::Session;
-using fake::Text;
+using namespace fake;
 
 void build_browser_frame(Dialog& d) {
   Text title("Browser"), go("..");

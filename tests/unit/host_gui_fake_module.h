@@ -22,6 +22,8 @@
 
 namespace fake {
 
+using test_support::Contains;
+
 inline const HostGuiTable* gui() {
   return zorhost::gui_table();
 }

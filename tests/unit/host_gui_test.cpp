@@ -10,12 +10,7 @@
 
 namespace {
 
-using test_support::Contains;
-
-using fake::Dialog;
-using fake::gui;
-using fake::Session;
-using fake::Text;
+using namespace fake;
 
 // A user area that records its messages and paints what it is asked to.
 struct Area {

@@ -12,6 +12,7 @@
 #include "app/host_table.h"
 #include "gui/status_line.h"
 #include "gui/ui_driver.h"
+#include "host_test_support.h"
 #include "strings/string_impl.h"
 
 namespace {
@@ -64,31 +65,23 @@ TEST(HostStatus, OnlyATerminalShowsTheStatusAndAConsoleLineStartsOnAFreshLine) {
             "\r\033[KScene 1\r\033[K\r\033[K\r\033[KScene 2");
 }
 
-TEST(HostStatus, AHeadlessRunKeepsItsStatusOffARedirectedStderr) {
+// Headless, a redirected stderr shows nothing of the status; another driver shows it instead.
+TEST(HostStatus, ARedirectedStderrShowsNoStatusAndAnotherDriverShowsIt) {
   const HostGuiTable& gui = *zorhost::gui_table();
+  const test_support::HostText text("[2/3 - 66%] Comparing file b.zor...");
+  const auto show = [&] {
+    gui.status_set_percent(66);
+    gui.status_set_text(text);
+    gui.status_clear();
+  };
   zorhost::options().headless = true;
-  HostString* text = zorhost::new_host_string("[2/3 - 66%] Comparing file b.zor...");
-  testing::internal::CaptureStderr();
   gui.status_clear();  // whatever an earlier test left
-  gui.status_set_percent(66);
-  gui.status_set_text(text);
-  gui.status_clear();
-  EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
-  zorhost::strings_table()->free(text);
+  EXPECT_EQ(test_support::StderrOf(show), "");
   zorhost::options().headless = false;
-}
 
-TEST(HostStatus, AnotherDriverShowsTheStatusInsteadOfStderr) {
   std::string log;
   zorhost::ui::set_driver(std::make_unique<StatusRecorder>(log));
-  const HostGuiTable& gui = *zorhost::gui_table();
-  HostString* text = zorhost::new_host_string("Rendering");
-  testing::internal::CaptureStderr();
-  gui.status_set_percent(40);
-  gui.status_set_text(text);
-  gui.status_clear();
-  EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+  EXPECT_EQ(test_support::StderrOf(show), "");
   zorhost::ui::set_driver(nullptr);
-  EXPECT_EQ(log, "40% 'Rendering' '' ");
-  zorhost::strings_table()->free(text);
+  EXPECT_EQ(log, "66% '[2/3 - 66%] Comparing file b.zor...' '' ");
 }

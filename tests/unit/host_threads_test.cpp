@@ -8,9 +8,7 @@
 
 namespace {
 
-using fake::Dialog;
-using fake::gui;
-using fake::Session;
+using namespace fake;
 
 const HostThreadTable* threads() {
   return zorhost::threads_table();
@@ -56,11 +54,7 @@ TEST(HostThreads, CancelAfterEventsEndsTheWorkerBehindAModalDialog) {
   std::vector<int32_t> after_build(codes.begin() + 2, codes.end());
   EXPECT_EQ(after_build, (std::vector<int32_t>{ZOR_MSG_CORE, ZOR_MSG_CORE, ZOR_MSG_CORE, ZOR_MSG_COMMAND,
                                                ZOR_MSG_DESTROY}));
-  for (const auto& m : progress.received) {
-    if (m.code == ZOR_MSG_CORE) {
-      EXPECT_EQ(m.event, 1001198);
-    }
-  }
+  for (const auto& m : progress.received) EXPECT_EQ(m.code == ZOR_MSG_CORE ? m.event : 1001198, 1001198);
 
   // The caller ends the thread as a progress dialog's owner does; the worker sees the break.
   threads()->end(worker.handle, true);
