@@ -1,11 +1,21 @@
+// The host's dialogs, UI scripts and transcript as a module meets them through the gui family, its
+// threads and their events behind a progress dialog, and the status bar.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+#include <optional>
+#include <string>
 #include <thread>
 
 #include "app/run_status.h"
 #include "gui/console.h"
 #include "gui/dialog_model.h"
+#include "gui/status_line.h"
+#include "gui/ui_driver.h"
 #include "host_gui_fake_module.h"
 
 namespace {
@@ -406,4 +416,187 @@ TEST(HostGuiTranscript, LinesAreJsonInTheOrderEventsHappened) {
   EXPECT_EQ(events[6]["text"], "Rendering");
 }
 
+const HostThreadTable* threads() {
+  return zorhost::threads_table();
+}
+
+// A worker in the shape of a render run: posts a progress event until it is asked to stop.
+struct Worker {
+  HostThread* handle = nullptr;
+  std::atomic<int32_t> posted{0};
+  std::atomic<bool> saw_break{false};
+  std::atomic<bool> extra_break{false};
+  std::thread::id ran_on;
+  Worker() { handle = threads()->alloc(&Worker::run, &Worker::test_extra, &Worker::name, this); }
+  ~Worker() { threads()->free(handle); }
+  static void run(void* object) {
+    auto* self = static_cast<Worker*>(object);
+    self->ran_on = std::this_thread::get_id();
+    // Bounded so that a host that never breaks fails the test instead of hanging it.
+    for (int i = 0; i < 20000; ++i) {
+      if (threads()->test_break(self->handle)) {
+        self->saw_break = true;
+        return;
+      }
+      gui()->special_event(1001198, 0, 0);
+      ++self->posted;
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+  }
+  static bool test_extra(void* object) { return static_cast<Worker*>(object)->extra_break.load(); }
+  static const char* name(void*) { return "Test Worker"; }
+};
+
+TEST(HostThreads, CancelAfterEventsEndsTheWorkerBehindAModalDialog) {
+  Session session(R"([{"dialog": {"cancelAfterEvents": 3}}])");
+  Worker worker;
+  Dialog progress;
+  progress.build = [](Dialog& d) { gui()->add_dialog_buttons(d.handle, ZOR_BUTTONS_CANCEL); };
+
+  ASSERT_TRUE(threads()->start(worker.handle, ZOR_THREAD_ASYNC, 0));
+  progress.open();
+  // Cancel came right after the third event and closed the dialog.
+  std::vector<int32_t> codes = progress.codes();
+  std::vector<int32_t> after_build(codes.begin() + 2, codes.end());
+  EXPECT_EQ(after_build, (std::vector<int32_t>{ZOR_MSG_CORE, ZOR_MSG_CORE, ZOR_MSG_CORE, ZOR_MSG_COMMAND,
+                                               ZOR_MSG_DESTROY}));
+  for (const auto& m : progress.received) EXPECT_EQ(m.code == ZOR_MSG_CORE ? m.event : 1001198, 1001198);
+
+  // The caller ends the thread as a progress dialog's owner does; the worker sees the break.
+  threads()->end(worker.handle, true);
+  EXPECT_FALSE(threads()->is_running(worker.handle));
+  EXPECT_TRUE(worker.saw_break);
+  EXPECT_TRUE(threads()->test_break(worker.handle));
+  EXPECT_NE(worker.ran_on, std::this_thread::get_id());
+  // Events the worker posted after the dialog closed do not outlive the session.
+  zorhost::end_ui_session();
+  Dialog later;
+  later.open(ZOR_DIALOG_ASYNC);
+  zorhost::ui::deliver_pending_events();
+  EXPECT_EQ(later.count(ZOR_MSG_CORE), 0);
+}
+
+TEST(HostThreads, SyncStartBreakTestsAndRestart) {
+  Worker worker;
+  worker.extra_break = true;  // the body stops at its first break test
+  ASSERT_TRUE(threads()->start(worker.handle, ZOR_THREAD_SYNC, 0));
+  EXPECT_EQ(worker.ran_on, std::this_thread::get_id()) << "a synchronous start runs on the caller";
+  EXPECT_TRUE(worker.saw_break) << "the extra break callback counts";
+  EXPECT_EQ(worker.posted, 0);
+  EXPECT_FALSE(threads()->is_running(worker.handle));
+  zorhost::ui::discard_pending_events();
+
+  // A thread that was ended can be started again: the earlier request to stop does not stick.
+  worker.extra_break = false;
+  worker.saw_break = false;
+  threads()->end(worker.handle, true);
+  ASSERT_TRUE(threads()->start(worker.handle, ZOR_THREAD_ASYNC, 0));
+  while (worker.posted < 2) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  EXPECT_TRUE(threads()->is_running(worker.handle));
+  EXPECT_FALSE(threads()->start(worker.handle, ZOR_THREAD_ASYNC, 0)) << "already running";
+  // free ends and joins a running thread.
+  threads()->free(worker.handle);
+  worker.handle = nullptr;
+  EXPECT_TRUE(worker.saw_break);
+  zorhost::ui::discard_pending_events();
+}
+
+TEST(HostThreads, GlobalLockIsRecursiveAndExcludesOtherThreads) {
+  threads()->lock();
+  threads()->lock();  // a nested lock on the same thread must not deadlock
+  std::atomic<bool> other_got_it{false};
+  std::thread other([&] {
+    threads()->lock();
+    other_got_it = true;
+    threads()->unlock();
+  });
+  std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  threads()->unlock();
+  EXPECT_FALSE(other_got_it) << "still held once";
+  threads()->unlock();
+  other.join();
+  EXPECT_TRUE(other_got_it);
+}
+
+TEST(HostThreads, RunModeFollowsHeadlessAndCpuCountIsPositive) {
+  zorhost::options().headless = true;
+  EXPECT_EQ(threads()->run_mode_flags(), ZOR_RUNMODE_NO_GUI);
+  zorhost::options().headless = false;
+  EXPECT_EQ(threads()->run_mode_flags(), 0);
+  EXPECT_GE(threads()->cpu_count(), 1);
+}
+
 }  // namespace
+
+// The status bar as the scripted driver shows it on stderr: redrawn in place on a terminal, nothing
+// anywhere else (the console carries the progress), and in a headless run the last text stays.
+namespace {
+
+// What a StatusLine writes for a sequence of texts; "<console>" stands for a console line printed.
+std::string shown(bool terminal, bool headless, std::initializer_list<std::string> texts) {
+  char* buffer = nullptr;
+  size_t size = 0;
+  std::FILE* out = open_memstream(&buffer, &size);
+  {
+    zorhost::ui::StatusLine line(out, terminal);
+    for (const std::string& text : texts)
+      text == "<console>" ? line.erase_for_console() : line.show(text, headless);
+  }
+  std::fclose(out);
+  std::string result(buffer, size);
+  std::free(buffer);
+  return result;
+}
+
+// A driver that shows the status somewhere of its own.
+class StatusRecorder : public zorhost::ui::Driver {
+ public:
+  explicit StatusRecorder(std::string& log) : log_(log) {}
+  bool can_open_modal() override { return false; }
+  void run_modal(HostDialog*) override {}
+  void dialog_shown(HostDialog*) override {}
+  void idle() override {}
+  std::optional<std::string> select_file(int32_t, const std::string&) override { return std::nullopt; }
+  int32_t message_box(const std::string&, int32_t) override { return 0; }
+  void show_progress(int32_t percent) override { log_ += std::to_string(percent) + "% "; }
+  void show_status(const std::string& text) override { log_ += "'" + text + "' "; }
+
+ private:
+  std::string& log_;
+};
+
+}  // namespace
+
+TEST(HostStatus, OnlyATerminalShowsTheStatusAndAConsoleLineStartsOnAFreshLine) {
+  const std::initializer_list<std::string> run = {"[5%]", "Scene 1", "<console>", "", "Scene 2", "", ""};
+  // a log or a pipe: nothing, whatever the console prints
+  EXPECT_EQ(shown(false, true, run), "");
+  EXPECT_EQ(shown(false, false, run), "");
+  // a terminal: one line in place; a headless run leaves its last text standing when it is cleared
+  EXPECT_EQ(shown(true, true, {"[5%]", "Scene 1", "", ""}), "\r\033[K[5%]\r\033[KScene 1\n\r\033[K");
+  EXPECT_EQ(shown(true, false, {"Scene 1", ""}), "\r\033[KScene 1\r\033[K");
+  // a console line first erases the status drawn in place; with none drawn it writes nothing
+  EXPECT_EQ(shown(true, true, {"<console>", "Scene 1", "<console>", "", "Scene 2"}),
+            "\r\033[KScene 1\r\033[K\r\033[K\r\033[KScene 2");
+}
+
+// Headless, a redirected stderr shows nothing of the status; another driver shows it instead.
+TEST(HostStatus, ARedirectedStderrShowsNoStatusAndAnotherDriverShowsIt) {
+  const HostGuiTable& gui = *zorhost::gui_table();
+  const test_support::HostText text("[2/3 - 66%] Comparing file b.zor...");
+  const auto show = [&] {
+    gui.status_set_percent(66);
+    gui.status_set_text(text);
+    gui.status_clear();
+  };
+  zorhost::options().headless = true;
+  gui.status_clear();  // whatever an earlier test left
+  EXPECT_EQ(test_support::StderrOf(show), "");
+  zorhost::options().headless = false;
+
+  std::string log;
+  zorhost::ui::set_driver(std::make_unique<StatusRecorder>(log));
+  EXPECT_EQ(test_support::StderrOf(show), "");
+  zorhost::ui::set_driver(nullptr);
+  EXPECT_EQ(log, "66% '[2/3 - 66%] Comparing file b.zor...' '' ");
+}

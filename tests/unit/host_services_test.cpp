@@ -3,10 +3,12 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <limits>
 #include <set>
 #include <sstream>
 #include <string>
@@ -14,11 +16,13 @@
 #include "app/command_line.h"
 #include "app/host_options.h"
 #include "app/host_table.h"
+#include "containers/container_integer.h"
 #include "core/core_framework.h"
 #include "files/filename_impl.h"
 #include "memory/memory_tracker.h"
 #include "strings/string_impl.h"
 #include "unit/host_test_support.h"
+#include "unit/scene_test_support.h"
 #include "unit/scratch_folder.h"
 
 namespace fs = std::filesystem;
@@ -78,6 +82,10 @@ fs::path fresh_folder(const std::string& name) {
   fs::remove_all(folder);
   fs::create_directories(folder);
   return folder;
+}
+
+bool no_answer(HostDialog*, HostUserArea*, const HostContainer*) {
+  return false;
 }
 
 }  // namespace
@@ -591,4 +599,76 @@ TEST(HostOptions, CommandLineForms) {
   for (const char* file : {"b.zdl64", "sub/a.zdl64", "readme.txt"}) std::ofstream(plugins / file) << "x";
   EXPECT_EQ(find_modules(plugins), (std::vector<fs::path>{plugins / "b.zdl64", plugins / "sub/a.zdl64"}));
   EXPECT_TRUE(find_modules(plugins / "missing").empty());
+}
+
+// Every kind of host object a module can hold is counted while it lives, so that --check-leaks finds
+// the ones a module forgets.
+
+TEST(HostObjectCounts, BitmapsDocumentsDialogsThreadsAndResourcesAreCountedUntilFreed) {
+  scene_test::ScratchFolder folder;
+  test_support::HostName scene(folder.write("a.zor", scene_test::scene_text()));
+  test_support::HostName resources(folder.path());
+  test_support::HostName missing(folder.path() / "missing.zor");
+  auto before = zorhost::live_objects();
+
+  HostBitmap* bitmap = zorhost::bitmaps_table()->alloc();
+  HostDocument* document = zorhost::documents_table()->load(scene, 0);
+  HostDialog* dialog = zorhost::gui_table()->dialog_alloc(no_answer, nullptr);
+  HostUserArea* area = zorhost::gui_table()->user_area_alloc(no_answer, nullptr);
+  HostThread* thread = zorhost::threads_table()->alloc([](void*) {}, nullptr, nullptr, nullptr);
+  HostResource* resource = zorhost::plugins_table()->resource_open(resources);
+  ASSERT_TRUE(bitmap && document && dialog && area && thread && resource);
+
+  auto now = zorhost::live_objects();
+  const std::string report = test_support::LeakReport();
+  for (ObjectKind kind : {ObjectKind::Bitmap, ObjectKind::Document, ObjectKind::Dialog, ObjectKind::UserArea,
+                          ObjectKind::Thread, ObjectKind::Resource}) {
+    const char* name = zorhost::object_kind_name(kind);
+    EXPECT_EQ(now[kind], before[kind] + 1) << name;
+    EXPECT_NE(report.find(std::string(name) + " never freed"), std::string::npos) << report;
+  }
+
+  zorhost::bitmaps_table()->free(bitmap);
+  zorhost::documents_table()->free(document);
+  zorhost::gui_table()->dialog_free(dialog);
+  zorhost::gui_table()->user_area_free(area);
+  zorhost::threads_table()->free(thread);
+  zorhost::plugins_table()->resource_free(resource);
+  // a failed open holds nothing
+  EXPECT_EQ(zorhost::documents_table()->load(missing, 0), nullptr);
+  std::erase_if(before, [](const auto& entry) { return entry.second == 0; });
+  EXPECT_EQ(zorhost::live_objects(), before);
+}
+
+// Container values read as integers the same way in every family that reads them.
+TEST(ContainerInteger, ClampsToTheTargetAndTakesNoNonFiniteOrNonNumericValue) {
+  const double inf = std::numeric_limits<double>::infinity();
+  EXPECT_EQ(container_integer<int32_t>(ContainerValue(true)), 1);
+  EXPECT_EQ(container_integer<int32_t>(ContainerValue(-7)), -7);
+  EXPECT_EQ(container_integer<int32_t>(ContainerValue(int64_t{1} << 40)), INT32_MAX);
+  EXPECT_EQ(container_integer<int32_t>(ContainerValue(-(int64_t{1} << 40))), INT32_MIN);
+  EXPECT_EQ(container_integer<int64_t>(ContainerValue((int64_t{1} << 62) + 1)), (int64_t{1} << 62) + 1);
+  EXPECT_EQ(container_integer<int32_t>(ContainerValue(2.9)), 2);
+  EXPECT_EQ(container_integer<int32_t>(ContainerValue(-2.9)), -2);
+  EXPECT_EQ(container_integer<int32_t>(ContainerValue(3e9)), INT32_MAX);
+  EXPECT_EQ(container_integer<int64_t>(ContainerValue(1e19)), INT64_MAX);
+  EXPECT_EQ(container_integer<int64_t>(ContainerValue(-1e19)), INT64_MIN);
+  EXPECT_EQ(container_integer<int32_t>(ContainerValue(std::nan(""))), std::nullopt);
+  EXPECT_EQ(container_integer<int64_t>(ContainerValue(-inf)), std::nullopt);
+  EXPECT_EQ(container_integer<int32_t>(ContainerValue(zorhost::StringValue{U"12"})), std::nullopt);
+  EXPECT_EQ(container_integer<int32_t>(ContainerValue(zorhost::TimeValue{3, 1})), std::nullopt);
+
+  // the containers and documents families answer alike, with the caller's default for no integer
+  HostRenderData data;
+  const HostContainerTable& containers = *zorhost::containers_table();
+  const HostDocumentTable& documents = *zorhost::documents_table();
+  containers.set_float(&data.settings, 1, 1e12);
+  containers.set_float(&data.settings, 2, std::nan(""));
+  containers.set_float(&data.settings, 3, -320.75);
+  containers.set_int64(&data.settings, 4, int64_t{-1} << 40);
+  const int32_t expected[] = {INT32_MAX, 17, -320, INT32_MIN, 17};
+  for (int32_t id = 1; id <= 5; ++id) {
+    EXPECT_EQ(containers.get_int32(&data.settings, id, 17), expected[id - 1]) << id;
+    EXPECT_EQ(documents.get_parameter_int(&data, id, 17), expected[id - 1]) << id;
+  }
 }
