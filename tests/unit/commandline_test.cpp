@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "app/host_table.h"
+#include "unit/with_host.h"
 #include "zor_filename.h"
 #include "zor_host.h"
 #include "zor_string.h"
@@ -22,8 +23,7 @@ struct Scan {
 };
 
 Scan RunScan(std::vector<const char*> args) {
-  static const HostFunctionTable table = zorhost::make_host_table(16050);
-  SetHostTable(&table);
+  test_support::WithHost host(test_support::RealHostTable());
   Scan scan;
   CommandLineActions actions;
   actions.print = [&](const String& line) { scan.printed.push_back(line.ToUtf8()); };
@@ -91,27 +91,15 @@ TEST(CommandLineScan, HelpMissingParameterAndDistribution) {
 }
 
 TEST(CommandLineScan, ArgumentsConsumedByAnotherModule) {
-  static const HostFunctionTable table = zorhost::make_host_table(16050);
-  SetHostTable(&table);
-  std::vector<std::pair<std::string, std::string>> runs;
-  CommandLineActions actions;
-  actions.print = [](const String&) {};
-  actions.renderator = [&](const Filename& scene, const Filename& reference) {
-    runs.emplace_back(scene.GetString().ToUtf8(), reference.GetString().ToUtf8());
-  };
   // the scene path was taken already: no run, and the null reference position is passed over
-  char option[] = "-renderator";
-  char later[] = "c";
-  char* argv[] = {nullptr, option, nullptr, nullptr, later};
-  HostArguments arguments{5, argv};
-  EXPECT_FALSE(ScanCommandLine(&arguments, actions));
-  EXPECT_TRUE(runs.empty());
-  EXPECT_EQ(argv[1], nullptr);
-  EXPECT_EQ(argv[4], later);
-  EXPECT_FALSE(ScanCommandLine(nullptr, actions));
+  Scan s = RunScan({nullptr, "-renderator", nullptr, nullptr, "c"});
+  EXPECT_TRUE(s.runs.empty());
+  EXPECT_EQ(s.left, (Args{"", "", "", "", "c"}));
+  CommandLineActions none;
+  EXPECT_FALSE(ScanCommandLine(nullptr, none));
 
   // a consumed scene path is an empty one, even when an earlier option had set one
-  const Scan s = RunScan({"-renderator", "a", "-x", "-renderator", nullptr, "-help"});
+  s = RunScan({"-renderator", "a", "-x", "-renderator", nullptr, "-help"});
   EXPECT_TRUE(s.runs.empty());
   EXPECT_EQ(s.left, (Args{"", "", "-x", "", "", "-help"}));
 }

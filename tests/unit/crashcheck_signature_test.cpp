@@ -5,10 +5,13 @@
 #include <vector>
 
 #include "crash_report.h"
+#include "host_test_support.h"
 #include "outputs.h"
 #include "tool_text.h"
 
 namespace {
+
+using test_support::Contains;
 
 using crashcheck::ParseCrashReport;
 
@@ -58,7 +61,7 @@ TEST(CrashcheckSignature, FramesStartAtTheFaultAndKeepOnlyHostAndModuleCode) {
   }
   std::string error;
   EXPECT_FALSE(ParseCrashReport("hello\n", "zorhost", NoName, error));
-  EXPECT_NE(error.find("not a zorhost crash report"), std::string::npos);
+  EXPECT_TRUE(Contains(error, "not a zorhost crash report"));
   EXPECT_FALSE(ParseCrashReport("zorhost crash report\nsignal: 11 (SIGSEGV)\n", "zorhost", NoName, error));
   EXPECT_EQ(crashcheck::Signature("hang", {}), "hang");
   EXPECT_EQ(crashcheck::CrashReportPath("x\nzorhost: crashed ...; crash report: /p/r.txt\n"), "/p/r.txt");

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "app/host_table.h"
+#include "host_test_support.h"
 #include "nexal/configuration.h"
 #include "nexal/debugglobals.h"
 #include "nexal/object.h"
@@ -15,6 +16,8 @@
 #include "zor_misc/memory/debugglobals.h"
 
 namespace {
+
+using test_support::Contains;
 
 std::vector<std::string> g_pieces;  // plug-in path: what the host's debug output received
 std::string g_coreOutput;           // core path: what the system interface's output received
@@ -64,53 +67,53 @@ class Diagnostics : public ::testing::Test {
     g_registered.clear();
     g_releasedTexts.clear();
     UseDebugger(false);
-    _general = *zorhost::make_host_table(16050).general;
-    _general.debug_output = CapturePiece;
-    _table = zorhost::make_host_table(16050);
-    _table.general = &_general;
-    _previousTable = HostTable();
-    SetHostTable(&_table);
-    _system.output = CaptureCore;
-    _system.output_mask = HostMask;
-    _system.register_config = RegisterEntries;
-    _system.release_text = ReleaseText;
-    _previousSystem = nexal::Reference(nexal::Ref::System).resolved;
+    general_ = *zorhost::make_host_table(16050).general;
+    general_.debug_output = CapturePiece;
+    table_ = zorhost::make_host_table(16050);
+    table_.general = &general_;
+    previous_table_ = HostTable();
+    SetHostTable(&table_);
+    system_.output = CaptureCore;
+    system_.output_mask = HostMask;
+    system_.register_config = RegisterEntries;
+    system_.release_text = ReleaseText;
+    previous_system_ = nexal::Reference(nexal::Ref::System).resolved;
   }
   void TearDown() override {
-    SetHostTable(_previousTable);
-    nexal::Reference(nexal::Ref::System).resolved = _previousSystem;
+    SetHostTable(previous_table_);
+    nexal::Reference(nexal::Ref::System).resolved = previous_system_;
     nexal::SetDiagnosticsEnvironment(nexal::SystemDiagnosticsEnvironment());
   }
   void UseDebugger(bool attached) {
     g_debugger = attached;
     nexal::SetDiagnosticsEnvironment({Debugger, FixedTime, CountBreak});
   }
-  void ResolveSystem() { nexal::Reference(nexal::Ref::System).resolved = &_system; }
+  void ResolveSystem() { nexal::Reference(nexal::Ref::System).resolved = &system_; }
   static std::string Joined() {
     std::string all;
     for (const auto& piece : g_pieces) all += piece;
     return all;
   }
 
-  HostGeneralTable _general{};
-  HostFunctionTable _table{};
-  const HostFunctionTable* _previousTable = nullptr;
-  NexalSystemInterface _system{};
-  const void* _previousSystem = nullptr;
+  HostGeneralTable general_{};
+  HostFunctionTable table_{};
+  const HostFunctionTable* previous_table_ = nullptr;
+  NexalSystemInterface system_{};
+  const void* previous_system_ = nullptr;
 };
 
 class LongText : public nexal::OutputText {
  public:
-  explicit LongText(std::string text) : _text(std::move(text)) {}
-  int64_t GetCStringLength() const override { return static_cast<int64_t>(_text.size()); }
+  explicit LongText(std::string text) : text_(std::move(text)) {}
+  int64_t GetCStringLength() const override { return static_cast<int64_t>(text_.size()); }
   void GetCString(char* buffer, int64_t size) const override {
-    const size_t n = std::min(_text.size(), static_cast<size_t>(size - 1));
-    _text.copy(buffer, n);
+    const size_t n = std::min(text_.size(), static_cast<size_t>(size - 1));
+    text_.copy(buffer, n);
     buffer[n] = 0;
   }
 
  private:
-  std::string _text;
+  std::string text_;
 };
 
 }  // namespace
@@ -146,12 +149,12 @@ TEST_F(Diagnostics, PluginPathLineFormats) {
   g_pieces.clear();
   ZOR_STOP();
   EXPECT_EQ(g_breaks, 1);
-  EXPECT_NE(Joined().find("CRITICAL: Stop [01:01:01 "), std::string::npos);
+  EXPECT_TRUE(Contains(Joined(), "CRITICAL: Stop [01:01:01 "));
   ZOR_ASSERT(g_breaks == 1);
   EXPECT_EQ(g_breaks, 1);
   ZOR_ASSERT(g_breaks == 0);
   EXPECT_EQ(g_breaks, 2);
-  EXPECT_NE(Joined().find("CRITICAL: Assertion failed: g_breaks == 0 [01:01:01 "), std::string::npos);
+  EXPECT_TRUE(Contains(Joined(), "CRITICAL: Assertion failed: g_breaks == 0 [01:01:01 "));
 }
 
 TEST_F(Diagnostics, CorePathLineFormatsWithAndWithoutDebugger) {
@@ -296,11 +299,10 @@ TEST_F(Diagnostics, CallsThroughUnresolvedReferencesFailCleanly) {
   testing::internal::CaptureStdout();
   EXPECT_EQ(nexal::ResolveForCall(url), nullptr);
   std::string printed = testing::internal::GetCapturedStdout();
-  EXPECT_NE(printed.find("CRITICAL: Assertion failed: g_frameworksModule.GetInitializer() ["),
-            std::string::npos);
-  EXPECT_NE(printed.find("CRITICAL: Method invocation of unresolvable interface nexal.UrlInterface#1\n"),
-            std::string::npos);
-  EXPECT_NE(printed.find("CRITICAL: Stop ["), std::string::npos);
+  EXPECT_TRUE(Contains(printed, "CRITICAL: Assertion failed: g_frameworksModule.GetInitializer() ["));
+  EXPECT_TRUE(
+      Contains(printed, "CRITICAL: Method invocation of unresolvable interface nexal.UrlInterface#1\n"));
+  EXPECT_TRUE(Contains(printed, "CRITICAL: Stop ["));
   // With no system interface a core allocation fails instead of crashing.
   testing::internal::CaptureStdout();
   EXPECT_EQ(NEXAL_ALLOC(16), nullptr);
@@ -313,7 +315,7 @@ TEST_F(Diagnostics, CallsThroughUnresolvedReferencesFailCleanly) {
   EXPECT_EQ(nexal::ResolveForCall(url), nullptr);
   printed = testing::internal::GetCapturedStdout();
   EXPECT_EQ(printed.find("Assertion failed"), std::string::npos);
-  EXPECT_NE(printed.find("unresolvable interface nexal.UrlInterface#1"), std::string::npos);
+  EXPECT_TRUE(Contains(printed, "unresolvable interface nexal.UrlInterface#1"));
   EXPECT_EQ(g_resolveCalls, 1);
 
   const NexalInitializer resolving{ResolveToSystem};

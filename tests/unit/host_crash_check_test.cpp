@@ -23,11 +23,10 @@
 
 namespace {
 
+using test_support::Contains;
+
 using scene_test::ScratchFolder;
-using testing::internal::CaptureStderr;
-using testing::internal::CaptureStdout;
-using testing::internal::GetCapturedStderr;
-using testing::internal::GetCapturedStdout;
+using test_support::StderrOf;
 
 const HostContainerTable& C() {
   return *zorhost::containers_table();
@@ -46,9 +45,7 @@ class AllowFaults {
 };
 
 std::string with_faults(const std::string& faults) {
-  std::string text = scene_test::scene_text();
-  text.insert(text.rfind('}'), ", \"faults\": " + faults);
-  return text;
+  return scene_test::scene_with("\"faults\": " + faults);
 }
 
 int64_t low_memory_count() {
@@ -60,16 +57,7 @@ int64_t low_memory_count() {
 }
 
 std::string check_says(uint32_t marker) {
-  CaptureStderr();
-  zorhost::general_table()->check(marker);
-  return GetCapturedStderr();
-}
-
-std::string read_file(const std::filesystem::path& path) {
-  std::ifstream in(path);
-  std::stringstream text;
-  text << in.rdbuf();
-  return text.str();
+  return StderrOf([marker] { zorhost::general_table()->check(marker); });
 }
 
 }  // namespace
@@ -93,9 +81,7 @@ TEST(HostCheck, ReportsAWrongMarkerAHeldGlobalLockAndBadFreesOnce) {
   EXPECT_EQ(check_says(ZOR_CHECK_MARKER), "");
 
   // an unlock too many is refused instead of breaking the mutex, and the lock still works
-  CaptureStderr();
-  threads.unlock();
-  EXPECT_NE(GetCapturedStderr().find("does not hold the global lock"), std::string::npos);
+  EXPECT_TRUE(Contains(StderrOf([&] { threads.unlock(); }), "does not hold the global lock"));
   std::thread([&] {
     threads.lock();
     threads.unlock();
@@ -104,9 +90,7 @@ TEST(HostCheck, ReportsAWrongMarkerAHeldGlobalLockAndBadFreesOnce) {
   // a double free is named by the next check only
   void* block = zorhost::memory_table()->alloc(16, __LINE__, __FILE__);
   zorhost::memory_table()->free(block);
-  CaptureStderr();
-  zorhost::memory_table()->free(block);
-  GetCapturedStderr();
+  StderrOf([&] { zorhost::memory_table()->free(block); });
   EXPECT_EQ(check_says(ZOR_CHECK_MARKER),
             "zorhost: check: 1 free of memory that was not a live block since the previous check\n");
   EXPECT_EQ(check_says(ZOR_CHECK_MARKER), "");
@@ -154,7 +138,7 @@ TEST(HostCoreMessages, HostInfoNamesTheBuildTheCrashCheckIsNotedAndTheRestIsUnan
   zorhost::transcript::close();
 
   std::vector<nlohmann::json> events;
-  std::istringstream lines(read_file(dir.path() / "t.jsonl"));
+  std::istringstream lines(test_support::ReadFile(dir.path() / "t.jsonl"));
   for (std::string line; std::getline(lines, line);) events.push_back(nlohmann::json::parse(line));
   ASSERT_EQ(events.size(), 7u);
   EXPECT_EQ(events[0], nlohmann::json({{"event", "coreMessage"},
@@ -166,42 +150,14 @@ TEST(HostCoreMessages, HostInfoNamesTheBuildTheCrashCheckIsNotedAndTheRestIsUnan
   EXPECT_EQ(events[6]["running"], false);
 }
 
-TEST(HostDocuments, MinimumTimeIsSetOnlyWithAPositiveDenominator) {
-  ScratchFolder dir;
-  auto doc = scene_test::load(dir.write("a.zor", scene_test::scene_text()));
-  ASSERT_NE(doc, nullptr);
-  const HostDocumentTable& documents = *zorhost::documents_table();
-  EXPECT_TRUE(documents.set_min_time(doc.get(), -1001, 30));
-  EXPECT_FALSE(documents.set_min_time(doc.get(), 5, 0));
-  EXPECT_FALSE(documents.set_min_time(doc.get(), 5, -2));
-  EXPECT_FALSE(documents.set_min_time(nullptr, 0, 1));
-  int64_t num = 0, den = 0;
-  documents.min_time(doc.get(), &num, &den);
-  EXPECT_EQ(num, -1001);
-  EXPECT_EQ(den, 30);
-}
-
-TEST(SceneFaults, AnUnknownPlaceToCrashIsRefusedWhenTheSceneLoads) {
-  ScratchFolder dir;
-  for (const std::string& place : {std::string("explode"), std::string(""), std::string("Render")}) {
-    const auto file = dir.write("bad.zor", with_faults("{ \"crash\": \"" + place + "\" }"));
-    CaptureStdout();
-    EXPECT_EQ(scene_test::load(file), nullptr) << place;
-    EXPECT_EQ(GetCapturedStdout(), "Scene not loaded: " + file.string() +
-                                       ": faults.crash: unknown place to crash \"" + place +
-                                       "\" (must be \"load\", \"render\" or \"fullRender\")\n");
-  }
-}
-
 TEST(SceneFaults, WithoutAllowFaultsTheSceneLoadsAndRendersLikeAnyOther) {
   AllowFaults off(false);
   ScratchFolder dir;
   const auto file =
       dir.write("f.zor", with_faults(R"({ "crash": "render", "lowMemoryEvents": 3, "delayMs": 5000 })"));
   const int64_t before = low_memory_count();
-  CaptureStderr();
-  auto doc = scene_test::load(file);
-  EXPECT_EQ(GetCapturedStderr(),
+  scene_test::Document doc;
+  EXPECT_EQ(StderrOf([&] { doc = scene_test::load(file); }),
             "zorhost: " + file.string() +
                 ": its faults are ignored (zorhost obeys them only with --allow-faults)\n");
   ASSERT_NE(doc, nullptr);
@@ -280,9 +236,9 @@ TEST(SceneFaults, DelayIsSpentOnEveryRenderAndEndsAtTheBreakTest) {
 TEST(CrashHandler, TheModuleTableNamesTheObjectThatHoldsAnAddress) {
   zorhost::refresh_crash_module_table();
   const std::string self = zorhost::crash_module_of(reinterpret_cast<const void*>(&zorhost::fault_now));
-  EXPECT_NE(self.find("relkit_unit_tests + 0x"), std::string::npos) << self;
+  EXPECT_TRUE(Contains(self, "relkit_unit_tests + 0x"));
   const std::string libc = zorhost::crash_module_of(reinterpret_cast<const void*>(&::abort));
-  EXPECT_NE(libc.find("libc"), std::string::npos) << libc;
+  EXPECT_TRUE(Contains(libc, "libc"));
   EXPECT_EQ(zorhost::crash_module_of(nullptr), "unknown");
 }
 
@@ -308,15 +264,15 @@ TEST(CrashHandlerDeathTest, AFaultTheSceneAskedForIsReportedWithThreadSceneAndRu
   for (const auto& entry : std::filesystem::directory_iterator(prefs / "crashes"))
     reports.push_back(entry.path());
   ASSERT_EQ(reports.size(), 1u);
-  const std::string report = read_file(reports[0]);
+  const std::string report = test_support::ReadFile(reports[0]);
   for (const char* line :
        {"signal: 11 (SIGSEGV)\n", "address: 0x0\n", "thread: render worker\n",
         "activity: rendering /scenes/a/crashing scene.zor\n",
         "cause: the scene asked for this fault (faults.crash \"render\", obeyed because of "
         "--allow-faults)\n",
         "crash check: a crash-checking run was in progress\n", "backtrace:\n"}) {
-    EXPECT_NE(report.find(line), std::string::npos) << line << "\n" << report;
+    EXPECT_TRUE(Contains(report, line));
   }
-  EXPECT_NE(report.find("module: "), std::string::npos);
-  EXPECT_NE(report.find("relkit_unit_tests + 0x"), std::string::npos) << report;
+  EXPECT_TRUE(Contains(report, "module: "));
+  EXPECT_TRUE(Contains(report, "relkit_unit_tests + 0x"));
 }

@@ -1,5 +1,6 @@
-// No C++ exception may cross into a module: every operation of every family answers its fallback and
-// says "internal error" once on stderr, under the label of its own table slot.
+// Every operation of every family is filled (a null slot would crash a module that calls it), and no C++
+// exception may cross into a module: each answers its fallback and says "internal error" once on stderr,
+// under the label of its own table slot.
 #include <gtest/gtest.h>
 
 #include <map>
@@ -41,7 +42,9 @@ const std::map<std::string, int64_t> kFallbacks = {
 template <class Table>
 class FamilyCheck {
  public:
-  FamilyCheck(std::string family, const Table* table) : family_(std::move(family)), table_(*table) {}
+  FamilyCheck(std::string family, const Table* table) : family_(std::move(family)), table_(*table) {
+    EXPECT_EQ(table_.size, static_cast<int32_t>(sizeof(Table))) << family_ << ": the size field must say it";
+  }
   ~FamilyCheck() {
     // every family table is a 32-bit size (padded to a pointer when operations follow) and its operations
     EXPECT_EQ(checked_, (sizeof(Table) + sizeof(void*) - 1) / sizeof(void*) - 1)
@@ -53,6 +56,7 @@ class FamilyCheck {
   void check(const char* operation, R (*slot)(Args...)) {
     ++checked_;
     const std::string label = family_ + "." + operation;
+    ASSERT_NE(slot, nullptr) << label << " is not filled";
     CaptureStderr();
     zorhost::fail_next_guarded_body();
     if constexpr (std::is_void_v<R>) {
@@ -113,8 +117,10 @@ TEST(EntryGuard, AnExceptionBecomesTheFallbackAndOneInternalErrorLine) {
   threads.free(thread);
 }
 
-TEST(EntryGuard, EveryOperationOfEveryFamilyIsGuardedUnderItsOwnLabel) {
+TEST(EntryGuard, EveryOperationOfEveryFamilyIsFilledAndGuardedUnderItsOwnLabel) {
   const HostFunctionTable table = zorhost::make_host_table(16050);
+  EXPECT_EQ(table.version, 16050);
+  EXPECT_EQ(table.size, static_cast<int32_t>(sizeof(HostFunctionTable)));
   {
     FamilyCheck check("strings", table.strings);
     CHECK_SLOTS(check, alloc, free, copy, assign, set_text, get_text, get_text_length, length, char_at,

@@ -17,9 +17,12 @@
 #include "gui/dialog_model.h"
 #include "gui/ui_session.h"
 #include "strings/string_impl.h"
+#include "unit/host_test_support.h"
 #include "unit/scratch_folder.h"
 
 namespace fake {
+
+using test_support::Contains;
 
 inline const HostGuiTable* gui() {
   return zorhost::gui_table();
@@ -58,9 +61,23 @@ struct Dialog {
   };
 
   Dialog() { handle = gui()->dialog_alloc(&Dialog::callback, this); }
+  // A layout of only a title and the given standard buttons.
+  explicit Dialog(const std::string& title, int32_t buttons = ZOR_BUTTONS_OK | ZOR_BUTTONS_CANCEL)
+      : Dialog() {
+    build = [title, buttons](Dialog& self) {
+      gui()->dialog_set_title(self.handle, Text(title));
+      gui()->add_dialog_buttons(self.handle, buttons);
+    };
+  }
   ~Dialog() { gui()->dialog_free(handle); }
   Dialog(const Dialog&) = delete;
   Dialog& operator=(const Dialog&) = delete;
+
+  // Opens the dialog, which the host must take; answers what the host said on stderr meanwhile.
+  std::string open(int32_t mode = ZOR_DIALOG_MODAL, int32_t width = 0, int32_t height = 0) {
+    return test_support::StderrOf(
+        [&] { EXPECT_TRUE(gui()->dialog_open(handle, mode, -1, -1, width, height)); });
+  }
 
   std::vector<int32_t> codes() const {
     std::vector<int32_t> out;
@@ -101,6 +118,18 @@ inline std::filesystem::path temp_file(const std::string& name, const std::strin
   auto path = dir.path() / name;
   if (!content.empty()) std::ofstream(path) << content;
   return path;
+}
+
+// Starts a session with a script the host must refuse; answers why.
+inline std::string refused_script(const std::string& name, const std::string& script) {
+  zorhost::HostOptions options;
+  options.ui_script = temp_file(name, script);
+  std::string error;
+  if (zorhost::start_ui_session(options, &error)) {
+    ADD_FAILURE() << script << " was taken";
+    zorhost::end_ui_session();
+  }
+  return error;
 }
 
 // One UI session for the length of a test: a UI script and a transcript, ended however the test ends.

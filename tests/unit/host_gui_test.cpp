@@ -1,19 +1,26 @@
+// The host's dialogs, UI scripts and transcript as a module meets them through the gui family, its
+// threads and their events behind a progress dialog, and the status bar.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+#include <optional>
+#include <string>
 #include <thread>
 
 #include "app/run_status.h"
 #include "gui/console.h"
 #include "gui/dialog_model.h"
+#include "gui/status_line.h"
+#include "gui/ui_driver.h"
 #include "host_gui_fake_module.h"
 
 namespace {
 
-using fake::Dialog;
-using fake::gui;
-using fake::Session;
-using fake::Text;
+using namespace fake;
 
 // A user area that records its messages and paints what it is asked to.
 struct Area {
@@ -79,7 +86,7 @@ TEST(HostGuiDialogModel, RecordsLayoutValuesAndUserAreaInOrder) {
     gui()->set_bool(self.handle, 1002, true);
     gui()->enable(self.handle, 1002, false);
   };
-  ASSERT_TRUE(gui()->dialog_open(d.handle, ZOR_DIALOG_ASYNC, -1, -1, 500, 300));
+  d.open(ZOR_DIALOG_ASYNC, 500, 300);
 
   EXPECT_EQ(d.codes(), (std::vector<int32_t>{ZOR_MSG_INIT, ZOR_MSG_INIT_VALUES}));
   std::vector<std::pair<std::string, int32_t>> layout;
@@ -132,7 +139,7 @@ TEST(HostGuiDialogModel, RecordsLayoutValuesAndUserAreaInOrder) {
   EXPECT_FALSE(gui()->dialog_close(d.handle));
 
   // Opened again, the module builds its layout anew and the host does not keep the old one.
-  ASSERT_TRUE(gui()->dialog_open(d.handle, ZOR_DIALOG_ASYNC, -1, -1, 500, 300));
+  d.open(ZOR_DIALOG_ASYNC, 500, 300);
   EXPECT_EQ(d.handle->gadgets.size(), 9u);
 }
 
@@ -151,52 +158,31 @@ TEST(HostGuiScript, AnswersModalDialogsWithSetClickAndPress) {
   auto close_on_buttons = d.on_message;
   d.on_message = [&](Dialog& self, const fake::Message& m) {
     if (m.code == ZOR_MSG_COMMAND && m.gadget == 1000) {
-      HostString* s = zorhost::strings_table()->alloc();
-      gui()->get_string(self.handle, 1000, s);
-      seen.push_back(zorhost::to_utf8(s));
-      zorhost::strings_table()->free(s);
+      test_support::HostText text;
+      gui()->get_string(self.handle, 1000, text);
+      seen.push_back(text.Utf8());
     }
-    if (m.code == ZOR_MSG_COMMAND && m.gadget == 1004) {
-      int32_t v = -1;
-      gui()->get_int32(self.handle, 1004, &v);
+    int32_t v = -1;
+    if (m.code == ZOR_MSG_COMMAND && m.gadget == 1004 && gui()->get_int32(self.handle, 1004, &v))
       seen.push_back(std::to_string(v));
-    }
     return close_on_buttons(self, m);
   };
 
-  ASSERT_TRUE(gui()->dialog_open(d.handle, ZOR_DIALOG_MODAL, -1, -1, 0, 0));
+  d.open();
   EXPECT_FALSE(d.handle->open);
   EXPECT_EQ(d.commands(), (std::vector<int32_t>{1000, 1002, 1004, 1002, 1}));
   EXPECT_EQ(seen, (std::vector<std::string>{"/work/scenes", "1"}));
   EXPECT_EQ(d.codes().back(), ZOR_MSG_DESTROY);
-
-  d.received.clear();
-  ASSERT_TRUE(gui()->dialog_open(d.handle, ZOR_DIALOG_MODAL, -1, -1, 0, 0));
-  EXPECT_EQ(d.commands(), (std::vector<int32_t>{2}));
-
-  // No step is left: the dialog is cancelled all the same.
-  d.received.clear();
-  ASSERT_TRUE(gui()->dialog_open(d.handle, ZOR_DIALOG_MODAL, -1, -1, 0, 0));
-  EXPECT_EQ(d.commands(), (std::vector<int32_t>{2}));
-
-  auto events = session.events();
+  // the second step, then no step left: the dialog is cancelled all the same
+  for (int i = 0; i < 2; ++i) {
+    d.received.clear();
+    d.open();
+    EXPECT_EQ(d.commands(), (std::vector<int32_t>{2}));
+  }
   std::vector<std::string> results;
-  for (const auto& e : events)
+  for (const auto& e : session.events())
     if (e["event"] == "dialogClose") results.push_back(e["result"]);
   EXPECT_EQ(results, (std::vector<std::string>{"ok", "cancel", "cancel"}));
-}
-
-TEST(HostGuiScript, ModuleThatIgnoresOkIsClosedByTheWindow) {
-  Session session(R"([{"dialog": {"press": "ok"}}])");
-  Dialog d;
-  d.build = [](Dialog& self) { gui()->add_dialog_buttons(self.handle, ZOR_BUTTONS_OK); };
-  d.on_message = [](Dialog&, const fake::Message&) { return false; };  // never closes, never refuses
-  ASSERT_TRUE(gui()->dialog_open(d.handle, ZOR_DIALOG_MODAL, -1, -1, 0, 0));
-  EXPECT_FALSE(d.handle->open);
-  auto codes = d.codes();
-  std::vector<int32_t> tail(codes.end() - 4, codes.end());
-  EXPECT_EQ(tail,
-            (std::vector<int32_t>{ZOR_MSG_COMMAND, ZOR_MSG_CHECK_CLOSE, ZOR_MSG_ASK_CLOSE, ZOR_MSG_DESTROY}));
 }
 
 TEST(HostGuiScript, HeadlessWithoutScriptRefusesModalDialogs) {
@@ -208,63 +194,53 @@ TEST(HostGuiScript, HeadlessWithoutScriptRefusesModalDialogs) {
   // nobody could answer it: the run ends with the unread-message status, naming what was refused
   EXPECT_EQ(zorhost::unread_message_box(), "a modal dialog had nobody to answer it (no UI script)");
   zorhost::clear_run_notes();
-  EXPECT_TRUE(gui()->dialog_open(modeless.handle, ZOR_DIALOG_ASYNC, -1, -1, 0, 0));
-
-  HostFilename* name = zorhost::new_host_filename("");
-  Text title("Choose");
-  EXPECT_FALSE(gui()->select_file(name, ZOR_SELECT_FOLDER, title));
-  zorhost::files_table()->fn_free(name);
+  modeless.open(ZOR_DIALOG_ASYNC);
+  EXPECT_FALSE(gui()->select_file(test_support::HostName(), ZOR_SELECT_FOLDER, Text("Choose")));
 }
 
 TEST(HostGuiScript, FolderStepsAnswerSelectionsInOrder) {
   Session session(R"([{"folder": "/data/scenes"}, {"folder": null}, {"dialog": {"press": "ok"}},
                       {"folder": "/after"}])");
   Text title("Scene folder");
-  HostFilename* name = zorhost::new_host_filename("");
+  test_support::HostName name;
   EXPECT_TRUE(gui()->select_file(name, ZOR_SELECT_FOLDER, title));
-  EXPECT_EQ(name->path, "/data/scenes");
+  EXPECT_EQ(name.Path(), "/data/scenes");
   EXPECT_FALSE(gui()->select_file(name, ZOR_SELECT_LOAD, title));
   // The next step belongs to a dialog: this selection finds none and is cancelled, the step stays.
   EXPECT_FALSE(gui()->select_file(name, ZOR_SELECT_FOLDER, title));
   Dialog d;
-  ASSERT_TRUE(gui()->dialog_open(d.handle, ZOR_DIALOG_MODAL, -1, -1, 0, 0));
+  d.open();
   EXPECT_EQ(d.commands(), (std::vector<int32_t>{1}));
   EXPECT_TRUE(gui()->select_file(name, ZOR_SELECT_FOLDER, title));
-  EXPECT_EQ(name->path, "/after");
-  zorhost::files_table()->fn_free(name);
+  EXPECT_EQ(name.Path(), "/after");
 }
 
-TEST(HostGuiScript, ActStepsDriveTheOpenNonModalDialog) {
-  Session session(R"([{"act": {"title": "Browser", "set": [[10, "handler://"]], "click": [11]}}])");
-  Dialog d;
-  d.build = [](Dialog& self) {
-    Text title("Browser");
-    gui()->dialog_set_title(self.handle, title);
-    gui()->add_edit_text(self.handle, 10, 0, 0, 0);
-    gui()->add_button(self.handle, 11, 0, 0, 0, title);
+TEST(HostGuiScript, BadScriptsAreRefusedNamingTheFileAndTheStep) {
+  struct Case {
+    std::string file, script;
+    std::vector<std::string> said;
   };
-  ASSERT_TRUE(gui()->dialog_open(d.handle, ZOR_DIALOG_ASYNC, -1, -1, 0, 0));
-  EXPECT_EQ(d.commands(), (std::vector<int32_t>{10, 11}));
-  EXPECT_EQ(std::get<std::string>(zorhost::ui::find_gadget(d.handle, 10)->value), "handler://");
-}
-
-TEST(HostGuiScript, BadScriptsNameTheFileAndTheStep) {
-  zorhost::HostOptions options;
-  std::string error;
-  options.ui_script = fake::temp_file("broken.json", "[{\"dialog\": {\"press\": \"ok\"}");
-  EXPECT_FALSE(zorhost::start_ui_session(options, &error));
-  EXPECT_NE(error.find("broken.json"), std::string::npos) << error;
-  EXPECT_NE(error.find("line 1, column 28: invalid JSON"), std::string::npos) << error;
-
-  options.ui_script = fake::temp_file("unknown.json", R"([{"folder": "/x"}, {"window": {}}])");
-  EXPECT_FALSE(zorhost::start_ui_session(options, &error));
-  EXPECT_NE(error.find("unknown.json"), std::string::npos) << error;
-  EXPECT_NE(error.find("step 2"), std::string::npos) << error;
-  EXPECT_NE(error.find("window"), std::string::npos) << error;
-
-  options.ui_script = fake::temp_file("two_endings.json", R"([{"dialog": {"press": "ok", "wait": true}}])");
-  EXPECT_FALSE(zorhost::start_ui_session(options, &error));
-  EXPECT_NE(error.find("step 1"), std::string::npos) << error;
+  const Case cases[] = {
+      {"broken.json", R"([{"dialog": {"press": "ok"})", {"line 1, column 28: invalid JSON"}},
+      {"unknown.json", R"([{"folder": "/x"}, {"window": {}}])", {"step 2", "window"}},
+      {"two_endings.json", R"([{"dialog": {"press": "ok", "wait": true}}])", {"step 1"}},
+      // what no gadget could take is refused with the script, before any module runs
+      {"wide.json",
+       R"([{"dialog": {"set": [[1004, 4294967297]], "press": "ok"}}])",
+       {"step 1", "4294967297 for gadget 1004 does not fit in a 32-bit integer"}},
+      {"list.json", R"([{"act": {"title": "Browser", "set": [[10, ["handler"]]]}}])", {"step 1"}},
+  };
+  std::vector<Case> all(std::begin(cases), std::end(cases));
+  // rows of a tree view are counts from zero
+  for (const char* row : {"4294967296", "-1", "1.5", "\"3\""})
+    all.push_back({"rows.json",
+                   std::string(R"([{"act": {"title": "IoHandler Test", "treeDoubleClick": )") + row + "}}]",
+                   {"step 1", "\"treeDoubleClick\" must be a row number from 0"}});
+  for (const auto& c : all) {
+    const std::string error = fake::refused_script(c.file, c.script);
+    EXPECT_TRUE(Contains(error, c.file));
+    for (const std::string& part : c.said) EXPECT_TRUE(Contains(error, part));
+  }
 }
 
 TEST(HostGuiScript, WrongValuesStopTheScriptBeforeAnythingIsSet) {
@@ -288,16 +264,12 @@ TEST(HostGuiScript, WrongValuesStopTheScriptBeforeAnythingIsSet) {
     HostGadget* file_field = nullptr;
     Area area;
     d.build = [&](Dialog& self) { build_settings_layout(self, area, &file_field); };
-    testing::internal::CaptureStderr();
-    ASSERT_TRUE(gui()->dialog_open(d.handle, ZOR_DIALOG_MODAL, -1, -1, 0, 0));
-    HostFilename* name = zorhost::new_host_filename("");
-    Text title("Scenes");
-    EXPECT_FALSE(gui()->select_file(name, ZOR_SELECT_FOLDER, title)) << "the script has stopped";
-    zorhost::files_table()->fn_free(name);
-    const std::string err = testing::internal::GetCapturedStderr();
+    const std::string err = d.open();
+    EXPECT_FALSE(gui()->select_file(test_support::HostName(), ZOR_SELECT_FOLDER, Text("Scenes")))
+        << "the script has stopped";
 
-    EXPECT_NE(err.find("step 1: dialog \"Settings\": " + c.said), std::string::npos) << err;
-    EXPECT_NE(err.find("the script stops here"), std::string::npos) << err;
+    EXPECT_TRUE(Contains(err, "step 1: dialog \"Settings\": " + c.said));
+    EXPECT_TRUE(Contains(err, "the script stops here"));
     EXPECT_TRUE(zorhost::ui_script_failed());
     // Cancel is the only command the module got: no value of the step, no OK.
     EXPECT_EQ(d.commands(), (std::vector<int32_t>{2})) << c.set;
@@ -308,35 +280,15 @@ TEST(HostGuiScript, WrongValuesStopTheScriptBeforeAnythingIsSet) {
   }
 
   // A wrong value for a non-modal dialog stops the script the same way.
-  {
-    Session session(R"([{"act": {"title": "Browser", "set": [[10, ["handler"]]]}}])");
-    EXPECT_FALSE(session.started) << "a list is no value for any gadget";
-  }
-  {
-    Session session(R"([{"act": {"title": "Browser", "set": [[10, false]]}}])");
-    Dialog d;
-    d.build = [](Dialog& self) {
-      Text title("Browser");
-      gui()->dialog_set_title(self.handle, title);
-      gui()->add_edit_text(self.handle, 10, 0, 0, 0);
-    };
-    testing::internal::CaptureStderr();
-    ASSERT_TRUE(gui()->dialog_open(d.handle, ZOR_DIALOG_ASYNC, -1, -1, 0, 0));
-    const std::string err = testing::internal::GetCapturedStderr();
-    EXPECT_NE(err.find("gadget 10 (editText) takes a text, not false"), std::string::npos) << err;
-    EXPECT_TRUE(d.commands().empty());
-    EXPECT_TRUE(zorhost::ui_script_failed());
-  }
-
-  // What no gadget could take is refused with the script, before any module runs.
-  zorhost::HostOptions options;
-  std::string error;
-  options.ui_script =
-      fake::temp_file("wide.json", R"([{"dialog": {"set": [[1004, 4294967297]], "press": "ok"}}])");
-  EXPECT_FALSE(zorhost::start_ui_session(options, &error));
-  EXPECT_NE(error.find("step 1"), std::string::npos) << error;
-  EXPECT_NE(error.find("4294967297 for gadget 1004 does not fit in a 32-bit integer"), std::string::npos)
-      << error;
+  Session session(R"([{"act": {"title": "Browser", "set": [[10, false]]}}])");
+  Dialog d;
+  d.build = [](Dialog& self) {
+    gui()->dialog_set_title(self.handle, Text("Browser"));
+    gui()->add_edit_text(self.handle, 10, 0, 0, 0);
+  };
+  EXPECT_TRUE(Contains(d.open(ZOR_DIALOG_ASYNC), "gadget 10 (editText) takes a text, not false"));
+  EXPECT_TRUE(d.commands().empty());
+  EXPECT_TRUE(zorhost::ui_script_failed());
 }
 
 // A module thread that posts `events` core events, each after a short pause, then ends.
@@ -357,25 +309,17 @@ struct Poster {
 };
 
 TEST(HostGuiScript, WaitingEndsWhenNothingButTheUserCouldCloseTheDialog) {
-  const auto titled = [](const char* name) {
-    return [name](Dialog& self) {
-      Text title(name);
-      gui()->dialog_set_title(self.handle, title);
-      gui()->add_dialog_buttons(self.handle, ZOR_BUTTONS_OK | ZOR_BUTTONS_CANCEL);
-    };
-  };
   {
     // The module closes the dialog on the last event of its worker: the wait lasts as long as that.
     Session session(R"([{"dialog": {"wait": true}}])");
-    Dialog d;
-    d.build = titled("Progress");
+    Dialog d("Progress");
     int seen = 0;
     d.on_message = [&seen](Dialog& self, const fake::Message& m) {
       if (m.code == ZOR_MSG_CORE && ++seen == 3) gui()->dialog_close(self.handle);
       return true;
     };
     Poster worker(3);
-    ASSERT_TRUE(gui()->dialog_open(d.handle, ZOR_DIALOG_MODAL, -1, -1, 0, 0));
+    d.open();
     EXPECT_EQ(seen, 3);
     EXPECT_TRUE(d.commands().empty());
     EXPECT_FALSE(zorhost::ui_script_failed());
@@ -383,43 +327,38 @@ TEST(HostGuiScript, WaitingEndsWhenNothingButTheUserCouldCloseTheDialog) {
   {
     // A settings dialog closes only when the user presses a button: waiting for it is a wrong script.
     Session session(R"([{"dialog": {"wait": true}}, {"dialog": {"press": "ok"}}])");
-    Dialog d;
-    d.build = titled("Settings");
-    testing::internal::CaptureStderr();
-    ASSERT_TRUE(gui()->dialog_open(d.handle, ZOR_DIALOG_MODAL, -1, -1, 0, 0));
-    const std::string err = testing::internal::GetCapturedStderr();
-    EXPECT_NE(err.find("step 1: waits for dialog \"Settings\" to close, but only the user could close it"),
-              std::string::npos)
-        << err;
+    Dialog d("Settings");
+    EXPECT_TRUE(Contains(d.open(),
+                         "step 1: waits for dialog \"Settings\" to close, but only the user could close it"));
     EXPECT_EQ(d.commands(), (std::vector<int32_t>{2}));
     EXPECT_TRUE(zorhost::ui_script_failed());
   }
   {
     // The worker ends after one event; the third never comes.
     Session session(R"([{"dialog": {"cancelAfterEvents": 3}}])");
-    Dialog d;
-    d.build = titled("Progress");
+    Dialog d("Progress");
     Poster worker(1);
-    testing::internal::CaptureStderr();
-    ASSERT_TRUE(gui()->dialog_open(d.handle, ZOR_DIALOG_MODAL, -1, -1, 0, 0));
-    const std::string err = testing::internal::GetCapturedStderr();
-    EXPECT_NE(err.find("dialog \"Progress\" had 1 of 3 events"), std::string::npos) << err;
+    EXPECT_TRUE(Contains(d.open(), "dialog \"Progress\" had 1 of 3 events"));
     EXPECT_EQ(d.count(ZOR_MSG_CORE), 1);
     EXPECT_EQ(d.commands(), (std::vector<int32_t>{2}));
   }
-  {
-    // A module that answers OK, Cancel and the window's close by staying open is closed all the same;
-    // the script did nothing wrong.
+  // A module that answers OK, Cancel and the window's close by staying open is closed all the same,
+  // whether it says it took each message (and is told so) or not; the script did nothing wrong.
+  for (const bool taken : {true, false}) {
     Session session(R"([{"dialog": {"press": "ok"}}])");
-    Dialog d;
-    d.build = titled("Stubborn");
-    d.on_message = [](Dialog&, const fake::Message&) { return true; };
-    testing::internal::CaptureStderr();
-    ASSERT_TRUE(gui()->dialog_open(d.handle, ZOR_DIALOG_MODAL, -1, -1, 0, 0));
-    const std::string err = testing::internal::GetCapturedStderr();
-    EXPECT_NE(err.find("dialog \"Stubborn\" keeps itself open: closed"), std::string::npos) << err;
+    Dialog d("Stubborn");
+    d.on_message = [taken](Dialog&, const fake::Message&) { return taken; };
+    const std::string err = d.open();
     EXPECT_FALSE(d.handle->open);
-    EXPECT_EQ(d.codes().back(), ZOR_MSG_DESTROY);
+    const std::vector<int32_t> codes = d.codes();
+    if (taken) {
+      EXPECT_TRUE(Contains(err, "dialog \"Stubborn\" keeps itself open: closed"));
+      EXPECT_EQ(codes.back(), ZOR_MSG_DESTROY);
+    } else {
+      EXPECT_EQ(
+          std::vector<int32_t>(codes.end() - 4, codes.end()),
+          (std::vector<int32_t>{ZOR_MSG_COMMAND, ZOR_MSG_CHECK_CLOSE, ZOR_MSG_ASK_CLOSE, ZOR_MSG_DESTROY}));
+    }
     EXPECT_FALSE(zorhost::ui_script_failed());
   }
 }
@@ -446,10 +385,7 @@ TEST(HostGuiTranscript, LinesAreJsonInTheOrderEventsHappened) {
     }
     return close_on_buttons(self, m);
   };
-  testing::internal::CaptureStderr();
-  ASSERT_TRUE(gui()->dialog_open(d.handle, ZOR_DIALOG_MODAL, -1, -1, 0, 0));
-  std::string err = testing::internal::GetCapturedStderr();
-  EXPECT_NE(err.find("MessageBox: Reference folder not found\n"), std::string::npos) << err;
+  EXPECT_TRUE(Contains(d.open(), "MessageBox: Reference folder not found\n"));
   gui()->status_set_percent(50);
   Text status_text("Rendering");
   gui()->status_set_text(status_text);
@@ -480,4 +416,187 @@ TEST(HostGuiTranscript, LinesAreJsonInTheOrderEventsHappened) {
   EXPECT_EQ(events[6]["text"], "Rendering");
 }
 
+const HostThreadTable* threads() {
+  return zorhost::threads_table();
+}
+
+// A worker in the shape of a render run: posts a progress event until it is asked to stop.
+struct Worker {
+  HostThread* handle = nullptr;
+  std::atomic<int32_t> posted{0};
+  std::atomic<bool> saw_break{false};
+  std::atomic<bool> extra_break{false};
+  std::thread::id ran_on;
+  Worker() { handle = threads()->alloc(&Worker::run, &Worker::test_extra, &Worker::name, this); }
+  ~Worker() { threads()->free(handle); }
+  static void run(void* object) {
+    auto* self = static_cast<Worker*>(object);
+    self->ran_on = std::this_thread::get_id();
+    // Bounded so that a host that never breaks fails the test instead of hanging it.
+    for (int i = 0; i < 20000; ++i) {
+      if (threads()->test_break(self->handle)) {
+        self->saw_break = true;
+        return;
+      }
+      gui()->special_event(1001198, 0, 0);
+      ++self->posted;
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+  }
+  static bool test_extra(void* object) { return static_cast<Worker*>(object)->extra_break.load(); }
+  static const char* name(void*) { return "Test Worker"; }
+};
+
+TEST(HostThreads, CancelAfterEventsEndsTheWorkerBehindAModalDialog) {
+  Session session(R"([{"dialog": {"cancelAfterEvents": 3}}])");
+  Worker worker;
+  Dialog progress;
+  progress.build = [](Dialog& d) { gui()->add_dialog_buttons(d.handle, ZOR_BUTTONS_CANCEL); };
+
+  ASSERT_TRUE(threads()->start(worker.handle, ZOR_THREAD_ASYNC, 0));
+  progress.open();
+  // Cancel came right after the third event and closed the dialog.
+  std::vector<int32_t> codes = progress.codes();
+  std::vector<int32_t> after_build(codes.begin() + 2, codes.end());
+  EXPECT_EQ(after_build, (std::vector<int32_t>{ZOR_MSG_CORE, ZOR_MSG_CORE, ZOR_MSG_CORE, ZOR_MSG_COMMAND,
+                                               ZOR_MSG_DESTROY}));
+  for (const auto& m : progress.received) EXPECT_EQ(m.code == ZOR_MSG_CORE ? m.event : 1001198, 1001198);
+
+  // The caller ends the thread as a progress dialog's owner does; the worker sees the break.
+  threads()->end(worker.handle, true);
+  EXPECT_FALSE(threads()->is_running(worker.handle));
+  EXPECT_TRUE(worker.saw_break);
+  EXPECT_TRUE(threads()->test_break(worker.handle));
+  EXPECT_NE(worker.ran_on, std::this_thread::get_id());
+  // Events the worker posted after the dialog closed do not outlive the session.
+  zorhost::end_ui_session();
+  Dialog later;
+  later.open(ZOR_DIALOG_ASYNC);
+  zorhost::ui::deliver_pending_events();
+  EXPECT_EQ(later.count(ZOR_MSG_CORE), 0);
+}
+
+TEST(HostThreads, SyncStartBreakTestsAndRestart) {
+  Worker worker;
+  worker.extra_break = true;  // the body stops at its first break test
+  ASSERT_TRUE(threads()->start(worker.handle, ZOR_THREAD_SYNC, 0));
+  EXPECT_EQ(worker.ran_on, std::this_thread::get_id()) << "a synchronous start runs on the caller";
+  EXPECT_TRUE(worker.saw_break) << "the extra break callback counts";
+  EXPECT_EQ(worker.posted, 0);
+  EXPECT_FALSE(threads()->is_running(worker.handle));
+  zorhost::ui::discard_pending_events();
+
+  // A thread that was ended can be started again: the earlier request to stop does not stick.
+  worker.extra_break = false;
+  worker.saw_break = false;
+  threads()->end(worker.handle, true);
+  ASSERT_TRUE(threads()->start(worker.handle, ZOR_THREAD_ASYNC, 0));
+  while (worker.posted < 2) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  EXPECT_TRUE(threads()->is_running(worker.handle));
+  EXPECT_FALSE(threads()->start(worker.handle, ZOR_THREAD_ASYNC, 0)) << "already running";
+  // free ends and joins a running thread.
+  threads()->free(worker.handle);
+  worker.handle = nullptr;
+  EXPECT_TRUE(worker.saw_break);
+  zorhost::ui::discard_pending_events();
+}
+
+TEST(HostThreads, GlobalLockIsRecursiveAndExcludesOtherThreads) {
+  threads()->lock();
+  threads()->lock();  // a nested lock on the same thread must not deadlock
+  std::atomic<bool> other_got_it{false};
+  std::thread other([&] {
+    threads()->lock();
+    other_got_it = true;
+    threads()->unlock();
+  });
+  std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  threads()->unlock();
+  EXPECT_FALSE(other_got_it) << "still held once";
+  threads()->unlock();
+  other.join();
+  EXPECT_TRUE(other_got_it);
+}
+
+TEST(HostThreads, RunModeFollowsHeadlessAndCpuCountIsPositive) {
+  zorhost::options().headless = true;
+  EXPECT_EQ(threads()->run_mode_flags(), ZOR_RUNMODE_NO_GUI);
+  zorhost::options().headless = false;
+  EXPECT_EQ(threads()->run_mode_flags(), 0);
+  EXPECT_GE(threads()->cpu_count(), 1);
+}
+
 }  // namespace
+
+// The status bar as the scripted driver shows it on stderr: redrawn in place on a terminal, nothing
+// anywhere else (the console carries the progress), and in a headless run the last text stays.
+namespace {
+
+// What a StatusLine writes for a sequence of texts; "<console>" stands for a console line printed.
+std::string shown(bool terminal, bool headless, std::initializer_list<std::string> texts) {
+  char* buffer = nullptr;
+  size_t size = 0;
+  std::FILE* out = open_memstream(&buffer, &size);
+  {
+    zorhost::ui::StatusLine line(out, terminal);
+    for (const std::string& text : texts)
+      text == "<console>" ? line.erase_for_console() : line.show(text, headless);
+  }
+  std::fclose(out);
+  std::string result(buffer, size);
+  std::free(buffer);
+  return result;
+}
+
+// A driver that shows the status somewhere of its own.
+class StatusRecorder : public zorhost::ui::Driver {
+ public:
+  explicit StatusRecorder(std::string& log) : log_(log) {}
+  bool can_open_modal() override { return false; }
+  void run_modal(HostDialog*) override {}
+  void dialog_shown(HostDialog*) override {}
+  void idle() override {}
+  std::optional<std::string> select_file(int32_t, const std::string&) override { return std::nullopt; }
+  int32_t message_box(const std::string&, int32_t) override { return 0; }
+  void show_progress(int32_t percent) override { log_ += std::to_string(percent) + "% "; }
+  void show_status(const std::string& text) override { log_ += "'" + text + "' "; }
+
+ private:
+  std::string& log_;
+};
+
+}  // namespace
+
+TEST(HostStatus, OnlyATerminalShowsTheStatusAndAConsoleLineStartsOnAFreshLine) {
+  const std::initializer_list<std::string> run = {"[5%]", "Scene 1", "<console>", "", "Scene 2", "", ""};
+  // a log or a pipe: nothing, whatever the console prints
+  EXPECT_EQ(shown(false, true, run), "");
+  EXPECT_EQ(shown(false, false, run), "");
+  // a terminal: one line in place; a headless run leaves its last text standing when it is cleared
+  EXPECT_EQ(shown(true, true, {"[5%]", "Scene 1", "", ""}), "\r\033[K[5%]\r\033[KScene 1\n\r\033[K");
+  EXPECT_EQ(shown(true, false, {"Scene 1", ""}), "\r\033[KScene 1\r\033[K");
+  // a console line first erases the status drawn in place; with none drawn it writes nothing
+  EXPECT_EQ(shown(true, true, {"<console>", "Scene 1", "<console>", "", "Scene 2"}),
+            "\r\033[KScene 1\r\033[K\r\033[K\r\033[KScene 2");
+}
+
+// Headless, a redirected stderr shows nothing of the status; another driver shows it instead.
+TEST(HostStatus, ARedirectedStderrShowsNoStatusAndAnotherDriverShowsIt) {
+  const HostGuiTable& gui = *zorhost::gui_table();
+  const test_support::HostText text("[2/3 - 66%] Comparing file b.zor...");
+  const auto show = [&] {
+    gui.status_set_percent(66);
+    gui.status_set_text(text);
+    gui.status_clear();
+  };
+  zorhost::options().headless = true;
+  gui.status_clear();  // whatever an earlier test left
+  EXPECT_EQ(test_support::StderrOf(show), "");
+  zorhost::options().headless = false;
+
+  std::string log;
+  zorhost::ui::set_driver(std::make_unique<StatusRecorder>(log));
+  EXPECT_EQ(test_support::StderrOf(show), "");
+  zorhost::ui::set_driver(nullptr);
+  EXPECT_EQ(log, "66% '[2/3 - 66%] Comparing file b.zor...' '' ");
+}

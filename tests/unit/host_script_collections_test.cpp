@@ -12,16 +12,19 @@
 #include "containers/container_impl.h"
 #include "containers/json_input.h"
 #include "files/filename_impl.h"
+#include "host_test_support.h"
 #include "scratch_folder.h"
 #include "scripts/script_collections.h"
 #include "strings/string_impl.h"
 
 namespace fs = std::filesystem;
+using test_support::HostName;
 using test_support::ScratchFolder;
-using testing::internal::CaptureStderr;
-using testing::internal::GetCapturedStderr;
+using test_support::StderrOf;
 
 namespace {
+
+using test_support::Contains;
 
 const HostScriptTable& Scripts() {
   return *zorhost::scripts_table();
@@ -31,10 +34,6 @@ const HostFileTable& Files() {
 }
 const HostContainerTable& Containers() {
   return *zorhost::containers_table();
-}
-
-bool contains(const std::string& text, const std::string& part) {
-  return text.find(part) != std::string::npos;
 }
 
 // The host's folders pointed into a scratch folder for one test.
@@ -80,9 +79,8 @@ std::vector<std::string> listing(int32_t collection) {
 
 // A load of a collection from a folder the host has not loaded it from, with what it said on stderr.
 std::vector<std::string> load(int32_t collection, std::string* said) {
-  CaptureStderr();
-  std::vector<std::string> items = listing(collection);
-  *said = GetCapturedStderr();
+  std::vector<std::string> items;
+  *said = StderrOf([&] { items = listing(collection); });
   return items;
 }
 
@@ -126,11 +124,11 @@ TEST(HostScripts, CollectionsAreLoadedFromCscFilesAndBadFilesAreNamedAndSkipped)
                                       "Plain"}));
   const auto warned = [&](const std::string& file, const std::string& problem) {
     const std::string line = (root.path() / user / file).string() + ": " + problem;
-    EXPECT_TRUE(contains(said, "zorhost: warning: script file " + line)) << line << "\n" << said;
+    EXPECT_TRUE(Contains(said, "zorhost: warning: script file " + line)) << line << "\n" << said;
   };
   warned("d_syntax.csc", "line 2, column ");
   warned("e_deep.csc", "line 1, column ");
-  EXPECT_TRUE(contains(said, "nested more than 100 levels")) << said;
+  EXPECT_TRUE(Contains(said, "nested more than 100 levels")) << said;
   warned("f_no_identifier.csc", "the script has no \"identifier\"");
   warned("g_empty_identifier.csc", "\"identifier\" must be");
   warned("h_typo.csc", "unknown field \"sources\"");
@@ -138,10 +136,10 @@ TEST(HostScripts, CollectionsAreLoadedFromCscFilesAndBadFilesAreNamedAndSkipped)
   warned("j_bad_value.csc", "container.87379.1: ");
   warned("k_array.csc", "a script file must be a JSON object");
   warned("l_source.csc", "\"source\" must be a text");
-  EXPECT_TRUE(contains(said, "a_plain.CSC and " + (root.path() / user / "m_twice.csc").string() +
+  EXPECT_TRUE(Contains(said, "a_plain.CSC and " + (root.path() / user / "m_twice.csc").string() +
                                  " both hold the script \"Plain\""))
       << said;
-  EXPECT_FALSE(contains(said, "notes.txt") || contains(said, "folder.csc")) << said;
+  EXPECT_FALSE(Contains(said, "notes.txt") || Contains(said, "folder.csc")) << said;
 
   // loaded once: asking again says nothing more and gives the same items
   const HostScriptItem* first = Scripts().collection_first(ZOR_SCRIPT_COLLECTION_USER);
@@ -184,32 +182,21 @@ TEST(HostScripts, AnItemWrittenBackIsWhatTheNextLoadSees) {
   Containers().set_container(data, 83013, &german);
 
   const std::string folder = (root.path() / "prefs" / "scripts").string();
-  const auto name = [](const std::string& path) { return zorhost::new_host_filename(path); };
-  HostFilename* target = name(folder + "/Align Objects.csc");
-  EXPECT_TRUE(Scripts().item_write(item, target, ZOR_SCRIPT_FILE_ID, nullptr));
-  Files().fn_free(target);
-
-  // a wrong file identifier and a place that cannot be written are refused with their reason
-  HostFilename* other = name(folder + "/other.csc");
-  CaptureStderr();
-  EXPECT_FALSE(Scripts().item_write(item, other, ZOR_FOUR_BYTE('T', 'E', 'X', 'T'), nullptr));
   EXPECT_TRUE(
-      contains(GetCapturedStderr(), "other.csc: a script is written with the file identifier 'scrp'"));
+      Scripts().item_write(item, HostName(folder + "/Align Objects.csc"), ZOR_SCRIPT_FILE_ID, nullptr));
+  // a wrong file identifier and a place that cannot be written are refused with their reason
+  const auto refused = [&](const fs::path& path, int32_t file_id) {
+    return StderrOf([&] { EXPECT_FALSE(Scripts().item_write(item, HostName(path), file_id, nullptr)); });
+  };
+  EXPECT_TRUE(Contains(refused(folder + "/other.csc", ZOR_FOUR_BYTE('T', 'E', 'X', 'T')),
+                       "other.csc: a script is written with the file identifier 'scrp'"));
   EXPECT_FALSE(fs::exists(folder + "/other.csc"));
-  Files().fn_free(other);
   // no folder is made for a script: the next load would not look there
-  HostFilename* nested = name(folder + "/Tools/Align.csc");
-  CaptureStderr();
-  EXPECT_FALSE(Scripts().item_write(item, nested, ZOR_SCRIPT_FILE_ID, nullptr));
-  EXPECT_TRUE(contains(GetCapturedStderr(), "zorhost: cannot write " + folder + "/Tools/Align.csc"));
+  EXPECT_TRUE(Contains(refused(folder + "/Tools/Align.csc", ZOR_SCRIPT_FILE_ID),
+                       "zorhost: cannot write " + folder + "/Tools/Align.csc"));
   EXPECT_FALSE(fs::exists(folder + "/Tools"));
-  Files().fn_free(nested);
   root.write("blocker", "a file where a folder would be");
-  HostFilename* blocked = name((root.path() / "blocker" / "x.csc").string());
-  CaptureStderr();
-  EXPECT_FALSE(Scripts().item_write(item, blocked, ZOR_SCRIPT_FILE_ID, nullptr));
-  EXPECT_TRUE(contains(GetCapturedStderr(), "zorhost: cannot ")) << "the reason is said";
-  Files().fn_free(blocked);
+  EXPECT_TRUE(Contains(refused(root.path() / "blocker" / "x.csc", ZOR_SCRIPT_FILE_ID), "zorhost: cannot "));
 
   // the next start of the host loads the file as written
   HostScriptItem again;
@@ -241,13 +228,8 @@ TEST(HostScripts, AnItemWrittenBackIsWhatTheNextLoadSees) {
 }
 
 TEST(HostFiles, NamesCompareWithoutCaseOfAsciiLettersAndScriptFoldersHaveIds) {
-  const auto compare = [](const std::string& a, const std::string& b) {
-    HostFilename* x = zorhost::new_host_filename(a);
-    HostFilename* y = zorhost::new_host_filename(b);
-    const int32_t answer = Files().fn_compare(x, y);
-    Files().fn_free(x);
-    Files().fn_free(y);
-    return answer;
+  const auto compare = [](const char* a, const char* b) {
+    return Files().fn_compare(HostName(a), HostName(b));
   };
   EXPECT_EQ(compare("script_US.TXT", "script_us.txt"), 0);
   EXPECT_EQ(compare(".txt", ".TXT"), 0);
@@ -257,26 +239,23 @@ TEST(HostFiles, NamesCompareWithoutCaseOfAsciiLettersAndScriptFoldersHaveIds) {
   EXPECT_NE(compare("\xc3\xa9", "\xc3\x89"), 0) << "only ASCII letters ignore case";
   EXPECT_LT(compare("z", "\xc3\xa9"), 0);
   EXPECT_EQ(Files().fn_compare(nullptr, nullptr), 0);
-  HostFilename* a = zorhost::new_host_filename("a");
-  EXPECT_GT(Files().fn_compare(a, nullptr), 0);
-  Files().fn_free(a);
+  EXPECT_GT(Files().fn_compare(HostName("a"), nullptr), 0);
 
   ScratchFolder root;
   ScriptFolders folders(root.path());
-  HostFilename* folder = Files().fn_alloc();
+  HostName folder;
   ASSERT_TRUE(Files().folder_by_id(ZOR_FOLDER_LIBRARY, folder));
-  EXPECT_EQ(folder->path + "/scripts",
+  EXPECT_EQ(folder.Path() + "/scripts",
             zorhost::script_collection_folder(ZOR_SCRIPT_COLLECTION_USER).string());
   ASSERT_TRUE(Files().folder_by_id(ZOR_FOLDER_SHARED_LIBRARY, folder));
-  EXPECT_EQ(folder->path, (root.path() / "startup" / "library").string());
+  EXPECT_EQ(folder.Path(), (root.path() / "startup" / "library").string());
   EXPECT_FALSE(Files().folder_by_id(6, folder));
-  Files().fn_free(folder);
 
   // a file written on drive C: lands in the prefs folder's drive_c, which is made for it like a
   // drive that is always there; reading does not make it
   const auto saved_drives = zorhost::options().drives;
   zorhost::options().drives.erase('C');
-  HostFilename* strings = zorhost::new_host_filename("C:\\strings.txt");
+  HostName strings("C:\\strings.txt");
   HostFile* file = Files().file_alloc();
   EXPECT_FALSE(Files().file_open(file, strings, ZOR_FILE_READ, 0, 0, 0, 0));
   EXPECT_FALSE(fs::exists(root.path() / "prefs" / "drive_c"));
@@ -284,7 +263,6 @@ TEST(HostFiles, NamesCompareWithoutCaseOfAsciiLettersAndScriptFoldersHaveIds) {
   EXPECT_TRUE(Files().file_write(file, "x\n", 2));
   EXPECT_TRUE(Files().file_close(file));
   Files().file_free(file);
-  Files().fn_free(strings);
   zorhost::options().drives = saved_drives;
   EXPECT_TRUE(fs::is_regular_file(root.path() / "prefs" / "drive_c" / "strings.txt"));
 }

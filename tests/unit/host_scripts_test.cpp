@@ -10,6 +10,7 @@
 #include "files/filename_impl.h"
 #include "memory/memory_tracker.h"
 #include "strings/string_impl.h"
+#include "unit/host_test_support.h"
 #include "unit/scratch_folder.h"
 #include "unit/with_host.h"
 
@@ -43,14 +44,11 @@ TEST(HostScripts, TheLibraryIsFoundOnlyByItsIdAndKindAndCompiles) {
   // A syntax error: 0, the error on stderr, nothing written.
   const auto bad = folder.write("bad.tpn", "function start() { return 1 }");
   HostFilename bad_name{bad.string()};
-  testing::internal::CaptureStderr();
-  EXPECT_EQ(table->compile(&bad_name, &empty), 0);
-  const std::string err = testing::internal::GetCapturedStderr();
-  EXPECT_EQ(err, bad.string() + ":1:29: error: expected ';' but found '}'\n");
+  EXPECT_EQ(test_support::StderrOf([&] { EXPECT_EQ(table->compile(&bad_name, &empty), 0); }),
+            bad.string() + ":1:29: error: expected ';' but found '}'\n");
   EXPECT_FALSE(std::filesystem::exists(folder.path() / "bad.tpb"));
-  testing::internal::CaptureStderr();
-  EXPECT_EQ(table->compile(nullptr, nullptr), 0);
-  EXPECT_NE(testing::internal::GetCapturedStderr().find("no source"), std::string::npos);
+  EXPECT_TRUE(test_support::Contains(
+      test_support::StderrOf([&] { EXPECT_EQ(table->compile(nullptr, nullptr), 0); }), "no source"));
 }
 
 TEST(HostScripts, TheEvaluatorTakesHostStringsAndIsCounted) {

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "core/url_text.h"
+#include "host_test_support.h"
 #include "io_test_support.h"
 #include "memory/memory_tracker.h"
 #include "nexal/exif.h"
@@ -17,6 +18,8 @@
 #include "scratch_folder.h"
 
 namespace {
+
+using test_support::Contains;
 
 namespace fs = std::filesystem;
 using nexal::Url;
@@ -174,7 +177,7 @@ TEST_F(CoreIo, HandlersFoldersAndAttributes) {
 
   std::string error;
   List(folder.Append("missing"), &error);
-  EXPECT_NE(error.find("No such file or directory"), std::string::npos) << error;
+  EXPECT_TRUE(Contains(error, "No such file or directory"));
 }
 
 TEST_F(CoreIo, ZipArchivesListLevelByLevelAndReadEntries) {
@@ -201,7 +204,7 @@ TEST_F(CoreIo, ZipArchivesListLevelByLevelAndReadEntries) {
   EXPECT_EQ(ReadAll(top.Append("weird!name.txt"), &error), "w");
   EXPECT_EQ(error, "");
   ReadAll(top.Append("absent.txt"), &error);
-  EXPECT_NE(error.find("no such file in the archive"), std::string::npos) << error;
+  EXPECT_TRUE(Contains(error, "no such file in the archive"));
 
   // an archive inside an archive is listed and read the same way
   const std::string inner_bytes = [&] {
@@ -216,7 +219,7 @@ TEST_F(CoreIo, ZipArchivesListLevelByLevelAndReadEntries) {
   // not an archive: the listing fails and names it
   const fs::path fake = scratch_.write("fake.zip", "this is not a zip archive");
   List(Url::InZip(Url::FromPath(fake.string())), &error);
-  EXPECT_NE(error.find("cannot open the archive " + fake.string()), std::string::npos) << error;
+  EXPECT_TRUE(Contains(error, "cannot open the archive " + fake.string()));
 }
 
 TEST_F(CoreIo, DotSegmentsOfArchiveEntriesAreNamesInsideTheArchive) {
@@ -298,7 +301,7 @@ TEST_F(CoreIo, ExifOfCameraFiles) {
     EXPECT_EQ(metadata.Find("Image Make"), camera.make);
     EXPECT_EQ(metadata.Find("Image Model"), camera.model);
     EXPECT_EQ(metadata.Find("EXIF DateTimeOriginal"), camera.original);
-    EXPECT_NE(metadata.ToText().find(std::string("Image Model: ") + camera.model + "\n"), std::string::npos);
+    EXPECT_TRUE(Contains(metadata.ToText(), std::string("Image Model: ") + camera.model + "\n"));
   }
   // a file without Exif opens, and its metadata says there is none; one that is not there does not open
   const fs::path plain = scratch_.write("plain.jpg", "\xFF\xD8\xFF\xDB not really");

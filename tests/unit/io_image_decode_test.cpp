@@ -8,7 +8,9 @@
 #include "bitmaps/image_decode.h"
 #include "files/filename_impl.h"
 #include "files/identify.h"
+#include "host_test_support.h"
 #include "io_test_support.h"
+#include "rgb_tiff.h"
 #include "scratch_folder.h"
 
 namespace {
@@ -49,11 +51,7 @@ TEST(ImageDecode, PngJpegAndTiffBecomeRgbPixels) {
   EXPECT_EQ(bmp.pixels.size(), 100u * 68 * 3);
 
   test_support::ScratchFolder scratch;
-  HostBitmap written;
-  written.width = 3;
-  written.height = 2;
-  written.depth = 24;
-  for (int i = 0; i < 18; ++i) written.pixels.push_back(static_cast<uint8_t>(i * 13));
+  const HostBitmap written = test_support::PatternBitmap(3, 2);
   ASSERT_EQ(zorhost::save_tiff(written, scratch.path() / "x.tif"), ZOR_IMAGE_OK);
   const std::string tiff = test_support::FileBytes(scratch.path() / "x.tif");
   ASSERT_EQ(decode_image(bmp, tiff), ZOR_IMAGE_OK);
@@ -95,33 +93,9 @@ TEST(ImageDecode, HeadersAskingForAbsurdImagesAreRefused) {
   jpeg[frame + 6] = jpeg[frame + 8] = 0x60;
   EXPECT_EQ(decode_image(bmp, jpeg), ZOR_IMAGE_NO_MEMORY);
 
-  // TIFF: width and length entries of its first directory set to 30000
-  test_support::ScratchFolder scratch;
-  HostBitmap small;
-  small.width = small.height = 2;
-  small.depth = 24;
-  small.pixels.assign(12, 7);
-  ASSERT_EQ(zorhost::save_tiff(small, scratch.path() / "s.tif"), ZOR_IMAGE_OK);
-  std::string tiff = test_support::FileBytes(scratch.path() / "s.tif");
-  ASSERT_EQ(tiff.substr(0, 2), "II");
-  uint32_t directory = 0;
-  std::memcpy(&directory, tiff.data() + 4, 4);
-  uint16_t entries = 0;
-  std::memcpy(&entries, tiff.data() + directory, 2);
-  int patched = 0;
-  for (uint16_t i = 0; i < entries; ++i) {
-    char* entry = tiff.data() + directory + 2 + 12 * i;
-    uint16_t tag = 0, type = 0;
-    std::memcpy(&tag, entry, 2);
-    std::memcpy(&type, entry + 2, 2);
-    if (tag != 256 && tag != 257) continue;
-    const uint32_t big = 30000;
-    if (type == 3) std::memcpy(entry + 8, &big, 2);
-    if (type == 4) std::memcpy(entry + 8, &big, 4);
-    ++patched;
-  }
-  ASSERT_EQ(patched, 2);
-  EXPECT_EQ(decode_image(bmp, tiff), ZOR_IMAGE_NO_MEMORY);
+  // TIFF: a directory that says 30000 x 30000 (the one strip it names is not there)
+  EXPECT_EQ(decode_image(bmp, test_support::TiffDirectoryFirst(PHOTOMETRIC_RGB, 3, 30000, 30000, 0)),
+            ZOR_IMAGE_NO_MEMORY);
   EXPECT_EQ(bmp.width, 0) << "nothing was decoded into the bitmap";
 }
 

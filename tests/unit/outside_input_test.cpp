@@ -16,6 +16,8 @@
 
 namespace {
 
+using test_support::Contains;
+
 using scene_test::ScratchFolder;
 using zorhost::JsonInputError;
 using zorhost::kMaxJsonDepth;
@@ -34,10 +36,6 @@ std::string nested_objects(int depth) {
   return text;
 }
 
-bool contains(const std::string& text, const std::string& part) {
-  return text.find(part) != std::string::npos;
-}
-
 TEST(OutsideJson, NestingIsLimitedInEveryReader) {
   nlohmann::json parsed;
   JsonInputError error;
@@ -47,7 +45,7 @@ TEST(OutsideJson, NestingIsLimitedInEveryReader) {
   EXPECT_FALSE(zorhost::parse_json_input("[\n" + nested_arrays(kMaxJsonDepth), &parsed, &error));
   EXPECT_EQ(error.line, 2u);
   EXPECT_EQ(error.column, static_cast<size_t>(kMaxJsonDepth));
-  EXPECT_TRUE(contains(error.text(), "nested more than 100 levels")) << error.text();
+  EXPECT_TRUE(Contains(error.text(), "nested more than 100 levels")) << error.text();
 
   // brackets inside texts, escaped quotes included, are not nesting
   const std::string in_text = "[\"\\\"" + std::string(5000, '[') + "\", {\"k\": \"{{{\"}]";
@@ -58,7 +56,7 @@ TEST(OutsideJson, NestingIsLimitedInEveryReader) {
   EXPECT_FALSE(zorhost::parse_json_input("[1,,\n" + nested_arrays(500), &parsed, &error));
   EXPECT_EQ(error.line, 1u);
   EXPECT_EQ(error.column, 4u);
-  EXPECT_TRUE(contains(error.problem, "invalid JSON")) << error.problem;
+  EXPECT_TRUE(Contains(error.problem, "invalid JSON")) << error.problem;
 
   // Far deeper than any stack would take, through each reader of outside files.
   ScratchFolder dir;
@@ -69,7 +67,7 @@ TEST(OutsideJson, NestingIsLimitedInEveryReader) {
   testing::internal::CaptureStdout();
   EXPECT_EQ(zorhost::load_scene_text(scene, dir.path() / "deep.zor"), nullptr);
   std::string out = testing::internal::GetCapturedStdout();
-  EXPECT_TRUE(contains(out, "deep.zor: line 1, column " + std::to_string(too_deep) + ": nested more than"))
+  EXPECT_TRUE(Contains(out, "deep.zor: line 1, column " + std::to_string(too_deep) + ": nested more than"))
       << out;
 
   std::vector<zorhost::ui::ScriptStep> steps;
@@ -77,7 +75,7 @@ TEST(OutsideJson, NestingIsLimitedInEveryReader) {
   const std::string script = "[{\"folder\": null},\n {\"dialog\": {\"set\": [[1, " + nested_arrays(hostile) +
                              "]], \"press\": \"ok\"}}]";
   EXPECT_FALSE(zorhost::ui::parse_ui_script(script, "deep.json", &steps, &message));
-  EXPECT_TRUE(contains(message, "deep.json: line 2") && contains(message, "nested more than")) << message;
+  EXPECT_TRUE(Contains(message, "deep.json: line 2") && Contains(message, "nested more than")) << message;
 
   // A container that reaches the reader by another way than a parsed file meets the same limit.
   EXPECT_NO_THROW(zorhost::container_from_json(nlohmann::json::parse(nested_objects(kMaxJsonDepth)), 0));
@@ -87,7 +85,7 @@ TEST(OutsideJson, NestingIsLimitedInEveryReader) {
     zorhost::container_from_json(deeper, 0);
     ADD_FAILURE() << "a container nested past the limit was read";
   } catch (const zorhost::ContainerJsonError& e) {
-    EXPECT_TRUE(contains(e.where, "7.7.7") && contains(e.what_is_wrong, "nested")) << e.what();
+    EXPECT_TRUE(Contains(e.where, "7.7.7") && Contains(e.what_is_wrong, "nested")) << e.what();
   }
 }
 
@@ -100,12 +98,12 @@ TEST(OutsideJson, UnusableFilesAndNumbersAreSaidInTheUsersTerms) {
   EXPECT_FALSE(zorhost::load_json_file(dir.path() / "none.json", &parsed, &error));
   EXPECT_EQ(error, (dir.path() / "none.json").string() + ": does not exist");
   EXPECT_FALSE(zorhost::load_json_file(dir.write("blank.json", " \n\t"), &parsed, &error));
-  EXPECT_TRUE(contains(error, "blank.json: invalid JSON: the file is empty")) << error;
+  EXPECT_TRUE(Contains(error, "blank.json: invalid JSON: the file is empty")) << error;
 
   // a number beyond a double is placed like a syntax error, and one inside a text is no number
   EXPECT_FALSE(zorhost::load_json_file(dir.write("big.json", "{\"a\": \"-1e400\",\n \"b\": [1, -1e400]}"),
                                        &parsed, &error));
-  EXPECT_TRUE(contains(error, "big.json: line 2, column 11: number -1e400 is out of range")) << error;
+  EXPECT_TRUE(Contains(error, "big.json: line 2, column 11: number -1e400 is out of range")) << error;
   EXPECT_TRUE(zorhost::load_json_file(dir.write("fine.json", "[1e300, -1e-400, 18446744073709551616]"),
                                       &parsed, &error))
       << error;
@@ -132,9 +130,9 @@ TEST(StoredSettings, AnUnreadableFileIsNamedOnceAndIgnored) {
 
   dir.write("settings/77.json", "{\"1\": " + nested_objects(50000) + "}");
   EXPECT_EQ(read(&err), nullptr);
-  EXPECT_TRUE(contains(err, file.string() + ": line 1, column ")) << err;
-  EXPECT_TRUE(contains(err, "nested more than 100 levels deep; ignored")) << err;
-  EXPECT_TRUE(contains(err, "starts with no stored settings")) << err;
+  EXPECT_TRUE(Contains(err, file.string() + ": line 1, column ")) << err;
+  EXPECT_TRUE(Contains(err, "nested more than 100 levels deep; ignored")) << err;
+  EXPECT_TRUE(Contains(err, "starts with no stored settings")) << err;
 
   dir.write("settings/77.json", "{\"1\": tru}");
   EXPECT_EQ(read(&err), nullptr);
@@ -147,7 +145,7 @@ TEST(StoredSettings, AnUnreadableFileIsNamedOnceAndIgnored) {
   EXPECT_EQ(std::get<int32_t>(settings->values.at(2)), 5);
   dir.write("settings/77.json", "{\"1\": {\"time\": [1, 0]}}");
   EXPECT_EQ(read(&err), nullptr);
-  EXPECT_TRUE(contains(err, "1.time: denominator must be positive")) << err;
+  EXPECT_TRUE(Contains(err, "1.time: denominator must be positive")) << err;
 
   // a later fault of a file that was read is reported anew
   dir.write("settings/77.json", "{\"2\": 5}");
@@ -155,7 +153,7 @@ TEST(StoredSettings, AnUnreadableFileIsNamedOnceAndIgnored) {
   std::filesystem::remove(file);
   std::filesystem::create_directories(file);
   EXPECT_EQ(read(&err), nullptr);
-  EXPECT_TRUE(contains(err, "77.json: is a folder, not a file; ignored")) << err;
+  EXPECT_TRUE(Contains(err, "77.json: is a folder, not a file; ignored")) << err;
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 // engine's acceleration structures, and the failures a caller must be able to tell apart.
 #include <gtest/gtest.h>
 
+#include <map>
 #include <random>
 #include <system_error>
 #include <thread>
@@ -12,7 +13,10 @@
 
 namespace {
 
+using test_support::Contains;
+
 using scene_test::ScratchFolder;
+using test_support::StdoutOf;
 
 constexpr const char* kEngines[] = {"0", "1", "1023342", "300001061", "1016630"};
 
@@ -31,47 +35,45 @@ class ThreadCount {
   ~ThreadCount() { zorhost::set_render_thread_count(0); }
 };
 
-TEST(Render, SamePixelsWhateverTheThreadCount) {
+// Every engine gives the same pixels whatever the thread count, the physical one also whatever its
+// acceleration structure; the engines really differ, except that legacy renders as standard.
+TEST(Render, SamePixelsWhateverTheThreadCountAndStructure) {
   ScratchFolder dir;
   dir.write("tetra.obj", kTetrahedron);
-  for (const char* engine : kEngines) {
-    std::string posts = R"([ { "type": 1023342, "settings": { "3100": 2 } } ])";
-    auto doc = scene_test::load(
-        dir.write(std::string("e") + engine + ".zor",
-                  scene_test::scene_text(engine, mesh_object("tetra.obj"), posts, "70.0, \"5009\": 70.9")));
-    ASSERT_NE(doc, nullptr);
-    std::vector<uint8_t> first;
-    for (int threads : {1, 2, 5}) {
-      ThreadCount pin(threads);
-      HostBitmap bmp;
-      ASSERT_EQ(scene_test::render(doc.get(), bmp), ZOR_RENDER_OK) << engine;
-      EXPECT_EQ(bmp.width, 70);
-      EXPECT_EQ(bmp.height, 70);  // float sizes are truncated
-      if (first.empty()) {
-        first = bmp.pixels;
-        // not a blank frame: the sphere and the background differ
-        EXPECT_NE(std::count(first.begin(), first.end(), first[0]), static_cast<long>(first.size()))
-            << engine;
-      } else {
-        EXPECT_EQ(bmp.pixels, first) << "engine " << engine << ", " << threads << " threads";
+  const auto load = [&](const std::string& engine, const std::string& physical) {
+    const std::string posts = R"([ { "type": 1023342, "settings": { )" + physical + " } } ]";
+    return scene_test::load(dir.write(
+        "e.zor", scene_test::scene_text(engine, mesh_object("tetra.obj"), posts, "70.0, \"5009\": 70.9")));
+  };
+  std::map<std::string, std::vector<uint8_t>> first;
+  for (const std::string engine : kEngines) {
+    for (const char* structure : {"0", "1", "2"}) {
+      if (engine != "1023342" && *structure != '0') continue;
+      auto doc = load(engine, std::string(R"("3100": 2, "4000": )") + structure);
+      ASSERT_NE(doc, nullptr);
+      for (int threads : {1, 2, 5}) {
+        ThreadCount pin(threads);
+        HostBitmap bmp;
+        ASSERT_EQ(scene_test::render(doc.get(), bmp), ZOR_RENDER_OK) << engine;
+        EXPECT_EQ(bmp.width, 70);
+        EXPECT_EQ(bmp.height, 70);  // float sizes are truncated
+        if (first[engine].empty()) {
+          first[engine] = bmp.pixels;
+          // not a blank frame: the sphere and the background differ
+          EXPECT_NE(std::count(bmp.pixels.begin(), bmp.pixels.end(), bmp.pixels[0]), long(bmp.pixels.size()));
+        } else {
+          EXPECT_EQ(bmp.pixels, first[engine]) << engine << ", structure " << structure << ", " << threads;
+        }
       }
     }
   }
-}
-
-TEST(Render, EnginesAreReallyDifferent) {
-  ScratchFolder dir;
-  auto render_engine = [&](const std::string& engine) {
-    auto doc = scene_test::load(dir.write("e.zor", scene_test::scene_text(engine)));
-    HostBitmap bmp;
-    EXPECT_EQ(scene_test::render(doc.get(), bmp), ZOR_RENDER_OK);
-    return bmp.pixels;
-  };
-  auto standard = render_engine("0");
-  EXPECT_EQ(render_engine("1016630"), standard);  // legacy renders as standard
-  EXPECT_NE(render_engine("1"), standard);        // no shadows, no reflections
-  EXPECT_NE(render_engine("1023342"), standard);
-  EXPECT_NE(render_engine("300001061"), standard);
+  EXPECT_EQ(first["1016630"], first["0"]);
+  for (const char* engine : {"1", "1023342", "300001061"}) EXPECT_NE(first[engine], first["0"]) << engine;
+  // more samples per pixel really change the physical result
+  auto more = load("1023342", R"("3100": 8)");
+  HostBitmap bmp;
+  ASSERT_EQ(scene_test::render(more.get(), bmp), ZOR_RENDER_OK);
+  EXPECT_NE(bmp.pixels, first["1023342"]);
 }
 
 struct BreakCounter {
@@ -188,33 +190,6 @@ TEST(Render, AccelerationStructuresAgreeWithBruteForce) {
   EXPECT_GT(hits, 2000);  // the rays really meet geometry
 }
 
-TEST(Render, PhysicalStructuresGiveTheSameImage) {
-  ScratchFolder dir;
-  dir.write("tetra.obj", kTetrahedron);
-  std::vector<uint8_t> first;
-  for (int structure : {0, 1, 2}) {
-    std::string posts =
-        R"([ { "type": 1023342, "settings": { "3100": 2, "4000": )" + std::to_string(structure) + " } } ]";
-    auto doc = scene_test::load(
-        dir.write("p.zor", scene_test::scene_text("1023342", mesh_object("tetra.obj"), posts)));
-    ASSERT_NE(doc, nullptr);
-    HostBitmap bmp;
-    ASSERT_EQ(scene_test::render(doc.get(), bmp), ZOR_RENDER_OK);
-    if (structure == 0) {
-      first = bmp.pixels;
-    } else {
-      EXPECT_EQ(bmp.pixels, first) << "structure " << structure;
-    }
-  }
-  // more samples per pixel really change the result
-  auto more = scene_test::load(
-      dir.write("q.zor", scene_test::scene_text("1023342", mesh_object("tetra.obj"),
-                                                R"([ { "type": 1023342, "settings": { "3100": 8 } } ])")));
-  HostBitmap bmp;
-  ASSERT_EQ(scene_test::render(more.get(), bmp), ZOR_RENDER_OK);
-  EXPECT_NE(bmp.pixels, first);
-}
-
 TEST(Render, FailuresAreToldApart) {
   ScratchFolder dir;
   dir.write("tetra.obj", kTetrahedron);
@@ -225,36 +200,33 @@ TEST(Render, FailuresAreToldApart) {
 
   // the mesh disappears between loading and rendering
   std::filesystem::remove(dir.path() / "tetra.obj");
-  testing::internal::CaptureStdout();
-  EXPECT_EQ(scene_test::render(doc.get(), bmp), ZOR_RENDER_ASSET_MISSING);
-  std::string out = testing::internal::GetCapturedStdout();
-  EXPECT_NE(out.find("tetra.obj"), std::string::npos) << out;
+  EXPECT_TRUE(
+      Contains(StdoutOf([&] { EXPECT_EQ(scene_test::render(doc.get(), bmp), ZOR_RENDER_ASSET_MISSING); }),
+               "tetra.obj"));
 
   auto plain = scene_test::load(dir.write("u.zor", scene_test::scene_text("42")));
   ASSERT_NE(plain, nullptr);
-  testing::internal::CaptureStdout();
   HostBitmap other;
-  EXPECT_EQ(scene_test::render(plain.get(), other), ZOR_RENDER_FAILED);
-  out = testing::internal::GetCapturedStdout();
-  EXPECT_NE(out.find("unknown render engine 42"), std::string::npos) << out;
+  EXPECT_TRUE(
+      Contains(StdoutOf([&] { EXPECT_EQ(scene_test::render(plain.get(), other), ZOR_RENDER_FAILED); }),
+               "unknown render engine 42"));
 
   // a bitmap of another size than the settings ask for is refused, not overrun
   zorhost::documents_table()->set_parameter_int(&plain->render_data, 5300, 0, 4);
   HostBitmap small;
   ASSERT_EQ(zorhost::bitmaps_table()->init(&small, 16, 16, 24, 0), ZOR_IMAGE_OK);
-  testing::internal::CaptureStdout();
-  EXPECT_EQ(zorhost::render_table()->render_document(plain.get(), &plain->render_data.settings, &small, 1,
-                                                     nullptr, nullptr, nullptr),
-            ZOR_RENDER_FAILED);
-  out = testing::internal::GetCapturedStdout();
-  EXPECT_NE(out.find("16 x 16"), std::string::npos) << out;
+  const auto render_into_small = [&](const HostContainer* settings) {
+    return zorhost::render_table()->render_document(plain.get(), settings, &small, 1, nullptr, nullptr,
+                                                    nullptr);
+  };
+  EXPECT_TRUE(Contains(
+      StdoutOf([&] { EXPECT_EQ(render_into_small(&plain->render_data.settings), ZOR_RENDER_FAILED); }),
+      "16 x 16"));
   // with the size written into a copy of the settings, as a warm-up render does, it works
   HostContainer warm_up = plain->render_data.settings;
   warm_up.values[5008] = int32_t{16};
   warm_up.values[5009] = int32_t{16};
-  EXPECT_EQ(
-      zorhost::render_table()->render_document(plain.get(), &warm_up, &small, 1, nullptr, nullptr, nullptr),
-      ZOR_RENDER_OK);
+  EXPECT_EQ(render_into_small(&warm_up), ZOR_RENDER_OK);
 
   // the system refuses the third helper thread: the two running are joined, the render fails
   {
@@ -277,7 +249,7 @@ TEST(Render, FailuresAreToldApart) {
     const std::string err = testing::internal::GetCapturedStderr();
     zorhost::set_render_thread_starter(nullptr);
     EXPECT_EQ(started, 2);
-    EXPECT_NE(err.find("cannot start a render thread"), std::string::npos) << err;
+    EXPECT_TRUE(Contains(err, "cannot start a render thread"));
   }
 }
 

@@ -1,30 +1,22 @@
-// Helpers for the scene, render and bitmap tests: a scratch folder, scene text, a rendered frame.
+// The small scene the scene, render and bitmap tests share, loaded and rendered through the host's
+// tables; and the helpers of host_test_support.h.
 #pragma once
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
+#include <memory>
 #include <string>
-#include <vector>
 
-#include "app/host_table.h"
-#include "bitmaps/bitmap_impl.h"
 #include "documents/scene_document.h"
-#include "files/filename_impl.h"
+#include "host_test_support.h"
 #include "scratch_folder.h"
 
 namespace scene_test {
 
 using test_support::ScratchFolder;
+using Filename = test_support::HostName;
 
-// A HostFilename owned by the test.
-struct Filename {
-  explicit Filename(const std::filesystem::path& p) : name(zorhost::new_host_filename(p.string())) {}
-  ~Filename() { zorhost::files_table()->fn_free(name); }
-  HostFilename* name;
-};
-
-// A valid scene; `extra` is spliced in as further top-level members (later keys win in nlohmann).
+// A valid scene; `objects` is spliced in after the three objects it has.
 inline std::string scene_text(const std::string& engine = "0", const std::string& objects = "",
                               const std::string& video_posts = "[]",
                               const std::string& size = "48.0, \"5009\": 32.0") {
@@ -42,17 +34,28 @@ inline std::string scene_text(const std::string& engine = "0", const std::string
          objects + R"( ] })";
 }
 
-inline std::unique_ptr<HostDocument> load(const std::filesystem::path& file) {
-  Filename name(file);
-  return std::unique_ptr<HostDocument>(zorhost::documents_table()->load(name.name, 3));
+// The scene with `member` added at its top level.
+inline std::string scene_with(const std::string& member) {
+  std::string text = scene_text();
+  return text.insert(text.rfind('}'), ", " + member);
+}
+
+// A document given back through the documents family, so that the host stops counting it.
+struct DocumentFree {
+  void operator()(HostDocument* doc) const { zorhost::documents_table()->free(doc); }
+};
+using Document = std::unique_ptr<HostDocument, DocumentFree>;
+
+inline Document load(const std::filesystem::path& file) {
+  return Document(zorhost::documents_table()->load(Filename(file), 3));
 }
 
 // Renders with the document's own settings into a bitmap of their size.
 inline int32_t render(HostDocument* doc, HostBitmap& bmp, HostThread* thread = nullptr) {
-  const HostContainer* settings =
-      zorhost::documents_table()->render_data_container(zorhost::documents_table()->active_render_data(doc));
-  int w = static_cast<int>(zorhost::documents_table()->get_parameter_int(&doc->render_data, 5008, 0));
-  int h = static_cast<int>(zorhost::documents_table()->get_parameter_int(&doc->render_data, 5009, 0));
+  const HostDocumentTable& documents = *zorhost::documents_table();
+  const HostContainer* settings = documents.render_data_container(documents.active_render_data(doc));
+  const auto w = static_cast<int32_t>(documents.get_parameter_int(&doc->render_data, 5008, 0));
+  const auto h = static_cast<int32_t>(documents.get_parameter_int(&doc->render_data, 5009, 0));
   EXPECT_EQ(zorhost::bitmaps_table()->init(&bmp, w, h, 24, 0), ZOR_IMAGE_OK);
   return zorhost::render_table()->render_document(doc, settings, &bmp, 1, thread, nullptr, nullptr);
 }

@@ -11,42 +11,58 @@
 #include <string>
 #include <vector>
 
+#include "host_test_support.h"
 #include "scripts/script_bytecode.h"
 #include "unit/scratch_folder.h"
 
 namespace {
 
+using test_support::Contains;
+
 using namespace zorhost::script;
+
+// Little-endian numbers read from a byte vector, checked against its end.
+struct Reader {
+  const std::vector<uint8_t>& bytes;
+  size_t pos = 0;
+  uint8_t u8() { return bytes.at(pos++); }
+  uint16_t u16() {
+    const uint8_t low = u8();
+    return static_cast<uint16_t>(low | (u8() << 8));
+  }
+  uint32_t u32() {
+    const uint16_t low = u16();
+    return low | static_cast<uint32_t>(u16()) << 16;
+  }
+  std::vector<uint8_t> take(uint32_t n) {
+    pos += n;
+    return {bytes.begin() + long(pos - n), bytes.begin() + long(pos)};
+  }
+};
 
 // Reads a compiled file back and runs its functions; integers only, natives record their calls.
 class Machine {
  public:
-  explicit Machine(const std::vector<uint8_t>& bytes) : b_(bytes) {
-    EXPECT_EQ(std::memcmp(b_.data(), kMagic, 4), 0);
-    pos_ = 4;
-    for (uint32_t n = u32(); n > 0; --n) {
-      const uint32_t len = u32();
-      strings_.emplace_back(reinterpret_cast<const char*>(&b_[pos_]), len);
-      pos_ += len;
+  explicit Machine(const std::vector<uint8_t>& bytes) {
+    EXPECT_EQ(std::memcmp(bytes.data(), kMagic, 4), 0);
+    Reader in{bytes, 4};
+    for (uint32_t n = in.u32(); n > 0; --n) {
+      const std::vector<uint8_t> text = in.take(in.u32());
+      strings_.emplace_back(text.begin(), text.end());
     }
-    for (uint32_t n = u32(); n > 0; --n) {
-      natives_.push_back(strings_.at(u32()));
-      u8();
+    for (uint32_t n = in.u32(); n > 0; --n) {
+      natives_.push_back(strings_.at(in.u32()));
+      in.u8();
     }
-    globals_.resize(u32());
-    for (auto& g : globals_) g = 0 * u32();
-    for (uint32_t n = u32(); n > 0; --n) {
-      Fn f;
-      f.name = strings_.at(u32());
-      f.params = u8();
-      f.locals = u16();
-      const uint32_t len = u32();
-      f.code.assign(b_.begin() + pos_, b_.begin() + pos_ + len);
-      pos_ += len;
+    globals_.resize(in.u32());
+    for (auto& g : globals_) g = 0 * in.u32();
+    for (uint32_t n = in.u32(); n > 0; --n) {
+      Fn f{strings_.at(in.u32()), in.u8(), in.u16(), {}};
+      f.code = in.take(in.u32());
       index_[f.name] = functions_.size();
       functions_.push_back(f);
     }
-    EXPECT_EQ(pos_, b_.size());
+    EXPECT_EQ(in.pos, bytes.size());
     run_function(0, {});
   }
 
@@ -62,13 +78,6 @@ class Machine {
     int locals = 0;
     std::vector<uint8_t> code;
   };
-  uint8_t u8() { return b_.at(pos_++); }
-  uint16_t u16() { return static_cast<uint16_t>(u8() | (u8() << 8)); }
-  uint32_t u32() {
-    uint32_t v = 0;
-    for (int i = 0; i < 4; ++i) v |= static_cast<uint32_t>(u8()) << (8 * i);
-    return v;
-  }
 
   int32_t run_function(size_t index, const std::vector<int32_t>& args) {
     const Fn& f = functions_.at(index);
@@ -76,14 +85,7 @@ class Machine {
     std::vector<int32_t> locals(f.locals, 0);
     std::copy(args.begin(), args.end(), locals.begin());
     std::vector<int32_t> stack;
-    size_t pc = 0;
-    auto c8 = [&] { return f.code.at(pc++); };
-    auto c16 = [&] { return static_cast<uint16_t>(c8() | (c8() << 8)); };
-    auto c32 = [&] {
-      uint32_t v = 0;
-      for (int i = 0; i < 4; ++i) v |= static_cast<uint32_t>(c8()) << (8 * i);
-      return v;
-    };
+    Reader code{f.code};
     auto pop = [&] {
       EXPECT_FALSE(stack.empty());
       const int32_t v = stack.back();
@@ -91,95 +93,60 @@ class Machine {
       return v;
     };
     for (int steps = 0; steps < 1000000; ++steps) {
-      const uint8_t op = c8();
+      const uint8_t op = code.u8();
       if (op >= kAdd && op <= kGe) {
         const int32_t r = pop();
         const int32_t l = pop();
         const uint32_t ul = static_cast<uint32_t>(l), ur = static_cast<uint32_t>(r);
-        int32_t v = 0;
-        switch (op) {
-          case kAdd:
-            v = static_cast<int32_t>(ul + ur);
-            break;
-          case kSub:
-            v = static_cast<int32_t>(ul - ur);
-            break;
-          case kMul:
-            v = static_cast<int32_t>(ul * ur);
-            break;
-          case kDiv:
-            v = l / r;
-            break;
-          case kMod:
-            v = l % r;
-            break;
-          case kShl:
-            v = static_cast<int32_t>(ul << r);
-            break;
-          case kShr:
-            v = l >> r;
-            break;
-          case kBitAnd:
-            v = l & r;
-            break;
-          case kBitOr:
-            v = l | r;
-            break;
-          case kBitXor:
-            v = l ^ r;
-            break;
-          case kEq:
-            v = l == r;
-            break;
-          case kNe:
-            v = l != r;
-            break;
-          case kLt:
-            v = l < r;
-            break;
-          case kLe:
-            v = l <= r;
-            break;
-          case kGt:
-            v = l > r;
-            break;
-          case kGe:
-            v = l >= r;
-            break;
-        }
-        stack.push_back(v);
+        // in the order of the opcodes, kAdd to kGe
+        const int32_t results[] = {static_cast<int32_t>(ul + ur),
+                                   static_cast<int32_t>(ul - ur),
+                                   static_cast<int32_t>(ul * ur),
+                                   r ? l / r : 0,
+                                   r ? l % r : 0,
+                                   static_cast<int32_t>(ul << (r & 31)),
+                                   l >> (r & 31),
+                                   l & r,
+                                   l | r,
+                                   l ^ r,
+                                   l == r,
+                                   l != r,
+                                   l<r, l <= r, l>
+                                       r,
+                                   l >= r};
+        stack.push_back(results[op - kAdd]);
         continue;
       }
       switch (op) {
         case kPushInt:
-          stack.push_back(static_cast<int32_t>(c32()));
+          stack.push_back(static_cast<int32_t>(code.u32()));
           break;
         case kPushString:
-          stack.push_back(static_cast<int32_t>(strings_.at(c32()).size()));
+          stack.push_back(static_cast<int32_t>(strings_.at(code.u32()).size()));
           break;
         case kLoadLocal:
-          stack.push_back(locals.at(c16()));
+          stack.push_back(locals.at(code.u16()));
           break;
         case kStoreLocal:
-          locals.at(c16()) = stack.back();
+          locals.at(code.u16()) = stack.back();
           break;
         case kLoadGlobal:
-          stack.push_back(globals_.at(c16()));
+          stack.push_back(globals_.at(code.u16()));
           break;
         case kStoreGlobal:
-          globals_.at(c16()) = stack.back();
+          globals_.at(code.u16()) = stack.back();
           break;
         case kCall: {
-          const uint16_t fn = c16();
-          const uint8_t argc = c8();
+          const uint16_t fn = code.u16();
+          const uint8_t argc = code.u8();
           std::vector<int32_t> a(stack.end() - argc, stack.end());
           stack.resize(stack.size() - argc);
           stack.push_back(run_function(fn, a));
           break;
         }
         case kCallNative: {
-          const uint16_t fn = c16();
-          const uint8_t argc = c8();
+          const uint16_t fn = code.u16();
+          const uint8_t argc = code.u8();
           std::string entry = natives_.at(fn);
           for (auto it = stack.end() - argc; it != stack.end(); ++it) entry += " " + std::to_string(*it);
           native_log.push_back(entry);
@@ -193,11 +160,11 @@ class Machine {
           pop();
           break;
         case kJump:
-          pc = c32();
+          code.pos = code.u32();
           break;
         case kJumpIfFalse: {
-          const uint32_t target = c32();
-          if (pop() == 0) pc = target;
+          const uint32_t target = code.u32();
+          if (pop() == 0) code.pos = target;
           break;
         }
         case kNeg:
@@ -218,8 +185,6 @@ class Machine {
     return 0;
   }
 
-  std::vector<uint8_t> b_;
-  size_t pos_ = 0;
   std::vector<std::string> strings_;
   std::vector<std::string> natives_;
   std::vector<int32_t> globals_;
@@ -346,7 +311,7 @@ TEST(ScriptCompiler, ErrorsNameFileLineAndColumnAndWriteNothing) {
     EXPECT_FALSE(compile_script(source, "", errors)) << c.source;
     EXPECT_EQ(errors.rfind(source.string() + ":" + c.where + ": error: ", 0), 0u) << c.source << "\n"
                                                                                   << errors;
-    EXPECT_NE(errors.find(c.words), std::string::npos) << errors;
+    EXPECT_TRUE(Contains(errors, c.words));
     EXPECT_EQ(errors.back(), '\n');
     EXPECT_FALSE(std::filesystem::exists(output)) << c.source;
   }
@@ -360,7 +325,7 @@ TEST(ScriptCompiler, ErrorsNameFileLineAndColumnAndWriteNothing) {
   EXPECT_EQ(errors.rfind((folder.path() / "broken.h").string() + ":3:3: error: ", 0), 0u) << errors;
   EXPECT_EQ(read_bytes(output), (std::vector<uint8_t>{'o', 'l', 'd'}));
   EXPECT_FALSE(compile_script(folder.path() / "none.tpn", "", errors));
-  EXPECT_NE(errors.find("does not exist"), std::string::npos) << errors;
+  EXPECT_TRUE(Contains(errors, "does not exist")) << errors;
 }
 
 // Every production that recurses is limited, so that a hostile script is a compile error at the place
@@ -419,9 +384,7 @@ TEST(ScriptCompiler, SymbolHeadersAgreeOrFail) {
   source = folder.write("bad.tpn", "include \"a.h\";\ninclude \"c.h\";\n");
   Compilation bad = compile_file(source);
   EXPECT_FALSE(bad.ok);
-  EXPECT_NE(bad.errors.find("c.h:1:9: error: 'X' is already declared with another meaning"),
-            std::string::npos)
-      << bad.errors;
+  EXPECT_TRUE(Contains(bad.errors, "c.h:1:9: error: 'X' is already declared with another meaning"));
 }
 
 TEST(ScriptCompiler, AWriteFailureIsSaidAndWritesNothing) {
@@ -430,8 +393,8 @@ TEST(ScriptCompiler, AWriteFailureIsSaidAndWritesNothing) {
   const auto not_a_folder = folder.write("plain", "x");
   std::string errors;
   EXPECT_FALSE(compile_script(source, not_a_folder / "gui.tpb", errors));
-  EXPECT_NE(errors.find("cannot write"), std::string::npos) << errors;
-  EXPECT_NE(errors.find("gui.tpb"), std::string::npos) << errors;
+  EXPECT_TRUE(Contains(errors, "cannot write"));
+  EXPECT_TRUE(Contains(errors, "gui.tpb"));
 }
 
 }  // namespace

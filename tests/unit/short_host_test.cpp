@@ -35,16 +35,16 @@ using test_support::WithHost;
 template <class Table>
 class Shortened {
  public:
-  Shortened(const Table& full, std::size_t bytes) : _bytes(new unsigned char[bytes]) {
-    std::memcpy(_bytes.get(), &full, bytes);
+  Shortened(const Table& full, std::size_t bytes) : bytes_(new unsigned char[bytes]) {
+    std::memcpy(bytes_.get(), &full, bytes);
     const int32_t size = static_cast<int32_t>(bytes);
-    std::memcpy(_bytes.get() + offsetof(Table, size), &size, sizeof size);
+    std::memcpy(bytes_.get() + offsetof(Table, size), &size, sizeof size);
   }
-  const Table* get() const { return reinterpret_cast<const Table*>(_bytes.get()); }
-  Table* get() { return reinterpret_cast<Table*>(_bytes.get()); }
+  const Table* get() const { return reinterpret_cast<const Table*>(bytes_.get()); }
+  Table* get() { return reinterpret_cast<Table*>(bytes_.get()); }
 
  private:
-  std::unique_ptr<unsigned char[]> _bytes;
+  std::unique_ptr<unsigned char[]> bytes_;
 };
 
 class CountingThread : public ZORThread {

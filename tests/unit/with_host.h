@@ -8,13 +8,13 @@ namespace test_support {
 // Installs a host table for one scope and puts the previous one back.
 class WithHost {
  public:
-  explicit WithHost(const HostFunctionTable* table) : _previous(HostTable()) { SetHostTable(table); }
-  ~WithHost() { SetHostTable(_previous); }
+  explicit WithHost(const HostFunctionTable* table) : previous_(HostTable()) { SetHostTable(table); }
+  ~WithHost() { SetHostTable(previous_); }
   WithHost(const WithHost&) = delete;
   WithHost& operator=(const WithHost&) = delete;
 
  private:
-  const HostFunctionTable* _previous;
+  const HostFunctionTable* previous_;
 };
 
 // zorhost's own table at the default version, made once.
