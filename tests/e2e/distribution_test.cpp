@@ -4,17 +4,15 @@
 // write-protected symbol header is replaced.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
-#include <cstdlib>
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <string>
 #include <vector>
 
+#include "e2e/host_process.h"
 #include "e2e/run_folders.h"
-#include "e2e/text_files.h"
 
 namespace {
 
@@ -42,25 +40,13 @@ class Distribution : public e2e::RunFoldersTest {
   fs::path Resource() const { return root_ / "startup" / "resource"; }
 
   Outcome Run() {
-    const fs::path out = root_ / "out.txt";
-    const fs::path err = root_ / "err.txt";
-    const std::string command = std::string("'") + ZORHOST_PATH + "' --headless --startup '" +
-                                (root_ / "startup").string() + "' --prefs '" + (root_ / "prefs").string() +
-                                "' --module '" + RELKIT_MODULE_PATH + "' -createdistribution >'" +
-                                out.string() + "' 2>'" + err.string() + "' </dev/null";
-    const int raw = std::system(command.c_str());
-    Outcome run;
-    run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : 128 + WTERMSIG(raw);
-    run.console = e2e::Lines(e2e::ReadFile(out));
-    run.err = e2e::ReadFile(err);
-    return run;
+    const e2e::Outcome run = e2e::RunHost(root_, {"--headless", "-createdistribution"});
+    return {run.status, e2e::Lines(run.out), run.err};
   }
 };
 
 bool Has(const std::vector<std::string>& lines, const std::string& line) {
-  for (const std::string& candidate : lines)
-    if (candidate == line) return true;
-  return false;
+  return std::find(lines.begin(), lines.end(), line) != lines.end();
 }
 
 TEST_F(Distribution, MakesTheCompiledScriptAndTheSymbolHeader) {
@@ -109,14 +95,25 @@ TEST_F(Distribution, ASyntaxErrorLeavesNoCompiledScriptAndTheSymbolHeaderUntouch
   EXPECT_EQ(fs::last_write_time(Resource() / "tarponsymbols.h"), written);
 }
 
-TEST_F(Distribution, AWriteProtectedSymbolHeaderIsReplaced) {
+TEST_F(Distribution, AWriteProtectedSymbolHeaderIsReplacedAFolderInItsPlaceIsNot) {
   std::ofstream(root_ / "frameworks" / "orvane.framework" / "mark.h") << "#define E2E_MARK 42\n";
   ASSERT_EQ(::chmod((Resource() / "tarponsymbols.h").c_str(), 0444), 0);
 
-  const Outcome run = Run();
+  Outcome run = Run();
   EXPECT_EQ(run.status, 0) << run.err;
   EXPECT_TRUE(Has(run.console, "Created tarponsymbols.h")) << run.err;
   EXPECT_TRUE(Has(e2e::Lines(e2e::ReadFile(Resource() / "tarponsymbols.h")), "E2E_MARK=42,"));
+
+  // a failed write is the run's failure, named on the last line (the script no longer includes it)
+  std::ofstream(Resource() / "gui.tpn") << "native menu_end();\n";
+  fs::remove(Resource() / "tarponsymbols.h");
+  fs::create_directory(Resource() / "tarponsymbols.h");
+  run = Run();
+  EXPECT_EQ(run.status, 6) << run.err;
+  EXPECT_TRUE(e2e::Lines("\n" + run.err)
+                  .back()
+                  .starts_with("zorhost: exit 6: cannot write " + (Resource() / "tarponsymbols.h").string()))
+      << run.err;
 }
 
 }  // namespace

@@ -1,4 +1,4 @@
-// Reading what a zorhost run left behind: whole files, their lines and the words of a line.
+// Reading what a run left behind: whole files, their lines and the words of a line.
 #pragma once
 #include <filesystem>
 #include <fstream>
@@ -27,6 +27,36 @@ inline std::vector<std::string> Words(const std::string& line) {
   std::stringstream in(line);
   for (std::string word; in >> word;) words.push_back(word);
   return words;
+}
+
+inline bool Contains(const std::string& text, const std::string& part) {
+  return text.find(part) != std::string::npos;
+}
+
+// how often part occurs in text
+inline size_t Count(const std::string& text, const std::string& part) {
+  size_t n = 0;
+  for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++n;
+  return n;
+}
+
+// the scenes a console names as started ("[i/n...] Processing file SCENE..."), in order
+inline std::vector<std::string> ProcessedScenes(const std::string& console) {
+  std::vector<std::string> scenes;
+  for (const std::string& line : Lines(console)) {
+    const size_t at = line.find("] Processing file ");
+    if (at != std::string::npos && line.ends_with("..."))
+      scenes.push_back(line.substr(at + 18, line.size() - at - 18 - 3));
+  }
+  return scenes;
+}
+
+// the rows of a report (_result.txt) as words, header left out
+inline std::vector<std::vector<std::string>> ReportRows(const std::filesystem::path& folder) {
+  std::vector<std::vector<std::string>> rows;
+  const std::vector<std::string> lines = Lines(ReadFile(folder / "_result.txt"));
+  for (size_t i = 1; i < lines.size(); ++i) rows.push_back(Words(lines[i]));
+  return rows;
 }
 
 // the prefix of the result folders of a run at the default host version
