@@ -13,6 +13,7 @@
 #include <filesystem>
 #include <fstream>
 #include <nlohmann/json.hpp>
+#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -72,7 +73,7 @@ inline pid_t Fork(Command command, int out, int err) {
   std::vector<char*> argv = Pointers(command.args), envp = Pointers(env);
   const pid_t pid = ::fork();
   if (pid != 0) return pid;
-  const int input = ::open("/dev/null", O_RDONLY);
+  const int input = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
   ::dup2(input, 0);
   ::dup2(out, 1);
   ::dup2(err, 2);
@@ -157,13 +158,9 @@ inline int Wait(pid_t pid, int seconds = 600) {
 
 // Whether a program of this name is on PATH (the outside checkers are optional).
 inline bool OnPath(const std::string& name) {
-  const char* path = std::getenv("PATH");
-  std::string folders = path ? path : "";
-  for (size_t start = 0; start <= folders.size();) {
-    const size_t end = std::min(folders.find(':', start), folders.size());
-    if (::access((folders.substr(start, end - start) + "/" + name).c_str(), X_OK) == 0) return true;
-    start = end + 1;
-  }
+  std::stringstream folders(std::getenv("PATH") ? std::getenv("PATH") : "");
+  for (std::string folder; std::getline(folders, folder, ':');)
+    if (::access((folder + "/" + name).c_str(), X_OK) == 0) return true;
   return false;
 }
 
@@ -182,15 +179,16 @@ struct HostOutcome : Outcome {
 // zorhost with the real module and the tools switched on, start-up folder root/startup and prefs
 // root/prefs; the caller appends the rest.
 inline std::vector<std::string> HostCommandLine(const std::filesystem::path& root) {
-  return {ZORHOST_PATH,
-          "--startup",
-          (root / "startup").string(),
-          "--prefs",
-          (root / "prefs").string(),
-          "--module",
-          RELKIT_MODULE_PATH,
-          "--set",
-          "g_nexalRelkitTools=true"};
+  const std::string startup = (root / "startup").string(), prefs = (root / "prefs").string();
+  return {ZORHOST_PATH,       "--startup", startup,
+          "--prefs",          prefs,       "--module",
+          RELKIT_MODULE_PATH, "--set",     "g_nexalRelkitTools=true"};
+}
+
+// an argument vector of texts and paths
+template <class... Text>
+std::vector<std::string> Args(const Text&... texts) {
+  return {std::string(texts)...};
 }
 
 // One zorhost run below root (see HostCommandLine) with a transcript of its own; ui, when not null, is

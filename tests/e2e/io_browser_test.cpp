@@ -130,13 +130,9 @@ TEST_F(IoBrowserDialog, ListsNavigatesAndPreviews) {
     ASSERT_LT(at, trees.size()) << "never listed " << json(names).dump();
     ++at;
   }
-  // the folder's cells: no size for a folder, the size of a file, dates of both
-  const Rows& listed = trees[1];
-  ASSERT_EQ(listed.size(), 4u);
-  ASSERT_EQ(listed[0].size(), 4u);
-  EXPECT_EQ(listed[0][1], "");
-  EXPECT_EQ(listed[2][1], "17");
-  EXPECT_EQ(listed[2][2].size(), std::string("DD.MM.YYYY hh:mm:ss").size()) << listed[2][2];
+  // the folder's rows have their cells (what each says, the unit tests say): charlie.txt's size
+  ASSERT_EQ(trees[1].size(), 4u);
+  EXPECT_EQ(trees[1][2].at(1), "17");
 
   std::vector<std::string> texts;
   for (const json& value : GadgetValues(run, 10004))

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <nlohmann/json.hpp>
 #include <string>
 #include <vector>
@@ -37,13 +38,21 @@ bool DialogOpened(const HostOutcome& run, const std::string& title) {
   });
 }
 
-// the gadgets of the first dialog that holds a gadget with this id
-json GadgetsOfDialogWith(const HostOutcome& run, int id) {
-  for (const json& e : run.transcript)
+// the gadgets, by id, of the first dialog that holds a gadget with this id
+std::map<int, json> GadgetsOfDialogWith(const HostOutcome& run, int id) {
+  for (const json& e : run.transcript) {
+    std::map<int, json> gadgets;
     if (e.value("event", "") == "dialogOpen")
-      for (const json& gadget : e["gadgets"])
-        if (gadget.value("id", 0) == id) return e["gadgets"];
-  return json();
+      for (const json& gadget : e["gadgets"]) gadgets[gadget.value("id", 0)] = gadget;
+    if (gadgets.count(id)) return gadgets;
+  }
+  return {};
+}
+
+// The settings dialog answered with these values and OK, then the progress dialog waited for (or
+// answered with the given step).
+json SettingsThenProgress(const json& values, const json& progress = {{"wait", true}}) {
+  return json::array({{{"dialog", {{"set", values}, {"press", "ok"}}}}, {{"dialog", progress}}});
 }
 
 class Renderator : public e2e::RunFoldersTest {
@@ -64,17 +73,13 @@ class Renderator : public e2e::RunFoldersTest {
     arguments.insert(arguments.end(), args.begin(), args.end());
     return e2e::RunHost(root_, arguments, ui);
   }
-
-  static std::vector<std::vector<std::string>> Report(const fs::path& folder) {
-    return e2e::ReportRows(folder);
-  }
 };
 
 std::string Path(const fs::path& p) {
   return p.string();
 }
 
-TEST_F(Renderator, BuildsTwiceThenComparesAndFindsTheOneChangedScene) {
+TEST_F(Renderator, BuildsThenComparesAndFindsTheOneChangedScene) {
   WriteScene("b.zor", Scene(4));
   WriteScene("a/z.zor", Scene(2));
   WriteScene("a/y.zor", Scene(-3));
@@ -82,18 +87,18 @@ TEST_F(Renderator, BuildsTwiceThenComparesAndFindsTheOneChangedScene) {
 
   HostOutcome build = Host({Path(scenes_)});
   ASSERT_EQ(build.status, 0) << build.err;
-  EXPECT_NE(build.out.find("start renderator to: " + Path(Result(1))), std::string::npos) << build.out;
+  EXPECT_TRUE(build.Said("start renderator to: " + Path(Result(1)))) << build.out;
   // logged with 2>&1, every scene is there once: the progress is on the console, and stderr, no
   // terminal, keeps the status bar to itself
   const std::string log = build.out + build.err;
   EXPECT_EQ(Count(log, "[1/3 - 33%] Processing file y.zor...\n"), 1u) << log;
   EXPECT_EQ(Count(log, "[3/3 - 100%] Processing file b.zor...\n"), 1u) << log;
   EXPECT_EQ(Count(log, "[33%]"), 0u) << log;
-  EXPECT_EQ(log.find('\r'), std::string::npos) << "no terminal, no line redrawn in place";
+  EXPECT_FALSE(e2e::Contains(log, "\r")) << "no terminal, no line redrawn in place";
   const std::vector<std::string> header = Lines(ReadFile(Result(1) / "_result.txt"));
   ASSERT_FALSE(header.empty());
   EXPECT_EQ(header[0], "16.050    Status    Tnew      Told      Trel      Diff      Name");
-  auto rows = Report(Result(1));
+  auto rows = e2e::ReportRows(Result(1));
   ASSERT_EQ(rows.size(), 3u);
   const std::vector<std::string> order = {Path(scenes_ / "a/y.zor"), Path(scenes_ / "a/z.zor"),
                                           Path(scenes_ / "b.zor")};
@@ -104,30 +109,26 @@ TEST_F(Renderator, BuildsTwiceThenComparesAndFindsTheOneChangedScene) {
     EXPECT_TRUE(fs::exists(Result(1) / ("000" + std::to_string(i + 1) + ".tif")));
   }
 
-  HostOutcome second = Host({Path(scenes_)});
-  ASSERT_EQ(second.status, 0) << second.err;
-  EXPECT_TRUE(fs::exists(Result(2) / "0003.tif"));
-
   // the same scenes against the first build: identical images, reference times taken over
   HostOutcome compare = Host({Path(scenes_), Path(Result(1))});
   ASSERT_EQ(compare.status, 0) << compare.err;
-  EXPECT_NE(compare.out.find("[2/3 - 66%] Comparing file z.zor..."), std::string::npos) << compare.out;
-  rows = Report(Result(3));
-  const auto reference = Report(Result(1));
+  EXPECT_TRUE(compare.Said("[2/3 - 66%] Comparing file z.zor...")) << compare.out;
+  rows = e2e::ReportRows(Result(2));
+  const auto reference = e2e::ReportRows(Result(1));
   ASSERT_EQ(rows.size(), 3u);
   for (size_t i = 0; i < 3; ++i) {
     ASSERT_GE(rows[i].size(), 6u);
     EXPECT_EQ(rows[i][1], "OK");
     EXPECT_EQ(rows[i][3], reference[i][2]);  // Told is the reference's Tnew
     EXPECT_EQ(rows[i].end()[-2], "None");
-    EXPECT_TRUE(fs::exists(Result(3) / ("000" + std::to_string(i + 1) + "d.tif")));
+    EXPECT_TRUE(fs::exists(Result(2) / ("000" + std::to_string(i + 1) + "d.tif")));
   }
 
   // move the light of one scene: only that scene differs
   WriteScene("b.zor", Scene(-1));
   HostOutcome changed = Host({Path(scenes_), Path(Result(1))});
   ASSERT_EQ(changed.status, 0) << changed.err;
-  rows = Report(Result(4));
+  rows = e2e::ReportRows(Result(3));
   ASSERT_EQ(rows.size(), 3u);
   EXPECT_EQ(rows[0].end()[-2], "None");
   EXPECT_EQ(rows[1].end()[-2], "None");
@@ -144,7 +145,7 @@ TEST_F(Renderator, BuildsTwiceThenComparesAndFindsTheOneChangedScene) {
 
   // the ratio is the mean absolute error over all channels, as ImageMagick measures it
   if (!e2e::OnPath("compare")) GTEST_SKIP() << "ImageMagick compare missing";
-  const std::string mae = e2e::Run({{"compare", "-metric", "MAE", Path(Result(4) / "0003.tif"),
+  const std::string mae = e2e::Run({{"compare", "-metric", "MAE", Path(Result(3) / "0003.tif"),
                                      Path(Result(1) / "0003.tif"), "null:"}})
                               .err;
   const size_t open = mae.find('(');
@@ -161,11 +162,10 @@ TEST_F(Renderator, FailuresAreReportedAndTheRunGoesOn) {
   // that says so, a comparison that was asked for does not end as a success
   HostOutcome fallBack = Host({Path(scenes_), Path(root_ / "nowhere")});
   ASSERT_EQ(fallBack.status, 5) << fallBack.err;
-  EXPECT_NE(fallBack.err.find(
-                "MessageBox: Reference folder not found - falling back to reference building mode..."),
-            std::string::npos)
+  EXPECT_TRUE(fallBack.Complained(
+      "MessageBox: Reference folder not found - falling back to reference building mode..."))
       << fallBack.err;
-  auto rows = Report(Result(1));
+  auto rows = e2e::ReportRows(Result(1));
   ASSERT_EQ(rows.size(), 3u);
   EXPECT_EQ(rows[0][1], "CREATED");
   EXPECT_EQ(rows[1][1], "ERROR");  // the broken scene, and the run went on
@@ -175,14 +175,14 @@ TEST_F(Renderator, FailuresAreReportedAndTheRunGoesOn) {
   // a reference folder without a report
   fs::create_directories(root_ / "empty_reference");
   HostOutcome outdated = Host({Path(scenes_), Path(root_ / "empty_reference")});
-  EXPECT_NE(outdated.err.find("MessageBox: Outdated reference"), std::string::npos) << outdated.err;
+  EXPECT_TRUE(outdated.Complained("MessageBox: Outdated reference")) << outdated.err;
   EXPECT_FALSE(fs::exists(Result(2) / "_result.txt"));
 
   // a reference image of another size ends the run at that scene
   WriteScene("a.zor", Scene(3, 65, 48));
   HostOutcome size = Host({Path(scenes_), Path(Result(1))});
   ASSERT_EQ(size.status, 0) << size.err;
-  rows = Report(Result(3));
+  rows = e2e::ReportRows(Result(3));
   ASSERT_EQ(rows.size(), 3u);
   EXPECT_EQ(rows[0][1], "ERROR");
   EXPECT_EQ(rows[2][1], "PENDING");
@@ -192,10 +192,10 @@ TEST_F(Renderator, FailuresAreReportedAndTheRunGoesOn) {
   fs::create_directories(blocked);
   std::ofstream(blocked / (e2e::kResultPrefix + "1")) << "in the way";
   HostOutcome noFolder = Host({Path(blocked)});
-  EXPECT_NE(noFolder.err.find("MessageBox: Error creating resultdir"), std::string::npos) << noFolder.err;
+  EXPECT_TRUE(noFolder.Complained("MessageBox: Error creating resultdir")) << noFolder.err;
   // a mistyped scene folder makes no folders
   HostOutcome missing = Host({Path(root_ / "no_such_folder" / "scenes")});
-  EXPECT_NE(missing.err.find("MessageBox: Error creating resultdir"), std::string::npos) << missing.err;
+  EXPECT_TRUE(missing.Complained("MessageBox: Error creating resultdir")) << missing.err;
   EXPECT_FALSE(fs::exists(root_ / "no_such_folder"));
   // a file in the way of the scene folder: the module's message and the host's reason; a headless run
   // in which nobody read the message fails
@@ -216,9 +216,7 @@ TEST_F(Renderator, SettingsDialogProgressDialogAndContinuedBuild) {
   WriteScene("d.zor", Scene(5));
 
   // the settings dialog starts a build; the progress dialog shows every status text and the end
-  const json build =
-      json::array({{{"dialog", {{"set", {{1000, Path(scenes_)}, {1005, false}}}, {"press", "ok"}}}},
-                   {{"dialog", {{"wait", true}}}}});
+  const json build = SettingsThenProgress({{1000, Path(scenes_)}, {1005, false}});
   HostOutcome first = Host({}, build);
   ASSERT_EQ(first.status, 0) << first.err;
   EXPECT_TRUE(DialogOpened(first, "Renderator - building comparison base"));
@@ -238,39 +236,25 @@ TEST_F(Renderator, SettingsDialogProgressDialogAndContinuedBuild) {
         << text;
   EXPECT_TRUE(shown.back() == printed[4] || shown.back() == finalText) << shown.back();
   EXPECT_EQ(first.Texts("message"), std::vector<std::string>{"Renderator successful!"});
-  ASSERT_EQ(Report(Result(1)).size(), 4u);
+  ASSERT_EQ(e2e::ReportRows(Result(1)).size(), 4u);
 
   // the next host process shows the stored paths again, and the boxes in their layout state
   const json look = json::array({{{"dialog", {{"press", "cancel"}}}}});
   HostOutcome second = Host({}, look);
-  const json gadgets = GadgetsOfDialogWith(second, 1000);
-  ASSERT_FALSE(gadgets.is_null()) << second.err;
-  for (const json& gadget : gadgets) {
-    const int id = gadget.value("id", 0);
-    if (id == 1000) {
-      EXPECT_EQ(gadget["value"], Path(scenes_));
-    }
-    if (id == 1001) {
-      EXPECT_EQ(gadget["value"], "");
-    }
-    if (id == 1002) {
-      EXPECT_EQ(gadget["enabled"], false);
-    }
-    if (id == 1003) {
-      EXPECT_EQ(gadget["value"], true);
-    }
-  }
+  std::map<int, json> gadgets = GadgetsOfDialogWith(second, 1000);
+  ASSERT_FALSE(gadgets.empty()) << second.err;
+  EXPECT_EQ(gadgets[1000]["value"], Path(scenes_));
+  EXPECT_EQ(gadgets[1001]["value"], "");
+  EXPECT_EQ(gadgets[1002]["enabled"], false);
+  EXPECT_EQ(gadgets[1003]["value"], true);
   EXPECT_FALSE(fs::exists(Result(2)));
 
   // continue the build after two images were lost: those are rendered again, the others skipped
-  const auto before = Report(Result(1));
+  const auto before = e2e::ReportRows(Result(1));
   fs::remove(Result(1) / "0003.tif");
   fs::remove(Result(1) / "0004.tif");
   const json resume =
-      json::array({{{"dialog",
-                     {{"set", {{1000, Path(scenes_)}, {1001, Path(Result(1))}, {1002, true}, {1005, false}}},
-                      {"press", "ok"}}}},
-                   {{"dialog", {{"wait", true}}}}});
+      SettingsThenProgress({{1000, Path(scenes_)}, {1001, Path(Result(1))}, {1002, true}, {1005, false}});
   HostOutcome third = Host({}, resume);
   ASSERT_EQ(third.status, 0) << third.err;
   EXPECT_TRUE(DialogOpened(third, "Renderator - building comparison base"));
@@ -282,7 +266,7 @@ TEST_F(Renderator, SettingsDialogProgressDialogAndContinuedBuild) {
   const std::string lastShown = GadgetTexts(third, 5000).back();
   EXPECT_TRUE(lastShown == "[4/4 - 100%] Processing file d.zor..." || lastShown == finalText) << lastShown;
   EXPECT_FALSE(fs::exists(Result(2)));
-  const auto after = Report(Result(1));
+  const auto after = e2e::ReportRows(Result(1));
   ASSERT_EQ(after.size(), 4u);
   EXPECT_EQ(after[0][1], "SKIPPED");
   EXPECT_EQ(after[0][2], before[0][2]);  // the reference time, read from the old report
@@ -293,10 +277,7 @@ TEST_F(Renderator, SettingsDialogProgressDialogAndContinuedBuild) {
 
   // a comparison whose reference image has another size names the scene in its final text
   WriteScene("b.zor", Scene(0, 80, 48));
-  const json compare = json::array(
-      {{{"dialog",
-         {{"set", {{1000, Path(scenes_)}, {1001, Path(Result(1))}, {1005, false}}}, {"press", "ok"}}}},
-       {{"dialog", {{"wait", true}}}}});
+  const json compare = SettingsThenProgress({{1000, Path(scenes_)}, {1001, Path(Result(1))}, {1005, false}});
   HostOutcome sized = Host({}, compare);
   EXPECT_TRUE(DialogOpened(sized, "Renderator - comparing files"));
   EXPECT_EQ(sized.Texts("message"),
@@ -307,13 +288,12 @@ TEST_F(Renderator, CancellingTheProgressDialogEndsTheRunAtTheSceneInProgress) {
   // large enough that a scene is still rendering when the user reacts
   for (const char* name : {"a.zor", "b.zor", "c.zor", "d.zor"}) WriteScene(name, Scene(3, 1280, 960));
   const json cancel =
-      json::array({{{"dialog", {{"set", {{1000, Path(scenes_)}, {1005, false}}}, {"press", "ok"}}}},
-                   {{"dialog", {{"cancelAfterEvents", 2}}}}});
+      SettingsThenProgress({{1000, Path(scenes_)}, {1005, false}}, {{"cancelAfterEvents", 2}});
   HostOutcome run = Host({}, cancel);
   ASSERT_EQ(run.status, 0) << run.err;
   EXPECT_EQ(run.Texts("message"),
             std::vector<std::string>{"An error occured|(Scene " + Path(scenes_ / "b.zor") + ")"});
-  const auto rows = Report(Result(1));
+  const auto rows = e2e::ReportRows(Result(1));
   ASSERT_EQ(rows.size(), 4u);
   EXPECT_EQ(rows[0][1], "CREATED");
   EXPECT_EQ(rows[1][1], "ERROR");
@@ -323,9 +303,7 @@ TEST_F(Renderator, CancellingTheProgressDialogEndsTheRunAtTheSceneInProgress) {
 TEST_F(Renderator, OverrideChoiceAppliesOnlyWithoutOpenGl) {
   WriteScene("a.zor", Scene(3));
   const auto runWith = [&](bool openGl) {
-    const json ui = json::array(
-        {{{"dialog", {{"set", {{1000, Path(scenes_)}, {1004, 2}, {1005, openGl}}}, {"press", "ok"}}}},
-         {{"dialog", {{"wait", true}}}}});
+    const json ui = SettingsThenProgress({{1000, Path(scenes_)}, {1004, 2}, {1005, openGl}});
     return Host({}, ui);
   };
   // the scene has no physical video post to take the acceleration structure

@@ -29,6 +29,12 @@ inline std::vector<std::string> Words(const std::string& line) {
   return words;
 }
 
+// the last line of a text, "" when there is none
+inline std::string LastLine(const std::string& text) {
+  const std::vector<std::string> lines = Lines(text);
+  return lines.empty() ? "" : lines.back();
+}
+
 inline bool Contains(const std::string& text, const std::string& part) {
   return text.find(part) != std::string::npos;
 }

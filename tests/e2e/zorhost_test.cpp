@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -43,32 +44,26 @@ TEST_F(Zorhost, EveryOutcomeHasItsExitStatusAndItsWords) {
     std::vector<std::string> said;  // on stderr, or on stdout for status 0
     std::string absent;             // from stderr; empty: no check
   } cases[] = {
-      {{"--module", missing}, 3, {missing + ": no such file"}, ""},
-      {{"--module=" + text}, 3, {text + ": not a loadable module"}, ""},
-      {{"--module", libm}, 3, {"zor_main"}, ""},
-      {{"--module", module, "--host-version", "15000"},
-       3,
-       {"host API version 15000 is too old for this module"},
-       ""},
-      {{"--frobnicate"}, 2, {"zorhost: unknown option --frobnicate\n"}, ""},
-      {{"--headless", "--ui", root_.string()},
-       2,
-       {"zorhost: UI script " + root_.string() + ": is a folder, not a file\n"},
-       ""},
+      {e2e::Args("--module", missing), 3, e2e::Args(missing + ": no such file"), ""},
+      {e2e::Args("--module=" + text), 3, e2e::Args(text + ": not a loadable module"), ""},
+      {e2e::Args("--module", libm), 3, e2e::Args("zor_main"), ""},
+      {e2e::Args("--module", module, "--host-version", "15000"), 3,
+       e2e::Args("host API version 15000 is too old for this module"), ""},
+      {e2e::Args("--frobnicate"), 2, e2e::Args("zorhost: unknown option --frobnicate\n"), ""},
+      {e2e::Args("--headless", "--ui", root_), 2,
+       e2e::Args("zorhost: UI script " + root_.string() + ": is a folder, not a file\n"), ""},
       // without the tools switch a command asked for says how to turn it on; with it on, no such hint
-      {{"--module", module, "--headless", "--command", "Renderatr"},
-       2,
-       {"Renderatr", "--set g_nexalRelkitTools=true"},
-       ""},
-      {{"--module", module, "--headless", "--set", "g_nexalRelkitTools=true", "--command", "Renderatr"},
-       2,
-       {"Renderatr"},
-       "--set g_nexalRelkitTools=true"},
-      {{"--help"}, 0, {"--check-leaks", "-createdistribution"}, ""},
-      {{"-h"}, 0, {"--check-leaks", "-createdistribution"}, ""},
-      {{"--version"}, 0, {"zorhost 1.0\nhost API version 16050\n"}, ""},
+      {e2e::Args("--module", module, "--headless", "--command", "Renderatr"), 2,
+       e2e::Args("Renderatr", "--set g_nexalRelkitTools=true"), ""},
+      {e2e::Args("--module", module, "--headless", "--set", "g_nexalRelkitTools=true", "--command",
+                 "Renderatr"),
+       2, e2e::Args("Renderatr"), "--set g_nexalRelkitTools=true"},
+      {e2e::Args("--help"), 0, e2e::Args("--check-leaks", "-createdistribution"), ""},
+      {e2e::Args("-h"), 0, e2e::Args("--check-leaks", "-createdistribution"), ""},
+      {e2e::Args("--version"), 0, e2e::Args("zorhost 1.0\nhost API version 16050\n"), ""},
       // the module answers -help with its usage, and then the argument is not a stray one
-      {{"--module", module, "--headless", "-help"}, 0, {"Renderator Options:"}, "was not used"},
+      {e2e::Args("--module", module, "--headless", "-help"), 0, e2e::Args("Renderator Options:"),
+       "was not used"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.arguments.back());
@@ -165,4 +160,94 @@ TEST_F(Zorhost, BadUiScriptsEndWithStatusTwoAndStoreNothing) {
       nlohmann::json::parse(R"([{"dialog": {"set": [[1001, "/reference"], [1004, 2]], "press": "ok"}}])"));
   EXPECT_EQ(run.status, 0) << run.err;
   EXPECT_TRUE(Contains(e2e::ReadFile(stored), "/reference")) << e2e::ReadFile(stored);
+}
+
+// An unattended run's exit status tells the truth: batch work that failed through a host service, or
+// that told a user something in a message box nobody can read in a headless run, does not end with 0,
+// and the last line on stderr names the cause.
+TEST_F(Zorhost, FailedBatchWorkEndsWithItsStatusAndItsCause) {
+  using nlohmann::json;
+  // the names of count scenes, and another one
+  const auto names = [](int count, const std::string& also = "") {
+    std::vector<std::string> names;
+    for (int i = 0; i < count; ++i) names.push_back("s" + std::to_string(100 + i) + ".zor");
+    if (!also.empty()) names.push_back(also);
+    return names;
+  };
+  const std::string scenes = scenes_.string();
+  const std::string missing = (root_ / "no" / "such" / "folder").string();
+  const std::string transcript = (root_ / "transcript.jsonl").string();
+  const std::string report = (Result(1) / "_result.txt").string();
+  struct Case {
+    const char* what;
+    std::vector<std::string> scenes;  // small scenes in the scene folder
+    std::vector<std::string> arguments;
+    json ui;
+    rlim_t limit;
+    int status;
+    // for 5 and 6 the start of stderr's last line, else a text stderr holds; empty: no check
+    std::string said;
+    std::function<void(const e2e::Outcome&)> check = nullptr;
+  };
+  const json unread = nullptr;
+  const auto message = [](const json& text) { return json::array({{{"message", text}}}); };
+  const auto lines_whole = [&](const e2e::Outcome&) {
+    // what was kept of the transcript is whole lines
+    const std::string kept = e2e::ReadFile(transcript);
+    ASSERT_FALSE(kept.empty());
+    EXPECT_EQ(kept.back(), '\n');
+    for (const std::string& line : e2e::Lines(kept))
+      EXPECT_FALSE(json::parse(line, nullptr, false).is_discarded()) << line;
+  };
+  const auto not_forged = [&](const e2e::Outcome& run) {
+    // named with its control byte escaped, and no line of the report is forged
+    EXPECT_TRUE(run.Complained("left out " + scenes + "/b\\x0A2 ERROR 0.1 forged.zor")) << run.err;
+    const std::vector<std::string> lines = e2e::Lines(e2e::ReadFile(report));
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_EQ(e2e::Words(lines[1]).at(1), "CREATED");
+  };
+  const Case cases[] = {
+      {"a message box nobody read", names(0), e2e::Args("-renderator", missing), unread, 0, 5,
+       "zorhost: exit 5: a message box had no reader: Error creating resultdir"},
+      {"an acknowledged message box", names(0), e2e::Args("-renderator", missing),
+       message("Error creating resultdir"), 0, 0, ""},
+      {"a message step with another text", names(0), e2e::Args("-renderator", missing),
+       message("Error creating result folder"), 0, 2, ": step 1: expects the message box"},
+      {"a message step that is no text", names(0), e2e::Args("-renderator", missing), message(3), 0, 2,
+       ": step 1 {\"message\":3}: \"message\" must be"},
+      // a failed service goes before an unread message box
+      {"the transcript on a full disk", names(0),
+       e2e::Args("--transcript", "/dev/full", "-renderator", missing), unread, 0, 6,
+       "zorhost: exit 6: cannot write the transcript /dev/full: No space left on device"},
+      // images of 8 x 6 pixels fit in 2000 bytes, the report of 30 scenes does not
+      {"a report that cannot be written in full", names(30), e2e::Args("-renderator", scenes), unread, 2000,
+       6, "zorhost: exit 6: cannot write " + report + ": File too large"},
+      // the image (296 bytes) and the report fit, the transcript of the run does not
+      {"a transcript past a file-size limit", names(1),
+       e2e::Args("--transcript", transcript, "-renderator", scenes), unread, 310, 6,
+       "zorhost: exit 6: cannot write the transcript " + transcript + ": File too large", lines_whole},
+      {"a scene name a report line cannot hold", names(1, "b\n2 ERROR 0.1 forged.zor"),
+       e2e::Args("-renderator", scenes), unread, 0, 6,
+       "zorhost: exit 6: left out 1 file name a report line cannot hold", not_forged},
+      {"a clean run", names(2), e2e::Args("-renderator", scenes), unread, 0, 0, ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    fs::remove_all(scenes_);
+    for (const std::string& name : c.scenes) WriteScene(name, e2e::SmallScene(8, 6));
+    std::vector<std::string> arguments = {"--headless"};
+    arguments.insert(arguments.end(), c.arguments.begin(), c.arguments.end());
+    const e2e::Outcome run = e2e::RunHost(root_, arguments, c.ui, c.limit);
+    EXPECT_EQ(run.status, c.status) << run.err;
+    const std::string last = e2e::LastLine(run.err);
+    if (c.status >= 5) {
+      EXPECT_EQ(last.substr(0, c.said.size()), c.said) << run.err;
+    } else {
+      EXPECT_TRUE(run.Complained(c.said)) << run.err;
+    }
+    if (c.status == 0) {
+      EXPECT_FALSE(e2e::Contains(last, "zorhost: exit")) << run.err;
+    }
+    if (c.check) c.check(run);
+  }
 }
