@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/stat.h>
-#include <tiffio.h>
 
 #include <filesystem>
 #include <fstream>
@@ -22,21 +21,7 @@ using json = nlohmann::json;
 using e2e::HostOutcome;
 using e2e::ProcessedScenes;
 using e2e::ReadFile;
-
-// The width and height of a TIFF that libtiff reads whole, or {0, 0}.
-std::pair<uint32_t, uint32_t> TiffSize(const fs::path& file) {
-  TIFFSetErrorHandler(nullptr);
-  TIFF* tiff = TIFFOpen(file.c_str(), "r");
-  if (!tiff) return {0, 0};
-  uint32_t width = 0;
-  uint32_t height = 0;
-  TIFFGetField(tiff, TIFFTAG_IMAGEWIDTH, &width);
-  TIFFGetField(tiff, TIFFTAG_IMAGELENGTH, &height);
-  std::vector<uint32_t> pixels(size_t(width) * height);
-  const bool read = width > 0 && TIFFReadRGBAImage(tiff, width, height, pixels.data(), 0) == 1;
-  TIFFClose(tiff);
-  return read ? std::pair{width, height} : std::pair<uint32_t, uint32_t>{0, 0};
-}
+using e2e::TiffSize;
 
 // A file's identity: a rewrite through a temporary file and a rename gives a new one.
 ino_t Inode(const fs::path& file) {

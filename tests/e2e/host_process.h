@@ -167,11 +167,20 @@ inline bool OnPath(const std::string& name) {
 struct HostOutcome : Outcome {
   std::vector<nlohmann::json> transcript;
 
+  // the transcript events of this kind, only those whose field `key` holds `value` when a key is given
+  std::vector<nlohmann::json> Events(const std::string& event, const std::string& key = "",
+                                     const nlohmann::json& value = nullptr) const {
+    std::vector<nlohmann::json> found;
+    for (const nlohmann::json& e : transcript)
+      if (e.value("event", "") == event && (key.empty() || e.value(key, nlohmann::json()) == value))
+        found.push_back(e);
+    return found;
+  }
   // the texts of every transcript event of this kind that has one
   std::vector<std::string> Texts(const std::string& event) const {
     std::vector<std::string> texts;
-    for (const nlohmann::json& e : transcript)
-      if (e.value("event", "") == event && e.contains("text")) texts.push_back(e["text"].get<std::string>());
+    for (const nlohmann::json& e : Events(event))
+      if (e.contains("text")) texts.push_back(e["text"].get<std::string>());
     return texts;
   }
 };

@@ -71,17 +71,14 @@ class IoBrowserDialog : public e2e::RunFoldersTest {
 
 std::vector<Rows> TreeEvents(const e2e::HostOutcome& run) {
   std::vector<Rows> trees;
-  for (const json& e : run.transcript)
-    if (e.value("event", "") == "tree" && e.value("title", "") == kTitle)
-      trees.push_back(e["rows"].get<Rows>());
+  for (const json& e : run.Events("tree", "title", kTitle)) trees.push_back(e["rows"].get<Rows>());
   return trees;
 }
 
 // The values a gadget of the browser took, in order.
 std::vector<json> GadgetValues(const e2e::HostOutcome& run, int id) {
   std::vector<json> values;
-  for (const json& e : run.transcript)
-    if (e.value("event", "") == "gadget" && e.value("id", 0) == id) values.push_back(e["value"]);
+  for (const json& e : run.Events("gadget", "id", id)) values.push_back(e["value"]);
   return values;
 }
 

@@ -1,7 +1,6 @@
 // The Renderator's files when the process is killed in the middle of a run.
 #include <gtest/gtest.h>
 #include <signal.h>
-#include <tiffio.h>
 
 #include <chrono>
 #include <cstdio>
@@ -82,11 +81,7 @@ TEST_F(RenderatorFiles, AKilledRunLeavesEveryFileWholeAndTheReportComplete) {
     }
     if (entry.path().extension() != ".tif") continue;
     ++images;
-    TIFF* tif = TIFFOpen(entry.path().c_str(), "r");
-    ASSERT_NE(tif, nullptr) << name;
-    std::vector<uint32_t> raster(8 * 6);
-    EXPECT_EQ(TIFFReadRGBAImage(tif, 8, 6, raster.data(), 0), 1) << name;
-    TIFFClose(tif);
+    EXPECT_EQ(e2e::TiffSize(entry.path()), (std::pair<uint32_t, uint32_t>{8, 6})) << name;
   }
   EXPECT_GE(images, created);
   std::printf("killed after %d of %d scenes; %d images on disk\n", created, kScenes, images);

@@ -26,24 +26,16 @@ using e2e::ReadFile;
 // the values the module showed in one gadget, in order
 std::vector<std::string> GadgetTexts(const HostOutcome& run, int id) {
   std::vector<std::string> texts;
-  for (const json& e : run.transcript)
-    if (e.value("event", "") == "gadget" && e.value("id", 0) == id && e["value"].is_string())
-      texts.push_back(e["value"].get<std::string>());
+  for (const json& e : run.Events("gadget", "id", id))
+    if (e["value"].is_string()) texts.push_back(e["value"].get<std::string>());
   return texts;
-}
-
-bool DialogOpened(const HostOutcome& run, const std::string& title) {
-  return std::any_of(run.transcript.begin(), run.transcript.end(), [&](const json& e) {
-    return e.value("event", "") == "dialogOpen" && e.value("title", "") == title;
-  });
 }
 
 // the gadgets, by id, of the first dialog that holds a gadget with this id
 std::map<int, json> GadgetsOfDialogWith(const HostOutcome& run, int id) {
-  for (const json& e : run.transcript) {
+  for (const json& e : run.Events("dialogOpen")) {
     std::map<int, json> gadgets;
-    if (e.value("event", "") == "dialogOpen")
-      for (const json& gadget : e["gadgets"]) gadgets[gadget.value("id", 0)] = gadget;
+    for (const json& gadget : e["gadgets"]) gadgets[gadget.value("id", 0)] = gadget;
     if (gadgets.count(id)) return gadgets;
   }
   return {};
@@ -187,26 +179,21 @@ TEST_F(Renderator, FailuresAreReportedAndTheRunGoesOn) {
   EXPECT_EQ(rows[0][1], "ERROR");
   EXPECT_EQ(rows[2][1], "PENDING");
 
-  // a file in the way of the result folder
-  const fs::path blocked = root_ / "blocked";
+  // result folders that cannot be made, for a file in their way, a mistyped scene folder (which makes
+  // no folders) and a file in the way of the scene folder: the module's message, the host's reason;
+  // a headless run in which nobody read the message fails
+  const fs::path blocked = root_ / "blocked", in_the_way = blocked / (e2e::kResultPrefix + "1");
   fs::create_directories(blocked);
-  std::ofstream(blocked / (e2e::kResultPrefix + "1")) << "in the way";
-  HostOutcome noFolder = Host({Path(blocked)});
-  EXPECT_TRUE(noFolder.Complained("MessageBox: Error creating resultdir")) << noFolder.err;
-  // a mistyped scene folder makes no folders
-  HostOutcome missing = Host({Path(root_ / "no_such_folder" / "scenes")});
-  EXPECT_TRUE(missing.Complained("MessageBox: Error creating resultdir")) << missing.err;
+  std::ofstream(in_the_way) << "in the way";
+  HostOutcome run;
+  for (const fs::path& folder : {blocked, root_ / "no_such_folder" / "scenes", in_the_way / "scenes"}) {
+    run = Host({Path(folder)});
+    EXPECT_EQ(run.status, 5) << run.err;
+    EXPECT_TRUE(run.Complained("MessageBox: Error creating resultdir")) << run.err;
+  }
   EXPECT_FALSE(fs::exists(root_ / "no_such_folder"));
-  // a file in the way of the scene folder: the module's message and the host's reason; a headless run
-  // in which nobody read the message fails
-  const HostOutcome notFolder = Host({Path(blocked / (e2e::kResultPrefix + "1") / "scenes")});
-  EXPECT_EQ(notFolder.status, 5);
-  EXPECT_TRUE(notFolder.Complained("MessageBox: Error creating resultdir")) << notFolder.err;
-  EXPECT_TRUE(notFolder.Complained(
-      "cannot create folder " +
-      Path(blocked / (e2e::kResultPrefix + "1") / "scenes" / (e2e::kResultPrefix + "1")) +
-      ": Not a directory"))
-      << notFolder.err;
+  const fs::path made = in_the_way / "scenes" / (e2e::kResultPrefix + "1");
+  EXPECT_TRUE(run.Complained("cannot create folder " + Path(made) + ": Not a directory")) << run.err;
 }
 
 TEST_F(Renderator, SettingsDialogProgressDialogAndContinuedBuild) {
@@ -219,7 +206,7 @@ TEST_F(Renderator, SettingsDialogProgressDialogAndContinuedBuild) {
   const json build = SettingsThenProgress({{1000, Path(scenes_)}, {1005, false}});
   HostOutcome first = Host({}, build);
   ASSERT_EQ(first.status, 0) << first.err;
-  EXPECT_TRUE(DialogOpened(first, "Renderator - building comparison base"));
+  EXPECT_FALSE(first.Events("dialogOpen", "title", "Renderator - building comparison base").empty());
   // the dialog shows the status text current when an event reaches it, so quick scenes may be
   // passed over; what it shows comes from the console's sequence and ends with the last scene
   const std::vector<std::string> printed = first.Texts("console");
@@ -257,7 +244,7 @@ TEST_F(Renderator, SettingsDialogProgressDialogAndContinuedBuild) {
       SettingsThenProgress({{1000, Path(scenes_)}, {1001, Path(Result(1))}, {1002, true}, {1005, false}});
   HostOutcome third = Host({}, resume);
   ASSERT_EQ(third.status, 0) << third.err;
-  EXPECT_TRUE(DialogOpened(third, "Renderator - building comparison base"));
+  EXPECT_FALSE(third.Events("dialogOpen", "title", "Renderator - building comparison base").empty());
   const std::vector<std::string> resumed = third.Texts("console");
   ASSERT_EQ(resumed.size(), 5u);
   EXPECT_EQ(resumed[1], "[1/4 - 25%] Skipping file a.zor...");
@@ -279,7 +266,7 @@ TEST_F(Renderator, SettingsDialogProgressDialogAndContinuedBuild) {
   WriteScene("b.zor", Scene(0, 80, 48));
   const json compare = SettingsThenProgress({{1000, Path(scenes_)}, {1001, Path(Result(1))}, {1005, false}});
   HostOutcome sized = Host({}, compare);
-  EXPECT_TRUE(DialogOpened(sized, "Renderator - comparing files"));
+  EXPECT_FALSE(sized.Events("dialogOpen", "title", "Renderator - comparing files").empty());
   EXPECT_EQ(sized.Texts("message"),
             std::vector<std::string>{"An error occured|(Scene " + Path(scenes_ / "b.zor") + ")"});
 }

@@ -23,9 +23,8 @@ using e2e::ReadFile;
 
 // the result of the command's execute, as the transcript records it
 json CommandResult(const HostOutcome& run) {
-  for (const json& e : run.transcript)
-    if (e.value("event", "") == "command") return e.value("result", json());
-  return json();
+  const std::vector<json> commands = run.Events("command");
+  return commands.empty() ? json() : commands[0].value("result", json());
 }
 
 class TranslatorTools : public e2e::RunFoldersTest {

@@ -1,9 +1,13 @@
-// Reading what a run left behind: whole files, their lines and the words of a line.
+// Reading what a run left behind: whole files, their lines and the words of a line, and images.
 #pragma once
+#include <tiffio.h>
+
+#include <cstdint>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace e2e {
@@ -63,6 +67,21 @@ inline std::vector<std::vector<std::string>> ReportRows(const std::filesystem::p
   const std::vector<std::string> lines = Lines(ReadFile(folder / "_result.txt"));
   for (size_t i = 1; i < lines.size(); ++i) rows.push_back(Words(lines[i]));
   return rows;
+}
+
+// The width and height of a TIFF that libtiff reads whole, or {0, 0}.
+inline std::pair<uint32_t, uint32_t> TiffSize(const std::filesystem::path& file) {
+  TIFFSetErrorHandler(nullptr);
+  TIFF* tiff = TIFFOpen(file.c_str(), "r");
+  if (!tiff) return {0, 0};
+  uint32_t width = 0;
+  uint32_t height = 0;
+  TIFFGetField(tiff, TIFFTAG_IMAGEWIDTH, &width);
+  TIFFGetField(tiff, TIFFTAG_IMAGELENGTH, &height);
+  std::vector<uint32_t> pixels(size_t(width) * height);
+  const bool read = width > 0 && TIFFReadRGBAImage(tiff, width, height, pixels.data(), 0) == 1;
+  TIFFClose(tiff);
+  return read ? std::pair{width, height} : std::pair<uint32_t, uint32_t>{0, 0};
 }
 
 // the prefix of the result folders of a run at the default host version
