@@ -8,6 +8,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
@@ -46,16 +47,15 @@ struct Outcome {
 
 namespace detail {
 
+// the test's environment with these NAME=value entries in place of the same names
 inline std::vector<std::string> Environment(const std::vector<std::string>& changes) {
-  std::vector<std::string> entries;
-  const auto changed = [&](const std::string& entry) {
-    for (const std::string& c : changes)
-      if (c.substr(0, c.find('=') + 1) == entry.substr(0, entry.find('=') + 1)) return true;
-    return false;
-  };
-  for (char** e = environ; *e; ++e)
-    if (!changed(*e)) entries.push_back(*e);
-  entries.insert(entries.end(), changes.begin(), changes.end());
+  std::vector<std::string> entries = changes;
+  for (char** e = environ; *e; ++e) {
+    const std::string entry = *e, name = entry.substr(0, entry.find('=') + 1);
+    if (std::none_of(changes.begin(), changes.end(),
+                     [&](const std::string& c) { return c.starts_with(name); }))
+      entries.push_back(entry);
+  }
   return entries;
 }
 

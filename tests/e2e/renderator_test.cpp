@@ -17,11 +17,7 @@ namespace {
 
 namespace fs = std::filesystem;
 using json = nlohmann::json;
-
-using e2e::Count;
 using e2e::HostOutcome;
-using e2e::Lines;
-using e2e::ReadFile;
 
 // the values the module showed in one gadget, in order
 std::vector<std::string> GadgetTexts(const HostOutcome& run, int id) {
@@ -83,11 +79,11 @@ TEST_F(Renderator, BuildsThenComparesAndFindsTheOneChangedScene) {
   // logged with 2>&1, every scene is there once: the progress is on the console, and stderr, no
   // terminal, keeps the status bar to itself
   const std::string log = build.out + build.err;
-  EXPECT_EQ(Count(log, "[1/3 - 33%] Processing file y.zor...\n"), 1u) << log;
-  EXPECT_EQ(Count(log, "[3/3 - 100%] Processing file b.zor...\n"), 1u) << log;
-  EXPECT_EQ(Count(log, "[33%]"), 0u) << log;
+  EXPECT_EQ(e2e::Count(log, "[1/3 - 33%] Processing file y.zor...\n"), 1u) << log;
+  EXPECT_EQ(e2e::Count(log, "[3/3 - 100%] Processing file b.zor...\n"), 1u) << log;
+  EXPECT_EQ(e2e::Count(log, "[33%]"), 0u) << log;
   EXPECT_FALSE(e2e::Contains(log, "\r")) << "no terminal, no line redrawn in place";
-  const std::vector<std::string> header = Lines(ReadFile(Result(1) / "_result.txt"));
+  const std::vector<std::string> header = e2e::Lines(e2e::ReadFile(Result(1) / "_result.txt"));
   ASSERT_FALSE(header.empty());
   EXPECT_EQ(header[0], "16.050    Status    Tnew      Told      Trel      Diff      Name");
   auto rows = e2e::ReportRows(Result(1));
@@ -132,7 +128,7 @@ TEST_F(Renderator, BuildsThenComparesAndFindsTheOneChangedScene) {
   // a reference image gone ends the comparison at its scene, which the log still names once
   ASSERT_TRUE(fs::remove(Result(1) / "0002.tif"));
   const HostOutcome ended = Host({Path(scenes_), Path(Result(1))});
-  EXPECT_EQ(Count(ended.out + ended.err, "[2/3 - 66%] Comparing file z.zor...\n"), 1u) << ended.out;
+  EXPECT_EQ(e2e::Count(ended.out + ended.err, "[2/3 - 66%] Comparing file z.zor...\n"), 1u) << ended.out;
   EXPECT_FALSE(ended.Said("[3/3")) << ended.out;
 
   // the ratio is the mean absolute error over all channels, as ImageMagick measures it

@@ -19,20 +19,15 @@ namespace e2e {
 // A sphere on a floor in a red material, lit by one point light, rendered by the standard engine at
 // width x height; tests change what they need.
 inline nlohmann::json SmallScene(int width = 32, int height = 24) {
-  using nlohmann::json;
-  return {
-      {"zor", 1},
-      {"fps", 30},
-      {"minTime", {0, 1}},
-      {"renderSettings", {{"5008", double(width)}, {"5009", double(height)}, {"5300", 0}}},
-      {"videoPosts", json::array({{{"type", 1001015}, {"flags", 0}, {"settings", json::object()}}})},
-      {"camera", {{"position", {0, 2, -6}}, {"target", {0, 0.8, 0}}, {"fov", 40}}},
-      {"lights",
-       json::array({{{"type", "point"}, {"position", {4, 6, -4}}, {"color", {1, 1, 1}}, {"intensity", 40}}})},
-      {"materials", {{"red", {{"color", {0.8, 0.1, 0.1}}, {"reflect", 0.1}}}}},
-      {"objects",
-       json::array({{{"type", "sphere"}, {"center", {0, 1, 0}}, {"radius", 1}, {"material", "red"}},
-                    {{"type", "plane"}, {"point", {0, 0, 0}}, {"normal", {0, 1, 0}}}})}};
+  nlohmann::json scene = nlohmann::json::parse(R"({"zor": 1, "fps": 30, "minTime": [0, 1],
+    "videoPosts": [{"type": 1001015, "flags": 0, "settings": {}}],
+    "camera": {"position": [0, 2, -6], "target": [0, 0.8, 0], "fov": 40},
+    "lights": [{"type": "point", "position": [4, 6, -4], "color": [1, 1, 1], "intensity": 40}],
+    "materials": {"red": {"color": [0.8, 0.1, 0.1], "reflect": 0.1}},
+    "objects": [{"type": "sphere", "center": [0, 1, 0], "radius": 1, "material": "red"},
+                {"type": "plane", "point": [0, 0, 0], "normal": [0, 1, 0]}]})");
+  scene["renderSettings"] = {{"5008", double(width)}, {"5009", double(height)}, {"5300", 0}};
+  return scene;
 }
 
 // SmallScene asking for these faults (obeyed with --allow-faults)

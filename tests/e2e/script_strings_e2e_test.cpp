@@ -18,8 +18,6 @@ namespace {
 namespace fs = std::filesystem;
 using json = nlohmann::json;
 using e2e::HostOutcome;
-using e2e::Lines;
-using e2e::ReadFile;
 
 // the result of the command's execute, as the transcript records it
 json CommandResult(const HostOutcome& run) {
@@ -52,7 +50,7 @@ class TranslatorTools : public e2e::RunFoldersTest {
     std::ofstream(folder / (identifier + ".csc")) << script.dump(2);
   }
   json ScriptContainer(const fs::path& folder, const std::string& identifier) {
-    return json::parse(ReadFile(folder / (identifier + ".csc"))).at("container");
+    return json::parse(e2e::ReadFile(folder / (identifier + ".csc"))).at("container");
   }
 
   fs::path user_scripts_;
@@ -70,7 +68,7 @@ TEST_F(TranslatorTools, ExportEditImportAndRestartCarryTheTranslatorsTexts) {
   HostOutcome run = Run("Export Script Strings", out.string());
   ASSERT_EQ(run.status, 0) << run.err;
   EXPECT_TRUE(run.Texts("message").empty()) << run.err;
-  const std::string us = ReadFile(out / "script_US.TXT");
+  const std::string us = e2e::ReadFile(out / "script_US.TXT");
   EXPECT_EQ(
       us,
       "Name:\"Align Objects\" \"Align Objects\"\nHelp:\"Align Objects\" \"Aligns the selected objects\"\n"
@@ -95,14 +93,14 @@ TEST_F(TranslatorTools, ExportEditImportAndRestartCarryTheTranslatorsTexts) {
   run = Run("Export Script Strings", out.string());
   ASSERT_EQ(run.status, 0) << run.err;
   EXPECT_EQ(
-      ReadFile(out / "script_US.TXT"),
+      e2e::ReadFile(out / "script_US.TXT"),
       "Name:\"Align Objects\" \"Align Objects\"\nHelp:\"Align Objects\" \"Aligns the selected objects\"\n"
       "Name:\"Bake Texture\" \"Bake the Texture\"\n");
   // written 7-bit with escapes, one name and one help entry per script
-  const std::string de = ReadFile(out / "script_DE.TXT");
+  const std::string de = e2e::ReadFile(out / "script_DE.TXT");
   EXPECT_TRUE(std::all_of(de.begin(), de.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; }))
       << de;
-  const std::vector<std::string> de_lines = Lines(de);
+  const std::vector<std::string> de_lines = e2e::Lines(de);
   ASSERT_EQ(de_lines.size(), 3u) << de;
   EXPECT_TRUE(de_lines[0].starts_with("Name:\"Align Objects\" \"Objekte ausrichten \\")) << de;
   EXPECT_TRUE(de_lines[1].starts_with("Help:\"Align Objects\" \"Richtet die gew\\")) << de;
@@ -122,12 +120,12 @@ TEST_F(TranslatorTools, TranslatorLocatorListsTheTreeIntoStringsTxtOnDriveC) {
   HostOutcome run = Run("12432341", src.string());
   ASSERT_EQ(run.status, 0) << run.err;
   EXPECT_EQ(CommandResult(run), json(true));
-  EXPECT_EQ(ReadFile(drive_ / "strings.txt"), "open file" + std::string(21, ' ') + "Show(\"Open File\n");
+  EXPECT_EQ(e2e::ReadFile(drive_ / "strings.txt"), "open file" + std::string(21, ' ') + "Show(\"Open File\n");
 
   // cancelled: the list is rewritten empty
   run = Run("#$63Translator Locator...", json());
   EXPECT_EQ(CommandResult(run), json(true));
-  EXPECT_EQ(ReadFile(drive_ / "strings.txt"), "");
+  EXPECT_EQ(e2e::ReadFile(drive_ / "strings.txt"), "");
 
   // the list cannot be written: the command fails, nothing is scanned
   fs::remove_all(drive_);
