@@ -1,20 +1,16 @@
 // zorhost -createdistribution on a copy of the build's start-up folder (the GUI script, its symbol
-// header, and the SDK headers in the frameworks folder beside it): both files are made, a script with
-// a syntax error leaves no compiled file and the symbol header untouched and fails the run, and a
-// write-protected symbol header is replaced.
+// header, and the SDK headers in the frameworks folder beside it).
 #include <gtest/gtest.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
-#include <cstdlib>
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <string>
 #include <vector>
 
+#include "e2e/host_process.h"
 #include "e2e/run_folders.h"
-#include "e2e/text_files.h"
 
 namespace {
 
@@ -42,81 +38,62 @@ class Distribution : public e2e::RunFoldersTest {
   fs::path Resource() const { return root_ / "startup" / "resource"; }
 
   Outcome Run() {
-    const fs::path out = root_ / "out.txt";
-    const fs::path err = root_ / "err.txt";
-    const std::string command = std::string("'") + ZORHOST_PATH + "' --headless --startup '" +
-                                (root_ / "startup").string() + "' --prefs '" + (root_ / "prefs").string() +
-                                "' --module '" + RELKIT_MODULE_PATH + "' -createdistribution >'" +
-                                out.string() + "' 2>'" + err.string() + "' </dev/null";
-    const int raw = std::system(command.c_str());
-    Outcome run;
-    run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : 128 + WTERMSIG(raw);
-    run.console = e2e::Lines(e2e::ReadFile(out));
-    run.err = e2e::ReadFile(err);
-    return run;
+    const e2e::Outcome run = e2e::RunHost(root_, {"--headless", "-createdistribution"});
+    return {run.status, e2e::Lines(run.out), run.err};
   }
 };
 
 bool Has(const std::vector<std::string>& lines, const std::string& line) {
-  for (const std::string& candidate : lines)
-    if (candidate == line) return true;
-  return false;
+  return std::find(lines.begin(), lines.end(), line) != lines.end();
 }
 
-TEST_F(Distribution, MakesTheCompiledScriptAndTheSymbolHeader) {
-  // an old compiled script is replaced; the symbol header is there because the script includes it
+TEST_F(Distribution, MakesBothFilesAndFailsWhereEitherCannotBeMade) {
+  // an old compiled script and a write-protected symbol header are replaced
   std::ofstream(Resource() / "gui.tpb") << "stale";
-
-  const Outcome run = Run();
+  std::ofstream(root_ / "frameworks" / "orvane.framework" / "mark.h") << "#define E2E_MARK 42\n";
+  ASSERT_EQ(::chmod((Resource() / "tarponsymbols.h").c_str(), 0444), 0);
+  Outcome run = Run();
   ASSERT_EQ(run.status, 0) << run.err;
-  ASSERT_FALSE(run.console.empty());
+  ASSERT_GE(run.console.size(), 3u);
   EXPECT_EQ(run.console.front(), "Created gui.tpb");
   EXPECT_EQ(run.console.back(), "Created tarponsymbols.h");
-  ASSERT_GE(run.console.size(), 3u);
   const std::string count = run.console[run.console.size() - 2];
-  EXPECT_EQ(count.substr(count.find(' ')), " defines in files");
   EXPECT_NE(e2e::ReadFile(Resource() / "gui.tpb"), "stale");
-
   const std::vector<std::string> header = e2e::Lines(e2e::ReadFile(Resource() / "tarponsymbols.h"));
   ASSERT_GE(header.size(), 3u);
   EXPECT_EQ(header.front(), "enum {");
   EXPECT_EQ(header[header.size() - 2], "TARPON_HEADERFILE_END_");
   EXPECT_EQ(header.back(), "}");
-  EXPECT_TRUE(Has(header, "ZOR_HOST_API_VERSION=16050,"));
-  EXPECT_TRUE(Has(header, "ZOR_ACTION_BIND=1,"));
+  for (const char* line : {"ZOR_HOST_API_VERSION=16050,", "ZOR_ACTION_BIND=1,", "E2E_MARK=42,"})
+    EXPECT_TRUE(Has(header, line)) << line;
   // the count on the console is the number of symbol lines (the SDK has none of the never-written names)
   EXPECT_EQ(std::to_string(header.size() - 3) + " defines in files", count);
-}
 
-TEST_F(Distribution, ASyntaxErrorLeavesNoCompiledScriptAndTheSymbolHeaderUntouched) {
-  std::ofstream(Resource() / "gui.tpb") << "stale";
+  // a syntax error leaves no compiled script and the symbol header untouched; the failed compile is
+  // the run's failure, and the last line names the place
   std::ofstream(Resource() / "gui.tpn", std::ios::app) << "\nthis is ( not a script\n";
-  std::ofstream(root_ / "frameworks" / "orvane.framework" / "mark.h") << "#define E2E_MARK 42\n";
+  std::ofstream(root_ / "frameworks" / "orvane.framework" / "mark.h") << "#define E2E_MARK 43\n";
   const std::string before = e2e::ReadFile(Resource() / "tarponsymbols.h");
   const auto written = fs::last_write_time(Resource() / "tarponsymbols.h");
-
-  const Outcome run = Run();
-  // the failed compile is the run's failure: status 6, and the last line names the place
+  run = Run();
   EXPECT_EQ(run.status, 6) << run.err;
   EXPECT_EQ(run.console, (std::vector<std::string>{"Error: Compiling gui.tpb"}));
-  const std::vector<std::string> said = e2e::Lines(run.err);
-  ASSERT_FALSE(said.empty());
-  EXPECT_EQ(
-      said.back().rfind("zorhost: exit 6: cannot compile " + (Resource() / "gui.tpn").string() + ":", 0), 0u)
+  EXPECT_TRUE(e2e::LastLine(run.err).starts_with("zorhost: exit 6: cannot compile " +
+                                                 (Resource() / "gui.tpn").string() + ":"))
       << run.err;
   EXPECT_FALSE(fs::exists(Resource() / "gui.tpb"));
   EXPECT_EQ(e2e::ReadFile(Resource() / "tarponsymbols.h"), before);
   EXPECT_EQ(fs::last_write_time(Resource() / "tarponsymbols.h"), written);
-}
 
-TEST_F(Distribution, AWriteProtectedSymbolHeaderIsReplaced) {
-  std::ofstream(root_ / "frameworks" / "orvane.framework" / "mark.h") << "#define E2E_MARK 42\n";
-  ASSERT_EQ(::chmod((Resource() / "tarponsymbols.h").c_str(), 0444), 0);
-
-  const Outcome run = Run();
-  EXPECT_EQ(run.status, 0) << run.err;
-  EXPECT_TRUE(Has(run.console, "Created tarponsymbols.h")) << run.err;
-  EXPECT_TRUE(Has(e2e::Lines(e2e::ReadFile(Resource() / "tarponsymbols.h")), "E2E_MARK=42,"));
+  // a folder in the header's place cannot be written (the script no longer includes it)
+  std::ofstream(Resource() / "gui.tpn") << "native menu_end();\n";
+  fs::remove(Resource() / "tarponsymbols.h");
+  fs::create_directory(Resource() / "tarponsymbols.h");
+  run = Run();
+  EXPECT_EQ(run.status, 6) << run.err;
+  EXPECT_TRUE(e2e::LastLine(run.err).starts_with("zorhost: exit 6: cannot write " +
+                                                 (Resource() / "tarponsymbols.h").string()))
+      << run.err;
 }
 
 }  // namespace

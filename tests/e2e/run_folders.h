@@ -1,13 +1,41 @@
 // A fixture for tests that run zorhost on scenes: a start-up folder, a prefs folder and a scene folder
-// below a root of the test's own (named after the process and the test), kept when the test failed.
+// below a root of the test's own (named after the process and the test), kept when the test failed;
+// with the one small scene the tests render and what a run leaves in the prefs folder.
 #pragma once
 #include <gtest/gtest.h>
 #include <unistd.h>
 
 #include <filesystem>
+#include <fstream>
+#include <nlohmann/json.hpp>
 #include <string>
+#include <vector>
+
+#include "e2e/host_process.h"
+#include "e2e/text_files.h"
 
 namespace e2e {
+
+// A sphere on a floor in a red material, lit by one point light, rendered by the standard engine at
+// width x height; tests change what they need.
+inline nlohmann::json SmallScene(int width = 32, int height = 24) {
+  nlohmann::json scene = nlohmann::json::parse(R"({"zor": 1, "fps": 30, "minTime": [0, 1],
+    "videoPosts": [{"type": 1001015, "flags": 0, "settings": {}}],
+    "camera": {"position": [0, 2, -6], "target": [0, 0.8, 0], "fov": 40},
+    "lights": [{"type": "point", "position": [4, 6, -4], "color": [1, 1, 1], "intensity": 40}],
+    "materials": {"red": {"color": [0.8, 0.1, 0.1], "reflect": 0.1}},
+    "objects": [{"type": "sphere", "center": [0, 1, 0], "radius": 1, "material": "red"},
+                {"type": "plane", "point": [0, 0, 0], "normal": [0, 1, 0]}]})");
+  scene["renderSettings"] = {{"5008", double(width)}, {"5009", double(height)}, {"5300", 0}};
+  return scene;
+}
+
+// SmallScene asking for these faults (obeyed with --allow-faults)
+inline nlohmann::json SceneWithFaults(const nlohmann::json& faults) {
+  nlohmann::json scene = SmallScene();
+  scene["faults"] = faults;
+  return scene;
+}
 
 class RunFoldersTest : public ::testing::Test {
  protected:
@@ -27,11 +55,39 @@ class RunFoldersTest : public ::testing::Test {
     if (!HasFailure()) std::filesystem::remove_all(root_);
   }
 
+  // a scene file (or any text) below the scene folder, its folders made
+  void WriteScene(const std::filesystem::path& relative, const nlohmann::json& scene) {
+    std::filesystem::create_directories((scenes_ / relative).parent_path());
+    std::ofstream(scenes_ / relative) << (scene.is_string() ? scene.get<std::string>() : scene.dump(2));
+  }
+
+  // the n-th result folder of Renderator runs on the scene folder
+  std::filesystem::path Result(int n) const { return scenes_ / (kResultPrefix + std::to_string(n)); }
+
+  // the crash reports zorhost left in the prefs folder
+  std::vector<std::filesystem::path> CrashReports() const {
+    std::vector<std::filesystem::path> reports;
+    std::error_code none;
+    for (const auto& entry : std::filesystem::directory_iterator(root_ / "prefs" / "crashes", none))
+      reports.push_back(entry.path());
+    return reports;
+  }
+
   std::filesystem::path root_;
   std::filesystem::path scenes_;
 
  private:
   std::string prefix_;
 };
+
+// The JUnit file checked by xmllint against the schema kept beside the tests; false when xmllint is
+// not installed (libxml2-utils), so that the test can say what it did not check.
+inline bool ExpectValidJunit(const std::filesystem::path& file) {
+  if (!OnPath("xmllint")) return false;
+  const Outcome lint = Run(
+      {{"xmllint", "--noout", "--schema", std::string(RELKIT_TESTS_DIR) + "/e2e/junit.xsd", file.string()}});
+  EXPECT_EQ(lint.status, 0) << file << " does not satisfy the JUnit schema\n" << lint.err;
+  return true;
+}
 
 }  // namespace e2e

@@ -1,9 +1,13 @@
-// Reading what a zorhost run left behind: whole files, their lines and the words of a line.
+// Reading what a run left behind: whole files, their lines and the words of a line, and images.
 #pragma once
+#include <tiffio.h>
+
+#include <cstdint>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace e2e {
@@ -27,6 +31,57 @@ inline std::vector<std::string> Words(const std::string& line) {
   std::stringstream in(line);
   for (std::string word; in >> word;) words.push_back(word);
   return words;
+}
+
+// the last line of a text, "" when there is none
+inline std::string LastLine(const std::string& text) {
+  const std::vector<std::string> lines = Lines(text);
+  return lines.empty() ? "" : lines.back();
+}
+
+inline bool Contains(const std::string& text, const std::string& part) {
+  return text.find(part) != std::string::npos;
+}
+
+// how often part occurs in text
+inline size_t Count(const std::string& text, const std::string& part) {
+  size_t n = 0;
+  for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++n;
+  return n;
+}
+
+// the scenes a console names as started ("[i/n...] Processing file SCENE..."), in order
+inline std::vector<std::string> ProcessedScenes(const std::string& console) {
+  std::vector<std::string> scenes;
+  for (const std::string& line : Lines(console)) {
+    const size_t at = line.find("] Processing file ");
+    if (at != std::string::npos && line.ends_with("..."))
+      scenes.push_back(line.substr(at + 18, line.size() - at - 18 - 3));
+  }
+  return scenes;
+}
+
+// the rows of a report (_result.txt) as words, header left out
+inline std::vector<std::vector<std::string>> ReportRows(const std::filesystem::path& folder) {
+  std::vector<std::vector<std::string>> rows;
+  const std::vector<std::string> lines = Lines(ReadFile(folder / "_result.txt"));
+  for (size_t i = 1; i < lines.size(); ++i) rows.push_back(Words(lines[i]));
+  return rows;
+}
+
+// The width and height of a TIFF that libtiff reads whole, or {0, 0}.
+inline std::pair<uint32_t, uint32_t> TiffSize(const std::filesystem::path& file) {
+  TIFFSetErrorHandler(nullptr);
+  TIFF* tiff = TIFFOpen(file.c_str(), "r");
+  if (!tiff) return {0, 0};
+  uint32_t width = 0;
+  uint32_t height = 0;
+  TIFFGetField(tiff, TIFFTAG_IMAGEWIDTH, &width);
+  TIFFGetField(tiff, TIFFTAG_IMAGELENGTH, &height);
+  std::vector<uint32_t> pixels(size_t(width) * height);
+  const bool read = width > 0 && TIFFReadRGBAImage(tiff, width, height, pixels.data(), 0) == 1;
+  TIFFClose(tiff);
+  return read ? std::pair{width, height} : std::pair<uint32_t, uint32_t>{0, 0};
 }
 
 // the prefix of the result folders of a run at the default host version

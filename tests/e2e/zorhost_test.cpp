@@ -1,238 +1,251 @@
 // zorhost as a user runs it: exit statuses and the one-line reasons for bad inputs, and a clean run
 // of the real module.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
-#include <csignal>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
+#include <functional>
 #include <string>
 #include <vector>
 
-#include "unit/scratch_folder.h"
+#include "e2e/host_process.h"
+#include "e2e/run_folders.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-struct Outcome {
-  int status = -1;
-  std::string out;
-  std::string err;
-};
+using e2e::Contains;
 
-std::string read_file(const fs::path& path) {
-  std::ifstream in(path);
-  std::stringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
-
-class Zorhost : public ::testing::Test {
+class Zorhost : public e2e::RunFoldersTest {
  protected:
-  void SetUp() override {
-    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    static const test_support::ScratchFolder parent("zorhost_e2e_");
-    folder_ = parent.path() / info->name();
-    fs::remove_all(folder_);
-    fs::create_directories(folder_ / "prefs");
-  }
-  void TearDown() override { fs::remove_all(folder_); }
+  Zorhost() : RunFoldersTest("zorhost_e2e_") {}
 
-  // Runs zorhost with --prefs in the test folder; arguments are passed single-quoted.
-  Outcome zorhost(const std::vector<std::string>& arguments, bool with_prefs = true) {
-    std::string command = std::string("'") + ZORHOST_PATH + "'";
-    if (with_prefs) command += " --prefs '" + (folder_ / "prefs").string() + "'";
-    for (const std::string& argument : arguments) command += " '" + argument + "'";
-    command +=
-        " >'" + (folder_ / "out.txt").string() + "' 2>'" + (folder_ / "err.txt").string() + "' </dev/null";
-    const int raw = std::system(command.c_str());
-    Outcome run;
-    run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : 128 + WTERMSIG(raw);
-    run.out = read_file(folder_ / "out.txt");
-    run.err = read_file(folder_ / "err.txt");
-    return run;
+  // zorhost with --prefs in the test folder and these arguments only
+  e2e::Outcome Host(const std::vector<std::string>& arguments) {
+    std::vector<std::string> args = {ZORHOST_PATH, "--prefs", (root_ / "prefs").string()};
+    args.insert(args.end(), arguments.begin(), arguments.end());
+    return e2e::Run({args});
   }
-
-  fs::path folder_;
 };
-
-bool contains(const std::string& text, const std::string& part) {
-  return text.find(part) != std::string::npos;
-}
 
 }  // namespace
 
-TEST_F(Zorhost, BadModulesAndOptionsAreNamedWithTheirExitStatus) {
-  const std::string missing = (folder_ / "missing.zdl64").string();
-  Outcome run = zorhost({"--module", missing});
-  EXPECT_EQ(run.status, 3);
-  EXPECT_TRUE(contains(run.err, missing) && contains(run.err, "no such file")) << run.err;
-
-  const fs::path text = folder_ / "x.zdl64";
+TEST_F(Zorhost, EveryOutcomeHasItsExitStatusAndItsWords) {
+  const std::string missing = (root_ / "missing.zdl64").string();
+  const std::string text = (root_ / "x.zdl64").string();
   std::ofstream(text) << "not a library\n";
-  run = zorhost({"--module=" + text.string()});
-  EXPECT_EQ(run.status, 3);
-  EXPECT_TRUE(contains(run.err, text.string()) && contains(run.err, "not a loadable module")) << run.err;
-
+  const std::string module = RELKIT_MODULE_PATH;
   const std::string libm = "/lib/x86_64-linux-gnu/libm.so.6";
-  if (fs::exists(libm)) {
-    run = zorhost({"--module", libm});
-    EXPECT_EQ(run.status, 3);
-    EXPECT_TRUE(contains(run.err, libm) && contains(run.err, "zor_main")) << run.err;
+  const struct {
+    std::vector<std::string> arguments;
+    int status;
+    std::vector<std::string> said;  // on stderr, or on stdout for status 0
+    std::string absent;             // from stderr; empty: no check
+  } cases[] = {
+      {e2e::Args("--module", missing), 3, e2e::Args(missing + ": no such file"), ""},
+      {e2e::Args("--module=" + text), 3, e2e::Args(text + ": not a loadable module"), ""},
+      {e2e::Args("--module", libm), 3, e2e::Args("zor_main"), ""},
+      {e2e::Args("--module", module, "--host-version", "15000"), 3,
+       e2e::Args("host API version 15000 is too old for this module"), ""},
+      {e2e::Args("--frobnicate"), 2, e2e::Args("zorhost: unknown option --frobnicate\n"), ""},
+      {e2e::Args("--headless", "--ui", root_), 2,
+       e2e::Args("zorhost: UI script " + root_.string() + ": is a folder, not a file\n"), ""},
+      // without the tools switch a command asked for says how to turn it on; with it on, no such hint
+      {e2e::Args("--module", module, "--headless", "--command", "Renderatr"), 2,
+       e2e::Args("Renderatr", "--set g_nexalRelkitTools=true"), ""},
+      {e2e::Args("--module", module, "--headless", "--set", "g_nexalRelkitTools=true", "--command",
+                 "Renderatr"),
+       2, e2e::Args("Renderatr"), "--set g_nexalRelkitTools=true"},
+      {e2e::Args("--help"), 0, e2e::Args("--check-leaks", "-createdistribution"), ""},
+      {e2e::Args("-h"), 0, e2e::Args("--check-leaks", "-createdistribution"), ""},
+      {e2e::Args("--version"), 0, e2e::Args("zorhost 1.0\nhost API version 16050\n"), ""},
+      // the module answers -help with its usage, and then the argument is not a stray one
+      {e2e::Args("--module", module, "--headless", "-help"), 0, e2e::Args("Renderator Options:"),
+       "was not used"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.arguments.back());
+    if (c.arguments.back() == libm && !fs::exists(libm)) continue;
+    const e2e::Outcome run = Host(c.arguments);
+    EXPECT_EQ(run.status, c.status) << run.err;
+    const std::string& said = c.status == 0 ? run.out : run.err;
+    for (const std::string& part : c.said) {
+      // a reason that ends its line is all of stderr; a version, the start of stdout
+      if (part.ends_with('\n')) {
+        EXPECT_EQ(said.substr(0, c.status == 0 ? part.size() : std::string::npos), part);
+      } else {
+        EXPECT_TRUE(Contains(said, part)) << said;
+      }
+    }
+    if (!c.absent.empty()) {
+      EXPECT_FALSE(run.Complained(c.absent)) << run.err;
+    }
   }
-
-  run = zorhost({"--module", RELKIT_MODULE_PATH, "--host-version", "15000"});
-  EXPECT_EQ(run.status, 3);
-  EXPECT_TRUE(contains(run.err, "host API version 15000 is too old for this module")) << run.err;
-
-  run = zorhost({"--frobnicate"});
-  EXPECT_EQ(run.status, 2);
-  EXPECT_EQ(run.err, "zorhost: unknown option --frobnicate\n");
-
-  run = zorhost({"--module"});
-  EXPECT_EQ(run.status, 2);
-  EXPECT_TRUE(contains(run.err, "--module")) << run.err;
-
-  run = zorhost({"--module", RELKIT_MODULE_PATH, "--headless", "--command", "No Such Command"});
-  EXPECT_EQ(run.status, 2) << run.err;
-  EXPECT_TRUE(contains(run.err, "No Such Command")) << run.err;
-
-  for (const char* help : {"--help", "-h"}) {
-    run = zorhost({help}, false);
-    EXPECT_EQ(run.status, 0) << help;
-    EXPECT_TRUE(contains(run.out, "--check-leaks")) << run.out;
-    EXPECT_TRUE(contains(run.out, "-createdistribution")) << run.out;
-  }
-  run = zorhost({"--version"}, false);
-  EXPECT_EQ(run.status, 0);
-  EXPECT_EQ(run.out.rfind("zorhost 1.0\nhost API version 16050\n", 0), 0u) << run.out;
-
-  // the module answers -help with its usage, and then the argument is not a stray one
-  run = zorhost({"--module", RELKIT_MODULE_PATH, "--headless", "-help"});
-  EXPECT_EQ(run.status, 0) << run.err;
-  EXPECT_TRUE(contains(run.out, "Renderator Options:")) << run.out;
-  EXPECT_FALSE(contains(run.err, "was not used")) << run.err;
 }
 
 TEST_F(Zorhost, RealModuleRunsHeadlessAndCleanly) {
-  Outcome run = zorhost({"--module", RELKIT_MODULE_PATH, "--headless", "--check-leaks", "--set",
-                         "g_nexalRelkitTools=true", "--set", "g_noSuchVariable=1", "stray-argument"});
+  e2e::Outcome run = Host({"--module", RELKIT_MODULE_PATH, "--headless", "--check-leaks", "--set",
+                           "g_nexalRelkitTools=true", "--set", "g_noSuchVariable=1", "stray-argument"});
   // headless, an argument no module took is a usage error, named on the last line
   EXPECT_EQ(run.status, 2) << run.err;
   EXPECT_TRUE(run.err.ends_with("zorhost: exit 2: no module took the argument 'stray-argument'\n"))
       << run.err;
-  EXPECT_TRUE(contains(run.err, "zorhost: relkit.zdl64: command 1001198 Renderator")) << run.err;
-  EXPECT_TRUE(contains(run.err, "zorhost: warning: argument 'stray-argument' was not used")) << run.err;
-  EXPECT_TRUE(contains(run.err, "g_noSuchVariable")) << run.err;
-  EXPECT_FALSE(contains(run.err, "leak")) << run.err;
+  EXPECT_TRUE(run.Complained("zorhost: warning: argument 'stray-argument' was not used")) << run.err;
+  EXPECT_TRUE(run.Complained("g_noSuchVariable")) << run.err;
+  EXPECT_FALSE(run.Complained("leak")) << run.err;
+  // "Crash ZOR" is registered first of all the tools
+  const size_t crash = run.err.find("zorhost: relkit.zdl64: command 1022343 Crash ZOR");
+  EXPECT_LT(crash, run.err.find("zorhost: relkit.zdl64: command 1001198 Renderator")) << run.err;
 
-  // without the tools switch the module loads but registers nothing, and a command asked for says
-  // how to turn the switch on; with it on, an unknown command has no such hint
-  run = zorhost({"--module", RELKIT_MODULE_PATH, "--headless"});
+  // without the tools switch the module loads but registers nothing
+  run = Host({"--module", RELKIT_MODULE_PATH, "--headless"});
   EXPECT_EQ(run.status, 0) << run.err;
-  EXPECT_FALSE(contains(run.err, "command 1001198")) << run.err;
-  for (const bool on : {false, true}) {
-    std::vector<std::string> args = {"--module", RELKIT_MODULE_PATH, "--headless", "--command", "Renderatr"};
-    if (on) args.insert(args.end(), {"--set", "g_nexalRelkitTools=true"});
-    run = zorhost(args);
-    EXPECT_EQ(run.status, 2) << run.err;
-    EXPECT_EQ(contains(run.err, "--set g_nexalRelkitTools=true"), !on) << run.err;
-  }
-  // headless without a UI script, the Renderator's settings dialog has nobody to answer it
-  run = zorhost({"--module", RELKIT_MODULE_PATH, "--headless", "--set", "g_nexalRelkitTools=true",
-                 "--command", "Renderator"});
-  EXPECT_EQ(run.status, 5) << run.err;
-  EXPECT_TRUE(contains(
-      run.err,
-      "zorhost: the dialog of command \"Renderator\" was opened in a headless run without a UI script "
-      "(--ui FILE): refused\n"))
-      << run.err;
+  EXPECT_FALSE(run.Complained("command 1001198")) << run.err;
+
+  // headless without a UI script, the Renderator's settings dialog has nobody to answer it; a command
+  // that returns is recorded, and nothing crashed
+  const e2e::HostOutcome alone = e2e::RunHost(root_, {"--headless", "--command", "Renderator"});
+  EXPECT_EQ(alone.status, 5) << alone.err;
   EXPECT_TRUE(
-      contains(run.err, "zorhost: exit 5: the dialog of command \"Renderator\" had nobody to answer it"))
-      << run.err;
+      alone.Complained("zorhost: the dialog of command \"Renderator\" was opened in a headless run "
+                       "without a UI script (--ui FILE): refused\n"))
+      << alone.err;
+  EXPECT_TRUE(
+      alone.Complained("zorhost: exit 5: the dialog of command \"Renderator\" had nobody to answer it"))
+      << alone.err;
+  EXPECT_FALSE(alone.Events("command").empty());
+  EXPECT_TRUE(CrashReports().empty());
 }
 
 TEST_F(Zorhost, ModulesAreFoundBelowTheStartupFolder) {
-  fs::create_directories(folder_ / "startup" / "plugins" / "relkit");
-  fs::create_symlink(RELKIT_MODULE_PATH, folder_ / "startup" / "plugins" / "relkit" / "relkit.zdl64");
-  const Outcome run =
-      zorhost({"--startup", (folder_ / "startup").string(), "--headless", "--set=g_nexalRelkitTools=1"});
+  fs::create_directories(root_ / "startup" / "plugins" / "relkit");
+  fs::create_symlink(RELKIT_MODULE_PATH, root_ / "startup" / "plugins" / "relkit" / "relkit.zdl64");
+  const e2e::Outcome run =
+      Host({"--startup", (root_ / "startup").string(), "--headless", "--set=g_nexalRelkitTools=1"});
   EXPECT_EQ(run.status, 0) << run.err;
-  EXPECT_TRUE(contains(run.err, "command 1001198 Renderator")) << run.err;
-}
-
-TEST_F(Zorhost, AFaultInAModuleIsReportedAndEndsTheProcessWithItsSignal) {
-  Outcome run = zorhost({"--module", CRASHING_MODULE_PATH, "--headless"});
-  EXPECT_EQ(run.status, 128 + SIGSEGV) << run.err;
-  EXPECT_TRUE(contains(run.err, "crashed with SIGSEGV in ") && contains(run.err, "crashing_module.zdl64"))
-      << run.err;
-
-  std::vector<fs::path> reports;
-  for (const auto& entry : fs::directory_iterator(folder_ / "prefs" / "crashes"))
-    reports.push_back(entry.path());
-  ASSERT_EQ(reports.size(), 1u);
-  const std::string name = reports[0].filename().string();
-  EXPECT_TRUE(name.size() > 20 && name.substr(name.size() - 4) == ".txt") << name;  // <time>-<pid>.txt
-  EXPECT_TRUE(contains(run.err, reports[0].string())) << run.err;
-  const std::string report = read_file(reports[0]);
-  EXPECT_TRUE(contains(report, "signal: 11 (SIGSEGV)")) << report;
-  EXPECT_TRUE(contains(report, "address: 0x0\n")) << report;  // the null pointer the module wrote to
-  EXPECT_TRUE(contains(report, "module: ") && contains(report, "crashing_module.zdl64")) << report;
-  EXPECT_TRUE(contains(report, "backtrace:\n")) << report;
+  EXPECT_TRUE(run.Complained("command 1001198 Renderator")) << run.err;
 }
 
 // UI scripts a careless or hostile author wrote: each ends the run with the usage status and a line
-// that names the file and the step, never with a crash, a hang or an "internal error", and the
-// Renderator's settings dialog is never confirmed by them, so nothing is stored.
+// that names the file and the step, never with a crash or an "internal error", and the Renderator's
+// settings dialog is never confirmed by them, so nothing is stored. (What each wrong value is called
+// is the UI script's own unit tests' matter.)
 TEST_F(Zorhost, BadUiScriptsEndWithStatusTwoAndStoreNothing) {
-  const fs::path script = folder_ / "ui.json";
-  const fs::path stored = folder_ / "prefs" / "settings" / "1001198.json";
-  const auto renderator = [&](const std::string& steps, int commands = 1) {
-    std::ofstream(script, std::ios::trunc) << steps;
-    std::vector<std::string> arguments = {"--module", RELKIT_MODULE_PATH, "--set", "g_nexalRelkitTools=true",
-                                          "--ui",     script.string()};
-    for (int i = 0; i < commands; ++i) arguments.insert(arguments.end(), {"--command", "Renderator"});
-    return zorhost(arguments);
-  };
-  const std::string wrong_values[] = {
-      R"([{"dialog": {"set": [[1000, 5]], "press": "ok"}}])",
-      R"([{"dialog": {"set": [[1001, "/r"], [1005, "yes"]], "press": "ok"}}])",
+  const fs::path stored = root_ / "prefs" / "settings" / "1001198.json";
+  const char* wrong_values[] = {
       R"([{"dialog": {"set": [[1004, 77]], "press": "ok"}}])",
-      R"([{"dialog": {"set": [[1004, -5]], "press": "ok"}}])",
-      R"([{"dialog": {"set": [[1004, 4294967297]], "press": "ok"}}])",
       R"([{"dialog": {"set": [[1000, 1e400]], "press": "ok"}}])",
       // ids the dialog does not have: a typo must not pass for an answer
       R"([{"dialog": {"set": [[1001, "/r"], [1999, "/s"]], "press": "ok"}}])",
       R"([{"dialog": {"click": [1999], "press": "ok"}}])",
-      // the settings dialog closes only by a button: a wait for it would never end
-      R"([{"dialog": {"wait": true}}])",
-      "[{\"dialog\": {\"set\": [[1000, " + std::string(100000, '[') + std::string(100000, ']') +
-          "]], \"press\": \"ok\"}}]",
   };
-  for (const std::string& steps : wrong_values) {
+  for (const char* steps : wrong_values) {
+    SCOPED_TRACE(steps);
     // a second command would only meet a stopped script: it does not run
-    const Outcome run = renderator(steps, 2);
-    const std::string shown = steps.substr(0, 60);
-    EXPECT_EQ(run.status, 2) << shown << "\n" << run.err;
-    EXPECT_TRUE(contains(run.err, "UI script " + script.string() + ": ")) << run.err;
-    EXPECT_TRUE(contains(run.err, "step 1") || contains(run.err, "line 1, column")) << run.err;
-    EXPECT_FALSE(contains(run.err, "internal error") || contains(run.err, "has stopped")) << run.err;
-    EXPECT_FALSE(fs::exists(stored)) << shown;
+    const e2e::Outcome run =
+        e2e::RunHost(root_, {"--command", "Renderator", "--command", "Renderator"}, steps);
+    EXPECT_EQ(run.status, 2) << run.err;
+    EXPECT_TRUE(run.Complained("UI script " + (root_ / "ui").string())) << run.err;
+    EXPECT_TRUE(run.Complained("step 1") || run.Complained("line 1, column")) << run.err;
+    EXPECT_FALSE(run.Complained("internal error") || run.Complained("has stopped")) << run.err;
+    EXPECT_FALSE(fs::exists(stored));
   }
 
-  Outcome run = zorhost({"--headless", "--ui", folder_.string()});
-  EXPECT_EQ(run.status, 2);
-  EXPECT_EQ(run.err, "zorhost: UI script " + folder_.string() + ": is a folder, not a file\n");
-  run = zorhost({"--headless", "--ui", (folder_ / "none.json").string()});
-  EXPECT_EQ(run.status, 2);
-  EXPECT_TRUE(contains(run.err, "none.json: does not exist")) << run.err;
-
   // the same dialog answered well stores what it was given
-  run = renderator(R"([{"dialog": {"set": [[1001, "/reference"], [1004, 2]], "press": "ok"}}])");
+  const e2e::Outcome run = e2e::RunHost(
+      root_, {"--command", "Renderator"},
+      nlohmann::json::parse(R"([{"dialog": {"set": [[1001, "/reference"], [1004, 2]], "press": "ok"}}])"));
   EXPECT_EQ(run.status, 0) << run.err;
-  EXPECT_TRUE(contains(read_file(stored), "/reference")) << read_file(stored);
+  EXPECT_TRUE(Contains(e2e::ReadFile(stored), "/reference")) << e2e::ReadFile(stored);
+}
+
+// An unattended run's exit status tells the truth: batch work that failed through a host service, or
+// that told a user something in a message box nobody can read in a headless run, does not end with 0,
+// and the last line on stderr names the cause.
+TEST_F(Zorhost, FailedBatchWorkEndsWithItsStatusAndItsCause) {
+  using nlohmann::json;
+  // the names of count scenes, and another one
+  const auto names = [](int count, const std::string& also = "") {
+    std::vector<std::string> names;
+    for (int i = 0; i < count; ++i) names.push_back("s" + std::to_string(100 + i) + ".zor");
+    if (!also.empty()) names.push_back(also);
+    return names;
+  };
+  const std::string scenes = scenes_.string();
+  const std::string missing = (root_ / "no" / "such" / "folder").string();
+  const std::string transcript = (root_ / "transcript.jsonl").string();
+  const std::string report = (Result(1) / "_result.txt").string();
+  struct Case {
+    const char* what;
+    std::vector<std::string> scenes;  // small scenes in the scene folder
+    std::vector<std::string> arguments;
+    json ui;
+    rlim_t limit;
+    int status;
+    // for 5 and 6 the start of stderr's last line, else a text stderr holds; empty: no check
+    std::string said;
+    std::function<void(const e2e::Outcome&)> check = nullptr;
+  };
+  const json unread = nullptr;
+  const auto message = [](const json& text) { return json::array({{{"message", text}}}); };
+  const auto lines_whole = [&](const e2e::Outcome&) {
+    // what was kept of the transcript is whole lines
+    const std::string kept = e2e::ReadFile(transcript);
+    ASSERT_FALSE(kept.empty());
+    EXPECT_EQ(kept.back(), '\n');
+    for (const std::string& line : e2e::Lines(kept))
+      EXPECT_FALSE(json::parse(line, nullptr, false).is_discarded()) << line;
+  };
+  const auto not_forged = [&](const e2e::Outcome& run) {
+    // named with its control byte escaped, and no line of the report is forged
+    EXPECT_TRUE(run.Complained("left out " + scenes + "/b\\x0A2 ERROR 0.1 forged.zor")) << run.err;
+    const std::vector<std::string> lines = e2e::Lines(e2e::ReadFile(report));
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_EQ(e2e::Words(lines[1]).at(1), "CREATED");
+  };
+  const Case cases[] = {
+      {"a message box nobody read", names(0), e2e::Args("-renderator", missing), unread, 0, 5,
+       "zorhost: exit 5: a message box had no reader: Error creating resultdir"},
+      {"an acknowledged message box", names(0), e2e::Args("-renderator", missing),
+       message("Error creating resultdir"), 0, 0, ""},
+      {"a message step with another text", names(0), e2e::Args("-renderator", missing),
+       message("Error creating result folder"), 0, 2, ": step 1: expects the message box"},
+      {"a message step that is no text", names(0), e2e::Args("-renderator", missing), message(3), 0, 2,
+       ": step 1 {\"message\":3}: \"message\" must be"},
+      // a failed service goes before an unread message box
+      {"the transcript on a full disk", names(0),
+       e2e::Args("--transcript", "/dev/full", "-renderator", missing), unread, 0, 6,
+       "zorhost: exit 6: cannot write the transcript /dev/full: No space left on device"},
+      // images of 8 x 6 pixels fit in 2000 bytes, the report of 30 scenes does not
+      {"a report that cannot be written in full", names(30), e2e::Args("-renderator", scenes), unread, 2000,
+       6, "zorhost: exit 6: cannot write " + report + ": File too large"},
+      // the image (296 bytes) and the report fit, the transcript of the run does not
+      {"a transcript past a file-size limit", names(1),
+       e2e::Args("--transcript", transcript, "-renderator", scenes), unread, 310, 6,
+       "zorhost: exit 6: cannot write the transcript " + transcript + ": File too large", lines_whole},
+      {"a scene name a report line cannot hold", names(1, "b\n2 ERROR 0.1 forged.zor"),
+       e2e::Args("-renderator", scenes), unread, 0, 6,
+       "zorhost: exit 6: left out 1 file name a report line cannot hold", not_forged},
+      {"a clean run", names(2), e2e::Args("-renderator", scenes), unread, 0, 0, ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    fs::remove_all(scenes_);
+    for (const std::string& name : c.scenes) WriteScene(name, e2e::SmallScene(8, 6));
+    std::vector<std::string> arguments = {"--headless"};
+    arguments.insert(arguments.end(), c.arguments.begin(), c.arguments.end());
+    const e2e::Outcome run = e2e::RunHost(root_, arguments, c.ui, c.limit);
+    EXPECT_EQ(run.status, c.status) << run.err;
+    const std::string last = e2e::LastLine(run.err);
+    if (c.status >= 5) {
+      EXPECT_EQ(last.substr(0, c.said.size()), c.said) << run.err;
+    } else {
+      EXPECT_TRUE(run.Complained(c.said)) << run.err;
+    }
+    if (c.status == 0) {
+      EXPECT_FALSE(e2e::Contains(last, "zorhost: exit")) << run.err;
+    }
+    if (c.check) c.check(run);
+  }
 }
