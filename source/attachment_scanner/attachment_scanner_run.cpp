@@ -126,7 +126,7 @@ class SceneWork {
 bool SceneWork::Render(BaseContainer& settings, int32_t engine, const Filename& image, ASItem& item) {
   const int64_t t0 = GeGetTimer();
   settings.SetInt32(ZOR_RENDER_SETTING_ENGINE, engine);
-  const int32_t flags = ZOR_RENDER_FLAGS_CRASH_CHECK | (run_.clusterRender ? ZOR_RENDER_FLAG_CLUSTER : 0);
+  const int32_t flags = ZOR_RENDER_FLAGS_PREVIEW | (run_.clusterRender ? ZOR_RENDER_FLAG_CLUSTER : 0);
   if (RenderDocument(document_, settings, *bitmap_, flags, thread_.GetHandle()) != ZOR_RENDER_OK)
     return false;
   GeCheck();

@@ -135,7 +135,7 @@ PreviewThread::SceneOutcome PreviewThread::ProcessScene(RenderatorRunState& run,
         warmUpImage.Init(kWarmUpSize, kWarmUpSize, kImageDepth, 0) != ZOR_IMAGE_OK) {
       return SceneOutcome::kEndRun;
     }
-    RenderDocument(document, warmUp, warmUpImage, ZOR_RENDER_FLAGS_REGRESSION, GetHandle());
+    RenderDocument(document, warmUp, warmUpImage, ZOR_RENDER_FLAGS_FINAL, GetHandle());
   }
 
   BaseBitmap image;
@@ -149,7 +149,7 @@ PreviewThread::SceneOutcome PreviewThread::ProcessScene(RenderatorRunState& run,
   if (comparing && !FileExists(paths.referenceImage)) return SceneOutcome::kEndRun;
 
   const int32_t flags =
-      ZOR_RENDER_FLAGS_REGRESSION | (g_renderatorSettings.clusterRender ? ZOR_RENDER_FLAG_CLUSTER : 0);
+      ZOR_RENDER_FLAGS_FINAL | (g_renderatorSettings.clusterRender ? ZOR_RENDER_FLAG_CLUSTER : 0);
   if (RenderDocument(document, real, image, flags, GetHandle()) != ZOR_RENDER_OK) return SceneOutcome::kNext;
   const int64_t t1 = GeGetTimer();
   record.tnew = ElapsedSeconds(t0, t1, TimeCut::kTruncate);

@@ -42,7 +42,5 @@ typedef struct HostDocumentTable {
 }
 #endif
 
-/* flags of load: a scene with everything it holds */
-enum { ZOR_LOAD_SCENE = 3 };
 /* flags of set_parameter_int and set_video_post_parameter_int when a tool sets a parameter */
 enum { ZOR_PARAMETER_SET = 4 };

@@ -60,12 +60,5 @@ typedef struct HostRenderTable {
 }
 #endif
 
-/* Flags of render_document. Beyond the cluster bit their meaning is the host's: the batch tools pass
- * them as they are. */
-enum {
-  ZOR_RENDER_FLAG_CLUSTER = 0x200,    /* render with the host's cluster render */
-  ZOR_RENDER_FLAGS_REGRESSION = 0x01, /* the renders of a regression run */
-  ZOR_RENDER_FLAGS_CRASH_CHECK = 0x0B /* the renders of a crash check */
-};
 /* entry of the render settings container: the output format, a ZOR_FILTER_ id */
 enum { ZOR_RENDER_SETTING_SAVE_FORMAT = 5033 };
