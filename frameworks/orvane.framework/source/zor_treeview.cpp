@@ -222,7 +222,7 @@ bool TvDoubleClick(void* functions, void* root, void* userData, void* node, int3
 }  // namespace
 
 const HostTreeViewCallbacks* TreeViewCallbacks() {
-  static const HostTreeViewCallbacks callbacks{
+  static const HostTreeViewCallbacks kCallbacks{
       .size = sizeof(HostTreeViewCallbacks),
       .get_first = TvGetFirst,
       .get_down = TvGetDown,
@@ -242,7 +242,7 @@ const HostTreeViewCallbacks* TreeViewCallbacks() {
       .get_drag_object = TvGetDragObject,
       .double_click = TvDoubleClick,
   };
-  return &callbacks;
+  return &kCallbacks;
 }
 
 // ---------------------------------------------------------------------------------------------------

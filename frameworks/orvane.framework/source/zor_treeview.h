@@ -31,6 +31,12 @@ inline constexpr int32_t kTreeViewHostDefault = -1;
 // Drop positions a list accepts unless it says otherwise: before and after a node.
 inline constexpr int32_t kTreeViewInsertBeforeOrAfter = 3;
 
+// Every operation of the host's tree view, with its default; the host reaches a list only through the
+// HostTreeViewCallbacks record, whose entries name the 17 operations it may call. zorhost calls
+// GetFirst, GetDown, GetNext, GetName, IsSelected, GetColumnWidth, GetHeaderColumnWidth, GetLineHeight,
+// DrawCell, DrawHeaderColumn, Select and DoubleClick; GetPred, IsOpened, GetId, GetDragType and
+// GetDragObject are wired for hosts that walk backwards, open nodes or drag. The others keep their slot
+// and default for hosts that call them.
 class TreeViewFunctions {
  public:
   virtual ~TreeViewFunctions();  // 0
