@@ -27,7 +27,7 @@ void bitmaps_free(HostBitmap* bmp) {
 
 int32_t init(HostBitmap* bmp, int32_t width, int32_t height, int32_t depth) {
   if (!bmp) return ZOR_IMAGE_NO_MEMORY;
-  if (depth != 24) return ZOR_IMAGE_WRONG_FORMAT;
+  if (depth != ZOR_DEPTH_RGB) return ZOR_IMAGE_WRONG_FORMAT;
   if (width <= 0 || height <= 0 || width > kMaxEdge || height > kMaxEdge) {
     return ZOR_IMAGE_NO_MEMORY;
   }

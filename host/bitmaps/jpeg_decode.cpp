@@ -85,7 +85,7 @@ int32_t decode_jpeg(HostBitmap& bmp, std::string_view bytes) {
   if (answer == ZOR_IMAGE_OK) {
     bmp.width = static_cast<int32_t>(decoding.info.output_width);
     bmp.height = static_cast<int32_t>(decoding.info.output_height);
-    bmp.depth = 24;
+    bmp.depth = ZOR_DEPTH_RGB;
     bmp.pixels = std::move(decoding.pixels);
   }
   jpeg_destroy_decompress(&decoding.info);

@@ -88,7 +88,7 @@ int32_t decode_png(HostBitmap& bmp, std::string_view bytes) {
   if (answer != ZOR_IMAGE_OK) return answer;
   bmp.width = static_cast<int32_t>(decoding.width);
   bmp.height = static_cast<int32_t>(decoding.height);
-  bmp.depth = 24;
+  bmp.depth = ZOR_DEPTH_RGB;
   bmp.pixels = std::move(decoding.pixels);
   return ZOR_IMAGE_OK;
 }

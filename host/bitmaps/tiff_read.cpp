@@ -171,7 +171,7 @@ int32_t read_accepted(TIFF* tif, const Layout& layout, HostBitmap& bmp) {
   HostBitmap loaded;
   loaded.width = static_cast<int32_t>(layout.width);
   loaded.height = static_cast<int32_t>(layout.height);
-  loaded.depth = 24;
+  loaded.depth = ZOR_DEPTH_RGB;
   init_pixels(loaded.pixels, size_t(layout.width) * layout.height * 3);
   const bool read =
       direct(layout) ? read_direct(tif, layout, loaded) : read_through_rgba(tif, layout, loaded);

@@ -20,7 +20,6 @@ AttachmentScannerRunState* g_attachmentScannerRun = nullptr;
 namespace {
 
 constexpr int32_t kImageSize = 256;
-constexpr int32_t kImageDepth = 24;
 // Frames of the minimum time below this are taken for a broken scene file and repaired.
 constexpr int64_t kLowestMinTimeFrame = -1000;
 
@@ -171,7 +170,7 @@ SceneOutcome SceneWork::Process(int32_t index) {
 
   bitmap_ = NewOwnedObj(BaseBitmap);
   if (!bitmap_ || !bitmap_->IsValid() ||
-      bitmap_->Init(kImageSize, kImageSize, kImageDepth, 0) != ZOR_IMAGE_OK)
+      bitmap_->Init(kImageSize, kImageSize, ZOR_DEPTH_RGB, 0) != ZOR_IMAGE_OK)
     return SceneOutcome::kEndRun;
 
   if (!Render(settings, kEnginePreview, preview, item)) {

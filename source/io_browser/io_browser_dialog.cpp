@@ -12,10 +12,6 @@ namespace io_browser {
 
 namespace {
 
-// Layout flags of the dialog's groups and gadgets.
-constexpr int32_t kFit = 63;
-constexpr int32_t kFitWidth = 56;
-constexpr int32_t kGroupFlags = 0x10000;
 // A cell's text starts this far right of the header's left edge; widths add it
 // as margin.
 constexpr int32_t kTextMargin = 4;
@@ -203,34 +199,34 @@ IoBrowserDialog::~IoBrowserDialog() = default;
 
 bool IoBrowserDialog::BuildLayout() {
   SetTitle("IoHandler Test");
-  GroupBegin(0, kFit, 0, 1, String(), kGroupFlags);
+  GroupBegin(0, ZOR_LAYOUT_FILL, 0, 1, String(), ZOR_GROUP_PANES);
 
-  GroupBegin(0, kFit, 1, 0, String(), 0);
-  GroupBegin(0, kFitWidth, 0, 1, String(), 0);
+  GroupBegin(0, ZOR_LAYOUT_FILL, 1, 0, String(), 0);
+  GroupBegin(0, ZOR_LAYOUT_FIT, 0, 1, String(), 0);
   AddButton(kParentButton, 0, 0, 0, "..");
-  AddEditText(kLocationField, kFitWidth);
+  AddEditText(kLocationField, ZOR_LAYOUT_FIT);
   AddCheckbox(kHiddenCheckbox, 0, 0, 0, "Hidden");
   GroupEnd();
   BaseContainer treeSettings;
   treeSettings.SetBool(ZOR_GADGET_BORDER, true);
   treeSettings.SetBool(ZOR_TREEVIEW_HAS_HEADER, true);
-  treeView_ =
-      TreeViewCustomGui(AddCustomGadget(kTreeViewGadget, ZOR_GADGET_TREEVIEW, kFit, 0, 0, treeSettings));
+  treeView_ = TreeViewCustomGui(
+      AddCustomGadget(kTreeViewGadget, ZOR_GADGET_TREEVIEW, ZOR_LAYOUT_FILL, 0, 0, treeSettings));
   GroupEnd();
 
-  GroupBegin(0, kFit, 1, 0, String(), 0);
-  AddEditText(kPreviewUrlField, kFitWidth);
-  TabGroupBegin(kPreviewTabGroup, kFit, ZOR_TAB_GROUP_TABS);
-  GroupBegin(kPreviewTextPage, kFit, 1, 0, "Text", 0);
-  AddMultiLineEditText(kPreviewTextField, kFit, 0, 0, 0);
+  GroupBegin(0, ZOR_LAYOUT_FILL, 1, 0, String(), 0);
+  AddEditText(kPreviewUrlField, ZOR_LAYOUT_FIT);
+  TabGroupBegin(kPreviewTabGroup, ZOR_LAYOUT_FILL, ZOR_TAB_GROUP_TABS);
+  GroupBegin(kPreviewTextPage, ZOR_LAYOUT_FILL, 1, 0, "Text", 0);
+  AddMultiLineEditText(kPreviewTextField, ZOR_LAYOUT_FILL, 0, 0, 0);
   GroupEnd();
-  GroupBegin(kPreviewImagePage, kFit, 1, 0, "Image", 0);
+  GroupBegin(kPreviewImagePage, ZOR_LAYOUT_FILL, 1, 0, "Image", 0);
   BaseContainer imageSettings;
   imageSettings.SetInt32(ZOR_BITMAPBUTTON_SIZE, -1);
   imageSettings.SetBool(ZOR_BITMAPBUTTON_BUTTON, false);
   imageSettings.SetBool(ZOR_GADGET_BORDER, false);
   imageButton_ = BitmapButtonCustomGui(
-      AddCustomGadget(kPreviewImageButton, ZOR_GADGET_BITMAPBUTTON, kFit, 0, 0, imageSettings));
+      AddCustomGadget(kPreviewImageButton, ZOR_GADGET_BITMAPBUTTON, ZOR_LAYOUT_FILL, 0, 0, imageSettings));
   GroupEnd();
   GroupEnd();  // the tab group
   GroupEnd();  // the right group

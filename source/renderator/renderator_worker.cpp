@@ -38,7 +38,6 @@ constexpr PinnedSetting kWarmUpOnly[] = {
     {7011, PinKind::kBool, 1},
 };
 
-constexpr int32_t kImageDepth = 24;
 
 struct ScenePaths {
   Filename image;
@@ -132,7 +131,7 @@ PreviewThread::SceneOutcome PreviewThread::ProcessScene(RenderatorRunState& run,
   {
     BaseBitmap warmUpImage;
     if (!warmUpImage.IsValid() ||
-        warmUpImage.Init(kWarmUpSize, kWarmUpSize, kImageDepth, 0) != ZOR_IMAGE_OK) {
+        warmUpImage.Init(kWarmUpSize, kWarmUpSize, ZOR_DEPTH_RGB, 0) != ZOR_IMAGE_OK) {
       return SceneOutcome::kEndRun;
     }
     RenderDocument(document, warmUp, warmUpImage, ZOR_RENDER_FLAGS_FINAL, GetHandle());
@@ -141,7 +140,7 @@ PreviewThread::SceneOutcome PreviewThread::ProcessScene(RenderatorRunState& run,
   BaseBitmap image;
   const int32_t width = int32_t(real.GetFloat(ZOR_RENDER_SETTING_WIDTH));
   const int32_t height = int32_t(real.GetFloat(ZOR_RENDER_SETTING_HEIGHT));
-  if (!image.IsValid() || image.Init(width, height, kImageDepth, 0) != ZOR_IMAGE_OK)
+  if (!image.IsValid() || image.Init(width, height, ZOR_DEPTH_RGB, 0) != ZOR_IMAGE_OK)
     return SceneOutcome::kEndRun;
 
   const int64_t t0 = GeGetTimer();

@@ -11,6 +11,8 @@ extern "C" {
 enum { ZOR_IMAGE_OK = 1, ZOR_IMAGE_NOT_EXISTING = -1, ZOR_IMAGE_WRONG_FORMAT = -2, ZOR_IMAGE_NO_MEMORY = -3 };
 enum { ZOR_FILTER_TIFF = 1100 };
 enum { ZOR_COLOR_MODE_RGB = 4 };
+/* bits per pixel of an RGB bitmap, the one depth a bitmap is initialised with */
+enum { ZOR_DEPTH_RGB = 24 };
 
 /* Append only; never reorder. */
 typedef struct HostBitmapTable {

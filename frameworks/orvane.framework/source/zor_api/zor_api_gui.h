@@ -251,7 +251,10 @@ typedef struct HostGuiTable {
 enum {
   ZOR_LAYOUT_LEFT = 0x08,  /* left aligned, at its own width */
   ZOR_LAYOUT_FIT_H = 0x18, /* left aligned and stretched across the cell */
-  ZOR_LAYOUT_FIT = 0x38    /* stretched across and down the cell */
+  ZOR_LAYOUT_FIT = 0x38,   /* stretched across and down the cell */
+  ZOR_LAYOUT_FILL = 0x3F   /* stretched across and down, growing with the dialog */
 };
+/* group flags of a dialog's outermost group when it splits the dialog into panes */
+enum { ZOR_GROUP_PANES = 0x10000 };
 /* settings entry of a ZOR_GADGET_FILENAME gadget: true when it chooses a folder rather than a file */
 enum { ZOR_FILENAME_CHOOSES_FOLDER = 10000 };
