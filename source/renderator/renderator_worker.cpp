@@ -38,7 +38,6 @@ constexpr PinnedSetting kWarmUpOnly[] = {
     {7011, PinKind::kBool, 1},
 };
 
-
 struct ScenePaths {
   Filename image;
   Filename differenceImage;
