@@ -1,10 +1,7 @@
-// Bitmaps in memory and as TIFF files: rows and their bounds, and the save through a temporary file that
-// readers take as the image it was.
+// Bitmaps in memory and saved as TIFF files.
 #include <gtest/gtest.h>
 #include <tiffio.h>
 
-#include <cstdio>
-#include <cstdlib>
 #include <cstring>
 
 #include "scene_test_support.h"
@@ -52,9 +49,18 @@ TEST(BitmapTiff, SaveAndLoadRoundTripInStripsOfManyRows) {
   Filename file(dir.path() / "0001.tif");
   ASSERT_EQ(bitmaps()->save(bmp, file, ZOR_FILTER_TIFF, nullptr, 0), ZOR_IMAGE_OK);
   EXPECT_NE(bitmaps()->save(bmp, file, 1234, nullptr, 0), ZOR_IMAGE_OK);  // only TIFF
+  // libtiff reads the file as an 8-bit RGB image of two strips
   TIFF* tif = TIFFOpen((dir.path() / "0001.tif").c_str(), "r");
   ASSERT_NE(tif, nullptr);
-  EXPECT_EQ(TIFFNumberOfStrips(tif), 2u);
+  uint32_t width = 0, height = 0;
+  uint16_t bits = 0, samples = 0, photometric = 0;
+  TIFFGetField(tif, TIFFTAG_IMAGEWIDTH, &width);
+  TIFFGetField(tif, TIFFTAG_IMAGELENGTH, &height);
+  TIFFGetField(tif, TIFFTAG_BITSPERSAMPLE, &bits);
+  TIFFGetField(tif, TIFFTAG_SAMPLESPERPIXEL, &samples);
+  TIFFGetField(tif, TIFFTAG_PHOTOMETRIC, &photometric);
+  EXPECT_EQ(std::vector<uint32_t>({TIFFNumberOfStrips(tif), width, height, bits, samples, photometric}),
+            std::vector<uint32_t>({2, 1200, 1500, 8, 3, PHOTOMETRIC_RGB}));
   TIFFClose(tif);
 
   HostBitmap* loaded = bitmaps()->alloc();
@@ -65,20 +71,6 @@ TEST(BitmapTiff, SaveAndLoadRoundTripInStripsOfManyRows) {
   EXPECT_TRUE(loaded->pixels == bmp->pixels);
   EXPECT_EQ(test_support::NamesIn(dir.path()), std::vector<std::string>{"0001.tif"});
 
-  // ImageMagick reads the file as the same 8-bit RGB image
-  if (std::system("command -v identify > /dev/null 2>&1") == 0) {
-    std::string command =
-        "identify -format '%w %h %[channels] %z' '" + (dir.path() / "0001.tif").string() + "'";
-    FILE* pipe = popen(command.c_str(), "r");
-    ASSERT_NE(pipe, nullptr);
-    char line[256] = {};
-    ASSERT_NE(fgets(line, sizeof line, pipe), nullptr);
-    pclose(pipe);
-    EXPECT_EQ(std::string(line).substr(0, 12), "1200 1500 sr");
-    EXPECT_NE(std::string(line).find(" 8"), std::string::npos) << line;
-  } else {
-    GTEST_LOG_(INFO) << "identify not found, the file was not checked with ImageMagick";
-  }
   bitmaps()->free(loaded);
   bitmaps()->free(bmp);
 }

@@ -1,5 +1,4 @@
-// The header scan's token state machine on token streams written out by hand: what it hands on as
-// defines and enumerators, in which pass, and where it asks the tokenizer to skip a line.
+// The header scan's token state machine on token streams written out by hand.
 #include <gtest/gtest.h>
 
 #include <cctype>

@@ -1,9 +1,4 @@
-// The distribution builder in-process on zorhost's services: the symbol table (seeds, duplicate lookup,
-// substitution of the longest stored name first at its first occurrence); the symbol header step (which
-// headers are read in which order, what each define and enumerator becomes in "tarponsymbols.h", the
-// console lines, diagnostics and the output file's own failures); and the action around it (the old
-// compiled script goes first, a missing or failing script library stops the action before the symbol
-// header, the library's table is looked up once and used only as far as its declared size reaches).
+// The distribution builder in-process on zorhost's services: symbol table, symbol header, the action.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
@@ -15,6 +10,7 @@
 
 #include "app/host_table.h"
 #include "core/core_framework.h"
+#include "host_test_support.h"
 #include "makedistri/makedistri.h"
 #include "makedistri/symbol_table.h"
 #include "makedistri/tarponlib.h"
@@ -35,6 +31,12 @@ using testing::internal::CaptureStdout;
 using testing::internal::GetCapturedStderr;
 using testing::internal::GetCapturedStdout;
 using Lines = std::vector<std::string>;
+
+// the lines, each ended by a line feed but the last
+template <class... Line>
+std::string Joined(const char* first, Line... rest) {
+  return ((std::string(first) + ... + ("\n" + std::string(rest))));
+}
 
 Lines SplitLines(const std::string& text) {
   Lines lines;
@@ -206,30 +208,14 @@ TEST_F(DistributionSymbols, WhatEachDefineAndEnumeratorBecomes) {
   } kCases[] = {
       {"an empty tree still gives the frame", {}, {}, {"0 defines in files"}},
       {"define values",
-       {{"defines.h",
-         "#define HEX 0x10\n"
-         "#define A 5 // five\n"
-         "#define B A+1\n"
-         "#define AB 1\n"
-         "#define ABC 2\n"
-         "#define SUM ABC+AB\n"
-         "#define SHIFT (1 << 4) /* a comment ending in stars ***/\n"
-         "#define HALF 1.5\n"
-         "#define ZERO 0.0\n"
-         "#define DOT '.'\n"
-         "#define SIZE sizeof ( Int16 ) * 3\n"
-         "#define ALL 0xFFFFFFFF\n"
-         "#define FOUR ZOR_FOUR_BYTE('a', 'b', 'c', 'd')\n"
-         "#define CALL(x) ((x) + 1)\n"
-         "#define NOVALUE\n"
-         "#define A 6\n"
-         "#define DC 3\n"
-         "#define GE_LITTLE_ENDIAN 1\n"
-         "#define NOTINDEX -1\n"
-         "#define USES NOTINDEX*2\n"
-         "#define BAD UNKNOWN+1\n"
-         "#  define SPACED 1\n"
-         "#define LAST 7"}},
+       {{"defines.h", Joined("#define HEX 0x10", "#define A 5 // five", "#define B A+1", "#define AB 1",
+                             "#define ABC 2", "#define SUM ABC+AB",
+                             "#define SHIFT (1 << 4) /* a comment ending in stars ***/", "#define HALF 1.5",
+                             "#define ZERO 0.0", "#define DOT '.'", "#define SIZE sizeof ( Int16 ) * 3",
+                             "#define ALL 0xFFFFFFFF", "#define FOUR ZOR_FOUR_BYTE('a', 'b', 'c', 'd')",
+                             "#define CALL(x) ((x) + 1)", "#define NOVALUE", "#define A 6", "#define DC 3",
+                             "#define GE_LITTLE_ENDIAN 1", "#define NOTINDEX -1", "#define USES NOTINDEX*2",
+                             "#define BAD UNKNOWN+1", "#  define SPACED 1", "#define LAST 7")}},
        {"HEX=16,", "A=5,", "B=6,", "AB=1,", "ABC=2,", "SUM=3,", "SHIFT=16,", "ZERO=0,", "DOT=46,", "SIZE=6,",
         "ALL=-1,", "FOUR=1633837924,", "USES=-2,"},
        // NOTINDEX is counted but not written
@@ -310,7 +296,7 @@ TEST_F(DistributionSymbols, AnUnreadableHeaderIsReportedAndTheRunGoesOn) {
   const ParseRun run = Parse();
   EXPECT_TRUE(run.ok);
   EXPECT_EQ(Symbols(), (Lines{"A=1,"}));
-  EXPECT_NE(run.diagnostics.find("broken.h"), std::string::npos) << run.diagnostics;
+  EXPECT_TRUE(test_support::Contains(run.diagnostics, "broken.h"));
 }
 
 TEST_F(DistributionSymbols, MoreHeadersThanTheListHolds) {
@@ -321,8 +307,8 @@ TEST_F(DistributionSymbols, MoreHeadersThanTheListHolds) {
   EXPECT_TRUE(run.ok);
   EXPECT_EQ(Symbols().size(), size_t(MAX_FNLIST_ENTRIES));
   EXPECT_EQ(run.console.back(), "1000 defines in files");
-  EXPECT_NE(run.diagnostics.find("WARNING: ParseSymbols: fncount > MAX_FNLIST_ENTRIES ["), std::string::npos)
-      << run.diagnostics;
+  EXPECT_TRUE(
+      test_support::Contains(run.diagnostics, "WARNING: ParseSymbols: fncount > MAX_FNLIST_ENTRIES ["));
   // reported after both collections, each time with its stop
   size_t stops = 0;
   for (size_t at = run.diagnostics.find("CRITICAL: Stop"); at != std::string::npos;
@@ -344,8 +330,8 @@ TEST_F(DistributionSymbols, MoreSymbolsThanTheTableHolds) {
   EXPECT_EQ(symbols.back(), "S49997=49997,");
   EXPECT_EQ(run.console.back(), "49998 defines in files");
   // once after the full file's defines pass, once after the next file's (LATE is dropped too)
-  EXPECT_NE(run.diagnostics.find("WARNING: ParseSymbols: identcnt > MAX_IDENTIFIER_ENTRIES ["),
-            std::string::npos);
+  EXPECT_TRUE(
+      test_support::Contains(run.diagnostics, "WARNING: ParseSymbols: identcnt > MAX_IDENTIFIER_ENTRIES ["));
 }
 
 // A script library of the test's own, behind zorhost's other services.

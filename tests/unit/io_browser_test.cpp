@@ -54,15 +54,14 @@ TEST(IoBrowser, SizeDateAndZipCells) {
 }
 
 TEST(IoBrowser, HiddenAndDeletedEntriesAreListedOnlyWhenShown) {
-  for (const uint32_t attributes : {0u, static_cast<uint32_t>(nexal::kIoFolder | nexal::kIoReadOnly),
-                                    static_cast<uint32_t>(nexal::kIoRevision | nexal::kIoBundle)}) {
-    EXPECT_TRUE(io_browser::IsListed(attributes, false)) << attributes;
-    EXPECT_TRUE(io_browser::IsListed(attributes, true)) << attributes;
-  }
-  for (const uint32_t attributes :
-       {static_cast<uint32_t>(nexal::kIoHidden), static_cast<uint32_t>(nexal::kIoDeleted),
-        static_cast<uint32_t>(nexal::kIoFolder | nexal::kIoHidden)}) {
-    EXPECT_FALSE(io_browser::IsListed(attributes, false)) << attributes;
+  using namespace nexal;
+  for (const auto& [attributes, hidden] : {std::pair<uint32_t, bool>{0, false},
+                                           {kIoFolder | kIoReadOnly, false},
+                                           {kIoRevision | kIoBundle, false},
+                                           {kIoHidden, true},
+                                           {kIoDeleted, true},
+                                           {kIoFolder | kIoHidden, true}}) {
+    EXPECT_EQ(io_browser::IsListed(attributes, false), !hidden) << attributes;
     EXPECT_TRUE(io_browser::IsListed(attributes, true)) << attributes;
   }
 }

@@ -1,6 +1,4 @@
-// The GUI script compiler: compiled programs are run by a small stack machine written here from the
-// format's description, so a wrong jump, slot or operator shows as a wrong result; errors must name
-// file, line and column and leave no output.
+// The GUI script compiler; compiled programs run on a small stack machine written here from the format.
 #include "scripts/script_compiler.h"
 
 #include <gtest/gtest.h>
@@ -99,87 +97,45 @@ class Machine {
         const int32_t l = pop();
         const uint32_t ul = static_cast<uint32_t>(l), ur = static_cast<uint32_t>(r);
         // in the order of the opcodes, kAdd to kGe
-        const int32_t results[] = {static_cast<int32_t>(ul + ur),
-                                   static_cast<int32_t>(ul - ur),
-                                   static_cast<int32_t>(ul * ur),
-                                   r ? l / r : 0,
-                                   r ? l % r : 0,
-                                   static_cast<int32_t>(ul << (r & 31)),
-                                   l >> (r & 31),
-                                   l & r,
-                                   l | r,
-                                   l ^ r,
-                                   l == r,
-                                   l != r,
-                                   l<r, l <= r, l>
-                                       r,
-                                   l >= r};
+        const int32_t results[] = {int32_t(ul + ur), int32_t(ul - ur), int32_t(ul * ur),
+                                   (r ? l / r : 0),  (r ? l % r : 0),  int32_t(ul << (r & 31)),
+                                   (l >> (r & 31)),  (l & r),          (l | r),
+                                   (l ^ r),          (l == r),         (l != r),
+                                   (l < r),          (l <= r),         (l > r),
+                                   (l >= r)};
         stack.push_back(results[op - kAdd]);
         continue;
       }
-      switch (op) {
-        case kPushInt:
-          stack.push_back(static_cast<int32_t>(code.u32()));
-          break;
-        case kPushString:
-          stack.push_back(static_cast<int32_t>(strings_.at(code.u32()).size()));
-          break;
-        case kLoadLocal:
-          stack.push_back(locals.at(code.u16()));
-          break;
-        case kStoreLocal:
-          locals.at(code.u16()) = stack.back();
-          break;
-        case kLoadGlobal:
-          stack.push_back(globals_.at(code.u16()));
-          break;
-        case kStoreGlobal:
-          globals_.at(code.u16()) = stack.back();
-          break;
-        case kCall: {
-          const uint16_t fn = code.u16();
-          const uint8_t argc = code.u8();
-          std::vector<int32_t> a(stack.end() - argc, stack.end());
-          stack.resize(stack.size() - argc);
-          stack.push_back(run_function(fn, a));
-          break;
-        }
-        case kCallNative: {
-          const uint16_t fn = code.u16();
-          const uint8_t argc = code.u8();
-          std::string entry = natives_.at(fn);
-          for (auto it = stack.end() - argc; it != stack.end(); ++it) entry += " " + std::to_string(*it);
-          native_log.push_back(entry);
-          stack.resize(stack.size() - argc);
-          stack.push_back(0);
-          break;
-        }
-        case kReturn:
-          return pop();
-        case kPop:
-          pop();
-          break;
-        case kJump:
-          code.pos = code.u32();
-          break;
-        case kJumpIfFalse: {
-          const uint32_t target = code.u32();
-          if (pop() == 0) code.pos = target;
-          break;
-        }
-        case kNeg:
-          stack.back() = static_cast<int32_t>(0u - static_cast<uint32_t>(stack.back()));
-          break;
-        case kNot:
-          stack.back() = !stack.back();
-          break;
-        case kBitNot:
-          stack.back() = ~stack.back();
-          break;
-        default:
-          ADD_FAILURE() << "unknown opcode " << int(op);
-          return 0;
+      if ((op < kPushInt || op > kJumpIfFalse) && (op < kNeg || op > kBitNot)) {
+        ADD_FAILURE() << "unknown opcode " << int(op);
+        return 0;
       }
+      if (op == kPushInt) stack.push_back(static_cast<int32_t>(code.u32()));
+      if (op == kPushString) stack.push_back(static_cast<int32_t>(strings_.at(code.u32()).size()));
+      if (op == kLoadLocal) stack.push_back(locals.at(code.u16()));
+      if (op == kStoreLocal) locals.at(code.u16()) = stack.back();
+      if (op == kLoadGlobal) stack.push_back(globals_.at(code.u16()));
+      if (op == kStoreGlobal) globals_.at(code.u16()) = stack.back();
+      if (op == kCall || op == kCallNative) {
+        const uint16_t fn = code.u16();
+        const uint8_t argc = code.u8();
+        const std::vector<int32_t> a(stack.end() - argc, stack.end());
+        stack.resize(stack.size() - argc);
+        std::string entry = op == kCallNative ? natives_.at(fn) : "";
+        for (const int32_t v : a) entry += " " + std::to_string(v);
+        if (op == kCallNative) native_log.push_back(entry);
+        stack.push_back(op == kCall ? run_function(fn, a) : 0);
+      }
+      if (op == kReturn) return pop();
+      if (op == kPop) pop();
+      if (op == kJump) code.pos = code.u32();
+      if (op == kJumpIfFalse) {
+        const uint32_t target = code.u32();
+        if (pop() == 0) code.pos = target;
+      }
+      if (op == kNeg) stack.back() = static_cast<int32_t>(0u - static_cast<uint32_t>(stack.back()));
+      if (op == kNot) stack.back() = !stack.back();
+      if (op == kBitNot) stack.back() = ~stack.back();
     }
     ADD_FAILURE() << "no return";
     return 0;
@@ -256,14 +212,12 @@ TEST(ScriptCompiler, CompiledProgramsComputeWhatTheSourceSays) {
   Machine m(bytes);
   EXPECT_EQ(m.call("fib", {10}), 55);
   EXPECT_EQ(m.call("sum_to", {100}), 5050);
-  EXPECT_EQ(m.call("logic", {0, 5}), 100 + 1);
-  EXPECT_EQ(m.call("logic", {3, 5}), 10 + 100);
-  EXPECT_EQ(m.call("logic", {0, 0}), 1);
+  EXPECT_EQ((std::vector{m.call("logic", {0, 5}), m.call("logic", {3, 5}), m.call("logic", {0, 0})}),
+            (std::vector{100 + 1, 10 + 100, 1}));
   EXPECT_EQ(m.call("precedence"), ((1 + 2 * 3) << 1) | ((1 & 3) ^ 4));
-  EXPECT_EQ(m.call("branches", {9}), 2);
-  EXPECT_EQ(m.call("branches", {3}), 1);
-  EXPECT_EQ(m.call("branches", {0}), 0);
-  EXPECT_EQ(m.call("branches", {-4}), -1);
+  EXPECT_EQ((std::vector{m.call("branches", {9}), m.call("branches", {3}), m.call("branches", {0}),
+                         m.call("branches", {-4})}),
+            (std::vector{2, 1, 0, -1}));
   EXPECT_EQ(m.call("uses_symbols"), 1003 + 20 + ('a' * 256 + 'b') + 5);
   EXPECT_EQ(m.native_log, (std::vector<std::string>{"add_button 1 2", "add_button 2 6"}));
   EXPECT_EQ(m.call("shadow", {4}), 9);
@@ -274,16 +228,15 @@ TEST(ScriptCompiler, CompiledProgramsComputeWhatTheSourceSays) {
   EXPECT_EQ(read_bytes(folder.path() / "again.bin"), bytes);
 }
 
-struct BadCase {
-  const char* source;
-  const char* where;  // line:column
-  const char* words;  // part of the message
-};
-
 TEST(ScriptCompiler, ErrorsNameFileLineAndColumnAndWriteNothing) {
   test_support::ScratchFolder folder;
   folder.write("symbols.h", kSymbols);
-  const BadCase cases[] = {
+  const std::string deep = "function f() { return " + std::string(268, '(') + "1";
+  const struct {
+    const char* source;
+    const char* where;  // line:column
+    const char* words;  // part of the message
+  } cases[] = {
       {"function f() {\n  return 1 +;\n}\n", "2:13", "expected an expression but found ';'"},
       {"function f() { return x; }", "1:23", "no variable or constant named 'x'"},
       {"function f() {\n  g(1);\n}\nfunction g(a, b) {}\n", "2:3", "'g' takes 2 argument(s), not 1"},
@@ -299,12 +252,9 @@ TEST(ScriptCompiler, ErrorsNameFileLineAndColumnAndWriteNothing) {
       {"function f() {} function f() {}", "1:26", "defined twice"},
       {"if (1) {}", "1:1", "expected include, native, var or function"},
       {"function f() { return $; }", "1:23", "unexpected character '$'"},
-      {"function f() { return ((((((((((((((((((((((((((((((((((((((((((((((((((((((((((((((((((((((((((("
-       "(((((((((((((((((((((((((((((((((((((((((((((((((((((((((((((((((((((((((((((((((((((((((((((((("
-       "(((((((((((((((((((((((((((((((((((((((((((((((((((((((((((((((((((((((((((((((((((((((((((((((((1",
-       "1:278", "nested too deeply"},
+      {deep.c_str(), "1:278", "nested too deeply"},
   };
-  for (const BadCase& c : cases) {
+  for (const auto& c : cases) {
     const auto source = folder.write("bad.tpn", c.source);
     const auto output = folder.path() / "bad.tpb";
     std::string errors;

@@ -1,6 +1,4 @@
-// The script string commands against zorhost's own services, with the script collections and the user
-// (folder choice, message boxes) played by the test: what the files hold after an export, what an
-// import assigns, reports and saves.
+// The script string commands on zorhost's services, with scripts and user played by the test.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -174,23 +172,15 @@ TEST_F(ScriptStrings, ExportWritesOneFilePerLanguageInOrderOfFirstAppearance) {
   ExportCmd command;
   ASSERT_TRUE(command.Execute(nullptr));
   EXPECT_TRUE(user_.messages.empty());
-  const std::string us = test_support::FileBytes(scratch_.path() / "script_US.TXT");
-  EXPECT_EQ(us,
-            "Name:\"Align\" \"Align\"\n"
-            "Help:\"Align\" \"Aligns objects\"\n"
-            "Name:\"Bake\" \"Bake\"\n"
-            "Name:\"Align\" \"Align app\"\n");
   // German: the first script's own name, its help from US; the others fall back to their US texts
-  EXPECT_EQ(test_support::FileBytes(scratch_.path() / "script_DE.TXT"),
-            "Name:\"Align\" \"Ausrichten\"\n"
-            "Help:\"Align\" \"Aligns objects\"\n"
-            "Name:\"Bake\" \"Bake\"\n"
-            "Name:\"Align\" \"Align app\"\n");
-  EXPECT_EQ(test_support::FileBytes(scratch_.path() / "script_FR.TXT"),
-            "Name:\"Align\" \"Align\"\n"
-            "Help:\"Align\" \"Aligns objects\"\n"
-            "Name:\"Bake\" \"Cuire\"\n"
-            "Name:\"Align\" \"Align app\"\n");
+  const auto file = [](const char* align, const char* bake) {
+    return "Name:\"Align\" \"" + std::string(align) +
+           "\"\nHelp:\"Align\" \"Aligns objects\"\nName:\"Bake\" \"" + bake +
+           "\"\nName:\"Align\" \"Align app\"\n";
+  };
+  EXPECT_EQ(test_support::FileBytes(scratch_.path() / "script_US.TXT"), file("Align", "Bake"));
+  EXPECT_EQ(test_support::FileBytes(scratch_.path() / "script_DE.TXT"), file("Ausrichten", "Bake"));
+  EXPECT_EQ(test_support::FileBytes(scratch_.path() / "script_FR.TXT"), file("Align", "Cuire"));
   EXPECT_EQ(std::distance(fs::directory_iterator(scratch_.path()), fs::directory_iterator()), 3);
 
   // a script without US texts and without texts in a language gets an empty name there
@@ -372,19 +362,16 @@ TEST_F(ScriptStrings, FileNamesAndFolders) {
   // the name's letters are compared without case, the language code is taken as written; 0: no such name
   const std::pair<const char*, int32_t> kNames[] = {{"script_US.txt", localize::kUsLanguageId},
                                                     {"SCRIPT_us.Txt", localize::LanguageId('u', 's')},
-                                                    {"script_D\xC3\xA9.txt", 0x10000 + 0x44E9},
-                                                    {"script_USA.txt", 0},
-                                                    {"script_U.txt", 0},
-                                                    {"script_US.txt2", 0},
-                                                    {"scrypt_US.txt", 0},
-                                                    {"script_US_txt", 0},
-                                                    {"script_\xE2\x82\xAC"
-                                                     "A.txt",
-                                                     0}};
+                                                    {"script_D\xC3\xA9.txt", 0x10000 + 0x44E9}};
   for (const auto& [name, expected] : kNames) {
     int32_t id = 0;
-    EXPECT_EQ(localize::IsScriptStringFileName(Filename(name), id), expected != 0) << name;
-    EXPECT_EQ(expected != 0 ? id : 0, expected) << name;
+    EXPECT_TRUE(localize::IsScriptStringFileName(Filename(name), id)) << name;
+    EXPECT_EQ(id, expected) << name;
+  }
+  for (const char* name : {"script_USA.txt", "script_U.txt", "script_US.txt2", "scrypt_US.txt",
+                           "script_US_txt", "script_\xE2\x82\xAC\x41.txt"}) {
+    int32_t id = 0;
+    EXPECT_FALSE(localize::IsScriptStringFileName(Filename(name), id)) << name;
   }
   EXPECT_TRUE(localize::ScriptFolder(1).GetString().ToUtf8().ends_with("resource/modules/zorplugin/scripts"));
   EXPECT_EQ(localize::ScriptFolder(0).GetString().ToUtf8(), g_library + "3/scripts");

@@ -1,6 +1,4 @@
-// Loading TIFF files of the forms other programs write: the pixels must be those of libtiff's own
-// whole-image RGBA reader, whichever way the file is laid out, and a damaged or unsupported file must
-// fail without touching the bitmap.
+// Loading TIFFs of every layout gives the pixels of libtiff's whole-image reader; bad files fail cleanly.
 #include <gtest/gtest.h>
 #include <tiffio.h>
 
@@ -76,8 +74,7 @@ TEST(TiffRead, EveryFormGivesThePixelsOfTheWholeImageReader) {
       {"palette, 8-bit entries", {.photometric = kPalette, .samples = 1, .rows_per_strip = 1}, false},
       {"palette, 16 colours", {.photometric = kPalette, .samples = 1, .bits = 4, .rows_per_strip = 2}},
   };
-  const uint32_t w = 37;
-  const uint32_t h = 23;
+  const uint32_t w = 37, h = 23;
   HostBitmap* bmp = bitmaps()->alloc();
   for (const auto& form : forms) {
     SCOPED_TRACE(form.name);
@@ -113,8 +110,7 @@ TEST(TiffRead, DamagedAndUnsupportedFilesFailAndLeaveTheBitmapAlone) {
   };
   ASSERT_TRUE(test_support::WriteTiff(bad.back().file, {.bits = 16}, 2, 2, [](auto&) {}));
   // rgb and grey are decoded into the rows directly, rgba through the conversion
-  const uint32_t w = 300;
-  const uint32_t h = 200;
+  const uint32_t w = 300, h = 200;
   for (auto [photometric, samples] : {std::pair<uint16_t, uint16_t>{PHOTOMETRIC_RGB, 3},
                                       {PHOTOMETRIC_MINISBLACK, 1},
                                       {PHOTOMETRIC_RGB, 4}}) {

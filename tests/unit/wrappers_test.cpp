@@ -1,5 +1,4 @@
-// The plug-in layer's wrappers over host objects: ownership, copies and the guard against missing
-// host operations. Text, path and container behaviour is checked against zorhost's families.
+// The plug-in layer's wrappers over host objects: ownership, copies, missing host operations.
 #include <gtest/gtest.h>
 
 #include <cstdio>
