@@ -18,6 +18,7 @@
 namespace {
 
 using test_support::Contains;
+using test_support::StdoutOf;
 
 std::vector<std::string> g_pieces;  // plug-in path: what the host's debug output received
 std::string g_coreOutput;           // core path: what the system interface's output received
@@ -165,9 +166,8 @@ TEST_F(Diagnostics, CorePathLineFormatsWithAndWithoutDebugger) {
 
 TEST_F(Diagnostics, CorePathMaskAndFallbackToStandardOutput) {
   // Unresolved: standard output, no host mask asked.
-  testing::internal::CaptureStdout();
-  nexal::CoreOutputLine(nexal::OUTPUT_CRITICALSTOP, "early", 3, "dir/boot.cpp");
-  EXPECT_EQ(testing::internal::GetCapturedStdout(), "CRITICAL: early [boot.cpp(3)]\n");
+  EXPECT_EQ(StdoutOf([] { nexal::CoreOutputLine(nexal::OUTPUT_CRITICALSTOP, "early", 3, "dir/boot.cpp"); }),
+            "CRITICAL: early [boot.cpp(3)]\n");
   EXPECT_EQ(g_maskQueries, 0);
 
   // The host's mask is asked while bit 29 is set; once it answers without it, never again.
@@ -260,24 +260,18 @@ TEST_F(Diagnostics, CallsThroughUnresolvedReferencesFailCleanly) {
   const NexalInitializer* previous = nexal::ModuleRecord().initializer;
 
   nexal::ModuleRecord().initializer = nullptr;
-  testing::internal::CaptureStdout();
-  EXPECT_EQ(nexal::ResolveForCall(url), nullptr);
-  std::string printed = testing::internal::GetCapturedStdout();
+  std::string printed = StdoutOf([&] { EXPECT_EQ(nexal::ResolveForCall(url), nullptr); });
   EXPECT_TRUE(Contains(printed, "CRITICAL: Assertion failed: g_frameworksModule.GetInitializer() ["));
   EXPECT_TRUE(
       Contains(printed, "CRITICAL: Method invocation of unresolvable interface nexal.UrlInterface#1\n"));
   EXPECT_TRUE(Contains(printed, "CRITICAL: Stop ["));
   // With no system interface a core allocation fails instead of crashing.
-  testing::internal::CaptureStdout();
-  EXPECT_EQ(NEXAL_ALLOC(16), nullptr);
-  EXPECT_NE(testing::internal::GetCapturedStdout().find("unresolvable interface nexal.System#1"),
-            std::string::npos);
+  EXPECT_TRUE(Contains(StdoutOf([] { EXPECT_EQ(NEXAL_ALLOC(16), nullptr); }),
+                       "unresolvable interface nexal.System#1"));
 
   const NexalInitializer refusing{[](NexalReference*) { return ++resolve_calls, 0; }};
   nexal::ModuleRecord().initializer = &refusing;
-  testing::internal::CaptureStdout();
-  EXPECT_EQ(nexal::ResolveForCall(url), nullptr);
-  printed = testing::internal::GetCapturedStdout();
+  printed = StdoutOf([&] { EXPECT_EQ(nexal::ResolveForCall(url), nullptr); });
   EXPECT_EQ(printed.find("Assertion failed"), std::string::npos);
   EXPECT_TRUE(Contains(printed, "unresolvable interface nexal.UrlInterface#1"));
   EXPECT_EQ(resolve_calls, 1);
@@ -289,9 +283,7 @@ TEST_F(Diagnostics, CallsThroughUnresolvedReferencesFailCleanly) {
   }};
   nexal::ModuleRecord().initializer = &resolving;
   NexalReference& system = nexal::Reference(nexal::Ref::System);
-  testing::internal::CaptureStdout();
-  EXPECT_NE(nexal::ResolveForCall(system), nullptr);
-  EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
+  EXPECT_EQ(StdoutOf([&] { EXPECT_NE(nexal::ResolveForCall(system), nullptr); }), "");
   EXPECT_EQ(resolve_calls, 2);
 
   nexal::ModuleRecord().initializer = previous;

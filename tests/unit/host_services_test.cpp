@@ -508,16 +508,13 @@ TEST(HostCore, ReferencesResolveAndConfigurationTakesSetValues) {
 }
 
 TEST(HostOptions, CommandLineForms) {
-  const auto parse = [](std::vector<std::string> arguments, HostOptions& out) {
-    return parse_command_line(arguments, out);
-  };
   HostOptions o;
   const std::string line =
       "--prefs /p --startup=/s -renderator --module a.zdl64 --module=b.zdl64 --headless --set g_x=true "
       "--set=g_y=a=b --drive d=/data --command Renderator --command=1001198 --host-version=15999 "
       "--check-leaks --allow-faults --ui u.json --transcript=t.jsonl scenes -- --not-an-option";
   std::istringstream split(line);
-  auto result = parse({std::istream_iterator<std::string>(split), {}}, o);
+  auto result = parse_command_line({std::istream_iterator<std::string>(split), {}}, o);
   ASSERT_EQ(result.status, ParsedCommandLine::Status::Run) << result.error;
   EXPECT_EQ(o.prefs_dir, "/p");
   EXPECT_EQ(o.startup_dir, "/s");
@@ -528,18 +525,19 @@ TEST(HostOptions, CommandLineForms) {
   EXPECT_EQ(o.commands, (std::vector<std::string>{"Renderator", "1001198"}));
   EXPECT_EQ(o.host_version, 15999);
   HostOptions widest;
-  EXPECT_EQ(parse({"--host-version", "99999999"}, widest).status, ParsedCommandLine::Status::Run);
+  EXPECT_EQ(parse_command_line({"--host-version", "99999999"}, widest).status,
+            ParsedCommandLine::Status::Run);
   EXPECT_EQ(widest.host_version, 99999999);
   EXPECT_EQ(o.ui_script, "u.json");
   EXPECT_EQ(o.transcript, "t.jsonl");
   EXPECT_EQ(o.module_arguments, (std::vector<std::string>{"-renderator", "scenes", "--not-an-option"}));
 
   HostOptions help;
-  EXPECT_EQ(parse({"x", "--help"}, help).status, ParsedCommandLine::Status::Help);
-  EXPECT_EQ(parse({"-h"}, help).status, ParsedCommandLine::Status::Help);
-  EXPECT_EQ(parse({"--version"}, help).status, ParsedCommandLine::Status::Version);
+  EXPECT_EQ(parse_command_line({"x", "--help"}, help).status, ParsedCommandLine::Status::Help);
+  EXPECT_EQ(parse_command_line({"-h"}, help).status, ParsedCommandLine::Status::Help);
+  EXPECT_EQ(parse_command_line({"--version"}, help).status, ParsedCommandLine::Status::Version);
   HostOptions forModules;  // after "--" even -h is a module's
-  EXPECT_EQ(parse({"--", "-h"}, forModules).status, ParsedCommandLine::Status::Run);
+  EXPECT_EQ(parse_command_line({"--", "-h"}, forModules).status, ParsedCommandLine::Status::Run);
   EXPECT_EQ(forModules.module_arguments, (std::vector<std::string>{"-h"}));
 
   const std::pair<std::vector<std::string>, const char*> errors[] = {
@@ -557,7 +555,7 @@ TEST(HostOptions, CommandLineForms) {
   };
   for (const auto& [arguments, option] : errors) {
     HostOptions out;
-    result = parse(arguments, out);
+    result = parse_command_line(arguments, out);
     EXPECT_EQ(result.status, ParsedCommandLine::Status::UsageError) << arguments[0];
     EXPECT_TRUE(Contains(result.error, option));
     EXPECT_EQ(result.error.find('\n'), std::string::npos);

@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
-#include <fstream>
+#include <array>
 #include <map>
 #include <string>
 
@@ -279,24 +279,18 @@ TEST_F(CoreIo, StreamsTellLengthAndAvailableAndFailShortReadsExactly) {
 
 TEST_F(CoreIo, ExifOfCameraFiles) {
   const fs::path data = fs::path(RELKIT_SOURCE_DIR) / "tests/data/exif";
-  struct Expected {
-    const char* file;
-    const char* make;
-    const char* model;
-    const char* original;
-  };
-  for (const Expected& camera :
-       {Expected{"Canon_40D.jpg", "Canon", "Canon EOS 40D", "2008:05:30 15:56:01"},
-        Expected{"Nikon_D70.jpg", "NIKON CORPORATION", "NIKON D70", "2008:03:15 09:52:01"}}) {
+  const std::array<const char*, 4> cameras[] = {
+      {"Canon_40D.jpg", "Canon", "Canon EOS 40D", "2008:05:30 15:56:01"},
+      {"Nikon_D70.jpg", "NIKON CORPORATION", "NIKON D70", "2008:03:15 09:52:01"}};
+  for (const auto& [file, make, model, original] : cameras) {
     nexal::ExifReader reader;
-    ASSERT_FALSE(nexal::ExifReader::Open(Url::FromPath((data / camera.file).string()), &reader))
-        << camera.file;
+    ASSERT_FALSE(nexal::ExifReader::Open(Url::FromPath((data / file).string()), &reader)) << file;
     nexal::DataDictionary metadata;
-    ASSERT_FALSE(reader.GetMetadata(&metadata)) << camera.file;
-    EXPECT_EQ(metadata.Find("Image Make"), camera.make);
-    EXPECT_EQ(metadata.Find("Image Model"), camera.model);
-    EXPECT_EQ(metadata.Find("EXIF DateTimeOriginal"), camera.original);
-    EXPECT_TRUE(Contains(metadata.ToText(), std::string("Image Model: ") + camera.model + "\n"));
+    ASSERT_FALSE(reader.GetMetadata(&metadata)) << file;
+    EXPECT_EQ(metadata.Find("Image Make"), make);
+    EXPECT_EQ(metadata.Find("Image Model"), model);
+    EXPECT_EQ(metadata.Find("EXIF DateTimeOriginal"), original);
+    EXPECT_TRUE(Contains(metadata.ToText(), std::string("Image Model: ") + model + "\n"));
   }
   // a file without Exif opens, and its metadata says there is none; one that is not there does not open
   const fs::path plain = scratch_.write("plain.jpg", "\xFF\xD8\xFF\xDB not really");

@@ -81,11 +81,10 @@ TEST(SceneLoader, EveryWayASceneIsWrongIsOneLineNamingThePlace) {
       {scene_test::scene_text("0", "", R"([ { "flags": 0 } ])"), "videoPosts[0].type: is missing"},
       {R"({ "zor": 2 })", "zor is 2: unsupported scene format version"},
       {"[1, 2]", "a scene file holds one JSON object"},
-  };
-  // A number out of range for its field is named by its path and shown as the file writes it,
-  // whether the JSON syntax, the container form or the field's own range rejects it.
-  // beyond a double: the parser stops at the number, with its position
-  {scene_test::scene_with(R"("fps": 1e400)"), "fps is 1e400: the number is out of range"},
+      // A number out of range for its field is named by its path and shown as the file writes it,
+      // whether the JSON syntax, the container form or the field's own range rejects it.
+      // beyond a double: the parser stops at the number, with its position
+      {scene_test::scene_with(R"("fps": 1e400)"), "fps is 1e400: the number is out of range"},
       {scene_test::scene_with(R"("background": [0, -1E+400, 0])"),
        "background[1] is -1E+400: the number is out of range"},
       {scene_test::scene_text("0", "", "[]", "48.0, \"5009\": 32.0, \"12\": { \"3\": [1, 2.5e999] }"),
@@ -119,19 +118,19 @@ TEST(SceneLoader, EveryWayASceneIsWrongIsOneLineNamingThePlace) {
        "materials.red.color[1] is -0.10: colour components must not be negative"},
       {scene_test::scene_with(R"("camera": { "position": [0, 2, -6], "target": [0, 0, 0], "fov": 180.0 })"),
        "camera.fov is 180.0: must be between 0 and 180 degrees"},
-};
-for (const Case& c : cases) EXPECT_TRUE(Contains(load_failure(dir, c.text), c.expected));
-// the parser's position is kept: the number sits on line 3
-EXPECT_TRUE(Contains(load_failure(dir, "{\n  \"zor\": 1,\n  \"fps\": 1e400\n}"), "line 3, column"));
+  };
+  for (const Case& c : cases) EXPECT_TRUE(Contains(load_failure(dir, c.text), c.expected));
+  // the parser's position is kept: the number sits on line 3
+  EXPECT_TRUE(Contains(load_failure(dir, "{\n  \"zor\": 1,\n  \"fps\": 1e400\n}"), "line 3, column"));
 
-// whole numbers in float form and film grain strengths written as integers are accepted
-auto doc = scene_test::load(dir.write(
-    "fine.zor", scene_test::scene_text("1023342.0", "",
-                                       R"([ { "type": 1023342, "settings": { "3100": 8e0, "4000": 2 } },
+  // whole numbers in float form and film grain strengths written as integers are accepted
+  auto doc = scene_test::load(dir.write(
+      "fine.zor", scene_test::scene_text("1023342.0", "",
+                                         R"([ { "type": 1023342, "settings": { "3100": 8e0, "4000": 2 } },
                                               { "type": 1001015, "settings": { "1000": 1 } } ])")));
-ASSERT_NE(doc, nullptr);
-EXPECT_EQ(zorhost::documents_table()->get_parameter_int(&doc->render_data, 5300, 0), 1023342);
-EXPECT_EQ(std::get<double>(doc->render_data.video_posts[1]->settings.values.at(1000)), 1.0);
+  ASSERT_NE(doc, nullptr);
+  EXPECT_EQ(zorhost::documents_table()->get_parameter_int(&doc->render_data, 5300, 0), 1023342);
+  EXPECT_EQ(std::get<double>(doc->render_data.video_posts[1]->settings.values.at(1000)), 1.0);
 }
 
 TEST(SceneLoader, ContainerValuesKeepTheirTypeByForm) {
