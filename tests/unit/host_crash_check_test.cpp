@@ -23,22 +23,11 @@
 
 namespace {
 
-using test_support::Containers;
-using test_support::Contains;
-
-using scene_test::ScratchFolder;
-using test_support::StderrOf;
+using namespace test_support;
 
 // --allow-faults for the scope of a test.
-class AllowFaults {
- public:
-  explicit AllowFaults(bool allow) : previous_(zorhost::options().allow_faults) {
-    zorhost::options().allow_faults = allow;
-  }
-  ~AllowFaults() { zorhost::options().allow_faults = previous_; }
-
- private:
-  bool previous_;
+struct AllowFaults : Scoped<bool> {
+  explicit AllowFaults(bool allow) : Scoped(zorhost::options().allow_faults, allow) {}
 };
 
 std::string with_faults(const std::string& faults) {

@@ -23,11 +23,7 @@
 
 namespace fs = std::filesystem;
 using namespace zorhost;
-using test_support::Contains;
-using test_support::Files;
-using test_support::HostName;
-using test_support::NamesIn;
-using test_support::ReadFile;
+using namespace test_support;
 
 namespace {
 
@@ -220,13 +216,11 @@ TEST_F(HostFileSafety, FoldersSayWhyTheyFail) {
   EXPECT_EQ(links, 1);
 
   // stored settings in a prefs folder that cannot hold them name the folder and the cause
-  const fs::path saved_prefs = options().prefs_dir;
-  options().prefs_dir = root_ / "file" / "prefs";
+  Scoped<fs::path> prefs(options().prefs_dir, root_ / "file" / "prefs");
   std::string error;
   EXPECT_FALSE(write_file_atomically(options().prefs_dir / "settings" / "1.json", "{}", &error));
   EXPECT_TRUE(Contains(error, "cannot create folder " + (root_ / "file" / "prefs" / "settings").string()));
   EXPECT_TRUE(Contains(error, "Not a directory"));
-  options().prefs_dir = saved_prefs;
 }
 
 // Permissions are not enforced for root, so these cases only run for other users.

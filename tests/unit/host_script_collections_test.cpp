@@ -18,36 +18,20 @@
 #include "strings/string_impl.h"
 
 namespace fs = std::filesystem;
-using test_support::HostName;
-using test_support::ScratchFolder;
-using test_support::StderrOf;
+using namespace test_support;
 
 namespace {
-
-using test_support::Containers;
-using test_support::Contains;
-using test_support::Files;
 
 const HostScriptTable& Scripts() {
   return *zorhost::scripts_table();
 }
 
 // The host's folders pointed into a scratch folder for one test.
-class ScriptFolders {
- public:
+struct ScriptFolders {
   explicit ScriptFolders(const fs::path& root)
-      : saved_prefs_(zorhost::options().prefs_dir), saved_startup_(zorhost::options().startup_dir) {
-    zorhost::options().prefs_dir = root / "prefs";
-    zorhost::options().startup_dir = root / "startup";
-  }
-  ~ScriptFolders() {
-    zorhost::options().prefs_dir = saved_prefs_;
-    zorhost::options().startup_dir = saved_startup_;
-  }
-
- private:
-  fs::path saved_prefs_;
-  fs::path saved_startup_;
+      : prefs(zorhost::options().prefs_dir, root / "prefs"),
+        startup(zorhost::options().startup_dir, root / "startup") {}
+  Scoped<fs::path> prefs, startup;
 };
 
 std::string identifier(const HostScriptItem* item) {
@@ -246,8 +230,9 @@ TEST(HostFiles, NamesCompareWithoutCaseOfAsciiLettersAndScriptFoldersHaveIds) {
 
   // a file written on drive C: lands in the prefs folder's drive_c, which is made for it like a
   // drive that is always there; reading does not make it
-  const auto saved_drives = zorhost::options().drives;
-  zorhost::options().drives.erase('C');
+  auto drives = zorhost::options().drives;
+  drives.erase('C');
+  Scoped saved_drives(zorhost::options().drives, drives);
   HostName strings("C:\\strings.txt");
   HostFile* file = Files().file_alloc();
   EXPECT_FALSE(Files().file_open(file, strings, ZOR_FILE_READ, 0, 0, 0, 0));
@@ -256,6 +241,5 @@ TEST(HostFiles, NamesCompareWithoutCaseOfAsciiLettersAndScriptFoldersHaveIds) {
   EXPECT_TRUE(Files().file_write(file, "x\n", 2));
   EXPECT_TRUE(Files().file_close(file));
   Files().file_free(file);
-  zorhost::options().drives = saved_drives;
   EXPECT_TRUE(fs::is_regular_file(root.path() / "prefs" / "drive_c" / "strings.txt"));
 }

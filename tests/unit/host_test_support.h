@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "app/host_table.h"
@@ -63,6 +64,20 @@ inline const HostFileTable& Files() {
 inline const HostContainerTable& Containers() {
   return *zorhost::containers_table();
 }
+
+// Sets a variable for the length of a scope and then puts its old value back.
+template <class T>
+class Scoped {
+ public:
+  Scoped(T& variable, T value) : variable_(variable), saved_(std::exchange(variable, std::move(value))) {}
+  ~Scoped() { variable_ = std::move(saved_); }
+  Scoped(const Scoped&) = delete;
+  Scoped& operator=(const Scoped&) = delete;
+
+ private:
+  T& variable_;
+  T saved_;
+};
 
 // What body(FILE*) wrote to the stream it was given.
 template <class Body>
