@@ -223,7 +223,6 @@ TEST_F(HostFileSafety, FoldersSayWhyTheyFail) {
   EXPECT_TRUE(Contains(error, "Not a directory"));
 }
 
-// Permissions are not enforced for root, so these cases only run for other users.
 TEST_F(HostFileSafety, WriteProtectedPlacesNameTheirCause) {
   if (::geteuid() == 0) GTEST_SKIP() << "running as root: permissions are not enforced, nothing to test";
   const fs::path settings = root_ / "settings.json";

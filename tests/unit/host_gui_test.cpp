@@ -555,7 +555,6 @@ TEST(HostStatus, OnlyATerminalShowsTheStatusAndAConsoleLineStartsOnAFreshLine) {
             "\r\033[KScene 1\r\033[K\r\033[K\r\033[KScene 2");
 }
 
-// Headless, a redirected stderr shows nothing of the status; another driver shows it instead.
 TEST(HostStatus, ARedirectedStderrShowsNoStatusAndAnotherDriverShowsIt) {
   const HostGuiTable& gui = *zorhost::gui_table();
   const test_support::HostText text("[2/3 - 66%] Comparing file b.zor...");

@@ -211,7 +211,6 @@ TEST(SceneLoader, FaultsSectionIsKeptAndChecked) {
   EXPECT_FALSE(zorhost::scene_faults(plain.get())->present);
 }
 
-// The complete example of the format's documentation is a scene that loads as documented.
 TEST(SceneLoader, DocumentedExampleLoads) {
   const std::string text = test_support::ReadFile(std::string(RELKIT_SOURCE_DIR) + "/docs/scene-format.md");
   size_t section = text.find("## A complete example");
