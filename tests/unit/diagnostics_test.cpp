@@ -17,8 +17,7 @@
 
 namespace {
 
-using test_support::Contains;
-using test_support::StdoutOf;
+using namespace test_support;
 
 std::vector<std::string> g_pieces;  // plug-in path: what the host's debug output received
 std::string g_coreOutput;           // core path: what the system interface's output received

@@ -107,10 +107,9 @@ TEST(HostCoreMessages, HostInfoNamesTheBuildTheCrashCheckIsNotedAndTheRestIsUnan
   for (std::string& name : names) {
     HostContainer* answer = gui.send_core_message(ZOR_CORE_MESSAGE, request);
     ASSERT_NE(answer, nullptr);
-    HostString* text = zorhost::strings_table()->alloc();
+    HostText text;
     EXPECT_TRUE(Containers().get_string(answer, ZOR_HOST_INFO_BUILD, text));
-    name = zorhost::to_utf8(text);
-    zorhost::strings_table()->free(text);
+    name = text.Utf8();
     Containers().free(answer);
   }
   EXPECT_EQ(names[0], names[1]) << "the same build answers the same name";

@@ -100,14 +100,13 @@ TEST(HostGuiDialogModel, RecordsLayoutValuesAndUserAreaInOrder) {
 
   bool ticked = false;
   int32_t choice = -1;
-  HostString* path = zorhost::strings_table()->alloc();
+  Text path;
   EXPECT_TRUE(gui()->get_bool(d.handle, 1002, &ticked));
   EXPECT_TRUE(gui()->get_int32(d.handle, 1004, &choice));
   EXPECT_TRUE(gui()->get_string(d.handle, 1000, path));
   EXPECT_TRUE(ticked);
   EXPECT_EQ(choice, 0) << "the first choice is selected by default";
-  EXPECT_EQ(zorhost::to_utf8(path), "/scenes/a");
-  zorhost::strings_table()->free(path);
+  EXPECT_EQ(path.Utf8(), "/scenes/a");
   EXPECT_FALSE(zorhost::ui::find_gadget(d.handle, 1002)->enabled);
   EXPECT_FALSE(gui()->get_bool(d.handle, 4711, &ticked)) << "no such gadget";
 

@@ -7,9 +7,7 @@
 
 namespace {
 
-using test_support::Contains;
-
-using scene_test::ScratchFolder;
+using namespace test_support;
 
 // Loads `text` as a scene and answers the console output: one line naming the file, no document.
 std::string load_failure(const ScratchFolder& dir, const std::string& text) {
