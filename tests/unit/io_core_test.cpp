@@ -82,11 +82,8 @@ TEST_F(CoreIo, UrlFormsNamesAndParents) {
   EXPECT_EQ(Url::Parse("/x/y").GetText(), "file:///x/y");
   EXPECT_EQ(file.Append("in ner").GetText(), "file:///tmp/a%20b/caf%E9.txt/in%20ner");
 
-  // the parent's text, or "-" for none
-  const auto parent_of = [](const Url& url) {
-    Url parent;
-    return url.GetParent(&parent) ? std::string(parent.GetText()) : "-";
-  };
+  // the parent's text, or "-" for none; the answer may go into the URL asked
+  const auto parent_of = [](Url url) { return url.GetParent(&url) ? std::string(url.GetText()) : "-"; };
   EXPECT_EQ(parent_of(Url::Parse("file:///x/y")), "file:///x");
   EXPECT_EQ(parent_of(Url::Parse("file:///x")), "file:///");
   EXPECT_EQ(parent_of(Url::Parse("file:///")), "-") << "the root folder has no parent";
