@@ -17,7 +17,7 @@
 
 namespace {
 
-using test_support::Contains;
+using namespace test_support;
 
 std::vector<std::string> g_pieces;  // plug-in path: what the host's debug output received
 std::string g_coreOutput;           // core path: what the system interface's output received
@@ -27,33 +27,6 @@ int g_breaks = 0;
 bool g_debugger = false;
 std::vector<NexalConfigEntry*> g_registered;
 std::vector<void*> g_releasedTexts;
-
-void CapturePiece(const char* text) {
-  g_pieces.emplace_back(text);
-}
-void CaptureCore(const char* line) {
-  g_coreOutput += line;
-}
-uint32_t HostMask() {
-  return ++g_maskQueries, g_hostMask;
-}
-void RegisterEntries(NexalConfigEntry* entries, int32_t count) {
-  for (int32_t i = 0; i < count; ++i) g_registered.push_back(&entries[i]);
-}
-void ReleaseText(void* text) {
-  g_releasedTexts.push_back(text);
-}
-
-// 01:01:01 in UTC.
-std::time_t FixedTime() {
-  return 3661;
-}
-bool Debugger() {
-  return g_debugger;
-}
-void CountBreak() {
-  ++g_breaks;
-}
 
 class Diagnostics : public ::testing::Test {
  protected:
@@ -68,15 +41,17 @@ class Diagnostics : public ::testing::Test {
     g_releasedTexts.clear();
     UseDebugger(false);
     general_ = *zorhost::make_host_table(16050).general;
-    general_.debug_output = CapturePiece;
+    general_.debug_output = [](const char* text) { g_pieces.emplace_back(text); };
     table_ = zorhost::make_host_table(16050);
     table_.general = &general_;
     previous_table_ = HostTable();
     SetHostTable(&table_);
-    system_.output = CaptureCore;
-    system_.output_mask = HostMask;
-    system_.register_config = RegisterEntries;
-    system_.release_text = ReleaseText;
+    system_.output = [](const char* line) { g_coreOutput += line; };
+    system_.output_mask = [] { return ++g_maskQueries, g_hostMask; };
+    system_.register_config = [](NexalConfigEntry* entries, int32_t count) {
+      for (int32_t i = 0; i < count; ++i) g_registered.push_back(&entries[i]);
+    };
+    system_.release_text = [](void* text) { g_releasedTexts.push_back(text); };
     previous_system_ = nexal::Reference(nexal::Ref::System).resolved;
   }
   void TearDown() override {
@@ -86,7 +61,9 @@ class Diagnostics : public ::testing::Test {
   }
   void UseDebugger(bool attached) {
     g_debugger = attached;
-    nexal::SetDiagnosticsEnvironment({Debugger, FixedTime, CountBreak});
+    // 01:01:01 in UTC
+    nexal::SetDiagnosticsEnvironment(
+        {[] { return g_debugger; }, []() -> std::time_t { return 3661; }, [] { ++g_breaks; }});
   }
   void ResolveSystem() { nexal::Reference(nexal::Ref::System).resolved = &system_; }
   static std::string Joined() {
@@ -188,9 +165,8 @@ TEST_F(Diagnostics, CorePathLineFormatsWithAndWithoutDebugger) {
 
 TEST_F(Diagnostics, CorePathMaskAndFallbackToStandardOutput) {
   // Unresolved: standard output, no host mask asked.
-  testing::internal::CaptureStdout();
-  nexal::CoreOutputLine(nexal::OUTPUT_CRITICALSTOP, "early", 3, "dir/boot.cpp");
-  EXPECT_EQ(testing::internal::GetCapturedStdout(), "CRITICAL: early [boot.cpp(3)]\n");
+  EXPECT_EQ(StdoutOf([] { nexal::CoreOutputLine(nexal::OUTPUT_CRITICALSTOP, "early", 3, "dir/boot.cpp"); }),
+            "CRITICAL: early [boot.cpp(3)]\n");
   EXPECT_EQ(g_maskQueries, 0);
 
   // The host's mask is asked while bit 29 is set; once it answers without it, never again.
@@ -276,55 +252,38 @@ TEST_F(Diagnostics, ConfigurationVariablesAndTheirComponent) {
   EXPECT_EQ(g_releasedTexts.size(), 1u);
 }
 
-namespace {
-int32_t g_resolveCalls = 0;
-int32_t ResolveNothing(NexalReference*) {
-  return ++g_resolveCalls, 0;
-}
-int32_t ResolveToSystem(NexalReference* reference) {
-  static const NexalSystemInterface stand_in{};
-  ++g_resolveCalls;
-  reference->resolved = &stand_in;
-  return 1;
-}
-}  // namespace
-
 TEST_F(Diagnostics, CallsThroughUnresolvedReferencesFailCleanly) {
-  g_resolveCalls = 0;
+  static int32_t resolve_calls = 0;
   NexalReference& url = *nexal::FindReference("nexal.UrlInterface#1");
   ASSERT_EQ(url.resolved, nullptr);
   const NexalInitializer* previous = nexal::ModuleRecord().initializer;
 
   nexal::ModuleRecord().initializer = nullptr;
-  testing::internal::CaptureStdout();
-  EXPECT_EQ(nexal::ResolveForCall(url), nullptr);
-  std::string printed = testing::internal::GetCapturedStdout();
+  std::string printed = StdoutOf([&] { EXPECT_EQ(nexal::ResolveForCall(url), nullptr); });
   EXPECT_TRUE(Contains(printed, "CRITICAL: Assertion failed: g_frameworksModule.GetInitializer() ["));
   EXPECT_TRUE(
       Contains(printed, "CRITICAL: Method invocation of unresolvable interface nexal.UrlInterface#1\n"));
   EXPECT_TRUE(Contains(printed, "CRITICAL: Stop ["));
   // With no system interface a core allocation fails instead of crashing.
-  testing::internal::CaptureStdout();
-  EXPECT_EQ(NEXAL_ALLOC(16), nullptr);
-  EXPECT_NE(testing::internal::GetCapturedStdout().find("unresolvable interface nexal.System#1"),
-            std::string::npos);
+  EXPECT_TRUE(Contains(StdoutOf([] { EXPECT_EQ(NEXAL_ALLOC(16), nullptr); }),
+                       "unresolvable interface nexal.System#1"));
 
-  const NexalInitializer refusing{ResolveNothing};
+  const NexalInitializer refusing{[](NexalReference*) { return ++resolve_calls, 0; }};
   nexal::ModuleRecord().initializer = &refusing;
-  testing::internal::CaptureStdout();
-  EXPECT_EQ(nexal::ResolveForCall(url), nullptr);
-  printed = testing::internal::GetCapturedStdout();
+  printed = StdoutOf([&] { EXPECT_EQ(nexal::ResolveForCall(url), nullptr); });
   EXPECT_EQ(printed.find("Assertion failed"), std::string::npos);
   EXPECT_TRUE(Contains(printed, "unresolvable interface nexal.UrlInterface#1"));
-  EXPECT_EQ(g_resolveCalls, 1);
+  EXPECT_EQ(resolve_calls, 1);
 
-  const NexalInitializer resolving{ResolveToSystem};
+  const NexalInitializer resolving{[](NexalReference* reference) {
+    static const NexalSystemInterface stand_in{};
+    reference->resolved = &stand_in;
+    return ++resolve_calls, 1;
+  }};
   nexal::ModuleRecord().initializer = &resolving;
   NexalReference& system = nexal::Reference(nexal::Ref::System);
-  testing::internal::CaptureStdout();
-  EXPECT_NE(nexal::ResolveForCall(system), nullptr);
-  EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
-  EXPECT_EQ(g_resolveCalls, 2);
+  EXPECT_EQ(StdoutOf([&] { EXPECT_NE(nexal::ResolveForCall(system), nullptr); }), "");
+  EXPECT_EQ(resolve_calls, 2);
 
   nexal::ModuleRecord().initializer = previous;
   EXPECT_EQ(nexal::FindReference("nexal.Nothing#1"), nullptr);

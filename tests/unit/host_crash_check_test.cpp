@@ -23,25 +23,11 @@
 
 namespace {
 
-using test_support::Contains;
-
-using scene_test::ScratchFolder;
-using test_support::StderrOf;
-
-const HostContainerTable& C() {
-  return *zorhost::containers_table();
-}
+using namespace test_support;
 
 // --allow-faults for the scope of a test.
-class AllowFaults {
- public:
-  explicit AllowFaults(bool allow) : previous_(zorhost::options().allow_faults) {
-    zorhost::options().allow_faults = allow;
-  }
-  ~AllowFaults() { zorhost::options().allow_faults = previous_; }
-
- private:
-  bool previous_;
+struct AllowFaults : Scoped<bool> {
+  explicit AllowFaults(bool allow) : Scoped(zorhost::options().allow_faults, allow) {}
 };
 
 std::string with_faults(const std::string& faults) {
@@ -49,16 +35,28 @@ std::string with_faults(const std::string& faults) {
 }
 
 int64_t low_memory_count() {
-  HostContainer* statistics = C().alloc(0);
-  C().memory_statistics(statistics);
-  const int64_t count = C().get_int64(statistics, ZOR_MEMSTAT_LOW_MEMORY, -1);
-  C().free(statistics);
+  HostContainer* statistics = Containers().alloc(0);
+  Containers().memory_statistics(statistics);
+  const int64_t count = Containers().get_int64(statistics, ZOR_MEMSTAT_LOW_MEMORY, -1);
+  Containers().free(statistics);
   return count;
 }
 
 std::string check_says(uint32_t marker) {
   return StderrOf([marker] { zorhost::general_table()->check(marker); });
 }
+
+// A module thread whose body renders one document.
+struct RenderWorker {
+  HostDocument* doc = nullptr;
+  HostBitmap bitmap;
+  std::atomic<int32_t> result{-1};
+  HostThread* thread = nullptr;
+  static void run(void* self) {
+    auto* worker = static_cast<RenderWorker*>(self);
+    worker->result = scene_test::render(worker->doc, worker->bitmap, worker->thread);
+  }
+};
 
 }  // namespace
 
@@ -104,16 +102,15 @@ TEST(HostCoreMessages, HostInfoNamesTheBuildTheCrashCheckIsNotedAndTheRestIsUnan
   const auto live_containers = [] { return zorhost::live_objects()[zorhost::ObjectKind::Container]; };
   const int64_t containers_before = live_containers();
 
-  HostContainer* request = C().alloc(ZOR_CORE_HOST_INFO);
+  HostContainer* request = Containers().alloc(ZOR_CORE_HOST_INFO);
   std::string names[2];
   for (std::string& name : names) {
     HostContainer* answer = gui.send_core_message(ZOR_CORE_MESSAGE, request);
     ASSERT_NE(answer, nullptr);
-    HostString* text = zorhost::strings_table()->alloc();
-    EXPECT_TRUE(C().get_string(answer, ZOR_HOST_INFO_BUILD, text));
-    name = zorhost::to_utf8(text);
-    zorhost::strings_table()->free(text);
-    C().free(answer);
+    HostText text;
+    EXPECT_TRUE(Containers().get_string(answer, ZOR_HOST_INFO_BUILD, text));
+    name = text.Utf8();
+    Containers().free(answer);
   }
   EXPECT_EQ(names[0], names[1]) << "the same build answers the same name";
   EXPECT_EQ(names[0].rfind("zorhost-", 0), 0u) << names[0];
@@ -123,17 +120,17 @@ TEST(HostCoreMessages, HostInfoNamesTheBuildTheCrashCheckIsNotedAndTheRestIsUnan
 
   EXPECT_EQ(gui.send_core_message(ZOR_CORE_MESSAGE + 1, request), nullptr) << "another code";
   EXPECT_EQ(gui.send_core_message(ZOR_CORE_MESSAGE, nullptr), nullptr);
-  HostContainer* unknown = C().alloc(4711);
+  HostContainer* unknown = Containers().alloc(4711);
   EXPECT_EQ(gui.send_core_message(ZOR_CORE_MESSAGE, unknown), nullptr);
 
-  HostContainer* crash_check = C().alloc(ZOR_CORE_CRASH_CHECK);
-  C().set_bool(crash_check, 1, true);
+  HostContainer* crash_check = Containers().alloc(ZOR_CORE_CRASH_CHECK);
+  Containers().set_bool(crash_check, 1, true);
   EXPECT_EQ(gui.send_core_message(ZOR_CORE_MESSAGE, crash_check), nullptr);
   EXPECT_TRUE(zorhost::crash_check_in_progress());
-  C().set_bool(crash_check, 1, false);
+  Containers().set_bool(crash_check, 1, false);
   EXPECT_EQ(gui.send_core_message(ZOR_CORE_MESSAGE, crash_check), nullptr);
   EXPECT_FALSE(zorhost::crash_check_in_progress());
-  for (HostContainer* c : {request, unknown, crash_check}) C().free(c);
+  for (HostContainer* c : {request, unknown, crash_check}) Containers().free(c);
   EXPECT_EQ(live_containers(), containers_before) << "every answer is the caller's to free";
   zorhost::transcript::close();
 
@@ -188,20 +185,6 @@ TEST(SceneFaults, LowMemoryEventsAreCountedOncePerLoad) {
   zorhost::count_low_memory_events(5);
   EXPECT_EQ(low_memory_count(), std::numeric_limits<int64_t>::max());
 }
-
-namespace {
-// A module thread whose body renders one document.
-struct RenderWorker {
-  HostDocument* doc = nullptr;
-  HostBitmap bitmap;
-  std::atomic<int32_t> result{-1};
-  HostThread* thread = nullptr;
-  static void run(void* self) {
-    auto* worker = static_cast<RenderWorker*>(self);
-    worker->result = scene_test::render(worker->doc, worker->bitmap, worker->thread);
-  }
-};
-}  // namespace
 
 TEST(SceneFaults, DelayIsSpentOnEveryRenderAndEndsAtTheBreakTest) {
   AllowFaults on(true);
@@ -260,19 +243,15 @@ TEST(CrashHandlerDeathTest, AFaultTheSceneAskedForIsReportedWithThreadSceneAndRu
               "crashed with SIGSEGV in .*relkit_unit_tests \\+ 0x[0-9a-f]+ at address 0x0 \\(render worker, "
               "rendering /scenes/a/crashing scene.zor, a fault the scene asked for, during a crash-checking "
               "run\\); crash report: .*/prefs/crashes/");
-  std::vector<std::filesystem::path> reports;
-  for (const auto& entry : std::filesystem::directory_iterator(prefs / "crashes"))
-    reports.push_back(entry.path());
+  const auto reports = test_support::NamesIn(prefs / "crashes");
   ASSERT_EQ(reports.size(), 1u);
-  const std::string report = test_support::ReadFile(reports[0]);
+  const std::string report = test_support::ReadFile(prefs / "crashes" / reports[0]);
   for (const char* line :
        {"signal: 11 (SIGSEGV)\n", "address: 0x0\n", "thread: render worker\n",
         "activity: rendering /scenes/a/crashing scene.zor\n",
         "cause: the scene asked for this fault (faults.crash \"render\", obeyed because of "
         "--allow-faults)\n",
-        "crash check: a crash-checking run was in progress\n", "backtrace:\n"}) {
+        "crash check: a crash-checking run was in progress\n", "backtrace:\n",
+        "module: ", "relkit_unit_tests + 0x"})
     EXPECT_TRUE(Contains(report, line));
-  }
-  EXPECT_TRUE(Contains(report, "module: "));
-  EXPECT_TRUE(Contains(report, "relkit_unit_tests + 0x"));
 }

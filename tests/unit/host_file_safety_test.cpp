@@ -23,28 +23,21 @@
 
 namespace fs = std::filesystem;
 using namespace zorhost;
-using test_support::Contains;
-using test_support::HostName;
-using test_support::NamesIn;
-using test_support::ReadFile;
+using namespace test_support;
 
 namespace {
-
-const HostFileTable& F() {
-  return *files_table();
-}
 
 // Writes bytes as a module does: open for writing, write in pieces, close. Answers write and close.
 std::pair<bool, bool> write_through_table(const fs::path& path, const std::string& bytes) {
   HostName name(path);
-  HostFile* file = F().file_alloc();
-  bool wrote = F().file_open(file, name, ZOR_FILE_WRITE, 1, 1, 0, 0);
+  HostFile* file = Files().file_alloc();
+  bool wrote = Files().file_open(file, name, ZOR_FILE_WRITE, 1, 1, 0, 0);
   for (size_t at = 0; wrote && at < bytes.size(); at += 1000) {
     const std::string piece = bytes.substr(at, 1000);
-    wrote = F().file_write(file, piece.data(), static_cast<int64_t>(piece.size()));
+    wrote = Files().file_write(file, piece.data(), static_cast<int64_t>(piece.size()));
   }
-  const bool closed = F().file_close(file);
-  F().file_free(file);
+  const bool closed = Files().file_close(file);
+  Files().file_free(file);
   return {wrote, closed};
 }
 
@@ -109,11 +102,8 @@ TEST_F(HostFileSafety, AFailedWriteLeavesTheOldFileAndNoTemporary) {
   EXPECT_EQ(ReadFile(settings), "{}");
   fs::remove(errors);
   EXPECT_EQ(NamesIn(root_), (std::vector<std::string>{"0001.tif", "_result.txt", "settings.json"}));
-  const std::string said = [&] {
-    with_file_size_limit(4096, errors, [&] { return write_through_table(report, big).second ? 1 : 0; });
-    return ReadFile(errors);
-  }();
-  EXPECT_TRUE(Contains(said, "cannot write " + report.string() + ": File too large"));
+  with_file_size_limit(4096, errors, [&] { return write_through_table(report, big).second ? 1 : 0; });
+  EXPECT_TRUE(Contains(ReadFile(errors), "cannot write " + report.string() + ": File too large"));
 
   // two writers of one file each have their own temporary; the last to commit wins
   {
@@ -130,14 +120,14 @@ TEST_F(HostFileSafety, AFailedWriteLeavesTheOldFileAndNoTemporary) {
   // editing in place works on a copy: the file changes at the close, not before
   {
     HostName name(report);
-    HostFile* file = F().file_alloc();
-    ASSERT_TRUE(F().file_open(file, name, ZOR_FILE_READWRITE, 0, 0, 0, 0));
-    EXPECT_TRUE(F().file_seek(file, 0));
-    EXPECT_TRUE(F().file_write(file, "NEW", 3));
+    HostFile* file = Files().file_alloc();
+    ASSERT_TRUE(Files().file_open(file, name, ZOR_FILE_READWRITE, 0, 0, 0, 0));
+    EXPECT_TRUE(Files().file_seek(file, 0));
+    EXPECT_TRUE(Files().file_write(file, "NEW", 3));
     EXPECT_EQ(ReadFile(report), "new report\n");
-    EXPECT_EQ(F().file_length(file), 11);
-    EXPECT_TRUE(F().file_close(file));
-    F().file_free(file);
+    EXPECT_EQ(Files().file_length(file), 11);
+    EXPECT_TRUE(Files().file_close(file));
+    Files().file_free(file);
     EXPECT_EQ(ReadFile(report), "NEW report\n");
   }
 
@@ -147,10 +137,10 @@ TEST_F(HostFileSafety, AFailedWriteLeavesTheOldFileAndNoTemporary) {
   ASSERT_EQ(::mkfifo((root_ / "pipe").c_str(), 0644), 0);
   {
     HostName name(root_ / "pipe");
-    HostFile* file = F().file_alloc();
-    EXPECT_FALSE(F().file_open(file, name, ZOR_FILE_READ, 1, 0, 0, 0));
-    EXPECT_FALSE(F().file_open(file, name, ZOR_FILE_APPEND, 1, 0, 0, 0));
-    F().file_free(file);
+    HostFile* file = Files().file_alloc();
+    EXPECT_FALSE(Files().file_open(file, name, ZOR_FILE_READ, 1, 0, 0, 0));
+    EXPECT_FALSE(Files().file_open(file, name, ZOR_FILE_APPEND, 1, 0, 0, 0));
+    Files().file_free(file);
   }
   EXPECT_EQ(write_through_table(root_ / "pipe", "x").first, false);
   EXPECT_TRUE(fs::is_fifo(root_ / "pipe"));
@@ -197,45 +187,42 @@ TEST_F(HostFileSafety, APlantedLinkIsNeverWrittenThrough) {
 
 TEST_F(HostFileSafety, FoldersSayWhyTheyFail) {
   // a folder that exists is not created again: two runs must never share one
-  EXPECT_TRUE(F().create_folder(HostName(root_ / "run_1")));
-  EXPECT_FALSE(F().create_folder(HostName(root_ / "run_1")));
+  EXPECT_TRUE(Files().create_folder(HostName(root_ / "run_1")));
+  EXPECT_FALSE(Files().create_folder(HostName(root_ / "run_1")));
   std::ofstream(root_ / "file") << "in the way";
   const std::string said =
-      test_support::StderrOf([&] { EXPECT_FALSE(F().create_folder(HostName(root_ / "file" / "run"))); });
+      test_support::StderrOf([&] { EXPECT_FALSE(Files().create_folder(HostName(root_ / "file" / "run"))); });
   EXPECT_TRUE(
       Contains(said, "cannot create folder " + (root_ / "file" / "run").string() + ": Not a directory"));
 
   // two paths of one folder share an identity; a link says it is one
   fs::create_directory_symlink(root_ / "run_1", root_ / "alias");
   uint64_t device[2] = {}, inode[2] = {};
-  ASSERT_TRUE(F().folder_identity(HostName(root_ / "run_1"), &device[0], &inode[0]));
-  ASSERT_TRUE(F().folder_identity(HostName(root_ / "alias"), &device[1], &inode[1]));
+  ASSERT_TRUE(Files().folder_identity(HostName(root_ / "run_1"), &device[0], &inode[0]));
+  ASSERT_TRUE(Files().folder_identity(HostName(root_ / "alias"), &device[1], &inode[1]));
   EXPECT_EQ(device[0], device[1]);
   EXPECT_EQ(inode[0], inode[1]);
-  EXPECT_FALSE(F().folder_identity(HostName(root_ / "file"), &device[0], &inode[0]));
-  HostBrowse* browse = F().browse_open(HostName(root_), 0);
+  EXPECT_FALSE(Files().folder_identity(HostName(root_ / "file"), &device[0], &inode[0]));
+  HostBrowse* browse = Files().browse_open(HostName(root_), 0);
   ASSERT_NE(browse, nullptr);
   int links = 0;
-  while (F().browse_next(browse)) {
-    if (F().browse_is_link(browse)) {
+  while (Files().browse_next(browse)) {
+    if (Files().browse_is_link(browse)) {
       ++links;
-      EXPECT_TRUE(F().browse_is_folder(browse));
+      EXPECT_TRUE(Files().browse_is_folder(browse));
     }
   }
-  F().browse_free(browse);
+  Files().browse_free(browse);
   EXPECT_EQ(links, 1);
 
   // stored settings in a prefs folder that cannot hold them name the folder and the cause
-  const fs::path saved_prefs = options().prefs_dir;
-  options().prefs_dir = root_ / "file" / "prefs";
+  Scoped<fs::path> prefs(options().prefs_dir, root_ / "file" / "prefs");
   std::string error;
   EXPECT_FALSE(write_file_atomically(options().prefs_dir / "settings" / "1.json", "{}", &error));
   EXPECT_TRUE(Contains(error, "cannot create folder " + (root_ / "file" / "prefs" / "settings").string()));
   EXPECT_TRUE(Contains(error, "Not a directory"));
-  options().prefs_dir = saved_prefs;
 }
 
-// Permissions are not enforced for root, so these cases only run for other users.
 TEST_F(HostFileSafety, WriteProtectedPlacesNameTheirCause) {
   if (::geteuid() == 0) GTEST_SKIP() << "running as root: permissions are not enforced, nothing to test";
   const fs::path settings = root_ / "settings.json";
@@ -257,8 +244,8 @@ TEST_F(HostFileSafety, WriteProtectedPlacesNameTheirCause) {
   EXPECT_TRUE(Contains(error, "cannot create folder " + (root_ / "locked" / "other").string()));
   fs::create_directories(root_ / "unreadable");
   fs::permissions(root_ / "unreadable", fs::perms::none);
-  const std::string listing =
-      test_support::StderrOf([&] { EXPECT_EQ(F().browse_open(HostName(root_ / "unreadable"), 0), nullptr); });
+  const std::string listing = test_support::StderrOf(
+      [&] { EXPECT_EQ(Files().browse_open(HostName(root_ / "unreadable"), 0), nullptr); });
   EXPECT_TRUE(
       Contains(listing, "cannot list folder " + (root_ / "unreadable").string() + ": Permission denied"));
   fs::permissions(root_ / "locked", fs::perms::owner_all);

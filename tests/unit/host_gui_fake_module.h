@@ -39,15 +39,7 @@ struct Message {
   std::string text;     // and the text then
 };
 
-// Frees its HostString when it leaves scope.
-struct Text {
-  explicit Text(const std::string& utf8) : handle(zorhost::new_host_string(utf8)) {}
-  ~Text() { zorhost::strings_table()->free(handle); }
-  Text(const Text&) = delete;
-  Text& operator=(const Text&) = delete;
-  operator const HostString*() const { return handle; }
-  HostString* handle;
-};
+using Text = test_support::HostText;
 
 struct Dialog {
   HostDialog* handle = nullptr;
@@ -103,9 +95,7 @@ struct Dialog {
     m.gadget = containers()->get_int32(message, ZOR_MSG_VALUE_GADGET_ID, 0);
     m.event = containers()->get_int32(message, ZOR_MSG_VALUE_EVENT_ID, 0);
     m.editing = containers()->get_bool(message, 0x6D657374, true);
-    HostString* text = zorhost::strings_table()->alloc();
-    if (containers()->get_string(message, 0x6D657661, text)) m.text = zorhost::to_utf8(text);
-    zorhost::strings_table()->free(text);
+    if (Text text; containers()->get_string(message, 0x6D657661, text)) m.text = text.Utf8();
     self->received.push_back(m);
     if (m.code == ZOR_MSG_INIT) self->build(*self);
     if (m.code == ZOR_MSG_INIT_VALUES) self->init_values(*self);

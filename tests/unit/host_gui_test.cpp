@@ -89,30 +89,24 @@ TEST(HostGuiDialogModel, RecordsLayoutValuesAndUserAreaInOrder) {
   d.open(ZOR_DIALOG_ASYNC, 500, 300);
 
   EXPECT_EQ(d.codes(), (std::vector<int32_t>{ZOR_MSG_INIT, ZOR_MSG_INIT_VALUES}));
-  std::vector<std::pair<std::string, int32_t>> layout;
-  for (const auto& g : d.handle->gadgets) layout.emplace_back(zorhost::ui::kind_name(*g), g->id);
-  EXPECT_EQ(layout, (std::vector<std::pair<std::string, int32_t>>{{"group", 0},
-                                                                  {"staticText", 0},
-                                                                  {"fileName", 1000},
-                                                                  {"groupEnd", 0},
-                                                                  {"checkbox", 1002},
-                                                                  {"comboBox", 1004},
-                                                                  {"userArea", 1100},
-                                                                  {"button", 1},
-                                                                  {"button", 2}}));
+  std::string layout;
+  for (const auto& g : d.handle->gadgets)
+    layout += zorhost::ui::kind_name(*g) + " " + std::to_string(g->id) + ", ";
+  EXPECT_EQ(layout,
+            "group 0, staticText 0, fileName 1000, groupEnd 0, checkbox 1002, comboBox 1004, userArea 1100, "
+            "button 1, button 2, ");
   EXPECT_EQ(d.handle->gadgets[0]->columns, 2);
   EXPECT_EQ(d.handle->title, "Settings");
 
   bool ticked = false;
   int32_t choice = -1;
-  HostString* path = zorhost::strings_table()->alloc();
+  Text path;
   EXPECT_TRUE(gui()->get_bool(d.handle, 1002, &ticked));
   EXPECT_TRUE(gui()->get_int32(d.handle, 1004, &choice));
   EXPECT_TRUE(gui()->get_string(d.handle, 1000, path));
   EXPECT_TRUE(ticked);
   EXPECT_EQ(choice, 0) << "the first choice is selected by default";
-  EXPECT_EQ(zorhost::to_utf8(path), "/scenes/a");
-  zorhost::strings_table()->free(path);
+  EXPECT_EQ(path.Utf8(), "/scenes/a");
   EXPECT_FALSE(zorhost::ui::find_gadget(d.handle, 1002)->enabled);
   EXPECT_FALSE(gui()->get_bool(d.handle, 4711, &ticked)) << "no such gadget";
 
@@ -387,33 +381,20 @@ TEST(HostGuiTranscript, LinesAreJsonInTheOrderEventsHappened) {
   };
   EXPECT_TRUE(Contains(d.open(), "MessageBox: Reference folder not found\n"));
   gui()->status_set_percent(50);
-  Text status_text("Rendering");
-  gui()->status_set_text(status_text);
+  gui()->status_set_text(Text("Rendering"));
 
-  auto events = session.events();
-  std::vector<std::string> kinds;
-  for (const auto& e : events) kinds.push_back(e["event"]);
-  ASSERT_EQ(kinds, (std::vector<std::string>{"console", "dialogOpen", "gadget", "message", "dialogClose",
-                                             "status", "status"}));
-  EXPECT_EQ(events[0]["text"], "start renderator to: /tmp/x");
-  const auto& open = events[1];
-  EXPECT_EQ(open["title"], "Progress");
-  EXPECT_EQ(open["modal"], true);
-  ASSERT_EQ(open["gadgets"].size(), 3u);
-  EXPECT_EQ(open["gadgets"][0], (nlohmann::json{{"id", 5000},
-                                                {"kind", "staticText"},
-                                                {"text", "waiting"},
-                                                {"value", "waiting"},
-                                                {"enabled", true}}));
-  EXPECT_EQ(open["gadgets"][1]["value"], false) << "values as they were when the dialog was shown";
-  EXPECT_EQ(open["gadgets"][2]["text"], "OK");
-  EXPECT_EQ(
-      events[2],
-      (nlohmann::json{{"event", "gadget"}, {"title", "Progress"}, {"id", 5000}, {"value", "scene 1 of 2"}}));
-  EXPECT_EQ(events[3]["text"], "Reference folder not found");
-  EXPECT_EQ(events[4]["result"], "ok");
-  EXPECT_EQ(events[5]["percent"], 50);
-  EXPECT_EQ(events[6]["text"], "Rendering");
+  // the checkbox's value is the one it had when the dialog was shown, not the one the script set
+  EXPECT_EQ(nlohmann::json(session.events()), nlohmann::json::parse(R"([
+    {"event": "console", "text": "start renderator to: /tmp/x"},
+    {"event": "dialogOpen", "title": "Progress", "modal": true, "gadgets": [
+      {"id": 5000, "kind": "staticText", "text": "waiting", "value": "waiting", "enabled": true},
+      {"id": 5, "kind": "checkbox", "text": "Check", "value": false, "enabled": true},
+      {"id": 1, "kind": "button", "text": "OK", "value": null, "enabled": true}]},
+    {"event": "gadget", "title": "Progress", "id": 5000, "value": "scene 1 of 2"},
+    {"event": "message", "text": "Reference folder not found"},
+    {"event": "dialogClose", "title": "Progress", "result": "ok"},
+    {"event": "status", "percent": 50},
+    {"event": "status", "text": "Rendering"}])"));
 }
 
 const HostThreadTable* threads() {
@@ -534,18 +515,11 @@ namespace {
 
 // What a StatusLine writes for a sequence of texts; "<console>" stands for a console line printed.
 std::string shown(bool terminal, bool headless, std::initializer_list<std::string> texts) {
-  char* buffer = nullptr;
-  size_t size = 0;
-  std::FILE* out = open_memstream(&buffer, &size);
-  {
+  return test_support::WrittenBy([&](std::FILE* out) {
     zorhost::ui::StatusLine line(out, terminal);
     for (const std::string& text : texts)
       text == "<console>" ? line.erase_for_console() : line.show(text, headless);
-  }
-  std::fclose(out);
-  std::string result(buffer, size);
-  std::free(buffer);
-  return result;
+  });
 }
 
 // A driver that shows the status somewhere of its own.
@@ -580,7 +554,6 @@ TEST(HostStatus, OnlyATerminalShowsTheStatusAndAConsoleLineStartsOnAFreshLine) {
             "\r\033[KScene 1\r\033[K\r\033[K\r\033[KScene 2");
 }
 
-// Headless, a redirected stderr shows nothing of the status; another driver shows it instead.
 TEST(HostStatus, ARedirectedStderrShowsNoStatusAndAnotherDriverShowsIt) {
   const HostGuiTable& gui = *zorhost::gui_table();
   const test_support::HostText text("[2/3 - 66%] Comparing file b.zor...");

@@ -18,48 +18,26 @@
 #include "strings/string_impl.h"
 
 namespace fs = std::filesystem;
-using test_support::HostName;
-using test_support::ScratchFolder;
-using test_support::StderrOf;
+using namespace test_support;
 
 namespace {
-
-using test_support::Contains;
 
 const HostScriptTable& Scripts() {
   return *zorhost::scripts_table();
 }
-const HostFileTable& Files() {
-  return *zorhost::files_table();
-}
-const HostContainerTable& Containers() {
-  return *zorhost::containers_table();
-}
 
 // The host's folders pointed into a scratch folder for one test.
-class ScriptFolders {
- public:
+struct ScriptFolders {
   explicit ScriptFolders(const fs::path& root)
-      : saved_prefs_(zorhost::options().prefs_dir), saved_startup_(zorhost::options().startup_dir) {
-    zorhost::options().prefs_dir = root / "prefs";
-    zorhost::options().startup_dir = root / "startup";
-  }
-  ~ScriptFolders() {
-    zorhost::options().prefs_dir = saved_prefs_;
-    zorhost::options().startup_dir = saved_startup_;
-  }
-
- private:
-  fs::path saved_prefs_;
-  fs::path saved_startup_;
+      : prefs(zorhost::options().prefs_dir, root / "prefs"),
+        startup(zorhost::options().startup_dir, root / "startup") {}
+  Scoped<fs::path> prefs, startup;
 };
 
 std::string identifier(const HostScriptItem* item) {
-  HostString* text = zorhost::strings_table()->alloc();
+  test_support::HostText text;
   Scripts().item_identifier(item, text);
-  std::string out = zorhost::to_utf8(text);
-  zorhost::strings_table()->free(text);
-  return out;
+  return text.Utf8();
 }
 
 // The identifiers of a collection in the host's order, with the ids of each data container's entries.
@@ -104,16 +82,25 @@ TEST(HostScripts, CollectionsAreLoadedFromCscFilesAndBadFilesAreNamedAndSkipped)
   root.write(user + "c_null.csc", R"({"identifier": "Null Data", "container": null})");
   root.write(user + "notes.txt", "not a script");
   fs::create_directories(root.path() / user / "folder.csc");
-  root.write(user + "d_syntax.csc", "{\"identifier\": \"Broken\",\n  \"container\": {\"1\": tru}}");
-  root.write(user + "e_deep.csc", "{\"identifier\": \"Deep\", \"container\": " + std::string(200, '[') +
-                                      std::string(200, ']') + "}");
-  root.write(user + "f_no_identifier.csc", R"({"container": {}})");
-  root.write(user + "g_empty_identifier.csc", R"({"identifier": ""})");
-  root.write(user + "h_typo.csc", R"({"identifier": "Typo", "sources": ""})");
-  root.write(user + "i_bad_key.csc", R"({"identifier": "Bad Key", "container": {"US": {"1": "x"}}})");
-  root.write(user + "j_bad_value.csc", R"({"identifier": "Bad Value", "container": {"87379": {"1": [1]}}})");
-  root.write(user + "k_array.csc", R"(["identifier", "Array"])");
-  root.write(user + "l_source.csc", R"({"identifier": "Source", "source": 3})");
+  const struct {
+    const char* file;
+    std::string text, problem;
+  } bad[] = {
+      {"d_syntax.csc", "{\"identifier\": \"Broken\",\n  \"container\": {\"1\": tru}}", "line 2, column "},
+      {"e_deep.csc",
+       R"({"identifier": "Deep", "container": )" + std::string(200, '[') + std::string(200, ']') + "}",
+       "line 1, column "},
+      {"f_no_identifier.csc", R"({"container": {}})", "the script has no \"identifier\""},
+      {"g_empty_identifier.csc", R"({"identifier": ""})", "\"identifier\" must be"},
+      {"h_typo.csc", R"({"identifier": "Typo", "sources": ""})", "unknown field \"sources\""},
+      {"i_bad_key.csc", R"({"identifier": "Bad Key", "container": {"US": {"1": "x"}}})",
+       "container.US: container keys must be 32-bit integer ids"},
+      {"j_bad_value.csc", R"({"identifier": "Bad Value", "container": {"87379": {"1": [1]}}})",
+       "container.87379.1: "},
+      {"k_array.csc", R"(["identifier", "Array"])", "a script file must be a JSON object"},
+      {"l_source.csc", R"({"identifier": "Source", "source": 3})", "\"source\" must be a text"},
+  };
+  for (const auto& b : bad) root.write(user + b.file, b.text);
   root.write(user + "m_twice.csc", R"({"identifier": "Plain", "container": {}})");
   root.write("startup/resource/modules/zorplugin/scripts/app.csc",
              R"({"identifier": "Align Objects", "container": {"87379": {"1": "Align, app"}}})");
@@ -122,20 +109,10 @@ TEST(HostScripts, CollectionsAreLoadedFromCscFilesAndBadFilesAreNamedAndSkipped)
   EXPECT_EQ(load(ZOR_SCRIPT_COLLECTION_USER, &said),
             (std::vector<std::string>{"Plain (no data)", "Align Objects 5 83013 87379", "Null Data (no data)",
                                       "Plain"}));
-  const auto warned = [&](const std::string& file, const std::string& problem) {
-    const std::string line = (root.path() / user / file).string() + ": " + problem;
-    EXPECT_TRUE(Contains(said, "zorhost: warning: script file " + line)) << line << "\n" << said;
-  };
-  warned("d_syntax.csc", "line 2, column ");
-  warned("e_deep.csc", "line 1, column ");
-  EXPECT_TRUE(Contains(said, "nested more than 100 levels")) << said;
-  warned("f_no_identifier.csc", "the script has no \"identifier\"");
-  warned("g_empty_identifier.csc", "\"identifier\" must be");
-  warned("h_typo.csc", "unknown field \"sources\"");
-  warned("i_bad_key.csc", "container.US: container keys must be 32-bit integer ids");
-  warned("j_bad_value.csc", "container.87379.1: ");
-  warned("k_array.csc", "a script file must be a JSON object");
-  warned("l_source.csc", "\"source\" must be a text");
+  for (const auto& b : bad)
+    EXPECT_TRUE(Contains(
+        said, "zorhost: warning: script file " + (root.path() / user / b.file).string() + ": " + b.problem));
+  EXPECT_TRUE(Contains(said, "nested more than 100 levels"));
   EXPECT_TRUE(Contains(said, "a_plain.CSC and " + (root.path() / user / "m_twice.csc").string() +
                                  " both hold the script \"Plain\""))
       << said;
@@ -253,8 +230,9 @@ TEST(HostFiles, NamesCompareWithoutCaseOfAsciiLettersAndScriptFoldersHaveIds) {
 
   // a file written on drive C: lands in the prefs folder's drive_c, which is made for it like a
   // drive that is always there; reading does not make it
-  const auto saved_drives = zorhost::options().drives;
-  zorhost::options().drives.erase('C');
+  auto drives = zorhost::options().drives;
+  drives.erase('C');
+  Scoped saved_drives(zorhost::options().drives, drives);
   HostName strings("C:\\strings.txt");
   HostFile* file = Files().file_alloc();
   EXPECT_FALSE(Files().file_open(file, strings, ZOR_FILE_READ, 0, 0, 0, 0));
@@ -263,6 +241,5 @@ TEST(HostFiles, NamesCompareWithoutCaseOfAsciiLettersAndScriptFoldersHaveIds) {
   EXPECT_TRUE(Files().file_write(file, "x\n", 2));
   EXPECT_TRUE(Files().file_close(file));
   Files().file_free(file);
-  zorhost::options().drives = saved_drives;
   EXPECT_TRUE(fs::is_regular_file(root.path() / "prefs" / "drive_c" / "strings.txt"));
 }

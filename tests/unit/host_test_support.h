@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "app/host_table.h"
@@ -53,17 +54,50 @@ std::string StdoutOf(Body&& body) {
   return testing::internal::GetCapturedStdout();
 }
 
-// What --check-leaks would print now; *any says whether it found a leak.
-inline std::string LeakReport(bool* any = nullptr) {
+// The host's families as a module reaches them.
+inline const HostStringTable& Strings() {
+  return *zorhost::strings_table();
+}
+inline const HostFileTable& Files() {
+  return *zorhost::files_table();
+}
+inline const HostContainerTable& Containers() {
+  return *zorhost::containers_table();
+}
+
+// Sets a variable for the length of a scope and then puts its old value back.
+template <class T>
+class Scoped {
+ public:
+  Scoped(T& variable, T value) : variable_(variable), saved_(std::exchange(variable, std::move(value))) {}
+  ~Scoped() { variable_ = std::move(saved_); }
+  Scoped(const Scoped&) = delete;
+  Scoped& operator=(const Scoped&) = delete;
+
+ private:
+  T& variable_;
+  T saved_;
+};
+
+// What body(FILE*) wrote to the stream it was given.
+template <class Body>
+std::string WrittenBy(Body&& body) {
   char* buffer = nullptr;
   size_t size = 0;
   std::FILE* out = open_memstream(&buffer, &size);
-  const bool found = zorhost::report_leaks(out);
-  if (any) *any = found;
+  body(out);
   std::fclose(out);
-  std::string report(buffer, size);
+  std::string text(buffer, size);
   std::free(buffer);
-  return report;
+  return text;
+}
+
+// What --check-leaks would print now; *any says whether it found a leak.
+inline std::string LeakReport(bool* any = nullptr) {
+  return WrittenBy([&](std::FILE* out) {
+    const bool found = zorhost::report_leaks(out);
+    if (any) *any = found;
+  });
 }
 
 // A host string of the module's kind, freed with the object.

@@ -13,10 +13,7 @@
 
 namespace {
 
-using test_support::Contains;
-
-using scene_test::ScratchFolder;
-using test_support::StdoutOf;
+using namespace test_support;
 
 constexpr const char* kEngines[] = {"0", "1", "1023342", "300001061", "1016630"};
 

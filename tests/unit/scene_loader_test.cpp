@@ -2,17 +2,12 @@
 // for every way a scene file can be wrong.
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <sstream>
-
 #include "documents/scene_faults.h"
 #include "scene_test_support.h"
 
 namespace {
 
-using test_support::Contains;
-
-using scene_test::ScratchFolder;
+using namespace test_support;
 
 // Loads `text` as a scene and answers the console output: one line naming the file, no document.
 std::string load_failure(const ScratchFolder& dir, const std::string& text) {
@@ -44,6 +39,9 @@ TEST(SceneLoader, EveryWayASceneIsWrongIsOneLineNamingThePlace) {
   };
   const auto crash_at = [](const std::string& place) {
     return scene_test::scene_with(R"("faults": { "crash": ")" + place + "\" }");
+  };
+  const auto physical = [](const std::string& settings) {
+    return scene_test::scene_text("0", "", R"([ { "type": 1023342, "settings": { )" + settings + " } } ]");
   };
   const std::string places = "\" (must be \"load\", \"render\" or \"fullRender\")\n";
   std::vector<Case> cases = {
@@ -81,24 +79,8 @@ TEST(SceneLoader, EveryWayASceneIsWrongIsOneLineNamingThePlace) {
       {scene_test::scene_text("0", "", R"([ { "flags": 0 } ])"), "videoPosts[0].type: is missing"},
       {R"({ "zor": 2 })", "zor is 2: unsupported scene format version"},
       {"[1, 2]", "a scene file holds one JSON object"},
-  };
-  for (const Case& c : cases) {
-    std::string out = load_failure(dir, c.text);
-    EXPECT_TRUE(Contains(out, c.expected));
-  }
-}
-
-// A number out of range for its field is named by its path and shown as the file writes it, whether
-// the JSON syntax, the container form or the field's own range rejects it.
-TEST(SceneLoader, NumbersOutOfRangeAreShownAsWritten) {
-  ScratchFolder dir;
-  auto physical = [](const std::string& settings) {
-    return scene_test::scene_text("0", "", R"([ { "type": 1023342, "settings": { )" + settings + " } } ]");
-  };
-  struct Case {
-    std::string text, expected;
-  };
-  std::vector<Case> cases = {
+      // A number out of range for its field is named by its path and shown as the file writes it,
+      // whether the JSON syntax, the container form or the field's own range rejects it.
       // beyond a double: the parser stops at the number, with its position
       {scene_test::scene_with(R"("fps": 1e400)"), "fps is 1e400: the number is out of range"},
       {scene_test::scene_with(R"("background": [0, -1E+400, 0])"),
@@ -135,13 +117,9 @@ TEST(SceneLoader, NumbersOutOfRangeAreShownAsWritten) {
       {scene_test::scene_with(R"("camera": { "position": [0, 2, -6], "target": [0, 0, 0], "fov": 180.0 })"),
        "camera.fov is 180.0: must be between 0 and 180 degrees"},
   };
-  for (const Case& c : cases) {
-    std::string out = load_failure(dir, c.text);
-    EXPECT_TRUE(Contains(out, c.expected));
-  }
+  for (const Case& c : cases) EXPECT_TRUE(Contains(load_failure(dir, c.text), c.expected));
   // the parser's position is kept: the number sits on line 3
-  std::string out = load_failure(dir, "{\n  \"zor\": 1,\n  \"fps\": 1e400\n}");
-  EXPECT_TRUE(Contains(out, "line 3, column"));
+  EXPECT_TRUE(Contains(load_failure(dir, "{\n  \"zor\": 1,\n  \"fps\": 1e400\n}"), "line 3, column"));
 
   // whole numbers in float form and film grain strengths written as integers are accepted
   auto doc = scene_test::load(dir.write(
@@ -170,8 +148,8 @@ TEST(SceneLoader, ContainerValuesKeepTheirTypeByForm) {
   EXPECT_EQ(std::get<bool>(values.at(10)), true);
   EXPECT_EQ(std::get<double>(values.at(11)), 150.0);  // exponent form is a float
   EXPECT_EQ(std::get<int32_t>(values.at(12)), -7);
-  EXPECT_EQ(std::get<zorhost::TimeValue>(values.at(13)).num, 3);
-  EXPECT_EQ(std::get<zorhost::TimeValue>(values.at(13)).den, 4);
+  const auto time = std::get<zorhost::TimeValue>(values.at(13));
+  EXPECT_EQ(std::make_pair(time.num, time.den), std::make_pair(int64_t{3}, int64_t{4}));
   EXPECT_EQ(std::get<zorhost::FilenameValue>(values.at(14)).path, "out/image.tif");
   EXPECT_EQ(std::get<zorhost::StringValue>(values.at(15)).text, U"Grüße");
   auto sub = std::get<std::shared_ptr<HostContainer>>(values.at(16));
@@ -203,16 +181,14 @@ TEST(SceneLoader, ContainerValuesKeepTheirTypeByForm) {
   EXPECT_EQ(t->fps(doc.get()), 30.0);
   int64_t num = -1, den = -1;
   t->min_time(doc.get(), &num, &den);
-  EXPECT_EQ(num, 0);
-  EXPECT_EQ(den, 1);
+  EXPECT_EQ(std::make_pair(num, den), std::make_pair(int64_t{0}, int64_t{1}));
   // the minimum time is set only with a positive denominator
   EXPECT_TRUE(t->set_min_time(doc.get(), -1001, 30));
   EXPECT_FALSE(t->set_min_time(doc.get(), 5, 0));
   EXPECT_FALSE(t->set_min_time(doc.get(), 5, -2));
   EXPECT_FALSE(t->set_min_time(nullptr, 0, 1));
   t->min_time(doc.get(), &num, &den);
-  EXPECT_EQ(num, -1001);
-  EXPECT_EQ(den, 30);
+  EXPECT_EQ(std::make_pair(num, den), std::make_pair(int64_t{-1001}, int64_t{30}));
 }
 
 TEST(SceneLoader, FaultsSectionIsKeptAndChecked) {
@@ -233,13 +209,8 @@ TEST(SceneLoader, FaultsSectionIsKeptAndChecked) {
   EXPECT_FALSE(zorhost::scene_faults(plain.get())->present);
 }
 
-// The complete example of the format's documentation is a scene that loads as documented.
 TEST(SceneLoader, DocumentedExampleLoads) {
-  std::ifstream doc_file(std::string(RELKIT_SOURCE_DIR) + "/docs/scene-format.md");
-  ASSERT_TRUE(doc_file) << "docs/scene-format.md";
-  std::stringstream doc_text;
-  doc_text << doc_file.rdbuf();
-  const std::string text = doc_text.str();
+  const std::string text = test_support::ReadFile(std::string(RELKIT_SOURCE_DIR) + "/docs/scene-format.md");
   size_t section = text.find("## A complete example");
   ASSERT_NE(section, std::string::npos);
   size_t start = text.find("```json\n", section);
@@ -252,9 +223,9 @@ TEST(SceneLoader, DocumentedExampleLoads) {
   std::filesystem::create_directories(dir.path() / "meshes");
   std::filesystem::copy_file(std::string(RELKIT_SOURCE_DIR) + "/examples/scenes/meshes/cube.obj",
                              dir.path() / "meshes" / "cube.obj");
-  testing::internal::CaptureStdout();
-  auto doc = scene_test::load(dir.write("example.zor", text.substr(start, end - start)));
-  std::string out = testing::internal::GetCapturedStdout();
+  scene_test::Document doc;
+  const std::string out = test_support::StdoutOf(
+      [&] { doc = scene_test::load(dir.write("example.zor", text.substr(start, end - start))); });
   ASSERT_NE(doc, nullptr) << out;
   using Kind = zorhost::SceneObject::Kind;
   std::vector<Kind> kinds;
