@@ -185,19 +185,17 @@ struct HostOutcome : Outcome {
   }
 };
 
-// zorhost with the real module and the tools switched on, start-up folder root/startup and prefs
-// root/prefs; the caller appends the rest.
-inline std::vector<std::string> HostCommandLine(const fs::path& root) {
-  const std::string startup = (root / "startup").string(), prefs = (root / "prefs").string();
-  return {ZORHOST_PATH,       "--startup", startup,
-          "--prefs",          prefs,       "--module",
-          RELKIT_MODULE_PATH, "--set",     "g_nexalRelkitTools=true"};
-}
-
 // an argument vector of texts and paths
 template <class... Text>
 std::vector<std::string> Args(const Text&... texts) {
   return {std::string(texts)...};
+}
+
+// zorhost with the real module and the tools switched on, start-up folder root/startup and prefs
+// root/prefs; the caller appends the rest.
+inline std::vector<std::string> HostCommandLine(const fs::path& root) {
+  return Args(ZORHOST_PATH, "--startup", root / "startup", "--prefs", root / "prefs", "--module",
+              RELKIT_MODULE_PATH, "--set", "g_nexalRelkitTools=true");
 }
 
 // One zorhost run below root (see HostCommandLine) with a transcript of its own; ui, when not null, is

@@ -55,9 +55,8 @@ TEST_F(TranslatorTools, ExportEditImportAndRestartCarryTheTranslatorsTexts) {
   e2e::HostOutcome run = Run("Export Script Strings", out.string());
   ASSERT_EQ(run.status, 0) << run.err;
   EXPECT_TRUE(run.Texts("message").empty()) << run.err;
-  const std::string us = e2e::ReadFile(out / "script_US.TXT");
   EXPECT_EQ(
-      us,
+      e2e::ReadFile(out / "script_US.TXT"),
       "Name:\"Align Objects\" \"Align Objects\"\nHelp:\"Align Objects\" \"Aligns the selected objects\"\n"
       "Name:\"Bake Texture\" \"Bake Texture\"\n");
 
