@@ -1,27 +1,16 @@
 // The Attachment Scanner end to end: a zorhost child process that really crashes on a scene, and the
 // runs after it that continue where it stopped without redoing or losing what was finished.
-#include <gtest/gtest.h>
-#include <signal.h>
 #include <sys/stat.h>
 
-#include <filesystem>
-#include <fstream>
 #include <map>
-#include <nlohmann/json.hpp>
-#include <string>
-#include <vector>
 
-#include "e2e/host_process.h"
 #include "e2e/run_folders.h"
 
 namespace {
 
-namespace fs = std::filesystem;
-using json = nlohmann::json;
 using e2e::HostOutcome;
 using e2e::ProcessedScenes;
 using e2e::ReadFile;
-using e2e::TiffSize;
 
 // A file's identity: a rewrite through a temporary file and a rename gives a new one.
 ino_t Inode(const fs::path& file) {
@@ -32,6 +21,11 @@ ino_t Inode(const fs::path& file) {
 class AttachmentScanner : public e2e::RunFoldersTest {
  protected:
   AttachmentScanner() : RunFoldersTest("attachment_scanner_e2e_") {}
+  void SetUp() override {
+    RunFoldersTest::SetUp();
+    reference_ = root_ / "results";
+    folders_ = {{1000, scenes_.string()}, {1001, reference_.string()}};
+  }
 
   std::string Path(const fs::path& relative) const { return (scenes_ / relative).string(); }
 
@@ -48,9 +42,8 @@ class AttachmentScanner : public e2e::RunFoldersTest {
     return e2e::RunHost(root_, arguments, ui);
   }
 
-  std::vector<std::vector<std::string>> Report() const { return e2e::ReportRows(reference_); }
-
   fs::path reference_;
+  json folders_;
 };
 
 TEST_F(AttachmentScanner, ACrashEndsTheRunAndTheNextRunFinishesTheRestWithoutRedoingAnything) {
@@ -60,10 +53,8 @@ TEST_F(AttachmentScanner, ACrashEndsTheRunAndTheNextRunFinishesTheRestWithoutRed
   WriteScene("c/crash.zor", e2e::SceneWithFaults({{"crash", "fullRender"}}));
   WriteScene("b/plain.zor", e2e::SmallScene());
   WriteScene("a/1/same.zor", e2e::SmallScene());
-  reference_ = root_ / "results";
-  const json folders = {{1000, scenes_.string()}, {1001, reference_.string()}};
 
-  const HostOutcome crashed = Scan(folders, {"--allow-faults"}, {{"wait", true}});
+  const HostOutcome crashed = Scan(folders_, {"--allow-faults"}, {{"wait", true}});
   ASSERT_GE(crashed.status, 128) << "the scene should have crashed the host\n" << crashed.err;
   const std::vector<std::string> started = ProcessedScenes(crashed.out);
   ASSERT_EQ(started.size(), 4u) << crashed.out;
@@ -77,20 +68,16 @@ TEST_F(AttachmentScanner, ACrashEndsTheRunAndTheNextRunFinishesTheRestWithoutRed
   for (const std::string tag : {"1.same.zor", "2.same.zor", "b.plain.zor"}) {
     for (const char* suffix : {".soft.tif", ".tif"}) {
       const fs::path image = reference_ / (tag + suffix);
-      EXPECT_EQ(TiffSize(image), (std::pair<uint32_t, uint32_t>{256, 256})) << image;
+      EXPECT_EQ(e2e::TiffSize(image), (std::pair<uint32_t, uint32_t>{256, 256})) << image;
       identities[image] = Inode(image);
     }
   }
   // the crash came in the full render: the preview was saved whole, the full image never appeared
-  EXPECT_EQ(TiffSize(reference_ / "c.crash.zor.soft.tif").first, 256u);
+  EXPECT_EQ(e2e::TiffSize(reference_ / "c.crash.zor.soft.tif").first, 256u);
   EXPECT_FALSE(fs::exists(reference_ / "c.crash.zor.tif"));
   // the report as written after the third scene: every scene has a row
-  std::vector<std::vector<std::string>> rows = Report();
-  ASSERT_EQ(rows.size(), 5u);
-  for (size_t i = 0; i < 5; ++i) {
-    EXPECT_EQ(rows[i][0], std::to_string(i + 1));
-    EXPECT_EQ(rows[i][1], i < 3 ? "OK" : "ERROR");
-  }
+  EXPECT_EQ(e2e::ReportColumn(reference_, 0), e2e::Args("1", "2", "3", "4", "5"));
+  EXPECT_EQ(e2e::ReportColumn(reference_, 1), e2e::Args("OK", "OK", "OK", "ERROR", "ERROR"));
 
   // the settings chosen before the crash are what the next invocation opens with
   const std::string stored = ReadFile(root_ / "prefs" / "settings" / "200000252.json");
@@ -102,8 +89,8 @@ TEST_F(AttachmentScanner, ACrashEndsTheRunAndTheNextRunFinishesTheRestWithoutRed
   EXPECT_EQ(ProcessedScenes(rerun.out), std::vector<std::string>{Path("d/last.zor")}) << rerun.out;
   EXPECT_TRUE(rerun.Complained("MessageBox: Renderator successful!")) << rerun.err;
   for (const auto& [image, inode] : identities) EXPECT_EQ(Inode(image), inode) << image << " was rewritten";
-  EXPECT_EQ(TiffSize(reference_ / "d.last.zor.tif").first, 256u);
-  rows = Report();
+  EXPECT_EQ(e2e::TiffSize(reference_ / "d.last.zor.tif").first, 256u);
+  const std::vector<std::vector<std::string>> rows = e2e::ReportRows(reference_);
   ASSERT_EQ(rows.size(), 4u);
   // skipped scenes were not saved by this run: their rows say so (what a row shows, the unit tests say)
   EXPECT_EQ(rows[0][1], "ERROR");
@@ -125,58 +112,65 @@ TEST_F(AttachmentScanner, ACrashEndsTheRunAndTheNextRunFinishesTheRestWithoutRed
   ASSERT_EQ(again.status, 0) << again.err;
   EXPECT_EQ(ProcessedScenes(again.out), std::vector<std::string>{Path("b/plain.zor")}) << again.out;
   EXPECT_NE(Inode(reference_ / "b.plain.zor.soft.tif"), identities[reference_ / "b.plain.zor.soft.tif"]);
-  EXPECT_EQ(TiffSize(reference_ / "b.plain.zor.tif").first, 256u);
+  EXPECT_EQ(e2e::TiffSize(reference_ / "b.plain.zor.tif").first, 256u);
 }
 
 TEST_F(AttachmentScanner, HeadlessRunsInTheCommandAndCancellingStopsAtTheNextScene) {
   for (int i = 0; i < 6; ++i)
     WriteScene("s" + std::to_string(i) + ".zor", e2e::SceneWithFaults({{"delayMs", 300}}));
-  reference_ = root_ / "cancelled";
-  const json folders = {{1000, scenes_.string()}, {1001, reference_.string()}};
 
   // Cancel once the first status has reached the dialog: the scene in progress may still finish, but
   // no later one starts, and the closed dialog shows no final message.
-  const HostOutcome cancelled = Scan(folders, {"--allow-faults"}, {{"cancelAfterEvents", 1}});
+  const HostOutcome cancelled = Scan(folders_, {"--allow-faults"}, {{"cancelAfterEvents", 1}});
   ASSERT_EQ(cancelled.status, 0) << cancelled.err;
   EXPECT_LE(ProcessedScenes(cancelled.out).size(), 2u) << cancelled.out;
   EXPECT_FALSE(cancelled.Complained("MessageBox: Renderator successful!")) << cancelled.err;
   EXPECT_FALSE(cancelled.Complained("MessageBox: An error occured")) << cancelled.err;
 
-  // headless: no progress dialog, the command returns when every scene is done, the console tells
+  // headless: no progress dialog, the command returns when every scene is done, the console tells;
+  // a broken scene is named and the run goes on
+  for (const int frame : {1000, 1001}) {
+    json scene = e2e::SmallScene();
+    scene["minTime"] = {-frame, 30};
+    WriteScene((frame == 1000 ? "a_at_" : "b_at_") + std::to_string(frame) + ".zor", scene);
+  }
+  WriteScene("c_broken.zor", "{ \"zor\": 1, ");
   fs::remove_all(reference_);
-  const HostOutcome headless = Scan(folders, {"--headless"});
+  const HostOutcome headless = Scan(folders_, {"--headless"});
   ASSERT_EQ(headless.status, 0) << headless.err;
-  EXPECT_EQ(ProcessedScenes(headless.out).size(), 6u) << headless.out;
+  EXPECT_EQ(ProcessedScenes(headless.out).size(), 9u) << headless.out;
   EXPECT_TRUE(headless.Said("Renderator successful!")) << headless.out;
   for (const json& event : headless.transcript)
     EXPECT_NE(event.value("title", ""), "Renderator Crash Checker") << event.dump();
-  EXPECT_EQ(Report().size(), 6u);
+  // the minimum time is repaired below frame -1000 only, and the scene still renders
+  EXPECT_TRUE(headless.Said("Document MinTime Error: -1001")) << headless.out;
+  EXPECT_FALSE(headless.Said("Document MinTime Error: -1000")) << headless.out;
+  EXPECT_TRUE(headless.Said("Error loading document")) << headless.out;
+  EXPECT_TRUE(fs::exists(reference_ / "scenes.b_at_1001.zor.tif"));
+  std::vector<std::string> statuses(9, "OK");
+  statuses[2] = "ERROR";
+  EXPECT_EQ(e2e::ReportColumn(reference_, 1), statuses);
 }
 
 TEST_F(AttachmentScanner, ASecondRunOnTheSameResultFolderIsRefusedAndAKilledRunBlocksNothing) {
   WriteScene("a.zor", e2e::SceneWithFaults({{"delayMs", 600000}}));
   WriteScene("b.zor", e2e::SmallScene());
-  reference_ = root_ / "results";
-  const json folders = {{1000, scenes_.string()}, {1001, reference_.string()}};
 
   // the first run, held inside its first scene
   e2e::Command held{e2e::HostCommandLine(root_)};
   const fs::path ui = root_ / "held_ui.json";
-  std::ofstream(ui) << json::array({{{"dialog", {{"press", "ok"}, {"set", folders}}}}}).dump();
+  std::ofstream(ui) << json::array({{{"dialog", {{"press", "ok"}, {"set", folders_}}}}}).dump();
   held.args.insert(held.args.end(),
                    {"--ui", ui.string(), "--allow-faults", "--headless", "--command", "Attachment Scanner"});
   const pid_t pid = e2e::Start(held, root_ / "held_out.txt", root_ / "held_err.txt");
   ASSERT_GT(pid, 0);
-  bool started = false;
-  for (int i = 0; i < 600 && !started; ++i) {
-    started = !ProcessedScenes(ReadFile(root_ / "held_out.txt")).empty();
-    if (!started) ::usleep(50000);
-  }
-  if (!started) ::kill(pid, SIGKILL);
-  ASSERT_TRUE(started) << ReadFile(root_ / "held_err.txt");
+  const auto started = [&] { return !ProcessedScenes(ReadFile(root_ / "held_out.txt")).empty(); };
+  for (int i = 0; i < 600 && !started(); ++i) ::usleep(50000);
+  if (!started()) ::kill(pid, SIGKILL);
+  ASSERT_TRUE(started()) << ReadFile(root_ / "held_err.txt");
 
   // refused in a message box that a headless run has nobody to read: a CI job sees it failed
-  const HostOutcome second = Scan(folders, {"--headless"});
+  const HostOutcome second = Scan(folders_, {"--headless"});
   EXPECT_EQ(second.status, 5) << second.err;
   EXPECT_TRUE(second.Complained("MessageBox: " + reference_.string() +
                                 " is in use by another Attachment Scanner run"))
@@ -187,35 +181,10 @@ TEST_F(AttachmentScanner, ASecondRunOnTheSameResultFolderIsRefusedAndAKilledRunB
   ::kill(pid, SIGKILL);
   EXPECT_EQ(e2e::Wait(pid), 128 + SIGKILL);
   WriteScene("a.zor", e2e::SmallScene());
-  const HostOutcome next = Scan(folders, {"--headless"});
+  const HostOutcome next = Scan(folders_, {"--headless"});
   ASSERT_EQ(next.status, 0) << next.err;
   EXPECT_EQ(ProcessedScenes(next.out), (std::vector<std::string>{Path("a.zor"), Path("b.zor")})) << next.out;
   EXPECT_TRUE(next.Said("Renderator successful!")) << next.out;
-}
-
-TEST_F(AttachmentScanner, BrokenScenesAreNamedAndTheRunGoesOn) {
-  for (const int frame : {1000, 1001}) {
-    json scene = e2e::SmallScene();
-    scene["minTime"] = {-frame, 30};
-    WriteScene((frame == 1000 ? "a_at_" : "b_at_") + std::to_string(frame) + ".zor", scene);
-  }
-  WriteScene("c_broken.zor", "{ \"zor\": 1, ");
-  WriteScene("d_fine.zor", e2e::SmallScene());
-  reference_ = root_ / "results";
-
-  const HostOutcome run = Scan({{1000, scenes_.string()}, {1001, reference_.string()}}, {"--headless"});
-  ASSERT_EQ(run.status, 0) << run.err;
-  // the minimum time is repaired below frame -1000 only, and the scene still renders
-  EXPECT_TRUE(run.Said("Document MinTime Error: -1001")) << run.out;
-  EXPECT_FALSE(run.Said("Document MinTime Error: -1000")) << run.out;
-  EXPECT_TRUE(run.Said("Error loading document")) << run.out;
-  EXPECT_TRUE(fs::exists(reference_ / "scenes.b_at_1001.zor.tif"));
-  const auto rows = Report();
-  ASSERT_EQ(rows.size(), 4u);
-  EXPECT_EQ(rows[0][1], "OK");
-  EXPECT_EQ(rows[1][1], "OK");
-  EXPECT_EQ(rows[2][1], "ERROR");
-  EXPECT_EQ(rows[3][1], "OK");
 }
 
 }  // namespace

@@ -1,20 +1,10 @@
 // Real faults in a real zorhost: in a module's start, in the "Crash ZOR" command, and where a scene run
 // with --allow-faults asks for one. The process dies of the fault's own signal, and the one crash report
 // in the prefs folder, named on stderr, says where and why.
-#include <gtest/gtest.h>
 
-#include <csignal>
-#include <filesystem>
-#include <string>
-#include <vector>
-
-#include "e2e/host_process.h"
 #include "e2e/run_folders.h"
 
 namespace {
-
-namespace fs = std::filesystem;
-using e2e::Contains;
 
 class Crash : public e2e::RunFoldersTest {
  protected:
@@ -34,11 +24,11 @@ class Crash : public e2e::RunFoldersTest {
     EXPECT_TRUE(run.Complained("crash report: " + reports[0].string())) << run.err;
     const std::string report = e2e::ReadFile(reports[0]);
     for (const char* line : {"signal: 11 (SIGSEGV)\n", "\naddress: 0x0\n", "\nbacktrace:\n"})
-      EXPECT_TRUE(Contains(report, line)) << line << "\n" << report;
+      EXPECT_TRUE(e2e::Contains(report, line)) << line << "\n" << report;
     // the module line, not only the backtrace, names the object whose code faulted
     const size_t at = report.find("\nmodule: ");
     EXPECT_TRUE(at != std::string::npos &&
-                Contains(report.substr(at, report.find('\n', at + 1) - at), module))
+                e2e::Contains(report.substr(at, report.find('\n', at + 1) - at), module))
         << report;
     fs::remove_all(root_ / "prefs" / "crashes");
     return report;
@@ -80,8 +70,8 @@ TEST_F(Crash, AFaultASceneAskedForNamesTheThreadTheSceneAndTheCause) {
          {std::string("thread: ") + c.thread + "\n", "activity: " + std::string(c.activity) + scene + "\n",
           "cause: the scene asked for this fault (faults.crash \"" + std::string(c.place) +
               "\", obeyed because of --allow-faults)\n"})
-      EXPECT_TRUE(Contains(report, line)) << line << "\n" << report;
-    EXPECT_FALSE(Contains(report, "crash check:")) << "the Renderator is no crash-checking run";
+      EXPECT_TRUE(e2e::Contains(report, line)) << line << "\n" << report;
+    EXPECT_FALSE(e2e::Contains(report, "crash check:")) << "the Renderator is no crash-checking run";
     EXPECT_TRUE(run.Complained("at address 0x0 (" + std::string(c.thread) + ", " + c.activity + scene +
                                ", a fault the scene asked for); crash report: "))
         << run.err;

@@ -1,24 +1,15 @@
 // relkit-crashcheck end to end: zorhost really crashes and stalls on scenes, the checker sets each
 // one aside in a mirror of the folder, starts the scanner again and buckets what it saw.
-#include <gtest/gtest.h>
 #include <sys/stat.h>
 
-#include <filesystem>
-#include <fstream>
 #include <map>
-#include <nlohmann/json.hpp>
 #include <set>
-#include <string>
-#include <vector>
 
-#include "e2e/host_process.h"
 #include "e2e/run_folders.h"
 
 namespace {
 
-namespace fs = std::filesystem;
 using e2e::Contains;
-using json = nlohmann::json;
 
 class Crashcheck : public e2e::RunFoldersTest {
  protected:
@@ -93,10 +84,8 @@ TEST_F(Crashcheck, CrashesAndAHangAreSetAsideAndBucketedWhileTheRestFinishesOnce
   const json full = by_scenes[{"c/d/full2.zor", "c/full1.zor"}];
   const json hang = by_scenes[{"e/stall.zor"}];
   ASSERT_FALSE(load.is_null() || full.is_null() || hang.is_null()) << crashes.dump(2);
-  EXPECT_EQ(load["kind"], "SIGSEGV");
-  EXPECT_EQ(full["kind"], "SIGSEGV");
-  EXPECT_EQ(hang["kind"], "hang");
-  EXPECT_EQ(hang["signature"], "hang");
+  EXPECT_EQ(json({load["kind"], full["kind"], hang["kind"], hang["signature"]}),
+            json({"SIGSEGV", "SIGSEGV", "hang", "hang"}));
   for (const json& bucket : {load, full}) {
     EXPECT_GE(bucket["frames"].size(), 1u) << bucket.dump();
     EXPECT_LE(bucket["frames"].size(), 3u) << bucket.dump();
@@ -130,12 +119,13 @@ TEST_F(Crashcheck, CrashesAndAHangAreSetAsideAndBucketedWhileTheRestFinishesOnce
 }
 
 TEST_F(Crashcheck, BadInputEndsWithStatusTwoNamingIt) {
+  const auto at = [&](const char* name) { return (root_ / name).string(); };
   WriteScene("scene.zor", e2e::SmallScene());
   fs::create_directories(root_ / "empty");
   std::ofstream(root_ / "not-json.json") << "{ buckets";
   // a zorhost that says it crashed, naming a report that is not there
   const fs::path fake = root_ / "fake-zorhost";
-  std::ofstream(fake) << "#!/bin/sh\necho 'zorhost: crashed; crash report: " << (root_ / "gone.txt").string()
+  std::ofstream(fake) << "#!/bin/sh\necho 'zorhost: crashed; crash report: " << at("gone.txt")
                       << "' >&2\nkill -SEGV $$\n";
   fs::permissions(fake, fs::perms::owner_all);
   const std::string scenes = scenes_.string();
@@ -149,18 +139,13 @@ TEST_F(Crashcheck, BadInputEndsWithStatusTwoNamingIt) {
       {{"run"}, "run needs a scene folder"},
       {{"check", scenes}, "unknown command check"},
       {{"run", scenes, "--timeout", "soon"}, "--timeout: \"soon\""},
-      {{"run", (root_ / "missing").string(), "--zorhost", ZORHOST_PATH},
-       (root_ / "missing").string() + ": no such"},
-      {{"run", (root_ / "not-json.json").string(), "--zorhost", ZORHOST_PATH},
-       (root_ / "not-json.json").string() + ": not a folder"},
-      {{"run", (root_ / "empty").string(), "--zorhost", ZORHOST_PATH},
-       (root_ / "empty").string() + ": no scenes"},
-      {{"run", scenes, "--zorhost", (root_ / "nohost").string()},
-       (root_ / "nohost").string() + ": no zorhost"},
-      {{"run", scenes, "--zorhost", ZORHOST_PATH, "--known", (root_ / "not-json.json").string()},
-       (root_ / "not-json.json").string() + ": not a crash list"},
-      {{"run", scenes, "--zorhost", fake.string()},
-       (root_ / "gone.txt").string() + ": the crash report cannot be read"},
+      {{"run", at("missing"), "--zorhost", ZORHOST_PATH}, at("missing") + ": no such"},
+      {{"run", at("not-json.json"), "--zorhost", ZORHOST_PATH}, at("not-json.json") + ": not a folder"},
+      {{"run", at("empty"), "--zorhost", ZORHOST_PATH}, at("empty") + ": no scenes"},
+      {{"run", scenes, "--zorhost", at("nohost")}, at("nohost") + ": no zorhost"},
+      {{"run", scenes, "--zorhost", ZORHOST_PATH, "--known", at("not-json.json")},
+       at("not-json.json") + ": not a crash list"},
+      {{"run", scenes, "--zorhost", fake.string()}, at("gone.txt") + ": the crash report cannot be read"},
   };
   for (const auto& c : cases) {
     const e2e::Outcome outcome = Check(c.arguments, false);

@@ -1,26 +1,10 @@
 // zorhost -createdistribution on a copy of the build's start-up folder (the GUI script, its symbol
 // header, and the SDK headers in the frameworks folder beside it).
-#include <gtest/gtest.h>
 #include <sys/stat.h>
 
-#include <algorithm>
-#include <filesystem>
-#include <fstream>
-#include <string>
-#include <vector>
-
-#include "e2e/host_process.h"
 #include "e2e/run_folders.h"
 
 namespace {
-
-namespace fs = std::filesystem;
-
-struct Outcome {
-  int status = -1;
-  std::vector<std::string> console;
-  std::string err;
-};
 
 class Distribution : public e2e::RunFoldersTest {
  protected:
@@ -37,27 +21,20 @@ class Distribution : public e2e::RunFoldersTest {
 
   fs::path Resource() const { return root_ / "startup" / "resource"; }
 
-  Outcome Run() {
-    const e2e::Outcome run = e2e::RunHost(root_, {"--headless", "-createdistribution"});
-    return {run.status, e2e::Lines(run.out), run.err};
-  }
+  e2e::HostOutcome Run() { return e2e::RunHost(root_, {"--headless", "-createdistribution"}); }
 };
-
-bool Has(const std::vector<std::string>& lines, const std::string& line) {
-  return std::find(lines.begin(), lines.end(), line) != lines.end();
-}
 
 TEST_F(Distribution, MakesBothFilesAndFailsWhereEitherCannotBeMade) {
   // an old compiled script and a write-protected symbol header are replaced
   std::ofstream(Resource() / "gui.tpb") << "stale";
   std::ofstream(root_ / "frameworks" / "orvane.framework" / "mark.h") << "#define E2E_MARK 42\n";
   ASSERT_EQ(::chmod((Resource() / "tarponsymbols.h").c_str(), 0444), 0);
-  Outcome run = Run();
+  e2e::HostOutcome run = Run();
   ASSERT_EQ(run.status, 0) << run.err;
-  ASSERT_GE(run.console.size(), 3u);
-  EXPECT_EQ(run.console.front(), "Created gui.tpb");
-  EXPECT_EQ(run.console.back(), "Created tarponsymbols.h");
-  const std::string count = run.console[run.console.size() - 2];
+  const std::vector<std::string> console = e2e::Lines(run.out);
+  ASSERT_GE(console.size(), 3u);
+  EXPECT_EQ(console.front(), "Created gui.tpb");
+  EXPECT_EQ(console.back(), "Created tarponsymbols.h");
   EXPECT_NE(e2e::ReadFile(Resource() / "gui.tpb"), "stale");
   const std::vector<std::string> header = e2e::Lines(e2e::ReadFile(Resource() / "tarponsymbols.h"));
   ASSERT_GE(header.size(), 3u);
@@ -65,9 +42,9 @@ TEST_F(Distribution, MakesBothFilesAndFailsWhereEitherCannotBeMade) {
   EXPECT_EQ(header[header.size() - 2], "TARPON_HEADERFILE_END_");
   EXPECT_EQ(header.back(), "}");
   for (const char* line : {"ZOR_HOST_API_VERSION=16050,", "ZOR_ACTION_BIND=1,", "E2E_MARK=42,"})
-    EXPECT_TRUE(Has(header, line)) << line;
+    EXPECT_TRUE(std::find(header.begin(), header.end(), line) != header.end()) << line;
   // the count on the console is the number of symbol lines (the SDK has none of the never-written names)
-  EXPECT_EQ(std::to_string(header.size() - 3) + " defines in files", count);
+  EXPECT_EQ(std::to_string(header.size() - 3) + " defines in files", console[console.size() - 2]);
 
   // a syntax error leaves no compiled script and the symbol header untouched; the failed compile is
   // the run's failure, and the last line names the place
@@ -77,7 +54,7 @@ TEST_F(Distribution, MakesBothFilesAndFailsWhereEitherCannotBeMade) {
   const auto written = fs::last_write_time(Resource() / "tarponsymbols.h");
   run = Run();
   EXPECT_EQ(run.status, 6) << run.err;
-  EXPECT_EQ(run.console, (std::vector<std::string>{"Error: Compiling gui.tpb"}));
+  EXPECT_EQ(run.out, "Error: Compiling gui.tpb\n");
   EXPECT_TRUE(e2e::LastLine(run.err).starts_with("zorhost: exit 6: cannot compile " +
                                                  (Resource() / "gui.tpn").string() + ":"))
       << run.err;

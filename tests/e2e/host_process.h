@@ -23,12 +23,15 @@
 
 extern char** environ;
 
+// every end-to-end test speaks of paths and JSON
+namespace fs = std::filesystem;
+using json = nlohmann::json;
+
 namespace e2e {
 
 struct Command {
   std::vector<std::string> args = {};  // the program (a path, or a name looked up on PATH) and its arguments
   std::vector<std::string> env = {};   // NAME=value entries that replace or join the test's environment
-  std::filesystem::path folder = {};   // the working folder; empty: the test's own
   rlim_t file_limit = 0;               // the largest file the program may write, in bytes; 0: no limit
   bool ignore_file_limit_signal = false;  // as a shell's `trap '' XFSZ` would
   int timeout_seconds = 300;              // then the program is killed
@@ -77,7 +80,6 @@ inline pid_t Fork(Command command, int out, int err) {
   ::dup2(input, 0);
   ::dup2(out, 1);
   ::dup2(err, 2);
-  if (!command.folder.empty() && ::chdir(command.folder.c_str()) != 0) ::_exit(127);
   if (command.file_limit > 0) {
     const rlimit limit{command.file_limit, command.file_limit};
     ::setrlimit(RLIMIT_FSIZE, &limit);
@@ -134,8 +136,7 @@ inline Outcome Run(const Command& command) {
 
 // Starts the command in the background, its standard output and error going to the two files, which a
 // test can read while it runs.
-inline pid_t Start(const Command& command, const std::filesystem::path& out,
-                   const std::filesystem::path& err) {
+inline pid_t Start(const Command& command, const fs::path& out, const fs::path& err) {
   const int out_fd = ::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
   const int err_fd = ::open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
   const pid_t pid = detail::Fork(command, out_fd, err_fd);
@@ -165,34 +166,24 @@ inline bool OnPath(const std::string& name) {
 }
 
 struct HostOutcome : Outcome {
-  std::vector<nlohmann::json> transcript;
+  std::vector<json> transcript;
 
   // the transcript events of this kind, only those whose field `key` holds `value` when a key is given
-  std::vector<nlohmann::json> Events(const std::string& event, const std::string& key = "",
-                                     const nlohmann::json& value = nullptr) const {
-    std::vector<nlohmann::json> found;
-    for (const nlohmann::json& e : transcript)
-      if (e.value("event", "") == event && (key.empty() || e.value(key, nlohmann::json()) == value))
-        found.push_back(e);
+  std::vector<json> Events(const std::string& event, const std::string& key = "",
+                           const json& value = nullptr) const {
+    std::vector<json> found;
+    for (const json& e : transcript)
+      if (e.value("event", "") == event && (key.empty() || e.value(key, json()) == value)) found.push_back(e);
     return found;
   }
   // the texts of every transcript event of this kind that has one
   std::vector<std::string> Texts(const std::string& event) const {
     std::vector<std::string> texts;
-    for (const nlohmann::json& e : Events(event))
+    for (const json& e : Events(event))
       if (e.contains("text")) texts.push_back(e["text"].get<std::string>());
     return texts;
   }
 };
-
-// zorhost with the real module and the tools switched on, start-up folder root/startup and prefs
-// root/prefs; the caller appends the rest.
-inline std::vector<std::string> HostCommandLine(const std::filesystem::path& root) {
-  const std::string startup = (root / "startup").string(), prefs = (root / "prefs").string();
-  return {ZORHOST_PATH,       "--startup", startup,
-          "--prefs",          prefs,       "--module",
-          RELKIT_MODULE_PATH, "--set",     "g_nexalRelkitTools=true"};
-}
 
 // an argument vector of texts and paths
 template <class... Text>
@@ -200,18 +191,25 @@ std::vector<std::string> Args(const Text&... texts) {
   return {std::string(texts)...};
 }
 
+// zorhost with the real module and the tools switched on, start-up folder root/startup and prefs
+// root/prefs; the caller appends the rest.
+inline std::vector<std::string> HostCommandLine(const fs::path& root) {
+  return Args(ZORHOST_PATH, "--startup", root / "startup", "--prefs", root / "prefs", "--module",
+              RELKIT_MODULE_PATH, "--set", "g_nexalRelkitTools=true");
+}
+
 // One zorhost run below root (see HostCommandLine) with a transcript of its own; ui, when not null, is
 // written to a UI script of its own (a string as it is). A later --transcript among the arguments takes
 // the place of that transcript.
-inline HostOutcome RunHost(const std::filesystem::path& root, const std::vector<std::string>& arguments,
-                           const nlohmann::json& ui = nullptr, rlim_t file_limit = 0) {
+inline HostOutcome RunHost(const fs::path& root, const std::vector<std::string>& arguments,
+                           const json& ui = nullptr, rlim_t file_limit = 0) {
   static int counter = 0;
   const std::string tag = std::to_string(++counter);
-  const std::filesystem::path transcript = root / ("transcript" + tag + ".jsonl");
+  const fs::path transcript = root / ("transcript" + tag + ".jsonl");
   Command command{HostCommandLine(root)};
   command.args.insert(command.args.end(), {"--transcript", transcript.string()});
   if (!ui.is_null()) {
-    const std::filesystem::path script = root / ("ui" + tag + ".json");
+    const fs::path script = root / ("ui" + tag + ".json");
     std::ofstream(script) << (ui.is_string() ? ui.get<std::string>() : ui.dump());
     command.args.insert(command.args.end(), {"--ui", script.string()});
   }
@@ -220,7 +218,7 @@ inline HostOutcome RunHost(const std::filesystem::path& root, const std::vector<
   HostOutcome outcome;
   static_cast<Outcome&>(outcome) = Run(command);
   for (const std::string& line : Lines(ReadFile(transcript)))
-    if (!line.empty()) outcome.transcript.push_back(nlohmann::json::parse(line, nullptr, false));
+    if (!line.empty()) outcome.transcript.push_back(json::parse(line, nullptr, false));
   return outcome;
 }
 

@@ -1,29 +1,17 @@
 // relkit-report end to end: zorhost renders the sample scenes into real result folders, relkit-report
 // judges them, writes its page, JUnit and JSON files, and approves a run as the new comparison base.
-#include <gtest/gtest.h>
 #include <sys/stat.h>
 
-#include <algorithm>
 #include <array>
-#include <csignal>
-#include <filesystem>
-#include <fstream>
 #include <functional>
 #include <future>
-#include <nlohmann/json.hpp>
 #include <regex>
-#include <sstream>
-#include <string>
-#include <vector>
 
-#include "e2e/host_process.h"
 #include "e2e/run_folders.h"
 #include "rgb_tiff.h"
 
 namespace {
 
-namespace fs = std::filesystem;
-using json = nlohmann::json;
 using e2e::Outcome;
 using e2e::ReadFile;
 
@@ -48,6 +36,24 @@ std::vector<std::string> AllMatches(const std::string& text, const std::string& 
 int Matches(const std::string& text, const std::string& pattern) {
   return int(AllMatches(text, pattern).size());
 }
+
+json Summary(const fs::path& result) {
+  return json::parse(ReadFile(result / "_summary.json"));
+}
+
+// the verdict words of the summary's scenes, in order
+std::vector<std::string> Verdicts(const fs::path& result) {
+  std::vector<std::string> words;
+  const json summary = Summary(result);
+  for (const json& s : summary["scenes"]) words.push_back(s["status"]);
+  return words;
+}
+
+// a report's first line at the default host version
+const std::string kHeader = "16.050    Status    Tnew      Told      Trel      Diff      Name\n";
+
+// what a check writes into the result folder
+const std::vector<std::string> kOutputs = {"_junit.xml", "_report.html", "_report_files", "_summary.json"};
 
 // What a test could not check on this machine, said when it ends.
 std::string g_notChecked;
@@ -84,16 +90,6 @@ class RelkitReport : public e2e::RunFoldersTest {
     args.insert(args.end(), arguments.begin(), arguments.end());
     const e2e::HostOutcome run = e2e::RunHost(root_, args);
     ASSERT_EQ(run.status, 0) << run.err;
-  }
-
-  static json Summary(const fs::path& result) { return json::parse(ReadFile(result / "_summary.json")); }
-
-  // the verdict words of the summary's scenes, in order
-  static std::vector<std::string> Verdicts(const fs::path& result) {
-    std::vector<std::string> words;
-    const json summary = Summary(result);
-    for (const json& s : summary["scenes"]) words.push_back(s["status"]);
-    return words;
   }
 };
 
@@ -143,7 +139,7 @@ void ExpectPageWorks(const fs::path& root, const fs::path& result) {
   std::string text = found[1];
   text = std::regex_replace(text, std::regex("&quot;"), "\"");
   const json selftest = json::parse(text);
-  const json summary = json::parse(ReadFile(result / "_summary.json"));
+  const json summary = Summary(result);
 
   int pictures = 0;
   for (const json& s : summary["scenes"])
@@ -250,8 +246,8 @@ TEST_F(RelkitReport, JudgesTheSamplesApprovesAChangeAndSeesAnInsertedScene) {
   EXPECT_TRUE(check.Said("(scene list changed)")) << check.out;
   const json changed = Summary(Result(5));
   EXPECT_TRUE(changed["sceneListChanged"].get<bool>());
-  EXPECT_EQ(changed["scenes"][0]["status"], "PASS");
-  EXPECT_EQ(changed["scenes"][1]["status"], "FAIL");
+  EXPECT_EQ(Verdicts(Result(5))[0], "PASS");
+  EXPECT_EQ(Verdicts(Result(5))[1], "FAIL");
   EXPECT_TRUE(e2e::Contains(changed["scenes"][1]["reasons"][0].get<std::string>(), "scene list changed"));
   // approving that result is refused unless forced
   const Outcome refused = RunReport({"approve", Result(5).string(), "--into", base.string()});
@@ -276,11 +272,10 @@ class RelkitReportInput : public e2e::RunFoldersTest {
     result_ = Result(2);
     fs::create_directories(base_);
     fs::create_directories(result_);
-    const std::string header = "16.050    Status    Tnew      Told      Trel      Diff      Name\n";
-    std::ofstream(base_ / "_result.txt") << header << Line({"1", "CREATED", "1.00", "", "", ""}, "a.zor")
+    std::ofstream(base_ / "_result.txt") << kHeader << Line({"1", "CREATED", "1.00", "", "", ""}, "a.zor")
                                          << Line({"2", "CREATED", "2.00", "", "", ""}, "b.zor");
     std::ofstream(result_ / "_result.txt")
-        << header << Line({"1", "OK", "1.00", "1.00", "0.00%", "None"}, "a.zor")
+        << kHeader << Line({"1", "OK", "1.00", "1.00", "0.00%", "None"}, "a.zor")
         << Line({"2", "OK", "2.00", "2.00", "0.00%", "None"}, "b.zor");
     for (const fs::path& folder : {base_, result_}) {
       WriteTiff(folder / "0001.tif", 40, 30, 100);
@@ -323,8 +318,10 @@ class RelkitReportInput : public e2e::RunFoldersTest {
     std::ofstream(path, std::ios::binary) << tiff;
   }
 
-  std::vector<std::string> Check() const {
-    return {"check", result_.string(), "--reference", base_.string()};
+  std::vector<std::string> Check(const std::vector<std::string>& more = {}) const {
+    std::vector<std::string> args = {"check", result_.string(), "--reference", base_.string()};
+    args.insert(args.end(), more.begin(), more.end());
+    return args;
   }
 
   // what the result folder holds besides the report and the images
@@ -344,8 +341,7 @@ class RelkitReportInput : public e2e::RunFoldersTest {
 TEST_F(RelkitReportInput, BadInputNamesTheFileExitsTwoAndLeavesTheLastGoodReportWhole) {
   const Outcome good = RunReport(Check());
   ASSERT_EQ(good.status, 0) << good.err;
-  const std::vector<std::string> outputs = {"_junit.xml", "_report.html", "_report_files", "_summary.json"};
-  ASSERT_EQ(Written(), outputs);
+  ASSERT_EQ(Written(), kOutputs);
   const std::string page = ReadFile(result_ / "_report.html");
 
   struct Case {
@@ -395,7 +391,7 @@ TEST_F(RelkitReportInput, BadInputNamesTheFileExitsTwoAndLeavesTheLastGoodReport
     EXPECT_LT(bad.peak_kilobytes, 200 * 1024) << c.what;
     EXPECT_TRUE(bad.Complained(c.named)) << c.what << ": " << bad.err;
     EXPECT_TRUE(bad.Complained(c.says)) << c.what << ": " << bad.err;
-    EXPECT_EQ(Written(), outputs) << c.what << ": something besides the last good report was left";
+    EXPECT_EQ(Written(), kOutputs) << c.what << ": something besides the last good report was left";
     EXPECT_EQ(ReadFile(result_ / "_report.html"), page) << c.what;
   }
 }
@@ -403,21 +399,17 @@ TEST_F(RelkitReportInput, BadInputNamesTheFileExitsTwoAndLeavesTheLastGoodReport
 TEST_F(RelkitReportInput, ReadsAColumnThatFillsItsWidthAndJudgesASlowerRender) {
   // 10.00 s against 0.01 s: Trel "+99900.00%" fills its column, and Diff follows without a blank
   std::ofstream(result_ / "_result.txt")
-      << "16.050    Status    Tnew      Told      Trel      Diff      Name\n"
-      << Line({"1", "OK", "10.00", "0.01", "+99900.00%", "None"}, "a.zor")
+      << kHeader << Line({"1", "OK", "10.00", "0.01", "+99900.00%", "None"}, "a.zor")
       << Line({"2", "OK", "2.00", "2.00", "0.00%", "None"}, "b.zor");
   const Outcome warned = RunReport(Check());
   EXPECT_EQ(warned.status, 0) << warned.err;
-  const json summary = json::parse(ReadFile(result_ / "_summary.json"));
-  EXPECT_EQ(summary["scenes"][0]["status"], "WARN");
-  EXPECT_DOUBLE_EQ(summary["scenes"][0]["trel"].get<double>(), 999.0);
-  EXPECT_EQ(summary["scenes"][0]["diff"].get<double>(), 0.0);
-  EXPECT_EQ(summary["scenes"][1]["status"], "PASS");
+  const json slow = Summary(result_)["scenes"][0];
+  EXPECT_EQ(Verdicts(result_), e2e::Args("WARN", "PASS"));
+  EXPECT_DOUBLE_EQ(slow["trel"].get<double>(), 999.0);
+  EXPECT_EQ(slow["diff"].get<double>(), 0.0);
 
-  std::vector<std::string> strict = Check();
-  strict.push_back("--fail-on-time");
-  EXPECT_EQ(RunReport(strict).status, 1);
-  EXPECT_EQ(json::parse(ReadFile(result_ / "_summary.json"))["scenes"][0]["status"], "FAIL");
+  EXPECT_EQ(RunReport(Check({"--fail-on-time"})).status, 1);
+  EXPECT_EQ(Verdicts(result_)[0], "FAIL");
 }
 
 TEST_F(RelkitReportInput, ApprovesChosenScenesOnly) {
@@ -437,9 +429,7 @@ TEST_F(RelkitReportInput, ApprovesChosenScenesOnly) {
   EXPECT_TRUE(
       e2e::Contains(ReadFile(base_ / "_result.txt"), Line({"2", "CREATED", "2.00", "", "", ""}, "b.zor")));
   RunReport(Check());
-  const json summary = json::parse(ReadFile(result_ / "_summary.json"));
-  EXPECT_EQ(summary["scenes"][0]["status"], "FAIL");
-  EXPECT_EQ(summary["scenes"][1]["status"], "PASS");
+  EXPECT_EQ(Verdicts(result_), e2e::Args("FAIL", "PASS"));
   EXPECT_EQ(RunReport({"approve", result_.string(), "--into", base_.string(), "--scene", "2"}).status, 0);
   const std::string report = ReadFile(base_ / "_result.txt");
   EXPECT_EQ(report.substr(0, report.find('\n')), header);
@@ -461,7 +451,7 @@ TEST_F(RelkitReportInput, NamesOfAnyBytesKeepEveryOutputWellFormed) {
                                    {"control\x01.zor", "control\\u0001.zor"},
                                    {"line\xE2\x80\xA8separator.zor", "line\xE2\x80\xA8separator.zor"}};
   std::ofstream report(base_ / "_result.txt");
-  report << "16.050    Status    Tnew      Told      Trel      Diff      Name\n";
+  report << kHeader;
   for (size_t i = 0; i < names.size(); ++i) {
     report << Line({std::to_string(i + 1), "CREATED", "1.00", "", "", ""}, names[i].written.c_str());
     WriteTiff(base_ / ("000" + std::to_string(i + 1) + ".tif"), 4, 3, 100);
@@ -471,7 +461,7 @@ TEST_F(RelkitReportInput, NamesOfAnyBytesKeepEveryOutputWellFormed) {
   ASSERT_EQ(check.status, 0) << check.err;
 
   ExpectValidJunit(base_ / "_junit.xml");
-  const json summary = json::parse(ReadFile(base_ / "_summary.json"));  // throws on invalid UTF-8
+  const json summary = Summary(base_);  // throws on invalid UTF-8
   for (size_t i = 0; i < names.size(); ++i) EXPECT_EQ(summary["scenes"][i]["name"], names[i].shown) << i;
   const std::string page = ReadFile(base_ / "_report.html");
   const size_t data = page.find("<script id=\"report-data\"");
@@ -497,14 +487,14 @@ TEST_F(RelkitReportInput, ALongReferenceReportIsReadInLittleMemory) {
 #endif
   const int lines = kSanitized ? 20000 : 200000;
   std::ofstream report(base_ / "_result.txt");
-  report << "16.050    Status    Tnew      Told      Trel      Diff      Name\n";
+  report << kHeader;
   for (int i = 1; i <= lines; ++i)
     report << Line({std::to_string(i), "CREATED", "1.00", "", "", ""}, i == 1 ? "a.zor" : "many/scene.zor");
   report.close();
   ReplaceLine(result_, 2, "");
   const Outcome check = RunReport(Check());
   EXPECT_EQ(check.status, 1) << check.err;
-  EXPECT_EQ(json::parse(ReadFile(result_ / "_summary.json"))["counts"]["MISSING"], lines - 1);
+  EXPECT_EQ(Summary(result_)["counts"]["MISSING"], lines - 1);
   if (!kSanitized) {
     EXPECT_LT(check.peak_kilobytes, 512 * 1024);
   }
@@ -520,9 +510,7 @@ TEST_F(RelkitReportInput, ConcurrentChecksOfOneFolderBothSucceed) {
       const Outcome outcome = run.get();
       EXPECT_EQ(outcome.status, 0) << "round " << round << ": " << outcome.err;
     }
-    ASSERT_EQ(Written(),
-              std::vector<std::string>({"_junit.xml", "_report.html", "_report_files", "_summary.json"}))
-        << "round " << round;
+    ASSERT_EQ(Written(), kOutputs) << "round " << round;
   }
 }
 
@@ -544,9 +532,7 @@ TEST_F(RelkitReportInput, AThreadThatCannotStartIsReported) {
   std::ofstream(result_ / "_result.txt", std::ios::app)
       << Line({"3", "CREATED", "1.00", "", "", ""}, "c.zor");
   WriteTiff(result_ / "0003.tif", 40, 30, 0);
-  std::vector<std::string> args = Check();
-  args.insert(args.end(), {"--jobs", "3"});
-  const Outcome check = RunReport(args, {.env = {"RELKIT_REPORT_TEST_FAIL_THREAD=2"}});
+  const Outcome check = RunReport(Check({"--jobs", "3"}), {.env = {"RELKIT_REPORT_TEST_FAIL_THREAD=2"}});
   EXPECT_EQ(check.status, 2) << check.err;
   EXPECT_TRUE(check.Complained("cannot start thread")) << check.err;
   EXPECT_TRUE(Written().empty());

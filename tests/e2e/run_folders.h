@@ -5,21 +5,14 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
-#include <filesystem>
-#include <fstream>
-#include <nlohmann/json.hpp>
-#include <string>
-#include <vector>
-
 #include "e2e/host_process.h"
-#include "e2e/text_files.h"
 
 namespace e2e {
 
 // A sphere on a floor in a red material, lit by one point light, rendered by the standard engine at
 // width x height; tests change what they need.
-inline nlohmann::json SmallScene(int width = 32, int height = 24) {
-  nlohmann::json scene = nlohmann::json::parse(R"({"zor": 1, "fps": 30, "minTime": [0, 1],
+inline json SmallScene(int width = 32, int height = 24) {
+  json scene = json::parse(R"({"zor": 1, "fps": 30, "minTime": [0, 1],
     "videoPosts": [{"type": 1001015, "flags": 0, "settings": {}}],
     "camera": {"position": [0, 2, -6], "target": [0, 0.8, 0], "fov": 40},
     "lights": [{"type": "point", "position": [4, 6, -4], "color": [1, 1, 1], "intensity": 40}],
@@ -31,8 +24,8 @@ inline nlohmann::json SmallScene(int width = 32, int height = 24) {
 }
 
 // SmallScene asking for these faults (obeyed with --allow-faults)
-inline nlohmann::json SceneWithFaults(const nlohmann::json& faults) {
-  nlohmann::json scene = SmallScene();
+inline json SceneWithFaults(const json& faults) {
+  json scene = SmallScene();
   scene["faults"] = faults;
   return scene;
 }
@@ -42,39 +35,38 @@ class RunFoldersTest : public ::testing::Test {
   explicit RunFoldersTest(std::string prefix) : prefix_(std::move(prefix)) {}
 
   void SetUp() override {
-    root_ = std::filesystem::temp_directory_path() /
-            (prefix_ + std::to_string(::getpid()) + "_" +
-             ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    std::filesystem::remove_all(root_);
-    std::filesystem::create_directories(root_ / "startup");
-    std::filesystem::create_directories(root_ / "prefs");
+    root_ = fs::temp_directory_path() / (prefix_ + std::to_string(::getpid()) + "_" +
+                                         ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    fs::remove_all(root_);
+    fs::create_directories(root_ / "startup");
+    fs::create_directories(root_ / "prefs");
     scenes_ = root_ / "scenes";
-    std::filesystem::create_directories(scenes_);
+    fs::create_directories(scenes_);
   }
   void TearDown() override {
-    if (!HasFailure()) std::filesystem::remove_all(root_);
+    if (!HasFailure()) fs::remove_all(root_);
   }
 
   // a scene file (or any text) below the scene folder, its folders made
-  void WriteScene(const std::filesystem::path& relative, const nlohmann::json& scene) {
-    std::filesystem::create_directories((scenes_ / relative).parent_path());
+  void WriteScene(const fs::path& relative, const json& scene) {
+    fs::create_directories((scenes_ / relative).parent_path());
     std::ofstream(scenes_ / relative) << (scene.is_string() ? scene.get<std::string>() : scene.dump(2));
   }
 
   // the n-th result folder of Renderator runs on the scene folder
-  std::filesystem::path Result(int n) const { return scenes_ / (kResultPrefix + std::to_string(n)); }
+  fs::path Result(int n) const { return scenes_ / (kResultPrefix + std::to_string(n)); }
 
   // the crash reports zorhost left in the prefs folder
-  std::vector<std::filesystem::path> CrashReports() const {
-    std::vector<std::filesystem::path> reports;
+  std::vector<fs::path> CrashReports() const {
+    std::vector<fs::path> reports;
     std::error_code none;
-    for (const auto& entry : std::filesystem::directory_iterator(root_ / "prefs" / "crashes", none))
+    for (const auto& entry : fs::directory_iterator(root_ / "prefs" / "crashes", none))
       reports.push_back(entry.path());
     return reports;
   }
 
-  std::filesystem::path root_;
-  std::filesystem::path scenes_;
+  fs::path root_;
+  fs::path scenes_;
 
  private:
   std::string prefix_;
@@ -82,7 +74,7 @@ class RunFoldersTest : public ::testing::Test {
 
 // The JUnit file checked by xmllint against the schema kept beside the tests; false when xmllint is
 // not installed (libxml2-utils), so that the test can say what it did not check.
-inline bool ExpectValidJunit(const std::filesystem::path& file) {
+inline bool ExpectValidJunit(const fs::path& file) {
   if (!OnPath("xmllint")) return false;
   const Outcome lint = Run(
       {{"xmllint", "--noout", "--schema", std::string(RELKIT_TESTS_DIR) + "/e2e/junit.xsd", file.string()}});

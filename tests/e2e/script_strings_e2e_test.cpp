@@ -1,26 +1,13 @@
 // The translators' commands in a real zorhost: "Export Script Strings", a translator's edit of the files,
 // "Import Script Strings" and a restart that shows the new texts; and the Translator Locator's
 // "strings.txt" on drive C:.
-#include <gtest/gtest.h>
 
-#include <algorithm>
-#include <filesystem>
-#include <fstream>
-#include <nlohmann/json.hpp>
-#include <string>
-#include <vector>
-
-#include "e2e/host_process.h"
 #include "e2e/run_folders.h"
 
 namespace {
 
-namespace fs = std::filesystem;
-using json = nlohmann::json;
-using e2e::HostOutcome;
-
 // the result of the command's execute, as the transcript records it
-json CommandResult(const HostOutcome& run) {
+json CommandResult(const e2e::HostOutcome& run) {
   const std::vector<json> commands = run.Events("command");
   return commands.empty() ? json() : commands[0].value("result", json());
 }
@@ -40,7 +27,7 @@ class TranslatorTools : public e2e::RunFoldersTest {
   }
 
   // One command run; the folder step answers the folder choice (null: the user cancels).
-  HostOutcome Run(const std::string& command, const json& folder) {
+  e2e::HostOutcome Run(const std::string& command, const json& folder) {
     return e2e::RunHost(root_, {"--drive", "C=" + drive_.string(), "--command", command},
                         json::array({{{"folder", folder}}}));
   }
@@ -65,12 +52,11 @@ TEST_F(TranslatorTools, ExportEditImportAndRestartCarryTheTranslatorsTexts) {
   const fs::path out = root_ / "out";
   fs::create_directories(out);
 
-  HostOutcome run = Run("Export Script Strings", out.string());
+  e2e::HostOutcome run = Run("Export Script Strings", out.string());
   ASSERT_EQ(run.status, 0) << run.err;
   EXPECT_TRUE(run.Texts("message").empty()) << run.err;
-  const std::string us = e2e::ReadFile(out / "script_US.TXT");
   EXPECT_EQ(
-      us,
+      e2e::ReadFile(out / "script_US.TXT"),
       "Name:\"Align Objects\" \"Align Objects\"\nHelp:\"Align Objects\" \"Aligns the selected objects\"\n"
       "Name:\"Bake Texture\" \"Bake Texture\"\n");
 
@@ -117,7 +103,7 @@ TEST_F(TranslatorTools, TranslatorLocatorListsTheTreeIntoStringsTxtOnDriveC) {
   const fs::path src = root_ / "src";
   fs::create_directories(src / "ui");
   std::ofstream(src / "ui" / "main.cpp") << "\tShow(\"Open File\");\n";
-  HostOutcome run = Run("12432341", src.string());
+  e2e::HostOutcome run = Run("12432341", src.string());
   ASSERT_EQ(run.status, 0) << run.err;
   EXPECT_EQ(CommandResult(run), json(true));
   EXPECT_EQ(e2e::ReadFile(drive_ / "strings.txt"), "open file" + std::string(21, ' ') + "Show(\"Open File\n");

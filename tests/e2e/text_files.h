@@ -69,6 +69,13 @@ inline std::vector<std::vector<std::string>> ReportRows(const std::filesystem::p
   return rows;
 }
 
+// one column of a report's rows (0: the scene number, 1: the status), header left out
+inline std::vector<std::string> ReportColumn(const std::filesystem::path& folder, size_t column) {
+  std::vector<std::string> cells;
+  for (const std::vector<std::string>& row : ReportRows(folder)) cells.push_back(row.at(column));
+  return cells;
+}
+
 // The width and height of a TIFF that libtiff reads whole, or {0, 0}.
 inline std::pair<uint32_t, uint32_t> TiffSize(const std::filesystem::path& file) {
   TIFFSetErrorHandler(nullptr);
