@@ -78,6 +78,7 @@ TEST_F(CoreIo, UrlFormsNamesAndParents) {
   EXPECT_EQ(Url::Parse(file.GetText()).GetText(), file.GetText());
   EXPECT_EQ(file.GetName(), "caf\xE9.txt");
   EXPECT_EQ(file.GetSuffix(), "txt");
+  EXPECT_EQ(Url::Parse("/x/.profile").GetSuffix(), "") << "a hidden file's name is no suffix";
   EXPECT_EQ(Url::Parse("FILE:///x//y/./z/../w/").GetText(), "file:///x/y/w");
   EXPECT_EQ(Url::Parse("/x/y").GetText(), "file:///x/y");
   EXPECT_EQ(file.Append("in ner").GetText(), "file:///tmp/a%20b/caf%E9.txt/in%20ner");
@@ -87,6 +88,7 @@ TEST_F(CoreIo, UrlFormsNamesAndParents) {
   EXPECT_EQ(parent_of(Url::Parse("file:///x/y")), "file:///x");
   EXPECT_EQ(parent_of(Url::Parse("file:///x")), "file:///");
   EXPECT_EQ(parent_of(Url::Parse("file:///")), "-") << "the root folder has no parent";
+  EXPECT_EQ(parent_of(Url::Parse("C:/")), "-") << "nor has a drive's root";
   EXPECT_EQ(parent_of(Url::Handlers()), "-");
   EXPECT_EQ(parent_of(Url::Parse("file://")), "-");
   EXPECT_EQ(Url::Parse("file://").GetName(), "file");

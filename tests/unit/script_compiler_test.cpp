@@ -248,6 +248,7 @@ TEST(ScriptCompiler, ErrorsNameFileLineAndColumnAndWriteNothing) {
       {"function f() { return \"open; }", "1:23", "string not closed"},
       {"var x = 1\nvar y;", "2:1", "expected ';' but found 'var'"},
       {"function f() { return 0x1FFFFFFFF; }", "1:23", "does not fit in 32 bits"},
+      {"function f() { return 1a; }", "1:23", "malformed number '1a'"},
       {"/* never closed", "1:1", "comment not closed"},
       {"function f() {} function f() {}", "1:26", "defined twice"},
       {"if (1) {}", "1:1", "expected include, native, var or function"},
