@@ -412,6 +412,15 @@ TEST_F(RelkitReportInput, ReadsAColumnThatFillsItsWidthAndJudgesASlowerRender) {
   EXPECT_EQ(Verdicts(result_)[0], "FAIL");
 }
 
+TEST_F(RelkitReportInput, APixelDiffersOnlyWhenAChannelChangedByMoreThanTheThreshold) {
+  WriteTiff(result_ / "0001.tif", 40, 30, 110);  // 10 of 255: the default threshold, not over it
+  ASSERT_EQ(RunReport(Check()).status, 0);
+  EXPECT_EQ(Summary(result_)["scenes"][0]["pixelsOver"].get<int>(), 0);
+  WriteTiff(result_ / "0001.tif", 40, 30, 111);
+  EXPECT_EQ(RunReport(Check()).status, 1);
+  EXPECT_EQ(Summary(result_)["scenes"][0]["pixelsOver"].get<int>(), 40 * 30);
+}
+
 TEST_F(RelkitReportInput, ApprovesChosenScenesOnly) {
   // a version text that fills its column runs into "Status": approving must not make it grow
   const std::string header = "2147483.647Status    Tnew      Told      Trel      Diff      Name";
