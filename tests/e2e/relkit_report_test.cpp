@@ -410,6 +410,11 @@ TEST_F(RelkitReportInput, ReadsAColumnThatFillsItsWidthAndJudgesASlowerRender) {
 
   EXPECT_EQ(RunReport(Check({"--fail-on-time"})).status, 1);
   EXPECT_EQ(Verdicts(result_)[0], "FAIL");
+
+  // pixels that fail are judged before the slower render's warning, which must not lower the verdict
+  WriteTiff(result_ / "0001.tif", 40, 30, 150);
+  EXPECT_EQ(RunReport(Check()).status, 1);
+  EXPECT_EQ(Verdicts(result_)[0], "FAIL");
 }
 
 TEST_F(RelkitReportInput, APixelDiffersOnlyWhenAChannelChangedByMoreThanTheThreshold) {
