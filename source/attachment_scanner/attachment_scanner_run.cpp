@@ -1,7 +1,6 @@
 #include "attachment_scanner_run.h"
 
 #include <cmath>
-#include <cstring>
 
 #include "ge_mtools.h"
 #include "scene_batch/batch_run.h"
@@ -190,30 +189,19 @@ SceneOutcome SceneWork::Process(int32_t index) {
 }  // namespace
 
 bool ASItemList::Append(const Filename& file) {
-  if (count_ == capacity_) {
-    const int32_t capacity = capacity_ ? 2 * capacity_ : 64;
-    auto** grown = static_cast<ASItem**>(ZOR_ALLOC(int64_t(sizeof(ASItem*)) * capacity));
-    if (!grown) return false;
-    if (count_ > 0) std::memcpy(grown, items_, sizeof(ASItem*) * size_t(count_));
-    Free(items_);
-    items_ = grown;
-    capacity_ = capacity;
-  }
-  // the host's sorter takes a plain array of references: the list owns them through it
+  if (!items_.MakeRoom(1)) return false;
   OwnedObj<ASItem> item = NewOwnedObj(ASItem);
   if (!item) return false;
   item->file = file;
-  items_[count_++] = item.release();
+  items_.Push(item.release());  // cannot fail: the room is made
   return true;
 }
 
 void ASItemList::Clear() {
-  for (int32_t i = 0; i < count_; ++i) {
+  for (int64_t i = 0; i < items_.Count(); ++i) {
     OwnedObj<ASItem> owned(items_[i]);
   }
-  Free(items_);
-  count_ = 0;
-  capacity_ = 0;
+  items_.Release();
   report_.Release();
 }
 

@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "scene_batch/batch_report.h"
+#include "zor_array.h"
 #include "zor_container.h"
 #include "zor_filename.h"
 #include "zor_string.h"
@@ -34,17 +35,16 @@ class ASItemList {
   bool Append(const Filename& file);
   // destroys the items
   void Clear();
-  int32_t GetCount() const { return count_; }
+  int32_t GetCount() const { return int32_t(items_.Count()); }
   ASItem& operator[](int32_t index) { return *items_[index]; }
   const ASItem& operator[](int32_t index) const { return *items_[index]; }
-  ASItem** References() { return items_; }
+  ASItem** References() { return items_.Data(); }
   // what the report writer keeps between two writes of this list
   ReportCache& Report() { return report_; }
 
  private:
-  ASItem** items_ = nullptr;
-  int32_t count_ = 0;
-  int32_t capacity_ = 0;
+  // the host's sorter takes a plain array of references: the list owns the items through it
+  HostArray<ASItem*> items_;
   ReportCache report_;
 };
 

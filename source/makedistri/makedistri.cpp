@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <new>
-#include <vector>
 
 #include "filename_url.h"
 #include "ge_mtools.h"
@@ -13,6 +12,7 @@
 #include "tarponlib.h"
 #include "zor_array.h"
 #include "zor_file.h"
+#include "zor_folder_set.h"
 #include "zor_general.h"
 #include "zor_memory.h"
 #include "zor_misc/memory/debugglobals.h"
@@ -31,13 +31,9 @@ bool SkippedHeader(const String& name) {
          name.SubStr(0, 6) == String("ge_mac");
 }
 
-void Collect(HeaderList& list, const Filename& folder, std::vector<FolderIdentity>& visited) {
+void Collect(HeaderList& list, const Filename& folder, FolderSet& visited) {
   FolderIdentity identity;
-  if (GetFolderIdentity(folder, identity)) {
-    for (const FolderIdentity& seen : visited)
-      if (seen == identity) return;  // a link back up the tree would never end
-    visited.push_back(identity);
-  }
+  if (GetFolderIdentity(folder, identity) && visited.Insert(identity) != FolderVisit::kNew) return;
   BrowseFiles browse;
   if (!browse.Init(folder, 0)) return;
   while (browse.GetNext()) {
@@ -144,7 +140,7 @@ void HeaderList::Sort() {
 // --- the scan ---
 
 void CollectHeaderFiles(HeaderList& list, const Filename& folder) {
-  std::vector<FolderIdentity> visited;
+  FolderSet visited;
   Collect(list, folder, visited);
 }
 

@@ -74,22 +74,17 @@ class ReportTokenizer {
 
 bool ResultList::Allocate() {
   Release();
-  records_ = static_cast<SceneResult*>(ZOR_ALLOC(int64_t(sizeof(SceneResult)) * kResultListCapacity));
-  return records_ != nullptr;
+  return records_.Reserve(kResultListCapacity);
 }
 
 void ResultList::Release() {
-  for (int32_t i = 0; i < count_; ++i) records_[i].~SceneResult();
-  count_ = 0;
-  Free(records_);
+  records_.Release();
   report_.Release();
 }
 
 bool ResultList::Append(const Filename& file) {
-  if (!records_ || count_ >= kResultListCapacity) return false;
-  new (&records_[count_]) SceneResult{file, 0.0, 0.0, 0.0, kSceneStatusPending};
-  ++count_;
-  return true;
+  if (!IsAllocated() || records_.Count() >= kResultListCapacity) return false;
+  return records_.Push(SceneResult{file, 0.0, 0.0, 0.0, kSceneStatusPending});
 }
 
 const char* SceneStatusWord(int32_t status) {

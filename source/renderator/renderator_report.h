@@ -4,6 +4,7 @@
 #include <cstdint>
 
 #include "scene_batch/batch_report.h"
+#include "zor_array.h"
 #include "zor_filename.h"
 #include "zor_string.h"
 
@@ -25,9 +26,7 @@ struct SceneResult {
 
 inline constexpr int32_t kResultListCapacity = 100000;
 
-// A fixed block of records taken from host memory in one allocation per run and never grown. Only
-// the records below the fill count are constructed; the rest of the block stays zeroed, which is what
-// a pending record with no file holds anyway.
+// A fixed block of records taken from host memory in one allocation per run and never grown.
 class ResultList {
  public:
   ResultList() = default;
@@ -37,19 +36,18 @@ class ResultList {
 
   bool Allocate();
   void Release();
-  bool IsAllocated() const { return records_ != nullptr; }
+  bool IsAllocated() const { return records_.Capacity() > 0; }
   // false when the list is full or was never allocated
   bool Append(const Filename& file);
-  int32_t GetCount() const { return count_; }
+  int32_t GetCount() const { return int32_t(records_.Count()); }
   SceneResult& operator[](int32_t index) { return records_[index]; }
   const SceneResult& operator[](int32_t index) const { return records_[index]; }
-  SceneResult* Records() { return records_; }
+  SceneResult* Records() { return records_.Data(); }
   // what the report writer keeps between two writes of this list
   ReportCache& Report() { return report_; }
 
  private:
-  SceneResult* records_ = nullptr;
-  int32_t count_ = 0;
+  HostArray<SceneResult> records_;
   ReportCache report_;
 };
 

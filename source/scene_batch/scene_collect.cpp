@@ -4,61 +4,12 @@
 #include "scene_collect.h"
 
 #include "zor_file.h"
+#include "zor_folder_set.h"
 #include "zor_general.h"
 #include "zor_gui.h"
 #include "zor_memory.h"
 
 namespace {
-
-enum class Visit { kNew, kSeen, kNoMemory };
-
-// A set of folder identities, open addressing in one host block that doubles when half full.
-// Identity {0, 0} marks a free slot: no folder has file number 0.
-class FolderSet {
- public:
-  FolderSet() = default;
-  FolderSet(const FolderSet&) = delete;
-  FolderSet& operator=(const FolderSet&) = delete;
-  ~FolderSet() { Free(slots_); }
-
-  Visit Insert(const FolderIdentity& id) {
-    if (2 * (count_ + 1) > capacity_ && !Grow()) return Visit::kNoMemory;
-    FolderIdentity* slot = Find(slots_, capacity_, id);
-    if (*slot == id) return Visit::kSeen;
-    *slot = id;
-    ++count_;
-    return Visit::kNew;
-  }
-
- private:
-  static uint64_t Hash(const FolderIdentity& id) {
-    return (id.inode * 0x9E3779B97F4A7C15ull) ^ (id.device * 0xC2B2AE3D27D4EB4Full);
-  }
-  // the slot holding id, or the free slot where it belongs
-  static FolderIdentity* Find(FolderIdentity* slots, int64_t capacity, const FolderIdentity& id) {
-    const FolderIdentity empty;
-    for (uint64_t k = Hash(id);; ++k) {
-      FolderIdentity* slot = &slots[k & static_cast<uint64_t>(capacity - 1)];
-      if (*slot == id || *slot == empty) return slot;
-    }
-  }
-  bool Grow() {
-    const int64_t capacity = capacity_ ? 2 * capacity_ : 64;
-    auto* slots = static_cast<FolderIdentity*>(ZOR_ALLOC(capacity * int64_t(sizeof(FolderIdentity))));
-    if (!slots) return false;
-    const FolderIdentity empty;
-    for (int64_t i = 0; i < capacity_; ++i)
-      if (!(slots_[i] == empty)) *Find(slots, capacity, slots_[i]) = slots_[i];
-    Free(slots_);
-    slots_ = slots;
-    capacity_ = capacity;
-    return true;
-  }
-
-  FolderIdentity* slots_ = nullptr;
-  int64_t capacity_ = 0;
-  int64_t count_ = 0;
-};
 
 struct Collection {
   SceneSink& sink;
@@ -70,15 +21,15 @@ struct Collection {
 // whose folder the host cannot identify is passed over too, since following it might never end.
 bool Enter(FolderSet& set, const Filename& folder, bool isLink, bool sayIt) {
   FolderIdentity id;
-  Visit visit = Visit::kNew;
+  FolderVisit visit = FolderVisit::kNew;
   const char* why = nullptr;
   if (!GetFolderIdentity(folder, id)) {
     if (!isLink) return true;
     why = ": its folder cannot be identified";
   } else {
     visit = set.Insert(id);
-    if (visit == Visit::kNew) return true;
-    why = visit == Visit::kSeen ? ": folder already visited" : ": not enough memory to follow it";
+    if (visit == FolderVisit::kNew) return true;
+    why = visit == FolderVisit::kSeen ? ": folder already visited" : ": not enough memory to follow it";
   }
   if (sayIt) GePrint(String(isLink ? "Skipped link " : "Skipped folder ") + folder.GetString() + why);
   return false;

@@ -1,9 +1,9 @@
 #include "translator_locator.h"
 
 #include <string>
-#include <vector>
 
 #include "translator_locator/literal_scanner.h"
+#include "zor_folder_set.h"
 #include "zor_gui.h"
 #include "zor_memory.h"
 
@@ -26,14 +26,9 @@ void WriteListing(BaseFile& output, std::string_view lowered, std::string_view l
   output.Write(bytes.data(), static_cast<int64_t>(bytes.size()));
 }
 
-void ScanFolderOnce(const Filename& folder, BaseFile& output, std::vector<FolderIdentity>& visited) {
+void ScanFolderOnce(const Filename& folder, BaseFile& output, FolderSet& visited) {
   FolderIdentity identity;
-  if (GetFolderIdentity(folder, identity)) {
-    for (const FolderIdentity& seen : visited) {
-      if (seen == identity) return;  // a link back up the tree would never end
-    }
-    visited.push_back(identity);
-  }
+  if (GetFolderIdentity(folder, identity) && visited.Insert(identity) != FolderVisit::kNew) return;
   BrowseFiles browse;
   if (!browse.Init(folder, 0)) return;
   while (browse.GetNext()) {
@@ -69,7 +64,7 @@ void ProcessFile(const Filename& file, BaseFile& output) {
 }
 
 void ScanFolder(const Filename& folder, BaseFile& output) {
-  std::vector<FolderIdentity> visited;
+  FolderSet visited;
   ScanFolderOnce(folder, output, visited);
 }
 

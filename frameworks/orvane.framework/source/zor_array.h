@@ -73,6 +73,7 @@ class HostArray {
   int64_t Capacity() const { return capacity_; }
   T& operator[](int64_t index) { return items_[index]; }
   const T& operator[](int64_t index) const { return items_[index]; }
+  T* Data() { return items_; }
   const T* Data() const { return items_; }
 
  private:
