@@ -148,8 +148,7 @@ TEST(IoBrowser, DragTypesAndTheOneDraggedFileName) {
     made.size = static_cast<int64_t>(std::filesystem::file_size(file, error));
     if (error) made.size = 0;
   };
-  const std::string picture =
-      test_support::FileBytes(std::string(RELKIT_SOURCE_DIR) + "/tests/data/exif/Canon_40D.jpg");
+  const std::string picture = test_support::FileBytes(test_support::kExifData / "Canon_40D.jpg");
   ASSERT_FALSE(picture.empty());
 
   io_browser::Function2 functions;

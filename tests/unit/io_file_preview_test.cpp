@@ -141,8 +141,8 @@ TEST_F(FilePreview, TextFilesShowSizeAndTheFirst2000Bytes) {
 }
 
 TEST_F(FilePreview, CameraJpegsShowThePictureAndTheirExifData) {
-  const fs::path data = fs::path(RELKIT_SOURCE_DIR) / "tests/data/exif";
-  const std::string text = Preview(nexal::Url::FromPath((data / "Canon_40D.jpg").string()));
+  const std::string text =
+      Preview(nexal::Url::FromPath((test_support::kExifData / "Canon_40D.jpg").string()));
   EXPECT_TRUE(text.starts_with("Size: 7958\nContent:\nImage loaded successfully.\n\n ")) << text;
   EXPECT_TRUE(test_support::Contains(text, "Image DateTime: 2008:07:31 10:38:11\n"));
   EXPECT_EQ(view_.page, io_browser::kPreviewImagePage);
@@ -150,8 +150,8 @@ TEST_F(FilePreview, CameraJpegsShowThePictureAndTheirExifData) {
 
   // the same file inside an archive previews the same way
   const fs::path archive = scratch_.path() / "photos.zip";
-  ASSERT_TRUE(
-      test_support::WriteZip(archive, {{"cam/nikon.jpg", test_support::FileBytes(data / "Nikon_D70.jpg")}}));
+  ASSERT_TRUE(test_support::WriteZip(
+      archive, {{"cam/nikon.jpg", test_support::FileBytes(test_support::kExifData / "Nikon_D70.jpg")}}));
   const std::string zipped =
       Preview(nexal::Url::InZip(nexal::Url::FromPath(archive.string())).Append("cam").Append("nikon.jpg"));
   EXPECT_TRUE(test_support::Contains(zipped, "Image loaded successfully.\n\n "));
@@ -159,7 +159,7 @@ TEST_F(FilePreview, CameraJpegsShowThePictureAndTheirExifData) {
   EXPECT_EQ(view_.images.size(), 1u);
 
   // a picture without Exif data: shown, and the metadata says there is none
-  EXPECT_TRUE(Preview(nexal::Url::FromPath((data / "invalid_image01137.jpg").string()))
+  EXPECT_TRUE(Preview(nexal::Url::FromPath((test_support::kExifData / "invalid_image01137.jpg").string()))
                   .ends_with("Image loaded successfully.<< Error reading exif data >>"));
 }
 
@@ -198,8 +198,7 @@ std::string Mutated(const std::string& base, std::mt19937& random) {
 }
 
 TEST_F(FilePreview, MutatedImagesAndArchivesNeverCrashOrHang) {
-  const fs::path exif = fs::path(RELKIT_SOURCE_DIR) / "tests/data/exif";
-  const std::string jpeg = test_support::FileBytes(exif / "Canon_40D.jpg");
+  const std::string jpeg = test_support::FileBytes(test_support::kExifData / "Canon_40D.jpg");
   const HostBitmap bitmap = test_support::PatternBitmap(16, 16);
   const std::string png = test_support::PngBytes(16, 16, PNG_FORMAT_RGB, bitmap.pixels);
   ASSERT_EQ(zorhost::save_tiff(bitmap, scratch_.path() / "seed.tif"), ZOR_IMAGE_OK);
