@@ -23,8 +23,6 @@ class Crash : public e2e::RunFoldersTest {
     EXPECT_TRUE(name.size() > 20 && name.ends_with(".txt")) << name;  // <time>-<pid>.txt
     EXPECT_TRUE(run.Complained("crash report: " + reports[0].string())) << run.err;
     const std::string report = e2e::ReadFile(reports[0]);
-    for (const char* line : {"signal: 11 (SIGSEGV)\n", "\naddress: 0x0\n", "\nbacktrace:\n"})
-      EXPECT_TRUE(e2e::Contains(report, line)) << line << "\n" << report;
     // the module line, not only the backtrace, names the object whose code faulted
     const size_t at = report.find("\nmodule: ");
     EXPECT_TRUE(at != std::string::npos &&
@@ -40,14 +38,11 @@ TEST_F(Crash, AModuleThatFaultsDiesOfTheSignalAndTheReportNamesIt) {
                                         CRASHING_MODULE_PATH, "--headless"}});
   OnlyReport(start, "crashing_module.zdl64");
 
-  for (const char* command : {"Crash ZOR", "1022343"}) {
-    SCOPED_TRACE(command);
-    const e2e::HostOutcome run =
-        e2e::RunHost(root_, {"--headless", "--command", command, "--command", "Renderator"});
-    OnlyReport(run, "relkit.zdl64");
-    // nothing after the fault ran: neither command came back
-    EXPECT_TRUE(run.Events("command").empty());
-  }
+  const e2e::HostOutcome run =
+      e2e::RunHost(root_, {"--headless", "--command", "Crash ZOR", "--command", "Renderator"});
+  OnlyReport(run, "relkit.zdl64");
+  // nothing after the fault ran: neither command came back
+  EXPECT_TRUE(run.Events("command").empty());
 }
 
 TEST_F(Crash, AFaultASceneAskedForNamesTheThreadTheSceneAndTheCause) {

@@ -120,10 +120,7 @@ TEST_F(IoBrowserDialog, ListsNavigatesAndPreviews) {
   EXPECT_TRUE(Contains(text, "Size: 17\nContent:\nHello\tWorld\n 0x01 0xE9end")) << text;
   const std::string& image = texts[texts.size() - 2];
   EXPECT_TRUE(Contains(image, "Image loaded successfully.")) << image;
-  for (const char* part : {"Make: Canon", "Model: Canon EOS 40D", "DateTimeOriginal: 2008:05:30 15:56:01"})
-    EXPECT_TRUE(Contains(image, part)) << image;
   EXPECT_TRUE(Contains(texts.back(), "<< Error opening file: ")) << texts.back();
-  EXPECT_FALSE(Contains(texts.back(), "Size:")) << texts.back();
 
   const std::vector<json> pages = GadgetValues(run, 10002);
   EXPECT_NE(std::find(pages.begin(), pages.end(), json(10005)), pages.end()) << json(pages).dump();

@@ -79,20 +79,6 @@ class Diagnostics : public ::testing::Test {
   const void* previous_system_ = nullptr;
 };
 
-class LongText : public nexal::OutputText {
- public:
-  explicit LongText(std::string text) : text_(std::move(text)) {}
-  int64_t GetCStringLength() const override { return static_cast<int64_t>(text_.size()); }
-  void GetCString(char* buffer, int64_t size) const override {
-    const size_t n = std::min(text_.size(), static_cast<size_t>(size - 1));
-    text_.copy(buffer, n);
-    buffer[n] = 0;
-  }
-
- private:
-  std::string text_;
-};
-
 }  // namespace
 
 TEST_F(Diagnostics, PluginPathLineFormats) {
@@ -183,10 +169,7 @@ TEST_F(Diagnostics, CorePathMaskAndFallbackToStandardOutput) {
 
 TEST_F(Diagnostics, CoreOutputStringLongAndMissing) {
   ResolveSystem();
-  const LongText text(std::string(5000, 'z'));
-  nexal::CoreOutputString(nexal::OUTPUT_NORMAL, &text, 0, "");
-  EXPECT_EQ(g_coreOutput, std::string(5000, 'z') + "\n");
-  g_coreOutput.clear();
+  // longer than any buffer: the module's texts reach the core path through its adapter
   const String plugin((std::string(3000, 'y') + "\xC3\xA9").c_str());
   CoreOutputText(nexal::OUTPUT_WARNING, plugin, 0, "");
   EXPECT_EQ(g_coreOutput, "WARNING: " + std::string(3000, 'y') + "\xC3\xA9\n");

@@ -3,7 +3,7 @@
 
 #include <algorithm>
 #include <cmath>
-#include <numeric>
+#include <functional>
 #include <random>
 #include <string>
 #include <vector>
@@ -72,22 +72,14 @@ TEST(IoBrowser, HiddenAndDeletedEntriesAreListedOnlyWhenShown) {
 TEST(IoBrowser, IntroSortOrdersEveryShapeWithinNLogNComparisons) {
   std::mt19937 random(7);
   for (const size_t n : {0, 1, 2, 3, 31, 32, 33, 64, 257, 4096}) {
-    std::vector<std::vector<int>> shapes;
-    std::vector<int> ramp(n);
-    std::iota(ramp.begin(), ramp.end(), 0);
-    shapes.push_back(ramp);
-    shapes.emplace_back(ramp.rbegin(), ramp.rend());
-    shapes.emplace_back(n, 5);
-    std::vector<int> organ(ramp);
-    std::reverse(organ.begin() + static_cast<std::ptrdiff_t>(n / 2), organ.end());
-    shapes.push_back(organ);
-    std::vector<int> few(n);
-    for (int& v : few) v = static_cast<int>(random() % 3);
-    shapes.push_back(few);
-    std::vector<int> any(n);
-    for (int& v : any) v = static_cast<int>(random() % 100000);
-    shapes.push_back(any);
-    for (std::vector<int>& items : shapes) {
+    const int m = static_cast<int>(n);
+    // ramp, reversed, all equal, organ pipe, few keys, any keys
+    for (const auto& value : std::initializer_list<std::function<int(int)>>{
+             [](int i) { return i; }, [m](int i) { return m - i; }, [](int) { return 5; },
+             [m](int i) { return i < m / 2 ? i : m - i; }, [&](int) { return int(random() % 3); },
+             [&](int) { return int(random() % 100000); }}) {
+      std::vector<int> items(n);
+      for (int i = 0; i < m; ++i) items[i] = value(i);
       std::vector<int> expected = items;
       std::sort(expected.begin(), expected.end());
       size_t comparisons = 0;
@@ -156,8 +148,7 @@ TEST(IoBrowser, DragTypesAndTheOneDraggedFileName) {
     made.size = static_cast<int64_t>(std::filesystem::file_size(file, error));
     if (error) made.size = 0;
   };
-  const std::string picture =
-      test_support::FileBytes(std::string(RELKIT_SOURCE_DIR) + "/tests/data/exif/Canon_40D.jpg");
+  const std::string picture = test_support::FileBytes(test_support::kExifData / "Canon_40D.jpg");
   ASSERT_FALSE(picture.empty());
 
   io_browser::Function2 functions;

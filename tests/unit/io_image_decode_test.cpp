@@ -3,8 +3,6 @@
 // identification tells scenes and images from their bytes.
 #include <gtest/gtest.h>
 
-#include <cstring>
-
 #include "bitmaps/image_decode.h"
 #include "files/filename_impl.h"
 #include "files/identify.h"

@@ -17,6 +17,8 @@
 
 namespace test_support {
 
+inline const std::filesystem::path kExifData = std::filesystem::path(RELKIT_SOURCE_DIR) / "tests/data/exif";
+
 // The core interfaces the I/O classes call, resolved as zorhost resolves them at load, for as long as
 // the object lives: references it found unresolved are left so again (other tests rely on that).
 class CoreIoResolved {

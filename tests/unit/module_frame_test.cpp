@@ -2,9 +2,7 @@
 #include <dlfcn.h>
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cstring>
-#include <string>
 #include <tuple>
 #include <vector>
 

@@ -29,11 +29,8 @@ std::string nested_arrays(int depth, const std::string& inside = "1") {
 // {"1": {"1": ... {"1": 1} ... }}: what a container nests as
 std::string nested_objects(int depth) {
   std::string text;
-  text.reserve(depth * 8);
   for (int i = 0; i < depth; ++i) text += "{\"1\": ";
-  text += "1";
-  text.append(depth, '}');
-  return text;
+  return text + "1" + std::string(depth, '}');
 }
 
 TEST(OutsideJson, NestingIsLimitedInEveryReader) {
