@@ -2,7 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <cctype>
-#include <exception>
+#include <charconv>
 #include <string>
 #include <vector>
 
@@ -57,13 +57,8 @@ class RecordingSink : public SymbolSink {
     if (name.substr(0, 3) == "dup") return;
     int32_t stored = counter;
     if (value) {
-      std::size_t used = 0;
-      try {
-        stored = std::stoi(*value, &used);
-      } catch (const std::exception&) {
-        return;
-      }
-      if (used != value->size()) return;
+      const auto [end, error] = std::from_chars(value->data(), value->data() + value->size(), stored);
+      if (error != std::errc() || end != value->data() + value->size()) return;
     }
     counter = stored + 1;
   }

@@ -286,8 +286,9 @@ TEST_F(DistributionSymbols, MoreHeadersThanTheListHolds) {
 
 TEST_F(DistributionSymbols, MoreSymbolsThanTheTableHolds) {
   std::string text;
-  const int defines = MAX_IDENTIFIER_ENTRIES;  // two entries are seeded, so two do not fit
-  for (int i = 0; i < defines; ++i) text += "#define S" + std::to_string(i) + " " + std::to_string(i) + "\n";
+  // two entries are seeded, so two do not fit
+  for (int i = 0; i < MAX_IDENTIFIER_ENTRIES; ++i)
+    text += "#define S" + std::to_string(i) + " " + std::to_string(i) + "\n";
   Write(Inside() / "many.h", text);
   Write(Inside() / "more.h", "#define LATE 1\n");
   const ParseRun run = Parse();
