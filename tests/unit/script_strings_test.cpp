@@ -268,6 +268,7 @@ TEST_F(ScriptStrings, ImportAssignsEveryMatchingScriptAndSavesAllOfThem) {
   no_data.hasData = false;
   FakeScript& app_align = Add(1, "Align", {});
   FakeScript& escaping = Add(1, "../Escaping", {});
+  FakeScript& escaping_back = Add(1, "..\\Back", {});
   scratch_.write("in/script_DE.txt", "Name:\"Align\" \"Ausrichten\"\nHelp:\"Align\" \"Richtet aus\"\n");
   scratch_.write("in/script_fr.TXT", "\n");
   // names of another form are passed over, whatever they hold
@@ -291,7 +292,8 @@ TEST_F(ScriptStrings, ImportAssignsEveryMatchingScriptAndSavesAllOfThem) {
     EXPECT_EQ(script->writes,
               std::vector<std::string>{g_library + "3/scripts/" + script->identifier + ".csc"});
   }
-  EXPECT_TRUE(escaping.writes.empty()) << "saved outside its script folder: " << escaping.writes[0];
+  for (FakeScript* script : {&escaping, &escaping_back})
+    EXPECT_TRUE(script->writes.empty()) << "saved outside its script folder: " << script->writes[0];
   ASSERT_EQ(app_align.writes.size(), 1u);
   EXPECT_EQ(
       app_align.writes[0],
