@@ -2,8 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <cctype>
-#include <exception>
-#include <optional>
+#include <charconv>
 #include <string>
 #include <vector>
 
@@ -41,42 +40,25 @@ nexal::TextToken Token(const std::string& written, std::string& buffer) {
   return token;
 }
 
-struct Handed {
-  std::string what;  // "define" or "enum"
-  std::string name;
-  std::optional<std::string> value;
-  int32_t counter;
-  bool operator==(const Handed&) const = default;
-};
-
-std::ostream& operator<<(std::ostream& out, const Handed& h) {
-  return out << h.what << " " << h.name << " = " << (h.value ? *h.value : "(none)") << " @" << h.counter;
-}
-
-// Records what is handed on. An enumerator is stored when its name does not begin with "dup" and its
+// Records what is handed on: a define as "NAME=VALUE", an enumerator as "NAME=VALUE @COUNTER" or, without a
+// value, "NAME @COUNTER". An enumerator is stored when its name does not begin with "dup" and its
 // value text, if any, is a plain decimal number; the counter then advances as the store makes it.
 class RecordingSink : public SymbolSink {
  public:
-  std::vector<Handed> handed;
+  std::vector<std::string> handed;
   std::vector<std::string> printed;
   std::vector<std::string> fourCharacterCalls;
 
   void StoreDefine(std::string_view name, std::string_view value) override {
-    handed.push_back({"define", std::string(name), std::string(value), 0});
+    handed.push_back(std::string(name) + "=" + std::string(value));
   }
   void StoreEnumerator(std::string_view name, const std::string* value, int32_t& counter) override {
-    handed.push_back(
-        {"enum", std::string(name), value ? std::optional<std::string>(*value) : std::nullopt, counter});
+    handed.push_back(std::string(name) + (value ? "=" + *value : "") + " @" + std::to_string(counter));
     if (name.substr(0, 3) == "dup") return;
     int32_t stored = counter;
     if (value) {
-      std::size_t used = 0;
-      try {
-        stored = std::stoi(*value, &used);
-      } catch (const std::exception&) {
-        return;
-      }
-      if (used != value->size()) return;
+      const auto [end, error] = std::from_chars(value->data(), value->data() + value->size(), stored);
+      if (error != std::errc() || end != value->data() + value->size()) return;
     }
     counter = stored + 1;
   }
@@ -112,14 +94,7 @@ Scanned Feed(ScanPass pass, const std::vector<std::string>& written) {
   return run;
 }
 
-using List = std::vector<Handed>;
-
-Handed Define(const char* name, const char* value) {
-  return {"define", name, std::string(value), 0};
-}
-Handed Enumerator(const char* name, std::optional<std::string> value, int32_t counter) {
-  return {"enum", name, value, counter};
-}
+using List = std::vector<std::string>;
 
 TEST(HeaderRecognizer, DefinesWithCommentsBracketsAndFunctionLikeMacros) {
   const Scanned run =
@@ -143,8 +118,7 @@ TEST(HeaderRecognizer, DefinesWithCommentsBracketsAndFunctionLikeMacros) {
                                " #", "define", " 5", " 6", "\n",
                                // #define LAST 9 at the end of input: never completed
                                " #", "define", " LAST", " 9"});
-  EXPECT_EQ(run.sink.handed, (List{Define("A", "5"), Define("G", "(1<<4)"), Define("H", "sizeof(Int16)"),
-                                   Define("Q", "(8/2)")}));
+  EXPECT_EQ(run.sink.handed, (List{"A=5", "G=(1<<4)", "H=sizeof(Int16)", "Q=(8/2)"}));
   EXPECT_EQ(run.sink.printed, (std::vector<std::string>{"ERROR ERROR ERROR ERROR ERROR ERROR ERROR ERROR"}));
   // skipped: the blank-separated "define", the body of F, the name "5"
   EXPECT_EQ(run.skips.size(), 3u);
@@ -159,14 +133,7 @@ TEST(HeaderRecognizer, BlockCommentsEndAtAGluedSlashEvenAfterARunOfStars) {
             " /", "*", " x", " *", " /", " #", "define", " B", " 2", " *", "/", "\n",
             // #define C 3 /* trailing */
             " #", "define", " C", " 3", " /", "*", " t", " *", "/", "\n"});
-  EXPECT_EQ(run.sink.handed, (List{Define("A", "1"), Define("C", "3")}));
-}
-
-TEST(HeaderRecognizer, DefinesAreHandedOnlyInTheDefinesPassAndEnumeratorsOnlyInTheEnumsPass) {
-  const std::vector<std::string> header = {" #", "define", " A", " 1", "\n", " enum",
-                                           " {", " X",     " }", ";",  "\n"};
-  EXPECT_EQ(Feed(ScanPass::Defines, header).sink.handed, (List{Define("A", "1")}));
-  EXPECT_EQ(Feed(ScanPass::Enums, header).sink.handed, (List{Enumerator("X", std::nullopt, 0)}));
+  EXPECT_EQ(run.sink.handed, (List{"A=1", "C=3"}));
 }
 
 TEST(HeaderRecognizer, EnumeratorsWithAndWithoutValues) {
@@ -179,11 +146,9 @@ TEST(HeaderRecognizer, EnumeratorsWithAndWithoutValues) {
             " )", " |", " 1", "\n", ",", " dupQ", " =", " 7", ",", " R", " }", ";", "\n",
             // enum class E : int { S = , T }: an empty value waits for its text
             " enum", " class", " E", " :", " int", " {", " S", " =", " ,", " 3", " }", "\n"});
-  EXPECT_EQ(run.sink.handed,
-            (List{Enumerator("A", std::nullopt, 0), Enumerator("B", "5", 1), Enumerator("C", std::nullopt, 6),
-                  Enumerator("N", "-1", 0), Enumerator("M", std::nullopt, 0), Enumerator("P", "(1<<2)|1", 1),
-                  // rejected enumerators do not move the counter
-                  Enumerator("dupQ", "7", 1), Enumerator("R", std::nullopt, 1), Enumerator("S", "3", 0)}));
+  EXPECT_EQ(run.sink.handed, (List{"A @0", "B=5 @1", "C @6", "N=-1 @0", "M @0", "P=(1<<2)|1 @1",
+                                   // rejected enumerators do not move the counter
+                                   "dupQ=7 @1", "R @1", "S=3 @0"}));
 }
 
 TEST(HeaderRecognizer, CallsInEnumeratorValues) {
@@ -198,16 +163,14 @@ TEST(HeaderRecognizer, CallsInEnumeratorValues) {
             " C", " =", " MAKE", "(", "1", ",", "\n", " 2", ")", ",", " D", "\n", " }", ";", "\n"});
   EXPECT_EQ(run.sink.fourCharacterCalls, (std::vector<std::string>{"ZOR_FOUR_BYTE('A','B','C','D')"}));
   // after C was given up, "2" and ")" are passed over in the list, and D follows
-  EXPECT_EQ(run.sink.handed, (List{Enumerator("A", "1094861636", 0), Enumerator("B", "MAKE(1,2)", 1094861637),
-                                   Enumerator("D", std::nullopt, 1094861637)}));
+  EXPECT_EQ(run.sink.handed, (List{"A=1094861636 @0", "B=MAKE(1,2) @1094861637", "D @1094861637"}));
 }
 
 TEST(HeaderRecognizer, DirectivesInsideEnumsDoNotDisturbTheList) {
   const Scanned run = Feed(ScanPass::Enums, {" enum", " {", " A", " =", " 1", ",",     "\n", " #", "if",
                                              " X",    "\n", " B", "\n", " #", "endif", "\n", " #", "define",
                                              " Y",    " (", "2",  ")",  "\n", " C",    " }"});
-  EXPECT_EQ(run.sink.handed, (List{Enumerator("A", "1", 0), Enumerator("B", std::nullopt, 2),
-                                   Enumerator("C", std::nullopt, 3)}));
+  EXPECT_EQ(run.sink.handed, (List{"A=1 @0", "B @2", "C @3"}));
 }
 
 }  // namespace

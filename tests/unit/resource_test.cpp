@@ -19,19 +19,15 @@ TEST(ResourceFolder, InsideTheHostTreeOrBesideTheModule) {
   test_support::WithHost host(&table);
   const Filename startup("/opt/zorhost");
 
-  EXPECT_EQ(ModuleResourceFolder(Filename("/opt/zorhost/plugins/relkit.zdl64"), startup).GetString().ToUtf8(),
-            "/opt/zorhost/resource/modules/relkit");
-  // Only the last suffix goes.
-  EXPECT_EQ(
-      ModuleResourceFolder(Filename("/opt/zorhost/plugins/rel.kit.zdl64"), startup).GetString().ToUtf8(),
-      "/opt/zorhost/resource/modules/rel.kit");
-  // Two levels below the host folder is not the host's tree.
-  EXPECT_EQ(ModuleResourceFolder(Filename("/opt/zorhost/plugins/relkit/relkit.zdl64"), startup)
-                .GetString()
-                .ToUtf8(),
-            "/opt/zorhost/plugins/relkit/res");
-  EXPECT_EQ(ModuleResourceFolder(Filename("/home/dev/build/relkit.zdl64"), startup).GetString().ToUtf8(),
-            "/home/dev/build/res");
+  const std::pair<const char*, const char*> kCases[] = {
+      {"/opt/zorhost/plugins/relkit.zdl64", "/opt/zorhost/resource/modules/relkit"},
+      // only the last suffix goes
+      {"/opt/zorhost/plugins/rel.kit.zdl64", "/opt/zorhost/resource/modules/rel.kit"},
+      // two levels below the host folder is not the host's tree
+      {"/opt/zorhost/plugins/relkit/relkit.zdl64", "/opt/zorhost/plugins/relkit/res"},
+      {"/home/dev/build/relkit.zdl64", "/home/dev/build/res"}};
+  for (const auto& [module, folder] : kCases)
+    EXPECT_EQ(ModuleResourceFolder(Filename(module), startup).GetString().ToUtf8(), folder) << module;
 }
 
 std::vector<std::string> g_opened;
