@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
 #include <string>
 #include <vector>
 
@@ -13,7 +12,6 @@
 #include "crash_report.h"
 #include "host_test_support.h"
 #include "io_test_support.h"
-#include "outputs.h"
 #include "scratch_folder.h"
 #include "tool_text.h"
 #include "with_host.h"
