@@ -59,7 +59,7 @@ std::string Path(const fs::path& p) {
   return p.string();
 }
 
-TEST_F(Renderator, BuildsThenComparesAndFindsTheOneChangedScene) {
+TEST_F(Renderator, BuildsThenComparesAndEndsAtAMissingReferenceImage) {
   WriteScene("b.zor", Scene(4));
   WriteScene("a/z.zor", Scene(2));
   WriteScene("a/y.zor", Scene(-3));
