@@ -91,16 +91,12 @@ inline std::string TiffDirectoryFirst(uint16_t photometric, uint16_t samples, ui
     uint32_t count, value;
   };
   const uint32_t data_bytes = uint32_t(std::min<uint64_t>(uint64_t(w) * h * samples, UINT32_MAX));
-  std::vector<Entry> entries = {{256, 4, 1, w},
-                                {257, 4, 1, h},
-                                {258, 3, samples, 0},  // value filled below
-                                {259, 3, 1, COMPRESSION_NONE},
-                                {262, 3, 1, photometric},
-                                {273, 4, 1, 0},  // value filled below
-                                {277, 3, 1, samples},
-                                {278, 4, 1, h},
-                                {279, 4, 1, data_bytes},
-                                {284, 3, 1, PLANARCONFIG_CONTIG}};
+  // the bits (258) and the strip's offset (273) are filled in below
+  std::vector<Entry> entries = {{256, 4, 1, w},           {257, 4, 1, h},
+                                {258, 3, samples, 0},     {259, 3, 1, COMPRESSION_NONE},
+                                {262, 3, 1, photometric}, {273, 4, 1, 0},
+                                {277, 3, 1, samples},     {278, 4, 1, h},
+                                {279, 4, 1, data_bytes},  {284, 3, 1, PLANARCONFIG_CONTIG}};
   if (samples == 4) entries.push_back({338, 3, 1, EXTRASAMPLE_UNASSALPHA});
   const uint32_t bits_at = 8 + 2 + uint32_t(entries.size()) * 12 + 4;  // just after the directory
   const uint32_t data_at = bits_at + 2 * samples;
@@ -111,20 +107,10 @@ inline std::string TiffDirectoryFirst(uint16_t photometric, uint16_t samples, ui
   std::string file;
   auto put16 = [&](uint32_t v) { file.append({char(v & 0xff), char((v >> 8) & 0xff)}); };
   auto put32 = [&](uint32_t v) { put16(v & 0xffff), put16(v >> 16); };
-  file += "II";
-  put16(42);
-  put32(8);
-  put16(uint32_t(entries.size()));
+  file += "II", put16(42), put32(8), put16(uint32_t(entries.size()));
   for (const Entry& e : entries) {
-    put16(e.tag);
-    put16(e.type);
-    put32(e.count);
-    if (e.type == 3 && e.count == 1) {
-      put16(e.value);
-      put16(0);
-    } else {
-      put32(e.value);
-    }
+    put16(e.tag), put16(e.type), put32(e.count);
+    e.type == 3 && e.count == 1 ? (put16(e.value), put16(0)) : put32(e.value);  // a short is padded
   }
   put32(0);
   for (uint16_t i = 0; i < samples; ++i) put16(8);

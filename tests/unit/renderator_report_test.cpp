@@ -1,4 +1,6 @@
-// The Renderator's scene list: collecting over hostile links, report lines, and reading them back.
+// The Renderator's scene list (collecting over hostile links, report lines, and reading them back) and
+// its image comparison through the host's bitmaps and TIFF files: the ratio, the difference image written
+// into the reference bitmap, size mismatches, and totals beyond 32 bits.
 #include "renderator/renderator_report.h"
 
 #include <gtest/gtest.h>
@@ -6,32 +8,39 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
+#include <functional>
+#include <random>
 #include <string>
 #include <utility>
 #include <vector>
 
-#include "app/host_table.h"
 #include "host_test_support.h"
 #include "io_test_support.h"
+#include "renderator/renderator_compare.h"
 #include "renderator/renderator_run.h"
 #include "renderator/renderator_worker.h"
 #include "scratch_folder.h"
 #include "with_host.h"
-#include "zor_host.h"
+#include "zor_bitmap.h"
+#include "zor_container.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 
-class RenderatorList : public ::testing::Test {
+class RenderatorFolder : public ::testing::Test {
  protected:
-  void SetUp() override { ASSERT_TRUE(list_.Allocate()); }
-  void TearDown() override { list_.Release(); }
-
   test_support::WithHost host_{test_support::RealHostTable()};
   test_support::ScratchFolder scratch_;
   const fs::path folder_ = scratch_.path();
+};
+
+class RenderatorList : public RenderatorFolder {
+ protected:
+  void SetUp() override { ASSERT_TRUE(list_.Allocate()); }
+  void TearDown() override { list_.Release(); }
   ResultList list_;
 };
 
@@ -296,15 +305,120 @@ TEST_F(RenderatorReport, ListHoldsAtMostItsCapacity) {
   EXPECT_EQ(list_.GetCount(), kResultListCapacity);
 }
 
+using PixelFunction = std::function<uint8_t(int32_t x, int32_t y, int32_t channel)>;
+
+class RenderatorCompare : public RenderatorFolder {
+ protected:
+  static BaseBitmap Make(int32_t width, int32_t height, const PixelFunction& pixel) {
+    BaseBitmap bitmap;
+    EXPECT_EQ(bitmap.Init(width, height, 24, 0), ZOR_IMAGE_OK);
+    std::vector<uint8_t> row(size_t(width) * 3);
+    for (int32_t y = 0; y < height; ++y) {
+      for (int32_t x = 0; x < width; ++x)
+        for (int32_t c = 0; c < 3; ++c) row[size_t(x) * 3 + c] = pixel(x, y, c);
+      EXPECT_TRUE(bitmap.SetPixelRow(0, y, width, row.data()));
+    }
+    return bitmap;
+  }
+
+  Filename Save(const std::string& name, int32_t width, int32_t height, const PixelFunction& pixel) {
+    BaseBitmap bitmap = Make(width, height, pixel);
+    const Filename file((folder_ / name).c_str());
+    BaseContainer options;
+    EXPECT_EQ(bitmap.Save(file, ZOR_FILTER_TIFF, &options, 0), ZOR_IMAGE_OK);
+    return file;
+  }
+
+  // every byte of the bitmap, row after row
+  static std::vector<uint8_t> Bytes(const BaseBitmap& bitmap) {
+    const int32_t width = bitmap.GetBw();
+    std::vector<uint8_t> bytes(size_t(width) * 3 * size_t(bitmap.GetBh()));
+    for (int32_t y = 0; y < bitmap.GetBh(); ++y)
+      bitmap.GetPixelRow(0, y, width, &bytes[size_t(y) * width * 3]);
+    return bytes;
+  }
+};
+
+const PixelFunction kBlack = [](int32_t, int32_t, int32_t) -> uint8_t { return 0; };
+
+TEST_F(RenderatorCompare, RatioAndDifferenceImage) {
+  const PixelFunction gradient = [](int32_t x, int32_t y, int32_t c) {
+    return uint8_t(x * 7 + y * 3 + c * 50);
+  };
+  const Filename same = Save("same.tif", 40, 30, gradient);
+
+  BaseBitmap rendered = Make(40, 30, gradient);
+  BaseBitmap reference;
+  double diff = -1.0;
+  ASSERT_TRUE(CompareImages(rendered, same, reference, diff));
+  EXPECT_EQ(diff, 0.0);
+  EXPECT_EQ(Bytes(reference), std::vector<uint8_t>(40 * 30 * 3, 0));
+  EXPECT_EQ(Bytes(rendered), Bytes(Make(40, 30, gradient)));  // the new image is left alone
+
+  // one pixel, one channel, 255 apart in a 10 x 10 image; the new image may be the brighter one
+  const Filename dark = Save("dark.tif", 10, 10, kBlack);
+  BaseBitmap onePixel = Make(10, 10, [](int32_t x, int32_t y, int32_t c) -> uint8_t {
+    return x == 3 && y == 7 && c == 1 ? 255 : 0;
+  });
+  BaseBitmap darkReference;
+  ASSERT_TRUE(CompareImages(onePixel, dark, darkReference, diff));
+  EXPECT_DOUBLE_EQ(diff, 255.0 / 76500.0);
+  std::vector<uint8_t> expected(10 * 10 * 3, 0);
+  expected[(7 * 10 + 3) * 3 + 1] = 255;
+  EXPECT_EQ(Bytes(darkReference), expected);
+}
+
+TEST_F(RenderatorCompare, FailsOnOtherSizesAndMissingReference) {
+  BaseBitmap rendered = Make(640, 480, kBlack);
+  double diff = -1.0;
+  for (const Filename& reference : {Save("wide.tif", 641, 480, kBlack), Save("tall.tif", 640, 481, kBlack),
+                                    Filename((folder_ / "none.tif").c_str())}) {
+    BaseBitmap difference;
+    EXPECT_FALSE(CompareImages(rendered, reference, difference, diff)) << reference.GetString().ToUtf8();
+  }
+}
+
+TEST_F(RenderatorCompare, LargeImageTotalExceeds32Bits) {
+  // 4000 x 3000 with a difference of 200 in every byte but a strip of 7s: the total is about 7.2e9
+  const int32_t width = 4000;
+  const int32_t height = 3000;
+  const Filename reference = Save("big.tif", width, height,
+                                  [](int32_t x, int32_t, int32_t) -> uint8_t { return x < 100 ? 7 : 200; });
+  BaseBitmap rendered = Make(width, height, kBlack);
+  BaseBitmap difference;
+  double diff = 0.0;
+  ASSERT_TRUE(CompareImages(rendered, reference, difference, diff));
+  const double total = (100.0 * 7 + 3900.0 * 200) * 3 * height;
+  ASSERT_GT(total, 4294967295.0);
+  EXPECT_DOUBLE_EQ(diff, total / (765.0 * width * height));
+
+  // the row work on its own: whole and partial vector blocks, and lanes flushed before they overflow
+  std::vector<uint8_t> image(200001, 0);
+  std::vector<uint8_t> other(200001, 255);
+  EXPECT_EQ(DifferenceRow(image.data(), other.data(), int64_t(other.size())), uint64_t(200001) * 255);
+  std::mt19937 random(7);
+  for (int64_t length : {0, 1, 15, 16, 17, 4111, 4112, 4113, 12003}) {
+    std::vector<uint8_t> a(length);
+    std::vector<uint8_t> b(length);
+    for (auto& v : a) v = uint8_t(random());
+    for (auto& v : b) v = uint8_t(random());
+    std::vector<uint8_t> expected(length);
+    uint64_t expectedSum = 0;
+    for (int64_t k = 0; k < length; ++k) {
+      expected[k] = uint8_t(std::abs(int(a[k]) - int(b[k])));
+      expectedSum += expected[k];
+    }
+    EXPECT_EQ(DifferenceRow(a.data(), b.data(), length), expectedSum) << length;
+    EXPECT_EQ(b, expected) << length;
+  }
+}
+
 }  // namespace
 
 TEST(RenderatorProgress, PercentagesAreTruncatedWholePercentsEvenWhereDoublesFallShort) {
   // 29/100 and 57/100 are the places where a quotient of doubles times 100 lands just below.
-  EXPECT_EQ(ScenePercent(28, 100), 29);
-  EXPECT_EQ(ScenePercent(56, 100), 57);
-  EXPECT_EQ(ScenePercent(0, 3), 33);
-  EXPECT_EQ(ScenePercent(1, 3), 66);
-  EXPECT_EQ(ScenePercent(2, 3), 100);
-  EXPECT_EQ(ScenePercent(99998, 100000), 99);
-  EXPECT_EQ(ScenePercent(99999, 100000), 100);
+  const int cases[][3] = {{28, 100, 29}, {56, 100, 57},       {0, 3, 33},          {1, 3, 66},
+                          {2, 3, 100},   {99998, 100000, 99}, {99999, 100000, 100}};
+  for (const auto& [index, count, percent] : cases)
+    EXPECT_EQ(ScenePercent(index, count), percent) << index << " of " << count;
 }
