@@ -105,6 +105,9 @@ TEST_F(Crashcheck, AFolderOfCrashesStallsAndAHogIsCheckedToTheEndAndBucketedBySt
     WriteScene(scene, e2e::SmallScene());
     ordinary.insert(scene);
   }
+  // a link back up the tree and a second way into a folder: neither adds a scene
+  fs::create_directory_symlink("..", scenes_ / "a" / "up");
+  fs::create_directory_symlink(scenes_ / "c", scenes_ / "c-again");
   const auto before = Snapshot();
   const fs::path results = root_ / "results";
 

@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <stdlib.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -56,16 +57,39 @@ fs::path FindZorhost(const fs::path& given) {
   throw InputError("zorhost not found (neither beside relkit-crashcheck nor on PATH; give --zorhost FILE)");
 }
 
-// Every scene below the folder, as paths relative to it, sorted.
+// Every scene below the folder, as paths relative to it, sorted. Like the scanner's own collection,
+// folders are known by identity: the tree is walked without its links first, then each link to a
+// folder not yet walked is followed, so a link loop ends and a folder reached twice counts once.
 std::vector<std::string> CollectScenes(const fs::path& folder) {
   std::vector<std::string> scenes;
-  std::error_code failed;
-  fs::recursive_directory_iterator it(folder, fs::directory_options::follow_directory_symlink, failed);
-  if (failed) throw InputError(folder.string() + ": cannot be listed (" + failed.message() + ")");
-  for (; it != fs::recursive_directory_iterator(); it.increment(failed)) {
-    if (failed) throw InputError(folder.string() + ": cannot be listed (" + failed.message() + ")");
-    if (it->path().extension() == ".zor" && it->is_regular_file(failed))
-      scenes.push_back(it->path().lexically_relative(folder).string());
+  std::set<std::pair<dev_t, ino_t>> walked;
+  std::vector<fs::path> links = {folder};
+  for (size_t next = 0; next < links.size(); ++next) {
+    struct stat info {};
+    if (::stat(links[next].c_str(), &info) != 0 || !walked.insert({info.st_dev, info.st_ino}).second)
+      continue;
+    std::vector<fs::path> folders = {links[next]};
+    while (!folders.empty()) {
+      const fs::path current = folders.back();
+      folders.pop_back();
+      std::error_code failed;
+      for (fs::directory_iterator it(current, failed), end; !failed && it != end; it.increment(failed)) {
+        std::error_code ignored;
+        if (it->is_symlink(ignored) && it->is_directory(ignored)) {
+          links.push_back(it->path());
+        } else if (it->is_directory(ignored)) {
+          if (::stat(it->path().c_str(), &info) == 0 && walked.insert({info.st_dev, info.st_ino}).second)
+            folders.push_back(it->path());
+        } else if (it->path().extension() == ".zor" && it->is_regular_file(ignored)) {
+          scenes.push_back(it->path().lexically_relative(folder).string());
+        }
+      }
+      if (failed && current == folder)
+        throw InputError(current.string() + ": cannot be listed (" + failed.message() + ")");
+      if (failed)
+        std::cerr << "relkit-crashcheck: skipped folder " << current.string() << ": " << failed.message()
+                  << "\n";
+    }
   }
   std::sort(scenes.begin(), scenes.end());
   return scenes;
