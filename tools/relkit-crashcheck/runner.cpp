@@ -388,12 +388,10 @@ int Run(RunOptions options) {
   };
 
   try {
+    // built once: a scene set aside leaves it as one link less, so a restart costs no work per scene
+    supervisor.Mirror(temp.Path() / "scan", scenes);
     for (;;) {
-      std::vector<std::string> remaining;
-      for (const std::string& scene : scenes)
-        if (!set_aside.count(scene)) remaining.push_back(scene);
-      const Stop stop =
-          supervisor.Scan(supervisor.Mirror(temp.Path() / "scan", remaining), options.reference);
+      const Stop stop = supervisor.Scan(mirror, options.reference);
       if (stop.finished) break;
       if (stop.named.empty()) {
         // a crash outside any scene (at start-up, in a command before the scanner) would come again
@@ -407,6 +405,7 @@ int Run(RunOptions options) {
         throw InputError("zorhost stopped (" + stop.kind + ") but the scene it worked on is not known: \"" +
                          stop.named + "\"");
       set_aside.insert(*scene);
+      fs::remove(mirror / *scene);
       findings.Add(stop.kind, stop.frames, {*scene});
       std::cerr << "relkit-crashcheck: " << *scene << ": " << stop.Signature() << "; set aside\n";
     }
