@@ -8,6 +8,7 @@
 //                      checker's preview of the scene is saved and its full render then faults
 //   lowMemoryEvents N  each load of the scene adds N to the low-memory count (memory statistics 7)
 //   delayMs N          every render of the scene spends N ms more, while asking the thread's break test
+//   memoryMb N         every render of the scene holds N MiB more, written to, for as long as it takes
 #pragma once
 #include <cstdint>
 #include <string>
@@ -21,6 +22,7 @@ struct SceneFaults {
   std::string crash;              // where to crash: "load", "render", "fullRender", or empty for never
   int32_t low_memory_events = 0;  // how many low-memory events to simulate
   int32_t delay_ms = 0;           // extra time to spend, e.g. to look like a stalled render
+  int32_t memory_mb = 0;          // extra memory to hold while rendering, e.g. to look like a leak
 };
 
 inline constexpr const char* kCrashOnLoad = "load";

@@ -369,6 +369,8 @@ void read_faults(const json& root, SceneFaults& faults) {
       faults.low_memory_events = whole32(value, where, 0);
     } else if (key == "delayMs") {
       faults.delay_ms = whole32(value, where, 0);
+    } else if (key == "memoryMb") {
+      faults.memory_mb = whole32(value, where, 0);
     } else {
       fail(where, "unknown fault");
     }

@@ -4,6 +4,8 @@
 #include <atomic>
 #include <chrono>
 #include <cmath>
+#include <cstring>
+#include <memory>
 #include <new>
 #include <random>
 #include <thread>
@@ -114,6 +116,14 @@ int32_t render(HostDocument* doc, const HostContainer* settings, HostBitmap* tar
       return ZOR_RENDER_FAILED;
   }
   const bool obey_faults = faults_obeyed(doc->faults);
+  // a scene's memoryMb, held (every page written, so it is really in use) while the delay passes
+  std::unique_ptr<char[]> ballast;
+  if (obey_faults && doc->faults.memory_mb > 0) {
+    const size_t bytes = size_t(doc->faults.memory_mb) << 20;
+    ballast.reset(new (std::nothrow) char[bytes]);
+    if (!ballast) return ZOR_RENDER_OUT_OF_MEMORY;
+    std::memset(ballast.get(), 1, bytes);
+  }
   if (obey_faults && !spend_delay(doc->faults.delay_ms, thread)) return ZOR_RENDER_USER_BREAK;
   Geometry geometry;
   std::string error;

@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <iostream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "runner.h"
@@ -15,21 +16,26 @@ namespace {
 constexpr const char* kVersion = "0.1";
 
 constexpr const char* kUsage = R"(usage:
-  relkit-crashcheck run SCENES [--reference DIR] [--timeout S] [--known FILE] [--zorhost FILE]
-                    [-- ZORHOST-OPTIONS]
+  relkit-crashcheck run SCENES [--reference DIR] [--timeout S] [--memory MB] [--known FILE]
+                    [--zorhost FILE] [-- ZORHOST-OPTIONS]
 
 run renders every scene below SCENES with zorhost's Attachment Scanner. When zorhost crashes (or a
-scene takes longer than S seconds, a hang), the scene is set aside and the scanner starts again with
-the rest; the user's files are never moved or changed. Results, in the result folder:
-_crashes.json, _crashes_junit.xml and _crashes.html, beside the scanner's images and _result.txt.
+scene takes longer than S seconds, a hang, or makes zorhost use more than MB MiB, out of memory), the
+scene is set aside and the scanner starts again with the rest; the user's files are never moved or
+changed. Crashes with the same signature (the kind and the innermost frames of zorhost or a module)
+form one bucket. At the end each crashing scene runs once more on its own: a bucket whose scenes all
+crash the same way again is reliable, else flaky. Results, in the result folder: _crashes.json,
+_crashes_junit.xml and _crashes.html, beside the scanner's images and _result.txt.
   --reference DIR   the scanner's result folder [SCENES_crashcheck beside SCENES]
   --timeout S       seconds one scene may take before it counts as a hang [600]
+  --memory MB       MiB of memory zorhost may use before the scene counts as out of memory [no limit]
   --known FILE      accepted signatures (e.g. an earlier run's _crashes.json)
   --zorhost FILE    the zorhost to run [beside relkit-crashcheck, else on PATH]
   -- ...            options passed to zorhost (e.g. --prefs DIR, --allow-faults)
   -h, --help        show this text
   --version         show the version
-Exit status: 0 every crash is in a known bucket, 1 a new bucket, 2 usage or unreadable input.
+Exit status: 0 every crash is in a known bucket, 1 a new bucket, 2 usage or unreadable input (the
+buckets found until then are written), 130 interrupted.
 )";
 
 using relkit_tools::UsageError;
@@ -63,9 +69,15 @@ crashcheck::RunOptions ParseRun(const std::vector<std::string>& args) {
     } else if (a == "--timeout") {
       const std::string text = take();
       char* end = nullptr;
-      options.timeout_seconds = std::strtod(text.c_str(), &end);
-      if (text.empty() || *end || !(options.timeout_seconds > 0))
+      options.limits.timeout_seconds = std::strtod(text.c_str(), &end);
+      if (text.empty() || *end || !(options.limits.timeout_seconds > 0))
         throw UsageError{"--timeout: \"" + text + "\" is not a positive number of seconds"};
+    } else if (a == "--memory") {
+      const std::string text = take();
+      char* end = nullptr;
+      options.limits.memory_mb = std::strtod(text.c_str(), &end);
+      if (text.empty() || *end || !(options.limits.memory_mb > 0))
+        throw UsageError{"--memory: \"" + text + "\" is not a positive number of MiB"};
     } else if (a.rfind("-", 0) == 0 && a.size() > 1) {
       throw UsageError{"unknown option " + a};
     } else if (options.scenes.empty()) {
@@ -87,7 +99,14 @@ int Command(const std::vector<std::string>& args) {
     } else if (a == "--") {
       break;
     }
-  return crashcheck::Run(ParseRun(args));
+  crashcheck::RunOptions options = ParseRun(args);
+  crashcheck::StopOnInterrupt();
+  try {
+    return crashcheck::Run(std::move(options));
+  } catch (const crashcheck::Interrupted& stopped) {
+    std::cerr << "relkit-crashcheck: " << stopped.what() << "\n";
+    return 130;
+  }
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include <fstream>
 #include <nlohmann/json.hpp>
 #include <sstream>
+#include <utility>
 
 #include "crash_report.h"
 #include "tool_text.h"
@@ -12,15 +13,30 @@ namespace {
 
 using json = nlohmann::json;
 
+std::string Escaped(const std::string& text) {
+  return relkit_tools::MarkupEscaped(text);
+}
+
+std::string ReliabilityText(const Bucket& bucket) {
+  if (bucket.scenes.empty()) return "outside any scene, not run again";
+  return std::string(bucket.Reliable() ? "reliable" : "flaky") + " (" + std::to_string(bucket.reproduced) +
+         " of " + std::to_string(bucket.scenes.size()) + " crashed again alone)";
+}
+
 std::string JsonText(const Findings& findings) {
   json buckets = json::array();
   for (const auto& [signature, bucket] : findings.buckets)
     buckets.push_back({{"signature", signature},
                        {"kind", bucket.kind},
                        {"frames", bucket.frames},
-                       {"scenes", bucket.scenes}});
-  const json document = {
-      {"buckets", buckets}, {"finished", findings.finished}, {"unfinished", findings.unfinished}};
+                       {"scenes", bucket.scenes},
+                       {"reliable", bucket.Reliable()},
+                       {"reproduced", bucket.reproduced},
+                       {"first_seen", bucket.first_seen}});
+  const json document = {{"started", findings.started},
+                         {"buckets", buckets},
+                         {"finished", findings.finished},
+                         {"unfinished", findings.unfinished}};
   // invalid UTF-8 in a file name is replaced rather than failing the whole file
   return document.dump(2, ' ', false, json::error_handler_t::replace) + "\n";
 }
@@ -30,14 +46,17 @@ std::string JunitText(const Findings& findings) {
   size_t failures = 0;
   size_t count = 0;
   for (const auto& [signature, bucket] : findings.buckets) {
-    for (const std::string& scene : bucket.scenes) {
+    // a stop outside any scene still fails the suite, as one case of its own
+    const std::vector<std::string> cases_of =
+        bucket.scenes.empty() ? std::vector<std::string>{"(outside any scene)"} : bucket.scenes;
+    for (const std::string& scene : cases_of) {
       ++count;
       ++failures;
       cases << "    <testcase classname=\"crashcheck\" name=\"" << relkit_tools::MarkupEscaped(scene)
             << "\">\n"
             << "      <failure type=\"" << relkit_tools::MarkupEscaped(bucket.kind) << "\" message=\""
             << relkit_tools::MarkupEscaped(signature) << "\">" << relkit_tools::MarkupEscaped(signature)
-            << "</failure>\n    </testcase>\n";
+            << "; " << ReliabilityText(bucket) << "</failure>\n    </testcase>\n";
     }
   }
   for (const std::string& scene : findings.unfinished) {
@@ -60,43 +79,58 @@ std::string JunitText(const Findings& findings) {
   return out.str();
 }
 
+void HtmlSceneList(std::ostringstream& out, const char* id, const std::string& title,
+                   const std::vector<std::string>& scenes) {
+  out << "<h2 id=\"" << id << "\">" << title << " (" << scenes.size() << ")</h2>\n<ul>\n";
+  for (const std::string& scene : scenes) out << "<li>" << Escaped(scene) << "</li>\n";
+  out << "</ul>\n";
+}
+
+// One overview table (a row per bucket), then each bucket with its stack and scenes, then the scenes
+// that did not crash, so that every scene of the folder is named once on the page.
 std::string HtmlText(const Findings& findings) {
   std::ostringstream out;
-  out << "<!DOCTYPE html>\n<html><head><meta charset=\"utf-8\"><title>Crash check</title></head><body>\n"
-      << "<h1>Crash buckets (" << findings.buckets.size() << ")</h1>\n";
+  out << "<!DOCTYPE html>\n<html><head><meta charset=\"utf-8\"><title>Crash check</title>\n<style>\n"
+      << "body{font-family:sans-serif;margin:1em 2em}table{border-collapse:collapse}"
+      << "td,th{border:1px solid #ccc;padding:2px 8px;text-align:left}"
+      << ".flaky{color:#a60}.reliable{color:#a00}ol code{white-space:pre-wrap}\n</style></head><body>\n"
+      << "<h1>Crash check</h1>\n<p>Started " << Escaped(findings.started) << ": " << findings.buckets.size()
+      << " crash bucket(s), " << findings.finished.size() << " scene(s) finished, "
+      << findings.unfinished.size() << " not finished.</p>\n<table id=\"buckets\">\n"
+      << "<tr><th>bucket</th><th>kind</th><th>scenes</th><th>reproduces</th><th>first seen</th></tr>\n";
+  int number = 0;
+  for (const auto& [signature, bucket] : findings.buckets)
+    out << "<tr><td><a href=\"#bucket" << ++number << "\">" << Escaped(signature) << "</a></td><td>"
+        << Escaped(bucket.kind) << "</td><td>" << bucket.scenes.size() << "</td><td class=\""
+        << (bucket.Reliable() ? "reliable" : "flaky") << "\">" << ReliabilityText(bucket) << "</td><td>"
+        << Escaped(bucket.first_seen) << "</td></tr>\n";
+  out << "</table>\n";
+  number = 0;
   for (const auto& [signature, bucket] : findings.buckets) {
-    out << "<h2>" << relkit_tools::MarkupEscaped(signature) << "</h2>\n<p>"
-        << relkit_tools::MarkupEscaped(bucket.kind) << "</p>\n<ol>\n";
-    for (const std::string& frame : bucket.frames)
-      out << "<li><code>" << relkit_tools::MarkupEscaped(frame) << "</code></li>\n";
-    out << "</ol>\n<ul>\n";
-    for (const std::string& scene : bucket.scenes)
-      out << "<li>" << relkit_tools::MarkupEscaped(scene) << "</li>\n";
-    out << "</ul>\n";
+    out << "<section class=\"bucket\" id=\"bucket" << ++number << "\">\n<h2>" << Escaped(signature)
+        << "</h2>\n<p>" << Escaped(bucket.kind) << "; " << ReliabilityText(bucket) << "; first seen "
+        << Escaped(bucket.first_seen) << "</p>\n<ol class=\"stack\">\n";
+    for (const std::string& frame : bucket.frames) out << "<li><code>" << Escaped(frame) << "</code></li>\n";
+    out << "</ol>\n<ul class=\"scenes\">\n";
+    for (const std::string& scene : bucket.scenes) out << "<li>" << Escaped(scene) << "</li>\n";
+    out << "</ul>\n</section>\n";
   }
-  if (!findings.unfinished.empty()) {
-    out << "<h1>Not finished (" << findings.unfinished.size() << ")</h1>\n<ul>\n";
-    for (const std::string& scene : findings.unfinished)
-      out << "<li>" << relkit_tools::MarkupEscaped(scene) << "</li>\n";
-    out << "</ul>\n";
-  }
-  out << "<h1>Finished scenes (" << findings.finished.size() << ")</h1>\n<ul>\n";
-  for (const std::string& scene : findings.finished)
-    out << "<li>" << relkit_tools::MarkupEscaped(scene) << "</li>\n";
-  out << "</ul>\n</body></html>\n";
+  if (!findings.unfinished.empty()) HtmlSceneList(out, "unfinished", "Not finished", findings.unfinished);
+  HtmlSceneList(out, "finished", "Finished scenes", findings.finished);
+  out << "</body></html>\n";
   return out.str();
 }
 
 }  // namespace
 
 void Findings::Add(const std::string& kind, const std::vector<std::string>& frames,
-                   const std::string& scene) {
+                   std::optional<std::string> scene) {
   const std::string signature = Signature(kind, frames);
   Bucket& bucket = buckets[signature];
   bucket.signature = signature;
   bucket.kind = kind;
   bucket.frames = frames;
-  bucket.scenes.push_back(scene);
+  if (scene) bucket.scenes.push_back(std::move(*scene));
 }
 
 bool WriteOutputs(const std::filesystem::path& folder, const Findings& findings, std::string& error) {
@@ -105,8 +139,8 @@ bool WriteOutputs(const std::filesystem::path& folder, const Findings& findings,
          relkit_tools::WriteFileAtomically(folder / "_crashes.html", HtmlText(findings), error);
 }
 
-bool ReadKnownSignatures(const std::filesystem::path& file, std::set<std::string>& signatures,
-                         std::string& error) {
+bool ReadKnownBuckets(const std::filesystem::path& file, std::map<std::string, std::string>& first_seen,
+                      std::string& error) {
   std::ifstream in(file, std::ios::binary);
   if (!in) {
     error = file.string() + ": cannot be read";
@@ -123,7 +157,9 @@ bool ReadKnownSignatures(const std::filesystem::path& file, std::set<std::string
       error = file.string() + ": a bucket without a \"signature\" text";
       return false;
     }
-    signatures.insert(bucket["signature"].get<std::string>());
+    const auto seen = bucket.find("first_seen");
+    first_seen[bucket["signature"].get<std::string>()] =
+        seen != bucket.end() && seen->is_string() ? seen->get<std::string>() : "";
   }
   return true;
 }

@@ -3,11 +3,14 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <stdlib.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
+#include <csignal>
+#include <ctime>
 #include <fstream>
 #include <iostream>
 #include <map>
@@ -16,6 +19,7 @@
 #include <set>
 #include <sstream>
 #include <thread>
+#include <utility>
 
 #include "crash_report.h"
 #include "outputs.h"
@@ -53,16 +57,39 @@ fs::path FindZorhost(const fs::path& given) {
   throw InputError("zorhost not found (neither beside relkit-crashcheck nor on PATH; give --zorhost FILE)");
 }
 
-// Every scene below the folder, as paths relative to it, sorted.
+// Every scene below the folder, as paths relative to it, sorted. Like the scanner's own collection,
+// folders are known by identity: the tree is walked without its links first, then each link to a
+// folder not yet walked is followed, so a link loop ends and a folder reached twice counts once.
 std::vector<std::string> CollectScenes(const fs::path& folder) {
   std::vector<std::string> scenes;
-  std::error_code failed;
-  fs::recursive_directory_iterator it(folder, fs::directory_options::follow_directory_symlink, failed);
-  if (failed) throw InputError(folder.string() + ": cannot be listed (" + failed.message() + ")");
-  for (; it != fs::recursive_directory_iterator(); it.increment(failed)) {
-    if (failed) throw InputError(folder.string() + ": cannot be listed (" + failed.message() + ")");
-    if (it->path().extension() == ".zor" && it->is_regular_file(failed))
-      scenes.push_back(it->path().lexically_relative(folder).string());
+  std::set<std::pair<dev_t, ino_t>> walked;
+  std::vector<fs::path> links = {folder};
+  for (size_t next = 0; next < links.size(); ++next) {
+    struct stat info {};
+    if (::stat(links[next].c_str(), &info) != 0 || !walked.insert({info.st_dev, info.st_ino}).second)
+      continue;
+    std::vector<fs::path> folders = {links[next]};
+    while (!folders.empty()) {
+      const fs::path current = folders.back();
+      folders.pop_back();
+      std::error_code failed;
+      for (fs::directory_iterator it(current, failed), end; !failed && it != end; it.increment(failed)) {
+        std::error_code ignored;
+        if (it->is_symlink(ignored) && it->is_directory(ignored)) {
+          links.push_back(it->path());
+        } else if (it->is_directory(ignored)) {
+          if (::stat(it->path().c_str(), &info) == 0 && walked.insert({info.st_dev, info.st_ino}).second)
+            folders.push_back(it->path());
+        } else if (it->path().extension() == ".zor" && it->is_regular_file(ignored)) {
+          scenes.push_back(it->path().lexically_relative(folder).string());
+        }
+      }
+      if (failed && current == folder)
+        throw InputError(current.string() + ": cannot be listed (" + failed.message() + ")");
+      if (failed)
+        std::cerr << "relkit-crashcheck: skipped folder " << current.string() << ": " << failed.message()
+                  << "\n";
+    }
   }
   std::sort(scenes.begin(), scenes.end());
   return scenes;
@@ -88,9 +115,10 @@ class TempFolder {
 };
 
 struct HostRun {
-  bool crashed = false;  // died of a signal
-  int status = 0;        // exit status or signal number
-  bool hung = false;     // killed after the timeout
+  bool crashed = false;        // died of a signal
+  int status = 0;              // exit status or signal number
+  bool hung = false;           // killed after the timeout
+  bool out_of_memory = false;  // killed for using more than the memory limit
   std::string out;
   std::string err;
   std::string last_scene;  // of the last "Processing file" line, as the host named it
@@ -109,8 +137,19 @@ std::string LastProcessed(const std::string& out, size_t& count) {
   return last;
 }
 
+// The resident memory of a running process in MiB; 0 when it cannot be read.
+double ResidentMegabytes(pid_t pid) {
+  std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+  for (std::string line; std::getline(status, line);)
+    if (line.rfind("VmRSS:", 0) == 0) return std::strtod(line.c_str() + 6, nullptr) / 1024;  // in kB
+  return 0;
+}
+
+// Set by SIGINT and SIGTERM: the running zorhost is stopped and the run ends, its temporaries removed.
+volatile std::sig_atomic_t g_interrupted = 0;
+
 HostRun RunHost(const std::vector<std::string>& arguments, const fs::path& out, const fs::path& err,
-                double timeout_seconds) {
+                const Limits& limits) {
   // made before the start, so that the console can be watched from the first moment
   const int out_fd = ::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
   const int err_fd = ::open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
@@ -154,15 +193,17 @@ HostRun RunHost(const std::vector<std::string>& arguments, const fs::path& out, 
       if (count > 0) scene_start = Clock::now();
       partial.erase(0, end + 1);
     }
-    if (std::chrono::duration<double>(Clock::now() - scene_start).count() > timeout_seconds) {
+    run.hung = std::chrono::duration<double>(Clock::now() - scene_start).count() > limits.timeout_seconds;
+    run.out_of_memory = limits.memory_mb > 0 && ResidentMegabytes(pid) > limits.memory_mb;
+    if (run.hung || run.out_of_memory || g_interrupted) {
       ::kill(pid, SIGKILL);
       ::waitpid(pid, &status, 0);
-      run.hung = true;
+      if (g_interrupted) throw Interrupted();
       break;
     }
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
   }
-  run.crashed = !run.hung && WIFSIGNALED(status);
+  run.crashed = !run.hung && !run.out_of_memory && WIFSIGNALED(status);
   run.status = WIFSIGNALED(status) ? WTERMSIG(status) : WEXITSTATUS(status);
   run.out = ReadText(out);
   run.err = ReadText(err);
@@ -179,6 +220,16 @@ std::string LastLine(const std::string& text) {
   return last;
 }
 
+// Now, as an ISO 8601 time in UTC.
+std::string NowText() {
+  const std::time_t now = std::time(nullptr);
+  std::tm utc{};
+  ::gmtime_r(&now, &utc);
+  char text[32];
+  std::strftime(text, sizeof(text), "%Y-%m-%dT%H:%M:%SZ", &utc);
+  return text;
+}
+
 // The scanner names its images after the scene's folder and file: the mirror keeps both.
 std::string SceneTag(const fs::path& scenes, const std::string& relative) {
   const fs::path path(relative);
@@ -187,7 +238,101 @@ std::string SceneTag(const fs::path& scenes, const std::string& relative) {
   return folder + "." + path.filename().string();
 }
 
+// How one start of the scanner ended: it finished, or a scene stopped it (crash, hang, out of memory).
+struct Stop {
+  bool finished = false;
+  std::string kind;  // the signal name, "hang" or "out of memory"
+  std::vector<std::string> frames;
+  std::string named;  // the scene as zorhost named it
+  std::string Signature() const { return crashcheck::Signature(kind, frames); }
+};
+
+// One run's fixed parts: the host, its arguments and where the temporaries go.
+class Supervisor {
+ public:
+  Supervisor(const RunOptions& options, fs::path zorhost, const fs::path& temp)
+      : options_(options), zorhost_(std::move(zorhost)), temp_(temp) {}
+
+  // A mirror of the scene folder under folder, holding links to the given scenes only; it has the
+  // scene folder's name, so that the scanner names the images of scenes directly in it the same way.
+  fs::path Mirror(const fs::path& folder, const std::vector<std::string>& scenes) const {
+    const fs::path mirror = folder / options_.scenes.filename();
+    fs::remove_all(mirror);
+    fs::create_directories(mirror);
+    for (const std::string& scene : scenes) {
+      fs::create_directories((mirror / scene).parent_path());
+      fs::create_symlink(options_.scenes / scene, mirror / scene);
+    }
+    return mirror;
+  }
+
+  // Starts the scanner over mirror with its images in results, until zorhost ends.
+  Stop Scan(const fs::path& mirror, const fs::path& results) {
+    const std::string tag = std::to_string(++starts_);
+    const fs::path ui = temp_ / ("ui" + tag + ".json");
+    std::ofstream(ui) << nlohmann::json::array(
+                             {{{"dialog",
+                                {{"set", {{1000, mirror.string()}, {1001, results.string()}}},
+                                 {"press", "ok"}}}}})
+                             .dump();
+    std::vector<std::string> arguments = {zorhost_.string(), "--set", "g_nexalRelkitTools=true"};
+    arguments.insert(arguments.end(), options_.host_arguments.begin(), options_.host_arguments.end());
+    arguments.insert(arguments.end(), {"--headless", "--ui", ui.string(), "--command", "Attachment Scanner"});
+    const HostRun run =
+        RunHost(arguments, temp_ / ("out" + tag + ".txt"), temp_ / ("err" + tag + ".txt"), options_.limits);
+    std::cout << run.out << std::flush;
+    Stop stop;
+    stop.named = run.last_scene;
+    if (!run.crashed && !run.hung && !run.out_of_memory) {
+      if (run.status != 0)
+        throw InputError("zorhost ended with status " + std::to_string(run.status) + ": " +
+                         LastLine(run.err));
+      stop.finished = true;
+      return stop;
+    }
+    stop.kind = run.hung ? "hang" : "out of memory";
+    if (run.crashed) ReadCrash(run, stop);
+    return stop;
+  }
+
+ private:
+  void ReadCrash(const HostRun& run, Stop& stop) const {
+    const std::string report_path = CrashReportPath(run.err);
+    if (report_path.empty())
+      throw InputError("zorhost died of signal " + std::to_string(run.status) +
+                       " without naming a crash report: " + LastLine(run.err));
+    std::ifstream in(report_path);
+    if (!in) throw InputError(report_path + ": the crash report cannot be read");
+    std::ostringstream text;
+    text << in.rdbuf();
+    std::string error;
+    const auto report =
+        ParseCrashReport(text.str(), zorhost_.filename().string(), SymbolizeWithAddr2line, error);
+    if (!report) throw InputError(report_path + ": " + error);
+    stop.kind = report->signal;
+    stop.frames = report->frames;
+    if (!report->scene.empty()) stop.named = report->scene;
+  }
+
+  const RunOptions& options_;
+  const fs::path zorhost_;
+  const fs::path temp_;
+  int starts_ = 0;
+};
+
+void InterruptHandler(int) {
+  g_interrupted = 1;
+}
+
 }  // namespace
+
+void StopOnInterrupt() {
+  struct sigaction action {};
+  action.sa_handler = InterruptHandler;
+  sigemptyset(&action.sa_mask);
+  ::sigaction(SIGINT, &action, nullptr);
+  ::sigaction(SIGTERM, &action, nullptr);
+}
 
 int Run(RunOptions options) {
   if (options.scenes.empty()) throw InputError("no scene folder given");
@@ -199,10 +344,11 @@ int Run(RunOptions options) {
   // canonical: "scenes/" and "scenes/." name the folder "scenes", as the mirror's root must
   const std::vector<std::string> scenes = CollectScenes(options.scenes);
   if (scenes.empty()) throw InputError(options.scenes.string() + ": no scenes (.zor files) below it");
-  if (!(options.timeout_seconds > 0)) throw InputError("--timeout must be a positive number of seconds");
-  std::set<std::string> known;
+  if (!(options.limits.timeout_seconds > 0))
+    throw InputError("--timeout must be a positive number of seconds");
+  std::map<std::string, std::string> known;
   std::string error;
-  if (!options.known.empty() && !ReadKnownSignatures(options.known, known, error)) throw InputError(error);
+  if (!options.known.empty() && !ReadKnownBuckets(options.known, known, error)) throw InputError(error);
   const fs::path zorhost = FindZorhost(options.zorhost);
   if (options.reference.empty()) options.reference = options.scenes.string() + "_crashcheck";
   options.reference = fs::absolute(options.reference);
@@ -211,17 +357,11 @@ int Run(RunOptions options) {
     throw InputError(options.reference.string() + ": the result folder cannot be made");
 
   TempFolder temp;
-  // The mirror has the scene folder's name, so that scenes directly in it get the same image names.
-  const fs::path mirror = temp.Path() / options.scenes.filename();
-  const fs::path ui = temp.Path() / "ui.json";
-  std::ofstream(ui) << nlohmann::json::array(
-                           {{{"dialog",
-                              {{"set", {{1000, mirror.string()}, {1001, options.reference.string()}}},
-                               {"press", "ok"}}}}})
-                           .dump();
-
+  Supervisor supervisor(options, zorhost, temp.Path());
   Findings findings;
+  findings.started = NowText();
   std::set<std::string> set_aside;
+  const fs::path mirror = temp.Path() / "scan" / options.scenes.filename();
   // a scene the host named, through the mirror or directly
   auto relative_scene = [&](const std::string& named) -> std::optional<std::string> {
     for (const fs::path& root : {mirror, options.scenes}) {
@@ -230,63 +370,68 @@ int Run(RunOptions options) {
     }
     return std::nullopt;
   };
-
-  for (int attempt = 1;; ++attempt) {
-    fs::remove_all(mirror);
+  // what was found so far is written also when zorhost fails in another way, then the failure is told
+  auto finish = [&] {
+    for (auto& [signature, bucket] : findings.buckets) {
+      const auto earlier = known.find(signature);
+      bucket.first_seen =
+          earlier != known.end() && !earlier->second.empty() ? earlier->second : findings.started;
+    }
     for (const std::string& scene : scenes) {
       if (set_aside.count(scene)) continue;
-      fs::create_directories((mirror / scene).parent_path());
-      fs::create_symlink(options.scenes / scene, mirror / scene);
+      const std::string tag = SceneTag(options.scenes, scene);
+      const bool done = fs::exists(options.reference / (tag + ".soft.tif")) &&
+                        fs::exists(options.reference / (tag + ".tif"));
+      (done ? findings.finished : findings.unfinished).push_back(scene);
     }
-    fs::create_directories(mirror);
-    std::vector<std::string> arguments = {zorhost.string(), "--set", "g_nexalRelkitTools=true"};
-    arguments.insert(arguments.end(), options.host_arguments.begin(), options.host_arguments.end());
-    arguments.insert(arguments.end(), {"--headless", "--ui", ui.string(), "--command", "Attachment Scanner"});
-    const std::string tag = std::to_string(attempt);
-    const HostRun run = RunHost(arguments, temp.Path() / ("out" + tag + ".txt"),
-                                temp.Path() / ("err" + tag + ".txt"), options.timeout_seconds);
-    std::cout << run.out << std::flush;
-    if (!run.crashed && !run.hung) {
-      if (run.status == 0) break;
-      throw InputError("zorhost ended with status " + std::to_string(run.status) + ": " + LastLine(run.err));
-    }
+    if (!WriteOutputs(options.reference, findings, error)) throw InputError(error);
+  };
 
-    std::string kind = "hang";
-    std::vector<std::string> frames;
-    std::string named = run.last_scene;
-    if (run.crashed) {
-      const std::string report_path = CrashReportPath(run.err);
-      if (report_path.empty())
-        throw InputError("zorhost died of signal " + std::to_string(run.status) +
-                         " without naming a crash report: " + LastLine(run.err));
-      std::ifstream in(report_path);
-      if (!in) throw InputError(report_path + ": the crash report cannot be read");
-      std::ostringstream text;
-      text << in.rdbuf();
-      const auto report =
-          ParseCrashReport(text.str(), zorhost.filename().string(), SymbolizeWithAddr2line, error);
-      if (!report) throw InputError(report_path + ": " + error);
-      kind = report->signal;
-      frames = report->frames;
-      if (!report->scene.empty()) named = report->scene;
+  try {
+    // built once: a scene set aside leaves it as one link less, so a restart costs no work per scene
+    supervisor.Mirror(temp.Path() / "scan", scenes);
+    for (;;) {
+      const Stop stop = supervisor.Scan(mirror, options.reference);
+      if (stop.finished) break;
+      if (stop.named.empty()) {
+        // a crash outside any scene (at start-up, in a command before the scanner) would come again
+        // with every start: it is a bucket of its own, and no scene can be checked
+        findings.Add(stop.kind, stop.frames, {});
+        throw InputError("zorhost stopped before it reached a scene (" + stop.Signature() +
+                         "); every start would do the same, so no scene can be checked");
+      }
+      const std::optional<std::string> scene = relative_scene(stop.named);
+      if (!scene || set_aside.count(*scene) || !std::binary_search(scenes.begin(), scenes.end(), *scene))
+        throw InputError("zorhost stopped (" + stop.kind + ") but the scene it worked on is not known: \"" +
+                         stop.named + "\"");
+      set_aside.insert(*scene);
+      fs::remove(mirror / *scene);
+      findings.Add(stop.kind, stop.frames, {*scene});
+      std::cerr << "relkit-crashcheck: " << *scene << ": " << stop.Signature() << "; set aside\n";
     }
-    const std::optional<std::string> scene = relative_scene(named);
-    if (!scene || set_aside.count(*scene) || !std::binary_search(scenes.begin(), scenes.end(), *scene))
-      throw InputError("zorhost " + std::string(run.hung ? "hung" : "crashed") +
-                       " but the scene it worked on is not known: \"" + named + "\"");
-    set_aside.insert(*scene);
-    findings.Add(kind, frames, *scene);
-    std::cerr << "relkit-crashcheck: " << *scene << ": " << Signature(kind, frames) << "; set aside\n";
+    // Each crashing scene once more, alone and with its images out of the result folder: a bucket is
+    // reliable when every one of its scenes stops the same way again.
+    for (auto& [signature, bucket] : findings.buckets) {
+      for (const std::string& scene : bucket.scenes) {
+        const fs::path alone = temp.Path() / "again";
+        const fs::path images = temp.Path() / "again-images";
+        fs::remove_all(images);
+        fs::create_directories(images);
+        const Stop again = supervisor.Scan(supervisor.Mirror(alone, {scene}), images);
+        const bool same = !again.finished && again.Signature() == signature;
+        bucket.reproduced += same ? 1 : 0;
+        std::cerr << "relkit-crashcheck: " << scene << ": run again alone, "
+                  << (same             ? "the same crash"
+                      : again.finished ? "it finished"
+                                       : "stopped otherwise: " + again.Signature())
+                  << "\n";
+      }
+    }
+  } catch (const InputError&) {
+    finish();
+    throw;
   }
-
-  for (const std::string& scene : scenes) {
-    if (set_aside.count(scene)) continue;
-    const std::string tag = SceneTag(options.scenes, scene);
-    const bool done =
-        fs::exists(options.reference / (tag + ".soft.tif")) && fs::exists(options.reference / (tag + ".tif"));
-    (done ? findings.finished : findings.unfinished).push_back(scene);
-  }
-  if (!WriteOutputs(options.reference, findings, error)) throw InputError(error);
+  finish();
 
   size_t new_buckets = 0;
   for (const auto& [signature, bucket] : findings.buckets) new_buckets += known.count(signature) ? 0 : 1;
