@@ -87,7 +87,8 @@ TEST_F(Renderator, BuildsThenComparesAndEndsAtAMissingReferenceImage) {
   EXPECT_TRUE(compare.Said("[2/3 - 66%] Comparing file z.zor...")) << compare.out;
   EXPECT_EQ(e2e::ReportColumn(Result(2), 1), e2e::Args("OK", "OK", "OK"));
   EXPECT_EQ(e2e::ReportColumn(Result(2), 3), e2e::ReportColumn(Result(1), 2));  // Told: the reference's Tnew
-  EXPECT_EQ(e2e::ReportColumn(Result(2), 4), e2e::Args("None", "None", "None"));
+  // Diff, the column before the name (Trel is blank when a render took less than a hundredth)
+  for (const auto& row : e2e::ReportRows(Result(2))) EXPECT_EQ(row.end()[-2], "None");
   for (const char* image : {"0001d.tif", "0002d.tif", "0003d.tif"})
     EXPECT_TRUE(fs::exists(Result(2) / image));
 
