@@ -60,14 +60,14 @@ TEST(HostGuiNonModal, ActStepsCommitTextsAndChooseTabPages) {
   EXPECT_TRUE(zorhost::ui_script_failed());
 
   const auto events = session.events();
-  ASSERT_GE(events.size(), 2u);
-  const auto& gadgets = events[0]["gadgets"];
+  const auto& gadgets = events.at(0)["gadgets"];
   ASSERT_EQ(gadgets.size(), 3u);
   EXPECT_EQ(
       gadgets[2],
       (nlohmann::json{{"id", 20}, {"kind", "tabGroup"}, {"text", ""}, {"value", 21}, {"enabled", true}}))
       << "the first page is active until one is chosen";
-  EXPECT_EQ(events[1], (nlohmann::json{{"event", "gadget"}, {"title", "Browser"}, {"id", 20}, {"value", 21}}))
+  EXPECT_EQ(events.at(1),
+            (nlohmann::json{{"event", "gadget"}, {"title", "Browser"}, {"id", 20}, {"value", 21}}))
       << "the module's choice of page is an event; the user's own choice is not";
 }
 
@@ -84,8 +84,7 @@ struct Restorer {
 TEST(HostGuiLayouts, NonModalDialogComesBackWhereItWasLeftOpen) {
   const auto prefs = fake::temp_file("prefs");
   std::filesystem::remove_all(prefs);
-  const auto saved_prefs = zorhost::options().prefs_dir;
-  zorhost::options().prefs_dir = prefs;
+  test_support::Scoped<std::filesystem::path> prefs_here(zorhost::options().prefs_dir, prefs);
   const auto stored = prefs / "layouts" / "200000286_0.json";
   {
     Dialog d, modal;  // outlive the session: the host ends while the dialog is open
@@ -136,7 +135,6 @@ TEST(HostGuiLayouts, NonModalDialogComesBackWhereItWasLeftOpen) {
                        "200000286_0.json: needs the integers"));
 
   zorhost::destroy_plugins();
-  zorhost::options().prefs_dir = saved_prefs;
 }
 
 // A module's list behind a tree view: nodes with a name and two drawn cells, walked and changed through
@@ -237,13 +235,6 @@ void build_tree_dialog(Dialog& d, FakeList& list) {
   ASSERT_TRUE(gui()->tree_view_set_layout(list.tree, 3, ids, types));
 }
 
-std::vector<nlohmann::json> events_named(const Session& session, const std::string& name) {
-  std::vector<nlohmann::json> found;
-  for (const auto& e : session.events())
-    if (e["event"] == name) found.push_back(e);
-  return found;
-}
-
 TEST(HostGuiTreeView, RowsCellsSelectionAndDoubleClickGoThroughTheModulesCallbacks) {
   Session session(R"([{"act": {"title": "Browser", "treeSelect": 1}},
                       {"act": {"title": "Browser", "treeDoubleClick": 0}},
@@ -270,10 +261,9 @@ TEST(HostGuiTreeView, RowsCellsSelectionAndDoubleClickGoThroughTheModulesCallbac
   EXPECT_TRUE(zorhost::ui_script_failed());
   EXPECT_TRUE(d.handle->open);
 
-  const auto kinds = session.events();
-  ASSERT_GE(kinds.size(), 2u);
-  EXPECT_EQ(kinds[0]["event"], "dialogOpen") << "a list walked while building is shown with its dialog";
-  const auto trees = events_named(session, "tree");
+  EXPECT_EQ(session.events().at(0)["event"], "dialogOpen")
+      << "a list walked while building is shown with its dialog";
+  const auto trees = session.events("tree");
   ASSERT_EQ(trees.size(), 3u);
   EXPECT_EQ(trees[0]["title"], "Browser");
   EXPECT_EQ(trees[0]["columns"], (nlohmann::json{"Scene", "Size", "Modified"}));
@@ -335,9 +325,9 @@ TEST(HostGuiTreeView, LoopingListIsCutAndTheImageCopyOutlivesTheModulesBitmap) {
   EXPECT_EQ(gadgets[2]["kind"], "multiLineText");
   EXPECT_EQ(gadgets[3]["kind"], "bitmapButton");
   std::vector<nlohmann::json> changes;
-  for (const auto& change : events_named(session, "gadget")) changes.push_back(change["value"]);
+  for (const auto& change : session.events("gadget")) changes.push_back(change["value"]);
   EXPECT_EQ(changes, (std::vector<nlohmann::json>{"32x16", "Size: 3000\nContent:\n", 10005}));
-  EXPECT_EQ(events_named(session, "tree").at(0)["cut"], true);
+  EXPECT_EQ(session.events("tree").at(0)["cut"], true);
 }
 
 }  // namespace

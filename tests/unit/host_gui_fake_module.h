@@ -140,10 +140,13 @@ struct Session {
     zorhost::end_ui_session();
     zorhost::options().headless = false;
   }
-  std::vector<nlohmann::json> events() const {
+  // The transcript's events so far, or those of one kind.
+  std::vector<nlohmann::json> events(const std::string& kind = "") const {
     std::vector<nlohmann::json> out;
     std::ifstream in(transcript);
-    for (std::string line; std::getline(in, line);) out.push_back(nlohmann::json::parse(line));
+    for (std::string line; std::getline(in, line);)
+      if (auto event = nlohmann::json::parse(line); kind.empty() || event["event"] == kind)
+        out.push_back(event);
     return out;
   }
   bool started = false;
