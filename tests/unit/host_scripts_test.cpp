@@ -87,10 +87,8 @@ TEST(HostScripts, FileUrlsAreDecoded) {
 }
 
 TEST(HostScripts, TheTextParserIsResolvedAndReadsThroughUrls) {
-  NexalReference reference{};
-  reference.id = NEXAL_TEXT_PARSER_ID;
-  reference.kind = NEXAL_REF_STATIC_INTERFACE;
-  reference.method_count = NEXAL_TEXT_PARSER_METHODS;
+  NexalReference reference{NEXAL_TEXT_PARSER_ID, 0, NEXAL_REF_STATIC_INTERFACE, NEXAL_TEXT_PARSER_METHODS,
+                           nullptr};
   ASSERT_TRUE(zorhost::resolve_core_reference(&reference));
   const auto* parser_interface = static_cast<const NexalTextParserInterface*>(reference.resolved);
   ASSERT_NE(parser_interface, nullptr);
