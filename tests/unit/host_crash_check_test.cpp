@@ -25,11 +25,6 @@ namespace {
 
 using namespace test_support;
 
-// --allow-faults for the scope of a test.
-struct AllowFaults : Scoped<bool> {
-  explicit AllowFaults(bool allow) : Scoped(zorhost::options().allow_faults, allow) {}
-};
-
 std::string with_faults(const std::string& faults) {
   return scene_test::scene_with("\"faults\": " + faults);
 }
@@ -148,7 +143,7 @@ TEST(HostCoreMessages, HostInfoNamesTheBuildTheCrashCheckIsNotedAndTheRestIsUnan
 }
 
 TEST(SceneFaults, WithoutAllowFaultsTheSceneLoadsAndRendersLikeAnyOther) {
-  AllowFaults off(false);
+  Scoped<bool> no_faults(zorhost::options().allow_faults, false);
   ScratchFolder dir;
   const auto file =
       dir.write("f.zor", with_faults(R"({ "crash": "render", "lowMemoryEvents": 3, "delayMs": 5000 })"));
@@ -166,7 +161,7 @@ TEST(SceneFaults, WithoutAllowFaultsTheSceneLoadsAndRendersLikeAnyOther) {
 }
 
 TEST(SceneFaults, LowMemoryEventsAreCountedOncePerLoad) {
-  AllowFaults on(true);
+  Scoped<bool> faults(zorhost::options().allow_faults, true);
   ScratchFolder dir;
   const auto file = dir.write("f.zor", with_faults(R"({ "lowMemoryEvents": 3 })"));
   const int64_t before = low_memory_count();
@@ -187,7 +182,7 @@ TEST(SceneFaults, LowMemoryEventsAreCountedOncePerLoad) {
 }
 
 TEST(SceneFaults, DelayIsSpentOnEveryRenderAndEndsAtTheBreakTest) {
-  AllowFaults on(true);
+  Scoped<bool> faults(zorhost::options().allow_faults, true);
   ScratchFolder dir;
   auto doc = scene_test::load(dir.write("slow.zor", with_faults(R"({ "delayMs": 300 })")));
   ASSERT_NE(doc, nullptr);
