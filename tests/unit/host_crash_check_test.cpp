@@ -6,7 +6,6 @@
 #include <atomic>
 #include <chrono>
 #include <cstdlib>
-#include <fstream>
 #include <nlohmann/json.hpp>
 #include <sstream>
 #include <string>
@@ -65,12 +64,22 @@ TEST(HostCheck, ReportsAWrongMarkerAHeldGlobalLockAndBadFreesOnce) {
   EXPECT_NE(check_says(ZOR_CHECK_MARKER).find("holds the global lock (1 time)"), std::string::npos);
   threads.lock();
   EXPECT_NE(check_says(ZOR_CHECK_MARKER).find("holds the global lock (2 times)"), std::string::npos);
-  // another thread holds nothing
+  // another thread holds nothing, and waits until the lock is let go as often as it was taken
   std::string other;
   std::thread([&] { other = check_says(ZOR_CHECK_MARKER); }).join();
   EXPECT_EQ(other, "");
+  std::atomic<bool> other_got_it{false};
+  std::thread waiting([&] {
+    threads.lock();
+    other_got_it = true;
+    threads.unlock();
+  });
   threads.unlock();
+  std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  EXPECT_FALSE(other_got_it) << "still held once";
   threads.unlock();
+  waiting.join();
+  EXPECT_TRUE(other_got_it);
   EXPECT_EQ(check_says(ZOR_CHECK_MARKER), "");
 
   // an unlock too many is refused instead of breaking the mutex, and the lock still works
@@ -213,8 +222,7 @@ TEST(SceneFaults, DelayIsSpentOnEveryRenderAndEndsAtTheBreakTest) {
 
 TEST(CrashHandler, TheModuleTableNamesTheObjectThatHoldsAnAddress) {
   zorhost::refresh_crash_module_table();
-  const std::string libc = zorhost::crash_module_of(reinterpret_cast<const void*>(&::abort));
-  EXPECT_TRUE(Contains(libc, "libc"));
+  EXPECT_TRUE(Contains(zorhost::crash_module_of(reinterpret_cast<const void*>(&::abort)), "libc"));
   EXPECT_EQ(zorhost::crash_module_of(nullptr), "unknown");
 }
 

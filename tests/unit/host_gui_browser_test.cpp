@@ -40,10 +40,8 @@ TEST(HostGuiNonModal, ActStepsCommitTextsAndChooseTabPages) {
   ASSERT_TRUE(session.started);
   Dialog d;
   d.build = build_browser_frame;
-  auto plain = d.on_message;
-  d.on_message = [&](Dialog& self, const fake::Message& m) {
+  d.watch = [](Dialog& self, const fake::Message& m) {
     if (m.code == ZOR_MSG_COMMAND && m.gadget == 11) gui()->set_int32(self.handle, 20, 21);
-    return plain(self, m);
   };
   const std::string err = d.open(ZOR_DIALOG_ASYNC, 500, 300);
 
@@ -83,7 +81,6 @@ TEST(HostGuiLayouts, NonModalDialogComesBackWhereItWasLeftOpen) {
   const auto prefs = fake::temp_file("prefs");
   std::filesystem::remove_all(prefs);
   test_support::Scoped<std::filesystem::path> prefs_here(zorhost::options().prefs_dir, prefs);
-  const auto stored = prefs / "layouts" / "200000286_0.json";
   {
     Dialog d, modal;  // outlive the session: the host ends while the dialog is open
     Session session;
@@ -128,7 +125,7 @@ TEST(HostGuiLayouts, NonModalDialogComesBackWhereItWasLeftOpen) {
   gui()->dialog_close(other.handle);
   EXPECT_FALSE(gui()->dialog_restore(other.handle, 4711, 0, nullptr));
   // A damaged file is said and ignored.
-  std::ofstream(stored) << "{\"plugin\": 200000286}";
+  std::ofstream(prefs / "layouts" / "200000286_0.json") << "{\"plugin\": 200000286}";
   EXPECT_TRUE(Contains(test_support::StderrOf([] { EXPECT_FALSE(zorhost::ui::load_layout(200000286, 0)); }),
                        "200000286_0.json: needs the integers"));
 

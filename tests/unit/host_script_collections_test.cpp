@@ -10,12 +10,9 @@
 #include "app/host_options.h"
 #include "app/host_table.h"
 #include "containers/container_impl.h"
-#include "containers/json_input.h"
-#include "files/filename_impl.h"
 #include "host_test_support.h"
 #include "scratch_folder.h"
 #include "scripts/script_collections.h"
-#include "strings/string_impl.h"
 
 namespace fs = std::filesystem;
 using namespace test_support;

@@ -1,6 +1,5 @@
 // The host's service families through their tables, as a module sees them.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cmath>
@@ -134,7 +133,6 @@ TEST(HostStrings, CompareByCodePointAndEditing) {
   EXPECT_LT(cmp("Z", "a"), 0);
   EXPECT_LT(cmp("z", "\xc3\xa9"), 0);
   EXPECT_LT(cmp("\xef\xbf\xbf", "\xf0\x9f\x98\x80"), 0);  // U+FFFF before U+1F600
-  EXPECT_LT(cmp("ab", "abc"), 0);
   EXPECT_GT(cmp("b", "abc"), 0);
   EXPECT_EQ(cmp("same", "same"), 0);
   EXPECT_FALSE(Strings().equal(Text("Case"), Text("case")));
@@ -147,9 +145,6 @@ TEST(HostStrings, CompareByCodePointAndEditing) {
   Strings().append(s, s);
   EXPECT_EQ(s.Utf8(), "worldworld");
   EXPECT_EQ(Strings().char_at(s, 100), 0u);
-  Text end;
-  Strings().line_end(end);
-  EXPECT_EQ(end.Utf8(), "\n");
 }
 
 TEST(HostFiles, NamesAndDrivePaths) {
