@@ -6,7 +6,6 @@
 #include <atomic>
 #include <chrono>
 #include <cstdlib>
-#include <fstream>
 #include <nlohmann/json.hpp>
 #include <sstream>
 #include <string>
@@ -24,11 +23,6 @@
 namespace {
 
 using namespace test_support;
-
-// --allow-faults for the scope of a test.
-struct AllowFaults : Scoped<bool> {
-  explicit AllowFaults(bool allow) : Scoped(zorhost::options().allow_faults, allow) {}
-};
 
 std::string with_faults(const std::string& faults) {
   return scene_test::scene_with("\"faults\": " + faults);
@@ -70,12 +64,22 @@ TEST(HostCheck, ReportsAWrongMarkerAHeldGlobalLockAndBadFreesOnce) {
   EXPECT_NE(check_says(ZOR_CHECK_MARKER).find("holds the global lock (1 time)"), std::string::npos);
   threads.lock();
   EXPECT_NE(check_says(ZOR_CHECK_MARKER).find("holds the global lock (2 times)"), std::string::npos);
-  // another thread holds nothing
+  // another thread holds nothing, and waits until the lock is let go as often as it was taken
   std::string other;
   std::thread([&] { other = check_says(ZOR_CHECK_MARKER); }).join();
   EXPECT_EQ(other, "");
+  std::atomic<bool> other_got_it{false};
+  std::thread waiting([&] {
+    threads.lock();
+    other_got_it = true;
+    threads.unlock();
+  });
   threads.unlock();
+  std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  EXPECT_FALSE(other_got_it) << "still held once";
   threads.unlock();
+  waiting.join();
+  EXPECT_TRUE(other_got_it);
   EXPECT_EQ(check_says(ZOR_CHECK_MARKER), "");
 
   // an unlock too many is refused instead of breaking the mutex, and the lock still works
@@ -148,7 +152,7 @@ TEST(HostCoreMessages, HostInfoNamesTheBuildTheCrashCheckIsNotedAndTheRestIsUnan
 }
 
 TEST(SceneFaults, WithoutAllowFaultsTheSceneLoadsAndRendersLikeAnyOther) {
-  AllowFaults off(false);
+  Scoped<bool> no_faults(zorhost::options().allow_faults, false);
   ScratchFolder dir;
   const auto file =
       dir.write("f.zor", with_faults(R"({ "crash": "render", "lowMemoryEvents": 3, "delayMs": 5000 })"));
@@ -166,7 +170,7 @@ TEST(SceneFaults, WithoutAllowFaultsTheSceneLoadsAndRendersLikeAnyOther) {
 }
 
 TEST(SceneFaults, LowMemoryEventsAreCountedOncePerLoad) {
-  AllowFaults on(true);
+  Scoped<bool> faults(zorhost::options().allow_faults, true);
   ScratchFolder dir;
   const auto file = dir.write("f.zor", with_faults(R"({ "lowMemoryEvents": 3 })"));
   const int64_t before = low_memory_count();
@@ -187,7 +191,7 @@ TEST(SceneFaults, LowMemoryEventsAreCountedOncePerLoad) {
 }
 
 TEST(SceneFaults, DelayIsSpentOnEveryRenderAndEndsAtTheBreakTest) {
-  AllowFaults on(true);
+  Scoped<bool> faults(zorhost::options().allow_faults, true);
   ScratchFolder dir;
   auto doc = scene_test::load(dir.write("slow.zor", with_faults(R"({ "delayMs": 300 })")));
   ASSERT_NE(doc, nullptr);
@@ -218,15 +222,12 @@ TEST(SceneFaults, DelayIsSpentOnEveryRenderAndEndsAtTheBreakTest) {
 
 TEST(CrashHandler, TheModuleTableNamesTheObjectThatHoldsAnAddress) {
   zorhost::refresh_crash_module_table();
-  const std::string self = zorhost::crash_module_of(reinterpret_cast<const void*>(&zorhost::fault_now));
-  EXPECT_TRUE(Contains(self, "relkit_unit_tests + 0x"));
-  const std::string libc = zorhost::crash_module_of(reinterpret_cast<const void*>(&::abort));
-  EXPECT_TRUE(Contains(libc, "libc"));
+  EXPECT_TRUE(Contains(zorhost::crash_module_of(reinterpret_cast<const void*>(&::abort)), "libc"));
   EXPECT_EQ(zorhost::crash_module_of(nullptr), "unknown");
 }
 
 // The real handler in a child process: a scene's "render" fault on a render worker thread during a
-// crash-checking run. The report names all of it.
+// crash-checking run. What every report says, the crash tests of zorhost check; here the run.
 TEST(CrashHandlerDeathTest, AFaultTheSceneAskedForIsReportedWithThreadSceneAndRun) {
   ScratchFolder dir;
   const auto prefs = dir.path() / "prefs";
@@ -239,19 +240,12 @@ TEST(CrashHandlerDeathTest, AFaultTheSceneAskedForIsReportedWithThreadSceneAndRu
       zorhost::fault_now(zorhost::kCrashOnRender);
     }).join();
   };
-  EXPECT_EXIT(child(), testing::KilledBySignal(SIGSEGV),
-              "crashed with SIGSEGV in .*relkit_unit_tests \\+ 0x[0-9a-f]+ at address 0x0 \\(render worker, "
-              "rendering /scenes/a/crashing scene.zor, a fault the scene asked for, during a crash-checking "
-              "run\\); crash report: .*/prefs/crashes/");
+  EXPECT_EXIT(
+      child(), testing::KilledBySignal(SIGSEGV),
+      "\\(render worker, rendering /scenes/a/crashing scene.zor, a fault the scene asked for, during a "
+      "crash-checking run\\); crash report: .*/prefs/crashes/");
   const auto reports = test_support::NamesIn(prefs / "crashes");
   ASSERT_EQ(reports.size(), 1u);
-  const std::string report = test_support::ReadFile(prefs / "crashes" / reports[0]);
-  for (const char* line :
-       {"signal: 11 (SIGSEGV)\n", "address: 0x0\n", "thread: render worker\n",
-        "activity: rendering /scenes/a/crashing scene.zor\n",
-        "cause: the scene asked for this fault (faults.crash \"render\", obeyed because of "
-        "--allow-faults)\n",
-        "crash check: a crash-checking run was in progress\n", "backtrace:\n",
-        "module: ", "relkit_unit_tests + 0x"})
-    EXPECT_TRUE(Contains(report, line));
+  EXPECT_TRUE(Contains(test_support::ReadFile(prefs / "crashes" / reports[0]),
+                       "\ncrash check: a crash-checking run was in progress\n"));
 }

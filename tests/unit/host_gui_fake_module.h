@@ -1,7 +1,6 @@
 // A small stand-in for a module's dialog layer: it records every message the host sends and lets each
 // test decide how the "module" answers, calling the gui table the way a module would.
 #pragma once
-#include <unistd.h>
 
 #include <cstdio>
 #include <filesystem>
@@ -16,7 +15,6 @@
 #include "files/filename_impl.h"
 #include "gui/dialog_model.h"
 #include "gui/ui_session.h"
-#include "strings/string_impl.h"
 #include "unit/host_test_support.h"
 #include "unit/scratch_folder.h"
 
@@ -46,6 +44,7 @@ struct Dialog {
   std::vector<Message> received;
   std::function<void(Dialog&)> build = [](Dialog&) {};
   std::function<void(Dialog&)> init_values = [](Dialog&) {};
+  std::function<void(Dialog&, const Message&)> watch = [](Dialog&, const Message&) {};  // before on_message
   // Answers the module's answer; by default OK and Cancel close the dialog as a modal dialog does.
   std::function<bool(Dialog&, const Message&)> on_message = [](Dialog& d, const Message& m) {
     if (m.code == ZOR_MSG_COMMAND && (m.gadget == 1 || m.gadget == 2)) gui()->dialog_close(d.handle);
@@ -99,6 +98,7 @@ struct Dialog {
     self->received.push_back(m);
     if (m.code == ZOR_MSG_INIT) self->build(*self);
     if (m.code == ZOR_MSG_INIT_VALUES) self->init_values(*self);
+    self->watch(*self, m);
     return self->on_message(*self, m);
   }
 };
@@ -140,10 +140,13 @@ struct Session {
     zorhost::end_ui_session();
     zorhost::options().headless = false;
   }
-  std::vector<nlohmann::json> events() const {
+  // The transcript's events so far, or those of one kind.
+  std::vector<nlohmann::json> events(const std::string& kind = "") const {
     std::vector<nlohmann::json> out;
     std::ifstream in(transcript);
-    for (std::string line; std::getline(in, line);) out.push_back(nlohmann::json::parse(line));
+    for (std::string line; std::getline(in, line);)
+      if (auto event = nlohmann::json::parse(line); kind.empty() || event["event"] == kind)
+        out.push_back(event);
     return out;
   }
   bool started = false;

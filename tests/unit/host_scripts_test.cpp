@@ -2,7 +2,6 @@
 // resolved core reference, with host strings, host file names, URLs and error objects.
 #include <gtest/gtest.h>
 
-#include <fstream>
 #include <string>
 
 #include "core/core_framework.h"
@@ -57,8 +56,7 @@ TEST(HostScripts, TheEvaluatorTakesHostStringsAndIsCounted) {
   ASSERT_NE(evaluator, nullptr);
   EXPECT_EQ(zorhost::live_objects()[zorhost::ObjectKind::Evaluator], before + 1);
   HostString text{zorhost::from_utf8("(1 << 4) | 'a'")};
-  int32_t value = 0;
-  int32_t error = -1;
+  int32_t value = 0, error = -1;
   EXPECT_TRUE(scripts().evaluate_int(evaluator, &text, 0, 10, &value, &error));
   EXPECT_EQ(value, (1 << 4) | 'a');
   EXPECT_EQ(error, ZOR_EVAL_OK);
@@ -87,10 +85,8 @@ TEST(HostScripts, FileUrlsAreDecoded) {
 }
 
 TEST(HostScripts, TheTextParserIsResolvedAndReadsThroughUrls) {
-  NexalReference reference{};
-  reference.id = NEXAL_TEXT_PARSER_ID;
-  reference.kind = NEXAL_REF_STATIC_INTERFACE;
-  reference.method_count = NEXAL_TEXT_PARSER_METHODS;
+  NexalReference reference{NEXAL_TEXT_PARSER_ID, 0, NEXAL_REF_STATIC_INTERFACE, NEXAL_TEXT_PARSER_METHODS,
+                           nullptr};
   ASSERT_TRUE(zorhost::resolve_core_reference(&reference));
   const auto* parser_interface = static_cast<const NexalTextParserInterface*>(reference.resolved);
   ASSERT_NE(parser_interface, nullptr);

@@ -92,14 +92,6 @@ std::string WrittenBy(Body&& body) {
   return text;
 }
 
-// What --check-leaks would print now; *any says whether it found a leak.
-inline std::string LeakReport(bool* any = nullptr) {
-  return WrittenBy([&](std::FILE* out) {
-    const bool found = zorhost::report_leaks(out);
-    if (any) *any = found;
-  });
-}
-
 // A host string of the module's kind, freed with the object.
 class HostText {
  public:

@@ -125,23 +125,17 @@ TEST(ShortHost, FamiliesPastTheEndOfTheRootTableAnswerTheirDefaults) {
 
 TEST(ShortHost, AFamilyOneSlotShortLosesOnlyThatOperation) {
   HostFunctionTable table = zorhost::make_host_table(ZOR_HOST_API_VERSION);
-  auto withoutLast = [](const auto* family) {
-    using Family = std::remove_cvref_t<decltype(*family)>;
-    return Shortened<Family>(*family, sizeof(Family) - sizeof(void*));
+  // Each family as a host had it before the named operation (and the operations appended after it).
+  const auto before = [](auto*& family, std::size_t offset) {
+    Shortened<std::remove_cvref_t<decltype(*family)>> shortened(*family, offset);
+    family = shortened.get();
+    return shortened;
   };
-  auto strings = withoutLast(table.strings);  // no line_end
-  // the files family of a host from before file_write (and the operations appended after it)
-  Shortened<HostFileTable> files(*table.files, offsetof(HostFileTable, file_write));
-  // a gui family from before user_area_redraw (and the operations appended after it)
-  Shortened<HostGuiTable> gui(*table.gui, offsetof(HostGuiTable, user_area_redraw));
-  auto threads = withoutLast(table.threads);  // no cpu_count
-  // a bitmaps family from before set_row (and the operations appended after it)
-  Shortened<HostBitmapTable> bitmaps(*table.bitmaps, offsetof(HostBitmapTable, set_row));
-  table.strings = strings.get();
-  table.files = files.get();
-  table.gui = gui.get();
-  table.threads = threads.get();
-  table.bitmaps = bitmaps.get();
+  const auto strings = before(table.strings, offsetof(HostStringTable, line_end));
+  const auto files = before(table.files, offsetof(HostFileTable, file_write));
+  const auto gui = before(table.gui, offsetof(HostGuiTable, user_area_redraw));
+  const auto threads = before(table.threads, offsetof(HostThreadTable, cpu_count));
+  const auto bitmaps = before(table.bitmaps, offsetof(HostBitmapTable, set_row));
   WithHost host(&table);
 
   EXPECT_TRUE(String::LineEnd().IsEmpty());
@@ -160,7 +154,6 @@ TEST(ShortHost, AFamilyOneSlotShortLosesOnlyThatOperation) {
   EXPECT_TRUE(FileExists(Filename(path.c_str())));
   std::filesystem::remove(path);
 
-  // A shorter gui or threads family used to be refused whole; now dialogs and threads still work.
   {
     PlainDialog dialog;
     EXPECT_NE(dialog.GetHandle(), nullptr);
