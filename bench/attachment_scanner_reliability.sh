@@ -22,24 +22,8 @@ trap 'rm -rf "$work"' EXIT
 mkdir -p "$work/scenes" "$work/moved" "$work/prefs" "$work/startup"
 RANDOM=$seed
 
-scene() {  # $1 faults JSON or empty
-  local faults=""
-  [ -n "$1" ] && faults=", \"faults\": $1"
-  cat <<EOF
-{ "zor": 1, "renderSettings": { "5008": 32.0, "5009": 24.0, "5300": 0 },
-  "camera": { "position": [0, 2, -6], "target": [0, 0, 0], "fov": 40 },
-  "lights": [ { "type": "point", "position": [4, 6, -4], "color": [1, 1, 1], "intensity": 40 } ],
-  "objects": [ { "type": "sphere", "center": [0, 1, 0], "radius": 1 } ]$faults }
-EOF
-}
-
-# the crashing scenes: distinct random positions, each crashing while loading, in its preview render
-# or in its full render
-places=(load render fullRender)
-declare -A crashes=()
-while [ ${#crashes[@]} -lt "$crashing" ]; do
-  crashes[$((RANDOM % scenes))]=${places[$((RANDOM % 3))]}
-done
+. bench/crash_scenes.sh
+pick_crashes "$scenes" "$crashing"
 for ((i = 0; i < scenes; i++)); do
   folder="$work/scenes/group$((i % 7))/case$i"
   mkdir -p "$folder"
