@@ -95,7 +95,7 @@ TEST_F(Crashcheck, AFolderOfCrashesStallsAndAHogIsCheckedToTheEndAndBucketedBySt
                                               {"full2.zor", {{"crash", "fullRender"}}},
                                               {"f/stall1.zor", {{"delayMs", 20000}}},
                                               {"f/g/stall2.zor", {{"delayMs", 20000}}},
-                                              {"h/hog.zor", {{"memoryMb", 600}, {"delayMs", 20000}}}};
+                                              {"h/hog.zor", {{"memoryMb", 1200}, {"delayMs", 20000}}}};
   for (const auto& [scene, faults] : faulty) WriteScene(scene, e2e::SceneWithFaults(faults));
   std::set<std::string> ordinary;
   for (int i = 0; i < 42; ++i) {
@@ -113,7 +113,7 @@ TEST_F(Crashcheck, AFolderOfCrashesStallsAndAHogIsCheckedToTheEndAndBucketedBySt
 
   // a trailing slash still names the folder "scenes", as the images of scenes directly in it say
   const e2e::Outcome first = Check(
-      {"run", scenes_.string() + "/", "--reference", results.string(), "--timeout", "2", "--memory", "400"});
+      {"run", scenes_.string() + "/", "--reference", results.string(), "--timeout", "2", "--memory", "900"});
   ASSERT_EQ(first.status, 1) << first.err;
   EXPECT_EQ(Snapshot(), before) << "the user's scene folder changed";
   // every ordinary scene rendered once; each stopping one once in the run and once alone
@@ -164,7 +164,7 @@ TEST_F(Crashcheck, AFolderOfCrashesStallsAndAHogIsCheckedToTheEndAndBucketedBySt
   for (json& bucket : earlier["buckets"]) bucket["first_seen"] = "2026-01-02T03:04:05Z";
   std::ofstream(known) << earlier.dump();
   const e2e::Outcome second = Check({"run", scenes_.string(), "--reference", results.string(), "--timeout",
-                                     "2", "--memory", "400", "--known", known.string()});
+                                     "2", "--memory", "900", "--known", known.string()});
   EXPECT_EQ(second.status, 0) << second.err;
   for (const auto& [scene, count] : Started(second.out))
     EXPECT_TRUE(faulty.count(scene)) << scene << " was finished already\n" << second.out;
