@@ -118,4 +118,24 @@ inline std::string TiffDirectoryFirst(uint16_t photometric, uint16_t samples, ui
   return file;
 }
 
+// What libtiff's whole-image reader makes of a file, top row first, as 8-bit RGB, and the file's size;
+// empty when it cannot read the file whole.
+inline std::vector<uint8_t> ReadTiffRgb(const std::filesystem::path& file, uint32_t& width,
+                                        uint32_t& height) {
+  width = height = 0;
+  TIFF* tiff = TIFFOpen(file.c_str(), "r");
+  if (!tiff) return {};
+  TIFFGetField(tiff, TIFFTAG_IMAGEWIDTH, &width);
+  TIFFGetField(tiff, TIFFTAG_IMAGELENGTH, &height);
+  std::vector<uint32_t> raster(size_t(width) * height);
+  const bool ok =
+      width > 0 && TIFFReadRGBAImageOriented(tiff, width, height, raster.data(), ORIENTATION_TOPLEFT, 0);
+  TIFFClose(tiff);
+  if (!ok) return {};
+  std::vector<uint8_t> rgb;
+  for (uint32_t p : raster)
+    rgb.insert(rgb.end(), {uint8_t(TIFFGetR(p)), uint8_t(TIFFGetG(p)), uint8_t(TIFFGetB(p))});
+  return rgb;
+}
+
 }  // namespace test_support

@@ -31,15 +31,13 @@ class AttachmentScanner : public e2e::RunFoldersTest {
 
   // The command with its settings dialog answered: the given values set (none: the stored ones kept)
   // and OK; then the progress dialog, unless headless, waited for or cancelled.
-  HostOutcome Scan(const json& values, const std::vector<std::string>& options,
-                   const json& progress = json()) {
+  HostOutcome Scan(const json& values, std::vector<std::string> options, const json& progress = json()) {
     json dialog = {{"press", "ok"}};
     if (!values.is_null()) dialog["set"] = values;
     json ui = json::array({{{"dialog", dialog}}});
     if (!progress.is_null()) ui.push_back({{"dialog", progress}});
-    std::vector<std::string> arguments = options;
-    arguments.insert(arguments.end(), {"--command", "Attachment Scanner"});
-    return e2e::RunHost(root_, arguments, ui);
+    options.insert(options.end(), {"--command", "Attachment Scanner"});
+    return e2e::RunHost(root_, options, ui);
   }
 
   fs::path reference_;
@@ -65,13 +63,12 @@ TEST_F(AttachmentScanner, ACrashEndsTheRunAndTheNextRunFinishesTheRestWithoutRed
 
   // the same file name in two folders gives two images, each named after its folder
   std::map<fs::path, ino_t> identities;
-  for (const std::string tag : {"1.same.zor", "2.same.zor", "b.plain.zor"}) {
+  for (const std::string tag : {"1.same.zor", "2.same.zor", "b.plain.zor"})
     for (const char* suffix : {".soft.tif", ".tif"}) {
       const fs::path image = reference_ / (tag + suffix);
       EXPECT_EQ(e2e::TiffSize(image), (std::pair<uint32_t, uint32_t>{256, 256})) << image;
       identities[image] = Inode(image);
     }
-  }
   // the crash came in the full render: the preview was saved whole, the full image never appeared
   EXPECT_EQ(e2e::TiffSize(reference_ / "c.crash.zor.soft.tif").first, 256u);
   EXPECT_FALSE(fs::exists(reference_ / "c.crash.zor.tif"));

@@ -11,24 +11,6 @@ namespace {
 
 using e2e::HostOutcome;
 
-// the values the module showed in one gadget, in order
-std::vector<std::string> GadgetTexts(const HostOutcome& run, int id) {
-  std::vector<std::string> texts;
-  for (const json& e : run.Events("gadget", "id", id))
-    if (e["value"].is_string()) texts.push_back(e["value"].get<std::string>());
-  return texts;
-}
-
-// the gadgets, by id, of the first dialog that holds a gadget with this id
-std::map<int, json> GadgetsOfDialogWith(const HostOutcome& run, int id) {
-  for (const json& e : run.Events("dialogOpen")) {
-    std::map<int, json> gadgets;
-    for (const json& gadget : e["gadgets"]) gadgets[gadget.value("id", 0)] = gadget;
-    if (gadgets.count(id)) return gadgets;
-  }
-  return {};
-}
-
 // The settings dialog answered with these values and OK, then the progress dialog waited for (or
 // answered with the given step).
 json SettingsThenProgress(const json& values, const json& progress = {{"wait", true}}) {
@@ -59,7 +41,7 @@ std::string Path(const fs::path& p) {
   return p.string();
 }
 
-TEST_F(Renderator, BuildsThenComparesAndEndsAtAMissingReferenceImage) {
+TEST_F(Renderator, BuildsThenCompares) {
   WriteScene("b.zor", Scene(4));
   WriteScene("a/z.zor", Scene(2));
   WriteScene("a/y.zor", Scene(-3));
@@ -91,12 +73,6 @@ TEST_F(Renderator, BuildsThenComparesAndEndsAtAMissingReferenceImage) {
   for (const auto& row : e2e::ReportRows(Result(2))) EXPECT_EQ(row.end()[-2], "None");
   for (const char* image : {"0001d.tif", "0002d.tif", "0003d.tif"})
     EXPECT_TRUE(fs::exists(Result(2) / image));
-
-  // a reference image gone ends the comparison at its scene, which the log still names once
-  ASSERT_TRUE(fs::remove(Result(1) / "0002.tif"));
-  const HostOutcome ended = Host({Path(scenes_), Path(Result(1))});
-  EXPECT_EQ(e2e::Count(ended.out + ended.err, "[2/3 - 66%] Comparing file z.zor...\n"), 1u) << ended.out;
-  EXPECT_FALSE(ended.Said("[3/3")) << ended.out;
 }
 
 TEST_F(Renderator, FailuresAreReportedAndTheRunGoesOn) {
@@ -145,8 +121,7 @@ TEST_F(Renderator, SettingsDialogProgressDialogAndContinuedBuild) {
   WriteScene("d.zor", Scene(5));
 
   // the settings dialog starts a build; the progress dialog shows every status text and the end
-  const json build = SettingsThenProgress({{1000, Path(scenes_)}, {1005, false}});
-  HostOutcome first = Host({}, build);
+  HostOutcome first = Host({}, SettingsThenProgress({{1000, Path(scenes_)}, {1005, false}}));
   ASSERT_EQ(first.status, 0) << first.err;
   EXPECT_FALSE(first.Events("dialogOpen", "title", "Renderator - building comparison base").empty());
   // the dialog shows the status text current when an event reaches it, so quick scenes may be
@@ -158,7 +133,9 @@ TEST_F(Renderator, SettingsDialogProgressDialogAndContinuedBuild) {
   // (when the machine is busy the worker may already have written the final text by the time the
   // last status event reaches the dialog, which then shows that)
   const std::string finalText = "Renderator successful!";
-  const std::vector<std::string> shown = GadgetTexts(first, 5000);
+  std::vector<std::string> shown;  // what the status gadget showed, in order
+  for (const json& e : first.Events("gadget", "id", 5000))
+    if (e["value"].is_string()) shown.push_back(e["value"].get<std::string>());
   ASSERT_FALSE(shown.empty());
   for (const std::string& text : shown)
     EXPECT_TRUE(std::find(printed.begin(), printed.end(), text) != printed.end() || text == finalText)
@@ -168,10 +145,11 @@ TEST_F(Renderator, SettingsDialogProgressDialogAndContinuedBuild) {
   ASSERT_EQ(e2e::ReportRows(Result(1)).size(), 4u);
 
   // the next host process shows the stored paths again, and the boxes in their layout state
-  const json look = json::array({{{"dialog", {{"press", "cancel"}}}}});
-  HostOutcome second = Host({}, look);
-  std::map<int, json> gadgets = GadgetsOfDialogWith(second, 1000);
-  ASSERT_FALSE(gadgets.empty()) << second.err;
+  HostOutcome second = Host({}, json::array({{{"dialog", {{"press", "cancel"}}}}}));
+  std::map<int, json> gadgets;
+  for (const json& e : second.Events("dialogOpen"))
+    for (const json& gadget : e["gadgets"]) gadgets[gadget.value("id", 0)] = gadget;
+  ASSERT_TRUE(gadgets.count(1000)) << second.err;
   EXPECT_EQ(gadgets[1000]["value"], Path(scenes_));
   EXPECT_EQ(gadgets[1001]["value"], "");
   EXPECT_EQ(gadgets[1002]["enabled"], false);
@@ -182,9 +160,9 @@ TEST_F(Renderator, SettingsDialogProgressDialogAndContinuedBuild) {
   const auto before = e2e::ReportRows(Result(1));
   fs::remove(Result(1) / "0003.tif");
   fs::remove(Result(1) / "0004.tif");
-  const json resume =
-      SettingsThenProgress({{1000, Path(scenes_)}, {1001, Path(Result(1))}, {1002, true}, {1005, false}});
-  HostOutcome third = Host({}, resume);
+  HostOutcome third = Host(
+      {},
+      SettingsThenProgress({{1000, Path(scenes_)}, {1001, Path(Result(1))}, {1002, true}, {1005, false}}));
   ASSERT_EQ(third.status, 0) << third.err;
   EXPECT_FALSE(third.Events("dialogOpen", "title", "Renderator - building comparison base").empty());
   const std::vector<std::string> resumed = third.Texts("console");
@@ -192,8 +170,6 @@ TEST_F(Renderator, SettingsDialogProgressDialogAndContinuedBuild) {
   EXPECT_EQ(resumed[1], "[1/4 - 25%] Skipping file a.zor...");
   EXPECT_EQ(resumed[2], "[2/4 - 50%] Skipping file b.zor...");
   EXPECT_EQ(resumed[3], "[3/4 - 75%] Processing file c.zor...");
-  const std::string lastShown = GadgetTexts(third, 5000).back();
-  EXPECT_TRUE(lastShown == "[4/4 - 100%] Processing file d.zor..." || lastShown == finalText) << lastShown;
   EXPECT_FALSE(fs::exists(Result(2)));
   EXPECT_EQ(e2e::ReportColumn(Result(1), 1), e2e::Args("SKIPPED", "SKIPPED", "CREATED", "CREATED"));
   EXPECT_EQ(e2e::ReportRows(Result(1))[0][2], before[0][2]);  // the reference time, read from the old report
@@ -201,8 +177,8 @@ TEST_F(Renderator, SettingsDialogProgressDialogAndContinuedBuild) {
 
   // a reference image of another size ends the comparison at its scene, named in the final text
   WriteScene("b.zor", Scene(0, 80, 48));
-  const json compare = SettingsThenProgress({{1000, Path(scenes_)}, {1001, Path(Result(1))}, {1005, false}});
-  HostOutcome sized = Host({}, compare);
+  HostOutcome sized =
+      Host({}, SettingsThenProgress({{1000, Path(scenes_)}, {1001, Path(Result(1))}, {1005, false}}));
   EXPECT_FALSE(sized.Events("dialogOpen", "title", "Renderator - comparing files").empty());
   EXPECT_EQ(sized.Texts("message"),
             std::vector<std::string>{"An error occured|(Scene " + Path(scenes_ / "b.zor") + ")"});
@@ -212,9 +188,8 @@ TEST_F(Renderator, SettingsDialogProgressDialogAndContinuedBuild) {
 TEST_F(Renderator, CancellingTheProgressDialogEndsTheRunAtTheSceneInProgress) {
   // large enough that a scene is still rendering when the user reacts
   for (const char* name : {"a.zor", "b.zor", "c.zor", "d.zor"}) WriteScene(name, Scene(3, 1280, 960));
-  const json cancel =
-      SettingsThenProgress({{1000, Path(scenes_)}, {1005, false}}, {{"cancelAfterEvents", 2}});
-  HostOutcome run = Host({}, cancel);
+  HostOutcome run =
+      Host({}, SettingsThenProgress({{1000, Path(scenes_)}, {1005, false}}, {{"cancelAfterEvents", 2}}));
   ASSERT_EQ(run.status, 0) << run.err;
   EXPECT_EQ(run.Texts("message"),
             std::vector<std::string>{"An error occured|(Scene " + Path(scenes_ / "b.zor") + ")"});
@@ -224,8 +199,7 @@ TEST_F(Renderator, CancellingTheProgressDialogEndsTheRunAtTheSceneInProgress) {
 TEST_F(Renderator, OverrideChoiceAppliesOnlyWithoutOpenGl) {
   WriteScene("a.zor", Scene(3));
   const auto runWith = [&](bool openGl) {
-    const json ui = SettingsThenProgress({{1000, Path(scenes_)}, {1004, 2}, {1005, openGl}});
-    return Host({}, ui);
+    return Host({}, SettingsThenProgress({{1000, Path(scenes_)}, {1004, 2}, {1005, openGl}}));
   };
   // the scene has no physical video post to take the acceleration structure
   HostOutcome physical = runWith(false);

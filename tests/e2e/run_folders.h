@@ -38,10 +38,9 @@ class RunFoldersTest : public ::testing::Test {
     root_ = fs::temp_directory_path() / (prefix_ + std::to_string(::getpid()) + "_" +
                                          ::testing::UnitTest::GetInstance()->current_test_info()->name());
     fs::remove_all(root_);
-    fs::create_directories(root_ / "startup");
-    fs::create_directories(root_ / "prefs");
     scenes_ = root_ / "scenes";
-    fs::create_directories(scenes_);
+    for (const fs::path& folder : {root_ / "startup", root_ / "prefs", scenes_})
+      fs::create_directories(folder);
   }
   void TearDown() override {
     if (!HasFailure()) fs::remove_all(root_);

@@ -1,7 +1,5 @@
 // Reading what a run left behind: whole files, their lines and the words of a line, and images.
 #pragma once
-#include <tiffio.h>
-
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
@@ -9,6 +7,8 @@
 #include <string>
 #include <utility>
 #include <vector>
+
+#include "rgb_tiff.h"
 
 namespace e2e {
 
@@ -79,16 +79,9 @@ inline std::vector<std::string> ReportColumn(const std::filesystem::path& folder
 // The width and height of a TIFF that libtiff reads whole, or {0, 0}.
 inline std::pair<uint32_t, uint32_t> TiffSize(const std::filesystem::path& file) {
   TIFFSetErrorHandler(nullptr);
-  TIFF* tiff = TIFFOpen(file.c_str(), "r");
-  if (!tiff) return {0, 0};
-  uint32_t width = 0;
-  uint32_t height = 0;
-  TIFFGetField(tiff, TIFFTAG_IMAGEWIDTH, &width);
-  TIFFGetField(tiff, TIFFTAG_IMAGELENGTH, &height);
-  std::vector<uint32_t> pixels(size_t(width) * height);
-  const bool read = width > 0 && TIFFReadRGBAImage(tiff, width, height, pixels.data(), 0) == 1;
-  TIFFClose(tiff);
-  return read ? std::pair{width, height} : std::pair<uint32_t, uint32_t>{0, 0};
+  uint32_t width = 0, height = 0;
+  if (test_support::ReadTiffRgb(file, width, height).empty()) return {0, 0};
+  return {width, height};
 }
 
 // the prefix of the result folders of a run at the default host version

@@ -34,20 +34,6 @@ void write_random(const std::filesystem::path& file, TiffLayout layout, bool wid
   }));
 }
 
-// What libtiff's whole-image reader makes of the file, top row first, as 8-bit RGB.
-std::vector<uint8_t> rgba_reading(const std::filesystem::path& file, uint32_t w, uint32_t h) {
-  TIFF* t = TIFFOpen(file.c_str(), "r");
-  if (!t) return {};
-  std::vector<uint32_t> raster(size_t(w) * h);
-  const bool ok = TIFFReadRGBAImageOriented(t, w, h, raster.data(), ORIENTATION_TOPLEFT, 0);
-  TIFFClose(t);
-  if (!ok) return {};
-  std::vector<uint8_t> rgb;
-  for (uint32_t p : raster)
-    rgb.insert(rgb.end(), {uint8_t(TIFFGetR(p)), uint8_t(TIFFGetG(p)), uint8_t(TIFFGetB(p))});
-  return rgb;
-}
-
 TEST(TiffRead, EveryFormGivesThePixelsOfTheWholeImageReader) {
   ScratchFolder dir;
   constexpr uint16_t kGrey = PHOTOMETRIC_MINISBLACK, kPalette = PHOTOMETRIC_PALETTE;
@@ -82,7 +68,8 @@ TEST(TiffRead, EveryFormGivesThePixelsOfTheWholeImageReader) {
     SCOPED_TRACE(form.name);
     const auto file = dir.path() / "image.tif";
     write_random(file, form.layout, form.wide_palette, w, h);
-    const std::vector<uint8_t> expected = rgba_reading(file, w, h);
+    uint32_t read_w = 0, read_h = 0;
+    const std::vector<uint8_t> expected = test_support::ReadTiffRgb(file, read_w, read_h);
     ASSERT_EQ(expected.size(), size_t(w) * h * 3);
     ASSERT_EQ(bitmaps()->load(bmp, Filename(file), -1, 0), ZOR_IMAGE_OK);
     EXPECT_EQ(bitmaps()->width(bmp), int32_t(w));
