@@ -4,6 +4,7 @@
 
 #include <cstdlib>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "app/host_table.h"
@@ -12,6 +13,7 @@
 #include "nexal/debugglobals.h"
 #include "nexal/object.h"
 #include "system.h"
+#include "with_host.h"
 #include "zor_host.h"
 #include "zor_misc/memory/debugglobals.h"
 
@@ -19,62 +21,55 @@ namespace {
 
 using namespace test_support;
 
-std::vector<std::string> g_pieces;  // plug-in path: what the host's debug output received
-std::string g_coreOutput;           // core path: what the system interface's output received
-uint32_t g_hostMask = nexal::kInitialOutputMask;
-int g_maskQueries = 0;
-int g_breaks = 0;
-bool g_debugger = false;
-std::vector<NexalConfigEntry*> g_registered;
-std::vector<void*> g_releasedTexts;
+// What the fakes saw and answer; set anew for every test.
+struct Seen {
+  std::vector<std::string> pieces;  // plug-in path: what the host's debug output received
+  std::string coreOutput;           // core path: what the system interface's output received
+  uint32_t hostMask = nexal::kInitialOutputMask;
+  int maskQueries = 0;
+  int breaks = 0;
+  bool debugger = false;
+  std::vector<NexalConfigEntry*> registered;
+  std::vector<void*> releasedTexts;
+} g;
 
 class Diagnostics : public ::testing::Test {
  protected:
   void SetUp() override {
     setenv("TZ", "UTC", 1);
     tzset();
-    g_pieces.clear();
-    g_coreOutput.clear();
-    g_hostMask = nexal::kInitialOutputMask;
-    g_maskQueries = g_breaks = 0;
-    g_registered.clear();
-    g_releasedTexts.clear();
+    g = Seen();
     UseDebugger(false);
-    general_ = *zorhost::make_host_table(16050).general;
-    general_.debug_output = [](const char* text) { g_pieces.emplace_back(text); };
-    table_ = zorhost::make_host_table(16050);
-    table_.general = &general_;
-    previous_table_ = HostTable();
-    SetHostTable(&table_);
-    system_.output = [](const char* line) { g_coreOutput += line; };
-    system_.output_mask = [] { return ++g_maskQueries, g_hostMask; };
+    host_.general.debug_output = [](const char* text) { g.pieces.emplace_back(text); };
+    system_.output = [](const char* line) { g.coreOutput += line; };
+    system_.output_mask = [] { return ++g.maskQueries, g.hostMask; };
     system_.register_config = [](NexalConfigEntry* entries, int32_t count) {
-      for (int32_t i = 0; i < count; ++i) g_registered.push_back(&entries[i]);
+      for (int32_t i = 0; i < count; ++i) g.registered.push_back(&entries[i]);
     };
-    system_.release_text = [](void* text) { g_releasedTexts.push_back(text); };
+    system_.release_text = [](void* text) { g.releasedTexts.push_back(text); };
     previous_system_ = nexal::Reference(nexal::Ref::System).resolved;
   }
   void TearDown() override {
-    SetHostTable(previous_table_);
     nexal::Reference(nexal::Ref::System).resolved = previous_system_;
     nexal::SetDiagnosticsEnvironment(nexal::SystemDiagnosticsEnvironment());
   }
   void UseDebugger(bool attached) {
-    g_debugger = attached;
+    g.debugger = attached;
     // 01:01:01 in UTC
     nexal::SetDiagnosticsEnvironment(
-        {[] { return g_debugger; }, []() -> std::time_t { return 3661; }, [] { ++g_breaks; }});
+        {[] { return g.debugger; }, []() -> std::time_t { return 3661; }, [] { ++g.breaks; }});
   }
   void ResolveSystem() { nexal::Reference(nexal::Ref::System).resolved = &system_; }
-  static std::string Joined() {
+  // what the plug-in path, or the core path, wrote since the last call
+  static std::string Taken() {
     std::string all;
-    for (const auto& piece : g_pieces) all += piece;
+    for (const auto& piece : g.pieces) all += piece;
+    g.pieces.clear();
     return all;
   }
+  static std::string TakenCore() { return std::exchange(g.coreOutput, {}); }
 
-  HostGeneralTable general_{};
-  HostFunctionTable table_{};
-  const HostFunctionTable* previous_table_ = nullptr;
+  test_support::PatchedHost host_;
   NexalSystemInterface system_{};
   const void* previous_system_ = nullptr;
 };
@@ -83,100 +78,86 @@ class Diagnostics : public ::testing::Test {
 
 TEST_F(Diagnostics, PluginPathLineFormats) {
   DebugOutputLine(nexal::OUTPUT_WARNING, "low disk", 12, "/src/renderator/run.cpp");
-  EXPECT_EQ(g_pieces, (std::vector<std::string>{"WARNING: ", "low disk", "\n"}));
-
-  g_pieces.clear();
+  EXPECT_EQ(g.pieces, (std::vector<std::string>{"WARNING: ", "low disk", "\n"}));
+  g.pieces.clear();
   DebugOutputLine(nexal::OUTPUT_CRITICALSTOP, "Stop", 42, "/src/renderator/run.cpp");
-  EXPECT_EQ(Joined(), "CRITICAL: Stop [01:01:01 /src/renderator/run.cpp L42]\n");
-  EXPECT_EQ(g_breaks, 0);
-
-  g_pieces.clear();
+  EXPECT_EQ(Taken(), "CRITICAL: Stop [01:01:01 /src/renderator/run.cpp L42]\n");
+  EXPECT_EQ(g.breaks, 0);
   DebugOutputLine(0x20000001, "scene 1", 0, "");
   DebugOutputLine(1, " done", 0, "");
-  EXPECT_EQ(Joined(), "scene 1 done\n");
+  EXPECT_EQ(Taken(), "scene 1 done\n");
 
   // Warning and critical together read as a warning; no level at all writes nothing.
-  g_pieces.clear();
   DebugOutputLine(nexal::OUTPUT_WARNING | nexal::OUTPUT_CRITICAL, "x", 0, "");
   DebugOutputLine(nexal::OUTPUT_WITHLOCATION, "silent", 1, "f.cpp");
-  EXPECT_EQ(Joined(), "WARNING: x\n");
+  EXPECT_EQ(Taken(), "WARNING: x\n");
 
   // A piece longer than the buffer is cut at 2047 bytes and still written.
-  g_pieces.clear();
   DebugOutputLine(1, std::string(3000, 'a').c_str(), 0, "");
-  ASSERT_EQ(g_pieces.size(), 2u);
-  EXPECT_EQ(g_pieces[0], std::string(2047, 'a'));
+  ASSERT_EQ(g.pieces.size(), 2u);
+  EXPECT_EQ(g.pieces[0], std::string(2047, 'a'));
 
   // With a debugger attached a critical stop traps; the format does not change on this path.
   UseDebugger(true);
-  g_pieces.clear();
+  g.pieces.clear();
   ZOR_STOP();
-  EXPECT_EQ(g_breaks, 1);
-  EXPECT_TRUE(Contains(Joined(), "CRITICAL: Stop [01:01:01 "));
-  ZOR_ASSERT(g_breaks == 1);
-  EXPECT_EQ(g_breaks, 1);
-  ZOR_ASSERT(g_breaks == 0);
-  EXPECT_EQ(g_breaks, 2);
-  EXPECT_TRUE(Contains(Joined(), "CRITICAL: Assertion failed: g_breaks == 0 [01:01:01 "));
+  EXPECT_EQ(g.breaks, 1);
+  EXPECT_TRUE(Contains(Taken(), "CRITICAL: Stop [01:01:01 "));
+  ZOR_ASSERT(g.breaks == 1);
+  EXPECT_EQ(g.breaks, 1);
+  ZOR_ASSERT(g.breaks == 0);
+  EXPECT_EQ(g.breaks, 2);
+  EXPECT_TRUE(Contains(Taken(), "CRITICAL: Assertion failed: g.breaks == 0 [01:01:01 "));
 }
 
 TEST_F(Diagnostics, CorePathLineFormatsWithAndWithoutDebugger) {
   ResolveSystem();
+  // longer than any buffer: the module's texts reach the core path through its adapter
+  const String plugin((std::string(3000, 'y') + "\xC3\xA9").c_str());
+  CoreOutputText(nexal::OUTPUT_WARNING, plugin, 0, "");
+  EXPECT_EQ(TakenCore(), "WARNING: " + std::string(3000, 'y') + "\xC3\xA9\n");
+  nexal::CoreOutputString(nexal::OUTPUT_NORMAL, nullptr, 9, "/x/print.cpp");
+  EXPECT_EQ(TakenCore(), "CRITICAL: Console output failed [print.cpp(9)]\n");
   nexal::CoreOutputLine(nexal::OUTPUT_CRITICALSTOP, "Stop", 42, "/work/src/nexal/url.cpp");
-  EXPECT_EQ(g_coreOutput, "CRITICAL: Stop [url.cpp(42)]\n");
-  g_coreOutput.clear();
+  EXPECT_EQ(TakenCore(), "CRITICAL: Stop [url.cpp(42)]\n");
   nexal::CoreOutputLine(nexal::OUTPUT_WARNING | nexal::OUTPUT_WITHLOCATION, "odd", 7, "C:\\src\\scan.cpp");
-  EXPECT_EQ(g_coreOutput, "WARNING: odd [scan.cpp(7)]\n");
-  g_coreOutput.clear();
+  EXPECT_EQ(TakenCore(), "WARNING: odd [scan.cpp(7)]\n");
   nexal::CoreOutputLine(nexal::OUTPUT_WARNING, "plain", 7, "/a/b.cpp");
   nexal::CoreOutputLine(0x20000001, "one ", 0, "");
   nexal::CoreOutputLine(1, "line", 0, "");
-  EXPECT_EQ(g_coreOutput, "WARNING: plain\none line\n");
-  EXPECT_EQ(g_breaks, 0);
+  EXPECT_EQ(TakenCore(), "WARNING: plain\none line\n");
+  EXPECT_EQ(g.breaks, 0);
 
   UseDebugger(true);
-  g_coreOutput.clear();
   const int32_t stopLine = __LINE__ + 1;
   NEXAL_STOP();
   const std::string expected = std::string(__FILE__) + "(" + std::to_string(stopLine) + "): CRITICAL: Stop\n";
-  EXPECT_EQ(g_coreOutput, expected);
-  EXPECT_EQ(g_breaks, 1);
+  EXPECT_EQ(g.coreOutput, expected);
+  EXPECT_EQ(g.breaks, 1);
 
   // The core layer obeys g_enableDebugBreak.
   g_enableDebugBreak = false;
   NEXAL_STOP();
   g_enableDebugBreak = true;
-  EXPECT_EQ(g_breaks, 1);
+  EXPECT_EQ(g.breaks, 1);
 }
 
 TEST_F(Diagnostics, CorePathMaskAndFallbackToStandardOutput) {
   // Unresolved: standard output, no host mask asked.
   EXPECT_EQ(StdoutOf([] { nexal::CoreOutputLine(nexal::OUTPUT_CRITICALSTOP, "early", 3, "dir/boot.cpp"); }),
             "CRITICAL: early [boot.cpp(3)]\n");
-  EXPECT_EQ(g_maskQueries, 0);
+  EXPECT_EQ(g.maskQueries, 0);
 
   // The host's mask is asked while bit 29 is set; once it answers without it, never again.
   ResolveSystem();
   nexal::CoreOutputLine(1, "a", 0, "");
   nexal::CoreOutputLine(1, "b", 0, "");
-  EXPECT_EQ(g_maskQueries, 2);
-  g_hostMask = nexal::OUTPUT_NORMAL;
+  EXPECT_EQ(g.maskQueries, 2);
+  g.hostMask = nexal::OUTPUT_NORMAL;
   nexal::CoreOutputLine(nexal::OUTPUT_WARNING, "hidden", 0, "");
   nexal::CoreOutputLine(1, "c", 0, "");
-  EXPECT_EQ(g_maskQueries, 3);
-  EXPECT_EQ(g_coreOutput, "a\nb\nc\n");
-}
-
-TEST_F(Diagnostics, CoreOutputStringLongAndMissing) {
-  ResolveSystem();
-  // longer than any buffer: the module's texts reach the core path through its adapter
-  const String plugin((std::string(3000, 'y') + "\xC3\xA9").c_str());
-  CoreOutputText(nexal::OUTPUT_WARNING, plugin, 0, "");
-  EXPECT_EQ(g_coreOutput, "WARNING: " + std::string(3000, 'y') + "\xC3\xA9\n");
-
-  g_coreOutput.clear();
-  nexal::CoreOutputString(nexal::OUTPUT_NORMAL, nullptr, 9, "/x/print.cpp");
-  EXPECT_EQ(g_coreOutput, "CRITICAL: Console output failed [print.cpp(9)]\n");
+  EXPECT_EQ(g.maskQueries, 3);
+  EXPECT_EQ(g.coreOutput, "a\nb\nc\n");
 }
 
 TEST_F(Diagnostics, FormatBoundedCutsAndCounts) {
@@ -224,15 +205,15 @@ TEST_F(Diagnostics, ConfigurationVariablesAndTheirComponent) {
   // Starting the component hands every entry to the host; ending it releases the texts it left.
   ResolveSystem();
   EXPECT_EQ(nexal::ModuleRecord().start_components(), 1);
-  ASSERT_EQ(static_cast<int32_t>(g_registered.size()), table.Count());
-  EXPECT_EQ(g_registered.front(), &table.Entries()[0]);
+  ASSERT_EQ(static_cast<int32_t>(g.registered.size()), table.Count());
+  EXPECT_EQ(g.registered.front(), &table.Entries()[0]);
   NexalConfigEntry& entry = table.Entries()[0];
   entry.state = 3;
   nexal::ModuleRecord().end_components();
-  EXPECT_EQ(g_releasedTexts, std::vector<void*>{entry.storage});
+  EXPECT_EQ(g.releasedTexts, std::vector<void*>{entry.storage});
   EXPECT_EQ(entry.state, 0);
   nexal::ModuleRecord().end_components();
-  EXPECT_EQ(g_releasedTexts.size(), 1u);
+  EXPECT_EQ(g.releasedTexts.size(), 1u);
 }
 
 TEST_F(Diagnostics, CallsThroughUnresolvedReferencesFailCleanly) {

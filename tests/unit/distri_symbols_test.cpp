@@ -28,12 +28,6 @@ using test_support::ScratchFolder;
 using test_support::WithHost;
 using Lines = std::vector<std::string>;
 
-// the lines, each ended by a line feed but the last
-template <class... Line>
-std::string Joined(const char* first, Line... rest) {
-  return ((std::string(first) + ... + ("\n" + std::string(rest))));
-}
-
 Lines SplitLines(const std::string& text) {
   Lines lines;
   std::stringstream in(text);
@@ -58,7 +52,7 @@ class SymbolTableTest : public ::testing::Test {
   SymbolTable table_;
 };
 
-TEST_F(SymbolTableTest, StartsWithTheTwoSeedsThatSubstitutionUses) {
+TEST_F(SymbolTableTest, StartsWithTwoSeedsAndSubstitutesTheLongestNameFirstAtItsFirstOccurrence) {
   EXPECT_EQ(table_.Find("sizeof(Int1"), -1);
   EXPECT_EQ(table_.Find("sizeof(Int16)x"), -1);
   EXPECT_EQ(Substituted("sizeof(Int16)*sizeof(PIX_F)"), "2*4");
@@ -67,9 +61,8 @@ TEST_F(SymbolTableTest, StartsWithTheTwoSeedsThatSubstitutionUses) {
   ASSERT_TRUE(table_.Create());
   EXPECT_EQ(table_.Count(), 2);
   EXPECT_EQ(table_.Find("A"), -1);
-}
 
-TEST_F(SymbolTableTest, SubstitutesTheLongestNameFirstAtItsFirstOccurrence) {
+  // the longest name first, at its first occurrence
   Add({{"AB", 1}, {"ABC", 2}, {"NEG", -7}, {"XY", 30}, {"YZ", 40}});
   EXPECT_EQ(table_.Find("AB"), 2);
   EXPECT_EQ(table_.Find("ABC"), 3);
@@ -145,9 +138,8 @@ class DistributionSymbols : public DistributionFolder {
   std::vector<std::string> Symbols() const {
     const std::string text = test_support::FileBytes(Output());
     const std::string head = "enum {\n", tail = "TARPON_HEADERFILE_END_\n}\n";
-    EXPECT_TRUE(text.starts_with(head) && text.ends_with(tail) && text.size() >= head.size() + tail.size())
-        << text;
-    if (!text.starts_with(head) || !text.ends_with(tail)) return {};
+    if (!text.starts_with(head) || !text.ends_with(tail) || text.size() < head.size() + tail.size())
+      return ADD_FAILURE() << text, Lines{};
     return SplitLines(text.substr(head.size(), text.size() - head.size() - tail.size()));
   }
 
@@ -185,14 +177,14 @@ TEST_F(DistributionSymbols, WhatEachDefineAndEnumeratorBecomes) {
     Lines console;
   } kCases[] = {
       {"define values",
-       {{"defines.h", Joined("#define HEX 0x10", "#define A 5 // five", "#define B A+1", "#define AB 1",
-                             "#define ABC 2", "#define SUM ABC+AB",
-                             "#define SHIFT (1 << 4) /* a comment ending in stars ***/", "#define HALF 1.5",
-                             "#define ZERO 0.0", "#define DOT '.'", "#define SIZE sizeof ( Int16 ) * 3",
-                             "#define ALL 0xFFFFFFFF", "#define FOUR ZOR_FOUR_BYTE('a', 'b', 'c', 'd')",
-                             "#define CALL(x) ((x) + 1)", "#define NOVALUE", "#define A 6", "#define DC 3",
-                             "#define GE_LITTLE_ENDIAN 1", "#define NOTINDEX -1", "#define USES NOTINDEX*2",
-                             "#define BAD UNKNOWN+1", "#  define SPACED 1", "#define LAST 7")}},
+       {{"defines.h",
+         "#define HEX 0x10\n#define A 5 // five\n#define B A+1\n#define AB 1\n#define ABC 2\n"
+         "#define SUM ABC+AB\n#define SHIFT (1 << 4) /* a comment ending in stars ***/\n"
+         "#define HALF 1.5\n#define ZERO 0.0\n#define DOT '.'\n#define SIZE sizeof ( Int16 ) * 3\n"
+         "#define ALL 0xFFFFFFFF\n#define FOUR ZOR_FOUR_BYTE('a', 'b', 'c', 'd')\n"
+         "#define CALL(x) ((x) + 1)\n#define NOVALUE\n#define A 6\n#define DC 3\n"
+         "#define GE_LITTLE_ENDIAN 1\n#define NOTINDEX -1\n#define USES NOTINDEX*2\n"
+         "#define BAD UNKNOWN+1\n#  define SPACED 1\n#define LAST 7"}},
        {"HEX=16,", "A=5,", "B=6,", "AB=1,", "ABC=2,", "SUM=3,", "SHIFT=16,", "ZERO=0,", "DOT=46,", "SIZE=6,",
         "ALL=-1,", "FOUR=1633837924,", "USES=-2,"},
        // NOTINDEX is counted but not written
@@ -248,7 +240,8 @@ TEST_F(DistributionSymbols, WhatEachDefineAndEnumeratorBecomes) {
   }
 }
 
-TEST_F(DistributionSymbols, AWriteProtectedOutputIsReplacedAndAnUnreadableHeaderIsReported) {
+TEST_F(DistributionSymbols,
+       AWriteProtectedOutputIsReplacedAnUnreadableHeaderReportedAndNoResourceFolderStops) {
   Write(Output(), "stale");
   ASSERT_EQ(::chmod(Output().c_str(), 0444), 0);
   Write(Inside() / "a.h", "#define A 1\n");
@@ -257,14 +250,12 @@ TEST_F(DistributionSymbols, AWriteProtectedOutputIsReplacedAndAnUnreadableHeader
   EXPECT_TRUE(run.ok);
   EXPECT_EQ(Symbols(), (Lines{"A=1,"}));
   EXPECT_TRUE(test_support::Contains(run.diagnostics, "broken.h"));
-}
 
-TEST_F(DistributionSymbols, WithoutAResourceFolderNothingIsScanned) {
+  // without a resource folder nothing is scanned
   fs::remove_all(Resource());
-  Write(Inside() / "a.h", "#define A 1\n");
-  const ParseRun run = Parse();
-  EXPECT_FALSE(run.ok);
-  EXPECT_TRUE(run.console.empty());
+  const ParseRun none = Parse();
+  EXPECT_FALSE(none.ok);
+  EXPECT_TRUE(none.console.empty());
   EXPECT_FALSE(fs::exists(Output()));
 }
 
@@ -340,11 +331,8 @@ class DistributionAction : public DistributionFolder {
  protected:
   void SetUp() override {
     DistributionFolder::SetUp();
-    host_ = zorhost::make_host_table(ZOR_HOST_API_VERSION);
-    scripts_ = *host_.scripts;
-    scripts_.library_find = FakeFind;
-    scripts_.library_table = FakeTable;
-    host_.scripts = &scripts_;
+    host_.scripts.library_find = FakeFind;
+    host_.scripts.library_table = FakeTable;
     library_.table.compile = FakeCompile;
     g_library = &library_;
     Write(Resource() / "gui.tpn", "main() { }\n");
@@ -355,13 +343,11 @@ class DistributionAction : public DistributionFolder {
   }
 
   Lines Run(ScriptLibraryGlue& glue) {
-    WithHost host(&host_);
     return SplitLines(
         test_support::StdoutOf([&] { RunDistributionAction(glue, Filename(Startup().c_str())); }));
   }
 
-  HostFunctionTable host_{};
-  HostScriptTable scripts_{};
+  test_support::PatchedHost host_;
   FakeLibrary library_;
 };
 

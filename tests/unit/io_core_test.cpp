@@ -1,6 +1,4 @@
-// zorhost's core I/O as the module reaches it: URL forms and parents, listing folders, archives and the
-// handler list, streams and their short-read error, the name order of mode 4, and Exif metadata of real
-// camera files.
+// zorhost's core I/O as the module reaches it, with Exif metadata of real camera files.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
@@ -233,17 +231,14 @@ TEST_F(CoreIo, DotSegmentsOfArchiveEntriesAreNamesInsideTheArchive) {
   ASSERT_TRUE(up.GetParent(&parent));
   EXPECT_EQ(parent.GetText(), top.GetText());
   std::string error;
-  const struct {
-    Url url;
-    const char* content;
-  } kReads[] = {
+  const std::pair<Url, const char*> kReads[] = {
       {up.Append("x.txt"), "up"},
       {Url::Parse(top.GetText() + "../x.txt"), "up"},
       {top.Append("a").Append("..").Append("y.txt"), "side"},
       {top.Append(".").Append("z.txt"), "here"},
       {top.Append("z.txt"), "plain"},
   };
-  for (const auto& read : kReads) EXPECT_EQ(ReadAll(read.url, &error), read.content) << read.url.GetText();
+  for (const auto& [url, content] : kReads) EXPECT_EQ(ReadAll(url, &error), content) << url.GetText();
   EXPECT_EQ(error, "");
 }
 

@@ -23,18 +23,6 @@ using Clock = std::chrono::steady_clock;
 
 std::vector<int32_t> g_pointers;
 
-// zorhost's table with a mouse pointer that remembers what it was set to
-const HostFunctionTable* TableRecordingPointers() {
-  static HostGuiTable gui = *test_support::RealHostTable()->gui;
-  static HostFunctionTable table = [] {
-    HostFunctionTable made = *test_support::RealHostTable();
-    gui.set_mouse_pointer = [](int32_t pointer) { g_pointers.push_back(pointer); };
-    made.gui = &gui;
-    return made;
-  }();
-  return &table;
-}
-
 std::string Rendered(std::string_view bytes) {
   std::string text;
   AppendProbeText(bytes, text);
@@ -55,7 +43,10 @@ class FakeView : public io_browser::PreviewView {
 
 class FilePreview : public testing::Test {
  protected:
-  void SetUp() override { g_pointers.clear(); }
+  void SetUp() override {
+    g_pointers.clear();
+    host_.gui.set_mouse_pointer = [](int32_t pointer) { g_pointers.push_back(pointer); };
+  }
 
   // The preview of url: the text it showed (once, and the same as the dialog's string), its page.
   std::string Preview(const nexal::Url& url) {
@@ -101,7 +92,7 @@ class FilePreview : public testing::Test {
     ++as_text_;
   }
 
-  test_support::WithHost host_{TableRecordingPointers()};
+  test_support::PatchedHost host_;
   test_support::CoreIoResolved resolved_;
   test_support::ScratchFolder scratch_;
   FakeView view_;
@@ -161,17 +152,6 @@ TEST_F(FilePreview, CameraJpegsShowThePictureAndTheirExifData) {
   // a picture without Exif data: shown, and the metadata says there is none
   EXPECT_TRUE(Preview(nexal::Url::FromPath((test_support::kExifData / "invalid_image01137.jpg").string()))
                   .ends_with("Image loaded successfully.<< Error reading exif data >>"));
-}
-
-TEST_F(FilePreview, AUrlThatDoesNotOpenShowsOnlyTheFrameworksError) {
-  const fs::path missing = scratch_.path() / "missing.txt";
-  EXPECT_EQ(Preview(nexal::Url::FromPath(missing.string())),
-            "<< Error opening file: cannot open " + missing.string() + ": No such file or directory >>");
-  EXPECT_EQ(Preview(nexal::Url::Parse("http://example.org/a.txt")),
-            "<< Error opening file: no I/O handler serves the scheme \"http\" (http://example.org/a.txt) >>");
-  EXPECT_EQ(Preview(nexal::Url::FromPath(scratch_.path().string())),
-            "<< Error opening file: cannot open " + scratch_.path().string() + ": it is a folder >>");
-  EXPECT_EQ(view_.page, io_browser::kPreviewTextPage);
 }
 
 std::string Mutated(const std::string& base, std::mt19937& random) {
@@ -248,7 +228,17 @@ TEST_F(FilePreview, MutatedImagesAndArchivesNeverCrashOrHang) {
   EXPECT_LT(slowest_, std::chrono::seconds(10)) << "one preview took far too long";
 }
 
-TEST_F(FilePreview, EmptyOddlyNamedAndCorruptArchives) {
+TEST_F(FilePreview, UnopenableEmptyOddlyNamedAndCorruptFiles) {
+  // a URL that does not open shows only the frameworks' error
+  const fs::path missing = scratch_.path() / "missing.txt";
+  EXPECT_EQ(Preview(nexal::Url::FromPath(missing.string())),
+            "<< Error opening file: cannot open " + missing.string() + ": No such file or directory >>");
+  EXPECT_EQ(Preview(nexal::Url::Parse("http://example.org/a.txt")),
+            "<< Error opening file: no I/O handler serves the scheme \"http\" (http://example.org/a.txt) >>");
+  EXPECT_EQ(Preview(nexal::Url::FromPath(scratch_.path().string())),
+            "<< Error opening file: cannot open " + scratch_.path().string() + ": it is a folder >>");
+  EXPECT_EQ(view_.page, io_browser::kPreviewTextPage);
+
   // an empty file named as an image goes down the image path and fails to decode, on the Text page
   EXPECT_EQ(PreviewFile("empty.jpg", ""), "Size: 0\nContent:\n<< Error reading file >>");
   EXPECT_EQ(view_.page, io_browser::kPreviewTextPage);

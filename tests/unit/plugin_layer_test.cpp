@@ -5,10 +5,12 @@
 #include <functional>
 #include <map>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "app/host_table.h"
 #include "memory/memory_tracker.h"
+#include "with_host.h"
 #include "zor_command.h"
 #include "zor_container.h"
 #include "zor_gui.h"
@@ -20,6 +22,7 @@
 namespace {
 
 using Bound = std::pair<HostDialogCallback, void*>;  // the callback and the object of a handle
+using Calls = std::vector<std::string>;
 
 // What the fake host saw, in order, plus the answers it gives.
 struct FakeHost {
@@ -92,34 +95,21 @@ HostGuiTable MakeFakeGui() {
   return gui;
 }
 
-// Installs the fakes over zorhost's families for one test.
 class PluginLayer : public ::testing::Test {
  protected:
   void SetUp() override {
     g_fake = &fake_;
-    table_ = zorhost::make_host_table(16050);
-    gui_ = MakeFakeGui();
-    general_ = *zorhost::general_table();
-    general_.size = sizeof(HostGeneralTable);
-    general_.interaction_done = [] { ++g_fake->interactions; };
-    plugins_.size = sizeof(HostPluginTable);
-    plugins_.register_plugin = [](int32_t version, int32_t type, int32_t id, const HostString* name,
-                                  const void* record, int32_t size) {
+    host_.gui = MakeFakeGui();
+    host_.general.interaction_done = [] { ++g_fake->interactions; };
+    host_.plugins.register_plugin = [](int32_t version, int32_t type, int32_t id, const HostString* name,
+                                       const void* record, int32_t size) {
       g_fake->registered.push_back(std::to_string(version) + " " + std::to_string(type) + " " +
                                    std::to_string(id) + " " + std::to_string(size) + " " + Utf8(name));
       std::memcpy(&g_fake->record, record, sizeof(HostCommandRecord));
       return g_fake->registerAnswer;
     };
-    table_.gui = &gui_;
-    table_.general = &general_;
-    table_.plugins = &plugins_;
-    previous_ = HostTable();
-    SetHostTable(&table_);
   }
-  void TearDown() override {
-    SetHostTable(previous_);
-    g_fake = nullptr;
-  }
+  void TearDown() override { g_fake = nullptr; }
 
   // Delivers a message the way the host does: through the callback the object was bound with.
   bool Send(HostDialog* dialog, int32_t id, std::map<int32_t, int32_t> values = {},
@@ -132,13 +122,10 @@ class PluginLayer : public ::testing::Test {
   bool Press(HostDialog* dialog, int32_t gadget) {
     return Send(dialog, ZOR_MSG_COMMAND, {{ZOR_MSG_VALUE_GADGET_ID, gadget}});
   }
+  Calls Taken() { return std::exchange(fake_.calls, {}); }
 
   FakeHost fake_;
-  HostFunctionTable table_{};
-  HostGuiTable gui_{};
-  HostGeneralTable general_{};
-  HostPluginTable plugins_{};
-  const HostFunctionTable* previous_ = nullptr;
+  test_support::PatchedHost host_;
 };
 
 // Counts what reaches a dialog of either kind; core events answer false.
@@ -174,31 +161,10 @@ class ModalDialog : public Recording<GeModalDialog> {
   std::vector<int32_t> commands;
 };
 
-TEST_F(PluginLayer, DialogBuildsItsLayoutOnceAndValuesOnlyWhenBuilt) {
+TEST_F(PluginLayer, DialogRoutesMessagesHandsBackOnlyAChangedResultAndBuildsItsLayoutOnce) {
   PlainDialog dialog;
   HostDialog* h = dialog.GetHandle();
   ASSERT_NE(h, nullptr);
-
-  EXPECT_TRUE(Send(h, ZOR_MSG_INIT_VALUES));
-  EXPECT_EQ(dialog.initialized, 0) << "values before any layout";
-  EXPECT_TRUE(Send(h, ZOR_MSG_INIT));
-  EXPECT_TRUE(Send(h, ZOR_MSG_INIT));
-  EXPECT_EQ(dialog.built, 1) << "a second build request must not double the layout";
-  EXPECT_TRUE(Send(h, ZOR_MSG_INIT_VALUES));
-  EXPECT_EQ(dialog.initialized, 1);
-
-  EXPECT_FALSE(Send(h, ZOR_MSG_DESTROY));
-  EXPECT_EQ(dialog.destroyed, 1);
-  EXPECT_FALSE(dialog.IsLayoutBuilt());
-  EXPECT_TRUE(Send(h, ZOR_MSG_INIT_VALUES));
-  EXPECT_EQ(dialog.initialized, 1) << "values after the window went away";
-  EXPECT_TRUE(Send(h, ZOR_MSG_INIT));
-  EXPECT_EQ(dialog.built, 2) << "a new window builds its layout again";
-}
-
-TEST_F(PluginLayer, DialogRoutesEventsCommandsAndHostMessagesAndHandsBackOnlyAChangedResult) {
-  PlainDialog dialog;
-  HostDialog* h = dialog.GetHandle();
 
   EXPECT_FALSE(Send(h, ZOR_MSG_CORE, {{ZOR_MSG_VALUE_EVENT_ID, 1001198}})) << "the handler's own answer";
   EXPECT_FALSE(Send(h, ZOR_MSG_SYNC, {{ZOR_MSG_VALUE_EVENT_ID, 1001199}}));
@@ -224,6 +190,23 @@ TEST_F(PluginLayer, DialogRoutesEventsCommandsAndHostMessagesAndHandsBackOnlyACh
   EXPECT_FALSE(GeDialogCallback(h, reinterpret_cast<HostUserArea*>(uintptr_t{0xbeef0}), msg.Get()))
       << "a user-area message never falls back to the dialog";
   EXPECT_EQ(dialog.built, 0);
+
+  // the layout is built once, values only while it is
+  EXPECT_TRUE(Send(h, ZOR_MSG_INIT_VALUES));
+  EXPECT_EQ(dialog.initialized, 0) << "values before any layout";
+  EXPECT_TRUE(Send(h, ZOR_MSG_INIT));
+  EXPECT_TRUE(Send(h, ZOR_MSG_INIT));
+  EXPECT_EQ(dialog.built, 1) << "a second build request must not double the layout";
+  EXPECT_TRUE(Send(h, ZOR_MSG_INIT_VALUES));
+  EXPECT_EQ(dialog.initialized, 1);
+
+  EXPECT_FALSE(Send(h, ZOR_MSG_DESTROY));
+  EXPECT_EQ(dialog.destroyed, 1);
+  EXPECT_FALSE(dialog.IsLayoutBuilt());
+  EXPECT_TRUE(Send(h, ZOR_MSG_INIT_VALUES));
+  EXPECT_EQ(dialog.initialized, 1) << "values after the window went away";
+  EXPECT_TRUE(Send(h, ZOR_MSG_INIT));
+  EXPECT_EQ(dialog.built, 2) << "a new window builds its layout again";
 }
 
 TEST_F(PluginLayer, ModalOpenAnswersWhetherItClosedWithOk) {
@@ -231,12 +214,10 @@ TEST_F(PluginLayer, ModalOpenAnswersWhetherItClosedWithOk) {
   int32_t button = 1;
   fake_.whileOpen = [&](HostDialog* h) { Press(h, button); };
   EXPECT_TRUE(dialog.Open(-1, -1, 0, 0, false));
-  EXPECT_EQ(fake_.calls, (std::vector<std::string>{"plugin 0 0", "open 10 -1 -1 0 0", "close"}));
-
-  fake_.calls.clear();
+  EXPECT_EQ(Taken(), (Calls{"plugin 0 0", "open 10 -1 -1 0 0", "close"}));
   button = 2;
   EXPECT_FALSE(dialog.Open(10, 20, 300, 200, true));
-  EXPECT_EQ(fake_.calls, (std::vector<std::string>{"plugin 0 0", "open 11 10 20 300 200", "close"}));
+  EXPECT_EQ(Taken(), (Calls{"plugin 0 0", "open 11 10 20 300 200", "close"}));
 
   // A dialog the host could not open answers false even if an earlier run ended with OK.
   button = 1;
@@ -245,9 +226,30 @@ TEST_F(PluginLayer, ModalOpenAnswersWhetherItClosedWithOk) {
   EXPECT_FALSE(dialog.Open());
 }
 
-TEST_F(PluginLayer, ModalButtonsCloseByTheirRules) {
+TEST_F(PluginLayer, ModalCloseQuestionsDependOnTheResultAndButtonsCloseByTheirRules) {
   ModalDialog dialog;
   HostDialog* h = dialog.GetHandle();
+
+  EXPECT_FALSE(Send(h, ZOR_MSG_CHECK_CLOSE));
+  EXPECT_FALSE(Send(h, ZOR_MSG_ASK_CLOSE));
+  EXPECT_TRUE(fake_.calls.empty()) << "no host check while the result is clear";
+
+  dialog.Close(true);
+  EXPECT_EQ(Taken(), Calls{"close"});
+  EXPECT_FALSE(Send(h, ZOR_MSG_ASK_CLOSE)) << "QueryClose's default";
+  fake_.checkCloseAnswer = false;
+  EXPECT_FALSE(Send(h, ZOR_MSG_CHECK_CLOSE));
+  EXPECT_TRUE(dialog.GetResult());
+  fake_.checkCloseAnswer = true;
+  EXPECT_TRUE(Send(h, ZOR_MSG_CHECK_CLOSE));
+  EXPECT_FALSE(dialog.GetResult());
+  EXPECT_EQ(Taken(), (Calls{"check", "check"}));
+
+  EXPECT_FALSE(Send(h, ZOR_MSG_INTERACT));
+  EXPECT_EQ(fake_.interactions, 0) << "a modal dialog answers without the host call";
+  // Everything else still goes through the plain dispatch.
+  EXPECT_TRUE(Send(h, ZOR_MSG_INIT));
+  EXPECT_EQ(dialog.built, 1);
 
   // A command that clears the close flag keeps OK from closing.
   dialog.keepOpen = true;
@@ -257,44 +259,17 @@ TEST_F(PluginLayer, ModalButtonsCloseByTheirRules) {
 
   // Cancel closes whatever the command did, with the result clear.
   EXPECT_TRUE(Press(h, 2));
-  EXPECT_EQ(fake_.calls, (std::vector<std::string>{"close"}));
+  EXPECT_EQ(Taken(), Calls{"close"});
   EXPECT_FALSE(dialog.GetResult());
 
   // The flag is set again before every command.
-  fake_.calls.clear();
   dialog.keepOpen = false;
   EXPECT_TRUE(Press(h, 1003));
   EXPECT_TRUE(fake_.calls.empty()) << "other gadgets leave the window open";
   EXPECT_TRUE(Press(h, 1));
-  EXPECT_EQ(fake_.calls, (std::vector<std::string>{"close"}));
+  EXPECT_EQ(Taken(), Calls{"close"});
   EXPECT_TRUE(dialog.GetResult());
   EXPECT_EQ(dialog.commands, (std::vector<int32_t>{1, 2, 1003, 1}));
-}
-
-TEST_F(PluginLayer, ModalCloseQuestionsDependOnTheResult) {
-  ModalDialog dialog;
-  HostDialog* h = dialog.GetHandle();
-
-  EXPECT_FALSE(Send(h, ZOR_MSG_CHECK_CLOSE));
-  EXPECT_FALSE(Send(h, ZOR_MSG_ASK_CLOSE));
-  EXPECT_TRUE(fake_.calls.empty()) << "no host check while the result is clear";
-
-  dialog.Close(true);
-  fake_.calls.clear();
-  EXPECT_FALSE(Send(h, ZOR_MSG_ASK_CLOSE)) << "QueryClose's default";
-  fake_.checkCloseAnswer = false;
-  EXPECT_FALSE(Send(h, ZOR_MSG_CHECK_CLOSE));
-  EXPECT_TRUE(dialog.GetResult());
-  fake_.checkCloseAnswer = true;
-  EXPECT_TRUE(Send(h, ZOR_MSG_CHECK_CLOSE));
-  EXPECT_FALSE(dialog.GetResult());
-  EXPECT_EQ(fake_.calls, (std::vector<std::string>{"check", "check"}));
-
-  EXPECT_FALSE(Send(h, ZOR_MSG_INTERACT));
-  EXPECT_EQ(fake_.interactions, 0) << "a modal dialog answers without the host call";
-  // Everything else still goes through the plain dispatch.
-  EXPECT_TRUE(Send(h, ZOR_MSG_INIT));
-  EXPECT_EQ(dialog.built, 1);
 }
 
 class SizedArea : public GeUserArea {
@@ -318,13 +293,12 @@ TEST_F(PluginLayer, UserAreaDispatchAndDefaultPaint) {
   EXPECT_TRUE(fake_.calls.empty()) << "a refused minimum size leaves the host's alone";
   area.answerMinSize = true;
   EXPECT_TRUE(Send(d, ZOR_MSG_CALC_SIZE, {}, a));
-  EXPECT_EQ(fake_.calls, (std::vector<std::string>{"minsize 120 40"}));
+  EXPECT_EQ(Taken(), Calls{"minsize 120 40"});
 
-  fake_.calls.clear();
   EXPECT_TRUE(Send(d, ZOR_MSG_SIZE_CHANGED, {}, a));
   EXPECT_EQ(area.resized, (std::vector<std::pair<int32_t, int32_t>>{{640, 480}}));
   EXPECT_TRUE(Send(d, ZOR_MSG_DRAW, {{1, 5}, {2, 6}, {3, 70}, {4, 80}}, a));
-  EXPECT_EQ(fake_.calls, (std::vector<std::string>{"pen 1000", "fill 5 6 70 80"}));
+  EXPECT_EQ(Taken(), (Calls{"pen 1000", "fill 5 6 70 80"}));
 
   EXPECT_TRUE(Send(d, ZOR_MSG_INIT, {}, a)) << "the answer of OnInit is not used";
   EXPECT_TRUE(Send(d, ZOR_MSG_INIT_VALUES, {}, a));

@@ -4,9 +4,9 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
-#include <fstream>
 #include <map>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "host_test_support.h"
@@ -148,8 +148,8 @@ class Machine {
 };
 
 std::vector<uint8_t> read_bytes(const std::filesystem::path& file) {
-  std::ifstream in(file, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+  const std::string bytes = test_support::ReadFile(file);
+  return {bytes.begin(), bytes.end()};
 }
 
 const char* kProgram = R"(// a program that uses every construct
@@ -157,40 +157,23 @@ include "symbols.h";
 native add_button(id, text);
 var total = 10 * 2, unset;
 
-function fib(n) {
-  if (n < 2) return n;
-  return fib(n - 1) + fib(n - 2);
-}
-
-function sum_to(n) {
-  var i = 0, s = 0;
-  while (i < n) { i = i + 1; s = s + i; }
-  return s;
-}
-
-function logic(a, b) {
-  /* && and || give 0 or 1 and skip the right side when they can */
-  return (a && b) * 10 + (a || b) * 100 + !a;
-}
-
+function fib(n) { if (n < 2) return n; return fib(n - 1) + fib(n - 2); }
+function sum_to(n) { var i = 0, s = 0; while (i < n) { i = i + 1; s = s + i; } return s; }
+/* && and || give 0 or 1 and skip the right side when they can */
+function logic(a, b) { return (a && b) * 10 + (a || b) * 100 + !a; }
 function precedence() { return 1 + 2 * 3 << 1 | 1 & 3 ^ 4; }
-
 function branches(x) {
   if (x > 0) { if (x > 5) return 2; else return 1; } else if (x == 0) return 0;
   else { return -1; }
 }
-
 function uses_symbols() {
-  add_button(ID_OK, "OK");
-  add_button(ID_CANCEL, "Cancel");
+  add_button(ID_OK, "OK"); add_button(ID_CANCEL, "Cancel");
   unset = BASE_ID + ID_NEXT;
   return unset + total + 'ab' - NEG;
 }
-
 function early() { var a = 1; return later(a + 1) * 3 + later2(); }
 function later(x) { return x + 1; }
 function later2() { return 100; }
-
 function shadow(t) { var inner = t * 2; { var deeper = inner + 1; inner = deeper; } return inner; }
 )";
 
@@ -198,7 +181,7 @@ const char* kSymbols =
     "enum {\nID_OK=1,\nID_CANCEL=2,\nID_NEXT,\nBASE_ID=1000,\nNEG=-5,\n"
     "TARPON_HEADERFILE_END_\n}\n#define EXTRA ID_CANCEL\n";
 
-TEST(ScriptCompiler, CompiledProgramsComputeWhatTheSourceSays) {
+TEST(ScriptCompiler, CompiledProgramsComputeWhatTheSourceSaysAndSymbolHeadersAgreeOrFail) {
   test_support::ScratchFolder folder;
   folder.write("symbols.h", kSymbols);
   const auto source = folder.write("gui.tpn", kProgram);
@@ -225,16 +208,25 @@ TEST(ScriptCompiler, CompiledProgramsComputeWhatTheSourceSays) {
   // The same source gives the same bytes, also to another destination.
   ASSERT_TRUE(compile_script(source, folder.path() / "again.bin", errors)) << errors;
   EXPECT_EQ(read_bytes(folder.path() / "again.bin"), bytes);
+
+  // The same name twice with one value is fine (two headers may share a symbol); another value is not.
+  folder.write("a.h", "enum {\nX=1,\nY=2,\n}\n");
+  folder.write("b.h", "#define X 1\nenum { Z = -Y, W }\n");
+  folder.write("c.h", "#define X 7\n");
+  Compilation ok = compile_file(
+      folder.write("ok.tpn", "include \"a.h\"; include \"b.h\";\nfunction f() { return Z * 10 + W; }"));
+  ASSERT_TRUE(ok.ok) << ok.errors;
+  EXPECT_EQ(Machine(ok.bytes).call("f"), -20 + -1);
+  Compilation bad = compile_file(folder.write("bad.tpn", "include \"a.h\";\ninclude \"c.h\";\n"));
+  EXPECT_FALSE(bad.ok);
+  EXPECT_TRUE(Contains(bad.errors, "c.h:1:9: error: 'X' is already declared with another meaning"));
 }
 
 TEST(ScriptCompiler, ErrorsNameFileLineAndColumnAndWriteNothing) {
   test_support::ScratchFolder folder;
   folder.write("symbols.h", kSymbols);
-  const struct {
-    const char* source;
-    const char* where;  // line:column
-    const char* words;  // part of the message
-  } cases[] = {
+  // the source, the place of the error (line:column) and a part of its message
+  const std::tuple<const char*, const char*, const char*> cases[] = {
       {"function f() {\n  return 1 +;\n}\n", "2:13", "expected an expression but found ';'"},
       {"function f() { return x; }", "1:23", "no variable or constant named 'x'"},
       {"function f() {\n  g(1);\n}\nfunction g(a, b) {}\n", "2:3", "'g' takes 2 argument(s), not 1"},
@@ -252,16 +244,14 @@ TEST(ScriptCompiler, ErrorsNameFileLineAndColumnAndWriteNothing) {
       {"if (1) {}", "1:1", "expected include, native, var or function"},
       {"function f() { return $; }", "1:23", "unexpected character '$'"},
   };
-  for (const auto& c : cases) {
-    const auto source = folder.write("bad.tpn", c.source);
-    const auto output = folder.path() / "bad.tpb";
+  for (const auto& [text, where, words] : cases) {
+    const auto source = folder.write("bad.tpn", text);
     std::string errors;
-    EXPECT_FALSE(compile_script(source, "", errors)) << c.source;
-    EXPECT_EQ(errors.rfind(source.string() + ":" + c.where + ": error: ", 0), 0u) << c.source << "\n"
-                                                                                  << errors;
-    EXPECT_TRUE(Contains(errors, c.words));
+    EXPECT_FALSE(compile_script(source, "", errors)) << text;
+    EXPECT_TRUE(errors.starts_with(source.string() + ":" + where + ": error: ")) << text << errors;
+    EXPECT_TRUE(Contains(errors, words));
     EXPECT_EQ(errors.back(), '\n');
-    EXPECT_FALSE(std::filesystem::exists(output)) << c.source;
+    EXPECT_FALSE(std::filesystem::exists(folder.path() / "bad.tpb")) << text;
   }
 
   // An error inside an included header names the header; an old output stays as it was.
@@ -270,7 +260,7 @@ TEST(ScriptCompiler, ErrorsNameFileLineAndColumnAndWriteNothing) {
   const auto output = folder.write("uses.tpb", "old");
   std::string errors;
   EXPECT_FALSE(compile_script(source, "", errors));
-  EXPECT_EQ(errors.rfind((folder.path() / "broken.h").string() + ":3:3: error: ", 0), 0u) << errors;
+  EXPECT_TRUE(errors.starts_with((folder.path() / "broken.h").string() + ":3:3: error: ")) << errors;
   EXPECT_EQ(read_bytes(output), (std::vector<uint8_t>{'o', 'l', 'd'}));
   EXPECT_FALSE(compile_script(folder.path() / "none.tpn", "", errors));
   EXPECT_TRUE(Contains(errors, "does not exist")) << errors;
@@ -311,7 +301,7 @@ TEST(ScriptCompiler, DeepNestingIsACompileErrorNotACrash) {
     const auto source = folder.write("deep.tpn", text);
     std::string errors;
     EXPECT_FALSE(compile_script(source, "", errors)) << text.substr(0, 60);
-    EXPECT_EQ(errors.rfind(source.string() + ":" + where + ": error: nested too deeply", 0), 0u)
+    EXPECT_TRUE(errors.starts_with(source.string() + ":" + where + ": error: nested too deeply"))
         << text.substr(0, 60) << "\n"
         << errors;
   }
@@ -321,23 +311,6 @@ TEST(ScriptCompiler, DeepNestingIsACompileErrorNotACrash) {
   ASSERT_TRUE(compile_script(source, "", errors)) << errors;
   Machine m(read_bytes(folder.path() / "fine.tpb"));
   EXPECT_EQ(m.call("f", {41}), 42);
-}
-
-TEST(ScriptCompiler, SymbolHeadersAgreeOrFail) {
-  test_support::ScratchFolder folder;
-  // The same name twice with one value is fine (two headers may share a symbol); another value is not.
-  folder.write("a.h", "enum {\nX=1,\nY=2,\n}\n");
-  folder.write("b.h", "#define X 1\nenum { Z = -Y, W }\n");
-  folder.write("c.h", "#define X 7\n");
-  auto source =
-      folder.write("ok.tpn", "include \"a.h\"; include \"b.h\";\nfunction f() { return Z * 10 + W; }");
-  Compilation ok = compile_file(source);
-  ASSERT_TRUE(ok.ok) << ok.errors;
-  EXPECT_EQ(Machine(ok.bytes).call("f"), -20 + -1);
-  source = folder.write("bad.tpn", "include \"a.h\";\ninclude \"c.h\";\n");
-  Compilation bad = compile_file(source);
-  EXPECT_FALSE(bad.ok);
-  EXPECT_TRUE(Contains(bad.errors, "c.h:1:9: error: 'X' is already declared with another meaning"));
 }
 
 }  // namespace

@@ -4,8 +4,8 @@
 #include <algorithm>
 #include <filesystem>
 #include <memory>
-#include <optional>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "io_test_support.h"
@@ -85,25 +85,22 @@ class ScriptStrings : public ::testing::Test {
  protected:
   void SetUp() override {
     g_user = &user_;
-    table_ = *test_support::RealHostTable();
-    scripts_ = FakeScripts();
-    gui_ = *table_.gui;
-    gui_.message_box = [](const HostString* text, int32_t) {
+    host_.scripts = FakeScripts();
+    host_.gui.message_box = [](const HostString* text, int32_t) {
       String copy;
       test_support::RealHostTable()->strings->assign(copy.Get(), text);
       g_user->messages.push_back(copy.ToUtf8());
       return int32_t{1};
     };
-    gui_.select_file = [](HostFilename* name, int32_t kind, const HostString*) {
+    host_.gui.select_file = [](HostFilename* name, int32_t kind, const HostString*) {
       if (kind != ZOR_SELECT_FOLDER || g_user->folder.empty()) return false;
       String path(g_user->folder.c_str());
       test_support::RealHostTable()->files->fn_set_string(name, path.Get());
       return true;
     };
-    files_ = *table_.files;
     // the library folders, so that the saved paths can be told exactly
     g_library = (scratch_.path() / "library").string();
-    files_.folder_by_id = [](int32_t id, HostFilename* out) {
+    host_.files.folder_by_id = [](int32_t id, HostFilename* out) {
       if (id != ZOR_FOLDER_LIBRARY && id != ZOR_FOLDER_SHARED_LIBRARY) {
         return test_support::RealHostTable()->files->folder_by_id(id, out);
       }
@@ -111,35 +108,26 @@ class ScriptStrings : public ::testing::Test {
       test_support::RealHostTable()->files->fn_set_string(out, path.Get());
       return true;
     };
-    table_.scripts = &scripts_;
-    table_.gui = &gui_;
-    table_.files = &files_;
-    host_.emplace(&table_);
   }
   void TearDown() override {
     for (auto& collection : user_.collections) collection.clear();
     scripts_list_.clear();
-    host_.reset();
     g_user = nullptr;
   }
 
   // A script in a collection; texts are (language, name, help) with empty texts left out.
-  struct Texts {
-    const char* language;
-    const char* name;
-    const char* help;
-  };
+  using Texts = std::tuple<const char*, const char*, const char*>;
   FakeScript& Add(int32_t collection, const std::string& identifier, std::vector<Texts> texts) {
     scripts_list_.push_back(std::make_unique<FakeScript>());
     FakeScript& script = *scripts_list_.back();
     script.identifier = identifier;
     script.collection = collection;
     script.data.SetInt32(5, 42);  // another value of the script, never a language
-    for (const Texts& t : texts) {
-      BaseContainer language(localize::LanguageId(t.language[0], t.language[1]));
-      if (*t.name) language.SetString(localize::kNameId, t.name);
-      if (*t.help) language.SetString(localize::kHelpId, t.help);
-      script.data.SetContainer(localize::LanguageId(t.language[0], t.language[1]), language);
+    for (const auto& [code, name, help] : texts) {
+      BaseContainer language(localize::LanguageId(code[0], code[1]));
+      if (*name) language.SetString(localize::kNameId, name);
+      if (*help) language.SetString(localize::kHelpId, help);
+      script.data.SetContainer(localize::LanguageId(code[0], code[1]), language);
     }
     user_.collections[collection].push_back(&script);
     return script;
@@ -148,13 +136,9 @@ class ScriptStrings : public ::testing::Test {
     return script.data.GetContainer(localize::LanguageId(language[0], language[1])).GetString(id).ToUtf8();
   }
 
+  test_support::PatchedHost host_;
   FakeUser user_;
   std::vector<std::unique_ptr<FakeScript>> scripts_list_;
-  HostFunctionTable table_{};
-  HostScriptTable scripts_{};
-  HostGuiTable gui_{};
-  HostFileTable files_{};
-  std::optional<test_support::WithHost> host_;
   ScratchFolder scratch_;
 };
 
@@ -199,7 +183,7 @@ TEST_F(ScriptStrings, ExportTakesAtMostAHundredLanguagesAndSaysWhenItCannotWrite
   std::vector<std::string> codes;
   for (int i = 0; i < 120; ++i)
     codes.push_back({static_cast<char>('A' + i / 26), static_cast<char>('a' + i % 26)});
-  for (const std::string& code : codes) many.push_back({code.c_str(), "n", ""});
+  for (const std::string& code : codes) many.emplace_back(code.c_str(), "n", "");
   Add(0, "Many", many);
   const auto languages = localize::CollectLanguages();
   ASSERT_EQ(languages.size(), 100u);
@@ -214,11 +198,9 @@ TEST_F(ScriptStrings, ExportTakesAtMostAHundredLanguagesAndSaysWhenItCannotWrite
 TEST_F(ScriptStrings, ReaderReportsFormatErrorsWithFileAndEntryIndex) {
   const std::string unknown = "Unknown identifier file script_XX.txt Line ";
   const std::string long_text(5000, 'x');
-  const struct {
-    std::string content;
-    std::vector<std::string> entries;  // help|identifier|text of the entries read before any error
-    std::string error;                 // the message shown; empty: read to the end
-  } kCases[] = {
+  // the file's content, help|identifier|text of the entries read before any error, and the message
+  // shown (empty: read to the end)
+  const std::tuple<std::string, std::vector<std::string>, std::string> kCases[] = {
       // empty lines, CR LF, blanks and tabs around the parts, a last line without a line end, a U after
       // a backslash read as the escape it stands for
       {"\r\n\nName:\"A b\"\t \"T\\U00e9xt\" \r\n\r\nHelp: \"A b\" \"\"\nName:\"Only\"",
@@ -241,12 +223,12 @@ TEST_F(ScriptStrings, ReaderReportsFormatErrorsWithFileAndEntryIndex) {
       // a keyword alone is an entry with nothing in it; a line far past 2047 bytes reads whole
       {"Help:  \nName:\"L\" \"" + long_text + "\"\n", {"1||", "0|L|" + long_text}, ""},
   };
-  for (const auto& c : kCases) {
-    SCOPED_TRACE(c.content.substr(0, 60));
+  for (const auto& [content, expected, message] : kCases) {
+    SCOPED_TRACE(content.substr(0, 60));
     user_.messages.clear();
     BaseFile file;
     EXPECT_TRUE(
-        file.Open(Filename(scratch_.write("script_XX.txt", c.content).string().c_str()), ZOR_FILE_READ));
+        file.Open(Filename(scratch_.write("script_XX.txt", content).string().c_str()), ZOR_FILE_READ));
     String identifier, text;
     int32_t help = 0, error = 0, index = 0;
     std::vector<std::string> entries;
@@ -254,10 +236,10 @@ TEST_F(ScriptStrings, ReaderReportsFormatErrorsWithFileAndEntryIndex) {
       entries.push_back(std::to_string(help) + "|" + identifier.ToUtf8() + "|" + text.ToUtf8());
       ++index;
     }
-    EXPECT_EQ(error, c.error.empty() ? 0 : 1);
-    EXPECT_EQ(entries, c.entries);
+    EXPECT_EQ(error, message.empty() ? 0 : 1);
+    EXPECT_EQ(entries, expected);
     EXPECT_EQ(user_.messages,
-              c.error.empty() ? std::vector<std::string>{} : std::vector<std::string>{c.error});
+              message.empty() ? std::vector<std::string>{} : std::vector<std::string>{message});
   }
 }
 
@@ -304,11 +286,8 @@ TEST_F(ScriptStrings, ImportStopsWithoutSavingOnAnUnknownScriptOrAFormatError) {
   FakeScript& align = Add(0, "Align", {});
   Add(1, "Bare", {}).hasData = false;
   user_.folder = (scratch_.path() / "in").string();
-  const struct {
-    const char* content;
-    bool answer;
-    const char* message;
-  } kCases[] = {
+  // the file's content, the command's answer and the message shown
+  const std::tuple<const char*, bool, const char*> kCases[] = {
       {"Name:\"Align\" \"Ausrichten\"\nName:\"Gone\" \"Weg\"\n", false,
        "Couldn't assign strings for script Gone"},
       // a script without data container cannot take texts either
@@ -318,12 +297,12 @@ TEST_F(ScriptStrings, ImportStopsWithoutSavingOnAnUnknownScriptOrAFormatError) {
       // files that hold only empty lines change nothing, though they count as opened
       {"\n\r\n", true, "No changes!"},
   };
-  for (const auto& c : kCases) {
-    SCOPED_TRACE(c.content);
+  for (const auto& [content, answer, message] : kCases) {
+    SCOPED_TRACE(content);
     user_.messages.clear();
-    scratch_.write("in/script_DE.txt", c.content);
-    EXPECT_EQ(ImportCmd().Execute(nullptr), c.answer);
-    EXPECT_EQ(user_.messages, std::vector<std::string>{c.message});
+    scratch_.write("in/script_DE.txt", content);
+    EXPECT_EQ(ImportCmd().Execute(nullptr), answer);
+    EXPECT_EQ(user_.messages, std::vector<std::string>{message});
     EXPECT_TRUE(align.writes.empty());
   }
 }
@@ -331,9 +310,8 @@ TEST_F(ScriptStrings, ImportStopsWithoutSavingOnAnUnknownScriptOrAFormatError) {
 TEST_F(ScriptStrings, ExportedTextsReadBackUnchanged) {
   const std::vector<std::string> texts = {"caf\xC3\xA9 \xE2\x82\xAC \xE6\x97\xA5 \xF0\x9F\x98\x80 tab\there",
                                           "C:\\Users\\x \\q two\nlines\r\n back\\slash\\"};
-  for (size_t i = 0; i < texts.size(); ++i) {
+  for (size_t i = 0; i < texts.size(); ++i)
     Add(static_cast<int32_t>(i % 2), "S" + std::to_string(i), {{"US", texts[i].c_str(), texts[i].c_str()}});
-  }
   const Filename folder(scratch_.path().string().c_str());
   ASSERT_TRUE(localize::ExportScriptStrings(folder));
   // every text wiped, then imported from the export

@@ -23,4 +23,29 @@ inline const HostFunctionTable* RealHostTable() {
   return &table;
 }
 
+// zorhost's table with its own copies of the families whose operations a test replaces, installed for
+// the object's life; the table points at the copies from the start, so they can be changed at any time.
+class PatchedHost {
+ public:
+  PatchedHost() {
+    table.files = &files;
+    table.gui = &gui;
+    table.plugins = &plugins;
+    table.scripts = &scripts;
+    table.general = &general;
+  }
+  PatchedHost(const PatchedHost&) = delete;
+  PatchedHost& operator=(const PatchedHost&) = delete;
+
+  HostFunctionTable table = *RealHostTable();
+  HostFileTable files = *table.files;
+  HostGuiTable gui = *table.gui;
+  HostPluginTable plugins = *table.plugins;
+  HostScriptTable scripts = *table.scripts;
+  HostGeneralTable general = *table.general;
+
+ private:
+  WithHost installed_{&table};
+};
+
 }  // namespace test_support

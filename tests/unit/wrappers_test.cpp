@@ -34,7 +34,7 @@ struct Tracked {
 
 }  // namespace
 
-TEST(WrappersMemory, ObjectsLiveInHostMemoryTaggedWithTheCallersLocation) {
+TEST(WrappersMemory, ObjectsLiveInHostMemoryTaggedWithTheCallersLocationAndNoHostMeansNoOperation) {
   WithHost host(RealHostTable());
   const auto live = [] { return zorhost::memory_statistics().live_blocks; };
   // whether a live block of this size was allocated at this line of this file
@@ -70,10 +70,9 @@ TEST(WrappersMemory, ObjectsLiveInHostMemoryTaggedWithTheCallersLocation) {
   Free(bytes);
 
   EXPECT_EQ(Allocate(-1, __LINE__, __FILE__), nullptr);
-}
 
-// (Tables shorter than the module's headers are the short-host tests' matter.)
-TEST(WrappersMemory, NoHostMeansNoOperationNotACrash) {
+  // No host means no operation, not a crash. (Tables shorter than the module's headers are the
+  // short-host tests' matter.)
   WithHost none(nullptr);
   EXPECT_EQ(ZOR_ALLOC(8), nullptr);
   String text("lost");
