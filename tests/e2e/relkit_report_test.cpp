@@ -65,19 +65,9 @@ void ExpectValidJunit(const fs::path& file) {
 
 // The page as headless Chromium leaves it after its own ?selftest has run, or "" without Chromium.
 std::string PageAfterSelftest(const fs::path& root, const fs::path& page) {
-  if (!e2e::OnPath("chromium")) {
-    g_notChecked += "chromium is not installed: the report page was not opened in a browser. ";
-    return "";
-  }
-  // XDG_CONFIG_HOME too, or Chromium keeps its crash reports in the user's settings
-  const std::string profile = (root / "chromium").string();
-  const Outcome dom = e2e::Run({.args = e2e::Args("chromium", "--headless", "--no-sandbox", "--disable-gpu",
-                                                  "--user-data-dir=" + profile, "--dump-dom",
-                                                  "file://" + fs::absolute(page).string() + "?selftest"),
-                                .env = {"XDG_CONFIG_HOME=" + profile},
-                                .timeout_seconds = 120});
-  EXPECT_EQ(dom.status, 0) << dom.err;
-  return dom.out;
+  const std::optional<std::string> dom = e2e::PageInChromium(page, root / "chromium", "selftest");
+  if (!dom) g_notChecked += "chromium is not installed: the report page was not opened in a browser. ";
+  return dom.value_or("");
 }
 
 class RelkitReport : public e2e::RunFoldersTest {

@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <optional>
+
 #include "e2e/host_process.h"
 
 namespace e2e {
@@ -28,6 +30,24 @@ inline json SceneWithFaults(const json& faults) {
   json scene = SmallScene();
   scene["faults"] = faults;
   return scene;
+}
+
+// The DOM headless Chromium makes of a page (with "?QUERY" after its URL when given), its profile in
+// profile_folder; nullopt when Chromium is not installed.
+inline std::optional<std::string> PageInChromium(const std::filesystem::path& page,
+                                                 const std::filesystem::path& profile_folder,
+                                                 const std::string& query = "") {
+  if (!OnPath("chromium")) return std::nullopt;
+  // XDG_CONFIG_HOME too, or Chromium keeps its crash reports in the user's settings
+  const std::string profile = profile_folder.string();
+  const std::string url =
+      "file://" + std::filesystem::absolute(page).string() + (query.empty() ? "" : "?" + query);
+  const Outcome dom = Run({.args = Args("chromium", "--headless", "--no-sandbox", "--disable-gpu",
+                                        "--user-data-dir=" + profile, "--dump-dom", url),
+                           .env = {"XDG_CONFIG_HOME=" + profile},
+                           .timeout_seconds = 120});
+  EXPECT_EQ(dom.status, 0) << dom.err;
+  return dom.out;
 }
 
 class RunFoldersTest : public ::testing::Test {
