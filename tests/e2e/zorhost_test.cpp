@@ -183,8 +183,6 @@ TEST_F(Zorhost, FailedBatchWorkEndsWithItsStatusAndItsCause) {
        message("Error creating resultdir"), 0, 0, ""},
       {"a message step with another text", names(0), e2e::Args("-renderator", missing),
        message("Error creating result folder"), 0, 2, ": step 1: expects the message box"},
-      {"a message step that is no text", names(0), e2e::Args("-renderator", missing), message(3), 0, 2,
-       ": step 1 {\"message\":3}: \"message\" must be"},
       // a failed service goes before an unread message box
       {"the transcript on a full disk", names(0),
        e2e::Args("--transcript", "/dev/full", "-renderator", missing), unread, 0, 6,
