@@ -207,6 +207,7 @@ TEST(HostGuiScript, BadScriptsAreRefusedNamingTheFileAndTheStep) {
        R"([{"dialog": {"set": [[1004, 4294967297]], "press": "ok"}}])",
        {"step 1", "4294967297 for gadget 1004 does not fit in a 32-bit integer"}},
       {"list.json", R"([{"act": {"title": "Browser", "set": [[10, ["handler"]]]}}])", {"step 1"}},
+      {"message.json", R"([{"message": 3}])", {"step 1 {\"message\":3}: \"message\" must be the text"}},
   };
   // rows of a tree view are counts from zero
   for (const char* row : {"4294967296", "-1", "1.5", "\"3\""})
