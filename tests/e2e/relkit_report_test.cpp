@@ -407,6 +407,16 @@ TEST_F(RelkitReportInput, ApprovesChosenScenesOnly) {
   EXPECT_EQ(RunReport({"approve", result_.string(), "--into", base_.string(), "--scene", "2"}).status, 0);
   const std::string report = ReadFile(base_ / "_result.txt");
   EXPECT_EQ(report.substr(0, report.find('\n')), header);
+
+  // the base's lines stay without gaps; a run cut short (a PENDING line) still reads
+  std::ofstream(result_ / "_result.txt", std::ios::app)
+      << Line({"3", "CREATED", "1.00"}, "c.zor") << Line({"4", "CREATED", "1.00"}, "d.zor")
+      << Line({"5", "PENDING", "0.00"}, "e.zor");
+  for (const char* image : {"0003.tif", "0004.tif"}) WriteTiff(result_ / image, 40, 30, 0);
+  const Outcome gap = RunReport({"approve", result_.string(), "--into", base_.string(), "--scene", "4"});
+  EXPECT_EQ(gap.status, 2);
+  EXPECT_TRUE(e2e::Contains(gap.err, "approve scene 3 before scene 4")) << gap.err;
+  EXPECT_EQ(RunReport(Check()).status, 1);
 }
 
 // Scene names of any bytes: JUnit stays well-formed XML, the summary valid UTF-8 JSON, and the page
