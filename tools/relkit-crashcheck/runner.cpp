@@ -18,6 +18,7 @@
 #include <optional>
 #include <set>
 #include <sstream>
+#include <string_view>
 #include <thread>
 #include <utility>
 
@@ -176,12 +177,11 @@ HostRun RunHost(const std::vector<std::string>& arguments, const fs::path& out, 
   HostRun run;
   Clock::time_point scene_start = Clock::now();
   int status = 0;
-  // only what the host added since the last look is read, so a long run costs no more per scene
+  // Only what the host added since the last look is read, so a long run costs no more per scene;
+  // its whole lines go on to our console as they come, so the run's progress shows while it works.
   std::ifstream console(out, std::ios::binary);
   std::string partial;
-  for (;;) {
-    const pid_t done = ::waitpid(pid, &status, WNOHANG);
-    if (done == pid) break;
+  const auto follow_console = [&] {
     char buffer[4096];
     console.clear();
     while (console.read(buffer, sizeof(buffer)) || console.gcount() > 0) {
@@ -191,8 +191,14 @@ HostRun RunHost(const std::vector<std::string>& arguments, const fs::path& out, 
       size_t count = 0;
       LastProcessed(partial.substr(0, end + 1), count);
       if (count > 0) scene_start = Clock::now();
+      std::cout << std::string_view(partial).substr(0, end + 1) << std::flush;
       partial.erase(0, end + 1);
     }
+  };
+  for (;;) {
+    const pid_t done = ::waitpid(pid, &status, WNOHANG);
+    if (done == pid) break;
+    follow_console();
     run.hung = std::chrono::duration<double>(Clock::now() - scene_start).count() > limits.timeout_seconds;
     run.out_of_memory = limits.memory_mb > 0 && ResidentMegabytes(pid) > limits.memory_mb;
     if (run.hung || run.out_of_memory || g_interrupted) {
@@ -203,6 +209,8 @@ HostRun RunHost(const std::vector<std::string>& arguments, const fs::path& out, 
     }
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
   }
+  follow_console();
+  if (!partial.empty()) std::cout << partial << "\n" << std::flush;
   run.crashed = !run.hung && !run.out_of_memory && WIFSIGNALED(status);
   run.status = WIFSIGNALED(status) ? WTERMSIG(status) : WEXITSTATUS(status);
   run.out = ReadText(out);
@@ -280,7 +288,6 @@ class Supervisor {
     arguments.insert(arguments.end(), {"--headless", "--ui", ui.string(), "--command", "Attachment Scanner"});
     const HostRun run =
         RunHost(arguments, temp_ / ("out" + tag + ".txt"), temp_ / ("err" + tag + ".txt"), options_.limits);
-    std::cout << run.out << std::flush;
     Stop stop;
     stop.named = run.last_scene;
     if (!run.crashed && !run.hung && !run.out_of_memory) {
@@ -421,7 +428,7 @@ int Run(RunOptions options) {
         const bool same = !again.finished && again.Signature() == signature;
         bucket.reproduced += same ? 1 : 0;
         std::cerr << "relkit-crashcheck: " << scene << ": run again alone, "
-                  << (same             ? "the same crash"
+                  << (same             ? "it stopped the same way"
                       : again.finished ? "it finished"
                                        : "stopped otherwise: " + again.Signature())
                   << "\n";
