@@ -17,13 +17,8 @@ zorhost="$build/bin/zorhost"
 module=$(find "$build" -name relkit.zdl64 -print -quit)
 [ -x "$zorhost" ] && [ -n "$module" ] || { echo "build zorhost and relkit into $build first" >&2; exit 2; }
 
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-mkdir -p "$work/scenes" "$work/moved" "$work/prefs" "$work/startup"
-RANDOM=$seed
-
 . bench/crash_scenes.sh
-pick_crashes "$scenes" "$crashing"
+crash_bench_setup "$seed" "$scenes" "$crashing" scenes moved prefs startup
 for ((i = 0; i < scenes; i++)); do
   folder="$work/scenes/group$((i % 7))/case$i"
   mkdir -p "$folder"

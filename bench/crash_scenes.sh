@@ -1,4 +1,5 @@
-# Sourced by the crash benchmarks: a tiny scene, and which scenes of a folder crash where.
+# Sourced by the crash benchmarks: their work folder, a tiny scene, and which scenes of a folder crash
+# where.
 
 scene() {  # $1 faults JSON or empty
   local faults=""
@@ -19,4 +20,15 @@ pick_crashes() {  # SCENES CRASHING
   while [ ${#crashes[@]} -lt "$2" ]; do
     crashes[$((RANDOM % $1))]=${places[$((RANDOM % 3))]}
   done
+}
+
+# The benchmark's work folder $work, removed on exit, with the given sub-folders; then the crashing
+# scenes picked with the seed.
+crash_bench_setup() {  # SEED SCENES CRASHING SUBFOLDER...
+  work=$(mktemp -d)
+  trap 'rm -rf "$work"' EXIT
+  RANDOM=$1
+  pick_crashes "$2" "$3"
+  shift 3
+  for folder in "$@"; do mkdir -p "$work/$folder"; done
 }

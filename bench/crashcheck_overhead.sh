@@ -19,13 +19,8 @@ module=$(find "$build" -name relkit.zdl64 -print -quit)
 [ -x "$zorhost" ] && [ -x "$crashcheck" ] && [ -n "$module" ] ||
   { echo "build zorhost, relkit-crashcheck and relkit into $build first" >&2; exit 2; }
 
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-mkdir -p "$work/all" "$work/ordinary" "$work/prefs" "$work/startup"
-RANDOM=$seed
-
 . bench/crash_scenes.sh
-pick_crashes "$scenes" "$crashing"
+crash_bench_setup "$seed" "$scenes" "$crashing" all ordinary prefs startup
 for ((i = 0; i < scenes; i++)); do
   relative="group$((i % 7))/sub$((i % 3))/case$i"
   mkdir -p "$work/all/$relative"
