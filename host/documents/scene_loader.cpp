@@ -287,6 +287,14 @@ int material_index(const json& entry, const std::string& where, const SceneModel
 }
 
 void read_objects(const json& root, const std::filesystem::path& scene_file, SceneModel& scene) {
+  // A scene file that is a link finds its meshes where it really lies: a view of a scene folder made
+  // of links (a shard of a Renderator run) renders as the folder itself does.
+  std::error_code error;
+  std::filesystem::path scene_folder = scene_file.parent_path();
+  if (std::filesystem::is_symlink(scene_file, error)) {
+    const std::filesystem::path target = std::filesystem::canonical(scene_file, error);
+    if (!error) scene_folder = target.parent_path();
+  }
   const json& objects = required(root, "objects", "");
   if (!objects.is_array()) fail("objects", "must be an array");
   for (size_t i = 0; i < objects.size(); ++i) {
@@ -321,7 +329,7 @@ void read_objects(const json& root, const std::filesystem::path& scene_file, Sce
       if (!file.is_string() || file.get<std::string>().empty()) {
         fail(where + ".file", "must be a file name");
       }
-      object.mesh_file = scene_file.parent_path() / std::filesystem::u8path(file.get<std::string>());
+      object.mesh_file = scene_folder / std::filesystem::u8path(file.get<std::string>());
       if (entry.contains("position")) object.mesh_offset = vec3(entry["position"], where + ".position");
       if (entry.contains("scale")) {
         const json& scale = entry["scale"];

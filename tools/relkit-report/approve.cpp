@@ -182,7 +182,7 @@ std::vector<int> Approve(const ApproveOptions& options) {
       ResultLine approved = line;
       approved.status = "CREATED";
       approved.name = name;
-      approved.text = CreatedLineText(n, line.tnewText, name);
+      approved.text = StatusLineText(n, "CREATED", line.tnewText, name);
       if (n <= int(reference.lines.size())) {
         reference.lines[size_t(n - 1)] = approved;
       } else {

@@ -74,13 +74,14 @@ void JudgeScene(const SceneTask& task, SceneVerdict& scene) {
       scene.Line().status == "OK" || scene.Line().status == "CREATED" || scene.Line().status == "SKIPPED";
   if (!hasImage) {
     scene.verdict = Verdict::kError;
+    // the cause first: it is the one reason a CI server shows as the message
+    const auto cause = task.causes.find(scene.Line().name);
+    if (cause != task.causes.end()) scene.reasons.push_back(cause->second);
     if (scene.Line().status == "PENDING") {
-      scene.reasons.push_back("not rendered: the run ended before this scene");
+      if (cause == task.causes.end())
+        scene.reasons.push_back("not rendered: the run ended before this scene");
       return;
     }
-    // the cause first: it is the one reason a CI server shows as the message
-    if (const auto cause = task.causes.find(scene.Line().name); cause != task.causes.end())
-      scene.reasons.push_back(cause->second);
     scene.reasons.push_back("the Renderator reported ERROR for this scene");
     return;
   }

@@ -1,6 +1,7 @@
 // relkit-report: judges a Renderator result folder (check) and makes a run the comparison base
 // (approve). Exit status: 0 nothing failed, 1 a scene failed, 2 usage error or unreadable input.
 #include <malloc.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
@@ -15,6 +16,8 @@
 #include "check.h"
 #include "files.h"
 #include "outputs.h"
+#include "shards.h"
+#include "slurm_submit.h"
 #include "tool_main.h"
 #include "zor_api.h"
 
@@ -25,6 +28,10 @@ using namespace relkit_report;
 constexpr const char* kUsage = R"(usage:
   relkit-report check RESULT_DIR [--reference DIR] [thresholds] [--jobs N]
   relkit-report approve RESULT_DIR --into REFERENCE_DIR [--scene N ...] [--force]
+  relkit-report split SCENES --shard I/N|auto --into VIEW [--reference BASE --base-into BASE_VIEW]
+  relkit-report merge SHARD_RESULT... --into RESULT_DIR
+  relkit-report slurm SCENES --shards N --into RESULT_DIR [--reference BASE] [--work DIR]
+                [--zorhost FILE] [--host-arg ARG ...] [--sbatch ARG ...] [thresholds]
 
 check judges every scene of RESULT_DIR/_result.txt against the comparison base DIR and writes
 _report.html (with pictures in _report_files/), _junit.xml and _summary.json into RESULT_DIR.
@@ -37,6 +44,13 @@ Thresholds (defaults in brackets; shares and limits in percent):
   --warn-time P         WARN when a render is more than P% slower than Told [50] ...
   --time-floor S        ... and slower by at least S seconds [0.25]
   --fail-on-time        a slower render is a FAIL instead of a WARN
+split makes shard I of N of a Renderator run over SCENES: VIEW holds links to every N-th scene (and
+BASE_VIEW the matching part of the base), for 'zorhost -renderator VIEW BASE_VIEW' on any machine.
+--shard auto reads RELKIT_SHARD=I/N, a Slurm array task, a Kubernetes indexed job (with
+RELKIT_SHARD_COUNT) or a GitLab parallel job. merge joins the shards' result folders (or their views)
+into RESULT_DIR as one run over SCENES; exit 1 when scenes were added or removed since the split.
+slurm does it all on a Slurm cluster (an array job, then merge and check) and answers the verdict;
+--work (default RESULT_DIR.shards) must lie outside SCENES, where every node sees it.
 Options take their value as '--opt value' or '--opt=value'.
   -h, --help            show this text (also after check or approve)
   --version             show the version
@@ -93,41 +107,48 @@ void TakeResultFolder(const std::string& arg, std::filesystem::path& result, boo
   haveResult = true;
 }
 
-int Check(const std::vector<std::string>& rawArgs) {
-  if (WantsHelp(rawArgs)) {
-    std::cout << kUsage;
-    return 0;
+// A threshold or --jobs option at args[i] into options; false for any other argument.
+bool TakeCheckOption(const std::vector<std::string>& args, size_t& i, CheckOptions& options) {
+  const std::string& a = args[i];
+  Thresholds& t = options.thresholds;
+  if (a == "--pixel-threshold") {
+    t.pixel = int(Number(args, i, 0, 255));
+  } else if (a == "--warn-pixels") {
+    t.warnPixels = Number(args, i, 0, 100) / 100;
+  } else if (a == "--fail-pixels") {
+    t.failPixels = Number(args, i, 0, 100) / 100;
+  } else if (a == "--warn-mean") {
+    t.warnMean = Number(args, i, 0, 100) / 100;
+  } else if (a == "--fail-mean") {
+    t.failMean = Number(args, i, 0, 100) / 100;
+  } else if (a == "--warn-time") {
+    t.warnTime = Number(args, i, 0, 1e9) / 100;
+  } else if (a == "--time-floor") {
+    t.timeFloor = Number(args, i, 0, 1e9);
+  } else if (a == "--fail-on-time") {
+    t.failOnTime = true;
+  } else if (a == "--jobs") {
+    options.jobs = int(Number(args, i, 1, 256));
+  } else {
+    return false;
   }
+  return true;
+}
+
+std::string Value(const std::vector<std::string>& args, size_t& i, const char* what) {
+  if (i + 1 >= args.size()) throw UsageError{args[i] + " needs " + what};
+  return args[++i];
+}
+
+int Check(const std::vector<std::string>& rawArgs) {
   const std::vector<std::string> args = SplitValues(rawArgs, {"--fail-on-time"});
   CheckOptions options;
   bool haveResult = false;
   for (size_t i = 1; i < args.size(); ++i) {
-    const std::string& a = args[i];
-    Thresholds& t = options.thresholds;
-    if (a == "--reference") {
-      if (i + 1 >= args.size()) throw UsageError{"--reference needs a folder"};
-      options.reference = args[++i];
-    } else if (a == "--pixel-threshold") {
-      t.pixel = int(Number(args, i, 0, 255));
-    } else if (a == "--warn-pixels") {
-      t.warnPixels = Number(args, i, 0, 100) / 100;
-    } else if (a == "--fail-pixels") {
-      t.failPixels = Number(args, i, 0, 100) / 100;
-    } else if (a == "--warn-mean") {
-      t.warnMean = Number(args, i, 0, 100) / 100;
-    } else if (a == "--fail-mean") {
-      t.failMean = Number(args, i, 0, 100) / 100;
-    } else if (a == "--warn-time") {
-      t.warnTime = Number(args, i, 0, 1e9) / 100;
-    } else if (a == "--time-floor") {
-      t.timeFloor = Number(args, i, 0, 1e9);
-    } else if (a == "--fail-on-time") {
-      t.failOnTime = true;
-    } else if (a == "--jobs") {
-      options.jobs = int(Number(args, i, 1, 256));
-    } else {
-      TakeResultFolder(a, options.result, haveResult);
-    }
+    if (args[i] == "--reference")
+      options.reference = Value(args, i, "a folder");
+    else if (!TakeCheckOption(args, i, options))
+      TakeResultFolder(args[i], options.result, haveResult);
   }
   if (!haveResult) throw UsageError{"check needs a result folder"};
 
@@ -173,10 +194,6 @@ int Check(const std::vector<std::string>& rawArgs) {
 }
 
 int ApproveCommand(const std::vector<std::string>& rawArgs) {
-  if (WantsHelp(rawArgs)) {
-    std::cout << kUsage;
-    return 0;
-  }
   const std::vector<std::string> args = SplitValues(rawArgs, {"--force"});
   ApproveOptions options;
   bool haveResult = false, haveInto = false;
@@ -201,9 +218,133 @@ int ApproveCommand(const std::vector<std::string>& rawArgs) {
   return 0;
 }
 
+int SplitCommand(const std::vector<std::string>& rawArgs) {
+  const std::vector<std::string> args = SplitValues(rawArgs, {});
+  SplitOptions options;
+  bool haveScenes = false, haveShard = false, haveView = false, haveBaseView = false;
+  for (size_t i = 1; i < args.size(); ++i) {
+    const std::string& a = args[i];
+    if (a == "--shard") {
+      const std::string value = Value(args, i, "I/N or auto");
+      const auto shard = value == "auto" ? ShardFromEnvironment() : ParseShardIndex(value);
+      if (!shard) throw UsageError{"--shard: \"" + value + "\" is not I/N with 1 <= I <= N, nor auto"};
+      options.shard = *shard;
+      haveShard = true;
+    } else if (a == "--into") {
+      options.view = Value(args, i, "a folder");
+      haveView = true;
+    } else if (a == "--reference") {
+      options.base = Value(args, i, "a folder");
+    } else if (a == "--base-into") {
+      options.baseView = Value(args, i, "a folder");
+      haveBaseView = true;
+    } else {
+      TakeResultFolder(a, options.scenes, haveScenes);
+    }
+  }
+  if (!haveScenes || !haveShard || !haveView) throw UsageError{"split needs SCENES, --shard and --into"};
+  if (options.base.has_value() != haveBaseView) throw UsageError{"--reference and --base-into go together"};
+  const ShardManifest m = Split(options);
+  std::cout << "relkit-report: shard " << m.shard.index << " of " << m.shard.count << ": " << m.names.size()
+            << " of " << m.total << " scenes in " << options.view.string();
+  if (options.base) std::cout << ", their base in " << options.baseView.string();
+  std::cout << "\n";
+  return 0;
+}
+
+int MergeCommand(const std::vector<std::string>& rawArgs) {
+  const std::vector<std::string> args = SplitValues(rawArgs, {});
+  std::vector<std::filesystem::path> shards;
+  std::optional<std::filesystem::path> into;
+  for (size_t i = 1; i < args.size(); ++i) {
+    if (args[i] == "--into")
+      into = Value(args, i, "a folder");
+    else if (!args[i].empty() && args[i][0] == '-')
+      throw UsageError{"unknown option " + args[i]};
+    else
+      shards.emplace_back(args[i]);
+  }
+  if (shards.empty() || !into)
+    throw UsageError{"merge needs the shards' result folders and --into RESULT_DIR"};
+  const MergeOutcome outcome = Merge(shards, *into);
+  std::cout << "relkit-report: merged " << outcome.scenes << " scenes of " << outcome.shards
+            << " shards into " << into->string() << "\n";
+  if (outcome.added.empty() && outcome.removed.empty()) return 0;
+  std::cout << "relkit-report: scene list changed since the split: " << outcome.added.size()
+            << " added (PENDING in the result), " << outcome.removed.size() << " removed (left out)\n";
+  for (const std::string& name : outcome.added) std::cout << "  added   " << name << "\n";
+  for (const std::string& name : outcome.removed) std::cout << "  removed " << name << "\n";
+  return 1;
+}
+
+std::filesystem::path SelfPath() {
+  std::error_code error;
+  const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", error);
+  if (error)
+    throw InputError("cannot tell where relkit-report lies (/proc/self/exe: " + error.message() + ")");
+  return self;
+}
+
+int SlurmCommand(const std::vector<std::string>& rawArgs) {
+  const std::vector<std::string> args = SplitValues(rawArgs, {"--fail-on-time"});
+  SlurmOptions options;
+  CheckOptions thresholds;  // read only to refuse bad values before anything is submitted
+  bool haveScenes = false, haveResult = false, haveWork = false;
+  options.relkitReport = SelfPath();
+  options.zorhost = options.relkitReport.parent_path() / "zorhost";
+  for (size_t i = 1; i < args.size(); ++i) {
+    const std::string& a = args[i];
+    const size_t start = i;
+    if (a == "--shards") {
+      options.shards = int(Number(args, i, 1, 10000));
+    } else if (a == "--into") {
+      options.result = std::filesystem::absolute(Value(args, i, "a folder"));
+      haveResult = true;
+    } else if (a == "--reference") {
+      options.reference = std::filesystem::absolute(Value(args, i, "a folder"));
+    } else if (a == "--work") {
+      options.work = std::filesystem::absolute(Value(args, i, "a folder"));
+      haveWork = true;
+    } else if (a == "--zorhost") {
+      options.zorhost = std::filesystem::absolute(Value(args, i, "a file"));
+    } else if (a == "--host-arg") {
+      options.zorhostArgs.push_back(Value(args, i, "an argument"));
+    } else if (a == "--sbatch") {
+      options.sbatchArgs.push_back(Value(args, i, "an argument"));
+    } else if (TakeCheckOption(args, i, thresholds)) {
+      options.checkArgs.insert(options.checkArgs.end(), args.begin() + long(start),
+                               args.begin() + long(i) + 1);
+    } else {
+      std::filesystem::path scenes;
+      TakeResultFolder(a, scenes, haveScenes);
+      options.scenes = std::filesystem::absolute(scenes).lexically_normal();
+    }
+  }
+  if (!haveScenes || !haveResult || options.shards == 0)
+    throw UsageError{"slurm needs SCENES, --shards N and --into RESULT_DIR"};
+  if (!haveWork) options.work = options.result.string() + ".shards";
+  const std::filesystem::path relative = options.work.lexically_normal().lexically_relative(options.scenes);
+  if (!relative.empty() && *relative.begin() != "..")
+    throw InputError(options.work.string() + ": the work folder lies in the scene folder, where the " +
+                     "Renderator would collect the views' scenes; name a --work folder outside it");
+  if (!std::filesystem::is_directory(options.scenes))
+    throw InputError(options.scenes.string() + ": not a folder of scenes");
+  if (::access(options.zorhost.c_str(), X_OK) != 0)
+    throw InputError(options.zorhost.string() +
+                     ": not a program that can be run; name zorhost with --zorhost");
+  return RunOnSlurm(options);
+}
+
 int Command(const std::vector<std::string>& args) {
+  if (WantsHelp(args)) {
+    std::cout << kUsage;
+    return 0;
+  }
   if (args[0] == "check") return Check(args);
   if (args[0] == "approve") return ApproveCommand(args);
+  if (args[0] == "split") return SplitCommand(args);
+  if (args[0] == "merge") return MergeCommand(args);
+  if (args[0] == "slurm") return SlurmCommand(args);
   throw UsageError{"unknown command " + args[0]};
 }
 

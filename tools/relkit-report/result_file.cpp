@@ -259,8 +259,9 @@ ResultFile ReadResultFile(const std::filesystem::path& path, const std::function
   return result;
 }
 
-std::string CreatedLineText(int number, const std::string& tnewText, const std::string& name) {
-  return PaddedColumn(std::to_string(number)) + PaddedColumn("CREATED") + PaddedColumn(tnewText) +
+std::string StatusLineText(int number, const std::string& status, const std::string& tnewText,
+                           const std::string& name) {
+  return PaddedColumn(std::to_string(number)) + PaddedColumn(status) + PaddedColumn(tnewText) +
          std::string(3 * kColumn, ' ') + name;
 }
 
@@ -268,8 +269,9 @@ std::string ResultFileText(const ResultFile& file) {
   std::string text =
       (file.header.empty() ? PaddedColumn(file.versionText) + kHeaderColumns : file.header) + file.lineEnd;
   for (const ResultLine& line : file.lines) {
-    text += (line.text.empty() ? CreatedLineText(line.number, line.tnewText, line.name) : line.text) +
-            file.lineEnd;
+    text +=
+        (line.text.empty() ? StatusLineText(line.number, "CREATED", line.tnewText, line.name) : line.text) +
+        file.lineEnd;
   }
   return text;
 }

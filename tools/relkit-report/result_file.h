@@ -44,8 +44,9 @@ ResultFile ReadResultFile(const std::filesystem::path& path);
 // 1); the answer's lines stay empty. Memory does not grow with the report.
 ResultFile ReadResultFile(const std::filesystem::path& path, const std::function<void(ResultLine&&)>& keep);
 
-// One line as the Renderator writes a scene it stored as a reference image, without the line end.
-std::string CreatedLineText(int number, const std::string& tnewText, const std::string& name);
+// One line as the Renderator writes a scene with a status other than OK, without the line end.
+std::string StatusLineText(int number, const std::string& status, const std::string& tnewText,
+                           const std::string& name);
 std::string ResultFileText(const ResultFile& file);
 
 // The scene's path relative to the folder the run's scenes were collected from (the result folder's

@@ -20,6 +20,7 @@ std::string Reason(const std::string& stage, const std::string& message) {
   const std::string text = Cut(message, kMaxSceneErrorMessage);
   if (stage == "load") return "not loaded: " + text;
   if (stage == "render") return "render failed: " + text;
+  if (stage == "split") return "not rendered: " + text;
   return "failed (" + Cut(stage, 40) + "): " + text;
 }
 
