@@ -206,8 +206,9 @@ std::optional<ShardIndex> ParseShardIndex(const std::string& text) {
 
 ShardIndex ShardFromEnvironment() {
   const auto get = [](const char* name) -> std::optional<std::string> {
+    // an empty variable is as good as none: a job template may set every variable it knows of
     const char* value = std::getenv(name);
-    if (!value) return std::nullopt;
+    if (!value || !*value) return std::nullopt;
     return std::string(value);
   };
   const auto number = [&](const char* name) {

@@ -1,0 +1,234 @@
+// A Renderator run in shards: relkit-report splits the scene folder into views, zorhost runs each view
+// as an ordinary Renderator run, and the merge must give what one run over the whole folder gives.
+#include <regex>
+
+#include "e2e/run_folders.h"
+
+namespace {
+
+using e2e::Outcome;
+using e2e::ReadFile;
+
+Outcome Report(const std::vector<std::string>& args, const std::vector<std::string>& env = {}) {
+  std::vector<std::string> all = {RELKIT_REPORT_PATH};
+  all.insert(all.end(), args.begin(), args.end());
+  return e2e::Run({.args = all, .env = env, .timeout_seconds = 120});
+}
+
+// The report's lines without the columns that hold times (Tnew, Told, Trel): what two runs of the
+// same scenes share.
+std::vector<std::string> WithoutTimes(const fs::path& result) {
+  std::vector<std::string> lines;
+  for (const std::string& line : e2e::Lines(ReadFile(result / "_result.txt")))
+    if (!line.empty()) lines.push_back(line.substr(0, 20) + "|" + (line.size() > 50 ? line.substr(50) : ""));
+  return lines;
+}
+
+std::vector<std::string> Verdicts(const fs::path& result) {
+  std::vector<std::string> words;
+  for (const json& s : json::parse(ReadFile(result / "_summary.json"))["scenes"])
+    words.push_back(s["status"].get<std::string>() + " " + s["name"].get<std::string>());
+  return words;
+}
+
+class Shards : public e2e::RunFoldersTest {
+ protected:
+  Shards() : RunFoldersTest("shards_e2e_") {}
+
+  // a Renderator run over folder (against base when given); answers its result folder
+  fs::path Renderator(const fs::path& folder, const fs::path& base = {}, bool allowFaults = false) {
+    std::vector<std::string> args = {"--headless"};
+    if (allowFaults) args.push_back("--allow-faults");
+    args.insert(args.end(), {"-renderator", folder.string()});
+    if (!base.empty()) args.push_back(base.string());
+    const e2e::HostOutcome run = e2e::RunHost(root_, args);
+    EXPECT_EQ(run.status, 0) << run.err;
+    std::smatch found;
+    const std::string out = run.out;
+    EXPECT_TRUE(std::regex_search(out, found, std::regex("start renderator to: (\\S+)"))) << out;
+    return found[1].str();
+  }
+
+  // shard i of n split off into root/NAME-i (and its base into root/NAME-base-i), then run; answers
+  // the run's result folder
+  fs::path Shard(const std::string& name, int i, int n, const fs::path& base = {}) {
+    const fs::path view = root_ / (name + "-" + std::to_string(i));
+    std::vector<std::string> args = {"split",   scenes_.string(),
+                                     "--shard", std::to_string(i) + "/" + std::to_string(n),
+                                     "--into",  view.string()};
+    const fs::path baseView = root_ / (name + "-base-" + std::to_string(i));
+    if (!base.empty())
+      args.insert(args.end(), {"--reference", base.string(), "--base-into", baseView.string()});
+    const Outcome split = Report(args);
+    EXPECT_EQ(split.status, 0) << split.err;
+    return Renderator(view, base.empty() ? fs::path() : baseView);
+  }
+
+  Outcome Merge(const std::vector<fs::path>& shards, const fs::path& into) {
+    std::vector<std::string> args = {"merge"};
+    for (const fs::path& s : shards) args.push_back(s.string());
+    args.insert(args.end(), {"--into", into.string()});
+    return Report(args);
+  }
+};
+
+TEST_F(Shards, AMergedRunIsTheRunOverTheWholeFolder) {
+  // the Renderator's order through a linked folder, a link loop, an upper-case suffix and a mesh
+  // that a linked scene finds beside its real self
+  json meshScene = e2e::SmallScene();
+  meshScene["objects"] = json::array({{{"type", "mesh"}, {"file", "../meshes/tri.obj"}}});
+  WriteScene("meshes/tri.obj", "v 0 0 0\nv 1 0 0\nv 0 1 0\nf 1 2 3\n");
+  WriteScene("models/tri.zor", meshScene);
+  WriteScene("a.zor", e2e::SmallScene());
+  WriteScene("sub/B.ZOR", e2e::SmallScene(24, 16));
+  WriteScene("sub/deeper/c.zor", e2e::SmallScene());
+  fs::create_directories(root_ / "elsewhere");
+  std::ofstream(root_ / "elsewhere" / "d.zor") << e2e::SmallScene(16, 16).dump();
+  fs::create_directory_symlink(root_ / "elsewhere", scenes_ / "linked");
+  fs::create_directory_symlink(scenes_, scenes_ / "sub" / "loop");
+
+  const fs::path base = Renderator(scenes_);
+  const fs::path single = Renderator(scenes_, base);
+  ASSERT_EQ(WithoutTimes(base).size(), 6u) << ReadFile(base / "_result.txt");
+  std::vector<fs::path> builds, compares;
+  for (int i = 1; i <= 4; ++i) {
+    builds.push_back(Shard("build", i, 4));
+    compares.push_back(Shard("compare", i, 4, base));
+  }
+
+  // building a base in shards is building it on one machine
+  const Outcome mergedBase = Merge(builds, scenes_ / "merged_base");
+  ASSERT_EQ(mergedBase.status, 0) << mergedBase.err;
+  EXPECT_EQ(WithoutTimes(scenes_ / "merged_base"), WithoutTimes(base));
+  EXPECT_TRUE(fs::exists(scenes_ / "merged_base" / "0005.tif"));
+
+  const fs::path merged = scenes_ / "merged";
+  const Outcome merge = Merge(compares, merged);
+  ASSERT_EQ(merge.status, 0) << merge.err;
+  EXPECT_TRUE(merge.Said("merged 5 scenes of 4 shards")) << merge.out;
+  EXPECT_EQ(WithoutTimes(merged), WithoutTimes(single));
+  for (const char* image : {"0001.tif", "0001d.tif", "0005.tif", "0005d.tif"})
+    EXPECT_TRUE(fs::exists(merged / image)) << image;
+
+  // and relkit-report judges and approves it as it does the single run
+  for (const fs::path& result : {single, merged}) {
+    const Outcome check = Report({"check", result.string(), "--reference", base.string()});
+    EXPECT_EQ(check.status, 0) << check.out << check.err;
+  }
+  EXPECT_EQ(Verdicts(merged), Verdicts(single));
+  const Outcome approve = Report({"approve", merged.string(), "--into", base.string()});
+  EXPECT_EQ(approve.status, 0) << approve.err;
+}
+
+TEST_F(Shards, MergeRefusesMissingUnfinishedAndForeignShards) {
+  for (const char* name : {"a.zor", "b.zor", "c.zor"}) WriteScene(name, e2e::SmallScene());
+  // renders in the base; crashes a shard's zorhost, which obeys faults
+  WriteScene("d.zor", e2e::SceneWithFaults({{"crash", "render"}}));
+  const fs::path base = Renderator(scenes_);
+  const fs::path otherBase = Renderator(scenes_);
+  const fs::path one = Shard("view", 1, 2, base);
+  // shard 2 is b.zor and d.zor: its run dies at d.zor
+  ASSERT_EQ(Report({"split", scenes_.string(), "--shard", "2/2", "--into", (root_ / "view-2").string(),
+                    "--reference", base.string(), "--base-into", (root_ / "view-base-2").string()})
+                .status,
+            0);
+  e2e::RunHost(root_, {"--headless", "--allow-faults", "-renderator", (root_ / "view-2").string(),
+                       (root_ / "view-base-2").string()});
+  const fs::path foreignBase = Shard("foreign", 2, 2, otherBase);
+  const fs::path threeWay = Shard("three", 2, 3, base);
+
+  struct Refusal {
+    std::vector<fs::path> shards;
+    std::string says;
+  };
+  const Refusal refusals[] = {
+      {{one}, "shard 2 of 2 has no result: 2 scenes missing: b.zor, d.zor"},
+      {{one, root_ / "view-2"}, "did not finish: 1 of its 2 scenes have no result: d.zor"},
+      {{one, foreignBase}, "shard 2 of 2 of another split (comparison base " + otherBase.string()},
+      {{one, threeWay}, "of another split (3 shards)"},
+      {{one, one}, "shard 1 of 2 given twice"},
+  };
+  for (const Refusal& r : refusals) {
+    SCOPED_TRACE(r.says);
+    const Outcome merge = Merge(r.shards, root_ / "merged");
+    EXPECT_EQ(merge.status, 2);
+    EXPECT_TRUE(merge.Complained(r.says)) << merge.err;
+    EXPECT_FALSE(fs::exists(root_ / "merged"));
+  }
+
+  // a split against a base that lists more scenes than the folder holds: the Renderator would refuse it
+  fs::remove(scenes_ / "d.zor");
+  const Outcome outdated =
+      Report({"split", scenes_.string(), "--shard", "1/2", "--into", (root_ / "outdated").string(),
+              "--reference", base.string(), "--base-into", (root_ / "outdated-base").string()});
+  EXPECT_EQ(outdated.status, 2);
+  EXPECT_TRUE(outdated.Complained("lists 4 scenes, the scene folder has 3")) << outdated.err;
+}
+
+TEST_F(Shards, ASceneAddedAfterTheSplitIsAChangedSceneList) {
+  for (const char* name : {"a.zor", "c.zor"}) WriteScene(name, e2e::SmallScene());
+  const fs::path base = Renderator(scenes_);
+  const std::vector<fs::path> shards = {Shard("view", 1, 2, base), Shard("view", 2, 2, base)};
+  // the base's times are what the shard is told; a base view edited after the split is another base
+  std::string text = ReadFile(root_ / "view-base-2" / "_result.txt");
+  text.replace(text.rfind("CREATED   ") + 10, 4, "9.99");
+  std::ofstream(root_ / "view-base-2" / "_result.txt") << text;
+  const fs::path rerun = Renderator(root_ / "view-2", root_ / "view-base-2");
+  const Outcome foreign = Merge({shards[0], rerun}, root_ / "merged");
+  EXPECT_EQ(foreign.status, 2);
+  EXPECT_TRUE(foreign.Complained("Told 9.99 is not the base's time for c.zor")) << foreign.err;
+
+  WriteScene("b.zor", e2e::SmallScene());
+  const fs::path merged = root_ / "merged";
+  const Outcome merge = Merge(shards, merged);
+  EXPECT_EQ(merge.status, 1) << merge.err;
+  EXPECT_TRUE(merge.Said("scene list changed since the split: 1 added")) << merge.out;
+  const std::vector<std::string> lines = WithoutTimes(merged);
+  ASSERT_EQ(lines.size(), 4u);
+  EXPECT_EQ(lines[2], "2         PENDING   |          " + (scenes_ / "b.zor").string());
+  const Outcome check = Report({"check", merged.string(), "--reference", base.string()});
+  EXPECT_EQ(check.status, 1);
+  EXPECT_TRUE(check.Said("ERROR 2 ")) << check.out;
+  const json scene = json::parse(ReadFile(merged / "_summary.json"))["scenes"][1];
+  EXPECT_EQ(scene["reasons"][0], "not rendered: added to the scene folder after the split") << scene;
+}
+
+TEST_F(Shards, ShardAutoReadsEachScheduler) {
+  struct Case {
+    std::vector<std::string> env;
+    std::string says;
+  };
+  // every variable a scheduler might set, so that the test's own environment cannot leak in
+  const std::vector<std::string> none = {
+      "RELKIT_SHARD=",         "SLURM_ARRAY_TASK_ID=", "SLURM_ARRAY_TASK_COUNT=", "SLURM_ARRAY_TASK_MIN=",
+      "JOB_COMPLETION_INDEX=", "RELKIT_SHARD_COUNT=",  "CI_NODE_INDEX=",          "CI_NODE_TOTAL="};
+  const Case cases[] = {
+      {{"RELKIT_SHARD=2/3"}, "shard 2 of 3"},
+      {{"SLURM_ARRAY_TASK_ID=4", "SLURM_ARRAY_TASK_COUNT=4", "SLURM_ARRAY_TASK_MIN=1"}, "shard 4 of 4"},
+      {{"SLURM_ARRAY_TASK_ID=0", "SLURM_ARRAY_TASK_COUNT=2", "SLURM_ARRAY_TASK_MIN=0"}, "shard 1 of 2"},
+      {{"JOB_COMPLETION_INDEX=0", "RELKIT_SHARD_COUNT=5"}, "shard 1 of 5"},
+      {{"CI_NODE_INDEX=3", "CI_NODE_TOTAL=3"}, "shard 3 of 3"},
+      {{"JOB_COMPLETION_INDEX=1"}, "needs RELKIT_SHARD_COUNT"},
+      {{"CI_NODE_INDEX=4", "CI_NODE_TOTAL=3"}, "gives shard 4 of 3"},
+      {{"RELKIT_SHARD=3"}, "RELKIT_SHARD=\"3\" is not I/N"},
+      {{}, "no shard in the environment"},
+  };
+  WriteScene("a.zor", e2e::SmallScene());
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.says);
+    std::vector<std::string> env;
+    // the others given empty, which counts as unset
+    for (const std::string& n : none) {
+      const std::string name = n.substr(0, n.size() - 1);
+      bool given = false;
+      for (const std::string& e : c.env) given = given || e.rfind(name + "=", 0) == 0;
+      if (!given) env.push_back(name + "=");
+    }
+    env.insert(env.end(), c.env.begin(), c.env.end());
+    const Outcome split =
+        Report({"split", scenes_.string(), "--shard", "auto", "--into", (root_ / "v").string()}, env);
+    EXPECT_TRUE(split.Said(c.says) || split.Complained(c.says)) << split.out << split.err;
+  }
+}
+
+}  // namespace
