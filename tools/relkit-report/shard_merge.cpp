@@ -27,6 +27,7 @@ struct Shard {
   ShardManifest manifest;
   ResultFile report;
   bool hasReport = false;
+  std::string spelling;  // the view as its report names it (zorhost keeps paths as given)
 };
 
 // the line with the scene's real path in place of its path in the view, cut as the Renderator cuts
@@ -42,11 +43,15 @@ std::string MergedLine(const ResultLine& line, int number, const std::string& na
   return text;
 }
 
-// The name as the shard's report must hold it: the scene's path in the view, maybe cut.
-bool NamesScene(const ResultLine& line, const std::string& expected) {
-  if (line.name == expected) return true;
-  return line.text.size() + 4 > kLineLimit && line.name.size() < expected.size() &&
-         expected.compare(0, line.name.size(), line.name) == 0;
+// The name as the shard's report must hold it: the view as zorhost was given it, then the scene's
+// path in the view; a line cut at the limit cannot say more than that it was long.
+bool NamesScene(const ResultLine& line, const std::string& relative) {
+  const std::string& name = line.name;
+  if (name.size() > relative.size() &&
+      name.compare(name.size() - relative.size(), relative.size(), relative) == 0 &&
+      name[name.size() - relative.size() - 1] == '/')
+    return true;
+  return line.text.size() + 4 > kLineLimit;
 }
 
 std::string NameList(const std::vector<std::string>& names) {
@@ -84,10 +89,9 @@ void LinkOrCopy(const fs::path& from, const fs::path& to) {
 }
 
 // The shard's scene errors with each scene's path in the view made its real path.
-void AddSceneErrors(const Shard& shard, std::string& out) {
+void AddSceneErrors(const Shard& shard, const std::string& root, std::string& out) {
   std::ifstream in(shard.result / kSceneErrorsFile, std::ios::binary);
-  const std::string prefix = shard.view.string() + "/";
-  const std::string root = shard.manifest.scenes.string() + "/";
+  const std::string prefix = (shard.spelling.empty() ? shard.view.string() : shard.spelling) + "/";
   std::string line;
   size_t read = 0;
   while (read < kMaxSceneErrorBytes && std::getline(in, line)) {
@@ -157,7 +161,7 @@ std::vector<Shard> ReadShards(const std::vector<fs::path>& results) {
 
 // Every scene of the split must have its result, in a report from the shard's own run: what is
 // missing is named, shard by shard, and nothing is merged.
-void CheckComplete(const std::vector<Shard>& shards, const std::vector<std::string>& current, bool listSame) {
+void CheckComplete(std::vector<Shard>& shards, const std::vector<std::string>& current, bool listSame) {
   const ShardManifest& first = shards.front().manifest;
   std::string missing;
   std::vector<bool> given(size_t(first.shard.count) + 1);
@@ -176,7 +180,7 @@ void CheckComplete(const std::vector<Shard>& shards, const std::vector<std::stri
   const Shard* versionShard = &shards.front();
   for (const Shard& shard : shards)
     if (shard.hasReport && !versionShard->hasReport) versionShard = &shard;
-  for (const Shard& shard : shards) {
+  for (Shard& shard : shards) {
     const ShardManifest& m = shard.manifest;
     const fs::path report = shard.result / "_result.txt";
     if (shard.hasReport && shard.report.lines.size() != m.names.size())
@@ -199,11 +203,12 @@ void CheckComplete(const std::vector<Shard>& shards, const std::vector<std::stri
         names.push_back(m.names[k]);
         continue;
       }
-      const std::string expected = (shard.view / m.names[k]).string();
-      if (!NamesScene(shard.report.lines[k], expected))
-        throw InputError(report.string() + ", line " + std::to_string(k + 2) + ": names " +
-                         shard.report.lines[k].name + " where its view has " + expected +
-                         ": not the run of this view");
+      const std::string& name = shard.report.lines[k].name;
+      if (!NamesScene(shard.report.lines[k], m.names[k]))
+        throw InputError(report.string() + ", line " + std::to_string(k + 2) + ": names " + name +
+                         " where its view has " + m.names[k] + ": not the run of this view");
+      if (shard.spelling.empty() && name.size() > m.names[k].size())
+        shard.spelling = name.substr(0, name.size() - m.names[k].size() - 1);
     }
     if (names.empty()) continue;
     missing += "\n  " + ShardName(m) + " (" + shard.result.string() +
@@ -281,8 +286,16 @@ MergeOutcome Merge(const std::vector<fs::path>& shardResults, const fs::path& in
     merged.header = shards.front().report.header;
     merged.lineEnd = shards.front().report.lineEnd;
     std::string errors;
-    for (const Shard& shard : shards) AddSceneErrors(shard, errors);
-    const std::string root = first.scenes.string() + "/";
+    // The names a run over the scene folder would write: zorhost keeps a path as it was given, so a
+    // shard run on a relative view names the scenes by the scene folder as split was given it.
+    bool relativeNames = false;
+    for (const Shard& shard : shards)
+      if (!shard.spelling.empty()) {
+        relativeNames = shard.spelling[0] != '/';
+        break;
+      }
+    const std::string root = (relativeNames ? first.named : first.scenes.string()) + "/";
+    for (const Shard& shard : shards) AddSceneErrors(shard, root, errors);
     for (size_t g = 0; g < current.size(); ++g) {
       const int number = int(g + 1);
       const std::string name = root + current[g];

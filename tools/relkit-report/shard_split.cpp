@@ -249,8 +249,8 @@ ShardIndex ShardFromEnvironment() {
 
 std::string ManifestText(const ShardManifest& m) {
   std::string text = "relkit-report shard " + std::to_string(m.shard.index) + "/" +
-                     std::to_string(m.shard.count) + "\nscenes " + m.scenes.string() + "\nsplit " + m.split +
-                     "\n";
+                     std::to_string(m.shard.count) + "\nscenes " + m.scenes.string() + "\nnamed " + m.named +
+                     "\nsplit " + m.split + "\n";
   if (!m.base.empty()) text += "base " + m.base.string() + "\nbase-report " + m.baseReport + "\n";
   text += "total " + std::to_string(m.total) + "\n";
   for (size_t i = 0; i < m.names.size(); ++i)
@@ -281,6 +281,8 @@ ShardManifest ParseManifest(const std::string& text, const std::string& shownAs)
     } else if (key == "scenes" && !value.empty()) {
       m.scenes = value;
       haveScenes = true;
+    } else if (key == "named" && !value.empty()) {
+      m.named = value;
     } else if (key == "split" && !value.empty()) {
       m.split = value;
       haveSplit = true;
@@ -304,6 +306,7 @@ ShardManifest ParseManifest(const std::string& text, const std::string& shownAs)
     }
   }
   if (lineNumber == 0) fail("empty, not a shard manifest");
+  if (m.named.empty()) m.named = m.scenes.string();
   if (!haveScenes || !haveSplit || !haveTotal) fail("the manifest ends before its scenes, split and total");
   if (m.base.empty() != m.baseReport.empty())
     fail("a base needs its base-report line and the other way round");
@@ -340,6 +343,10 @@ ShardManifest Split(const SplitOptions& options) {
   ShardManifest m;
   m.shard = options.shard;
   m.scenes = Absolute(options.scenes);
+  m.named = options.scenes.lexically_normal().string();
+  while (m.named.size() > 1 && m.named.back() == '/') m.named.pop_back();
+  if (m.named.find_first_of("\r\n") != std::string::npos)
+    throw InputError(options.scenes.string() + ": a scene folder whose name holds a line break");
   if (!fs::is_directory(m.scenes)) throw InputError(options.scenes.string() + ": not a folder of scenes");
   const fs::path view = Absolute(options.view);
   // The Renderator collects every folder below its scene folder: a view in it would be run twice.

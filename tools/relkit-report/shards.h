@@ -37,12 +37,13 @@ ShardIndex ShardFromEnvironment();
 
 struct ShardManifest {
   ShardIndex shard;
-  std::filesystem::path scenes;    // the scene folder, absolute
-  std::string split;               // fingerprint of the whole split: scene list, count and base
-  std::filesystem::path base;      // the comparison base, absolute; empty when building one
-  std::string baseReport;          // fingerprint of the base's report at the split
-  int total = 0;                   // scenes in the whole split
-  std::vector<int> numbers;        // this shard's scenes: their numbers in the whole run ...
+  std::filesystem::path scenes;  // the scene folder, absolute
+  std::string named;           // the scene folder as split was given it: a run given relative paths names so
+  std::string split;           // fingerprint of the whole split: scene list, count and base
+  std::filesystem::path base;  // the comparison base, absolute; empty when building one
+  std::string baseReport;      // fingerprint of the base's report at the split
+  int total = 0;               // scenes in the whole split
+  std::vector<int> numbers;    // this shard's scenes: their numbers in the whole run ...
   std::vector<std::string> names;  // ... and their paths relative to the scene folder
 };
 
