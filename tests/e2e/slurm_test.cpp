@@ -1,0 +1,95 @@
+// The sample scenes as a sharded Renderator run on a real one-node Slurm cluster, started for the test
+// (tests/slurm/local_cluster.sh): the verdict and the report must be those of one run on one machine.
+#include <regex>
+
+#include "e2e/run_folders.h"
+
+namespace {
+
+using e2e::Outcome;
+using e2e::ReadFile;
+
+std::vector<std::string> WithoutTimes(const fs::path& result) {
+  std::vector<std::string> lines;
+  for (const std::string& line : e2e::Lines(ReadFile(result / "_result.txt")))
+    if (!line.empty()) lines.push_back(line.substr(0, 20) + "|" + (line.size() > 50 ? line.substr(50) : ""));
+  return lines;
+}
+
+std::vector<std::string> Verdicts(const fs::path& result) {
+  std::vector<std::string> words;
+  for (const json& s : json::parse(ReadFile(result / "_summary.json"))["scenes"])
+    words.push_back(s["status"].get<std::string>() + " " + s["name"].get<std::string>());
+  return words;
+}
+
+class SlurmShards : public e2e::RunFoldersTest {
+ protected:
+  SlurmShards() : RunFoldersTest("slurm_e2e_") {}
+
+  void TearDown() override {
+    if (started_) {
+      const Outcome stop = Cluster("stop");
+      EXPECT_EQ(stop.status, 0) << stop.err;
+      // nothing of the cluster is left: its daemons and job steps name its folder
+      const Outcome left = e2e::Run({{"pgrep", "-af", (root_ / "cluster").string()}});
+      EXPECT_NE(left.status, 0) << "still running:\n" << left.out;
+    }
+    RunFoldersTest::TearDown();
+  }
+
+  Outcome Cluster(const std::string& action) {
+    return e2e::Run({.args = {"bash", std::string(RELKIT_TESTS_DIR) + "/slurm/local_cluster.sh", action,
+                              (root_ / "cluster").string()},
+                     .timeout_seconds = 120});
+  }
+
+  // relkit-report slurm over the scenes into RESULT (against base when given)
+  Outcome Slurm(const fs::path& result, const fs::path& base = {}) {
+    std::vector<std::string> args = {RELKIT_REPORT_PATH, "slurm", scenes_.string(), "--shards", "4",
+                                     "--into", result.string(), "--work", (root_ / result.filename()).string(),
+                                     "--zorhost", ZORHOST_PATH};
+    if (!base.empty()) args.insert(args.end(), {"--reference", base.string()});
+    return e2e::Run({.args = args, .env = {"SLURM_CONF=" + conf_}, .timeout_seconds = 300});
+  }
+
+  fs::path Renderator(const fs::path& base = {}) {
+    std::vector<std::string> args = {"--headless", "-renderator", scenes_.string()};
+    if (!base.empty()) args.push_back(base.string());
+    const e2e::HostOutcome run = e2e::RunHost(root_, args);
+    EXPECT_EQ(run.status, 0) << run.err;
+    std::smatch found;
+    EXPECT_TRUE(std::regex_search(run.out, found, std::regex("start renderator to: (\\S+)"))) << run.out;
+    return found[1].str();
+  }
+
+  bool started_ = false;
+  std::string conf_;
+};
+
+TEST_F(SlurmShards, TheSamplesInFourShardsGiveTheOneMachineVerdict) {
+  fs::copy(fs::path(RELKIT_SOURCE_DIR) / "examples" / "scenes", scenes_, fs::copy_options::recursive);
+  const Outcome start = Cluster("start");
+  started_ = true;  // a start that failed half way is stopped as well
+  if (start.status != 0) GTEST_SKIP() << "no Slurm cluster could be started here:\n" << start.err;
+  std::smatch conf;
+  ASSERT_TRUE(std::regex_search(start.out, conf, std::regex("export SLURM_CONF=(\\S+)"))) << start.out;
+  conf_ = conf[1];
+
+  // building the base in shards is building it on one machine
+  const fs::path base = Renderator();
+  const Outcome build = Slurm(scenes_ / "_slurm_base");
+  ASSERT_EQ(build.status, 0) << build.out << build.err;
+  EXPECT_EQ(WithoutTimes(scenes_ / "_slurm_base"), WithoutTimes(base));
+
+  const fs::path single = Renderator(base);
+  const Outcome check = e2e::Run({{RELKIT_REPORT_PATH, "check", single.string(), "--reference", base.string()}});
+  const Outcome sharded = Slurm(scenes_ / "_slurm", base);
+  EXPECT_EQ(sharded.status, check.status) << sharded.out << sharded.err;
+  EXPECT_TRUE(sharded.Said("4 shards submitted as Slurm array job")) << sharded.out;
+  EXPECT_TRUE(sharded.Said("merged 17 scenes of 4 shards")) << sharded.out;
+  EXPECT_EQ(WithoutTimes(scenes_ / "_slurm"), WithoutTimes(single));
+  EXPECT_EQ(Verdicts(scenes_ / "_slurm"), Verdicts(single));
+}
+
+}  // namespace
