@@ -5,7 +5,11 @@ set -euo pipefail
 packages=(cmake ninja-build g++ pkg-config googletest libgtest-dev libbenchmark-dev
           nlohmann-json3-dev libtiff-dev libtinyobjloader-dev imagemagick libpng-dev
           libzip-dev libexif-dev libjpeg-dev libxml2-utils chromium help2man binutils
-          clang-tidy)
+          clang-tidy
+          # tests/slurm/local_cluster.sh runs these itself. Installing starts none of them without an init
+          # system; with one, only munged may start, on its own socket, which those clusters do not use
+          # (slurmd and slurmctld stay down without /etc/slurm/slurm.conf).
+          slurmctld slurmd slurm-client munge)
 if [ "${1:-}" = "--fuzz" ]; then
   packages+=(clang libclang-rt-dev)
 fi
