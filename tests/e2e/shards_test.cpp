@@ -137,6 +137,8 @@ TEST_F(Shards, MergeRefusesMissingUnfinishedAndForeignShards) {
                        (root_ / "view-base-2").string()});
   const fs::path foreignBase = Shard("foreign", 2, 2, otherBase);
   const fs::path threeWay = Shard("three", 2, 3, base);
+  Shard("nobase", 2, 2, base);
+  const fs::path withoutBase = Renderator(root_ / "nobase-2");
 
   struct Refusal {
     std::vector<fs::path> shards;
@@ -148,6 +150,7 @@ TEST_F(Shards, MergeRefusesMissingUnfinishedAndForeignShards) {
       {{one, foreignBase}, "shard 2 of 2 of another split (comparison base " + otherBase.string()},
       {{one, threeWay}, "of another split (3 shards)"},
       {{one, one}, "shard 1 of 2 given twice"},
+      {{one, withoutBase}, "b.zor was stored as a new base image, not compared"},
   };
   for (const Refusal& r : refusals) {
     SCOPED_TRACE(r.says);

@@ -31,16 +31,19 @@ struct Shard {
 };
 
 // the line with the scene's real path in place of its path in the view, cut as the Renderator cuts
-std::string MergedLine(const ResultLine& line, int number, const std::string& name) {
-  std::string text = Renumbered(line, number);
-  text.resize(text.size() - line.name.size());
-  text += name;
+std::string CutLine(std::string text) {
   if (text.size() > kLineLimit) {
     size_t end = kLineLimit;
     while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80) --end;
     text.resize(end);
   }
   return text;
+}
+
+std::string MergedLine(const ResultLine& line, int number, const std::string& name) {
+  std::string text = Renumbered(line, number);
+  text.resize(text.size() - line.name.size());
+  return CutLine(text + name);
 }
 
 // The name as the shard's report must hold it: the view as zorhost was given it, then the scene's
@@ -238,6 +241,10 @@ void CheckBase(const std::vector<Shard>& shards) {
     for (size_t k = 0; k < shard.report.lines.size(); ++k) {
       const ResultLine& line = shard.report.lines[k];
       const size_t number = size_t(shard.manifest.numbers[k]);
+      if (line.status == "CREATED" && number <= base.lines.size())
+        throw InputError((shard.result / "_result.txt").string() + ", line " + std::to_string(k + 2) + ": " +
+                         shard.manifest.names[k] + " was stored as a new base image, not compared: " +
+                         "the shard ran without the view of its split's base");
       if (line.status != "OK") continue;
       if (number > base.lines.size() || std::fabs(base.lines[number - 1].tnew - line.told) > 0.005)
         throw InputError((shard.result / "_result.txt").string() + ", line " + std::to_string(k + 2) +
@@ -307,7 +314,7 @@ MergeOutcome Merge(const std::vector<fs::path>& shardResults, const fs::path& in
         line.status = "PENDING";
         line.tnewText = "0.00";
         line.name = name;
-        line.text = StatusLineText(number, line.status, line.tnewText, name);
+        line.text = CutLine(StatusLineText(number, line.status, line.tnewText, name));
         errors +=
             nlohmann::json{
                 {"scene", name}, {"stage", "split"}, {"message", "added to the scene folder after the split"}}
