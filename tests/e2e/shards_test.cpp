@@ -27,7 +27,8 @@ std::vector<std::string> WithoutTimes(const fs::path& result) {
 
 std::vector<std::string> Verdicts(const fs::path& result) {
   std::vector<std::string> words;
-  for (const json& s : json::parse(ReadFile(result / "_summary.json"))["scenes"])
+  const json summary = json::parse(ReadFile(result / "_summary.json"));
+  for (const json& s : summary["scenes"])
     words.push_back(s["status"].get<std::string>() + " " + s["name"].get<std::string>());
   return words;
 }
