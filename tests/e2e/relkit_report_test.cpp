@@ -52,7 +52,8 @@ std::vector<std::string> Verdicts(const fs::path& result) {
 const std::string kHeader = "16.050    Status    Tnew      Told      Trel      Diff      Name\n";
 
 // what a check writes into the result folder
-const std::vector<std::string> kOutputs = {"_junit.xml", "_report.html", "_report_files", "_summary.json"};
+const std::vector<std::string> kOutputs = {"_junit.xml", "_report.html", "_report_files", "_summary.json",
+                                           "_summary.md"};
 
 // What a test could not check on this machine, said when it ends.
 std::string g_notChecked;
@@ -456,6 +457,105 @@ TEST_F(RelkitReportInput, NamesOfAnyBytesKeepEveryOutputWellFormed) {
   EXPECT_TRUE(e2e::Contains(dom, "<pre id=\"selftest\">")) << "the page's script did not run";
   EXPECT_TRUE(e2e::Contains(dom, "<td>a&lt;!--&lt;script&gt;.zor</td>")) << dom.substr(0, 3000);
   EXPECT_TRUE(e2e::Contains(dom, "<td>a&lt;/script&gt;&lt;b&gt;&amp;amp;.zor</td>"));
+}
+
+// the last bytes of a file, which may be far too large to read whole
+std::string Tail(const fs::path& file, size_t bytes) {
+  std::ifstream in(file, std::ios::binary);
+  in.seekg(0, std::ios::end);
+  const std::streamoff size = in.tellg();
+  const std::streamoff start = size > std::streamoff(bytes) ? size - std::streamoff(bytes) : 0;
+  in.seekg(start);
+  std::string text(size_t(size - start), '\0');
+  in.read(text.data(), std::streamsize(text.size()));
+  return text;
+}
+
+// Three checks with one history, the second of which fails a scene. The history starts as a hostile
+// file (4 GiB of nothing, sparse, no line end) and a check dies while appending after the first run.
+TEST_F(RelkitReportInput, AHistoryFollowsEachSceneOverRunsAndMarkdownListsTheFailures) {
+  const std::string name = "b|`c`.zor";
+  ReplaceLine(base_, 2, Line({"2", "CREATED", "2.00"}, name.c_str()));
+  ReplaceLine(result_, 2, Line({"2", "OK", "2.00", "2.00", "0.00%", "None"}, name.c_str()));
+  const std::vector<fs::path> runs = {result_, Result(3), Result(4)};
+  for (size_t i = 1; i < runs.size(); ++i) fs::copy(result_, runs[i], fs::copy_options::recursive);
+  WriteTiff(runs[1] / "0002.tif", 40, 30, 0);
+  const fs::path history = root_ / "history", file = history / "relkit-history.jsonl";
+  fs::create_directories(history);
+  std::ofstream(file).close();
+  fs::resize_file(file, std::uintmax_t(4) << 30);
+  const std::string torn = R"({"run":"torn","time":"t","scenes":[["b.zor","FAIL")";
+  for (size_t i = 0; i < runs.size(); ++i) {
+    const Outcome check =
+        RunReport({"check", runs[i].string(), "--reference", base_.string(), "--history", history.string()});
+    EXPECT_EQ(check.status, i == 1 ? 1 : 0) << check.err;
+    EXPECT_LT(check.peak_kilobytes, 300 * 1024) << "the history was not read with a bound";
+    if (i == 0) std::ofstream(file, std::ios::app) << torn;
+  }
+
+  // after the hole: the three records, each on its own line, and the torn one left as it was
+  const std::string tail = Tail(file, 1 << 16);
+  std::vector<std::string> lines;
+  std::istringstream in(tail.substr(tail.rfind('\0') + 1));
+  for (std::string line; std::getline(in, line);)
+    if (!line.empty()) lines.push_back(line);
+  ASSERT_EQ(lines.size(), 4u) << tail.substr(tail.rfind('\0') + 1);
+  EXPECT_EQ(lines[1], torn);
+  const std::vector<std::pair<int, const char*>> records = {{0, "PASS"}, {2, "FAIL"}, {3, "PASS"}};
+  for (size_t r = 0; r < records.size(); ++r) {
+    const json record = json::parse(lines[size_t(records[r].first)]);
+    EXPECT_EQ(record["run"], runs[r].filename().string());
+    EXPECT_EQ(record["scenes"][1][0], name);
+    EXPECT_EQ(record["scenes"][1][1], records[r].second);
+  }
+
+  // the last run's summary: the scene's three marks, oldest first, and the run it first failed in
+  const json scenes = Summary(runs[2])["scenes"];
+  const json& marks = scenes[1]["history"];
+  ASSERT_EQ(marks.size(), 3u) << scenes[1];
+  std::vector<std::string> statuses;
+  for (size_t r = 0; r < 3; ++r) {
+    statuses.push_back(marks[r]["status"]);
+    EXPECT_EQ(marks[r]["run"].get<std::string>().rfind(runs[r].filename().string() + " 20", 0), 0u)
+        << marks[r];
+  }
+  EXPECT_EQ(statuses, e2e::Args("PASS", "FAIL", "PASS"));
+  EXPECT_DOUBLE_EQ(marks[1]["over"].get<double>(), 1.0);
+  EXPECT_DOUBLE_EQ(marks[1]["tnew"].get<double>(), 2.0);
+  const std::string secondRun = marks[1]["run"];
+  EXPECT_EQ(scenes[1]["firstFailed"], secondRun);
+  EXPECT_EQ(scenes[0]["history"].size(), 3u);
+  EXPECT_TRUE(scenes[0]["firstFailed"].is_null());
+
+  // the failing run's Markdown: counts, then its failing scene with the name escaped
+  std::istringstream markdown(ReadFile(runs[1] / "_summary.md"));
+  std::vector<std::string> table;
+  for (std::string line; std::getline(markdown, line);)
+    if (line.rfind("|", 0) == 0) table.push_back(line);
+  EXPECT_EQ(
+      table,
+      e2e::Args("| PASS | WARN | FAIL | ERROR | NEW | MISSING | scenes |",
+                "|---:|---:|---:|---:|---:|---:|---:|", "| 1 | 0 | 1 | 0 | 0 | 0 | 2 |",
+                "| verdict | # | scene | Diff | pixels over | Tnew vs Told | why |",
+                "|---|---:|---|---:|---:|---|---|",
+                "| FAIL | 2 | b\\|\\`c\\`.zor | 0.00% | 1200 (100.00%) | 2.00 s vs 2.00 s | "
+                "1200 of 1200 pixels (100.00%) differ by more than 10, over the failure limit 1.00% |"));
+  EXPECT_TRUE(e2e::Contains(ReadFile(runs[2] / "_summary.md"), "No scene failed or warned."));
+
+  // the page draws the marks in headless Chromium
+  const std::string dom = PageAfterSelftest(root_, runs[2] / "_report.html");
+  if (dom.empty()) GTEST_SKIP() << g_notChecked;
+  std::smatch row;
+  ASSERT_TRUE(std::regex_search(
+      dom, row, std::regex("<tr class=\"history-scene\" data-name=\"b\\|`c`\\.zor\">(.*?)</tr>")))
+      << dom.substr(dom.find("id=\"history\""), 3000);
+  const std::string cells = row[1];
+  std::vector<std::string> drawn;
+  const std::regex dot("<circle [^>]*data-status=\"([A-Z]+)\"");
+  for (auto it = std::sregex_iterator(cells.begin(), cells.end(), dot); it != std::sregex_iterator(); ++it)
+    drawn.push_back((*it)[1]);
+  EXPECT_EQ(drawn, e2e::Args("PASS", "FAIL", "PASS")) << cells;
+  EXPECT_TRUE(e2e::Contains(cells, "<td class=\"first-failed\">" + secondRun + "</td>")) << cells;
 }
 
 // A long reference report is streamed: memory stays far below what a record per line in full would

@@ -35,6 +35,7 @@ struct CheckOptions {
   Thresholds thresholds;
   int jobs = 0;  // 0: one per processor
   int thumbnailSize = 160;
+  std::optional<std::filesystem::path> history;  // the folder whose history this run joins
 };
 
 struct SceneVerdict {

@@ -15,6 +15,7 @@
 #include "approve.h"
 #include "check.h"
 #include "files.h"
+#include "history.h"
 #include "outputs.h"
 #include "shards.h"
 #include "slurm_submit.h"
@@ -26,7 +27,7 @@ namespace {
 using namespace relkit_report;
 
 constexpr const char* kUsage = R"(usage:
-  relkit-report check RESULT_DIR [--reference DIR] [thresholds] [--jobs N]
+  relkit-report check RESULT_DIR [--reference DIR] [--history DIR] [thresholds] [--jobs N]
   relkit-report approve RESULT_DIR --into REFERENCE_DIR [--scene N ...] [--force]
   relkit-report split SCENES --shard I/N|auto --into VIEW [--reference BASE --base-into BASE_VIEW]
   relkit-report merge SHARD_RESULT... --into RESULT_DIR
@@ -34,7 +35,9 @@ constexpr const char* kUsage = R"(usage:
                 [--zorhost FILE] [--host-arg ARG ...] [--sbatch ARG ...] [thresholds]
 
 check judges every scene of RESULT_DIR/_result.txt against the comparison base DIR and writes
-_report.html (with pictures in _report_files/), _junit.xml and _summary.json into RESULT_DIR.
+_report.html (with pictures in _report_files/), _junit.xml, _summary.json and _summary.md (Markdown,
+for CI pages) into RESULT_DIR. --history DIR appends the run to DIR/relkit-history.jsonl and shows each
+scene's last runs on the page.
 Thresholds (defaults in brackets; shares and limits in percent):
   --pixel-threshold N   a pixel differs when a channel changed by more than N of 255 [10]
   --warn-pixels P       WARN when more than P% of the pixels differ [0.1]
@@ -147,6 +150,8 @@ int Check(const std::vector<std::string>& rawArgs) {
   for (size_t i = 1; i < args.size(); ++i) {
     if (args[i] == "--reference")
       options.reference = Value(args, i, "a folder");
+    else if (args[i] == "--history")
+      options.history = Value(args, i, "a folder");
     else if (!TakeCheckOption(args, i, options))
       TakeResultFolder(args[i], options.result, haveResult);
   }
@@ -173,7 +178,14 @@ int Check(const std::vector<std::string>& rawArgs) {
   const std::filesystem::path pictures = CreateTemporaryFolderBeside(options.result / kPictureFolder);
   try {
     const CheckOutcome outcome = RunCheck(options, pictures);
-    WriteOutputs(outcome, options, pictures);
+    // the run joins the history before its outputs are written, which show it as the last run
+    std::optional<SceneHistories> history;
+    if (options.history) {
+      HistoryRun run = RecordOf(outcome, options.result);
+      std::vector<HistoryRun> earlier = ReadAndAppendHistory(*options.history, run);
+      history.emplace(std::move(earlier), std::move(run));
+    }
+    WriteOutputs(outcome, options, pictures, history ? &*history : nullptr);
     for (const SceneVerdict& s : outcome.scenes) {
       if (s.verdict == Verdict::kPass) continue;
       std::cout << VerdictWord(s.verdict) << " " << s.number << " " << s.name;

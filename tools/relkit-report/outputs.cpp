@@ -6,6 +6,8 @@
 #include <string_view>
 
 #include "files.h"
+#include "history.h"
+#include "summary_markdown.h"
 
 namespace relkit_report {
 
@@ -38,7 +40,7 @@ nlohmann::json ThresholdsJson(const Thresholds& t) {
 
 namespace {
 
-nlohmann::json SceneJson(const SceneVerdict& s) {
+nlohmann::json SceneJson(const SceneVerdict& s, const SceneHistories* history) {
   const ResultLine& line = s.Line();
   nlohmann::json scene = {{"number", s.number},
                           {"name", s.name},
@@ -63,6 +65,8 @@ nlohmann::json SceneJson(const SceneVerdict& s) {
     scene["maxPixelDifference"] = s.stats.maxDifference;
     scene["measuredDiff"] = s.stats.meanDifference;
   }
+  // the scene in the last runs kept by --history, this one last
+  if (history) history->AddTo(s.name, scene);
   MakePrintable(scene);
   return scene;
 }
@@ -91,7 +95,8 @@ using Sink = std::function<void(const std::string&)>;
 // The summary object written a scene at a time (keys in the order nlohmann's objects keep them), so
 // that memory does not grow with the number of scenes: indented by two for the file, compact for the
 // page.
-void StreamSummary(const CheckOutcome& outcome, const CheckOptions& options, bool pretty, const Sink& write) {
+void StreamSummary(const CheckOutcome& outcome, const CheckOptions& options, const SceneHistories* history,
+                   bool pretty, const Sink& write) {
   const nlohmann::json head = SummaryHead(outcome, options);
   const std::string end = pretty ? "\n" : "";
   const auto text = [&](const nlohmann::json& value, int depth) {
@@ -112,7 +117,7 @@ void StreamSummary(const CheckOutcome& outcome, const CheckOptions& options, boo
     key("scenes");
     write("[");
     for (size_t i = 0; i < outcome.scenes.size(); ++i)
-      write((i ? "," : "") + end + (pretty ? "    " : "") + text(SceneJson(outcome.scenes[i]), 2));
+      write((i ? "," : "") + end + (pretty ? "    " : "") + text(SceneJson(outcome.scenes[i], history), 2));
     write(outcome.scenes.empty() ? "]" : end + (pretty ? "  ]" : "]"));
     scenesWritten = true;
   };
@@ -218,10 +223,10 @@ std::string ScriptSafeJson(const std::string& json) {
 }
 
 void WriteOutputs(const CheckOutcome& outcome, const CheckOptions& options,
-                  const std::filesystem::path& pictures) {
-  // All three are written in full before any replaces its predecessor.
+                  const std::filesystem::path& pictures, const SceneHistories* history) {
+  // All are written in full before any replaces its predecessor.
   AtomicFile summary(options.result / "_summary.json");
-  StreamSummary(outcome, options, true, [&](const std::string& text) { summary.Write(text); });
+  StreamSummary(outcome, options, history, true, [&](const std::string& text) { summary.Write(text); });
   summary.Write("\n");
   AtomicFile junit(options.result / "_junit.xml");
   WriteJunit(outcome, options, [&](const std::string& text) { junit.Write(text); });
@@ -230,12 +235,16 @@ void WriteOutputs(const CheckOutcome& outcome, const CheckOptions& options,
   const size_t marker = pageTemplate.find(kDataMarker);
   if (marker == std::string::npos) throw std::logic_error("the page template has no data marker");
   page.Write(std::string(pageTemplate.substr(0, marker)));
-  StreamSummary(outcome, options, false, [&](const std::string& text) { page.Write(ScriptSafeJson(text)); });
+  StreamSummary(outcome, options, history, false,
+                [&](const std::string& text) { page.Write(ScriptSafeJson(text)); });
   page.Write(std::string(pageTemplate.substr(marker + std::strlen(kDataMarker))));
+  AtomicFile markdown(options.result / "_summary.md");
+  WriteMarkdownSummary(outcome, options, [&](const std::string& text) { markdown.Write(text); });
   ReplaceFolder(pictures, options.result / kPictureFolder);
   summary.Commit();
   junit.Commit();
   page.Commit();
+  markdown.Commit();
 }
 
 }  // namespace relkit_report
