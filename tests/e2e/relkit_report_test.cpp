@@ -551,10 +551,13 @@ TEST_F(RelkitReportInput, AHistoryFollowsEachSceneOverRunsAndMarkdownListsTheFai
       << dom.substr(dom.find("id=\"history\""), 3000);
   const std::string cells = row[1];
   std::vector<std::string> drawn;
-  const std::regex dot("<circle [^>]*data-status=\"([A-Z]+)\"");
+  const std::regex dot("<circle [^>]*data-run=\"([^\"]*)\" data-status=\"([A-Z]+)\"");
   for (auto it = std::sregex_iterator(cells.begin(), cells.end(), dot); it != std::sregex_iterator(); ++it)
-    drawn.push_back((*it)[1]);
-  EXPECT_EQ(drawn, e2e::Args("PASS", "FAIL", "PASS")) << cells;
+    drawn.push_back((*it)[1].str().substr(0, (*it)[1].str().find(' ')) + " " + (*it)[2].str());  // folder
+  const auto mark = [&](int r, const char* status) {
+    return runs[size_t(r)].filename().string() + " " + status;
+  };
+  EXPECT_EQ(drawn, e2e::Args(mark(0, "PASS"), mark(1, "FAIL"), mark(2, "PASS"))) << cells;
   EXPECT_TRUE(e2e::Contains(cells, "<td class=\"first-failed\">" + secondRun + "</td>")) << cells;
 }
 
