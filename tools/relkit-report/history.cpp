@@ -8,6 +8,8 @@
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <nlohmann/json.hpp>
@@ -63,6 +65,13 @@ std::optional<HistoryRun> ParseRun(std::string_view line) {
     if (ok) out.scenes.emplace_back(s[0].get<std::string>(), std::move(mark));
   }
   return out;
+}
+
+// six significant digits keep a record of many scenes short; the page shows two decimals of a percent
+double Compact(double value) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%.6g", value);
+  return std::strtod(text, nullptr);
 }
 
 std::string UtcNow() {
@@ -166,9 +175,10 @@ HistoryRun RecordOf(const CheckOutcome& outcome, const std::filesystem::path& re
   for (const SceneVerdict& s : outcome.scenes) {
     const ResultLine& line = s.Line();
     HistoryMark mark{VerdictWord(s.verdict), std::nullopt, std::nullopt, std::nullopt};
-    if (line.hasTold) mark.diff = line.diff;
-    if (s.compared && s.stats.pixels) mark.over = double(s.stats.pixelsOver) / double(s.stats.pixels);
-    if (s.report) mark.tnew = line.tnew;
+    if (line.hasTold) mark.diff = Compact(line.diff);
+    if (s.compared && s.stats.pixels)
+      mark.over = Compact(double(s.stats.pixelsOver) / double(s.stats.pixels));
+    if (s.report) mark.tnew = Compact(line.tnew);
     run.scenes.emplace_back(relkit_tools::Printable(s.name), std::move(mark));
   }
   return run;
