@@ -205,13 +205,15 @@ std::vector<HistoryRun> ReadAndAppendHistory(const std::filesystem::path& folder
   // O_NONBLOCK: something planted there that is no regular file must not block the open
   Descriptor fd(::open(file.c_str(), O_RDWR | O_APPEND | O_CREAT | O_NONBLOCK | O_CLOEXEC, 0666));
   if (fd.Get() < 0) Fail(file, "cannot be opened", errno);
+  struct stat info {};
+  if (::fstat(fd.Get(), &info) != 0) Fail(file, "cannot be read", errno);
+  if (!S_ISREG(info.st_mode)) throw InputError(file.string() + ": not a regular file");
   int locked;
   do locked = ::flock(fd.Get(), LOCK_EX);
   while (locked != 0 && errno == EINTR);
   if (locked != 0) Fail(file, "cannot be locked", errno);
-  struct stat info {};
+  // the size once no other check can be appending
   if (::fstat(fd.Get(), &info) != 0) Fail(file, "cannot be read", errno);
-  if (!S_ISREG(info.st_mode)) throw InputError(file.string() + ": not a regular file");
 
   std::vector<HistoryRun> earlier = ReadTail(fd.Get(), info.st_size, file);
   // A line torn by a check that died while appending is ended first, so that it stays one bad line
