@@ -88,7 +88,7 @@ std::vector<ThresholdRule> ParseThresholdRules(std::string_view text, const std:
   nlohmann::json file;
   try {
     file = nlohmann::json::parse(text.begin(), text.end());
-  } catch (const nlohmann::json::parse_error& e) {
+  } catch (const nlohmann::json::exception& e) {  // a parse error, or a number too large for a double
     const std::string what = e.what();
     const size_t tag = what.find("] ");
     throw InputError(shownAs + ": not JSON (" + (tag == std::string::npos ? what : what.substr(tag + 2)) +
