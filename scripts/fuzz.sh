@@ -3,7 +3,7 @@
 # address and undefined-behaviour sanitizers) into build-fuzz and runs each target, one after the other,
 # for the given time (default 60 s), seeded with its committed corpus tests/fuzz/corpus/TARGET.
 # Targets: scene_json ui_script script_compiler expression url header_symbols script_strings
-# report_result report_tiff report_history (default: all).
+# report_result report_tiff report_history report_thresholds shard_manifest (default: all).
 #
 # New corpus entries and the inputs that failed go below out/fuzz (FUZZ_OUT), never into the repository.
 # FUZZ_UPDATE_CORPUS=1 merges the new entries that add coverage into tests/fuzz/corpus afterwards.
@@ -14,7 +14,8 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds=${1:-60}
 shift || true
-all=(scene_json ui_script script_compiler expression url header_symbols script_strings report_result report_tiff report_history)
+all=(scene_json ui_script script_compiler expression url header_symbols script_strings report_result report_tiff
+     report_history report_thresholds shard_manifest)
 targets=("$@")
 [ ${#targets[@]} -gt 0 ] || targets=("${all[@]}")
 for t in "${targets[@]}"; do

@@ -6,6 +6,8 @@ packages=(cmake ninja-build g++ pkg-config googletest libgtest-dev libbenchmark-
           nlohmann-json3-dev libtiff-dev libtinyobjloader-dev imagemagick libpng-dev
           libzip-dev libexif-dev libjpeg-dev libxml2-utils chromium help2man binutils
           clang-tidy
+          # the independent SSIM that tests/ssim_reference.py compares relkit-report's with
+          python3-skimage
           # tests/slurm/local_cluster.sh runs these itself. Installing starts none of them without an init
           # system; with one, only munged may start, on its own socket, which those clusters do not use
           # (slurmd and slurmctld stay down without /etc/slurm/slurm.conf).

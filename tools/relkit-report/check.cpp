@@ -9,7 +9,9 @@
 #include <thread>
 
 #include "scene_errors.h"
+#include "ssim.h"
 #include "test_hooks.h"
+#include "threshold_rules.h"
 
 namespace relkit_report {
 
@@ -58,6 +60,17 @@ void JudgeFigures(SceneVerdict& scene, const Thresholds& t) {
           "render time " + Seconds(line.tnew) + " against " + Seconds(line.told) + " (+" +
               Percent(line.tnew / line.told - 1.0) + "), over the limit +" + Percent(t.warnTime));
   }
+
+  if (scene.hasSsim) {
+    char text[96];
+    if (scene.ssim < t.failSsim) {
+      std::snprintf(text, sizeof text, "SSIM %.4f under the failure limit %.4f", scene.ssim, t.failSsim);
+      Raise(scene, Verdict::kFail, text);
+    } else if (scene.ssim < t.warnSsim) {
+      std::snprintf(text, sizeof text, "SSIM %.4f under the warning limit %.4f", scene.ssim, t.warnSsim);
+      Raise(scene, Verdict::kWarn, text);
+    }
+  }
 }
 
 struct SceneTask {
@@ -70,6 +83,7 @@ struct SceneTask {
 // Reads the scene's images, writes its pictures and judges it.
 void JudgeScene(const SceneTask& task, SceneVerdict& scene) {
   const CheckOptions& options = task.options;
+  const Thresholds& thresholds = scene.rule ? scene.rule->thresholds : options.thresholds;
   const bool hasImage =
       scene.Line().status == "OK" || scene.Line().status == "CREATED" || scene.Line().status == "SKIPPED";
   if (!hasImage) {
@@ -110,7 +124,7 @@ void JudgeScene(const SceneTask& task, SceneVerdict& scene) {
     }
   }
   if (reference) {
-    const int threshold = options.thresholds.pixel;
+    const int threshold = thresholds.pixel;
     scene.hasComparisonPictures = true;
     WritePng(Thumbnail(*reference, options.thumbnailSize), task.pictures / (number + "-ref.png"));
     WritePng(DifferenceThumbnail(fresh, *reference, options.thumbnailSize),
@@ -118,6 +132,11 @@ void JudgeScene(const SceneTask& task, SceneVerdict& scene) {
     WritePng(AmplifiedThumbnail(fresh, *reference, freshThumbnail, threshold, options.thumbnailSize),
              task.pictures / (number + "-amp.png"));
     scene.stats = ComparePixels(fresh, *reference, threshold);
+    if (thresholds.ssim && compare && !scene.listChanged) {
+      const std::optional<double> ssim = Ssim(fresh, *reference);
+      scene.hasSsim = ssim.has_value();
+      scene.ssim = ssim.value_or(0);
+    }
   }
 
   if (scene.listChanged) {
@@ -130,7 +149,7 @@ void JudgeScene(const SceneTask& task, SceneVerdict& scene) {
                                              : "no reference for this scene yet");
   } else {
     scene.compared = true;
-    JudgeFigures(scene, options.thresholds);
+    JudgeFigures(scene, thresholds);
   }
 }
 
@@ -225,6 +244,9 @@ CheckOutcome RunCheck(const CheckOptions& options, const std::filesystem::path& 
       ++referenceCount;
     });
   }
+
+  if (!options.rules.empty())
+    for (SceneVerdict& scene : outcome.scenes) scene.rule = RuleFor(options.rules, scene.name);
 
   std::filesystem::create_directories(pictures);
   const SceneErrors causes = ReadSceneErrors(options.result);

@@ -5,6 +5,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "images.h"
@@ -21,6 +22,26 @@ struct Thresholds {
   double warnTime = 0.5;      // a render slower by more than this share of Told ...
   double timeFloor = 0.25;    // ... and by at least this many seconds is a WARN
   bool failOnTime = false;    // such a slower render is a FAIL instead
+  bool ssim = false;          // the structural similarity of new and reference image is judged too:
+  double warnSsim = 0.98;     // under this it makes a WARN ...
+  double failSsim = 0.95;     // ... and under this a FAIL
+};
+
+// A threshold as the command line and the thresholds file name it: a number from low to high
+// (stored multiplied by scale), or a flag that takes none.
+struct ThresholdKey {
+  const char* name;  // without "--"
+  bool flag;
+  double low, high, scale;
+  void (*set)(Thresholds&, double);
+};
+const std::vector<ThresholdKey>& ThresholdKeys();
+const ThresholdKey* FindThresholdKey(std::string_view name);
+
+// The thresholds of the scenes whose names match pattern.
+struct ThresholdRule {
+  std::string pattern;
+  Thresholds thresholds;
 };
 
 enum class Verdict { kPass, kWarn, kFail, kError, kNew, kMissing };
@@ -32,8 +53,10 @@ bool IsFailure(Verdict verdict);
 struct CheckOptions {
   std::filesystem::path result;
   std::optional<std::filesystem::path> reference;
-  Thresholds thresholds;
-  int jobs = 0;  // 0: one per processor
+  Thresholds thresholds;                                // for scenes no rule matches
+  std::optional<std::filesystem::path> thresholdsFile;  // where the rules came from, if anywhere
+  std::vector<ThresholdRule> rules;                     // the first that matches a scene applies
+  int jobs = 0;                                         // 0: one per processor
   int thumbnailSize = 160;
   std::optional<std::filesystem::path> history;  // the folder whose history this run joins
 };
@@ -49,6 +72,9 @@ struct SceneVerdict {
   const ResultLine& Line() const;      // that line, or an empty one for a MISSING scene
   bool compared = false;
   PixelStats stats;
+  const ThresholdRule* rule = nullptr;  // in CheckOptions::rules; null: the command line's thresholds
+  bool hasSsim = false;
+  double ssim = 0;
   // which pictures were made (see Picture), kept as flags: a check may judge a million scenes
   bool hasNewPicture = false;
   bool hasComparisonPictures = false;  // reference, difference and amplified

@@ -19,6 +19,7 @@
 #include "outputs.h"
 #include "shards.h"
 #include "slurm_submit.h"
+#include "threshold_rules.h"
 #include "tool_main.h"
 #include "zor_api.h"
 
@@ -47,6 +48,11 @@ Thresholds (defaults in brackets; shares and limits in percent):
   --warn-time P         WARN when a render is more than P% slower than Told [50] ...
   --time-floor S        ... and slower by at least S seconds [0.25]
   --fail-on-time        a slower render is a FAIL instead of a WARN
+  --ssim                judge the structural similarity (SSIM) of new and reference image too
+  --warn-ssim S         WARN when the SSIM is under S (0 to 1; implies --ssim) [0.98]
+  --fail-ssim S         FAIL when the SSIM is under S (0 to 1; implies --ssim) [0.95]
+  --thresholds FILE     thresholds per scene, as JSON rules (by default relkit-thresholds.json in
+                        the folder the run's scenes were collected from, if there is one)
 split makes shard I of N of a Renderator run over SCENES: VIEW holds links to every N-th scene (and
 BASE_VIEW the matching part of the base), for 'zorhost -renderator VIEW BASE_VIEW' on any machine.
 --shard auto reads RELKIT_SHARD=I/N, a Slurm array task, a Kubernetes indexed job (with
@@ -110,26 +116,17 @@ void TakeResultFolder(const std::string& arg, std::filesystem::path& result, boo
   haveResult = true;
 }
 
-// A threshold or --jobs option at args[i] into options; false for any other argument.
+// A threshold, --thresholds or --jobs option at args[i] into options; false for any other argument.
 bool TakeCheckOption(const std::vector<std::string>& args, size_t& i, CheckOptions& options) {
   const std::string& a = args[i];
-  Thresholds& t = options.thresholds;
-  if (a == "--pixel-threshold") {
-    t.pixel = int(Number(args, i, 0, 255));
-  } else if (a == "--warn-pixels") {
-    t.warnPixels = Number(args, i, 0, 100) / 100;
-  } else if (a == "--fail-pixels") {
-    t.failPixels = Number(args, i, 0, 100) / 100;
-  } else if (a == "--warn-mean") {
-    t.warnMean = Number(args, i, 0, 100) / 100;
-  } else if (a == "--fail-mean") {
-    t.failMean = Number(args, i, 0, 100) / 100;
-  } else if (a == "--warn-time") {
-    t.warnTime = Number(args, i, 0, 1e9) / 100;
-  } else if (a == "--time-floor") {
-    t.timeFloor = Number(args, i, 0, 1e9);
-  } else if (a == "--fail-on-time") {
-    t.failOnTime = true;
+  const ThresholdKey* key = a.rfind("--", 0) == 0 ? FindThresholdKey(std::string_view(a).substr(2)) : nullptr;
+  if (key) {
+    key->set(options.thresholds, key->flag ? 1 : Number(args, i, key->low, key->high) * key->scale);
+    // a limit for the similarity asks for it
+    if (a == "--warn-ssim" || a == "--fail-ssim") options.thresholds.ssim = true;
+  } else if (a == "--thresholds") {
+    if (i + 1 >= args.size()) throw UsageError{a + " needs a file"};
+    options.thresholdsFile = args[++i];
   } else if (a == "--jobs") {
     options.jobs = int(Number(args, i, 1, 256));
   } else {
@@ -144,7 +141,7 @@ std::string Value(const std::vector<std::string>& args, size_t& i, const char* w
 }
 
 int Check(const std::vector<std::string>& rawArgs) {
-  const std::vector<std::string> args = SplitValues(rawArgs, {"--fail-on-time"});
+  const std::vector<std::string> args = SplitValues(rawArgs, {"--fail-on-time", "--ssim"});
   CheckOptions options;
   bool haveResult = false;
   for (size_t i = 1; i < args.size(); ++i) {
@@ -156,6 +153,7 @@ int Check(const std::vector<std::string>& rawArgs) {
       TakeResultFolder(args[i], options.result, haveResult);
   }
   if (!haveResult) throw UsageError{"check needs a result folder"};
+  options.rules = ReadThresholdRules(options.result, options.thresholdsFile, options.thresholds);
 
   // One check at a time writes a result folder; the base is only read, and no approve may change it
   // meanwhile (one interrupted earlier is finished first). Two checks whose folders are each other's
@@ -298,7 +296,7 @@ std::filesystem::path SelfPath() {
 }
 
 int SlurmCommand(const std::vector<std::string>& rawArgs) {
-  const std::vector<std::string> args = SplitValues(rawArgs, {"--fail-on-time"});
+  const std::vector<std::string> args = SplitValues(rawArgs, {"--fail-on-time", "--ssim"});
   SlurmOptions options;
   CheckOptions thresholds;  // read only to refuse bad values before anything is submitted
   bool haveScenes = false, haveResult = false, haveWork = false;
@@ -326,6 +324,11 @@ int SlurmCommand(const std::vector<std::string>& rawArgs) {
     } else if (TakeCheckOption(args, i, thresholds)) {
       options.checkArgs.insert(options.checkArgs.end(), args.begin() + long(start),
                                args.begin() + long(i) + 1);
+      // the check runs elsewhere: a named thresholds file is read now and passed on by its full path
+      if (a == "--thresholds") {
+        ReadThresholdRules(options.result, thresholds.thresholdsFile, thresholds.thresholds);
+        options.checkArgs.back() = std::filesystem::absolute(*thresholds.thresholdsFile).string();
+      }
     } else {
       std::filesystem::path scenes;
       TakeResultFolder(a, scenes, haveScenes);

@@ -33,7 +33,8 @@ std::string Fixed(double value, int digits) {
 nlohmann::json ThresholdsJson(const Thresholds& t) {
   return {{"pixel", t.pixel},         {"warnPixels", t.warnPixels}, {"failPixels", t.failPixels},
           {"warnMean", t.warnMean},   {"failMean", t.failMean},     {"warnTime", t.warnTime},
-          {"timeFloor", t.timeFloor}, {"failOnTime", t.failOnTime}};
+          {"timeFloor", t.timeFloor}, {"failOnTime", t.failOnTime}, {"ssim", t.ssim},
+          {"warnSsim", t.warnSsim},   {"failSsim", t.failSsim}};
 }
 
 }  // namespace
@@ -65,6 +66,9 @@ nlohmann::json SceneJson(const SceneVerdict& s, const SceneHistories* history) {
     scene["maxPixelDifference"] = s.stats.maxDifference;
     scene["measuredDiff"] = s.stats.meanDifference;
   }
+  // the thresholds that applied, and the similarity when it was judged
+  scene["rule"] = s.rule ? s.rule->pattern : "default";
+  if (s.hasSsim) scene["ssim"] = s.ssim;
   // the scene in the last runs kept by --history, this one last
   if (history) history->AddTo(s.name, scene);
   MakePrintable(scene);
@@ -82,6 +86,10 @@ nlohmann::json SummaryHead(const CheckOutcome& outcome, const CheckOptions& opti
            ? nlohmann::json(std::filesystem::absolute(*options.reference).lexically_normal().string())
            : nlohmann::json()},
       {"thresholds", ThresholdsJson(options.thresholds)},
+      {"thresholdsFile",
+       options.thresholdsFile
+           ? nlohmann::json(std::filesystem::absolute(*options.thresholdsFile).lexically_normal().string())
+           : nlohmann::json()},
       {"counts", counts},
       {"total", outcome.scenes.size()},
       {"sceneListChanged", outcome.sceneListChanged},
@@ -151,7 +159,9 @@ void WriteJunit(const CheckOutcome& outcome, const CheckOptions& options, const 
     for (const std::string& r : s.reasons) reasons += r + "\n";
     const std::string figures = "Tnew " + Fixed(line.tnew, 2) + " s, Told " + Fixed(line.told, 2) +
                                 " s, Diff " + Fixed(line.diff * 100, 2) + "%, pixels over threshold " +
-                                std::to_string(s.stats.pixelsOver) + " of " + std::to_string(s.stats.pixels);
+                                std::to_string(s.stats.pixelsOver) + " of " + std::to_string(s.stats.pixels) +
+                                (s.hasSsim ? ", SSIM " + Fixed(s.ssim, 4) : "");
+    const std::string rule = s.rule ? "thresholds: rule \"" + s.rule->pattern + "\"\n" : "";
     // The pictures as attachments, in the "[[ATTACHMENT|path]]" lines that CI servers read from
     // system-out; the path is the result folder as given, so a relative one stays relative.
     std::string attachments;
@@ -161,7 +171,8 @@ void WriteJunit(const CheckOutcome& outcome, const CheckOptions& options, const 
     attach(s.hasNewPicture, "new");
     for (const char* kind : {"ref", "diff", "amp"}) attach(s.hasComparisonPictures, kind);
     const std::string systemOut =
-        s.verdict == Verdict::kWarn ? "WARN\n" + reasons + figures + "\n" + attachments : attachments;
+        rule +
+        (s.verdict == Verdict::kWarn ? "WARN\n" + reasons + figures + "\n" + attachments : attachments);
     const std::string output =
         systemOut.empty() ? ""
                           : "      <system-out>" + relkit_tools::MarkupEscaped(systemOut) + "</system-out>\n";
