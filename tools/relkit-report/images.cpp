@@ -11,6 +11,7 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
+#include <fstream>
 #include <memory>
 #include <string>
 
@@ -230,6 +231,51 @@ RgbImage AmplifiedThumbnail(const RgbImage& fresh, const RgbImage& reference, co
     }
   }
   return thumb;
+}
+
+std::string EncodePng(const RgbImage& image) {
+  png_image png{};
+  png.version = PNG_IMAGE_VERSION;
+  png.width = png_uint_32(image.width);
+  png.height = png_uint_32(image.height);
+  png.format = PNG_FORMAT_RGB;
+  png_alloc_size_t size = 0;
+  std::string bytes;
+  // the first call only measures
+  if (png_image_write_to_memory(&png, nullptr, &size, 0, image.pixels.data(), 0, nullptr)) {
+    bytes.resize(size);
+    if (png_image_write_to_memory(&png, bytes.data(), &size, 0, image.pixels.data(), 0, nullptr)) {
+      bytes.resize(size);
+      return bytes;
+    }
+  }
+  const std::string message = png.message;
+  png_image_free(&png);
+  throw InputError("cannot make a PNG picture (" + message + ")");
+}
+
+std::string Base64(std::string_view bytes) {
+  static const char kDigits[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+  std::string out;
+  out.reserve((bytes.size() + 2) / 3 * 4);
+  for (size_t i = 0; i < bytes.size(); i += 3) {
+    const size_t left = bytes.size() - i;
+    const uint32_t group = uint32_t(uint8_t(bytes[i])) << 16 |
+                           (left > 1 ? uint32_t(uint8_t(bytes[i + 1])) << 8 : 0) |
+                           (left > 2 ? uint32_t(uint8_t(bytes[i + 2])) : 0);
+    out += kDigits[group >> 18];
+    out += kDigits[(group >> 12) & 63];
+    out += left > 1 ? kDigits[(group >> 6) & 63] : '=';
+    out += left > 2 ? kDigits[group & 63] : '=';
+  }
+  return out;
+}
+
+void WriteBytes(const std::string& bytes, const std::filesystem::path& path) {
+  std::ofstream out(path, std::ios::binary);
+  out.write(bytes.data(), std::streamsize(bytes.size()));
+  out.close();
+  if (!out) throw InputError(path.string() + ": cannot be written");
 }
 
 void WritePng(const RgbImage& image, const std::filesystem::path& path) {

@@ -27,6 +27,7 @@ using namespace relkit_report;
 
 constexpr const char* kUsage = R"(usage:
   relkit-report check RESULT_DIR [--reference DIR] [thresholds] [--jobs N]
+                [--full-images needed|all|none]
   relkit-report approve RESULT_DIR --into REFERENCE_DIR [--scene N ...] [--force]
   relkit-report split SCENES --shard I/N|auto --into VIEW [--reference BASE --base-into BASE_VIEW]
   relkit-report merge SHARD_RESULT... --into RESULT_DIR
@@ -44,6 +45,8 @@ Thresholds (defaults in brackets; shares and limits in percent):
   --warn-time P         WARN when a render is more than P% slower than Told [50] ...
   --time-floor S        ... and slower by at least S seconds [0.25]
   --fail-on-time        a slower render is a FAIL instead of a WARN
+--full-images writes the images at full size for the page's detail view: for the scenes that are not
+PASS (needed, the default), for all, or for none.
 split makes shard I of N of a Renderator run over SCENES: VIEW holds links to every N-th scene (and
 BASE_VIEW the matching part of the base), for 'zorhost -renderator VIEW BASE_VIEW' on any machine.
 --shard auto reads RELKIT_SHARD=I/N, a Slurm array task, a Kubernetes indexed job (with
@@ -107,6 +110,11 @@ void TakeResultFolder(const std::string& arg, std::filesystem::path& result, boo
   haveResult = true;
 }
 
+std::string Value(const std::vector<std::string>& args, size_t& i, const char* what) {
+  if (i + 1 >= args.size()) throw UsageError{args[i] + " needs " + what};
+  return args[++i];
+}
+
 // A threshold or --jobs option at args[i] into options; false for any other argument.
 bool TakeCheckOption(const std::vector<std::string>& args, size_t& i, CheckOptions& options) {
   const std::string& a = args[i];
@@ -127,17 +135,22 @@ bool TakeCheckOption(const std::vector<std::string>& args, size_t& i, CheckOptio
     t.timeFloor = Number(args, i, 0, 1e9);
   } else if (a == "--fail-on-time") {
     t.failOnTime = true;
+  } else if (a == "--full-images") {
+    const std::string which = Value(args, i, "needed, all or none");
+    if (which == "needed")
+      options.fullImages = FullImages::kNeeded;
+    else if (which == "all")
+      options.fullImages = FullImages::kAll;
+    else if (which == "none")
+      options.fullImages = FullImages::kNone;
+    else
+      throw UsageError{"--full-images: \"" + which + "\" is not needed, all or none"};
   } else if (a == "--jobs") {
     options.jobs = int(Number(args, i, 1, 256));
   } else {
     return false;
   }
   return true;
-}
-
-std::string Value(const std::vector<std::string>& args, size_t& i, const char* what) {
-  if (i + 1 >= args.size()) throw UsageError{args[i] + " needs " + what};
-  return args[++i];
 }
 
 int Check(const std::vector<std::string>& rawArgs) {
