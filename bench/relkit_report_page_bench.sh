@@ -15,18 +15,21 @@ base="$work/scenes/_renderator_16.050_1"
 result="$work/scenes/_renderator_16.050_2"
 sync
 
+# seconds by the clock, then processor seconds (user + system), which other work on the machine disturbs less
 check() {
   local start end
   start=$(date +%s.%N)
-  "$build/bin/relkit-report" check "$result" --reference "$base" "$@" >/dev/null || [ $? -eq 1 ]
+  /usr/bin/time -f '%U %S' -o "$work/cpu" "$build/bin/relkit-report" check "$result" --reference "$base" "$@" \
+    >/dev/null || [ $? -eq 1 ]
   end=$(date +%s.%N)
   echo "$end - $start" | bc -l
+  tail -1 "$work/cpu" | { read -r user system && echo "$user + $system" | bc -l; }
 }
 printf 'scenes %d at 640 x 480\n' "$count"
 for which in none needed; do
-  seconds=$(check --full-images "$which")
-  printf 'check --full-images %-6s %.2f s, %.1f ms per scene, _report_files %s\n' "$which" "$seconds" \
-    "$(echo "$seconds * 1000 / $count" | bc -l)" "$(du -sh "$result/_report_files" | cut -f1)"
+  { read -r seconds && read -r cpu; } < <(check --full-images "$which")
+  printf 'check --full-images %-6s %.2f s (processor %.2f s), %.1f ms per scene, _report_files %s\n' "$which" \
+    "$seconds" "$cpu" "$(echo "$seconds * 1000 / $count" | bc -l)" "$(du -sh "$result/_report_files" | cut -f1)"
 done
 
 profile="$work/chromium"

@@ -149,8 +149,9 @@ void JudgeScene(const SceneTask& task, SceneVerdict& scene) {
     if (reference) {
       const std::string referencePng = EncodePng(*reference);
       WriteBytes(referencePng, task.pictures / (number + "-full-ref.png"));
-      WritePng(AmplifiedThumbnail(fresh, *reference, fresh, threshold, std::max(fresh.width, fresh.height)),
-               task.pictures / (number + "-full-diff.png"));
+      WriteBytes(EncodePng(AmplifiedThumbnail(fresh, *reference, fresh, threshold,
+                                              std::max(fresh.width, fresh.height))),
+                 task.pictures / (number + "-full-diff.png"));
       pixels += ", \"ref\": \"data:image/png;base64," + Base64(referencePng) + "\"";
       scene.hasFullComparison = true;
     }
