@@ -494,6 +494,20 @@ TEST_F(RelkitReportInput, ReadsAColumnThatFillsItsWidthAndJudgesASlowerRender) {
   EXPECT_EQ(Verdicts(result_), e2e::Args("WARN", "PASS"));
   EXPECT_DOUBLE_EQ(slow["trel"].get<double>(), 999.0);
   EXPECT_EQ(slow["diff"].get<double>(), 0.0);
+  EXPECT_FALSE(slow["pictures"]["full"]["new"].get<std::string>().empty()) << "a WARN gets a closer look";
+  // on the page: the warning first, kept by the problem filter, its row and its bar marked as slow,
+  // the bar named on hover
+  const std::string dom = PageAfterSelftest(root_, result_ / "_report.html");
+  if (!dom.empty()) {
+    const json selftest = SelftestOf(dom);
+    ASSERT_FALSE(selftest.is_null()) << dom.substr(0, 2000);
+    EXPECT_EQ(selftest["order"], e2e::Args("WARN", "PASS"));
+    EXPECT_EQ(selftest["visibleAfterFilter"], e2e::Args("WARN"));
+    EXPECT_EQ(Matches(dom, "<td>a.zor</td><td class=\"status\">WARN</td><td class=\"num slow\""), 1) << dom;
+    EXPECT_EQ(Matches(dom, "class=\"num slow\""), 1);
+    EXPECT_EQ(Matches(dom, "<title>1 a.zor: new 10.00 s, reference 0.01 s, over the time limit</title>"), 1);
+    EXPECT_EQ(Matches(dom, "class=\"new slow\""), 1);
+  }
 
   EXPECT_EQ(RunReport(Check({"--fail-on-time"})).status, 1);
   EXPECT_EQ(Verdicts(result_)[0], "FAIL");
