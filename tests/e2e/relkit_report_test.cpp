@@ -70,6 +70,14 @@ std::string PageAfterSelftest(const fs::path& root, const fs::path& page) {
   return dom.value_or("");
 }
 
+// What the page's self-test wrote into the dumped DOM; null when it wrote nothing.
+json SelftestOf(const std::string& dom) {
+  std::smatch found;
+  if (!std::regex_search(dom, found, std::regex("<pre id=\"selftest\">([^<]*)</pre>"))) return nullptr;
+  std::string text = std::regex_replace(found[1].str(), std::regex("&quot;"), "\"");
+  return json::parse(std::regex_replace(text, std::regex("&amp;"), "&"));
+}
+
 class RelkitReport : public e2e::RunFoldersTest {
  protected:
   RelkitReport() : RunFoldersTest("relkit_report_e2e_") {}
@@ -110,6 +118,15 @@ TEST_F(RelkitReport, AnErrorSceneSaysWhyOnThePageAndInJunit) {
         << junit;
   }
   ExpectValidJunit(Result(1) / "_junit.xml");
+  // on the page the two errors come first; j and k step from one to the other
+  const std::string dom = PageAfterSelftest(root_, Result(1) / "_report.html");
+  if (!dom.empty()) {
+    const json selftest = SelftestOf(dom);
+    ASSERT_FALSE(selftest.is_null()) << dom.substr(0, 2000);
+    EXPECT_EQ(selftest["order"], e2e::Args("ERROR", "ERROR", "NEW"));
+    EXPECT_EQ(selftest["detail"]["scene"], 2);
+    EXPECT_EQ(selftest["keys"], json({{"j", 3}, {"k", 2}}));
+  }
 
   // garbage beside the report does not stop the check, and names nothing
   std::ofstream(Result(1) / "_errors.jsonl") << "[1]\n{\"scene\": 3}\n\xff\xfe{\n";
@@ -119,14 +136,6 @@ TEST_F(RelkitReport, AnErrorSceneSaysWhyOnThePageAndInJunit) {
 
 // The page opened in headless Chromium: it checks itself with ?selftest once everything has loaded
 // and the dumped DOM shows what it found.
-// What the page's self-test wrote into the dumped DOM; null when it wrote nothing.
-json SelftestOf(const std::string& dom) {
-  std::smatch found;
-  if (!std::regex_search(dom, found, std::regex("<pre id=\"selftest\">([^<]*)</pre>"))) return nullptr;
-  std::string text = std::regex_replace(found[1].str(), std::regex("&quot;"), "\"");
-  return json::parse(std::regex_replace(text, std::regex("&amp;"), "&"));
-}
-
 void ExpectPageWorks(const fs::path& root, const fs::path& result) {
   const std::string dom = PageAfterSelftest(root, result / "_report.html");
   if (dom.empty()) return;
