@@ -349,6 +349,17 @@ TEST_F(RelkitReport, ThePageShowsAFailingSceneCloseUp) {
   EXPECT_EQ(scale("before"), 1.0);
   EXPECT_EQ(scale("afterWheel"), 1.25);
   EXPECT_EQ(scale("afterButton"), 2.5);
+  // a drag moves every view by as much as the pointer moved
+  const auto offset = [&](const char* when) {
+    std::smatch m;
+    const std::string t = selftest["zoom"][when];
+    return std::regex_search(t, m, std::regex("translate\\((-?[0-9.]+)px, (-?[0-9.]+)px\\)"))
+               ? std::pair(std::stod(m[1]), std::stod(m[2]))
+               : std::pair(0.0, 0.0);
+  };
+  EXPECT_NEAR(offset("afterDrag").first - offset("afterButton").first, 20, 0.01) << selftest["zoom"];
+  EXPECT_NEAR(offset("afterDrag").second - offset("afterButton").second, 15, 0.01) << selftest["zoom"];
+  EXPECT_TRUE(selftest["zoom"]["locked"].get<bool>());
   // the values under the pointer are the images' own
   uint32_t w = 0, h = 0;
   std::string expected = "x " + std::to_string(kWidth / 2) + "  y " + std::to_string(kHeight / 2);
