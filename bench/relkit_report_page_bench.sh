@@ -41,5 +41,6 @@ import json, sys
 r = json.load(sys.stdin)
 t = r["timing"]
 print("page: %d rows, %d of %d thumbnails loaded" % (r["rows"], r["imagesLoaded"], r["images"]))
-print("page: script %.0f ms, first frame %s ms, all thumbnails loaded %.0f ms, filter %.1f ms" % (
-    t["script"], "%.0f" % t["firstFrame"] if t["firstFrame"] is not None else "-", t["loaded"], t["filterMs"]))'
+ms = lambda v: "-" if v is None else "%.0f" % v
+print("page: script %s ms, first frame %s ms, first paint %s ms, all thumbnails loaded %s ms, filter %.1f ms" % (
+    ms(t["script"]), ms(t["firstFrame"]), ms(t["firstPaint"]), ms(t["loaded"]), t["filterMs"]))'
