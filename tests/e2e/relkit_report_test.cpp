@@ -71,6 +71,14 @@ std::string PageAfterSelftest(const fs::path& root, const fs::path& page) {
   return dom.value_or("");
 }
 
+// What the page's self-test wrote into the dumped DOM; null when it wrote nothing.
+json SelftestOf(const std::string& dom) {
+  std::smatch found;
+  if (!std::regex_search(dom, found, std::regex("<pre id=\"selftest\">([^<]*)</pre>"))) return nullptr;
+  std::string text = std::regex_replace(found[1].str(), std::regex("&quot;"), "\"");
+  return json::parse(std::regex_replace(text, std::regex("&amp;"), "&"));
+}
+
 class RelkitReport : public e2e::RunFoldersTest {
  protected:
   RelkitReport() : RunFoldersTest("relkit_report_e2e_") {}
@@ -111,6 +119,15 @@ TEST_F(RelkitReport, AnErrorSceneSaysWhyOnThePageAndInJunit) {
         << junit;
   }
   ExpectValidJunit(Result(1) / "_junit.xml");
+  // on the page the two errors come first; j and k step from one to the other
+  const std::string dom = PageAfterSelftest(root_, Result(1) / "_report.html");
+  if (!dom.empty()) {
+    const json selftest = SelftestOf(dom);
+    ASSERT_FALSE(selftest.is_null()) << dom.substr(0, 2000);
+    EXPECT_EQ(selftest["order"], e2e::Args("ERROR", "ERROR", "NEW"));
+    EXPECT_EQ(selftest["detail"]["scene"], 2);
+    EXPECT_EQ(selftest["keys"], json({{"j", 3}, {"k", 2}}));
+  }
 
   // garbage beside the report does not stop the check, and names nothing
   std::ofstream(Result(1) / "_errors.jsonl") << "[1]\n{\"scene\": 3}\n\xff\xfe{\n";
@@ -123,10 +140,8 @@ TEST_F(RelkitReport, AnErrorSceneSaysWhyOnThePageAndInJunit) {
 void ExpectPageWorks(const fs::path& root, const fs::path& result) {
   const std::string dom = PageAfterSelftest(root, result / "_report.html");
   if (dom.empty()) return;
-  std::smatch found;
-  ASSERT_TRUE(std::regex_search(dom, found, std::regex("<pre id=\"selftest\">([^<]*)</pre>")))
-      << dom.substr(0, 2000);
-  const json selftest = json::parse(std::regex_replace(found[1].str(), std::regex("&quot;"), "\""));
+  const json selftest = SelftestOf(dom);
+  ASSERT_FALSE(selftest.is_null()) << dom.substr(0, 2000);
   const json summary = Summary(result);
 
   int pictures = 0;
@@ -145,13 +160,15 @@ void ExpectPageWorks(const fs::path& root, const fs::path& result) {
         << word;
     EXPECT_EQ(std::stoi(shown[1]), count.get<int>()) << word;
   }
-  // after the filter was switched on, every row that is not a failure is hidden
+  // after the filter was switched on, every row that is neither a failure nor a warning is hidden
   const json counts = summary["counts"];
   const int rows = int(summary["scenes"].size()),
-            failing = counts.value("FAIL", 0) + counts.value("ERROR", 0) + counts.value("MISSING", 0);
+            failing = counts.value("FAIL", 0) + counts.value("ERROR", 0) + counts.value("MISSING", 0) +
+                      counts.value("WARN", 0);
   const std::string row = "<tr class=\"scene st-[A-Z]+\" data-status=\"[A-Z]+\"";
   EXPECT_EQ(Matches(dom, row + "( style=\"display: none;\")?>"), rows);
-  EXPECT_EQ(Matches(dom, "<tr class=\"scene st-(FAIL|ERROR|MISSING)\" data-status=\"[A-Z]+\">"), failing);
+  EXPECT_EQ(Matches(dom, "<tr class=\"scene st-(FAIL|ERROR|MISSING|WARN)\" data-status=\"[A-Z]+\">"),
+            failing);
   EXPECT_EQ(Matches(dom, row + " style=\"display: none;\">"), rows - failing);
   EXPECT_GT(failing, 0);
   EXPECT_GT(rows, failing);
@@ -234,6 +251,135 @@ TEST_F(RelkitReport, JudgesTheSamplesAndSeesAnInsertedScene) {
   const Outcome refused = RunReport({"approve", Result(4).string(), "--into", base.string()});
   EXPECT_EQ(refused.status, 2);
   EXPECT_TRUE(refused.Complained("scene list changed")) << refused.err;
+  if (!g_notChecked.empty()) GTEST_SKIP() << g_notChecked;
+}
+
+// Where a test leaves what a person looks at (screenshots): $RELKIT_TEST_ARTIFACTS, else test-artifacts in
+// the build folder.
+fs::path ArtifactFolder() {
+  const char* given = std::getenv("RELKIT_TEST_ARTIFACTS");
+  const fs::path folder = given && *given
+                              ? fs::path(given)
+                              : fs::path(RELKIT_REPORT_PATH).parent_path().parent_path() / "test-artifacts";
+  fs::create_directories(folder);
+  return folder;
+}
+
+// A screenshot of the page (with "?query") as headless Chromium draws it in a window of 1400 x 1000.
+void Screenshot(const fs::path& root, const fs::path& page, const std::string& query, const fs::path& file) {
+  fs::remove(file);
+  const std::string profile = (root / "chromium").string();
+  const Outcome shot = e2e::Run(
+      {.args = e2e::Args("chromium", "--headless", "--no-sandbox", "--disable-gpu", "--hide-scrollbars",
+                         "--user-data-dir=" + profile, "--window-size=1400,1000",
+                         "--screenshot=" + file.string(), "file://" + fs::absolute(page).string() + query),
+       .env = {"XDG_CONFIG_HOME=" + profile},
+       .timeout_seconds = 120});
+  EXPECT_EQ(shot.status, 0) << shot.err;
+  EXPECT_GT(fs::exists(file) ? fs::file_size(file) : 0, 10000u) << file;
+}
+
+// One scene of three fails: the page lists it first, opens it close up with its images at full size, and
+// the slider, the zoom and the pointer change what it shows. Screenshots of a passing run, the failing
+// run and its detail view are kept in ArtifactFolder().
+TEST_F(RelkitReport, ThePageShowsAFailingSceneCloseUp) {
+  constexpr int kWidth = 96, kHeight = 72;
+  for (const char* name : {"a.zor", "b.zor", "c.zor"}) WriteScene(name, e2e::SmallScene(kWidth, kHeight));
+  ASSERT_NO_FATAL_FAILURE(Renderator({}));
+  const fs::path base = Result(1);
+  ASSERT_NO_FATAL_FAILURE(Renderator({base.string()}));
+  json moved = e2e::SmallScene(kWidth, kHeight);
+  moved["lights"][0]["position"] = {-4, 6, -4};
+  WriteScene("b.zor", moved);
+  ASSERT_NO_FATAL_FAILURE(Renderator({base.string()}));
+  const auto check = [&](int n, std::vector<std::string> more) {
+    std::vector<std::string> args = {"check",       Result(n).string(), "--reference",
+                                     base.string(), "--time-floor",     "1000"};
+    args.insert(args.end(), more.begin(), more.end());
+    return RunReport(args);
+  };
+  ASSERT_EQ(check(2, {}).status, 0);
+
+  // full-size images: for the failing scene, for every scene, or for none
+  const struct {
+    std::vector<std::string> option;
+    std::vector<bool> full;  // per scene
+  } writes[] = {{{"--full-images", "none"}, {false, false, false}},
+                {{"--full-images=all"}, {true, true, true}},
+                {{}, {false, true, false}}};
+  for (const auto& w : writes) {
+    const Outcome run = check(3, w.option);
+    ASSERT_EQ(run.status, 1) << run.err;
+    const json scenes = Summary(Result(3))["scenes"];
+    for (size_t i = 0; i < 3; ++i) {
+      const json full = scenes[i]["pictures"]["full"];
+      for (const char* kind : {"new", "ref", "diff", "pixels"}) {
+        SCOPED_TRACE(std::to_string(i) + " " + kind + " " + (w.option.empty() ? "" : w.option.back()));
+        EXPECT_EQ(!full[kind].get<std::string>().empty(), w.full[i]);
+        if (w.full[i]) {
+          EXPECT_TRUE(fs::is_regular_file(Result(3) / full[kind].get<std::string>()));
+        }
+      }
+    }
+  }
+  EXPECT_EQ(Verdicts(Result(3)), e2e::Args("PASS", "FAIL", "PASS"));
+
+  const std::string dom = PageAfterSelftest(root_, Result(3) / "_report.html");
+  if (dom.empty()) GTEST_SKIP() << g_notChecked;
+  const json selftest = SelftestOf(dom);
+  ASSERT_FALSE(selftest.is_null()) << dom.substr(0, 2000);
+  EXPECT_EQ(selftest["order"], e2e::Args("FAIL", "PASS", "PASS"));
+  const json detail = selftest["detail"];
+  EXPECT_TRUE(detail["open"].get<bool>());
+  EXPECT_EQ(detail["scene"], 2);
+  for (const char* view : {"full-new", "full-ref", "full-diff"}) {
+    EXPECT_TRUE(e2e::Contains(detail[view]["src"].get<std::string>(), "0002-full-")) << detail;
+    EXPECT_EQ(detail[view]["naturalWidth"], kWidth) << view;
+    EXPECT_EQ(detail[view]["naturalHeight"], kHeight) << view;
+  }
+  // the slider cuts the new image over the reference at 50 %, then at 20 %; the flip shows one whole
+  EXPECT_EQ(selftest["slider"]["before"], "inset(0px 50% 0px 0px)");
+  EXPECT_EQ(selftest["slider"]["after"], "inset(0px 80% 0px 0px)");
+  EXPECT_EQ(selftest["slider"]["flipped"], "inset(0px 0% 0px 0px)");
+  // the wheel and the button zoom in, each by its step
+  const auto scale = [&](const char* when) {
+    std::smatch m;
+    const std::string t = selftest["zoom"][when];
+    return std::regex_search(t, m, std::regex("scale\\(([0-9.]+)\\)")) ? std::stod(m[1]) : 0.0;
+  };
+  EXPECT_EQ(scale("before"), 1.0);
+  EXPECT_EQ(scale("afterWheel"), 1.25);
+  EXPECT_EQ(scale("afterButton"), 2.5);
+  // a drag moves every view by as much as the pointer moved
+  const auto offset = [&](const char* when) {
+    std::smatch m;
+    const std::string t = selftest["zoom"][when];
+    return std::regex_search(t, m, std::regex("translate\\((-?[0-9.]+)px, (-?[0-9.]+)px\\)"))
+               ? std::pair(std::stod(m[1]), std::stod(m[2]))
+               : std::pair(0.0, 0.0);
+  };
+  EXPECT_NEAR(offset("afterDrag").first - offset("afterButton").first, 20, 0.01) << selftest["zoom"];
+  EXPECT_NEAR(offset("afterDrag").second - offset("afterButton").second, 15, 0.01) << selftest["zoom"];
+  EXPECT_TRUE(selftest["zoom"]["locked"].get<bool>());
+  // the values under the pointer are the images' own
+  uint32_t w = 0, h = 0;
+  std::string expected = "x " + std::to_string(kWidth / 2) + "  y " + std::to_string(kHeight / 2);
+  for (const char* image : {"new", "ref"}) {
+    const std::vector<uint8_t> rgb =
+        test_support::ReadTiffRgb((image == std::string("new") ? Result(3) : base) / "0002.tif", w, h);
+    ASSERT_EQ(w, uint32_t(kWidth));
+    const size_t at = 3 * (size_t(kHeight / 2) * w + kWidth / 2);
+    char values[32];
+    std::snprintf(values, sizeof values, "%3d %3d %3d", rgb[at], rgb[at + 1], rgb[at + 2]);
+    expected += std::string(image == std::string("new") ? "   new R G B " : "   reference R G B ") + values;
+  }
+  EXPECT_EQ(selftest["pixel"], expected);
+
+  const fs::path artifacts = ArtifactFolder();
+  Screenshot(root_, Result(2) / "_report.html", "", artifacts / "relkit-report-passing.png");
+  Screenshot(root_, Result(3) / "_report.html", "", artifacts / "relkit-report-failing.png");
+  Screenshot(root_, Result(3) / "_report.html", "?scene=2", artifacts / "relkit-report-detail.png");
+  std::cout << "screenshots of the report page in " << artifacts.string() << "\n";
   if (!g_notChecked.empty()) GTEST_SKIP() << g_notChecked;
 }
 
@@ -369,6 +515,20 @@ TEST_F(RelkitReportInput, ReadsAColumnThatFillsItsWidthAndJudgesASlowerRender) {
   EXPECT_EQ(Verdicts(result_), e2e::Args("WARN", "PASS"));
   EXPECT_DOUBLE_EQ(slow["trel"].get<double>(), 999.0);
   EXPECT_EQ(slow["diff"].get<double>(), 0.0);
+  EXPECT_FALSE(slow["pictures"]["full"]["new"].get<std::string>().empty()) << "a WARN gets a closer look";
+  // on the page: the warning first, kept by the problem filter, its row and its bar marked as slow,
+  // the bar named on hover
+  const std::string dom = PageAfterSelftest(root_, result_ / "_report.html");
+  if (!dom.empty()) {
+    const json selftest = SelftestOf(dom);
+    ASSERT_FALSE(selftest.is_null()) << dom.substr(0, 2000);
+    EXPECT_EQ(selftest["order"], e2e::Args("WARN", "PASS"));
+    EXPECT_EQ(selftest["visibleAfterFilter"], e2e::Args("WARN"));
+    EXPECT_EQ(Matches(dom, "<td>a.zor</td><td class=\"status\">WARN</td><td class=\"num slow\""), 1) << dom;
+    EXPECT_EQ(Matches(dom, "class=\"num slow\""), 1);
+    EXPECT_EQ(Matches(dom, "<title>1 a.zor: new 10.00 s, reference 0.01 s, over the time limit</title>"), 1);
+    EXPECT_EQ(Matches(dom, "class=\"new slow\""), 1);
+  }
 
   EXPECT_EQ(RunReport(Check({"--fail-on-time"})).status, 1);
   EXPECT_EQ(Verdicts(result_)[0], "FAIL");

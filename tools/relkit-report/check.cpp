@@ -73,6 +73,11 @@ void JudgeFigures(SceneVerdict& scene, const Thresholds& t) {
   }
 }
 
+// A scene that passed needs no closer look unless all were asked for.
+bool WantsFullImages(FullImages which, Verdict verdict) {
+  return which == FullImages::kAll || (which == FullImages::kNeeded && verdict != Verdict::kPass);
+}
+
 struct SceneTask {
   const CheckOptions& options;
   int referenceCount;  // lines in the reference report (0 without one)
@@ -123,8 +128,8 @@ void JudgeScene(const SceneTask& task, SceneVerdict& scene) {
       reference.reset();
     }
   }
+  const int threshold = thresholds.pixel;
   if (reference) {
-    const int threshold = thresholds.pixel;
     scene.hasComparisonPictures = true;
     WritePng(Thumbnail(*reference, options.thumbnailSize), task.pictures / (number + "-ref.png"));
     WritePng(DifferenceThumbnail(fresh, *reference, options.thumbnailSize),
@@ -150,6 +155,27 @@ void JudgeScene(const SceneTask& task, SceneVerdict& scene) {
   } else {
     scene.compared = true;
     JudgeFigures(scene, thresholds);
+  }
+
+  // The detail view shows a scene at full size; written here, on the worker, while its images are
+  // still in memory. A page opened from disk may not read the pixels of its own pictures, so the new
+  // and reference images come again as a script (data URLs) for the values under the pointer.
+  if (WantsFullImages(options.fullImages, scene.verdict)) {
+    const std::string freshPng = EncodePng(fresh);
+    WriteBytes(freshPng, task.pictures / (number + "-full-new.png"));
+    std::string pixels = "relkitPixels(" + std::to_string(scene.number) +
+                         ", {\"new\": \"data:image/png;base64," + Base64(freshPng) + "\"";
+    if (reference) {
+      const std::string referencePng = EncodePng(*reference);
+      WriteBytes(referencePng, task.pictures / (number + "-full-ref.png"));
+      WriteBytes(EncodePng(AmplifiedThumbnail(fresh, *reference, fresh, threshold,
+                                              std::max(fresh.width, fresh.height))),
+                 task.pictures / (number + "-full-diff.png"));
+      pixels += ", \"ref\": \"data:image/png;base64," + Base64(referencePng) + "\"";
+      scene.hasFullComparison = true;
+    }
+    WriteBytes(pixels + "});\n", task.pictures / (number + "-full-pixels.js"));
+    scene.hasFullNew = true;
   }
 }
 
@@ -191,9 +217,9 @@ void ParallelFor(int count, int jobs, const std::function<void(int)>& work) {
   for (std::thread& t : threads) t.join();
 }
 
-std::string Picture(int number, const char* kind) {
+std::string Picture(int number, const char* kind, const char* extension) {
   const std::string name = ImageName(number);
-  return std::string(kPictureFolder) + "/" + name.substr(0, name.size() - 4) + "-" + kind + ".png";
+  return std::string(kPictureFolder) + "/" + name.substr(0, name.size() - 4) + "-" + kind + extension;
 }
 
 const ResultLine& SceneVerdict::Line() const {

@@ -50,6 +50,9 @@ const char* VerdictWord(Verdict verdict);
 // FAIL, ERROR and MISSING make a check fail
 bool IsFailure(Verdict verdict);
 
+// Which scenes get their images at full size in the pictures folder, for the page's detail view.
+enum class FullImages { kNeeded, kAll, kNone };  // kNeeded: FAIL and WARN, ERROR and NEW with an image
+
 struct CheckOptions {
   std::filesystem::path result;
   std::optional<std::filesystem::path> reference;
@@ -59,6 +62,7 @@ struct CheckOptions {
   int jobs = 0;                                         // 0: one per processor
   int thumbnailSize = 160;
   std::optional<std::filesystem::path> history;  // the folder whose history this run joins
+  FullImages fullImages = FullImages::kNeeded;
 };
 
 struct SceneVerdict {
@@ -78,6 +82,8 @@ struct SceneVerdict {
   // which pictures were made (see Picture), kept as flags: a check may judge a million scenes
   bool hasNewPicture = false;
   bool hasComparisonPictures = false;  // reference, difference and amplified
+  bool hasFullNew = false;             // the new image at full size, and its pixels
+  bool hasFullComparison = false;      // the reference and the difference at full size
 };
 
 struct CheckOutcome {
@@ -99,8 +105,9 @@ struct CheckOutcome {
 // The folder of pictures below the result folder, as the page names it.
 inline constexpr const char* kPictureFolder = "_report_files";
 
-// A scene's picture file relative to the result folder; kind is new, ref, diff or amp.
-std::string Picture(int number, const char* kind);
+// A scene's picture file relative to the result folder; kind is new, ref, diff or amp, or full-new,
+// full-ref or full-diff for the images at full size, and full-pixels (".js") for their pixel values.
+std::string Picture(int number, const char* kind, const char* extension = ".png");
 
 // Judges every scene; the pictures go to pictureFolder (the caller moves it into place). Throws
 // InputError naming the file for bad input.

@@ -3,6 +3,8 @@
 #pragma once
 #include <cstdint>
 #include <filesystem>
+#include <string>
+#include <string_view>
 #include <vector>
 
 namespace relkit_report {
@@ -36,6 +38,11 @@ RgbImage DifferenceThumbnail(const RgbImage& fresh, const RgbImage& reference, i
 RgbImage AmplifiedThumbnail(const RgbImage& fresh, const RgbImage& reference, const RgbImage& freshThumbnail,
                             int threshold, int size);
 
+// The image as the bytes of a PNG file.
+std::string EncodePng(const RgbImage& image);
+std::string Base64(std::string_view bytes);
+// Throws InputError naming the file when it cannot be written.
+void WriteBytes(const std::string& bytes, const std::filesystem::path& path);
 // Throws InputError naming the file when it cannot be written.
 void WritePng(const RgbImage& image, const std::filesystem::path& path);
 

@@ -29,6 +29,7 @@ using namespace relkit_report;
 
 constexpr const char* kUsage = R"(usage:
   relkit-report check RESULT_DIR [--reference DIR] [--history DIR] [thresholds] [--jobs N]
+                [--full-images needed|all|none]
   relkit-report approve RESULT_DIR --into REFERENCE_DIR [--scene N ...] [--force]
   relkit-report split SCENES --shard I/N|auto --into VIEW [--reference BASE --base-into BASE_VIEW]
   relkit-report merge SHARD_RESULT... --into RESULT_DIR
@@ -53,6 +54,8 @@ Thresholds (defaults in brackets; shares and limits in percent):
   --fail-ssim S         FAIL when the SSIM is under S (0 to 1; implies --ssim) [0.95]
   --thresholds FILE     thresholds per scene, as JSON rules (by default relkit-thresholds.json in
                         the folder the run's scenes were collected from, if there is one)
+--full-images writes the images at full size for the page's detail view: for the scenes that are not
+PASS (needed, the default), for all, or for none.
 split makes shard I of N of a Renderator run over SCENES: VIEW holds links to every N-th scene (and
 BASE_VIEW the matching part of the base), for 'zorhost -renderator VIEW BASE_VIEW' on any machine.
 --shard auto reads RELKIT_SHARD=I/N, a Slurm array task, a Kubernetes indexed job (with
@@ -116,7 +119,13 @@ void TakeResultFolder(const std::string& arg, std::filesystem::path& result, boo
   haveResult = true;
 }
 
-// A threshold, --thresholds or --jobs option at args[i] into options; false for any other argument.
+std::string Value(const std::vector<std::string>& args, size_t& i, const char* what) {
+  if (i + 1 >= args.size()) throw UsageError{args[i] + " needs " + what};
+  return args[++i];
+}
+
+// A threshold, --thresholds, --full-images or --jobs option at args[i] into options; false for any other
+// argument.
 bool TakeCheckOption(const std::vector<std::string>& args, size_t& i, CheckOptions& options) {
   const std::string& a = args[i];
   const ThresholdKey* key = a.rfind("--", 0) == 0 ? FindThresholdKey(std::string_view(a).substr(2)) : nullptr;
@@ -127,17 +136,22 @@ bool TakeCheckOption(const std::vector<std::string>& args, size_t& i, CheckOptio
   } else if (a == "--thresholds") {
     if (i + 1 >= args.size()) throw UsageError{a + " needs a file"};
     options.thresholdsFile = args[++i];
+  } else if (a == "--full-images") {
+    const std::string which = Value(args, i, "needed, all or none");
+    if (which == "needed")
+      options.fullImages = FullImages::kNeeded;
+    else if (which == "all")
+      options.fullImages = FullImages::kAll;
+    else if (which == "none")
+      options.fullImages = FullImages::kNone;
+    else
+      throw UsageError{"--full-images: \"" + which + "\" is not needed, all or none"};
   } else if (a == "--jobs") {
     options.jobs = int(Number(args, i, 1, 256));
   } else {
     return false;
   }
   return true;
-}
-
-std::string Value(const std::vector<std::string>& args, size_t& i, const char* what) {
-  if (i + 1 >= args.size()) throw UsageError{args[i] + " needs " + what};
-  return args[++i];
 }
 
 int Check(const std::vector<std::string>& rawArgs) {

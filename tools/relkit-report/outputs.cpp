@@ -58,6 +58,11 @@ nlohmann::json SceneJson(const SceneVerdict& s, const SceneHistories* history) {
                             {"reference", s.hasComparisonPictures ? Picture(s.number, "ref") : ""},
                             {"difference", s.hasComparisonPictures ? Picture(s.number, "diff") : ""},
                             {"amplified", s.hasComparisonPictures ? Picture(s.number, "amp") : ""}}}};
+  // the images at full size, for the page's detail view
+  scene["pictures"]["full"] = {{"new", s.hasFullNew ? Picture(s.number, "full-new") : ""},
+                               {"ref", s.hasFullComparison ? Picture(s.number, "full-ref") : ""},
+                               {"diff", s.hasFullComparison ? Picture(s.number, "full-diff") : ""},
+                               {"pixels", s.hasFullNew ? Picture(s.number, "full-pixels", ".js") : ""}};
   if (!s.referenceName.empty()) scene["referenceName"] = s.referenceName;
   if (s.compared) {
     scene["pixels"] = s.stats.pixels;
