@@ -103,7 +103,7 @@ TEST_F(RelkitReportRules, ARuleLetsOneNoisyScenePassWhileTheSameChangeFailsAnoth
   const std::string junit = ReadFile(result_ / "_junit.xml");
   EXPECT_TRUE(e2e::Contains(junit, "thresholds: rule &quot;glass/*.zor&quot;")) << junit;
   if (const auto dom = e2e::PageInChromium(result_ / "_report.html", root_ / "chromium")) {
-    EXPECT_TRUE(e2e::Contains(*dom, "rule **/a.zor")) << *dom;
+    EXPECT_TRUE(e2e::Contains(*dom, "rule: **/a.zor")) << *dom;
   }
 
   // a file named on the command line replaces the one beside the scenes; no rule: the defaults apply
