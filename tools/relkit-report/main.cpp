@@ -34,7 +34,7 @@ constexpr const char* kUsage = R"(usage:
   relkit-report split SCENES --shard I/N|auto --into VIEW [--reference BASE --base-into BASE_VIEW]
   relkit-report merge SHARD_RESULT... --into RESULT_DIR
   relkit-report slurm SCENES --shards N --into RESULT_DIR [--reference BASE] [--work DIR]
-                [--zorhost FILE] [--host-arg ARG ...] [--sbatch ARG ...] [thresholds]
+                [--zorhost FILE] [--host-arg ARG ...] [--sbatch ARG ...] [--history DIR] [thresholds]
 
 check judges every scene of RESULT_DIR/_result.txt against the comparison base DIR and writes
 _report.html (with pictures in _report_files/), _junit.xml, _summary.json and _summary.md (Markdown,
@@ -335,6 +335,10 @@ int SlurmCommand(const std::vector<std::string>& rawArgs) {
       options.zorhostArgs.push_back(Value(args, i, "an argument"));
     } else if (a == "--sbatch") {
       options.sbatchArgs.push_back(Value(args, i, "an argument"));
+    } else if (a == "--history") {
+      // the merge job's check runs elsewhere: it gets the folder by its full path
+      options.checkArgs.insert(options.checkArgs.end(),
+                               {a, std::filesystem::absolute(Value(args, i, "a folder")).string()});
     } else if (TakeCheckOption(args, i, thresholds)) {
       options.checkArgs.insert(options.checkArgs.end(), args.begin() + long(start),
                                args.begin() + long(i) + 1);
