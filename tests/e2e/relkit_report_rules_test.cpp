@@ -32,8 +32,9 @@ class RelkitReportRules : public e2e::RunFoldersTest {
     fs::create_directories(base_), fs::create_directories(result_);
     std::string baseReport = kHeader, resultReport = kHeader;
     for (size_t k = 0; k < scenes.size(); ++k) {
-      const std::string number = Column(std::to_string(k + 1)), path = (scenes_ / scenes[k].first).string();
-      baseReport += number + Column("CREATED") + Column("1.00") + std::string(30, ' ') + path + "\n";
+      std::string number = std::to_string(k + 1), path = (scenes_ / scenes[k].first).string();
+      number.resize(10, ' ');
+      baseReport += number + "CREATED   1.00" + std::string(36, ' ') + path + "\n";
       resultReport += number + "OK        1.00      1.00      0.00%     None      " + path + "\n";
       Write(base_ / Image(k, "tif"), Texture);
       Write(result_ / Image(k, "tif"), scenes[k].second);
@@ -42,7 +43,6 @@ class RelkitReportRules : public e2e::RunFoldersTest {
     std::ofstream(result_ / "_result.txt") << resultReport;
   }
 
-  static std::string Column(const std::string& text) { return text + std::string(10 - text.size(), ' '); }
   // the image of scene k (from 0) in a result folder, as a TIFF or as raw bytes (rgb)
   static std::string Image(size_t k, const char* extension) {
     const std::string number = std::to_string(k + 1);

@@ -1,7 +1,6 @@
-// relkit-report's reader of a run history (relkit-history.jsonl) on arbitrary file content, read as
-// the start of a file and as a window that begins mid-line: it never throws, answers at most the runs
-// asked for, and every text it answers is valid UTF-8 with a known verdict word, since it goes into
-// the summary and the page as it is.
+// relkit-report's reader of a run history (relkit-history.jsonl) on arbitrary content, from a file's
+// start and from mid-line: it never throws, answers at most the runs asked for, and only UTF-8 texts and
+// known verdict words, since they go into the summary and the page as they are.
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>

@@ -1,6 +1,5 @@
-// relkit-report's reader of a thresholds file on arbitrary content: it answers rules whose every
-// threshold lies in its range, or throws InputError naming the file; and a rule's pattern is matched
-// against names in time bounded by their lengths, whatever it holds.
+// relkit-report's reader of a thresholds file on arbitrary content: rules with every threshold in range,
+// or an InputError naming the file; a pattern matches names in time bounded by their lengths.
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
