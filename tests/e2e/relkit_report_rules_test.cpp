@@ -32,37 +32,34 @@ class RelkitReportRules : public e2e::RunFoldersTest {
     fs::create_directories(base_), fs::create_directories(result_);
     std::string baseReport = kHeader, resultReport = kHeader;
     for (size_t k = 0; k < scenes.size(); ++k) {
-      const std::string number = std::to_string(k + 1), path = (scenes_ / scenes[k].first).string();
-      baseReport += Column(number) + Column("CREATED") + Column("1.00") + std::string(30, ' ') + path + "\n";
-      resultReport += Column(number) + Column("OK") + Column("1.00") + Column("1.00") + Column("0.00%") +
-                      Column("None") + path + "\n";
-      char image[32];
-      std::snprintf(image, sizeof image, "%04zu.tif", k + 1);
-      Write(base_ / image, Texture);
-      Write(result_ / image, scenes[k].second);
+      std::string number = std::to_string(k + 1), path = (scenes_ / scenes[k].first).string();
+      number.resize(10, ' ');
+      baseReport += number + "CREATED   1.00" + std::string(36, ' ') + path + "\n";
+      resultReport += number + "OK        1.00      1.00      0.00%     None      " + path + "\n";
+      Write(base_ / Image(k, "tif"), Texture);
+      Write(result_ / Image(k, "tif"), scenes[k].second);
     }
     std::ofstream(base_ / "_result.txt") << baseReport;
     std::ofstream(result_ / "_result.txt") << resultReport;
   }
 
-  static std::string Column(const std::string& text) { return text + std::string(10 - text.size(), ' '); }
+  // the image of scene k (from 0) in a result folder, as a TIFF or as raw bytes (rgb)
+  static std::string Image(size_t k, const char* extension) {
+    const std::string number = std::to_string(k + 1);
+    return std::string(4 - number.size(), '0') + number + "." + extension;
+  }
 
   // the image as a TIFF for check and as raw bytes beside it (NAME.rgb) for the reference SSIM
   static void Write(const fs::path& tiff, const Pixel& pixel) {
+    std::string raw;  // row by row, as the TIFF is written
     ASSERT_TRUE(test_support::WriteRgbTiff(tiff, kWidth, kHeight, [&](int x, int y, uint8_t* rgb) {
-      for (int c = 0; c < 3; ++c) rgb[c] = pixel(x, y, c);
+      for (int c = 0; c < 3; ++c) raw += char(rgb[c] = pixel(x, y, c));
     }));
-    std::string raw;
-    for (int y = 0; y < kHeight; ++y)
-      for (int x = 0; x < kWidth; ++x)
-        for (int c = 0; c < 3; ++c) raw += char(pixel(x, y, c));
     std::ofstream(fs::path(tiff).replace_extension(".rgb"), std::ios::binary) << raw;
   }
 
-  Outcome Check(const std::vector<std::string>& more = {}) const {
-    std::vector<std::string> args = {RELKIT_REPORT_PATH, "check", result_.string(), "--reference",
-                                     base_.string()};
-    args.insert(args.end(), more.begin(), more.end());
+  Outcome Check(std::vector<std::string> args = {}) const {
+    args.insert(args.begin(), {RELKIT_REPORT_PATH, "check", result_.string(), "--reference", base_.string()});
     return e2e::Run({.args = args, .timeout_seconds = 120});
   }
 
@@ -86,17 +83,14 @@ TEST_F(RelkitReportRules, ARuleLetsOneNoisyScenePassWhileTheSameChangeFailsAnoth
   EXPECT_EQ(check.status, 1) << check.err;
   const json summary = Summary();
   EXPECT_EQ(summary["thresholdsFile"], (scenes_ / "relkit-thresholds.json").string());
-  struct Expected {
-    const char* status;
-    const char* rule;
-  };
-  // the first rule that matches applies; "*" stays within a folder; a limit of the similarity asks for it
-  const std::vector<Expected> expected = {
+  // status and rule: the first rule that matches applies; "*" stays within a folder; a limit of the
+  // similarity asks for it
+  const std::vector<std::pair<const char*, const char*>> expected = {
       {"PASS", "**/a.zor"}, {"PASS", "glass/*.zor"}, {"FAIL", "default"}, {"FAIL", "?/**/e.zor"}};
   for (size_t k = 0; k < expected.size(); ++k) {
     const json& scene = summary["scenes"][k];
-    EXPECT_EQ(scene["status"], expected[k].status) << scene.dump();
-    EXPECT_EQ(scene["rule"], expected[k].rule) << scene.dump();
+    EXPECT_EQ(scene["status"], expected[k].first) << scene.dump();
+    EXPECT_EQ(scene["rule"], expected[k].second) << scene.dump();
     EXPECT_EQ(scene.contains("ssim"), k == 3) << scene.dump();
   }
   EXPECT_TRUE(e2e::Contains(summary["scenes"][3]["reasons"].dump(), "SSIM")) << summary["scenes"][3].dump();
@@ -109,20 +103,16 @@ TEST_F(RelkitReportRules, ARuleLetsOneNoisyScenePassWhileTheSameChangeFailsAnoth
   // a file named on the command line replaces the one beside the scenes; no rule: the defaults apply
   std::ofstream(root_ / "none.json") << R"({"rules": []})";
   EXPECT_EQ(Check({"--thresholds", (root_ / "none.json").string()}).status, 1);
-  for (const json& scene : Summary()["scenes"]) {
-    EXPECT_EQ(scene["status"], "FAIL");
-    EXPECT_EQ(scene["rule"], "default");
-  }
+  const json defaults = Summary();
+  for (const json& scene : defaults["scenes"])
+    EXPECT_TRUE(scene["status"] == "FAIL" && scene["rule"] == "default") << scene.dump();
 }
 
 TEST_F(RelkitReportRules, ABadThresholdsFileIsNamedWithItsRuleAndKeyAndNothingIsWritten) {
   Folders({{"a.zor", Texture}});
   const fs::path file = scenes_ / "relkit-thresholds.json";
-  struct Case {
-    const char* content;
-    std::vector<std::string> says;
-  };
-  const std::vector<Case> cases = {
+  // the file and what the complaint says
+  const std::vector<std::pair<const char*, std::vector<std::string>>> cases = {
       {R"({"rules": [{"match": "a.zor"})", {"not JSON"}},
       {R"({"rules": [{"match": "a"}, {"match": "b", "fial-pixels": 1}]})",
        {"rules[1]", "fial-pixels", "unknown"}},
@@ -131,14 +121,15 @@ TEST_F(RelkitReportRules, ABadThresholdsFileIsNamedWithItsRuleAndKeyAndNothingIs
       {R"({"rules": [{"match": "a"}, {"match": ["a"]}]})", {"rules[1]", "match"}},
       {R"({"rule": []})", {"unknown key", "rule"}},
   };
-  for (const Case& c : cases) {
-    std::ofstream(file) << c.content;
+  for (const auto& [content, says] : cases) {
+    SCOPED_TRACE(content);
+    std::ofstream(file) << content;
     const Outcome bad = Check();
-    EXPECT_EQ(bad.status, 2) << c.content;
+    EXPECT_EQ(bad.status, 2);
     EXPECT_TRUE(bad.Complained(file.string())) << bad.err;
-    for (const std::string& says : c.says) EXPECT_TRUE(bad.Complained(says)) << c.content << ": " << bad.err;
-    EXPECT_FALSE(fs::exists(result_ / "_summary.json")) << c.content;
-    EXPECT_FALSE(fs::exists(result_ / "_report_files")) << c.content;
+    for (const std::string& word : says) EXPECT_TRUE(bad.Complained(word)) << bad.err;
+    EXPECT_FALSE(fs::exists(result_ / "_summary.json"));
+    EXPECT_FALSE(fs::exists(result_ / "_report_files"));
   }
   fs::remove(file);
   const Outcome missing = Check({"--thresholds", (root_ / "absent.json").string()});
@@ -164,13 +155,10 @@ TEST_F(RelkitReportRules, SsimAgreesWithScikitImage) {
   EXPECT_TRUE(check.status == 0 || check.status == 1) << check.err;
   const json summary = Summary();
 
-  std::vector<std::string> args = {"/usr/bin/python3", RELKIT_TESTS_DIR "/ssim_reference.py",
-                                   std::to_string(kWidth), std::to_string(kHeight)};
-  for (size_t k = 0; k < pairs.size(); ++k) {
-    char name[32];
-    std::snprintf(name, sizeof name, "%04zu.rgb", k + 1);
-    args.push_back((result_ / name).string()), args.push_back((base_ / name).string());
-  }
+  std::vector<std::string> args = e2e::Args("/usr/bin/python3", RELKIT_TESTS_DIR "/ssim_reference.py",
+                                            std::to_string(kWidth), std::to_string(kHeight));
+  for (size_t k = 0; k < pairs.size(); ++k)
+    args.insert(args.end(), {(result_ / Image(k, "rgb")).string(), (base_ / Image(k, "rgb")).string()});
   const Outcome reference = e2e::Run({.args = args, .timeout_seconds = 120});
   if (reference.status != 0 && e2e::Contains(reference.err, "No module named"))
     GTEST_SKIP() << "scikit-image is not installed (python3-skimage): " << reference.err;

@@ -1,7 +1,7 @@
-// A Renderator run in shards: relkit-report splits the scene folder into views, zorhost runs each view
-// as an ordinary Renderator run, and the merge must give what one run over the whole folder gives; by
-// hand and through Slurm.
+// A Renderator run in shards: relkit-report splits the scene folder into views, zorhost runs each as an
+// ordinary Renderator run, and the merge gives what one run over the whole folder gives; also on Slurm.
 #include <regex>
+#include <set>
 
 #include "e2e/run_folders.h"
 
@@ -10,14 +10,12 @@ namespace {
 using e2e::Outcome;
 using e2e::ReadFile;
 
-Outcome Report(const std::vector<std::string>& args, const std::vector<std::string>& env = {}) {
-  std::vector<std::string> all = {RELKIT_REPORT_PATH};
-  all.insert(all.end(), args.begin(), args.end());
-  return e2e::Run({.args = all, .env = env, .timeout_seconds = 120});
+Outcome Report(std::vector<std::string> args, const std::vector<std::string>& env = {}) {
+  args.insert(args.begin(), RELKIT_REPORT_PATH);
+  return e2e::Run({.args = args, .env = env, .timeout_seconds = 120});
 }
 
-// The report's lines without the columns that hold times (Tnew, Told, Trel): what two runs of the
-// same scenes share.
+// The report's lines without the columns that hold times (Tnew, Told, Trel): what two runs share.
 std::vector<std::string> WithoutTimes(const fs::path& result) {
   std::vector<std::string> lines;
   for (const std::string& line : e2e::Lines(ReadFile(result / "_result.txt")))
@@ -38,38 +36,35 @@ class Shards : public e2e::RunFoldersTest {
   Shards() : RunFoldersTest("shards_e2e_") {}
 
   // a Renderator run over folder (against base when given); answers its result folder
-  fs::path Renderator(const fs::path& folder, const fs::path& base = {}, bool allowFaults = false) {
-    std::vector<std::string> args = {"--headless"};
-    if (allowFaults) args.push_back("--allow-faults");
-    args.insert(args.end(), {"-renderator", folder.string()});
+  fs::path Renderator(const fs::path& folder, const fs::path& base = {}) {
+    std::vector<std::string> args = e2e::Args("--headless", "-renderator", folder);
     if (!base.empty()) args.push_back(base.string());
     const e2e::HostOutcome run = e2e::RunHost(root_, args);
     EXPECT_EQ(run.status, 0) << run.err;
     std::smatch found;
-    const std::string out = run.out;
-    EXPECT_TRUE(std::regex_search(out, found, std::regex("start renderator to: (\\S+)"))) << out;
+    EXPECT_TRUE(std::regex_search(run.out, found, std::regex("start renderator to: (\\S+)"))) << run.out;
     return found[1].str();
   }
 
-  // shard i of n split off into root/NAME-i (and its base into root/NAME-base-i), then run; answers
-  // the run's result folder
+  // shard I/N of the scene folder split off into view (and base, when given, into VIEW-base)
+  Outcome Split(const std::string& shard, const fs::path& view, const fs::path& base = {}) {
+    std::vector<std::string> args = e2e::Args("split", scenes_, "--shard", shard, "--into", view);
+    if (!base.empty())
+      args.insert(args.end(), {"--reference", base.string(), "--base-into", view.string() + "-base"});
+    return Report(args);
+  }
+
+  // shard i of n split off into root/NAME-i, then run; answers the run's result folder
   fs::path Shard(const std::string& name, int i, int n, const fs::path& base = {}) {
     const fs::path view = root_ / (name + "-" + std::to_string(i));
-    std::vector<std::string> args = {"split",   scenes_.string(),
-                                     "--shard", std::to_string(i) + "/" + std::to_string(n),
-                                     "--into",  view.string()};
-    const fs::path baseView = root_ / (name + "-base-" + std::to_string(i));
-    if (!base.empty())
-      args.insert(args.end(), {"--reference", base.string(), "--base-into", baseView.string()});
-    const Outcome split = Report(args);
+    const Outcome split = Split(std::to_string(i) + "/" + std::to_string(n), view, base);
     EXPECT_EQ(split.status, 0) << split.err;
-    return Renderator(view, base.empty() ? fs::path() : baseView);
+    return Renderator(view, base.empty() ? fs::path() : fs::path(view.string() + "-base"));
   }
 
   Outcome Merge(const std::vector<fs::path>& shards, const fs::path& into) {
-    std::vector<std::string> args = {"merge"};
-    for (const fs::path& s : shards) args.push_back(s.string());
-    args.insert(args.end(), {"--into", into.string()});
+    std::vector<std::string> args = e2e::Args("merge", "--into", into);
+    args.insert(args.end(), shards.begin(), shards.end());
     return Report(args);
   }
 };
@@ -84,8 +79,7 @@ TEST_F(Shards, AMergedRunIsTheRunOverTheWholeFolder) {
   WriteScene("a.zor", e2e::SmallScene());
   WriteScene("sub/B.ZOR", e2e::SmallScene(24, 16));
   WriteScene("sub/deeper/c.zor", e2e::SmallScene());
-  fs::create_directories(root_ / "elsewhere");
-  std::ofstream(root_ / "elsewhere" / "d.zor") << e2e::SmallScene(16, 16).dump();
+  WriteScene("../elsewhere/d.zor", e2e::SmallScene(16, 16));
   fs::create_directory_symlink(root_ / "elsewhere", scenes_ / "linked");
   fs::create_directory_symlink(scenes_, scenes_ / "sub" / "loop");
 
@@ -130,22 +124,15 @@ TEST_F(Shards, MergeRefusesMissingUnfinishedAndForeignShards) {
   const fs::path otherBase = Renderator(scenes_);
   const fs::path one = Shard("view", 1, 2, base);
   // shard 2 is b.zor and d.zor: its run dies at d.zor
-  ASSERT_EQ(Report({"split", scenes_.string(), "--shard", "2/2", "--into", (root_ / "view-2").string(),
-                    "--reference", base.string(), "--base-into", (root_ / "view-base-2").string()})
-                .status,
-            0);
-  e2e::RunHost(root_, {"--headless", "--allow-faults", "-renderator", (root_ / "view-2").string(),
-                       (root_ / "view-base-2").string()});
+  ASSERT_EQ(Split("2/2", root_ / "view-2", base).status, 0);
+  e2e::RunHost(root_, e2e::Args("--headless", "--allow-faults", "-renderator", root_ / "view-2",
+                                root_ / "view-2-base"));
   const fs::path foreignBase = Shard("foreign", 2, 2, otherBase);
   const fs::path threeWay = Shard("three", 2, 3, base);
-  Shard("nobase", 2, 2, base);
-  const fs::path withoutBase = Renderator(root_ / "nobase-2");
+  ASSERT_EQ(Split("2/2", root_ / "nobase", base).status, 0);
+  const fs::path withoutBase = Renderator(root_ / "nobase");
 
-  struct Refusal {
-    std::vector<fs::path> shards;
-    std::string says;
-  };
-  const Refusal refusals[] = {
+  const std::vector<std::pair<std::vector<fs::path>, std::string>> refusals = {
       {{one}, "shard 2 of 2 has no result: 2 scenes missing: b.zor, d.zor"},
       {{one, root_ / "view-2"}, "did not finish: 1 of its 2 scenes have no result: d.zor"},
       {{one, foreignBase}, "shard 2 of 2 of another split (comparison base " + otherBase.string()},
@@ -153,19 +140,17 @@ TEST_F(Shards, MergeRefusesMissingUnfinishedAndForeignShards) {
       {{one, one}, "shard 1 of 2 given twice"},
       {{one, withoutBase}, "b.zor was stored as a new base image, not compared"},
   };
-  for (const Refusal& r : refusals) {
-    SCOPED_TRACE(r.says);
-    const Outcome merge = Merge(r.shards, root_ / "merged");
+  for (const auto& [shards, says] : refusals) {
+    SCOPED_TRACE(says);
+    const Outcome merge = Merge(shards, root_ / "merged");
     EXPECT_EQ(merge.status, 2);
-    EXPECT_TRUE(merge.Complained(r.says)) << merge.err;
+    EXPECT_TRUE(merge.Complained(says)) << merge.err;
     EXPECT_FALSE(fs::exists(root_ / "merged"));
   }
 
   // a split against a base that lists more scenes than the folder holds: the Renderator would refuse it
   fs::remove(scenes_ / "d.zor");
-  const Outcome outdated =
-      Report({"split", scenes_.string(), "--shard", "1/2", "--into", (root_ / "outdated").string(),
-              "--reference", base.string(), "--base-into", (root_ / "outdated-base").string()});
+  const Outcome outdated = Split("1/2", root_ / "outdated", base);
   EXPECT_EQ(outdated.status, 2);
   EXPECT_TRUE(outdated.Complained("lists 4 scenes, the scene folder has 3")) << outdated.err;
 }
@@ -175,10 +160,10 @@ TEST_F(Shards, ASceneAddedAfterTheSplitIsAChangedSceneList) {
   const fs::path base = Renderator(scenes_);
   const std::vector<fs::path> shards = {Shard("view", 1, 2, base), Shard("view", 2, 2, base)};
   // the base's times are what the shard is told; a base view edited after the split is another base
-  std::string text = ReadFile(root_ / "view-base-2" / "_result.txt");
+  std::string text = ReadFile(root_ / "view-2-base" / "_result.txt");
   text.replace(text.rfind("CREATED   ") + 10, 4, "9.99");
-  std::ofstream(root_ / "view-base-2" / "_result.txt") << text;
-  const fs::path rerun = Renderator(root_ / "view-2", root_ / "view-base-2");
+  std::ofstream(root_ / "view-2-base" / "_result.txt") << text;
+  const fs::path rerun = Renderator(root_ / "view-2", root_ / "view-2-base");
   const Outcome foreign = Merge({shards[0], rerun}, root_ / "merged");
   EXPECT_EQ(foreign.status, 2);
   EXPECT_TRUE(foreign.Complained("Told 9.99 is not the base's time for c.zor")) << foreign.err;
@@ -199,15 +184,8 @@ TEST_F(Shards, ASceneAddedAfterTheSplitIsAChangedSceneList) {
 }
 
 TEST_F(Shards, ShardAutoReadsEachScheduler) {
-  struct Case {
-    std::vector<std::string> env;
-    std::string says;
-  };
-  // every variable a scheduler might set, so that the test's own environment cannot leak in
-  const std::vector<std::string> none = {
-      "RELKIT_SHARD=",         "SLURM_ARRAY_TASK_ID=", "SLURM_ARRAY_TASK_COUNT=", "SLURM_ARRAY_TASK_MIN=",
-      "JOB_COMPLETION_INDEX=", "RELKIT_SHARD_COUNT=",  "CI_NODE_INDEX=",          "CI_NODE_TOTAL="};
-  const Case cases[] = {
+  // the environment given and what the split says
+  const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
       {{"RELKIT_SHARD=2/3"}, "shard 2 of 3"},
       {{"SLURM_ARRAY_TASK_ID=4", "SLURM_ARRAY_TASK_COUNT=4", "SLURM_ARRAY_TASK_MIN=1"}, "shard 4 of 4"},
       {{"SLURM_ARRAY_TASK_ID=0", "SLURM_ARRAY_TASK_COUNT=2", "SLURM_ARRAY_TASK_MIN=0"}, "shard 1 of 2"},
@@ -218,21 +196,20 @@ TEST_F(Shards, ShardAutoReadsEachScheduler) {
       {{"RELKIT_SHARD=3"}, "RELKIT_SHARD=\"3\" is not I/N"},
       {{}, "no shard in the environment"},
   };
+  // every variable a scheduler might set: those a case does not give are given empty (which counts as
+  // unset), so that the test's own environment cannot leak in
+  std::set<std::string> variables;
+  for (const auto& c : cases)
+    for (const std::string& entry : c.first) variables.insert(entry.substr(0, entry.find('=') + 1));
   WriteScene("a.zor", e2e::SmallScene());
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.says);
-    std::vector<std::string> env;
-    // the others given empty, which counts as unset
-    for (const std::string& n : none) {
-      const std::string name = n.substr(0, n.size() - 1);
-      bool given = false;
-      for (const std::string& e : c.env) given = given || e.rfind(name + "=", 0) == 0;
-      if (!given) env.push_back(name + "=");
-    }
-    env.insert(env.end(), c.env.begin(), c.env.end());
-    const Outcome split =
-        Report({"split", scenes_.string(), "--shard", "auto", "--into", (root_ / "v").string()}, env);
-    EXPECT_TRUE(split.Said(c.says) || split.Complained(c.says)) << split.out << split.err;
+  for (const auto& [given, says] : cases) {
+    SCOPED_TRACE(says);
+    std::vector<std::string> env = given;
+    for (const std::string& name : variables)
+      if (std::ranges::none_of(given, [&](const std::string& e) { return e.starts_with(name); }))
+        env.push_back(name);
+    const Outcome split = Report(e2e::Args("split", scenes_, "--shard", "auto", "--into", root_ / "v"), env);
+    EXPECT_TRUE(split.Said(says) || split.Complained(says)) << split.out << split.err;
   }
 }
 
@@ -249,8 +226,7 @@ class SlurmShards : public Shards {
     ASSERT_NE(::mkdtemp(folder), nullptr);
     cluster_ = folder;
     // and munged wants every folder above its socket open to all
-    fs::permissions(cluster_, fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
-                                  fs::perms::others_read | fs::perms::others_exec);
+    fs::permissions(cluster_, fs::perms(0755));
   }
 
   void TearDown() override {
@@ -266,8 +242,7 @@ class SlurmShards : public Shards {
   }
 
   Outcome Cluster(const std::string& action) {
-    return e2e::Run({.args = {"bash", std::string(RELKIT_TESTS_DIR) + "/slurm/local_cluster.sh", action,
-                              cluster_.string()},
+    return e2e::Run({.args = e2e::Args("bash", RELKIT_TESTS_DIR "/slurm/local_cluster.sh", action, cluster_),
                      .timeout_seconds = 120});
   }
 
@@ -309,8 +284,8 @@ TEST_F(SlurmShards, TheSamplesInFourShardsGiveTheOneMachineVerdict) {
   scene["camera"]["fov"] = 60;
   std::ofstream(changed) << scene.dump();
   const fs::path single = Renderator(scenes_, base);
-  const Outcome check = e2e::Run({{RELKIT_REPORT_PATH, "check", single.string(), "--reference", base.string(),
-                                   "--warn-time", kNoTimeLimit}});
+  const Outcome check =
+      Report({"check", single.string(), "--reference", base.string(), "--warn-time", kNoTimeLimit});
   const Outcome sharded = Slurm(scenes_ / "_slurm", base);
   ASSERT_EQ(check.status, 1) << check.out;
   EXPECT_EQ(sharded.status, 1) << sharded.out << sharded.err;
