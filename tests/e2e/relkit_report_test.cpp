@@ -61,8 +61,7 @@ std::string g_notChecked;
 
 void ExpectValidJunit(const fs::path& file) {
   if (!e2e::ExpectValidJunit(file))
-    g_notChecked +=
-        "xmllint is not installed (libxml2-utils): _junit.xml was not checked against its schema. ";
+    g_notChecked += "xmllint is not installed (libxml2-utils): _junit.xml was not checked. ";
 }
 
 // The page as headless Chromium leaves it after its own ?selftest has run ("" without Chromium), and
@@ -126,10 +125,8 @@ TEST_F(RelkitReport, AnErrorSceneSaysWhyOnThePageAndInJunit) {
     EXPECT_EQ(scene["status"], "ERROR");
     ASSERT_EQ(scene["reasons"].size(), 2u) << scene;
     EXPECT_TRUE(std::regex_search(scene["reasons"][0].get<std::string>(), std::regex(cause))) << scene;
-    EXPECT_EQ(Matches(junit, "<testcase name=\"" + scene["name"].get<std::string>() +
-                                 "\"[^>]*>\\s*<error message=\"" + cause),
-              1)
-        << junit;
+    const std::string testcase = "<testcase name=\"" + scene["name"].get<std::string>() + "\"[^>]*>";
+    EXPECT_EQ(Matches(junit, testcase + "\\s*<error message=\"" + cause), 1) << junit;
   }
   ExpectValidJunit(Result(1) / "_junit.xml");
   // on the page the two errors come first; j and k step from one to the other
@@ -185,11 +182,10 @@ TEST_F(RelkitReport, JudgesTheSamplesAndSeesAnInsertedScene) {
   EXPECT_GT(failed["diff"].get<double>(), 0.0);
   const std::string failedJunit = ReadFile(Result(3) / "_junit.xml");
   EXPECT_EQ(Matches(failedJunit, "<failure "), 1);
-  EXPECT_EQ(Matches(failedJunit,
-                    "<testcase name=\"basics/spheres_standard.zor\" classname=\"relkit.renderator\"[^>]*>"
-                    "\\s*<failure [\\s\\S]*?</failure>\\s*<system-out>\\[\\[ATTACHMENT\\|"),
-            1)
-      << failedJunit;
+  const std::string attached =
+      "<testcase name=\"basics/spheres_standard.zor\" classname=\"relkit.renderator\"[^>]*>"
+      "\\s*<failure [\\s\\S]*?</failure>\\s*<system-out>\\[\\[ATTACHMENT\\|";
+  EXPECT_EQ(Matches(failedJunit, attached), 1) << failedJunit;
   // its four pictures attached, each a file that is there
   const std::vector<std::string> pictures =
       AllMatches(failedJunit, "\\[\\[ATTACHMENT\\|([^\\]]*0004-(new|ref|diff|amp)\\.png)\\]\\]", 1);
@@ -247,14 +243,6 @@ TEST_F(RelkitReport, JudgesTheSamplesAndSeesAnInsertedScene) {
   EXPECT_GT(failing, 0);
   EXPECT_GT(rows, failing);
   if (!g_notChecked.empty()) GTEST_SKIP() << g_notChecked;
-}
-
-// A screenshot of the page (with "?query") as headless Chromium draws it in a window of 1400 x 1000.
-void Screenshot(const fs::path& root, const fs::path& page, const std::string& query, const fs::path& file) {
-  fs::remove(file);
-  e2e::PageInChromium(page, root / "chromium", query,
-                      {"--hide-scrollbars", "--window-size=1400,1000", "--screenshot=" + file.string()});
-  EXPECT_GT(fs::exists(file) ? fs::file_size(file) : 0, 10000u) << file;
 }
 
 // One scene of three fails: the page lists it first and opens it close up at full size, where the slider,
@@ -334,9 +322,15 @@ TEST_F(RelkitReport, ThePageShowsAFailingSceneCloseUp) {
       given && *given ? fs::path(given)
                       : fs::path(RELKIT_REPORT_PATH).parent_path().parent_path() / "test-artifacts";
   fs::create_directories(artifacts);
-  Screenshot(root_, Result(2) / "_report.html", "", artifacts / "relkit-report-passing.png");
-  Screenshot(root_, Result(3) / "_report.html", "", artifacts / "relkit-report-failing.png");
-  Screenshot(root_, Result(3) / "_report.html", "scene=2", artifacts / "relkit-report-detail.png");
+  const std::tuple<int, const char*, const char*> shots[] = {
+      {2, "", "passing"}, {3, "", "failing"}, {3, "scene=2", "detail"}};  // run, query, name
+  for (const auto& [run, query, name] : shots) {
+    const fs::path file = artifacts / ("relkit-report-" + std::string(name) + ".png");
+    fs::remove(file);
+    e2e::PageInChromium(Result(run) / "_report.html", root_ / "chromium", query,
+                        {"--hide-scrollbars", "--window-size=1400,1000", "--screenshot=" + file.string()});
+    EXPECT_GT(fs::exists(file) ? fs::file_size(file) : 0, 10000u) << file;
+  }
   std::cout << "screenshots of the report page in " << artifacts.string() << "\n";
   if (!g_notChecked.empty()) GTEST_SKIP() << g_notChecked;
 }
