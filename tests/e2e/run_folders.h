@@ -33,19 +33,20 @@ inline json SceneWithFaults(const json& faults) {
 }
 
 // The DOM headless Chromium makes of a page (with "?QUERY" after its URL when given), its profile in
-// profile_folder; nullopt when Chromium is not installed.
+// profile_folder; nullopt when Chromium is not installed. Other flags (a screenshot) replace --dump-dom.
 inline std::optional<std::string> PageInChromium(const std::filesystem::path& page,
                                                  const std::filesystem::path& profile_folder,
-                                                 const std::string& query = "") {
+                                                 const std::string& query = "",
+                                                 std::vector<std::string> flags = {"--dump-dom"}) {
   if (!OnPath("chromium")) return std::nullopt;
   // XDG_CONFIG_HOME too, or Chromium keeps its crash reports in the user's settings
   const std::string profile = profile_folder.string();
   const std::string url =
       "file://" + std::filesystem::absolute(page).string() + (query.empty() ? "" : "?" + query);
-  const Outcome dom = Run({.args = Args("chromium", "--headless", "--no-sandbox", "--disable-gpu",
-                                        "--user-data-dir=" + profile, "--dump-dom", url),
-                           .env = {"XDG_CONFIG_HOME=" + profile},
-                           .timeout_seconds = 120});
+  flags.insert(flags.begin(),
+               {"chromium", "--headless", "--no-sandbox", "--disable-gpu", "--user-data-dir=" + profile});
+  flags.push_back(url);
+  const Outcome dom = Run({.args = flags, .env = {"XDG_CONFIG_HOME=" + profile}, .timeout_seconds = 120});
   EXPECT_EQ(dom.status, 0) << dom.err;
   return dom.out;
 }
