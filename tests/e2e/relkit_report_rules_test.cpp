@@ -1,5 +1,4 @@
-// relkit-report's thresholds per scene (rules in a JSON file beside the scenes) and its structural
-// similarity, judged on result folders written by hand; the similarity is compared with scikit-image's.
+// Thresholds per scene (JSON rules beside the scenes) and SSIM on hand-made results; SSIM vs scikit-image.
 #include <cmath>
 #include <functional>
 
@@ -10,8 +9,6 @@ namespace {
 
 using e2e::Outcome;
 using e2e::ReadFile;
-
-const std::string kHeader = "16.050    Status    Tnew      Told      Trel      Diff      Name\n";
 
 // Pixel x, y's channel c of the picture the scenes start from: smooth light and dark with some grain.
 uint8_t Texture(int x, int y, int c) {
@@ -30,7 +27,7 @@ class RelkitReportRules : public e2e::RunFoldersTest {
   void Folders(const std::vector<std::pair<std::string, Pixel>>& scenes) {
     base_ = Result(1), result_ = Result(2);
     fs::create_directories(base_), fs::create_directories(result_);
-    std::string baseReport = kHeader, resultReport = kHeader;
+    std::string baseReport = e2e::kReportHeader, resultReport = e2e::kReportHeader;
     for (size_t k = 0; k < scenes.size(); ++k) {
       std::string number = std::to_string(k + 1), path = (scenes_ / scenes[k].first).string();
       number.resize(10, ' ');
@@ -83,8 +80,7 @@ TEST_F(RelkitReportRules, ARuleLetsOneNoisyScenePassWhileTheSameChangeFailsAnoth
   EXPECT_EQ(check.status, 1) << check.err;
   const json summary = Summary();
   EXPECT_EQ(summary["thresholdsFile"], (scenes_ / "relkit-thresholds.json").string());
-  // status and rule: the first rule that matches applies; "*" stays within a folder; a limit of the
-  // similarity asks for it
+  // the first matching rule applies; "*" stays within a folder; a limit of the similarity asks for it
   const std::vector<std::pair<const char*, const char*>> expected = {
       {"PASS", "**/a.zor"}, {"PASS", "glass/*.zor"}, {"FAIL", "default"}, {"FAIL", "?/**/e.zor"}};
   for (size_t k = 0; k < expected.size(); ++k) {

@@ -13,13 +13,7 @@ namespace {
 using e2e::Outcome;
 using e2e::ReadFile;
 
-// relkit-report with args and these environment entries; one that hangs is killed after two minutes
-Outcome RunReport(std::vector<std::string> args, e2e::Command command = {}) {
-  args.insert(args.begin(), RELKIT_REPORT_PATH);
-  command.args = args;
-  command.timeout_seconds = 120;
-  return e2e::Run(command);
-}
+using e2e::RunReport;
 
 // what the regular expression (or one of its groups) matches in text, sorted unless in_order
 std::vector<std::string> AllMatches(const std::string& text, const std::string& pattern, int group = 0,
@@ -47,9 +41,6 @@ std::vector<std::string> Verdicts(const fs::path& result) {
   for (const json& s : summary["scenes"]) words.push_back(s["status"]);
   return words;
 }
-
-// a report's first line at the default host version
-const std::string kHeader = "16.050    Status    Tnew      Told      Trel      Diff      Name\n";
 
 // what a check writes into the result folder
 const std::vector<std::string> kOutputs = {"_junit.xml", "_report.html", "_report_files", "_summary.json",
@@ -346,10 +337,10 @@ class RelkitReportInput : public e2e::RunFoldersTest {
       WriteTiff(folder / "0001.tif", 40, 30, 100);
       WriteTiff(folder / "0002.tif", 40, 30, 200);
     }
-    std::ofstream(base_ / "_result.txt")
-        << kHeader << Line({"1", "CREATED", "1.00"}, "a.zor") << Line({"2", "CREATED", "2.00"}, "b.zor");
+    std::ofstream(base_ / "_result.txt") << e2e::kReportHeader << Line({"1", "CREATED", "1.00"}, "a.zor")
+                                         << Line({"2", "CREATED", "2.00"}, "b.zor");
     std::ofstream(result_ / "_result.txt")
-        << kHeader << Line({"1", "OK", "1.00", "1.00", "0.00%", "None"}, "a.zor")
+        << e2e::kReportHeader << Line({"1", "OK", "1.00", "1.00", "0.00%", "None"}, "a.zor")
         << Line({"2", "OK", "2.00", "2.00", "0.00%", "None"}, "b.zor");
   }
 
@@ -527,7 +518,7 @@ TEST_F(RelkitReportInput, NamesOfAnyBytesKeepEveryOutputWellFormed) {
       {"control\x01.zor", "control\\u0001.zor"},
       {"line\xE2\x80\xA8separator.zor", "line\xE2\x80\xA8separator.zor"}};
   std::ofstream report(base_ / "_result.txt");
-  report << kHeader;
+  report << e2e::kReportHeader;
   for (size_t i = 0; i < names.size(); ++i) {
     report << Line({std::to_string(i + 1), "CREATED", "1.00"}, names[i].first.c_str());
     WriteTiff(base_ / ("000" + std::to_string(i + 1) + ".tif"), 4, 3, 100);
@@ -638,7 +629,7 @@ TEST_F(RelkitReportInput, ALongReferenceReportIsReadInLittleMemory) {
   constexpr int lines = 200000;
 #endif
   std::ofstream report(base_ / "_result.txt");
-  report << kHeader;
+  report << e2e::kReportHeader;
   for (int i = 1; i <= lines; ++i)
     report << Line({std::to_string(i), "CREATED", "1.00"}, i == 1 ? "a.zor" : "many/scene.zor");
   report.close();

@@ -51,6 +51,17 @@ inline std::optional<std::string> PageInChromium(const std::filesystem::path& pa
   return dom.out;
 }
 
+// relkit-report with args (and the command's environment); killed if it hangs for two minutes
+inline Outcome RunReport(std::vector<std::string> args, Command command = {}) {
+  args.insert(args.begin(), RELKIT_REPORT_PATH);
+  command.args = args;
+  command.timeout_seconds = 120;
+  return Run(command);
+}
+
+// a Renderator report's first line at the default host version
+inline const std::string kReportHeader = "16.050    Status    Tnew      Told      Trel      Diff      Name\n";
+
 class RunFoldersTest : public ::testing::Test {
  protected:
   explicit RunFoldersTest(std::string prefix) : prefix_(std::move(prefix)) {}

@@ -1,6 +1,5 @@
-// relkit-report's reader of a run history (relkit-history.jsonl) on arbitrary content, from a file's
-// start and from mid-line: it never throws, answers at most the runs asked for, and only UTF-8 texts and
-// known verdict words, since they go into the summary and the page as they are.
+// The run history's reader (relkit-history.jsonl) on any content, from the start or mid-line: it never
+// throws, answers at most the runs asked for, only UTF-8 texts and known verdict words (for the page).
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>

@@ -1,6 +1,5 @@
-// relkit-report's reader of a shard's manifest (_shard.txt, which merge finds beside a shard's result)
-// on arbitrary text: it answers a manifest or throws InputError, nothing else; and what it answers it
-// writes back as the same text, so that a manifest read and written again means the same.
+// The shard manifest's reader (_shard.txt) on any text: a manifest or an InputError, nothing else; and a
+// manifest read and written again is the same text.
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
