@@ -9,12 +9,8 @@ cd "$(dirname "$0")/.."
 build=${1:-build}
 count=${2:-1000}
 shift 2 || shift $#
-cmake --build "$build" --target relkit-report relkit_report_make_results -j2 >/dev/null
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-"$build/bin/relkit_report_make_results" "$work" "$count" 640 480
-base="$work/scenes/_renderator_16.050_1"
-result="$work/scenes/_renderator_16.050_2"
+. bench/report_results.sh
+report_results "$build" "$count" 640 480
 sync
 
 start=$(date +%s.%N)

@@ -6,12 +6,8 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${1:-build}
 lines=${2:-1000000}
-cmake --build "$build" --target relkit-report relkit_report_make_results -j2 >/dev/null
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-"$build/bin/relkit_report_make_results" "$work" 4 64 48
-base="$work/scenes/_renderator_16.050_1"
-result="$work/scenes/_renderator_16.050_2"
+. bench/report_results.sh
+report_results "$build" 4 64 48
 peak() { /usr/bin/time -f '%M' -o "$work/peak" "$@" >/dev/null 2>&1 || true; tail -1 "$work/peak"; }
 
 # the base's report repeated to LINES lines; the result keeps its first scene only
