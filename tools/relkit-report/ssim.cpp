@@ -33,7 +33,7 @@ std::array<float, kSsimWindow> Weights() {
 std::optional<double> Ssim(const RgbImage& a, const RgbImage& b) {
   const int width = a.width, height = a.height;
   if (width < kSsimWindow || height < kSsimWindow) return std::nullopt;
-  static const std::array<float, kSsimWindow> w = Weights();
+  static const std::array<float, kSsimWindow> kWeights = Weights();
   const size_t across = size_t(width - 2 * kRadius);  // window positions along a row
   const size_t wide = size_t(width);
   // rows filtered along x, kept for the last kSsimWindow image rows: [row % window][moment][x]
@@ -63,7 +63,7 @@ std::optional<double> Ssim(const RgbImage& a, const RgbImage& b) {
         const float* __restrict in = v + m * wide;
         for (size_t x = 0; x < across; ++x) {
           float sum = 0;
-          for (size_t k = 0; k < kSsimWindow; ++k) sum += w[k] * in[x + k];
+          for (size_t k = 0; k < kSsimWindow; ++k) sum += kWeights[k] * in[x + k];
           o[x] = sum;
         }
       }
@@ -75,7 +75,7 @@ std::optional<double> Ssim(const RgbImage& a, const RgbImage& b) {
       float* __restrict s = sums.data();
       for (size_t i = 0; i < sums.size(); ++i) {
         float sum = 0;
-        for (size_t k = 0; k < kSsimWindow; ++k) sum += w[k] * in[k][i];
+        for (size_t k = 0; k < kSsimWindow; ++k) sum += kWeights[k] * in[k][i];
         s[i] = sum;
       }
       float* __restrict map = mapRow.data();
