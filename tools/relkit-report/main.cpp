@@ -356,8 +356,7 @@ int SlurmCommand(const std::vector<std::string>& rawArgs) {
   if (!haveScenes || !haveResult || options.shards == 0)
     throw UsageError{"slurm needs SCENES, --shards N and --into RESULT_DIR"};
   if (!haveWork) options.work = options.result.string() + ".shards";
-  const std::filesystem::path relative = options.work.lexically_normal().lexically_relative(options.scenes);
-  if (!relative.empty() && *relative.begin() != "..")
+  if (Inside(options.work.lexically_normal(), options.scenes))
     throw InputError(options.work.string() + ": the work folder lies in the scene folder, where the " +
                      "Renderator would collect the views' scenes; name a --work folder outside it");
   if (!std::filesystem::is_directory(options.scenes))

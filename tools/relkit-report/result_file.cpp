@@ -294,6 +294,14 @@ std::string SceneName(const std::string& fullName, const std::filesystem::path& 
   return SceneName(fullName, SceneFolderPrefix(resultFolder));
 }
 
+std::string CutUtf8(std::string text, size_t limit) {
+  if (text.size() <= limit) return text;
+  size_t end = limit;
+  while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80) --end;
+  text.resize(end);
+  return text;
+}
+
 std::string ImageName(int number, const char* suffix) {
   char name[32];
   std::snprintf(name, sizeof name, "%04d%s.tif", number, suffix);

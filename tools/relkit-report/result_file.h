@@ -57,6 +57,9 @@ std::string SceneName(const std::string& fullName, const std::filesystem::path& 
 std::string SceneFolderPrefix(const std::filesystem::path& resultFolder);
 std::string SceneName(const std::string& fullName, const std::string& prefix);
 
+// At most `limit` bytes of text, cut on a character boundary so that UTF-8 stays UTF-8.
+std::string CutUtf8(std::string text, size_t limit);
+
 // the image file name of the scene at a number: 0001.tif, 12345.tif
 std::string ImageName(int number, const char* suffix = "");
 

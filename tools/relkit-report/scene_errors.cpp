@@ -4,16 +4,15 @@
 #include <nlohmann/json.hpp>
 #include <vector>
 
+#include "result_file.h"
+
 namespace relkit_report {
 
 namespace {
 
-// At most `limit` bytes, cut on a character boundary so that the text stays UTF-8, "..." marking a cut.
-std::string Cut(std::string text, size_t limit) {
-  if (text.size() <= limit) return text;
-  size_t end = limit;
-  while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80) --end;
-  return text.substr(0, end) + "...";
+// At most `limit` bytes of UTF-8, "..." marking a cut.
+std::string Cut(const std::string& text, size_t limit) {
+  return text.size() <= limit ? text : CutUtf8(text, limit) + "...";
 }
 
 std::string Reason(const std::string& stage, const std::string& message) {

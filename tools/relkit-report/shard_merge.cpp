@@ -31,19 +31,10 @@ struct Shard {
 };
 
 // the line with the scene's real path in place of its path in the view, cut as the Renderator cuts
-std::string CutLine(std::string text) {
-  if (text.size() > kLineLimit) {
-    size_t end = kLineLimit;
-    while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80) --end;
-    text.resize(end);
-  }
-  return text;
-}
-
 std::string MergedLine(const ResultLine& line, int number, const std::string& name) {
   std::string text = Renumbered(line, number);
   text.resize(text.size() - line.name.size());
-  return CutLine(text + name);
+  return CutUtf8(text + name, kLineLimit);
 }
 
 // The name as the shard's report must hold it: the view as zorhost was given it, then the scene's
@@ -314,7 +305,7 @@ MergeOutcome Merge(const std::vector<fs::path>& shardResults, const fs::path& in
         line.status = "PENDING";
         line.tnewText = "0.00";
         line.name = name;
-        line.text = CutLine(StatusLineText(number, line.status, line.tnewText, name));
+        line.text = CutUtf8(StatusLineText(number, line.status, line.tnewText, name), kLineLimit);
         errors +=
             nlohmann::json{
                 {"scene", name}, {"stage", "split"}, {"message", "added to the scene folder after the split"}}

@@ -124,11 +124,6 @@ bool Number(const std::string& text, int& value) {
   return !text.empty() && std::from_chars(text.data(), end, value).ptr == end;
 }
 
-bool Inside(const fs::path& inner, const fs::path& outer) {
-  const fs::path relative = inner.lexically_relative(outer);
-  return !relative.empty() && *relative.begin() != "..";
-}
-
 fs::path Absolute(const fs::path& path) {
   std::error_code error;
   fs::path absolute = fs::weakly_canonical(fs::absolute(path), error);
@@ -189,6 +184,11 @@ std::string Renumbered(const ResultLine& line, int number) {
   std::string column = std::to_string(number);
   if (column.size() < 10) column.resize(10, ' ');
   return column + line.text.substr(std::min(rest, line.text.size()));
+}
+
+bool Inside(const fs::path& inner, const fs::path& outer) {
+  const fs::path relative = inner.lexically_relative(outer);
+  return !relative.empty() && *relative.begin() != "..";
 }
 
 std::vector<std::string> CollectScenes(const fs::path& sceneFolder) {

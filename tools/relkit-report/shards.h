@@ -24,6 +24,9 @@ inline constexpr const char* kShardManifest = "_shard.txt";
 // in the Renderator's order (full paths by code point). Folders that cannot be listed are passed over.
 std::vector<std::string> CollectScenes(const std::filesystem::path& sceneFolder);
 
+// inner lies below outer (both absolute and normal), by their names
+bool Inside(const std::filesystem::path& inner, const std::filesystem::path& outer);
+
 struct ShardIndex {
   int index = 1;  // from 1
   int count = 1;
