@@ -46,6 +46,11 @@ TEST_F(Zorhost, EveryOutcomeHasItsExitStatusAndItsWords) {
       {e2e::Args("--module", module, "--headless", "--set", "g_nexalRelkitTools=true", "--command",
                  "Renderatr"),
        2, e2e::Args("Renderatr"), "--set g_nexalRelkitTools=true"},
+      // nobody at a terminal and nothing to answer dialogs: said, not waited for
+      {e2e::Args("--module", module, "--command", "Renderator"), 2,
+       e2e::Args("no driver answers dialogs", "--ui FILE", "--ui-server"), ""},
+      {e2e::Args("--ui-server", "0", "--headless"), 2, e2e::Args("cannot be combined with --headless"), ""},
+      {e2e::Args("--ui-server", "localhost:65536"), 2, e2e::Args("port from 0 to 65535"), ""},
       {e2e::Args("--help"), 0, e2e::Args("--check-leaks", "-createdistribution"), ""},
       {e2e::Args("--version"), 0, e2e::Args("zorhost 1.0\nhost API version 16050\n"), ""},
       // the module answers -help with its usage, and then the argument is not a stray one
