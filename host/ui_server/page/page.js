@@ -250,13 +250,16 @@ function updateDialog(rec, d) {
   const ctx = { dlg: d.id, prev: rec.cache, next: new Map() };
   swapping = true;
   const kids = drawList(d.gadgets || [], '', ctx);
-  // OK and Cancel at the end of a dialog sit side by side at its foot, as dialog buttons do.
+  // OK and Cancel at the end of a dialog sit side by side at its foot, out of the part that scrolls.
   const foot = [];
   while (kids.length && kids[kids.length - 1].matches('button[data-gadget-id="1"], button[data-gadget-id="2"]'))
     foot.unshift(kids.pop());
-  if (foot.length) kids.push(el('div', { class: 'buttons' }, ...foot));
   grid(rec.body, d.gadgets || [], 1, 0);
   place(rec.body, kids);
+  rec.foot = rec.foot || el('div', { class: 'buttons foot' });
+  place(rec.foot, foot);
+  if (foot.length) s.append(rec.foot);
+  else rec.foot.remove();
   swapping = false;
   rec.cache = ctx.next;
   rec.body.scrollTop = scroll;
@@ -300,7 +303,7 @@ function firstField(section) {
     section.querySelector(
       '.body :is(input, select, textarea):not(:disabled), .body [role="grid"]:not([aria-disabled="true"])'
     ) ||
-    section.querySelector('.body button:not(:disabled)') ||
+    section.querySelector('.body button:not(:disabled), .foot button:not(:disabled)') ||
     section.querySelector('.close')
   );
 }
@@ -512,6 +515,7 @@ function buildFileName(g, key, ctx, labelId) {
         kind: g.folder ? 'folder' : 'load',
         title: g.folder ? 'Choose a folder' : 'Choose a file',
         start: field.value,
+        dlg: ctx.dlg,
         answer: (path) => {
           if (path === null) return;
           field.value = path;
@@ -542,6 +546,7 @@ function buildTree(g, key, ctx) {
   let t = trees.get(k);
   if (!t) trees.set(k, (t = new Tree(ctx.dlg, g)));
   t.update(g);
+  t.el.dataset.key = key;
   return t.el;
 }
 

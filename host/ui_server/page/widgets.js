@@ -24,6 +24,7 @@ class Tree {
     this.gen = 0;
     this.top = 0;
     this.sel = -1;
+    this.shown = new Map(); // row number -> {el, r, selected} drawn last
     this.head = el('div', { role: 'rowgroup', class: 'head' });
     this.body = el('div', { role: 'rowgroup', class: 'rows' });
     this.view = el('div', { class: 'view', role: 'none' }, this.head, this.body);
@@ -37,7 +38,11 @@ class Tree {
       const r = e.target.closest('[data-row]');
       return r ? Number(r.dataset.row) : -1;
     };
-    this.body.addEventListener('click', (e) => rowOf(e) >= 0 && this.select(rowOf(e)));
+    this.body.addEventListener('click', (e) => {
+      const i = rowOf(e);
+      // A click on the selected row selects nothing new (the first click of a double-click, often).
+      if (i >= 0 && !(i === this.sel && this.row(i) && this.row(i).selected)) this.select(i);
+    });
     this.body.addEventListener('dblclick', (e) => {
       if (rowOf(e) >= 0) act({ do: 'treeDoubleClick', dialog: this.dlg, row: rowOf(e) });
     });
@@ -60,8 +65,8 @@ class Tree {
       for (const [p, c] of this.pages) if (c.walks !== t.walks) this.pages.delete(p);
       this.sel = -1;
     }
-    if (!old || JSON.stringify([old.header, old.headers, old.widths, old.columns]) !==
-        JSON.stringify([t.header, t.headers, t.widths, t.columns])) this.layout();
+    if (!old || JSON.stringify([old.header, old.headers, old.widths, old.columns, old.lineHeight]) !==
+        JSON.stringify([t.header, t.headers, t.widths, t.columns, t.lineHeight])) this.layout();
     this.body.style.height = `${t.total * this.lh}px`;
     this.schedule();
   }
@@ -85,7 +90,7 @@ class Tree {
             ...(t.headers || []).map((h) => el('div', { role: 'columnheader', class: 'cell' }, h)))
         : ''
     );
-    this.pages.forEach((c) => (c.drawn = false));
+    this.shown.clear();
   }
 
   // After an action on the dialog: what is shown may have changed without a new walk.
@@ -124,43 +129,48 @@ class Tree {
   draw() {
     if (!this.el.isConnected) return;
     const [first, last] = this.range();
-    const lh = this.lh;
     const rows = [];
+    const shown = new Map();
     let active = null;
     for (let i = first; i < last; i++) {
       const r = this.row(i);
       const selected = r ? r.selected : false;
-      const row = el('div', {
-        role: 'row',
-        class: r ? 'row' : 'row loading',
-        id: `${this.uid}-${i}`,
-        'aria-rowindex': i + 1,
-        'aria-selected': String(selected),
-        'data-row': i,
-        style: { top: `${i * lh}px` },
-      });
-      if (r) {
-        const texts = r.texts || [];
-        const n = Math.max(this.t.columns.length, texts.length, 1);
-        for (let j = 0; j < n; j++) {
-          const tree = (this.t.columns[j] || {}).type === 'tree';
-          row.append(el('div', {
-            role: 'gridcell',
-            class: 'cell',
-            style: tree ? { paddingLeft: `${4 + 16 * (r.depth || 0)}px` } : null,
-          }, texts[j] ?? ''));
-        }
-      } else {
-        row.append(el('div', { role: 'gridcell', class: 'cell' }));
-      }
-      if (selected && this.sel < 0) this.sel = i;
+      if (selected) this.sel = i;
+      const old = this.shown.get(i);
+      const row = old && old.r === r && old.selected === selected ? old.el : this.rowElement(i, r, selected);
+      shown.set(i, { el: row, r, selected });
       if (i === this.sel) active = row.id;
       rows.push(row);
     }
-    this.body.replaceChildren(...rows);
+    this.shown = shown;
+    // Rows that stay keep their elements: a double-click's second click meets the row of its first.
+    place(this.body, rows);
     if (active) this.el.setAttribute('aria-activedescendant', active);
     else this.el.removeAttribute('aria-activedescendant');
     this.fetch(first, last);
+  }
+
+  rowElement(i, r, selected) {
+    const row = el('div', {
+      role: 'row',
+      class: r ? 'row' : 'row loading',
+      id: `${this.uid}-${i}`,
+      'aria-rowindex': i + 1,
+      'aria-selected': String(selected),
+      'data-row': i,
+      style: { top: `${i * this.lh}px` },
+    });
+    const texts = r ? r.texts || [] : [];
+    const n = r ? Math.max(this.t.columns.length, texts.length, 1) : 1;
+    for (let j = 0; j < n; j++) {
+      const tree = r && (this.t.columns[j] || {}).type === 'tree';
+      row.append(el('div', {
+        role: 'gridcell',
+        class: 'cell',
+        style: tree ? { paddingLeft: `${4 + 16 * (r.depth || 0)}px` } : null,
+      }, texts[j] ?? ''));
+    }
+    return row;
   }
 
   fetch(first, last) {
@@ -267,7 +277,8 @@ function drawChooser(c) {
     }
   } else {
     answeredChooser = null;
-    if (chooser && chooser.key !== 'local') closeChooser();
+    // A field's chooser goes with the field's dialog.
+    if (chooser && (chooser.key !== 'local' || !drawn.has(chooser.dlg))) closeChooser();
   }
 }
 
