@@ -258,7 +258,7 @@ function updateDialog(rec, d) {
   place(rec.body, kids);
   rec.foot = rec.foot || el('div', { class: 'buttons foot' });
   place(rec.foot, foot);
-  if (foot.length) s.append(rec.foot);
+  if (foot.length && rec.foot.parentNode !== s) s.append(rec.foot);
   else rec.foot.remove();
   swapping = false;
   rec.cache = ctx.next;
@@ -380,8 +380,10 @@ function grid(box, gadgets, columns, rows) {
 
 const fieldLabel = (g, labelId) => (labelId ? { 'aria-labelledby': labelId } : { 'aria-label': `Gadget ${g.id}` });
 
+// A field that is moved or replaced while the state is drawn loses its focus (and may say it changed):
+// that is not the person leaving it, so nothing is sent then.
 function commit(field) {
-  if (!field || !field.dirty) return;
+  if (!field || !field.dirty || swapping) return;
   field.dirty = false;
   act(field.setAction());
 }
@@ -408,7 +410,7 @@ function buildField(g, key, ctx, labelId) {
   f.addEventListener('input', () => (f.dirty = true));
   f.addEventListener('change', () => commit(f));
   // Leaving the window is not leaving the field.
-  f.addEventListener('blur', () => !swapping && document.hasFocus() && commit(f));
+  f.addEventListener('blur', () => document.hasFocus() && commit(f));
   if (tag === 'input') f.addEventListener('keydown', (e) => e.key === 'Enter' && commit(f));
   return f;
 }
