@@ -109,13 +109,18 @@ let state = null;
 
 function apply(s) {
   state = s;
-  drawMenu(s);
-  drawConsole(s.console || { total: 0, lines: [] });
-  drawStatus(s.status || { text: '', percent: null });
-  const opened = drawDialogs(s.dialogs || []);
-  drawChooser(s.chooser);
-  drawMessage(s.messages || []);
-  layers(opened);
+  try {
+    drawMenu(s);
+    drawConsole(s.console || { total: 0, lines: [] });
+    drawStatus(s.status || { text: '', percent: null });
+    const opened = drawDialogs(s.dialogs || []);
+    drawChooser(s.chooser);
+    drawMessage(s.messages || []);
+    layers(opened);
+  } catch (e) {
+    showError(`The page could not draw what zorhost sent: ${e.message}`);
+    console.error(e);
+  }
   document.body.dataset.version = String(s.version);
 }
 
@@ -176,9 +181,18 @@ function drawStatus(st) {
 // cache of its gadgets' elements by their place in the layout (an unchanged gadget keeps its element).
 
 const drawn = new Map(); // dialog id -> record
-let swapping = false; // while elements move, their blur is not the person leaving a field
+let swapping = false; // while dialogs are drawn: a field losing focus then is not the person leaving it
 
 function drawDialogs(dialogs) {
+  swapping = true;
+  try {
+    return placeDialogs(dialogs);
+  } finally {
+    swapping = false;
+  }
+}
+
+function placeDialogs(dialogs) {
   const firstModal = dialogs.findIndex((d) => d.modal);
   const opened = [];
   const kids = { main: [], modal: [] };
@@ -204,10 +218,8 @@ function drawDialogs(dialogs) {
       drawn.delete(id);
     }
   }
-  swapping = true;
   place($('dialogs'), kids.main);
   place($('modal-layer'), kids.modal);
-  swapping = false;
   for (const [k, t] of trees) {
     if (t.el.isConnected) t.restore();
     else trees.delete(k);
@@ -248,7 +260,6 @@ function updateDialog(rec, d) {
   const focus = saveFocus(s);
   const scroll = rec.body.scrollTop;
   const ctx = { dlg: d.id, prev: rec.cache, next: new Map() };
-  swapping = true;
   const kids = drawList(d.gadgets || [], '', ctx);
   // OK and Cancel at the end of a dialog sit side by side at its foot, out of the part that scrolls.
   const foot = [];
@@ -260,7 +271,6 @@ function updateDialog(rec, d) {
   place(rec.foot, foot);
   if (foot.length && rec.foot.parentNode !== s) s.append(rec.foot);
   else rec.foot.remove();
-  swapping = false;
   rec.cache = ctx.next;
   rec.body.scrollTop = scroll;
   restoreFocus(s, focus);

@@ -57,7 +57,9 @@ class Tree {
     this.el.setAttribute('aria-label', g.text || 'Tree');
     this.el.setAttribute('aria-rowcount', String(t.total));
     this.el.setAttribute('aria-disabled', String(!g.enabled));
-    this.el.style.height = `${g.height > 0 ? g.height : 320}px`;
+    // Set once per size the module asks for, so that a height the person dragged to stays.
+    if (this.height !== g.height) this.el.style.height = `${g.height > 0 ? g.height : 320}px`;
+    this.height = g.height;
     if (t.cut) this.el.dataset.cut = 'true';
     else delete this.el.dataset.cut;
     if (!old || old.walks !== t.walks) {
@@ -326,7 +328,7 @@ function openChooser(o) {
   const start = o.start || '';
   const dir = start.includes('/') ? start.slice(0, start.lastIndexOf('/')) || '/' : '';
   list(c, start, true)
-    .then((ok) => ok || !dir || list(c, dir, true))
+    .then((ok) => ok || (dir !== '' && list(c, dir, true)))
     .then((ok) => ok || list(c, ''));
 }
 
