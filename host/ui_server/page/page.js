@@ -642,7 +642,7 @@ function layers(opened) {
   const frontBox = front && front.lastElementChild;
   const a = document.activeElement;
   if (front === message || front === chooserLayer) {
-    if (!frontBox.contains(a)) (frontBox.querySelector('.body button:not(:disabled), input') || frontBox).focus();
+    if (!frontBox.contains(a)) (frontBox.querySelector('input') || frontBox.querySelector('button:not(:disabled)')).focus();
     return;
   }
   const target = opened.length ? opened[opened.length - 1] : null;

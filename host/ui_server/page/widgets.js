@@ -289,7 +289,12 @@ function openChooser(o) {
   const name = folder ? 'Choose a folder' : 'Choose a file';
   chooser = { ...o, back: document.activeElement };
   const c = chooser;
-  c.path = el('input', { type: 'text', 'aria-label': 'Path', spellcheck: 'false' });
+  c.path = el('input', {
+    type: 'text',
+    'aria-label': 'Path',
+    'aria-describedby': folder ? null : 'chooser-hint',
+    spellcheck: 'false',
+  });
   c.list = el('ul', { 'aria-label': 'Entries', class: 'entries' });
   c.up = el('button', { type: 'button', class: 'up', onclick: () => c.parent && list(c, c.parent) }, '..');
   c.path.addEventListener('keydown', (e) => {
@@ -316,6 +321,7 @@ function openChooser(o) {
     el('div', { class: 'titlebar' }, el('span', { class: 'title' }, o.title || name)),
     el('div', { class: 'body' },
       el('div', { class: 'pathrow' }, c.up, c.path),
+      folder ? null : el('p', { class: 'hint', id: 'chooser-hint' }, 'Pick a file, or type its path and press Enter.'),
       c.list,
       el('div', { class: 'buttons' },
         folder ? el('button', { type: 'button', onclick: () => finish(c, c.where) }, 'Choose this folder') : null,
