@@ -138,7 +138,8 @@ function drawMenu(s) {
     nav.replaceChildren(...buttons, quit);
   }
   const modal = (s.dialogs || []).some((d) => d.modal);
-  for (const b of nav.children) b.disabled = s.ended || (modal && !b.classList.contains('quit'));
+  // The backdrop of a modal dialog covers the menu too; disabled, the buttons say so.
+  for (const b of nav.children) b.disabled = s.ended || modal;
   $('running').textContent = s.ended ? 'zorhost has ended' : s.running ? `Running: ${s.running}` : '';
 }
 
@@ -428,18 +429,17 @@ function buildField(g, key, ctx, labelId) {
 function buildGroup(g, key, ctx, labelId, old) {
   const shell = JSON.stringify({ ...g, children: null });
   let box;
-  let inner;
   // A group whose own settings did not change keeps its box: only its children are placed anew.
   if (old && old.el.shell === shell) {
     box = old.el;
-    inner = box.lastElementChild;
   } else {
-    inner = el('div', { class: 'grid' });
-    box = el('fieldset', { class: 'group', disabled: !g.enabled }, g.text ? el('legend', {}, g.text) : null, inner);
+    box = el('fieldset', { class: 'group grid', disabled: !g.enabled });
+    box.legend = g.text ? el('legend', {}, g.text) : null;
     box.shell = shell;
   }
-  grid(inner, g.children || [], g.columns, g.rows);
-  place(inner, drawList(g.children || [], key, ctx));
+  grid(box, g.children || [], g.columns, g.rows);
+  const kids = drawList(g.children || [], key, ctx);
+  place(box, box.legend ? [box.legend, ...kids] : kids);
   return box;
 }
 

@@ -39,9 +39,8 @@ class Tree {
       return r ? Number(r.dataset.row) : -1;
     };
     this.body.addEventListener('click', (e) => {
-      const i = rowOf(e);
-      // A click on the selected row selects nothing new (the first click of a double-click, often).
-      if (i >= 0 && !(i === this.sel && this.row(i) && this.row(i).selected)) this.select(i);
+      // The second click of a double-click selects nothing new: the double-click follows.
+      if (rowOf(e) >= 0 && e.detail < 2) this.select(rowOf(e));
     });
     this.body.addEventListener('dblclick', (e) => {
       if (rowOf(e) >= 0) act({ do: 'treeDoubleClick', dialog: this.dlg, row: rowOf(e) });
