@@ -182,7 +182,7 @@ function drawStatus(st) {
 // cache of its gadgets' elements by their place in the layout (an unchanged gadget keeps its element).
 
 const drawn = new Map(); // dialog id -> record
-let swapping = false; // while dialogs are drawn: a field losing focus then is not the person leaving it
+let swapping = false; // while the page draws or moves focus: a field losing focus then is not left
 
 function drawDialogs(dialogs) {
   swapping = true;
@@ -627,6 +627,17 @@ function drawMessage(messages) {
 // ---------------------------------------------------------------------------------------------------
 // Layers: the page, modal dialogs, the chooser, message boxes. Only the front one takes input.
 
+// Focus moved by the page, not by the person: a field left that way keeps its typed text unsent, to
+// be sent when the person leaves it.
+function moveFocus(e) {
+  swapping = true;
+  try {
+    e.focus();
+  } finally {
+    swapping = false;
+  }
+}
+
 function layers(opened) {
   const modal = $('modal-layer');
   const chooserLayer = $('chooser-layer');
@@ -642,17 +653,17 @@ function layers(opened) {
   const frontBox = front && front.lastElementChild;
   const a = document.activeElement;
   if (front === message || front === chooserLayer) {
-    if (!frontBox.contains(a)) (frontBox.querySelector('input') || frontBox.querySelector('button:not(:disabled)')).focus();
+    if (!frontBox.contains(a)) moveFocus(frontBox.querySelector('input') || frontBox.querySelector('button:not(:disabled)'));
     return;
   }
   const target = opened.length ? opened[opened.length - 1] : null;
   if (target && (!front || front.contains(target.section))) {
-    firstField(target.section).focus();
+    moveFocus(firstField(target.section));
   } else if (frontBox ? !frontBox.contains(a) : !a || a === document.body) {
     // Focus was in something that went away: back to where it was in the front dialog.
     const section = frontBox || $('dialogs').lastElementChild;
     const rec = section && drawn.get(Number(section.dataset.dialogId));
-    if (rec) (rec.lastFocus && rec.lastFocus.isConnected ? rec.lastFocus : firstField(section)).focus();
+    if (rec) moveFocus(rec.lastFocus && rec.lastFocus.isConnected ? rec.lastFocus : firstField(section));
   }
 }
 

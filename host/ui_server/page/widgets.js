@@ -328,7 +328,7 @@ function openChooser(o) {
   );
   $('chooser-layer').replaceChildren(c.box);
   layers([]);
-  c.path.focus();
+  moveFocus(c.path);
   // A field's value names a folder, or a file in one; failing both, the working folder.
   const start = o.start || '';
   const dir = start.includes('/') ? start.slice(0, start.lastIndexOf('/')) || '/' : '';
@@ -342,7 +342,7 @@ function closeChooser() {
   chooser = null;
   $('chooser-layer').replaceChildren();
   layers([]);
-  if (c && c.back && c.back.isConnected && !c.back.closest('[inert]')) c.back.focus();
+  if (c && c.back && c.back.isConnected && !c.back.closest('[inert]')) moveFocus(c.back);
 }
 
 function finish(c, path) {
