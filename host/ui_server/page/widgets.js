@@ -75,6 +75,7 @@ class Tree {
   layout() {
     const t = this.t;
     const n = Math.max(t.columns.length, (t.headers || []).length, 1);
+    this.ncols = n;
     const widths = t.widths || [];
     const cols = [];
     for (let j = 0; j < n; j++) {
@@ -85,12 +86,9 @@ class Tree {
     this.el.style.setProperty('--lh', `${this.lh}px`);
     const min = `${widths.reduce((a, w) => a + (w > 0 ? w + 12 : 96), 0)}px`;
     this.head.style.minWidth = this.body.style.minWidth = min;
-    this.head.replaceChildren(
-      t.header
-        ? el('div', { role: 'row', class: 'row' },
-            ...(t.headers || []).map((h) => el('div', { role: 'columnheader', class: 'cell' }, h)))
-        : ''
-    );
+    const heads = (t.headers || []).map((h) => el('div', { role: 'columnheader', class: 'cell' }, h));
+    if (t.header) this.head.replaceChildren(el('div', { role: 'row', class: 'row' }, ...heads));
+    else this.head.replaceChildren();
     this.shown.clear();
   }
 
@@ -162,7 +160,7 @@ class Tree {
       style: { top: `${i * this.lh}px` },
     });
     const texts = r ? r.texts || [] : [];
-    const n = r ? Math.max(this.t.columns.length, texts.length, 1) : 1;
+    const n = r ? this.ncols : 1;
     for (let j = 0; j < n; j++) {
       const tree = r && (this.t.columns[j] || {}).type === 'tree';
       row.append(el('div', {
