@@ -630,6 +630,7 @@ function drawMessage(messages) {
 // Focus moved by the page, not by the person: a field left that way keeps its typed text unsent, to
 // be sent when the person leaves it.
 function moveFocus(e) {
+  if (!e) return;
   swapping = true;
   try {
     e.focus();
