@@ -4,6 +4,7 @@
 #include <chrono>
 #include <cstdio>
 
+#include "core/system_interface.h"
 #include "gui/dialog_model.h"
 #include "gui/transcript.h"
 #include "gui/ui_script.h"
@@ -298,6 +299,8 @@ std::pair<uint64_t, std::string> BrowserDriver::state() {
   json commands = json::array();
   for (const RegisteredCommand& command : registered_commands())
     commands.push_back({{"id", command.id}, {"name", command.name}});
+  // A module's tools behind a switch that is off are missing from the menu: the page says which --set.
+  const std::vector<std::string> switched_off = module_switches_off();
   std::lock_guard lock(mutex_);
   json messages = json::array();
   for (const Message& message : messages_)
