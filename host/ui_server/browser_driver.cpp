@@ -186,7 +186,12 @@ void BrowserDriver::pump(int32_t timeout_ms) {
   if (work) {
     std::shared_ptr<MainThreadWork> outer = current_;
     current_ = work;
-    json answer = work->run();
+    json answer;
+    try {
+      answer = work->run();
+    } catch (const std::exception& e) {  // the page's request fails, not the module's run around it
+      answer = refused(500, std::string("zorhost: internal error: ") + e.what());
+    }
     if (!work->answered) {
       refresh_dialogs();
       answer["version"] = version();
