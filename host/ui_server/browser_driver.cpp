@@ -53,7 +53,9 @@ const HostDialog* modal_in_front_of(const HostDialog* dialog) {
   return nullptr;
 }
 
-std::optional<UserAction> user_action(const json& request, std::string* problem) {
+}  // namespace
+
+std::optional<UserAction> page_user_action(const json& request, std::string* problem) {
   const std::string verb = request.value("do", "");
   UserAction action;
   if (verb == "set") {
@@ -96,8 +98,6 @@ std::optional<UserAction> user_action(const json& request, std::string* problem)
   }
   return action;
 }
-
-}  // namespace
 
 BrowserDriver::BrowserDriver() : main_thread_(std::this_thread::get_id()) {
   g_quit_requested = false;
@@ -397,7 +397,7 @@ json BrowserDriver::perform_on_main(const json& request) {
                             " is registered");
   }
   std::string problem;
-  const std::optional<UserAction> action = user_action(request, &problem);
+  const std::optional<UserAction> action = page_user_action(request, &problem);
   if (!action) return refused(400, problem);
   const json& serial = request.value("dialog", json());
   HostDialog* dialog = serial.is_number_unsigned() ? find_open_dialog(serial.get<uint64_t>()) : nullptr;
