@@ -257,8 +257,11 @@ void UiServer::stop() {
   if (thread_.joinable()) thread_.join();
 }
 
-void on_quit_signal(int) {
+// The first Ctrl-C ends the session as Quit does, once the main thread is back from the module; a
+// second one, for a module that does not come back, ends zorhost at once.
+void on_quit_signal(int signal_number) {
   BrowserDriver::request_quit();
+  signal(signal_number, SIG_DFL);
 }
 
 }  // namespace
