@@ -270,8 +270,8 @@ function updateDialog(rec, d) {
   place(rec.body, kids);
   rec.foot = rec.foot || el('div', { class: 'buttons foot' });
   place(rec.foot, foot);
-  if (foot.length && rec.foot.parentNode !== s) s.append(rec.foot);
-  else rec.foot.remove();
+  if (!foot.length) rec.foot.remove();
+  else if (rec.foot.parentNode !== s) s.append(rec.foot);
   rec.cache = ctx.next;
   rec.body.scrollTop = scroll;
   restoreFocus(s, focus);
