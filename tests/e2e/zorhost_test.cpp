@@ -46,6 +46,10 @@ TEST_F(Zorhost, EveryOutcomeHasItsExitStatusAndItsWords) {
       {e2e::Args("--module", module, "--headless", "--set", "g_nexalRelkitTools=true", "--command",
                  "Renderatr"),
        2, e2e::Args("Renderatr"), "--set g_nexalRelkitTools=true"},
+      // nobody to answer a dialog (stdin is no terminal here): zorhost says what to pass
+      {e2e::Args("--module", module, "--set", "g_nexalRelkitTools=true", "--command", "Renderator"), 2,
+       e2e::Args("--ui-server", "--headless"), ""},
+      {e2e::Args("--ui-server", "0", "--headless"), 2, e2e::Args("--ui-server", "--headless"), ""},
       {e2e::Args("--help"), 0, e2e::Args("--check-leaks", "-createdistribution"), ""},
       {e2e::Args("--version"), 0, e2e::Args("zorhost 1.0\nhost API version 16050\n"), ""},
       // the module answers -help with its usage, and then the argument is not a stray one
