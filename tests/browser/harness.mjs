@@ -50,13 +50,13 @@ process.on('exit', () => {
 
 // One zorhost process; `ready` resolves with the page's address once its first line is out.
 class Host {
-  constructor(root, args, listen) {
+  constructor(root, args, listen, transcript) {
     this.root = root;
     this.transcriptFile = path.join(root, 'transcript.jsonl');
     this.out = '';
     this.err = '';
-    this.proc = spawn(required('ZORHOST'),
-                      [...hostArgs(root), '--transcript', this.transcriptFile, '--ui-server', listen, ...args],
+    const record = transcript ? ['--transcript', this.transcriptFile] : [];
+    this.proc = spawn(required('ZORHOST'), [...hostArgs(root), ...record, '--ui-server', listen, ...args],
                       { cwd: root, env: hostEnv(), stdio: ['ignore', 'pipe', 'pipe'] });
     children.add(this.proc);
     this.exited = new Promise((resolve) => this.proc.on('exit', (code, signal) => {
@@ -141,15 +141,14 @@ function shooter(page, name) {
 }
 
 // Runs body({host, page, shot, root}) with a zorhost on the page (options: args, listen, browser false
-// for none). Both processes end, whatever happened; root is removed after a success and kept (its path
+// for none, transcript false for none, open false to leave the page for the body to open). Both processes end, whatever happened; root is removed after a success and kept (its path
 // said) after a failure, as the other end-to-end tests keep theirs.
 export async function withHost(name, options, body) {
   const root = fs.mkdtempSync(path.join(os.tmpdir(), `browser_${name}_`));
   for (const folder of ['startup', 'prefs']) fs.mkdirSync(path.join(root, folder));
-  const prepared = options.prepare ? options.prepare(root) : undefined;
   let host, browser, passed = false;
   try {
-    host = new Host(root, options.args ?? [], options.listen ?? '0');
+    host = new Host(root, options.args ?? [], options.listen ?? '0', options.transcript ?? true);
     await withTimeout(host.ready, 60000, 'zorhost printed no address');
     let page, shot;
     if (options.browser !== false) {
@@ -157,11 +156,10 @@ export async function withHost(name, options, body) {
       browser = await chromium.launch({ executablePath: '/usr/bin/chromium', headless: true });
       page = await browser.newPage({ viewport: { width: 1280, height: 800 } });
       page.setDefaultTimeout(60000);
-      await page.goto(host.url);
-      await page.waitForFunction(() => document.body.dataset.version !== undefined);
+      if (options.open !== false) await openPage(page, host);
       shot = shooter(page, name);
     }
-    await body({ host, page, shot, root, prepared });
+    await body({ host, page, shot, root });
     passed = true;
   } catch (error) {
     if (host) error.message += `\nzorhost stderr:\n${host.err}\nkept: ${root}`;
@@ -171,6 +169,11 @@ export async function withHost(name, options, body) {
     await host?.stop();
     if (passed) fs.rmSync(root, { recursive: true, force: true });
   }
+}
+
+export async function openPage(page, host) {
+  await page.goto(host.url);
+  await page.waitForFunction(() => document.body.dataset.version !== undefined);
 }
 
 // A guard against a hang, never a measure: the test fails with what it waited for.
