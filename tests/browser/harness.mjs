@@ -2,7 +2,7 @@
 // Chromium on that page, screenshots of the steps, and the end of both processes whatever happened.
 // ctest hands over the paths (tests/CMakeLists.txt): ZORHOST, RELKIT_MODULE, RELKIT_SOURCE_DIR and
 // BROWSER_ARTIFACTS, the folder the screenshots go to.
-import { spawn, spawnSync } from 'node:child_process';
+import {spawn, spawnSync} from 'node:child_process';
 import fs from 'node:fs';
 import http from 'node:http';
 import os from 'node:os';
@@ -31,13 +31,15 @@ async function playwright() {
 
 // zorhost with the real module and the tools switched on, start-up and prefs folders below root.
 function hostArgs(root) {
-  return ['--startup', path.join(root, 'startup'), '--prefs', path.join(root, 'prefs'), '--module',
-          required('RELKIT_MODULE'), '--set', 'g_nexalRelkitTools=true'];
+  return [
+    '--startup', path.join(root, 'startup'), '--prefs', path.join(root, 'prefs'), '--module',
+    required('RELKIT_MODULE'), '--set', 'g_nexalRelkitTools=true'
+  ];
 }
 
 // Not the test's own environment: a crash-scene folder of the user's would fill the scanner's dialog.
 function hostEnv() {
-  const env = { ...process.env };
+  const env = {...process.env};
   delete env.ZOR_ATTACHMENT_DIR;
   return env;
 }
@@ -56,63 +58,77 @@ class Host {
     this.out = '';
     this.err = '';
     const record = transcript ? ['--transcript', this.transcriptFile] : [];
-    this.proc = spawn(required('ZORHOST'), [...hostArgs(root), ...record, '--ui-server', listen, ...args],
-                      { cwd: root, env: hostEnv(), stdio: ['ignore', 'pipe', 'pipe'] });
+    this.proc = spawn(
+        required('ZORHOST'), [...hostArgs(root), ...record, '--ui-server', listen, ...args],
+        {cwd: root, env: hostEnv(), stdio: ['ignore', 'pipe', 'pipe']});
     children.add(this.proc);
     this.exited = new Promise((resolve) => this.proc.on('exit', (code, signal) => {
       children.delete(this.proc);
       resolve(code ?? `signal ${signal}`);
     }));
-    this.proc.stderr.on('data', (chunk) => { this.err += chunk; });
-    this.ready = new Promise((resolve, reject) => {
-      this.proc.stdout.on('data', (chunk) => {
-        const before = this.out.includes('\n');
-        this.out += chunk;
-        if (!before && this.out.includes('\n')) resolve(this.out.slice(0, this.out.indexOf('\n')).trim());
-      });
-      this.exited.then((code) => reject(new Error(`zorhost ended (${code}) before its address:\n${this.err}`)));
-    }).then((line) => {
-      const url = new URL(line);
-      this.url = url.href;
-      this.origin = url.origin;
-      this.port = Number(url.port);
-      this.hostname = url.hostname;
-      this.token = url.searchParams.get('token');
-      return this;
+    this.proc.stderr.on('data', (chunk) => {
+      this.err += chunk;
     });
+    this.ready =
+        new Promise((resolve, reject) => {
+          this.proc.stdout.on('data', (chunk) => {
+            const before = this.out.includes('\n');
+            this.out += chunk;
+            if (!before && this.out.includes('\n')) resolve(this.out.slice(0, this.out.indexOf('\n')).trim());
+          });
+          this.exited.then(
+              (code) => reject(new Error(`zorhost ended (${code}) before its address:\n${this.err}`)));
+        }).then((line) => {
+          const url = new URL(line);
+          this.url = url.href;
+          this.origin = url.origin;
+          this.port = Number(url.port);
+          this.hostname = url.hostname;
+          this.token = url.searchParams.get('token');
+          return this;
+        });
   }
 
   // A request to the server as it is, for the checks the page cannot make: no token added, headers as
   // given (Host and Origin included, which fetch would not let a test set). Resolves {status, body}.
-  request(method, pathAndQuery, { headers = {}, body, address = this.hostname, port = this.port } = {}) {
+  request(method, pathAndQuery, {headers = {}, body, address = this.hostname, port = this.port} = {}) {
     return new Promise((resolve, reject) => {
-      const req = http.request({ host: address, port, method, path: pathAndQuery, headers,
-                                 setHost: !('Host' in headers), agent: false }, (res) => {
-        let text = '';
-        res.on('data', (chunk) => { text += chunk; });
-        res.on('end', () => resolve({ status: res.statusCode, body: text }));
-      });
+      const req = http.request(
+          {
+            host: address,
+            port,
+            method,
+            path: pathAndQuery,
+            headers,
+            setHost: !('Host' in headers),
+            agent: false
+          },
+          (res) => {
+            let text = '';
+            res.on('data', (chunk) => {
+              text += chunk;
+            });
+            res.on('end', () => resolve({status: res.statusCode, body: text}));
+          });
       req.on('error', reject);
       req.end(body);
     });
   }
 
   async state() {
-    const { status, body } = await this.request('GET', `/state?token=${this.token}`);
+    const {status, body} = await this.request('GET', `/state?token=${this.token}`);
     if (status !== 200) throw new Error(`GET /state answered ${status}: ${body}`);
     return JSON.parse(body);
   }
 
   async action(act) {
-    const { status, body } = await this.request('POST', `/action?token=${this.token}`,
-                                                { headers: { 'Content-Type': 'application/json' },
-                                                  body: JSON.stringify(act) });
-    return { status, ...JSON.parse(body) };
+    const {status, body} = await this.request(
+        'POST', `/action?token=${this.token}`,
+        {headers: {'Content-Type': 'application/json'}, body: JSON.stringify(act)});
+    return {status, ...JSON.parse(body)};
   }
 
-  transcript() {
-    return readTranscript(this.transcriptFile);
-  }
+  transcript() { return readTranscript(this.transcriptFile); }
 
   // SIGTERM first, as a user's Ctrl-C; a zorhost that does not end within ten seconds is killed.
   async stop() {
@@ -133,16 +149,17 @@ export function readTranscript(file) {
 // Screenshots of the steps, numbered in order: BROWSER_ARTIFACTS/NAME/NN-step.png, emptied per run.
 function shooter(page, name) {
   const folder = path.join(required('BROWSER_ARTIFACTS'), name);
-  fs.rmSync(folder, { recursive: true, force: true });
-  fs.mkdirSync(folder, { recursive: true });
+  fs.rmSync(folder, {recursive: true, force: true});
+  fs.mkdirSync(folder, {recursive: true});
   let count = 0;
-  return (step) => page.screenshot({
-    path: path.join(folder, `${String(++count).padStart(2, '0')}-${step}.png`), fullPage: true });
+  return (step) => page.screenshot(
+             {path: path.join(folder, `${String(++count).padStart(2, '0')}-${step}.png`), fullPage: true});
 }
 
 // Runs body({host, page, shot, root}) with a zorhost on the page (options: args, listen, browser false
-// for none, transcript false for none, open false to leave the page for the body to open). Both processes end, whatever happened; root is removed after a success and kept (its path
-// said) after a failure, as the other end-to-end tests keep theirs.
+// for none, transcript false for none, open false to leave the page for the body to open). Both processes
+// end, whatever happened; root is removed after a success and kept (its path said) after a failure, as the
+// other end-to-end tests keep theirs.
 export async function withHost(name, options, body) {
   const root = fs.mkdtempSync(path.join(os.tmpdir(), `browser_${name}_`));
   for (const folder of ['startup', 'prefs']) fs.mkdirSync(path.join(root, folder));
@@ -152,14 +169,14 @@ export async function withHost(name, options, body) {
     await withTimeout(host.ready, 60000, 'zorhost printed no address');
     let page, shot;
     if (options.browser !== false) {
-      const { chromium } = await playwright();
-      browser = await chromium.launch({ executablePath: '/usr/bin/chromium', headless: true });
-      page = await browser.newPage({ viewport: { width: 1280, height: 800 } });
+      const {chromium} = await playwright();
+      browser = await chromium.launch({executablePath: '/usr/bin/chromium', headless: true});
+      page = await browser.newPage({viewport: {width: 1280, height: 800}});
       page.setDefaultTimeout(60000);
       if (options.open !== false) await openPage(page, host);
       shot = shooter(page, name);
     }
-    await body({ host, page, shot, root });
+    await body({host, page, shot, root});
     passed = true;
   } catch (error) {
     if (host) error.message += `\nzorhost stderr:\n${host.err}\nkept: ${root}`;
@@ -167,7 +184,7 @@ export async function withHost(name, options, body) {
   } finally {
     await browser?.close().catch(() => {});
     await host?.stop();
-    if (passed) fs.rmSync(root, { recursive: true, force: true });
+    if (passed) fs.rmSync(root, {recursive: true, force: true});
   }
 }
 
@@ -179,7 +196,9 @@ export async function openPage(page, host) {
 // A guard against a hang, never a measure: the test fails with what it waited for.
 export function withTimeout(promise, ms, what) {
   let timer;
-  const guard = new Promise((_, reject) => { timer = setTimeout(() => reject(new Error(`${what} in ${ms} ms`)), ms); });
+  const guard = new Promise((_, reject) => {
+    timer = setTimeout(() => reject(new Error(`${what} in ${ms} ms`)), ms);
+  });
   return Promise.race([promise, guard]).finally(() => clearTimeout(timer));
 }
 
@@ -200,17 +219,16 @@ export function runScripted(root, steps, args) {
   const tag = `scripted${fs.readdirSync(root).filter((n) => n.startsWith('scripted')).length}`;
   const script = path.join(root, `${tag}.json`), transcript = path.join(root, `${tag}.jsonl`);
   fs.writeFileSync(script, JSON.stringify(steps));
-  const run = spawnSync(required('ZORHOST'),
-                        [...hostArgs(root), '--transcript', transcript, '--ui', script, ...args],
-                        { cwd: root, env: hostEnv(), encoding: 'utf8', timeout: 300000,
-                          stdio: ['ignore', 'pipe', 'pipe'] });
-  return { status: run.status, out: run.stdout, err: run.stderr, transcript: readTranscript(transcript) };
+  const run = spawnSync(
+      required('ZORHOST'), [...hostArgs(root), '--transcript', transcript, '--ui', script, ...args],
+      {cwd: root, env: hostEnv(), encoding: 'utf8', timeout: 300000, stdio: ['ignore', 'pipe', 'pipe']});
+  return {status: run.status, out: run.stdout, err: run.stderr, transcript: readTranscript(transcript)};
 }
 
 // A copy of the sample scenes at root/NAME; edit(scene) may change each scene file's JSON.
 export function copySamples(root, name, edit) {
   const target = path.join(root, name);
-  fs.cpSync(samplesDir(), target, { recursive: true });
+  fs.cpSync(samplesDir(), target, {recursive: true});
   if (edit) {
     for (const file of sceneFiles(target)) {
       const scene = JSON.parse(fs.readFileSync(file, 'utf8'));
@@ -222,8 +240,9 @@ export function copySamples(root, name, edit) {
 }
 
 export function sceneFiles(folder) {
-  return fs.readdirSync(folder, { recursive: true }).filter((f) => f.endsWith('.zor'))
-    .map((f) => path.join(folder, f));
+  return fs.readdirSync(folder, {recursive: true})
+      .filter((f) => f.endsWith('.zor'))
+      .map((f) => path.join(folder, f));
 }
 
 export function filesEnding(folder, suffix) {
@@ -238,11 +257,11 @@ export function reportStatuses(folder) {
 
 // The page's pieces by the roles and names it promises.
 export const ui = {
-  menu: (page, name) => page.getByRole('navigation', { name: 'Commands' })
-    .getByRole('button', { name, exact: true }),
+  menu: (page, name) =>
+      page.getByRole('navigation', {name: 'Commands'}).getByRole('button', {name, exact: true}),
   dialog: (page, title) => page.locator(`section[role="dialog"][aria-label="${title}"]`),
-  message: (page) => page.getByRole('alertdialog', { name: 'Message' }),
-  chooser: (page, kind) => page.getByRole('dialog', { name: `Choose a ${kind}`, exact: true }),
+  message: (page) => page.getByRole('alertdialog', {name: 'Message'}),
+  chooser: (page, kind) => page.getByRole('dialog', {name: `Choose a ${kind}`, exact: true}),
   gadget: (scope, id) => scope.locator(`[data-gadget-id="${id}"]`),
 };
 
