@@ -4,7 +4,7 @@
 set -euo pipefail
 packages=(cmake ninja-build g++ pkg-config googletest libgtest-dev libbenchmark-dev
           nlohmann-json3-dev libtiff-dev libtinyobjloader-dev imagemagick libpng-dev
-          libzip-dev libexif-dev libjpeg-dev libxml2-utils chromium help2man binutils
+          libzip-dev libexif-dev libjpeg-dev libcpp-httplib-dev libxml2-utils chromium help2man binutils
           clang-tidy
           # node runs the browser tests (tests/browser); its package brings npm
           nodejs

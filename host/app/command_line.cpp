@@ -7,6 +7,7 @@
 #include <system_error>
 
 #include "app/host_build.h"
+#include "ui_server/ui_server.h"
 
 namespace fs = std::filesystem;
 
@@ -27,13 +28,21 @@ struct OptionSpec {
 };
 
 const OptionSpec kOptions[] = {
-    {"--startup", Takes::Value},      {"--prefs", Takes::Value},
-    {"--module", Takes::Value},       {"--headless", Takes::Nothing},
-    {"--ui", Takes::Value},           {"--command", Takes::Value},
-    {"--set", Takes::Value},          {"--drive", Takes::Value},
-    {"--transcript", Takes::Value},   {"--allow-faults", Takes::Nothing},
-    {"--host-version", Takes::Value}, {"--check-leaks", Takes::Nothing},
-    {"--help", Takes::Nothing},       {"--version", Takes::Nothing},
+    {"--startup", Takes::Value},
+    {"--prefs", Takes::Value},
+    {"--module", Takes::Value},
+    {"--headless", Takes::Nothing},
+    {"--ui", Takes::Value},
+    {"--command", Takes::Value},
+    {"--ui-server", Takes::Value},
+    {"--set", Takes::Value},
+    {"--drive", Takes::Value},
+    {"--transcript", Takes::Value},
+    {"--allow-faults", Takes::Nothing},
+    {"--host-version", Takes::Value},
+    {"--check-leaks", Takes::Nothing},
+    {"--help", Takes::Nothing},
+    {"--version", Takes::Nothing},
 };
 
 const OptionSpec* find_option(const std::string& name) {
@@ -59,6 +68,11 @@ std::optional<std::string> apply(const std::string& name, const std::string& val
     out.headless = true;
   } else if (name == "--ui") {
     out.ui_script = value;
+  } else if (name == "--ui-server") {
+    ServerAddress address;
+    std::string problem;
+    if (!parse_server_address(value, &address, &problem)) return "option --ui-server " + problem;
+    out.ui_server = value;
   } else if (name == "--command") {
     out.commands.push_back(value);
   } else if (name == "--set") {
@@ -128,7 +142,24 @@ ParsedCommandLine parse_command_line(const std::vector<std::string>& arguments, 
     }
     if (auto error = apply(name, value, out)) return usage_error(*error);
   }
+  if (!out.ui_server.empty() && (!out.ui_script.empty() || out.headless))
+    return usage_error(
+        std::string("option --ui-server cannot be combined with ") +
+        (out.headless ? "--headless: the browser is a user interface" : "--ui: one driver answers dialogs"));
   return {};
+}
+
+std::optional<std::string> choose_driver(HostOptions& out, bool person_present) {
+  // Arguments for the modules make a command-line job, which opens no settings dialog.
+  if (out.headless || !out.ui_script.empty() || !out.ui_server.empty() || !out.module_arguments.empty())
+    return std::nullopt;
+  if (person_present) {
+    out.ui_server = "127.0.0.1:0";
+    return std::nullopt;
+  }
+  return "zorhost: no driver answers dialogs: standard input is not a terminal, so nobody is there to use "
+         "the page. Pass --ui FILE (a UI script answers them), --headless (no dialogs) or --ui-server "
+         "[HOST:]PORT (serve the page anyway)";
 }
 
 // An installed zorhost lives in <prefix>/bin and its start-up folder in <prefix>/lib/zorhost; in a build
@@ -180,6 +211,8 @@ std::string usage_text() {
          "<startup>/plugins)\n"
          "  --headless            run without a user interface\n"
          "  --ui FILE             answer dialogs from a UI script\n"
+         "  --ui-server [HOST:]PORT  show dialogs in the browser: serve the page on PORT (0: a free\n"
+         "                        one) of 127.0.0.1 or HOST, its address on the first line of stdout\n"
          "  --command NAME|ID     execute a registered command after start-up; repeatable\n"
          "  --set NAME=VALUE      set a configuration variable, e.g. g_nexalRelkitTools=true\n"
          "  --drive C=DIR         where the drive path C: points (default: <prefs>/drive_c)\n"
@@ -193,8 +226,11 @@ std::string usage_text() {
          "Arguments for the relkit module (one dash): -renderator SCENES [BASE] renders every scene below\n"
          "SCENES and compares with the base BASE or builds one; -createdistribution compiles gui.tpn and\n"
          "writes tarponsymbols.h; -help prints the module's own usage.\n"
+         "Without --ui, --headless and module arguments zorhost serves the page when standard input is a\n"
+         "terminal, and exits 2 when it is not (nobody would answer its dialogs).\n"
          "Exit status: 0 clean end; 1 internal error; 2 usage error (headless: also an argument no module\n"
-         "took) or a UI script step wrong for what it met; 3 a module cannot be loaded or bound; 4 leaks\n"
+         "took; no terminal and no driver) or a UI script step wrong for what it met; 3 a module cannot be "
+         "loaded or bound; 4 leaks\n"
          "(--check-leaks); 5 a headless run showed a message box no UI script step acknowledged, or a\n"
          "dialog no UI script was there to answer; 6 a file write, image save, script compile or the\n"
          "transcript failed, or a listing left out a name with a control byte. Several: 2/3, then 6, 5,\n"

@@ -3,6 +3,7 @@
 #pragma once
 #include <cstdint>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -24,6 +25,11 @@ ParsedCommandLine parse_command_line(const std::vector<std::string>& arguments, 
 // Fills what the command line left open: the start-up folder (the executable's), the prefs folder
 // ($XDG_CONFIG_HOME/zorhost, else ~/.config/zorhost) and drive C: (<prefs>/drive_c).
 void apply_option_defaults(HostOptions& out, const std::filesystem::path& executable_folder);
+
+// Who answers the dialogs when the command line names no one (no --ui, --ui-server or --headless) and
+// gives the modules nothing to do from it: with a person at the terminal the browser page (on a free
+// loopback port); without one nobody could, and the answer is the message to show before exiting 2.
+std::optional<std::string> choose_driver(HostOptions& out, bool person_present);
 
 // Every *.zdl64 below the folder, searched recursively, sorted by path.
 std::vector<std::filesystem::path> find_modules(const std::filesystem::path& folder);

@@ -16,6 +16,7 @@
 #include "memory/memory_tracker.h"
 #include "nexal_records.h"
 #include "plugins/plugin_registry.h"
+#include "ui_server/ui_server.h"
 
 namespace fs = std::filesystem;
 
@@ -209,6 +210,8 @@ int Host::commands() {
     if (ui_script_failed()) break;
     if (!execute_commands({command})) return kExitUsage;
   }
+  // With the browser the commands given are only the start: the person goes on in the page.
+  serve_until_quit();
   return ui_script_failed() ? kExitUsage : kExitOk;
 }
 

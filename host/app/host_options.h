@@ -16,6 +16,7 @@ struct HostOptions {
   std::vector<std::filesystem::path> modules;                 // --module (empty: <startup>/plugins)
   bool headless = false;                                      // --headless: run-mode flag 2
   std::filesystem::path ui_script;                            // --ui
+  std::string ui_server;                                      // --ui-server [HOST:]PORT
   std::vector<std::string> commands;                          // --command, in order
   std::vector<std::pair<std::string, std::string>> settings;  // --set NAME=VALUE, in order
   std::map<char, std::filesystem::path> drives;               // --drive C=DIR (upper-case letter)

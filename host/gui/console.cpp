@@ -6,6 +6,7 @@
 
 #include "gui/status_line.h"
 #include "gui/transcript.h"
+#include "gui/ui_driver.h"
 
 namespace zorhost {
 void console_line(std::string_view utf8) {
@@ -18,5 +19,6 @@ void console_line(std::string_view utf8) {
   std::fwrite(line.data(), 1, line.size(), stdout);
   std::fflush(stdout);
   transcript::record({{"event", "console"}, {"text", std::string(utf8)}});
+  ui::driver().console(std::string(utf8));
 }
 }  // namespace zorhost

@@ -212,7 +212,9 @@ void show_user_areas(HostDialog* dialog) {
 }  // namespace
 
 HostDialog* new_dialog(HostDialogCallback callback, void* object) {
+  static uint64_t serials = 0;
   auto dialog = std::make_unique<HostDialog>();
+  dialog->serial = ++serials;
   dialog->callback = callback;
   dialog->object = object;
   HostDialog* handle = dialog.get();
@@ -244,6 +246,12 @@ std::vector<HostDialog*> open_dialogs() {
 HostDialog* find_open_dialog(const std::string& title) {
   for (HostDialog* dialog : g_open)
     if (!dialog->modal && dialog->title == title) return dialog;
+  return nullptr;
+}
+
+HostDialog* find_open_dialog(uint64_t serial) {
+  for (HostDialog* dialog : g_open)
+    if (dialog->serial == serial) return dialog;
   return nullptr;
 }
 
@@ -348,6 +356,7 @@ std::vector<int32_t> tab_pages(HostDialog* dialog, const HostGadget& tab_group) 
 void set_gadget_image(HostGadget* gadget, const HostBitmap* bitmap) {
   const nlohmann::json before = shown_value(*gadget);
   gadget->image = bitmap ? std::make_unique<HostBitmap>(*bitmap) : nullptr;
+  ++gadget->image_serial;
   if (before != shown_value(*gadget)) record_value_change(*gadget);
 }
 

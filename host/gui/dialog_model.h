@@ -64,6 +64,7 @@ struct HostGadget {
   int32_t style = 0;                            // multi-line texts; tab groups: their tab type
   std::unique_ptr<zorhost::ui::TreeView> tree;  // tree views
   std::unique_ptr<HostBitmap> image;            // bitmap buttons: their own copy of the image
+  uint64_t image_serial = 0;                    // bitmap buttons: counts the images set, to tell them apart
 };
 
 struct HostUserArea {
@@ -88,6 +89,7 @@ struct HostUserArea {
 };
 
 struct HostDialog {
+  uint64_t serial = 0;  // names the dialog to a driver; never reused within a run
   HostDialogCallback callback = nullptr;
   void* object = nullptr;
   int32_t plugin_id = 0;
@@ -119,6 +121,7 @@ void free_dialog(HostDialog* dialog);
 bool is_live(const HostDialog* dialog);
 std::vector<HostDialog*> open_dialogs();
 HostDialog* find_open_dialog(const std::string& title);
+HostDialog* find_open_dialog(uint64_t serial);
 
 // Layout. add_gadget answers the new gadget (owned by the dialog).
 HostGadget* add_gadget(HostDialog* dialog, GadgetKind kind, int32_t id, int32_t flags, int32_t width,

@@ -30,6 +30,8 @@ class Driver {
   // defaults show both on stderr when it is a terminal (status_line.h), as the scripted driver does.
   virtual void show_progress(int32_t percent);
   virtual void show_status(const std::string& text);
+  // A console line, after it was printed on stdout (any thread).
+  virtual void console(const std::string& line) { (void)line; }
 };
 
 Driver& driver();

@@ -4,12 +4,12 @@
 #include <cstdio>
 #include <mutex>
 #include <nlohmann/json.hpp>
-#include <tuple>
 
 #include "app/host_options.h"
 #include "app/run_status.h"
 #include "containers/json_input.h"
 #include "gui/transcript.h"
+#include "gui/user_actions.h"
 #include "threads/thread_impl.h"
 
 namespace zorhost::ui {
@@ -46,24 +46,6 @@ bool to_int32(const json& value, int32_t* out) {
     return false;
   }
   *out = static_cast<int32_t>(value.get<int64_t>());
-  return true;
-}
-
-// A value as the script gives it; the gadget it is for decides later whether it fits.
-bool to_gadget_value(const json& value, GadgetValue* out) {
-  int32_t number = 0;
-  if (value.is_boolean()) {
-    *out = value.get<bool>();
-  } else if (value.is_number_integer()) {
-    if (!to_int32(value, &number)) return false;
-    *out = number;
-  } else if (value.is_number_float()) {
-    *out = value.get<double>();
-  } else if (value.is_string()) {
-    *out = value.get<std::string>();
-  } else {
-    return false;
-  }
   return true;
 }
 
@@ -108,7 +90,8 @@ bool check_keys(const json& body, std::initializer_list<const char*> known, cons
 
 bool parse_dialog(const json& body, ScriptStep* step, const StepError& where, std::string* error) {
   if (!body.is_object()) return where.fail(error, "\"dialog\" must be an object");
-  if (!check_keys(body, {"set", "click", "press", "wait", "cancelAfterEvents"}, where, error)) return false;
+  if (!check_keys(body, {"set", "click", "press", "wait", "cancelAfterEvents", "close"}, where, error))
+    return false;
   if (!parse_set_and_click(body, step, where, error)) return false;
   int endings = 0;
   if (body.contains("press")) {
@@ -136,16 +119,26 @@ bool parse_dialog(const json& body, ScriptStep* step, const StepError& where, st
     step->ending = ScriptStep::Ending::CancelAfterEvents;
     step->cancel_after_events = count.get<int64_t>();
   }
+  if (body.contains("close")) {
+    ++endings;
+    if (body["close"] != true) return where.fail(error, "\"close\" can only be true");
+    step->ending = ScriptStep::Ending::Close;
+  }
   if (endings != 1)
-    return where.fail(error,
-                      "a dialog step ends with exactly one of \"press\", \"wait\", \"cancelAfterEvents\"");
+    return where.fail(
+        error,
+        "a dialog step ends with exactly one of \"press\", \"wait\", \"cancelAfterEvents\", \"close\"");
   return true;
 }
 
 bool parse_act(const json& body, ScriptStep* step, const StepError& where, std::string* error) {
   if (!body.is_object()) return where.fail(error, "\"act\" must be an object");
-  if (!check_keys(body, {"title", "set", "click", "treeSelect", "treeDoubleClick"}, where, error))
+  if (!check_keys(body, {"title", "set", "click", "treeSelect", "treeDoubleClick", "close"}, where, error))
     return false;
+  if (body.contains("close")) {
+    if (body["close"] != true) return where.fail(error, "\"close\" can only be true");
+    step->close = true;
+  }
   if (!body.contains("title") || !body["title"].is_string())
     return where.fail(error, "\"act\" needs the \"title\" of an open dialog");
   step->title = body["title"].get<std::string>();
@@ -162,10 +155,6 @@ bool parse_act(const json& body, ScriptStep* step, const StepError& where, std::
 
 std::mutex g_message_box_mutex;
 
-std::string dialog_name(const HostDialog& dialog) {
-  return dialog.title.empty() ? std::string("the untitled dialog") : "dialog \"" + dialog.title + "\"";
-}
-
 std::string value_text(const GadgetValue& value) {
   return std::visit(
       [](const auto& v) -> std::string {
@@ -180,6 +169,23 @@ std::string value_text(const GadgetValue& value) {
 }
 
 }  // namespace
+
+bool to_gadget_value(const json& value, GadgetValue* out) {
+  int32_t number = 0;
+  if (value.is_boolean()) {
+    *out = value.get<bool>();
+  } else if (value.is_number_integer()) {
+    if (!to_int32(value, &number)) return false;
+    *out = number;
+  } else if (value.is_number_float()) {
+    *out = value.get<double>();
+  } else if (value.is_string()) {
+    *out = value.get<std::string>();
+  } else {
+    return false;
+  }
+  return true;
+}
 
 const char* step_kind_name(ScriptStep::Kind kind) {
   switch (kind) {
@@ -365,28 +371,16 @@ bool ScriptedDriver::check_settings(HostDialog* dialog, const ScriptStep& step) 
 
 // False when a value did not fit after all (the module changed its layout while the step was set).
 bool ScriptedDriver::apply_settings(HostDialog* dialog, const ScriptStep& step) {
-  for (const GadgetSetting& setting : step.set) {
-    if (!is_live(dialog) || !dialog->open) return true;
-    // Absent when its turn comes (earlier values may have grown the layout): a mistyped id, which
-    // must not pass for a value the user gave.
-    const HostGadget* gadget = find_gadget(dialog, setting.id);
-    if (!gadget) {
-      fail(step, dialog_name(*dialog) + ": has no gadget " + std::to_string(setting.id));
-      return false;
-    }
-    if (const std::string problem = value_problem(*gadget, setting.value); !problem.empty()) {
+  std::vector<UserAction> actions;
+  // Absent when its turn comes (earlier values may have grown the layout): a mistyped id, which must not
+  // pass for a value the user gave.
+  for (const GadgetSetting& setting : step.set) actions.push_back(UserAction::set(setting.id, setting.value));
+  for (int32_t id : step.click) actions.push_back(UserAction::click(id));
+  for (const UserAction& action : actions) {
+    if (const std::string problem = perform(dialog, action); !problem.empty()) {
       fail(step, dialog_name(*dialog) + ": " + problem);
       return false;
     }
-    user_set(dialog, setting.id, setting.value);
-  }
-  for (int32_t id : step.click) {
-    if (!is_live(dialog) || !dialog->open) return true;
-    if (find_gadget(dialog, id) == nullptr) {
-      fail(step, dialog_name(*dialog) + ": has no gadget " + std::to_string(id));
-      return false;
-    }
-    user_click(dialog, id);
   }
   return true;
 }
@@ -434,6 +428,10 @@ void ScriptedDriver::run_modal(HostDialog* dialog) {
       }
       return;
     }
+    case ScriptStep::Ending::Close:
+      perform(dialog, UserAction::close());
+      settle(dialog, false, nullptr);
+      return;
     case ScriptStep::Ending::Wait:
     case ScriptStep::Ending::None:
       settle(dialog, false, step);
@@ -479,22 +477,15 @@ void ScriptedDriver::settle(HostDialog* dialog, bool pressed, const ScriptStep* 
 // The rows a step names are those shown when its turn comes, after its values and clicks: a click may
 // have listed another folder.
 bool ScriptedDriver::act_on_tree(HostDialog* dialog, const ScriptStep& step) {
-  for (const auto& [row, name, act] :
-       {std::tuple{step.tree_select, "treeSelect", &tree_select},
-        std::tuple{step.tree_double_click, "treeDoubleClick", &tree_double_click}}) {
+  for (const auto& [row, kind] : {std::pair{step.tree_select, UserAction::Kind::TreeSelect},
+                                  std::pair{step.tree_double_click, UserAction::Kind::TreeDoubleClick}}) {
     if (!row) continue;
-    if (!is_live(dialog) || !dialog->open) return true;
-    HostGadget* tree = find_tree_view(dialog);
-    if (!tree) {
-      fail(step, std::string("\"") + name + "\": " + dialog_name(*dialog) + " has no tree view");
-      return false;
-    }
-    std::string problem;
-    if (!act(tree, *row, &problem)) {
-      fail(step, std::string("\"") + name + "\": " + dialog_name(*dialog) + ": " + problem);
+    if (const std::string problem = perform(dialog, UserAction::on_row(kind, *row)); !problem.empty()) {
+      fail(step, std::string("\"") + action_name(kind) + "\": " + dialog_name(*dialog) + ": " + problem);
       return false;
     }
   }
+  if (step.close) perform(dialog, UserAction::close());
   return true;
 }
 

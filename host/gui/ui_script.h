@@ -16,6 +16,7 @@
 #include <filesystem>
 #include <memory>
 #include <mutex>
+#include <nlohmann/json.hpp>
 #include <optional>
 #include <string>
 #include <utility>
@@ -33,7 +34,7 @@ struct GadgetSetting {
 
 struct ScriptStep {
   enum class Kind { Dialog, Folder, Act, Message };
-  enum class Ending { None, Ok, Cancel, Wait, CancelAfterEvents };
+  enum class Ending { None, Ok, Cancel, Wait, CancelAfterEvents, Close };
   Kind kind = Kind::Dialog;
   int32_t number = 0;  // counted from 1 as written
   std::vector<GadgetSetting> set;
@@ -44,6 +45,7 @@ struct ScriptStep {
   std::string title;                   // act; message: the text of the box
   std::optional<int32_t> tree_select;  // act
   std::optional<int32_t> tree_double_click;
+  bool close = false;  // act: the window is closed after the rest of the step
 };
 
 // False with a message naming the file and the step when the text is not a valid script.
@@ -88,6 +90,10 @@ class ScriptedDriver : public Driver {
   // next_ moves on the main thread for dialogs, on any thread for message boxes
   std::mutex steps_mutex_;
 };
+
+// A value as a script or the page gives it: true/false, a 32-bit integer, a number or a text. The gadget
+// it is for decides later whether it fits (value_problem). False for anything else.
+bool to_gadget_value(const nlohmann::json& value, GadgetValue* out);
 
 // Why a user could not give this value to this gadget; empty when it fits.
 std::string value_problem(const HostGadget& gadget, const GadgetValue& value);
