@@ -170,7 +170,9 @@ export async function withHost(name, options, body) {
     let page, shot;
     if (options.browser !== false) {
       const {chromium} = await playwright();
-      browser = await chromium.launch({executablePath: '/usr/bin/chromium', headless: true});
+      // XDG_CONFIG_HOME too, or Chromium keeps its crash reports in the user's settings
+      const env = {...process.env, XDG_CONFIG_HOME: path.join(root, 'chromium')};
+      browser = await chromium.launch({executablePath: '/usr/bin/chromium', headless: true, env});
       page = await browser.newPage({viewport: {width: 1280, height: 800}});
       page.setDefaultTimeout(60000);
       if (options.open !== false) await openPage(page, host);
