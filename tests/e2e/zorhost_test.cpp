@@ -32,10 +32,10 @@ TEST_F(Zorhost, EveryOutcomeHasItsExitStatusAndItsWords) {
     std::vector<std::string> said;  // on stderr, or on stdout for status 0
     std::string absent;             // from stderr; empty: no check
   } cases[] = {
-      {e2e::Args("--module", missing), 3, e2e::Args(missing + ": no such file"), ""},
-      {e2e::Args("--module=" + text), 3, e2e::Args(text + ": not a loadable module"), ""},
-      {e2e::Args("--module", libm), 3, e2e::Args("zor_main"), ""},
-      {e2e::Args("--module", module, "--host-version", "15000"), 3,
+      {e2e::Args("--headless", "--module", missing), 3, e2e::Args(missing + ": no such file"), ""},
+      {e2e::Args("--headless", "--module=" + text), 3, e2e::Args(text + ": not a loadable module"), ""},
+      {e2e::Args("--headless", "--module", libm), 3, e2e::Args("zor_main"), ""},
+      {e2e::Args("--headless", "--module", module, "--host-version", "15000"), 3,
        e2e::Args("host API version 15000 is too old for this module"), ""},
       {e2e::Args("--frobnicate"), 2, e2e::Args("zorhost: unknown option --frobnicate\n"), ""},
       {e2e::Args("--headless", "--ui", root_), 2,
