@@ -1,6 +1,7 @@
 #include "app/host_app.h"
 
 #include <dlfcn.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -147,6 +148,11 @@ int Host::start() {
     std::fprintf(stderr, "zorhost: warning: --set %s: no module registered this variable\n", name.c_str());
   }
 
+  // Asked once the modules are loaded, so that a module that cannot be is named first.
+  if (auto problem = choose_driver(options(), isatty(STDIN_FILENO) == 1)) {
+    std::fprintf(stderr, "%s\n", problem->c_str());
+    return kExitUsage;
+  }
   std::string error;
   if (!start_ui_session(options(), &error)) {
     std::fprintf(stderr, "zorhost: %s\n", error.c_str());

@@ -1,6 +1,4 @@
 // zorhost: loads the modules, drives their life and offers every service they call.
-#include <unistd.h>
-
 #include <csignal>
 #include <cstdio>
 #include <exception>
@@ -27,10 +25,6 @@ int main(int argc, char** argv) {
     }
     if (parsed.status == zorhost::ParsedCommandLine::Status::UsageError) {
       std::fprintf(stderr, "%s\n", parsed.error.c_str());
-      return zorhost::kExitUsage;
-    }
-    if (auto problem = zorhost::choose_driver(zorhost::options(), isatty(STDIN_FILENO) == 1)) {
-      std::fprintf(stderr, "%s\n", problem->c_str());
       return zorhost::kExitUsage;
     }
     std::error_code error;

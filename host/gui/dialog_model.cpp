@@ -45,17 +45,6 @@ bool is_filename_gadget(const HostGadget& gadget) {
   return gadget.kind == GadgetKind::Custom && gadget.custom_type == ZOR_GADGET_FILENAME;
 }
 
-nlohmann::json value_json(const GadgetValue& value) {
-  return std::visit(
-      [](const auto& v) -> nlohmann::json {
-        if constexpr (std::is_same_v<std::decay_t<decltype(v)>, std::monostate>) {
-          return nullptr;
-        } else {
-          return v;
-        }
-      },
-      value);
-}
 
 // What the transcript shows as the value: a bitmap button's is the size of its image.
 nlohmann::json shown_value(const HostGadget& gadget) {
@@ -580,6 +569,18 @@ bool wait_for_event(int32_t timeout_ms) {
 void discard_pending_events() {
   std::lock_guard lock(g_event_mutex);
   g_events.clear();
+}
+
+nlohmann::json value_json(const GadgetValue& value) {
+  return std::visit(
+      [](const auto& v) -> nlohmann::json {
+        if constexpr (std::is_same_v<std::decay_t<decltype(v)>, std::monostate>) {
+          return nullptr;
+        } else {
+          return v;
+        }
+      },
+      value);
 }
 
 std::string kind_name(const HostGadget& gadget) {

@@ -5,6 +5,7 @@
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <nlohmann/json.hpp>
 #include <string>
 #include <variant>
 #include <vector>
@@ -187,6 +188,7 @@ void discard_pending_events();
 
 // Shared by drivers and the transcript.
 std::string kind_name(const HostGadget& gadget);
+nlohmann::json value_json(const GadgetValue& value);  // nothing is null
 std::string close_reason_name(CloseReason reason);
 
 }  // namespace zorhost::ui

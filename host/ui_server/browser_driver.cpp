@@ -4,6 +4,7 @@
 #include <chrono>
 #include <cstdio>
 
+#include "core/system_interface.h"
 #include "gui/dialog_model.h"
 #include "gui/transcript.h"
 #include "gui/ui_script.h"
@@ -52,7 +53,9 @@ const HostDialog* modal_in_front_of(const HostDialog* dialog) {
   return nullptr;
 }
 
-std::optional<UserAction> user_action(const json& request, std::string* problem) {
+}  // namespace
+
+std::optional<UserAction> page_user_action(const json& request, std::string* problem) {
   const std::string verb = request.value("do", "");
   UserAction action;
   if (verb == "set") {
@@ -95,8 +98,6 @@ std::optional<UserAction> user_action(const json& request, std::string* problem)
   }
   return action;
 }
-
-}  // namespace
 
 BrowserDriver::BrowserDriver() : main_thread_(std::this_thread::get_id()) {
   g_quit_requested = false;
@@ -185,7 +186,12 @@ void BrowserDriver::pump(int32_t timeout_ms) {
   if (work) {
     std::shared_ptr<MainThreadWork> outer = current_;
     current_ = work;
-    json answer = work->run();
+    json answer;
+    try {
+      answer = work->run();
+    } catch (const std::exception& e) {  // the page's request fails, not the module's run around it
+      answer = refused(500, std::string("zorhost: internal error: ") + e.what());
+    }
     if (!work->answered) {
       refresh_dialogs();
       answer["version"] = version();
@@ -298,6 +304,8 @@ std::pair<uint64_t, std::string> BrowserDriver::state() {
   json commands = json::array();
   for (const RegisteredCommand& command : registered_commands())
     commands.push_back({{"id", command.id}, {"name", command.name}});
+  // A module's tools behind a switch that is off are missing from the menu: the page says which --set.
+  const std::vector<std::string> switched_off = module_switches_off();
   std::lock_guard lock(mutex_);
   json messages = json::array();
   for (const Message& message : messages_)
@@ -389,7 +397,7 @@ json BrowserDriver::perform_on_main(const json& request) {
                             " is registered");
   }
   std::string problem;
-  const std::optional<UserAction> action = user_action(request, &problem);
+  const std::optional<UserAction> action = page_user_action(request, &problem);
   if (!action) return refused(400, problem);
   const json& serial = request.value("dialog", json());
   HostDialog* dialog = serial.is_number_unsigned() ? find_open_dialog(serial.get<uint64_t>()) : nullptr;

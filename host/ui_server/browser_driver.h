@@ -19,8 +19,13 @@
 #include <utility>
 
 #include "gui/ui_driver.h"
+#include "gui/user_actions.h"
 
 namespace zorhost::ui {
+
+// A page's action on a dialog ({"do": "set", "id": 1000, "value": "..."}, see docs/ui-server.md) as the
+// user action it stands for; nothing, with the reason, when it is not one.
+std::optional<UserAction> page_user_action(const nlohmann::json& request, std::string* problem);
 
 // What a request asks of the main thread and the answer it waits for.
 struct MainThreadWork {

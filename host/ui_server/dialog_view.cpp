@@ -11,18 +11,6 @@ namespace {
 
 using nlohmann::json;
 
-json value_of(const GadgetValue& value) {
-  return std::visit(
-      [](const auto& v) -> json {
-        if constexpr (std::is_same_v<std::decay_t<decltype(v)>, std::monostate>) {
-          return nullptr;
-        } else {
-          return v;
-        }
-      },
-      value);
-}
-
 bool setting(const HostGadget& gadget, int32_t key) {
   if (!gadget.settings) return false;
   const auto found = gadget.settings->values.find(key);
@@ -60,28 +48,28 @@ json gadget_view(const HostGadget& gadget) {
       view["rows"] = gadget.rows;
       view["groupFlags"] = gadget.group_flags;
       view["children"] = json::array();
-      if (gadget.kind == GadgetKind::TabGroup) view["value"] = value_of(gadget.value);
+      if (gadget.kind == GadgetKind::TabGroup) view["value"] = value_json(gadget.value);
       break;
     case GadgetKind::ComboBox: {
       json choices = json::array();
       for (const ComboChoice& choice : gadget.choices)
         choices.push_back({{"id", choice.id}, {"text", choice.text}});
       view["choices"] = std::move(choices);
-      view["value"] = value_of(gadget.value);
+      view["value"] = value_json(gadget.value);
       break;
     }
     case GadgetKind::EditText:
     case GadgetKind::MultiLineText:
       view["style"] = gadget.style;
-      view["value"] = value_of(gadget.value);
+      view["value"] = value_json(gadget.value);
       break;
     case GadgetKind::Checkbox:
     case GadgetKind::EditNumber:
-      view["value"] = value_of(gadget.value);
+      view["value"] = value_json(gadget.value);
       break;
     case GadgetKind::Custom:
       if (gadget.custom_type == ZOR_GADGET_FILENAME) {
-        view["value"] = value_of(gadget_value(gadget));
+        view["value"] = value_json(gadget_value(gadget));
         view["folder"] = setting(gadget, ZOR_FILENAME_CHOOSES_FOLDER);
       } else if (gadget.tree) {
         view["tree"] = tree_view(gadget);

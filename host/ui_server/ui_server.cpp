@@ -4,6 +4,7 @@
 #include <sys/random.h>
 #include <sys/socket.h>
 
+#include <atomic>
 #include <charconv>
 #include <csignal>
 #include <cstdio>
@@ -57,12 +58,15 @@ class UiServer {
   bool allowed(const httplib::Request& request, std::string* why) const;
   void routes();
   void serve_asset(const std::string& name, httplib::Response& response) const;
+  void stream(httplib::Response& response);
 
   httplib::Server server_;
   std::thread thread_;
   BrowserDriver* driver_ = nullptr;
   std::string token_;
   std::string authority_;  // HOST:PORT as the page's URLs name it
+  static constexpr int kMaxStreams = 4;
+  std::atomic<int> streams_{0};
 };
 
 std::unique_ptr<UiServer> g_server;
@@ -107,6 +111,34 @@ void UiServer::serve_asset(const std::string& name, httplib::Response& response)
   response.set_content(body, type);
 }
 
+void UiServer::stream(httplib::Response& response) {
+  // Each stream holds one of the server's few threads for as long as its page is open: past a handful of
+  // pages no thread would be left to answer an action.
+  if (streams_.fetch_add(1) >= kMaxStreams) {
+    streams_.fetch_sub(1);
+    response.status = 503;
+    response.set_content("zorhost: too many pages are open; close one\n", "text/plain; charset=utf-8");
+    return;
+  }
+  // The slot is given back when the last copy of the stream's provider goes, however the stream ended.
+  auto slot = std::shared_ptr<void>(nullptr, [this](void*) { streams_.fetch_sub(1); });
+  auto sent = std::make_shared<uint64_t>(0);
+  BrowserDriver* driver = driver_;
+  response.set_chunked_content_provider("text/event-stream",
+                                        [driver, sent, slot](size_t, httplib::DataSink& sink) {
+                                          // Several changes in a row are one message: the state after them.
+                                          const uint64_t now = driver->wait_for_change(*sent, 1000);
+                                          if (now == *sent && !driver->ended())
+                                            return sink.write(":\n\n", 3);  // keeps the stream alive
+                                          auto [version, text] = driver->state();
+                                          *sent = version;
+                                          text = "data: " + text + "\n\n";
+                                          if (!sink.write(text.data(), text.size())) return false;
+                                          if (driver->ended()) sink.done();
+                                          return true;
+                                        });
+}
+
 void UiServer::routes() {
   server_.set_pre_routing_handler([this](const httplib::Request& request, httplib::Response& response) {
     // The token is in the page's URL: no other site may learn it from a link, nor frame the page.
@@ -132,25 +164,7 @@ void UiServer::routes() {
   server_.Get("/state", [this](const httplib::Request&, httplib::Response& response) {
     response.set_content(driver_->state().second, "application/json");
   });
-  server_.Get("/events", [this](const httplib::Request&, httplib::Response& response) {
-    BrowserDriver* driver = driver_;
-    auto sent = std::make_shared<uint64_t>(0);
-    response.set_chunked_content_provider("text/event-stream",
-                                          [driver, sent](size_t, httplib::DataSink& sink) {
-                                            // Several changes in a row are one message: the state after them.
-                                            const uint64_t now = driver->wait_for_change(*sent, 1000);
-                                            if (now == *sent && !driver->ended())
-                                              return sink.write(":\n\n", 3);  // keeps the stream alive
-                                            auto [version, text] = driver->state();
-                                            *sent = version;
-                                            text = "data: " + text + "\n\n";
-                                            if (!sink.write(text.data(), text.size())) return false;
-                                            if (driver->ended()) {
-                                              sink.done();
-                                            }
-                                            return true;
-                                          });
-  });
+  server_.Get("/events", [this](const httplib::Request&, httplib::Response& response) { stream(response); });
   server_.Post("/action", [this](const httplib::Request& request, httplib::Response& response) {
     const json action = json::parse(request.body, nullptr, false);
     if (action.is_discarded())
@@ -243,8 +257,11 @@ void UiServer::stop() {
   if (thread_.joinable()) thread_.join();
 }
 
-void on_quit_signal(int) {
+// The first Ctrl-C ends the session as Quit does, once the main thread is back from the module; a
+// second one, for a module that does not come back, ends zorhost at once.
+void on_quit_signal(int signal_number) {
   BrowserDriver::request_quit();
+  signal(signal_number, SIG_DFL);
 }
 
 }  // namespace

@@ -32,10 +32,10 @@ TEST_F(Zorhost, EveryOutcomeHasItsExitStatusAndItsWords) {
     std::vector<std::string> said;  // on stderr, or on stdout for status 0
     std::string absent;             // from stderr; empty: no check
   } cases[] = {
-      {e2e::Args("--headless", "--module", missing), 3, e2e::Args(missing + ": no such file"), ""},
-      {e2e::Args("--headless", "--module=" + text), 3, e2e::Args(text + ": not a loadable module"), ""},
-      {e2e::Args("--headless", "--module", libm), 3, e2e::Args("zor_main"), ""},
-      {e2e::Args("--headless", "--module", module, "--host-version", "15000"), 3,
+      {e2e::Args("--module", missing), 3, e2e::Args(missing + ": no such file"), ""},
+      {e2e::Args("--module=" + text), 3, e2e::Args(text + ": not a loadable module"), ""},
+      {e2e::Args("--module", libm), 3, e2e::Args("zor_main"), ""},
+      {e2e::Args("--module", module, "--host-version", "15000"), 3,
        e2e::Args("host API version 15000 is too old for this module"), ""},
       {e2e::Args("--frobnicate"), 2, e2e::Args("zorhost: unknown option --frobnicate\n"), ""},
       {e2e::Args("--headless", "--ui", root_), 2,
@@ -46,10 +46,11 @@ TEST_F(Zorhost, EveryOutcomeHasItsExitStatusAndItsWords) {
       {e2e::Args("--module", module, "--headless", "--set", "g_nexalRelkitTools=true", "--command",
                  "Renderatr"),
        2, e2e::Args("Renderatr"), "--set g_nexalRelkitTools=true"},
-      // nobody to answer a dialog (stdin is no terminal here): zorhost says what to pass
-      {e2e::Args("--module", module, "--set", "g_nexalRelkitTools=true", "--command", "Renderator"), 2,
-       e2e::Args("--ui-server", "--headless"), ""},
-      {e2e::Args("--ui-server", "0", "--headless"), 2, e2e::Args("--ui-server", "--headless"), ""},
+      // nobody at a terminal and nothing to answer dialogs: said, not waited for
+      {e2e::Args("--module", module, "--command", "Renderator"), 2,
+       e2e::Args("no driver answers dialogs", "--ui FILE", "--ui-server"), ""},
+      {e2e::Args("--ui-server", "0", "--headless"), 2, e2e::Args("cannot be combined with --headless"), ""},
+      {e2e::Args("--ui-server", "localhost:65536"), 2, e2e::Args("port from 0 to 65535"), ""},
       {e2e::Args("--help"), 0, e2e::Args("--check-leaks", "-createdistribution"), ""},
       {e2e::Args("--version"), 0, e2e::Args("zorhost 1.0\nhost API version 16050\n"), ""},
       // the module answers -help with its usage, and then the argument is not a stray one

@@ -301,6 +301,18 @@ TEST(HostGuiScript, WaitingEndsWhenNothingButTheUserCouldCloseTheDialog) {
     EXPECT_EQ(d.count(ZOR_MSG_CORE), 1);
     EXPECT_EQ(d.commands(), (std::vector<int32_t>{2}));
   }
+  {
+    // Closing the window, as a person closes a progress dialog: no button is pressed.
+    Session session(R"([{"dialog": {"close": true}}])");
+    Dialog d("Progress");
+    d.on_message = [](Dialog&, const Message&) { return false; };
+    EXPECT_FALSE(Contains(d.open(), "keeps itself open"));
+    EXPECT_FALSE(d.handle->open);
+    EXPECT_TRUE(d.commands().empty());
+    const std::vector<int32_t> codes = d.codes();
+    EXPECT_EQ(std::vector<int32_t>(codes.end() - 3, codes.end()),
+              (std::vector<int32_t>{ZOR_MSG_CHECK_CLOSE, ZOR_MSG_ASK_CLOSE, ZOR_MSG_DESTROY}));
+  }
   // A module that answers OK, Cancel and the window's close by staying open is closed all the same,
   // whether it says it took each message (and is told so) or not; the script did nothing wrong.
   for (const bool taken : {true, false}) {

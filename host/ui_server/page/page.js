@@ -109,13 +109,18 @@ let state = null;
 
 function apply(s) {
   state = s;
-  drawMenu(s);
-  drawConsole(s.console || { total: 0, lines: [] });
-  drawStatus(s.status || { text: '', percent: null });
-  const opened = drawDialogs(s.dialogs || []);
-  drawChooser(s.chooser);
-  drawMessage(s.messages || []);
-  layers(opened);
+  try {
+    drawMenu(s);
+    drawConsole(s.console || { total: 0, lines: [] });
+    drawStatus(s.status || { text: '', percent: null });
+    const opened = drawDialogs(s.dialogs || []);
+    drawChooser(s.chooser);
+    drawMessage(s.messages || []);
+    layers(opened);
+  } catch (e) {
+    showError(`The page could not draw what zorhost sent: ${e.message}`);
+    console.error(e);
+  }
   document.body.dataset.version = String(s.version);
 }
 
@@ -133,7 +138,8 @@ function drawMenu(s) {
     nav.replaceChildren(...buttons, quit);
   }
   const modal = (s.dialogs || []).some((d) => d.modal);
-  for (const b of nav.children) b.disabled = s.ended || (modal && !b.classList.contains('quit'));
+  // The backdrop of a modal dialog covers the menu too; disabled, the buttons say so.
+  for (const b of nav.children) b.disabled = s.ended || modal;
   $('running').textContent = s.ended ? 'zorhost has ended' : s.running ? `Running: ${s.running}` : '';
 }
 
@@ -176,9 +182,18 @@ function drawStatus(st) {
 // cache of its gadgets' elements by their place in the layout (an unchanged gadget keeps its element).
 
 const drawn = new Map(); // dialog id -> record
-let swapping = false; // while elements move, their blur is not the person leaving a field
+let swapping = false; // while the page draws or moves focus: a field losing focus then is not left
 
 function drawDialogs(dialogs) {
+  swapping = true;
+  try {
+    return placeDialogs(dialogs);
+  } finally {
+    swapping = false;
+  }
+}
+
+function placeDialogs(dialogs) {
   const firstModal = dialogs.findIndex((d) => d.modal);
   const opened = [];
   const kids = { main: [], modal: [] };
@@ -204,10 +219,8 @@ function drawDialogs(dialogs) {
       drawn.delete(id);
     }
   }
-  swapping = true;
   place($('dialogs'), kids.main);
   place($('modal-layer'), kids.modal);
-  swapping = false;
   for (const [k, t] of trees) {
     if (t.el.isConnected) t.restore();
     else trees.delete(k);
@@ -248,16 +261,17 @@ function updateDialog(rec, d) {
   const focus = saveFocus(s);
   const scroll = rec.body.scrollTop;
   const ctx = { dlg: d.id, prev: rec.cache, next: new Map() };
-  swapping = true;
   const kids = drawList(d.gadgets || [], '', ctx);
-  // OK and Cancel at the end of a dialog sit side by side at its foot, as dialog buttons do.
+  // OK and Cancel at the end of a dialog sit side by side at its foot, out of the part that scrolls.
   const foot = [];
   while (kids.length && kids[kids.length - 1].matches('button[data-gadget-id="1"], button[data-gadget-id="2"]'))
     foot.unshift(kids.pop());
-  if (foot.length) kids.push(el('div', { class: 'buttons' }, ...foot));
   grid(rec.body, d.gadgets || [], 1, 0);
   place(rec.body, kids);
-  swapping = false;
+  rec.foot = rec.foot || el('div', { class: 'buttons foot' });
+  place(rec.foot, foot);
+  if (foot.length && rec.foot.parentNode !== s) s.append(rec.foot);
+  else rec.foot.remove();
   rec.cache = ctx.next;
   rec.body.scrollTop = scroll;
   restoreFocus(s, focus);
@@ -300,7 +314,7 @@ function firstField(section) {
     section.querySelector(
       '.body :is(input, select, textarea):not(:disabled), .body [role="grid"]:not([aria-disabled="true"])'
     ) ||
-    section.querySelector('.body button:not(:disabled)') ||
+    section.querySelector('.body button:not(:disabled), .foot button:not(:disabled)') ||
     section.querySelector('.close')
   );
 }
@@ -377,8 +391,10 @@ function grid(box, gadgets, columns, rows) {
 
 const fieldLabel = (g, labelId) => (labelId ? { 'aria-labelledby': labelId } : { 'aria-label': `Gadget ${g.id}` });
 
+// A field that is moved or replaced while the state is drawn loses its focus (and may say it changed):
+// that is not the person leaving it, so nothing is sent then.
 function commit(field) {
-  if (!field || !field.dirty) return;
+  if (!field || !field.dirty || swapping) return;
   field.dirty = false;
   act(field.setAction());
 }
@@ -405,7 +421,7 @@ function buildField(g, key, ctx, labelId) {
   f.addEventListener('input', () => (f.dirty = true));
   f.addEventListener('change', () => commit(f));
   // Leaving the window is not leaving the field.
-  f.addEventListener('blur', () => !swapping && document.hasFocus() && commit(f));
+  f.addEventListener('blur', () => document.hasFocus() && commit(f));
   if (tag === 'input') f.addEventListener('keydown', (e) => e.key === 'Enter' && commit(f));
   return f;
 }
@@ -413,18 +429,17 @@ function buildField(g, key, ctx, labelId) {
 function buildGroup(g, key, ctx, labelId, old) {
   const shell = JSON.stringify({ ...g, children: null });
   let box;
-  let inner;
   // A group whose own settings did not change keeps its box: only its children are placed anew.
   if (old && old.el.shell === shell) {
     box = old.el;
-    inner = box.lastElementChild;
   } else {
-    inner = el('div', { class: 'grid' });
-    box = el('fieldset', { class: 'group', disabled: !g.enabled }, g.text ? el('legend', {}, g.text) : null, inner);
+    box = el('fieldset', { class: 'group grid', disabled: !g.enabled });
+    box.legend = g.text ? el('legend', {}, g.text) : null;
     box.shell = shell;
   }
-  grid(inner, g.children || [], g.columns, g.rows);
-  place(inner, drawList(g.children || [], key, ctx));
+  grid(box, g.children || [], g.columns, g.rows);
+  const kids = drawList(g.children || [], key, ctx);
+  place(box, box.legend ? [box.legend, ...kids] : kids);
   return box;
 }
 
@@ -512,6 +527,7 @@ function buildFileName(g, key, ctx, labelId) {
         kind: g.folder ? 'folder' : 'load',
         title: g.folder ? 'Choose a folder' : 'Choose a file',
         start: field.value,
+        dlg: ctx.dlg,
         answer: (path) => {
           if (path === null) return;
           field.value = path;
@@ -542,6 +558,7 @@ function buildTree(g, key, ctx) {
   let t = trees.get(k);
   if (!t) trees.set(k, (t = new Tree(ctx.dlg, g)));
   t.update(g);
+  t.el.dataset.key = key;
   return t.el;
 }
 
@@ -610,6 +627,18 @@ function drawMessage(messages) {
 // ---------------------------------------------------------------------------------------------------
 // Layers: the page, modal dialogs, the chooser, message boxes. Only the front one takes input.
 
+// Focus moved by the page, not by the person: a field left that way keeps its typed text unsent, to
+// be sent when the person leaves it.
+function moveFocus(e) {
+  if (!e) return;
+  swapping = true;
+  try {
+    e.focus();
+  } finally {
+    swapping = false;
+  }
+}
+
 function layers(opened) {
   const modal = $('modal-layer');
   const chooserLayer = $('chooser-layer');
@@ -625,17 +654,17 @@ function layers(opened) {
   const frontBox = front && front.lastElementChild;
   const a = document.activeElement;
   if (front === message || front === chooserLayer) {
-    if (!frontBox.contains(a)) (frontBox.querySelector('.body button:not(:disabled), input') || frontBox).focus();
+    if (!frontBox.contains(a)) moveFocus(frontBox.querySelector('input') || frontBox.querySelector('button:not(:disabled)'));
     return;
   }
   const target = opened.length ? opened[opened.length - 1] : null;
   if (target && (!front || front.contains(target.section))) {
-    firstField(target.section).focus();
+    moveFocus(firstField(target.section));
   } else if (frontBox ? !frontBox.contains(a) : !a || a === document.body) {
     // Focus was in something that went away: back to where it was in the front dialog.
     const section = frontBox || $('dialogs').lastElementChild;
     const rec = section && drawn.get(Number(section.dataset.dialogId));
-    if (rec) (rec.lastFocus && rec.lastFocus.isConnected ? rec.lastFocus : firstField(section)).focus();
+    if (rec) moveFocus(rec.lastFocus && rec.lastFocus.isConnected ? rec.lastFocus : firstField(section));
   }
 }
 

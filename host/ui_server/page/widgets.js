@@ -24,6 +24,7 @@ class Tree {
     this.gen = 0;
     this.top = 0;
     this.sel = -1;
+    this.shown = new Map(); // row number -> {el, r, selected} drawn last
     this.head = el('div', { role: 'rowgroup', class: 'head' });
     this.body = el('div', { role: 'rowgroup', class: 'rows' });
     this.view = el('div', { class: 'view', role: 'none' }, this.head, this.body);
@@ -37,7 +38,10 @@ class Tree {
       const r = e.target.closest('[data-row]');
       return r ? Number(r.dataset.row) : -1;
     };
-    this.body.addEventListener('click', (e) => rowOf(e) >= 0 && this.select(rowOf(e)));
+    this.body.addEventListener('click', (e) => {
+      // The second click of a double-click selects nothing new: the double-click follows.
+      if (rowOf(e) >= 0 && e.detail < 2) this.select(rowOf(e));
+    });
     this.body.addEventListener('dblclick', (e) => {
       if (rowOf(e) >= 0) act({ do: 'treeDoubleClick', dialog: this.dlg, row: rowOf(e) });
     });
@@ -52,7 +56,9 @@ class Tree {
     this.el.setAttribute('aria-label', g.text || 'Tree');
     this.el.setAttribute('aria-rowcount', String(t.total));
     this.el.setAttribute('aria-disabled', String(!g.enabled));
-    this.el.style.height = `${g.height > 0 ? g.height : 320}px`;
+    // Set once per size the module asks for, so that a height the person dragged to stays.
+    if (this.height !== g.height) this.el.style.height = `${g.height > 0 ? g.height : 320}px`;
+    this.height = g.height;
     if (t.cut) this.el.dataset.cut = 'true';
     else delete this.el.dataset.cut;
     if (!old || old.walks !== t.walks) {
@@ -60,8 +66,8 @@ class Tree {
       for (const [p, c] of this.pages) if (c.walks !== t.walks) this.pages.delete(p);
       this.sel = -1;
     }
-    if (!old || JSON.stringify([old.header, old.headers, old.widths, old.columns]) !==
-        JSON.stringify([t.header, t.headers, t.widths, t.columns])) this.layout();
+    if (!old || JSON.stringify([old.header, old.headers, old.widths, old.columns, old.lineHeight]) !==
+        JSON.stringify([t.header, t.headers, t.widths, t.columns, t.lineHeight])) this.layout();
     this.body.style.height = `${t.total * this.lh}px`;
     this.schedule();
   }
@@ -69,6 +75,7 @@ class Tree {
   layout() {
     const t = this.t;
     const n = Math.max(t.columns.length, (t.headers || []).length, 1);
+    this.ncols = n;
     const widths = t.widths || [];
     const cols = [];
     for (let j = 0; j < n; j++) {
@@ -79,13 +86,10 @@ class Tree {
     this.el.style.setProperty('--lh', `${this.lh}px`);
     const min = `${widths.reduce((a, w) => a + (w > 0 ? w + 12 : 96), 0)}px`;
     this.head.style.minWidth = this.body.style.minWidth = min;
-    this.head.replaceChildren(
-      t.header
-        ? el('div', { role: 'row', class: 'row' },
-            ...(t.headers || []).map((h) => el('div', { role: 'columnheader', class: 'cell' }, h)))
-        : ''
-    );
-    this.pages.forEach((c) => (c.drawn = false));
+    const heads = (t.headers || []).map((h) => el('div', { role: 'columnheader', class: 'cell' }, h));
+    if (t.header) this.head.replaceChildren(el('div', { role: 'row', class: 'row' }, ...heads));
+    else this.head.replaceChildren();
+    this.shown.clear();
   }
 
   // After an action on the dialog: what is shown may have changed without a new walk.
@@ -124,43 +128,48 @@ class Tree {
   draw() {
     if (!this.el.isConnected) return;
     const [first, last] = this.range();
-    const lh = this.lh;
     const rows = [];
+    const shown = new Map();
     let active = null;
     for (let i = first; i < last; i++) {
       const r = this.row(i);
       const selected = r ? r.selected : false;
-      const row = el('div', {
-        role: 'row',
-        class: r ? 'row' : 'row loading',
-        id: `${this.uid}-${i}`,
-        'aria-rowindex': i + 1,
-        'aria-selected': String(selected),
-        'data-row': i,
-        style: { top: `${i * lh}px` },
-      });
-      if (r) {
-        const texts = r.texts || [];
-        const n = Math.max(this.t.columns.length, texts.length, 1);
-        for (let j = 0; j < n; j++) {
-          const tree = (this.t.columns[j] || {}).type === 'tree';
-          row.append(el('div', {
-            role: 'gridcell',
-            class: 'cell',
-            style: tree ? { paddingLeft: `${4 + 16 * (r.depth || 0)}px` } : null,
-          }, texts[j] ?? ''));
-        }
-      } else {
-        row.append(el('div', { role: 'gridcell', class: 'cell' }));
-      }
-      if (selected && this.sel < 0) this.sel = i;
+      if (selected) this.sel = i;
+      const old = this.shown.get(i);
+      const row = old && old.r === r && old.selected === selected ? old.el : this.rowElement(i, r, selected);
+      shown.set(i, { el: row, r, selected });
       if (i === this.sel) active = row.id;
       rows.push(row);
     }
-    this.body.replaceChildren(...rows);
+    this.shown = shown;
+    // Rows that stay keep their elements: a double-click's second click meets the row of its first.
+    place(this.body, rows);
     if (active) this.el.setAttribute('aria-activedescendant', active);
     else this.el.removeAttribute('aria-activedescendant');
     this.fetch(first, last);
+  }
+
+  rowElement(i, r, selected) {
+    const row = el('div', {
+      role: 'row',
+      class: r ? 'row' : 'row loading',
+      id: `${this.uid}-${i}`,
+      'aria-rowindex': i + 1,
+      'aria-selected': String(selected),
+      'data-row': i,
+      style: { top: `${i * this.lh}px` },
+    });
+    const texts = r ? r.texts || [] : [];
+    const n = r ? this.ncols : 1;
+    for (let j = 0; j < n; j++) {
+      const tree = r && (this.t.columns[j] || {}).type === 'tree';
+      row.append(el('div', {
+        role: 'gridcell',
+        class: 'cell',
+        style: tree ? { paddingLeft: `${4 + 16 * (r.depth || 0)}px` } : null,
+      }, texts[j] ?? ''));
+    }
+    return row;
   }
 
   fetch(first, last) {
@@ -267,7 +276,8 @@ function drawChooser(c) {
     }
   } else {
     answeredChooser = null;
-    if (chooser && chooser.key !== 'local') closeChooser();
+    // A field's chooser goes with the field's dialog.
+    if (chooser && (chooser.key !== 'local' || !drawn.has(chooser.dlg))) closeChooser();
   }
 }
 
@@ -276,7 +286,12 @@ function openChooser(o) {
   const name = folder ? 'Choose a folder' : 'Choose a file';
   chooser = { ...o, back: document.activeElement };
   const c = chooser;
-  c.path = el('input', { type: 'text', 'aria-label': 'Path', spellcheck: 'false' });
+  c.path = el('input', {
+    type: 'text',
+    'aria-label': 'Path',
+    'aria-describedby': folder ? null : 'chooser-hint',
+    spellcheck: 'false',
+  });
   c.list = el('ul', { 'aria-label': 'Entries', class: 'entries' });
   c.up = el('button', { type: 'button', class: 'up', onclick: () => c.parent && list(c, c.parent) }, '..');
   c.path.addEventListener('keydown', (e) => {
@@ -303,6 +318,7 @@ function openChooser(o) {
     el('div', { class: 'titlebar' }, el('span', { class: 'title' }, o.title || name)),
     el('div', { class: 'body' },
       el('div', { class: 'pathrow' }, c.up, c.path),
+      folder ? null : el('p', { class: 'hint', id: 'chooser-hint' }, 'Pick a file, or type its path and press Enter.'),
       c.list,
       el('div', { class: 'buttons' },
         folder ? el('button', { type: 'button', onclick: () => finish(c, c.where) }, 'Choose this folder') : null,
@@ -310,12 +326,12 @@ function openChooser(o) {
   );
   $('chooser-layer').replaceChildren(c.box);
   layers([]);
-  c.path.focus();
+  moveFocus(c.path);
   // A field's value names a folder, or a file in one; failing both, the working folder.
   const start = o.start || '';
   const dir = start.includes('/') ? start.slice(0, start.lastIndexOf('/')) || '/' : '';
   list(c, start, true)
-    .then((ok) => ok || !dir || list(c, dir, true))
+    .then((ok) => ok || (dir !== '' && list(c, dir, true)))
     .then((ok) => ok || list(c, ''));
 }
 
@@ -324,7 +340,7 @@ function closeChooser() {
   chooser = null;
   $('chooser-layer').replaceChildren();
   layers([]);
-  if (c && c.back && c.back.isConnected && !c.back.closest('[inert]')) c.back.focus();
+  if (c && c.back && c.back.isConnected && !c.back.closest('[inert]')) moveFocus(c.back);
 }
 
 function finish(c, path) {
