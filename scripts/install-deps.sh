@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # install-deps.sh [--fuzz]: installs the Debian packages the build and the tests need, only when one is
-# missing, and the browser tests' npm package when it is missing or older than its lock file. --fuzz adds clang and its runtime libraries, which hold libFuzzer (scripts/fuzz.sh).
+# missing, and the browser tests' npm package when it is missing or older than its lock file. --fuzz
+# adds clang and its runtime libraries, which hold libFuzzer (scripts/fuzz.sh).
 set -euo pipefail
 packages=(cmake ninja-build g++ pkg-config googletest libgtest-dev libbenchmark-dev
           nlohmann-json3-dev libtiff-dev libtinyobjloader-dev imagemagick libpng-dev
@@ -32,6 +33,7 @@ fi
 browser=tests/browser
 if [ ! -f $browser/node_modules/.package-lock.json ] ||
    [ $browser/package-lock.json -nt $browser/node_modules/.package-lock.json ]; then
-  command -v npm >/dev/null || { echo "install-deps.sh: npm is missing (it comes with nodejs 20 or later)" >&2; exit 1; }
+  command -v npm >/dev/null ||
+    { echo "install-deps.sh: npm is missing (it comes with nodejs 20 or later)" >&2; exit 1; }
   (cd $browser && npm ci --no-audit --no-fund)
 fi
