@@ -317,6 +317,7 @@ std::pair<uint64_t, std::string> BrowserDriver::state() {
       {"version", version_},
       {"ended", ended_},
       {"commands", std::move(commands)},
+      {"switchedOff", switched_off},
       {"running", running_},
       {"console", {{"total", console_total_}, {"lines", console_}}},
       {"status",

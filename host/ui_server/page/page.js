@@ -128,18 +128,22 @@ let menuJson = null;
 
 function drawMenu(s) {
   const nav = $('menu');
-  const json = JSON.stringify(s.commands || []);
+  const json = JSON.stringify([s.commands || [], s.switchedOff || []]);
   if (json !== menuJson) {
     menuJson = json;
     const buttons = (s.commands || []).map((c) =>
       el('button', { type: 'button', onclick: () => act({ do: 'command', id: c.id }) }, c.name)
     );
+    // Tools behind a switch that is off are not registered: say how to turn them on.
+    const off = (s.switchedOff || []).map((name) =>
+      el('span', { class: 'switched-off' }, `Tools switched off: start zorhost with --set ${name}=true`)
+    );
     const quit = el('button', { type: 'button', class: 'quit', onclick: () => act({ do: 'quit' }) }, 'Quit');
-    nav.replaceChildren(...buttons, quit);
+    nav.replaceChildren(...buttons, ...off, quit);
   }
   const modal = (s.dialogs || []).some((d) => d.modal);
   // The backdrop of a modal dialog covers the menu too; disabled, the buttons say so.
-  for (const b of nav.children) b.disabled = s.ended || modal;
+  for (const b of nav.querySelectorAll('button')) b.disabled = s.ended || modal;
   $('running').textContent = s.ended ? 'zorhost has ended' : s.running ? `Running: ${s.running}` : '';
 }
 
@@ -253,9 +257,19 @@ function updateDialog(rec, d) {
   const s = rec.section;
   s.setAttribute('aria-modal', String(!!d.modal));
   s.setAttribute('aria-label', d.title || 'Dialog');
-  s.className = d.modal ? 'dialog modal' : 'dialog';
-  s.style.width = d.width > 0 ? `${d.width}px` : '';
-  s.style.height = d.height > 0 ? `${d.height}px` : '';
+  const panes = hasPanes(d.gadgets);
+  s.className = `dialog${d.modal ? ' modal' : ''}${panes ? ' wide' : ''}`;
+  // Set once per size the module asks for, so that a size the person dragged to stays. A dialog split
+  // into panes starts as big as the page lets it, the module's size being its least.
+  const size = `${d.width}x${d.height}`;
+  if (rec.size !== size) {
+    rec.size = size;
+    s.style.width = d.width > 0 ? `${d.width}px` : '';
+    s.style.height = d.height > 0 ? `${d.height}px` : '';
+    s.style.setProperty('--w', `${Math.max(0, d.width)}px`);
+    s.style.setProperty('--h', `${Math.max(0, d.height)}px`);
+    if (panes) s.style.width = s.style.height = '';
+  }
   rec.title.textContent = d.title || '';
 
   const focus = saveFocus(s);
@@ -270,11 +284,17 @@ function updateDialog(rec, d) {
   place(rec.body, kids);
   rec.foot = rec.foot || el('div', { class: 'buttons foot' });
   place(rec.foot, foot);
-  if (foot.length && rec.foot.parentNode !== s) s.append(rec.foot);
-  else rec.foot.remove();
+  if (!foot.length) rec.foot.remove();
+  else if (rec.foot.parentNode !== s) s.append(rec.foot);
   rec.cache = ctx.next;
   rec.body.scrollTop = scroll;
   restoreFocus(s, focus);
+}
+
+const PANES = 0x10000;
+
+function hasPanes(gadgets) {
+  return (gadgets || []).some((g) => (g.kind === 'group' && g.groupFlags & PANES) || hasPanes(g.children));
 }
 
 function saveFocus(root) {
@@ -375,17 +395,23 @@ function drawGadget(g, key, ctx, labelId) {
 }
 
 // A group's grid: columns side by side (none: as many as fit its rows, or one); a column or row with a
-// gadget that stretches takes the room left.
-function grid(box, gadgets, columns, rows) {
+// gadget that stretches takes the room left. A stretched label, box or button shows nothing more for
+// the room, so a column of labels stays as wide as its widest label. The panes of a split group, and
+// a group of one column, keep at least the width of what they hold (a tree's columns), so that nothing
+// overlaps its neighbour; side by side fields may shrink.
+const NARROW = new Set(['staticText', 'checkbox', 'button']);
+
+function grid(box, gadgets, columns, rows, panes = false) {
   const n = columns > 0 ? columns : rows > 0 ? Math.max(1, Math.ceil(gadgets.length / rows)) : 1;
   const across = new Array(n).fill(false);
   const down = [];
   gadgets.forEach((g, i) => {
     const f = g.flags || 0;
-    if (f & 0x10) across[i % n] = true;
+    if (f & 0x10 && !NARROW.has(g.kind)) across[i % n] = true;
     down[Math.floor(i / n)] = down[Math.floor(i / n)] || (f & 0x3f) === 0x3f;
   });
-  box.style.gridTemplateColumns = across.map((a) => (a ? 'minmax(0, 1fr)' : 'auto')).join(' ');
+  const wide = panes || n === 1 ? 'minmax(min-content, 1fr)' : 'minmax(0, 1fr)';
+  box.style.gridTemplateColumns = across.map((a) => (a ? wide : 'auto')).join(' ');
   box.style.gridTemplateRows = down.some(Boolean) ? down.map((d) => (d ? '1fr' : 'auto')).join(' ') : '';
 }
 
@@ -437,7 +463,7 @@ function buildGroup(g, key, ctx, labelId, old) {
     box.legend = g.text ? el('legend', {}, g.text) : null;
     box.shell = shell;
   }
-  grid(box, g.children || [], g.columns, g.rows);
+  grid(box, g.children || [], g.columns, g.rows, !!(g.groupFlags & PANES));
   const kids = drawList(g.children || [], key, ctx);
   place(box, box.legend ? [box.legend, ...kids] : kids);
   return box;

@@ -56,9 +56,13 @@ class Tree {
     this.el.setAttribute('aria-label', g.text || 'Tree');
     this.el.setAttribute('aria-rowcount', String(t.total));
     this.el.setAttribute('aria-disabled', String(!g.enabled));
-    // Set once per size the module asks for, so that a height the person dragged to stays.
-    if (this.height !== g.height) this.el.style.height = `${g.height > 0 ? g.height : 320}px`;
-    this.height = g.height;
+    // Set once per size the module asks for, so that a height the person dragged to stays. One that
+    // stretches down without a height of its own takes the height its cell has.
+    const fill = g.height <= 0 && (g.flags & 0x3f) === 0x3f;
+    const height = g.height > 0 ? `${g.height}px` : fill ? '' : '320px';
+    if (this.height !== height) this.el.style.height = height;
+    this.el.classList.toggle('fill', fill);
+    this.height = height;
     if (t.cut) this.el.dataset.cut = 'true';
     else delete this.el.dataset.cut;
     if (!old || old.walks !== t.walks) {
@@ -72,20 +76,30 @@ class Tree {
     this.schedule();
   }
 
+  // The module measures cells in a fixed font 7 px wide: a column is at least as many characters wide
+  // as its widest cell and its header. The module does not measure the tree column's names: that
+  // column is as wide as the widest name fetched so far and takes the room left (else the last one).
+  // It only grows, so that the panes around it stay put while the person walks through folders.
   layout() {
     const t = this.t;
     const n = Math.max(t.columns.length, (t.headers || []).length, 1);
     this.ncols = n;
-    const widths = t.widths || [];
-    const cols = [];
+    this.tcol = t.columns.findIndex((c) => c.type === 'tree');
+    const grow = this.tcol >= 0 ? this.tcol : n - 1;
+    const chars = [];
     for (let j = 0; j < n; j++) {
-      const w = widths[j] > 0 ? widths[j] + 12 : 0;
-      cols.push(j === n - 1 ? `minmax(${w || 96}px, 1fr)` : w ? `${w}px` : 'minmax(96px, 1fr)');
+      const w = Math.ceil(Math.max(0, (t.widths || [])[j] || 0) / 7);
+      const least = j === this.tcol ? Math.max(8, this.names || 0) : 4;
+      chars.push(Math.max(w, ((t.headers || [])[j] || '').length, least));
     }
+    this.laidNames = this.names || 0;
+    const cols = chars.map((c, j) => (j === grow ? `minmax(calc(${c}ch + 12px), 1fr)` : `calc(${c}ch + 12px)`));
     this.el.style.setProperty('--cols', cols.join(' '));
     this.el.style.setProperty('--lh', `${this.lh}px`);
-    const min = `${widths.reduce((a, w) => a + (w > 0 ? w + 12 : 96), 0)}px`;
+    // The rows' least width, and the tree's: all its columns and a scroll bar.
+    const min = `calc(${chars.reduce((a, c) => a + c, 0)}ch + ${12 * n}px)`;
     this.head.style.minWidth = this.body.style.minWidth = min;
+    this.el.style.setProperty('--min', min);
     const heads = (t.headers || []).map((h) => el('div', { role: 'columnheader', class: 'cell' }, h));
     if (t.header) this.head.replaceChildren(el('div', { role: 'row', class: 'row' }, ...heads));
     else this.head.replaceChildren();
@@ -195,6 +209,10 @@ class Tree {
       if (!r.ok || !Array.isArray(j.rows)) throw new Error(j.error || `zorhost answered ${r.status}`);
       walks = j.walks;
       rows = new Map(j.rows.map((row) => [row.row, row]));
+      // A name's indent (16 px a level) counted in characters.
+      if (walks === this.t.walks && this.tcol >= 0)
+        for (const row of j.rows)
+          this.names = Math.max(this.names || 0, ((row.texts || [])[this.tcol] || '').length + 3 * (row.depth || 0));
     } catch (e) {
       // Kept as a page without rows, so that it is not asked for again until something changes.
       showError(`The tree view's rows could not be read: ${e.message}`);
@@ -203,6 +221,7 @@ class Tree {
     const c = this.pages.get(p);
     if (rows || !c) this.pages.set(p, { walks, gen, rows: rows || (c && c.rows) });
     else c.gen = gen;
+    if (this.names > this.laidNames) this.layout();
     // Rows of a newer walk wait for the state that announces it, without asking again meanwhile.
     if (walks === this.t.walks) this.schedule();
   }
