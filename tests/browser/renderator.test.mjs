@@ -31,12 +31,16 @@ function story(transcript, scenes) {
     command: ['name', 'result'],
     console: ['text']
   };
-  return transcript.filter((e) => keep[e.event])
+  const lines = transcript.filter((e) => keep[e.event])
       .map(
           (e) => [e.event,
                   ...keep[e.event].map(
                       (k) => (typeof e[k] === 'string' ? e[k].replaceAll(scenes, 'SCENES') : e[k]))]
                      .join(' | '));
+  // The worker prints while the main thread opens the progress dialog: each sequence has its order, their
+  // interleaving is the scheduler's.
+  const printed = (l) => l.startsWith('console | ');
+  return [...lines.filter((l) => !printed(l)), ...lines.filter(printed)];
 }
 
 test(
