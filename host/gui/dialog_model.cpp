@@ -45,7 +45,6 @@ bool is_filename_gadget(const HostGadget& gadget) {
   return gadget.kind == GadgetKind::Custom && gadget.custom_type == ZOR_GADGET_FILENAME;
 }
 
-
 // What the transcript shows as the value: a bitmap button's is the size of its image.
 nlohmann::json shown_value(const HostGadget& gadget) {
   if (gadget.kind == GadgetKind::Custom && gadget.custom_type == ZOR_GADGET_BITMAPBUTTON) {
