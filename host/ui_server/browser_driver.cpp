@@ -246,6 +246,8 @@ std::optional<std::string> BrowserDriver::select_file(int32_t kind, const std::s
     pump(kIdleWaitMs);
   }
   std::lock_guard lock(mutex_);
+  // The choice is modal: no action reaches the model while it waits (perform_on_main), so no other
+  // choice can have taken its place.
   std::optional<std::string> path = chooser_->answered ? chooser_->path : std::nullopt;
   chooser_.reset();
   changed();
@@ -384,6 +386,10 @@ json BrowserDriver::act(const json& request) {
 
 json BrowserDriver::perform_on_main(const json& request) {
   const std::string verb = request["do"].get<std::string>();
+  {
+    std::lock_guard lock(mutex_);
+    if (chooser_) return refused(409, "a file choice is waiting: answer it first");
+  }
   if (verb == "command") {
     for (HostDialog* dialog : open_dialogs())
       if (dialog->modal) return refused(409, dialog_name(*dialog) + " is open: close it first");
