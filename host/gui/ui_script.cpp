@@ -38,17 +38,6 @@ class StepError {
   const json& step_;
 };
 
-bool to_int32(const json& value, int32_t* out) {
-  if (!value.is_number_integer()) return false;
-  if (value.is_number_unsigned()) {
-    if (value.get<uint64_t>() > static_cast<uint64_t>(INT32_MAX)) return false;
-  } else if (value.get<int64_t>() < INT32_MIN || value.get<int64_t>() > INT32_MAX) {
-    return false;
-  }
-  *out = static_cast<int32_t>(value.get<int64_t>());
-  return true;
-}
-
 bool parse_set_and_click(const json& body, ScriptStep* step, const StepError& where, std::string* error) {
   if (body.contains("set")) {
     const json& set = body["set"];
@@ -169,6 +158,17 @@ std::string value_text(const GadgetValue& value) {
 }
 
 }  // namespace
+
+bool to_int32(const json& value, int32_t* out) {
+  if (!value.is_number_integer()) return false;
+  if (value.is_number_unsigned()) {
+    if (value.get<uint64_t>() > static_cast<uint64_t>(INT32_MAX)) return false;
+  } else if (value.get<int64_t>() < INT32_MIN || value.get<int64_t>() > INT32_MAX) {
+    return false;
+  }
+  *out = static_cast<int32_t>(value.get<int64_t>());
+  return true;
+}
 
 bool to_gadget_value(const json& value, GadgetValue* out) {
   int32_t number = 0;

@@ -91,6 +91,9 @@ class ScriptedDriver : public Driver {
   std::mutex steps_mutex_;
 };
 
+// A JSON integer that fits in 32 bits (a gadget id, a row number), as a script or the page gives it.
+bool to_int32(const nlohmann::json& value, int32_t* out);
+
 // A value as a script or the page gives it: true/false, a 32-bit integer, a number or a text. The gadget
 // it is for decides later whether it fits (value_problem). False for anything else.
 bool to_gadget_value(const nlohmann::json& value, GadgetValue* out);

@@ -78,23 +78,19 @@ std::optional<UserAction> page_user_action(const json& request, std::string* pro
     action.kind = UserAction::Kind::Close;
   } else if (verb == "treeSelect" || verb == "treeDoubleClick") {
     action.kind = verb == "treeSelect" ? UserAction::Kind::TreeSelect : UserAction::Kind::TreeDoubleClick;
-    const json& row = request.value("row", json());
-    if (!row.is_number_integer() || row.get<int64_t>() < 0 || row.get<int64_t>() > INT32_MAX) {
+    if (!to_int32(request.value("row", json()), &action.row) || action.row < 0) {
       *problem = "\"row\" must be a row number from 0";
       return std::nullopt;
     }
-    action.row = row.get<int32_t>();
   } else {
     *problem = "unknown action \"" + verb + "\"";
     return std::nullopt;
   }
   if (action.kind == UserAction::Kind::Set || action.kind == UserAction::Kind::Click) {
-    const json& id = request.value("id", json());
-    if (!id.is_number_integer() || id.get<int64_t>() < INT32_MIN || id.get<int64_t>() > INT32_MAX) {
+    if (!to_int32(request.value("id", json()), &action.id)) {
       *problem = "\"id\" must be a gadget id";
       return std::nullopt;
     }
-    action.id = id.get<int32_t>();
   }
   return action;
 }

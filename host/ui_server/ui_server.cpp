@@ -42,6 +42,14 @@ bool same_secret(const std::string& given, const std::string& token) {
   return difference == 0;
 }
 
+// A whole number given in the URL's query; false when it is missing, not a number or too large.
+template <typename Number>
+bool query_number(const httplib::Request& request, const char* name, Number* out) {
+  const std::string text = request.get_param_value(name);
+  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), *out);
+  return !text.empty() && error == std::errc() && end == text.data() + text.size();
+}
+
 void send_json(httplib::Response& response, const json& body, int status = 200) {
   response.status = status;
   response.set_content(body.dump(-1, ' ', false, json::error_handler_t::replace), "application/json");
@@ -178,11 +186,7 @@ void UiServer::routes() {
     uint64_t dialog = 0;
     int32_t gadget = 0;
     int64_t from = 0, count = 0;
-    const auto number = [&](const char* name, auto* out) {
-      const std::string text = request.get_param_value(name);
-      auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), *out);
-      return error == std::errc() && end == text.data() + text.size() && !text.empty();
-    };
+    const auto number = [&](const char* name, auto* out) { return query_number(request, name, out); };
     if (!number("dialog", &dialog) || !number("gadget", &gadget) || !number("from", &from) ||
         !number("count", &count))
       return send_json(response, {{"ok", false}, {"error", "give dialog, gadget, from and count as numbers"}},
@@ -197,10 +201,8 @@ void UiServer::routes() {
   server_.Get("/image", [this](const httplib::Request& request, httplib::Response& response) {
     uint64_t dialog = 0;
     int32_t gadget = 0;
-    const std::string dialog_text = request.get_param_value("dialog");
-    const std::string gadget_text = request.get_param_value("gadget");
-    std::from_chars(dialog_text.data(), dialog_text.data() + dialog_text.size(), dialog);
-    std::from_chars(gadget_text.data(), gadget_text.data() + gadget_text.size(), gadget);
+    if (!query_number(request, "dialog", &dialog) || !query_number(request, "gadget", &gadget))
+      return send_json(response, {{"ok", false}, {"error", "give dialog and gadget as numbers"}}, 400);
     auto image = std::make_shared<std::optional<HostBitmap>>();
     const json answer = driver_->on_main_thread([=] {
       std::string problem;
