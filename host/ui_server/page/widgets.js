@@ -24,7 +24,8 @@ class Tree {
     this.gen = 0;
     this.top = 0;
     this.sel = -1;
-    this.shown = new Map(); // row number -> {el, r, selected} drawn last
+    this.shown = new Map(); // row number -> {el, r, selected, look} drawn last
+    this.look = 0; // counts the layouts: a row drawn under an older one is filled again
     this.head = el('div', { role: 'rowgroup', class: 'head' });
     this.body = el('div', { role: 'rowgroup', class: 'rows' });
     this.view = el('div', { class: 'view', role: 'none' }, this.head, this.body);
@@ -103,7 +104,7 @@ class Tree {
     const heads = (t.headers || []).map((h) => el('div', { role: 'columnheader', class: 'cell' }, h));
     if (t.header) this.head.replaceChildren(el('div', { role: 'row', class: 'row' }, ...heads));
     else this.head.replaceChildren();
-    this.shown.clear();
+    this.look++;
   }
 
   // After an action on the dialog: what is shown may have changed without a new walk.
@@ -150,40 +151,41 @@ class Tree {
       const selected = r ? r.selected : false;
       if (selected) this.sel = i;
       const old = this.shown.get(i);
-      const row = old && old.r === r && old.selected === selected ? old.el : this.rowElement(i, r, selected);
-      shown.set(i, { el: row, r, selected });
+      const row = old ? old.el : this.rowElement(i);
+      if (!old || old.r !== r || old.selected !== selected || old.look !== this.look) this.fill(row, i, r, selected);
+      shown.set(i, { el: row, r, selected, look: this.look });
       if (i === this.sel) active = row.id;
       rows.push(row);
     }
     this.shown = shown;
-    // Rows that stay keep their elements: a double-click's second click meets the row of its first.
+    // A row in sight keeps its element, and its cells, while what it shows changes: a press and its
+    // release, or a double-click's two clicks, may straddle a redraw, and the browser sends the click
+    // only to an element both met.
     place(this.body, rows);
     if (active) this.el.setAttribute('aria-activedescendant', active);
     else this.el.removeAttribute('aria-activedescendant');
     this.fetch(first, last);
   }
 
-  rowElement(i, r, selected) {
-    const row = el('div', {
-      role: 'row',
-      class: r ? 'row' : 'row loading',
-      id: `${this.uid}-${i}`,
-      'aria-rowindex': i + 1,
-      'aria-selected': String(selected),
-      'data-row': i,
-      style: { top: `${i * this.lh}px` },
-    });
+  rowElement(i) {
+    return el('div', { role: 'row', id: `${this.uid}-${i}`, 'aria-rowindex': i + 1, 'data-row': i });
+  }
+
+  fill(row, i, r, selected) {
+    row.className = r ? 'row' : 'row loading';
+    row.setAttribute('aria-selected', String(selected));
+    row.style.top = `${i * this.lh}px`;
     const texts = r ? r.texts || [] : [];
     const n = r ? this.ncols : 1;
+    while (row.children.length > n) row.lastChild.remove();
+    while (row.children.length < n) row.append(el('div', { role: 'gridcell', class: 'cell' }));
     for (let j = 0; j < n; j++) {
+      const cell = row.children[j];
+      const text = String(texts[j] ?? '');
+      if (cell.textContent !== text) cell.textContent = text;
       const tree = r && (this.t.columns[j] || {}).type === 'tree';
-      row.append(el('div', {
-        role: 'gridcell',
-        class: 'cell',
-        style: tree ? { paddingLeft: `${4 + 16 * (r.depth || 0)}px` } : null,
-      }, texts[j] ?? ''));
+      cell.style.paddingLeft = tree ? `${4 + 16 * (r.depth || 0)}px` : '';
     }
-    return row;
   }
 
   fetch(first, last) {
