@@ -285,6 +285,25 @@ TEST_F(SlurmShards, TheSamplesInFourShardsGiveTheOneMachineVerdict) {
   EXPECT_TRUE(sharded.Said("merged 17 scenes of 4 shards")) << sharded.out;
   EXPECT_EQ(WithoutTimes(scenes_ / "_slurm"), WithoutTimes(single));
   EXPECT_EQ(Verdicts(scenes_ / "_slurm"), Verdicts(single));
+
+  // stopped while its jobs wait in the queue, it cancels them rather than leave them to run unawaited
+  const fs::path out = root_ / "stopped_out.txt", err = root_ / "stopped_err.txt";
+  const pid_t stopped =
+      e2e::Start({.args = e2e::Args(RELKIT_REPORT_PATH, "slurm", scenes_, "--shards", "2", "--into",
+                                    scenes_ / "_stopped", "--work", root_ / "stopped", "--zorhost",
+                                    ZORHOST_PATH, "--sbatch", "--begin=now+1hour"),
+                  .env = {"SLURM_CONF=" + conf_}},
+                 out, err);
+  for (int i = 0; i < 3000 && !e2e::Contains(e2e::ReadFile(out), "waiting for the merge"); ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  ::kill(stopped, SIGINT);
+  EXPECT_EQ(e2e::Wait(stopped, 60), 128 + SIGINT) << e2e::ReadFile(out) << e2e::ReadFile(err);
+  EXPECT_TRUE(e2e::Contains(e2e::ReadFile(err), "stopped; cancelling Slurm jobs")) << e2e::ReadFile(err);
+  const Outcome queued =
+      e2e::Run({.args = {"squeue", "--noheader", "--states=PENDING,RUNNING", "--format=%i %j"},
+                .env = {"SLURM_CONF=" + conf_}});
+  EXPECT_EQ(queued.status, 0) << queued.err;
+  EXPECT_EQ(queued.out, "") << "left in the queue";
 }
 
 }  // namespace

@@ -74,13 +74,17 @@ using relkit_tools::UsageError;
 constexpr const char* kVersion = "1.0";
 
 // "--opt=value" becomes "--opt" "value", so that both spellings take the same path; an option
-// without a value refuses one.
+// without a value refuses one. The value of an option that hands it on to another program stays as it
+// is: `--sbatch --partition=render` is sbatch's option, not ours.
 std::vector<std::string> SplitValues(const std::vector<std::string>& args,
                                      std::initializer_list<const char*> flags) {
   std::vector<std::string> out;
+  bool handedOn = false;
   for (const std::string& a : args) {
     const size_t equals = a.find('=');
-    if (a.rfind("--", 0) != 0 || equals == std::string::npos) {
+    const bool value = handedOn;
+    handedOn = !value && (a == "--sbatch" || a == "--host-arg");
+    if (value || a.rfind("--", 0) != 0 || equals == std::string::npos) {
       out.push_back(a);
       continue;
     }
