@@ -1,4 +1,6 @@
 // relkit-report end to end: on result folders zorhost renders and on folders written by hand.
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 
 #include <functional>
@@ -660,6 +662,29 @@ TEST_F(RelkitReportInput, ConcurrentChecksOfOneFolderBothSucceed) {
     }
     ASSERT_EQ(Written(), kOutputs) << "round " << round;
   }
+}
+
+// A check's picture folder that a killed check left is removed by the next check; one that a running
+// check holds, or one made an instant ago, stays.
+TEST_F(RelkitReportInput, TheNextCheckRemovesThePicturesAKilledOneLeft) {
+  const auto left = [&](const char* name, bool old) {
+    const fs::path folder = result_ / name;
+    fs::create_directories(folder);
+    std::ofstream(folder / "0001-diff.png") << "half";
+    if (old) fs::last_write_time(folder, fs::file_time_type::clock::now() - std::chrono::minutes(1));
+    return folder;
+  };
+  const fs::path killed = left("._report_files.Ab12Cd", true);
+  const fs::path running = left("._report_files.Ef34Gh", true);
+  const fs::path justMade = left("._report_files.Ij56Kl", false);
+  const int held = ::open(running.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  ASSERT_EQ(::flock(held, LOCK_EX), 0);
+  const Outcome check = RunReport(Check());
+  ::close(held);
+  EXPECT_EQ(check.status, 0) << check.err;
+  EXPECT_FALSE(fs::exists(killed));
+  EXPECT_TRUE(fs::exists(running / "0001-diff.png"));
+  EXPECT_TRUE(fs::exists(justMade / "0001-diff.png"));
 }
 
 // Links planted at every name a temporary could take are never written through.

@@ -8,7 +8,9 @@
 
 #include <cerrno>
 #include <cstring>
+#include <ctime>
 #include <system_error>
+#include <vector>
 
 #include "result_file.h"
 
@@ -81,13 +83,44 @@ std::filesystem::path CreateTemporaryBeside(const std::filesystem::path& path, c
   return name;
 }
 
-std::filesystem::path CreateTemporaryFolderBeside(const std::filesystem::path& path) {
-  std::string name = (path.parent_path() / ("." + path.filename().string() + ".XXXXXX")).string();
+namespace {
+
+// Removes the folders ".NAME.XXXXXX" beside `path` that runs killed before they could clean up left
+// (a picture folder of a check, a merge or a view being built): those that no running process holds
+// locked. One must also have been left alone for a few seconds, as a run locks its folder an instant
+// after it made it.
+void RemoveAbandonedBeside(const std::filesystem::path& path) {
+  const std::string prefix = "." + path.filename().string() + ".";
+  std::error_code error;
+  std::vector<std::filesystem::path> candidates;
+  for (const auto& entry : std::filesystem::directory_iterator(path.parent_path(), error)) {
+    const std::string name = entry.path().filename().string();
+    if (name.size() == prefix.size() + 6 && name.starts_with(prefix)) candidates.push_back(entry.path());
+  }
+  for (const std::filesystem::path& folder : candidates) {
+    Descriptor held(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    struct stat info {};
+    if (held.Get() < 0 || ::fstat(held.Get(), &info) != 0 || ::time(nullptr) - info.st_mtime < 5) continue;
+    if (::flock(held.Get(), LOCK_EX | LOCK_NB) == 0) std::filesystem::remove_all(folder, error);
+  }
+}
+
+}  // namespace
+
+TemporaryFolder::TemporaryFolder(const std::filesystem::path& beside) {
+  RemoveAbandonedBeside(beside);
+  std::string name = (beside.parent_path() / ("." + beside.filename().string() + ".XXXXXX")).string();
   Umask();
   if (!::mkdtemp(name.data()))
-    throw InputError(path.string() + ": cannot be written (" + Reason(errno) + ")");
+    throw InputError(beside.string() + ": cannot be written (" + Reason(errno) + ")");
+  path_ = name;
   ::chmod(name.c_str(), 0777 & ~Umask());
-  return name;
+  fd_ = ::open(name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+  if (fd_ >= 0) ::flock(fd_, LOCK_EX);
+}
+
+TemporaryFolder::~TemporaryFolder() {
+  if (fd_ >= 0) ::close(fd_);
 }
 
 void FillTemporary(const std::filesystem::path& temporary, const std::string& content,

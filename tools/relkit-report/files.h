@@ -12,8 +12,22 @@ namespace relkit_report {
 // link); its permissions follow the umask. Throws InputError with the reason.
 std::filesystem::path CreateTemporaryBeside(const std::filesystem::path& path,
                                             const std::string& prefix = "");
-// the same for a folder
-std::filesystem::path CreateTemporaryFolderBeside(const std::filesystem::path& path);
+// A new, empty folder beside `path` named ".NAME.XXXXXX", holding an flock on itself while this object
+// lives, so that a later run can tell a folder that a killed run left (nobody holds it) from one a
+// running one fills; made, it first removes those left by killed runs. Removing or renaming the folder
+// is the owner's (ReplaceFolder, rename, remove_all); destroyed, this only lets go of the lock.
+class TemporaryFolder {
+ public:
+  explicit TemporaryFolder(const std::filesystem::path& beside);
+  ~TemporaryFolder();
+  TemporaryFolder(const TemporaryFolder&) = delete;
+  TemporaryFolder& operator=(const TemporaryFolder&) = delete;
+  const std::filesystem::path& Path() const { return path_; }
+
+ private:
+  std::filesystem::path path_;
+  int fd_ = -1;
+};
 
 // Writes content to `temporary` (made by CreateTemporaryBeside) and syncs it; on failure removes it
 // and throws InputError naming `shownAs` with the reason.

@@ -191,7 +191,8 @@ int Check(const std::vector<std::string>& rawArgs) {
   if (!resultLock) resultLock.emplace(options.result, true);
   // The pictures are made in a folder of their own and moved into place with the other files only
   // when every scene could be read.
-  const std::filesystem::path pictures = CreateTemporaryFolderBeside(options.result / kPictureFolder);
+  const TemporaryFolder picturesHeld(options.result / kPictureFolder);
+  const std::filesystem::path& pictures = picturesHeld.Path();
   try {
     const CheckOutcome outcome = RunCheck(options, pictures);
     // the run joins the history before its outputs are written, which show it as the last run

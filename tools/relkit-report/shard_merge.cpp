@@ -277,7 +277,8 @@ MergeOutcome Merge(const std::vector<fs::path>& shardResults, const fs::path& in
 
   const fs::path target = fs::absolute(into).lexically_normal();
   fs::create_directories(target.parent_path(), error);
-  const fs::path fresh = CreateTemporaryFolderBeside(target);
+  const TemporaryFolder held(target);
+  const fs::path& fresh = held.Path();
   try {
     // every shard has its report by now, all with the same header
     ResultFile merged;

@@ -150,7 +150,8 @@ void WriteView(const fs::path& view, Fill fill) {
   CheckViewPlace(view);
   std::error_code error;
   fs::create_directories(view.parent_path(), error);
-  const fs::path fresh = CreateTemporaryFolderBeside(view);
+  const TemporaryFolder held(view);
+  const fs::path& fresh = held.Path();
   try {
     fill(fresh);
     SyncFolder(fresh);
