@@ -1,6 +1,7 @@
 #include "core/url_interface.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <ctime>
 #include <filesystem>
 #include <memory>
@@ -332,8 +333,12 @@ NexalError* url_browse(const char* url, int32_t /*flags*/, NexalIoBrowse** brows
     if (!url || !browse) return null_argument("URL or iterator");
     auto made = std::make_unique<HostIoBrowse>();
     made->methods = &kBrowseInterface;
-    if (const std::optional<CoreFailure> failure = list_url(parse_url(url), made->entries))
+    if (const std::optional<CoreFailure> failure = list_url(parse_url(url), made->entries)) {
+      // The module's browser lists nothing then and says nothing, as its rules want; the person who
+      // typed the location learns why from the host.
+      std::fprintf(stderr, "zorhost: cannot list %s: %s\n", url, failure->message.c_str());
       return failure_error(*failure);
+    }
     *browse = tracked(ObjectKind::IoIterator, made.release());
     return nullptr;
   });

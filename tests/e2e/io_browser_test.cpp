@@ -83,6 +83,7 @@ TEST_F(IoBrowserDialog, ListsNavigatesAndPreviews) {
       Act({{"treeDoubleClick", 3}}),                        // a file that is no archive: nothing happens
       Act({{"set", {{1003, FileUrl(data_ / "missing.txt")}}}}),
       Act({{"set", {{1001, FileUrl(data_ / "nowhere")}}}}),  // a location that cannot be listed
+      Act({{"set", {{1001, "no url"}}}}),
       Act({{"set", {{1001, "handler://"}}}, {"click", {1004}}}),
   });
   const e2e::HostOutcome run = Run(steps);
@@ -126,6 +127,10 @@ TEST_F(IoBrowserDialog, ListsNavigatesAndPreviews) {
   EXPECT_NE(std::find(pages.begin(), pages.end(), json(10005)), pages.end()) << json(pages).dump();
   EXPECT_EQ(pages.back(), json(10003)) << "the error shows on the Text page";
   EXPECT_FALSE(GadgetValues(run, 10006).empty()) << "the bitmap button got the picture";
+
+  // the module says nothing of a location it cannot list; zorhost says why
+  EXPECT_TRUE(run.Complained("zorhost: cannot list " + FileUrl(data_ / "nowhere") + ": ")) << run.err;
+  EXPECT_TRUE(run.Complained("zorhost: cannot list no url: ")) << run.err;
 
   // ".." at "handler://" stays there: the handlers are listed again
   EXPECT_EQ(trees.back(), trees[0]);
